@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace dao {
+class Database;
+}
+
+// Table definitions of the three book files. Packages and staging files reuse the member, page,
+// keyword and picture layouts, so each table's statement is reachable on its own.
+namespace book_schema {
+
+QString MemberTable();       // 本姓成员
+QString InLawTable();        // 外戚成员
+QString PageStartTable();    // temp世祖
+QString QueueTable();        // temp
+QString FlagQueueTable();    // tempflag
+QString PageKeywordTable();  // pageindx
+QString PickListTable();     // tempinfo
+QString LayoutTable();       // rowcolctrl
+QString SettingsTable();     // pswdylk
+QString ChartTable();        // skrslt
+QString PrintWorkTable();    // temp_px
+QString PictureTable();      // imageylk
+QString StoryTable();        // story
+
+// Every statement (tables and indexes) of each file, in creation order.
+QStringList DataDbStatements();
+QStringList ImageDbStatements();
+QStringList DescriptDbStatements();
+
+// The rows zpdata.ctr ships with: the pick lists and the settings record.
+void InsertShippedRows(dao::Database& db);
+
+}  // namespace book_schema
+
+// Creates whichever of the three book files is missing from the book folder, whole or not at all.
+void EnsureBookFiles();

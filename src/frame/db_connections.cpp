@@ -1,0 +1,30 @@
+#include "frame/db_connections.h"
+
+#include "frame/app_state.h"
+#include "platform/bookdir.h"
+
+QString DataDbPath() { return GetAppPath() + QStringLiteral("zpdata.ctr"); }
+QString ImageDbPath() { return GetAppPath() + QStringLiteral("zpimage.ctr"); }
+QString DescriptDbPath() { return GetAppPath() + QStringLiteral("descript.ctr"); }
+
+void OpenDataDb(const QString& path, const QString& password) {
+    App().DataDb = dao::Database::Open(path, password);
+}
+
+void OpenImageDb(const QString& path, const QString& password) {
+    App().ImageDb = dao::Database::Open(path, password);
+}
+
+void OpenDescriptDb(const QString& path, const QString& password) {
+    App().DescriptDb = dao::Database::Open(path, password);
+}
+
+qint32 TryOpenDbExclusive(const QString& path, const QString& password) {
+    App().ExclusiveDb.Close();
+    try {
+        App().ExclusiveDb = dao::Database::Open(path, password, true);
+        return 0;
+    } catch (const dao::DaoError& e) {
+        return e.Number();
+    }
+}

@@ -1,0 +1,269 @@
+#include "platform/dao/dao_database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/dao/dao_connection.h"
+
+namespace dao {
+
+struct Database::Handle {
+    explicit Handle(std::shared_ptr<Connection> c) : conn(std::move(c)) { ++conn->handles; }
+    ~Handle() { --conn->handles; }
+    std::shared_ptr<Connection> conn;
+};
+
+namespace {
+
+// Shared connections stay cached after their last handle goes; exclusive ones close with it.
+struct Registry {
+    QHash<QString, std::shared_ptr<Connection>> shared;
+    QHash<QString, std::weak_ptr<Connection>> exclusive;
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+QString CanonicalPath(const QString& path) {
+    const QFileInfo fi(path);
+    const QString canonical = fi.canonicalFilePath();
+    return canonical.isEmpty() ? fi.absoluteFilePath() : canonical;
+}
+
+// Takes the registry's own reference: that is one; every handle or record set adds another.
+bool ConnectionBusy(const std::shared_ptr<Connection>& c) {
+    return c && (c->handles > 0 || c.use_count() > 1);
+}
+
+std::shared_ptr<Connection> LiveExclusive(const QString& key) {
+    auto it = registry().exclusive.find(key);
+    if (it == registry().exclusive.end()) return nullptr;
+    auto c = it->lock();
+    if (!c) registry().exclusive.erase(it);
+    return c;
+}
+
+// Another program sees our opens through an advisory lock on a file beside the database.
+int TakeFileLock(const QString& key, bool exclusive) {
+    const QByteArray lockPath = QFile::encodeName(key + QStringLiteral(".lck"));
+    int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;  // a read-only folder: no other writer can use it either
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        ::close(fd);
+        if (exclusive)
+            throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+        throw DaoError(kErrOpenedExclusively, QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
+    }
+    return fd;
+}
+
+std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& password, bool exclusive) {
+    const int lockFd = TakeFileLock(key, exclusive);
+    sqlite3* db = nullptr;
+    // Attached files take the main file's flags, and an export attaches a new file: always allow creation.
+    // Open() has already refused a missing main file.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(QFile::encodeName(key).constData(), &db, flags, nullptr);
+    auto conn = std::make_shared<Connection>(db, key, password, exclusive, lockFd);
+    if (rc != SQLITE_OK) conn->fail(rc);
+    if (!password.isEmpty()) {
+        const QByteArray pw = password.toUtf8();
+        rc = sqlite3_key(db, pw.constData(), int(pw.size()));
+        if (rc != SQLITE_OK) conn->fail(rc);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    // A wrong key only shows at the first read.
+    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) conn->fail(rc);
+    sqlite3_exec(db, "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
+    return conn;
+}
+
+}  // namespace
+
+QString QuoteIdent(const QString& name) {
+    QString q = name;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+Database Database::Open(const QString& path, const QString& password, bool exclusive) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    const QString key = CanonicalPath(path);
+    Registry& r = registry();
+    if (LiveExclusive(key)) {
+        if (exclusive) throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+        throw DaoError(kErrOpenedExclusively, QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
+    }
+    Database result;
+    if (!exclusive) {
+        auto cached = r.shared.value(key);
+        if (cached && cached->password() == password) {
+            result.handle_ = std::make_shared<Handle>(cached);
+            return result;
+        }
+        auto conn = OpenPhysical(key, password, false);
+        r.shared.insert(key, conn);
+        result.handle_ = std::make_shared<Handle>(conn);
+        return result;
+    }
+    if (auto it = r.shared.find(key); it != r.shared.end()) {
+        if (ConnectionBusy(*it))
+            throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+        r.shared.erase(it);
+    }
+    auto conn = OpenPhysical(key, password, true);
+    r.exclusive.insert(key, conn);
+    result.handle_ = std::make_shared<Handle>(conn);
+    return result;
+}
+
+Database Database::Create(const QString& path, const QString& password) {
+    if (QFileInfo::exists(path))
+        throw DaoError(kErrDatabaseExists, QStringLiteral("数据库 '%1' 已存在。").arg(path));
+    const QString key = CanonicalPath(path);
+    auto conn = OpenPhysical(key, password, false);
+    registry().shared.insert(key, conn);
+    Database result;
+    result.handle_ = std::make_shared<Handle>(conn);
+    return result;
+}
+
+QString Database::path() const { return handle_ ? handle_->conn->path() : QString(); }
+bool Database::exclusive() const { return handle_ && handle_->conn->exclusive(); }
+void Database::Close() { handle_.reset(); }
+
+std::shared_ptr<Connection> Database::connection() const { return handle_ ? handle_->conn : nullptr; }
+
+Connection& Database::conn() const {
+    if (!handle_) throw DaoError(3420, QStringLiteral("对象无效或不再设置。"));
+    return *handle_->conn;
+}
+
+int Database::Execute(const QString& sql, const Params& params) { return conn().execute(sql, params); }
+
+Recordset Database::OpenRecordset(const QString& sql, const Params& params) {
+    conn();
+    return Recordset(handle_->conn, sql, params);
+}
+
+QVariant Database::Scalar(const QString& sql, const Params& params) {
+    Recordset rs = OpenRecordset(sql, params);
+    return rs.hasRow() ? rs.value(0) : QVariant();
+}
+
+qint64 Database::LastInsertId() const { return sqlite3_last_insert_rowid(conn().raw()); }
+
+Transaction Database::BeginTrans() {
+    conn();
+    return Transaction(handle_->conn);
+}
+
+void Database::Attach(const QString& path, const QString& alias, const QString& password) {
+    if (!QFileInfo(path).isFile()) throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    conn().execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?", {CanonicalPath(path), password});
+    // A wrong key shows only at the first read of the attached file.
+    try {
+        conn().execute("SELECT count(*) FROM " + QuoteIdent(alias) + ".sqlite_master", {});
+    } catch (...) {
+        sqlite3_exec(conn().raw(), ("DETACH DATABASE " + QuoteIdent(alias)).toUtf8().constData(), nullptr,
+                     nullptr, nullptr);
+        throw;
+    }
+}
+
+void Database::Detach(const QString& alias) { conn().execute("DETACH DATABASE " + QuoteIdent(alias), {}); }
+
+bool Database::TableExists(const QString& table, const QString& schema) {
+    return Scalar("SELECT count(*) FROM " + QuoteIdent(schema) +
+                      ".sqlite_master WHERE type='table' AND name=? COLLATE NOCASE",
+                  {table})
+               .toLongLong() > 0;
+}
+
+QStringList Database::TableNames(const QString& schema) {
+    QStringList names;
+    for (Recordset rs = OpenRecordset("SELECT name FROM " + QuoteIdent(schema) +
+                                      ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid");
+         rs.hasRow(); rs.MoveNext())
+        names << rs.value(0).toString();
+    return names;
+}
+
+QStringList Database::FieldNames(const QString& table, const QString& schema) {
+    QStringList names;
+    for (Recordset rs = OpenRecordset("PRAGMA " + QuoteIdent(schema) + ".table_info(" + QuoteIdent(table) + ")");
+         rs.hasRow(); rs.MoveNext())
+        names << rs.Text("name");
+    return names;
+}
+
+void Database::ExportTo(const QString& target, const QString& newPassword) {
+    if (QFileInfo::exists(target))
+        throw DaoError(kErrDatabaseExists, QStringLiteral("数据库 '%1' 已存在。").arg(target));
+    Connection& c = conn();
+    c.execute(QStringLiteral("ATTACH DATABASE ? AS qexport KEY ?"), {target, newPassword});
+    try {
+        c.execute(QStringLiteral("SELECT sqlcipher_export('qexport')"), {});
+        const QVariant version = Scalar(QStringLiteral("PRAGMA user_version"));
+        c.execute("PRAGMA qexport.user_version=" + QString::number(version.toLongLong()), {});
+    } catch (...) {
+        sqlite3_exec(c.raw(), "DETACH DATABASE qexport", nullptr, nullptr, nullptr);
+        QFile::remove(target);
+        throw;
+    }
+    c.execute(QStringLiteral("DETACH DATABASE qexport"), {});
+}
+
+bool IsFileInUse(const QString& path) {
+    const QString key = CanonicalPath(path);
+    if (LiveExclusive(key)) return true;
+    auto it = registry().shared.find(key);
+    return it != registry().shared.end() && ConnectionBusy(*it);
+}
+
+void ReleaseIdleConnections(const QString& path) {
+    const QString key = CanonicalPath(path);
+    auto it = registry().shared.find(key);
+    if (it != registry().shared.end() && !ConnectionBusy(*it)) registry().shared.erase(it);
+}
+
+void ReleaseAllIdleConnections() {
+    auto& shared = registry().shared;
+    for (auto it = shared.begin(); it != shared.end();) {
+        if (!ConnectionBusy(*it))
+            it = shared.erase(it);
+        else
+            ++it;
+    }
+}
+
+void RewriteFile(const QString& path, const QString& password, const QString& newPassword) {
+    if (!QFileInfo(path).isFile()) throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    const QString key = CanonicalPath(path);
+    if (IsFileInUse(key)) throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+    ReleaseIdleConnections(key);
+    const QString temporary = key + QStringLiteral(".rewrite~");
+    QFile::remove(temporary);
+    {
+        Database source = Database::Open(key, password, true);
+        source.ExportTo(temporary, newPassword);
+    }
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(key).constData()) != 0) {
+        QFile::remove(temporary);
+        throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+    }
+}
+
+}  // namespace dao

@@ -1,0 +1,209 @@
+#include "platform/forms/qt_interaction.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "platform/interaction/form_registry.h"
+
+namespace {
+
+QString titleOrAppName(const QString& title) {
+    return title.isEmpty() ? QGuiApplication::applicationDisplayName() : title;
+}
+
+// Ends a modal run of a plain widget when it is hidden or closed, as hiding a modal form did.
+class HideWatcher : public QObject {
+public:
+    explicit HideWatcher(QEventLoop* loop) : loop_(loop) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide) loop_->quit();
+        return false;
+    }
+
+private:
+    QEventLoop* loop_;
+};
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> QtInteraction::BuildMessageBox(const QString& prompt, int style,
+                                                            const QString& title, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(titleOrAppName(title));
+    // Prompts often carry names and paths; "<" in them must show as typed.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(prompt);
+
+    QList<QMessageBox::StandardButton> buttons;
+    switch (style & 0xF) {
+        case vb::OKCancel:
+            buttons = {QMessageBox::Ok, QMessageBox::Cancel};
+            break;
+        case vb::AbortRetryIgnore:
+            buttons = {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+            break;
+        case vb::YesNoCancel:
+            buttons = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+            break;
+        case vb::YesNo:
+            buttons = {QMessageBox::Yes, QMessageBox::No};
+            break;
+        case vb::RetryCancel:
+            buttons = {QMessageBox::Retry, QMessageBox::Cancel};
+            break;
+        default:
+            buttons = {QMessageBox::Ok};
+            break;
+    }
+    QMessageBox::StandardButtons all;
+    for (auto b : buttons) all |= b;
+    box->setStandardButtons(all);
+    const int defaultIndex = (style & 0x300) >> 8;
+    box->setDefaultButton(buttons.value(defaultIndex, buttons.first()));
+
+    switch (style & 0x70) {
+        case vb::Critical:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case vb::Question:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case vb::Exclamation:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case vb::Information:
+            box->setIcon(QMessageBox::Information);
+            break;
+        default:
+            box->setIcon(QMessageBox::NoIcon);
+            break;
+    }
+    return box;
+}
+
+int QtInteraction::AnswerFor(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return vb::OK;
+        case QMessageBox::Abort:
+            return vb::Abort;
+        case QMessageBox::Retry:
+            return vb::Retry;
+        case QMessageBox::Ignore:
+            return vb::Ignore;
+        case QMessageBox::Yes:
+            return vb::Yes;
+        case QMessageBox::No:
+            return vb::No;
+        default:
+            return vb::Cancel;
+    }
+}
+
+QString QtInteraction::ToQtFilter(const QString& filter) {
+    if (!filter.contains(u'|')) return filter;
+    static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (auto& p : patterns) {
+            p = p.trimmed();
+            // On Linux "*.*" would hide every file without a dot.
+            if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+        }
+        const QString joined = patterns.join(u' ');
+        QString description = parts[i];
+        description.remove(trailingPatterns);
+        description = description.trimmed();
+        out << (description.isEmpty() ? joined : description + QStringLiteral(" (") + joined + u')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+int QtInteraction::MsgBox(const QString& prompt, int style, const QString& title) {
+    auto box = BuildMessageBox(prompt, style, title, QApplication::activeWindow());
+    box->exec();
+    return AnswerFor(box->standardButton(box->clickedButton()));
+}
+
+QString QtInteraction::InputBox(const QString& prompt, const QString& title, const QString& defaultText,
+                                bool* cancelled) {
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(titleOrAppName(title));
+    dialog.setLabelText(prompt);
+    if (auto* label = dialog.findChild<QLabel*>()) label->setTextFormat(Qt::PlainText);
+    dialog.setTextValue(defaultText);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    if (cancelled) *cancelled = !ok;
+    return ok ? dialog.textValue() : QString();
+}
+
+QString QtInteraction::GetOpenFileName(const QString& title, const QString& filter,
+                                       const QString& initialDir) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, initialDir, ToQtFilter(filter));
+}
+
+QString QtInteraction::GetSaveFileName(const QString& title, const QString& filter,
+                                       const QString& initialDir) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, initialDir, ToQtFilter(filter));
+}
+
+QString QtInteraction::BrowseForFolder(const QString& title, const QString& initialDir) {
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, initialDir);
+}
+
+int QtInteraction::ShowForm(const QString& formName, bool modal) {
+    if (!modal) {
+        if (QWidget* existing = open_.value(formName)) {
+            existing->show();
+            existing->raise();
+            existing->activateWindow();
+            return 0;
+        }
+    }
+    QObject* object = FormRegistry::Create(formName);
+    if (!object) return -1;
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget) {
+        qWarning("Form %s is not a window", qUtf8Printable(formName));
+        delete object;
+        return -1;
+    }
+
+    if (!modal) {
+        widget->setAttribute(Qt::WA_DeleteOnClose);
+        open_.insert(formName, widget);
+        widget->show();
+        return 0;
+    }
+
+    QPointer<QWidget> guard(widget);
+    int result = 0;
+    if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+        result = dialog->exec();
+    } else {
+        QEventLoop loop;
+        HideWatcher watcher(&loop);
+        widget->installEventFilter(&watcher);
+        QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
+        widget->setWindowModality(Qt::ApplicationModal);
+        widget->show();
+        loop.exec();
+        if (guard) guard->removeEventFilter(&watcher);
+    }
+    delete guard.data();
+    return result;
+}
+
+bool QtInteraction::OpenUrl(const QString& url) {
+    if (url.trimmed().isEmpty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromUserInput(url));
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/interaction/interaction.h"
+
+class QObject;
+
+// Thrown when a dialog comes that the test did not queue, or of another kind than the one queued next.
+class UnexpectedDialog : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+// The Interaction used by tests: records every call and answers from a queue of expectations, in order.
+class ScriptedInteraction : public Interaction {
+public:
+    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Form" or "Url".
+    // text: the prompt; the title of a file or folder dialog; the form name; the link.
+    // style: the message-box style; 1 for a modal form show, else 0.
+    // filter: a file dialog's filter. initial: an input box's default text, a dialog's initial folder.
+    struct Recorded {
+        QString kind;
+        QString text;
+        QString title;
+        int style = 0;
+        QString filter;
+        QString initial;
+    };
+    // Gets the form created through FormRegistry (nullptr when none is registered under the name), sets
+    // its fields, presses its buttons, and returns the show's result. The form is deleted afterwards.
+    using FormDriver = std::function<int(QObject* form)>;
+
+    ~ScriptedInteraction() override;
+
+    void ExpectMsgBox(int answer);
+    void ExpectInput(const QString& answer, bool cancel = false);
+    void ExpectOpenFile(const QString& path);
+    void ExpectSaveFile(const QString& path);
+    void ExpectFolder(const QString& path);
+    void ExpectForm(const QString& name, FormDriver driver);
+    void ExpectUrl(bool taken);
+
+    const std::vector<Recorded>& log() const { return log_; }
+    bool AllConsumed() const { return queue_.empty(); }
+    int remaining() const { return static_cast<int>(queue_.size()); }
+
+    int MsgBox(const QString& prompt, int style = 0, const QString& title = QString()) override;
+    QString InputBox(const QString& prompt, const QString& title = {}, const QString& defaultText = {},
+                     bool* cancelled = nullptr) override;
+    QString GetOpenFileName(const QString& title, const QString& filter,
+                            const QString& initialDir = {}) override;
+    QString GetSaveFileName(const QString& title, const QString& filter,
+                            const QString& initialDir = {}) override;
+    QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
+    int ShowForm(const QString& formName, bool modal) override;
+    bool OpenUrl(const QString& url) override;
+
+private:
+    struct Expectation {
+        QString kind;
+        int number = 0;
+        QString text;
+        bool flag = false;
+        FormDriver driver;
+    };
+
+    // Records the call, then takes the front expectation, which must be of the same kind.
+    Expectation take(Recorded call);
+
+    std::vector<Recorded> log_;
+    std::deque<Expectation> queue_;
+};

@@ -1,0 +1,137 @@
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/text_scramble.h"
+#include "platform/bookdir.h"
+#include "support/temp_book.h"
+
+namespace {
+
+class BookFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        EnsureBookFiles();
+        OpenDataDb(DataDbPath(), BookDbPassword());
+    }
+    void TearDown() override {
+        ResetAppState();
+        dao::ReleaseAllIdleConnections();
+    }
+    dao::Database& db() { return App().DataDb; }
+    TempBook book_;
+};
+
+int ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const dao::DaoError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(BookFiles, FolderAndFilesAreMadeEncrypted) {
+    EXPECT_EQ(GetAppPath(), book_.path());
+    for (const QString& path : {DataDbPath(), ImageDbPath(), DescriptDbPath()}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        EXPECT_FALSE(f.read(16).startsWith("SQLite format 3")) << path.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path + ".part"));
+        EXPECT_EQ(ErrorOf([&] { dao::Database::Open(path, ""); }), dao::kErrWrongPassword);
+    }
+    EXPECT_EQ(BookDbPassword(), StoreKey().left(11));
+}
+
+TEST_F(BookFiles, EveryTableIsInItsFile) {
+    const QStringList data = db().TableNames();
+    for (const char* t : {"本姓成员", "外戚成员", "temp世祖", "temp", "tempflag", "pageindx", "tempinfo",
+                          "rowcolctrl", "pswdylk", "skrslt", "temp_px"})
+        EXPECT_TRUE(data.contains(QString::fromUtf8(t))) << t;
+    OpenImageDb(ImageDbPath(), BookDbPassword());
+    EXPECT_EQ(App().ImageDb.FieldNames("imageylk"),
+              QStringList({"filial", "myimage", "imagepath", "image_id", "flag"}));
+    OpenDescriptDb(DescriptDbPath(), BookDbPassword());
+    EXPECT_EQ(App().DescriptDb.FieldNames("story"), QStringList({"filial", "Hisdescript", "flag"}));
+    const QStringList px = db().FieldNames("temp_px");
+    ASSERT_EQ(px.size(), 41);
+    EXPECT_EQ(px.first(), "boy1");
+    EXPECT_EQ(px[20], "r_boy1");
+    EXPECT_EQ(px.last(), "tmp_id");
+}
+
+TEST_F(BookFiles, MemberColumnDefaultsAndNameRules) {
+    db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, ?)", {QStringLiteral("Wang大"), QString("")});
+    auto rs = db().OpenRecordset("SELECT * FROM \"本姓成员\" WHERE filial=?", {QStringLiteral("wANG大")});
+    ASSERT_TRUE(rs.hasRow());  // names compare without regard to case
+    EXPECT_EQ(rs.Long("generation"), -9999);
+    EXPECT_EQ(rs.Long("flag"), -9);
+    EXPECT_EQ(rs.Long("boy_sort"), 0);
+    EXPECT_EQ(rs.Long("mysql_id"), 0);
+    EXPECT_EQ(rs.Long("myacc_id"), 0);
+    EXPECT_EQ(rs.Long("filial_protect"), 0);
+    EXPECT_TRUE(rs.Bool("Boy_Sex"));
+    EXPECT_TRUE(rs.Bool("boy_active"));
+    EXPECT_TRUE(rs.Bool("Mother_active"));
+    EXPECT_GT(rs.Long("filial_id"), 0);
+    rs.Close();
+    EXPECT_EQ(ErrorOf([&] { db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES (?)", {QStringLiteral("WANG大")}); }),
+              dao::kErrDuplicateKey);
+}
+
+TEST_F(BookFiles, ShippedPickListsAndSettingsRecord) {
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=1").toInt(), 56);
+    EXPECT_EQ(db().Scalar("SELECT msgName FROM tempinfo WHERE pageflag=1 ORDER BY rowid LIMIT 1").toString(),
+              QStringLiteral("汉族"));
+    EXPECT_GT(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=2").toInt(), 5);
+    EXPECT_GT(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=8").toInt(), 0);
+    // Position titles are numbered from 1 (an approved member) up to the founder's title.
+    QStringList titles;
+    for (auto rs = db().OpenRecordset("SELECT msg_id, msgName FROM tempinfo WHERE pageflag=5 ORDER BY msg_id");
+         rs.hasRow(); rs.MoveNext())
+        titles << QString::number(rs.Long("msg_id")) + rs.Text("msgName");
+    EXPECT_EQ(titles, QStringList({"1会员", "2理事", "3常务理事", "4副会长", "5会长"}));
+    const QString key = SettingsKey();
+    EXPECT_EQ(DecodeText(db().Scalar("SELECT flg FROM pswdylk WHERE whnt=0").toString(), key), "%%%30");
+    EXPECT_EQ(DecodeText(db().Scalar("SELECT flg FROM pswdylk WHERE whnt=1").toString(), key), "%%");
+}
+
+TEST_F(BookFiles, ExistingFilesAreKeptAndMissingOnesRemade) {
+    db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES ('始祖')");
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    ASSERT_TRUE(QFile::remove(ImageDbPath()));
+    EnsureBookFiles();
+    OpenDataDb(DataDbPath(), BookDbPassword());
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\"").toInt(), 1);
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=1").toInt(), 56);
+    EXPECT_TRUE(QFileInfo::exists(ImageDbPath()));
+}
+
+TEST_F(BookFiles, OpenersKeepTheHandleOnFailure) {
+    const auto before = db().connection();
+    EXPECT_EQ(ErrorOf([&] { OpenDataDb(DataDbPath(), "wrong"); }), dao::kErrWrongPassword);
+    EXPECT_EQ(db().connection(), before);
+    EXPECT_EQ(ErrorOf([&] { OpenDataDb(book_.file("missing.ctr"), BookDbPassword()); }), dao::kErrFileNotFound);
+    // Opening twice in a row leaves one working handle.
+    OpenDataDb(DataDbPath(), BookDbPassword());
+    OpenDataDb(DataDbPath(), BookDbPassword());
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=5").toInt(), 5);
+}
+
+TEST_F(BookFiles, TryOpenDbExclusiveReturnsTheEngineNumbers) {
+    EXPECT_EQ(TryOpenDbExclusive(DataDbPath(), BookDbPassword()), dao::kErrFileInUse);
+    EXPECT_FALSE(App().ExclusiveDb.isOpen());
+    EXPECT_EQ(TryOpenDbExclusive(ImageDbPath(), "wrong"), dao::kErrWrongPassword);
+    EXPECT_EQ(TryOpenDbExclusive(book_.file("none.mdb"), ""), dao::kErrFileNotFound);
+    EXPECT_EQ(TryOpenDbExclusive(ImageDbPath(), BookDbPassword()), 0);
+    EXPECT_TRUE(App().ExclusiveDb.exclusive());
+    EXPECT_EQ(ErrorOf([&] { OpenImageDb(ImageDbPath(), BookDbPassword()); }), dao::kErrOpenedExclusively);
+}

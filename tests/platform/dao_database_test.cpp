@@ -1,0 +1,243 @@
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "platform/dao/dao_database.h"
+#include "support/temp_book.h"
+
+using dao::Database;
+using dao::DaoError;
+
+namespace {
+
+int ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const DaoError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+Database MakeDb(const QString& path, const QString& password) {
+    Database db = Database::Create(path, password);
+    db.Execute("CREATE TABLE m (name TEXT COLLATE NOCASE UNIQUE, n INTEGER)");
+    return db;
+}
+
+// Holds the lock file the way a second running copy of the program would.
+struct OtherProgramLock {
+    OtherProgramLock(const QString& dbPath, int how) {
+        fd = ::open(QFile::encodeName(dbPath + ".lck").constData(), O_RDWR | O_CREAT, 0644);
+        ok = fd >= 0 && ::flock(fd, how | LOCK_NB) == 0;
+    }
+    ~OtherProgramLock() { ::close(fd); }
+    int fd;
+    bool ok;
+};
+
+}  // namespace
+
+TEST(DaoOpen, WrongPasswordMissingFileAndRightPassword) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    MakeDb(path, "secret").Close();
+    dao::ReleaseAllIdleConnections();
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "wrong"); }), dao::kErrWrongPassword);
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, ""); }), dao::kErrWrongPassword);
+    EXPECT_EQ(ErrorOf([&] { Database::Open(book.file("none.ctr"), "secret"); }), dao::kErrFileNotFound);
+    Database ok = Database::Open(path, "secret");
+    EXPECT_EQ(ok.Scalar("SELECT count(*) FROM m").toInt(), 0);
+    // A cached connection must not let a wrong password through.
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "wrong"); }), dao::kErrWrongPassword);
+    try {
+        Database::Open(path, "wrong");
+    } catch (const DaoError& e) {
+        EXPECT_EQ(e.Description(), QStringLiteral("不是有效的密码。"));
+    }
+}
+
+TEST(DaoOpen, SharedOpensShareOneConnection) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    Database first = MakeDb(path, "pw");
+    Database second = Database::Open(path, "pw");
+    EXPECT_EQ(first.connection(), second.connection());
+    first.Execute("INSERT INTO m VALUES ('x', 1)");
+    EXPECT_EQ(second.Scalar("SELECT n FROM m").toInt(), 1);
+}
+
+TEST(DaoOpen, ExclusiveOpenRefusedWhileOpenElsewhere) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    Database shared = MakeDb(path, "pw");
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw", true); }), dao::kErrFileInUse);
+    shared.Close();
+    // Idle cached connections give way to an exclusive open.
+    Database exclusive = Database::Open(path, "pw", true);
+    EXPECT_TRUE(exclusive.exclusive());
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw"); }), dao::kErrOpenedExclusively);
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw", true); }), dao::kErrFileInUse);
+    exclusive.Close();
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw"); }), 0);
+}
+
+TEST(DaoOpen, AnotherProgramsLocksAreHonoured) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    MakeDb(path, "pw").Close();
+    dao::ReleaseAllIdleConnections();
+    {
+        OtherProgramLock other(path, LOCK_SH);
+        ASSERT_TRUE(other.ok);
+        EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw", true); }), dao::kErrFileInUse);
+        EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw").Close(); }), 0);
+        dao::ReleaseAllIdleConnections();
+    }
+    {
+        OtherProgramLock other(path, LOCK_EX);
+        ASSERT_TRUE(other.ok);
+        EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw"); }), dao::kErrOpenedExclusively);
+    }
+}
+
+TEST(DaoValues, QuotesAndPercentAreLiteral) {
+    TempBook book;
+    Database db = MakeDb(book.file("a.ctr"), "pw");
+    const QString name = QStringLiteral("王'大%_\"; DROP TABLE m; --");
+    db.Execute("INSERT INTO m VALUES (?, ?)", {name, 7});
+    db.Execute("INSERT INTO m VALUES (?, ?)", {QStringLiteral("王X大"), 8});
+    EXPECT_EQ(db.Scalar("SELECT n FROM m WHERE name=?", {name}).toInt(), 7);
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM m WHERE name=?", {QStringLiteral("王'大%")}).toInt(), 0);
+    auto rs = db.OpenRecordset("SELECT name, n AS Num FROM m ORDER BY n");
+    ASSERT_TRUE(rs.hasRow());
+    EXPECT_EQ(rs.Text("NAME"), name);  // field names ignore case
+    EXPECT_EQ(rs.Long("num"), 7);
+}
+
+TEST(DaoValues, NullTextBoolAndBlob) {
+    TempBook book;
+    Database db = Database::Create(book.file("a.ctr"), "pw");
+    db.Execute("CREATE TABLE t (s TEXT, b INTEGER, p BLOB)");
+    QByteArray bytes(5000, '\0');
+    for (int i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
+    db.Execute("INSERT INTO t VALUES (?, ?, ?)", {QVariant(), true, bytes});
+    db.Execute("INSERT INTO t VALUES (?, ?, ?)", {QString(""), false, QByteArray()});
+    auto rs = db.OpenRecordset("SELECT * FROM t ORDER BY rowid");
+    EXPECT_TRUE(rs.IsNull("s"));
+    EXPECT_EQ(rs.Text("s"), QString(""));
+    EXPECT_TRUE(rs.Bool("b"));
+    EXPECT_EQ(rs.Bytes("p"), bytes);
+    rs.MoveNext();
+    EXPECT_FALSE(rs.IsNull("s"));  // an empty text stays an empty text, not Null
+    EXPECT_FALSE(rs.Bool("b"));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.EOF_());
+}
+
+TEST(DaoTransactions, FailedMultiRowOperationLeavesNothing) {
+    TempBook book;
+    Database db = MakeDb(book.file("a.ctr"), "pw");
+    Database side = MakeDb(book.file("b.ctr"), "pw2");
+    side.Close();
+    db.Attach(book.file("b.ctr"), "side", "pw2");
+    try {
+        auto tx = db.BeginTrans();
+        db.Execute("INSERT INTO m VALUES ('a', 1)");
+        db.Execute("INSERT INTO side.m VALUES ('a', 1)");
+        db.Execute("INSERT INTO m VALUES ('A', 2)");  // same name in another case: refused
+        tx.Commit();
+        FAIL() << "duplicate accepted";
+    } catch (const DaoError& e) {
+        EXPECT_EQ(e.Number(), dao::kErrDuplicateKey);
+    }
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM m").toInt(), 0);
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM side.m").toInt(), 0);
+
+    auto outer = db.BeginTrans();
+    db.Execute("INSERT INTO m VALUES ('kept', 1)");
+    {
+        auto inner = db.BeginTrans();
+        db.Execute("INSERT INTO m VALUES ('dropped', 2)");
+    }  // not committed: only the inner part goes
+    outer.Commit();
+    EXPECT_EQ(db.Scalar("SELECT group_concat(name) FROM m").toString(), QStringLiteral("kept"));
+}
+
+TEST(DaoTransactions, AttachWithWrongPasswordFails) {
+    TempBook book;
+    Database db = MakeDb(book.file("a.ctr"), "pw");
+    MakeDb(book.file("b.ctr"), "pw2").Close();
+    EXPECT_EQ(ErrorOf([&] { db.Attach(book.file("b.ctr"), "side", "nope"); }), dao::kErrWrongPassword);
+    EXPECT_EQ(ErrorOf([&] { db.Attach(book.file("b.ctr"), "side", "pw2"); }), 0);
+}
+
+TEST(DaoRewrite, PasswordChangeReallyEncrypts) {
+    TempBook book;
+    const QString path = book.file("plain.mdb");
+    {
+        Database db = MakeDb(path, "");
+        db.Execute("INSERT INTO m VALUES ('张三', 1)");
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(15).startsWith("SQLite format 3"));
+    f.close();
+    dao::RewriteFile(path, "", "newpw");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(f.read(15).startsWith("SQLite format 3"));
+    f.close();
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, ""); }), dao::kErrWrongPassword);
+    Database reopened = Database::Open(path, "newpw");
+    EXPECT_EQ(reopened.Scalar("SELECT name FROM m").toString(), QStringLiteral("张三"));
+    EXPECT_FALSE(QFileInfo::exists(path + ".rewrite~"));
+}
+
+TEST(DaoRewrite, CompactionKeepsEveryRowAndShrinks) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    {
+        Database db = MakeDb(path, "pw");
+        auto tx = db.BeginTrans();
+        for (int i = 0; i < 3000; ++i)
+            db.Execute("INSERT INTO m VALUES (?, ?)", {QStringLiteral("成员%1").arg(i), i});
+        tx.Commit();
+        db.Execute("DELETE FROM m WHERE n >= 1000");
+    }
+    const qint64 before = QFileInfo(path).size();
+    dao::RewriteFile(path, "pw", "pw");
+    EXPECT_LT(QFileInfo(path).size(), before);
+    Database db = Database::Open(path, "pw");
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM m").toInt(), 1000);
+    EXPECT_EQ(db.Scalar("SELECT sum(n) FROM m").toLongLong(), 999LL * 1000 / 2);
+    // The unique index came along.
+    EXPECT_EQ(ErrorOf([&] { db.Execute("INSERT INTO m VALUES ('成员5', 0)"); }), dao::kErrDuplicateKey);
+}
+
+TEST(DaoRewrite, RefusedWhileTheFileIsOpen) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    Database db = MakeDb(path, "pw");
+    db.Execute("INSERT INTO m VALUES ('a', 1)");
+    EXPECT_EQ(ErrorOf([&] { dao::RewriteFile(path, "pw", "other"); }), dao::kErrFileInUse);
+    auto rs = db.OpenRecordset("SELECT * FROM m");
+    db.Close();
+    // An open record set still holds the file.
+    EXPECT_EQ(ErrorOf([&] { dao::RewriteFile(path, "pw", "other"); }), dao::kErrFileInUse);
+    rs.Close();
+    EXPECT_EQ(ErrorOf([&] { dao::RewriteFile(path, "pw", "other"); }), 0);
+    EXPECT_EQ(ErrorOf([&] { Database::Open(path, "other"); }), 0);
+}
+
+TEST(DaoValues, SchemaChangeIsSeenBySameQueryText) {
+    TempBook book;
+    Database db = MakeDb(book.file("a.ctr"), "pw");
+    db.Execute("INSERT INTO m VALUES ('a', 1)");
+    EXPECT_EQ(db.OpenRecordset("SELECT * FROM m").fieldIndex("extra"), -1);
+    db.Execute("ALTER TABLE m ADD COLUMN extra TEXT DEFAULT 'x'");
+    auto rs = db.OpenRecordset("SELECT * FROM m");
+    EXPECT_EQ(rs.Text("extra"), "x");
+}

@@ -1,0 +1,204 @@
+#include "platform/http/http_client.h"
+
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// A small HTTP/1.1 server on 127.0.0.1: "/fixed" answers a fixed UTF-8 body, "/missing" a 404, "/never"
+// reads the request and never answers, and anything else echoes the request line.
+class LocalHttpServer : public QObject {
+public:
+    LocalHttpServer() {
+        server_.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRead(socket); });
+            }
+        });
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
+    QUrl url(const QString& path) const { return QUrl(base() + path); }
+    QByteArray lastRequestLine() const { return lastRequestLine_; }
+
+    static inline const QByteArray kFixedBody = "第一行\r\nline 2";
+
+private:
+    void onRead(QTcpSocket* socket) {
+        QByteArray& buffer = buffers_[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n")) return;
+        const QByteArray line = buffer.left(buffer.indexOf("\r\n"));
+        buffer.clear();
+        lastRequestLine_ = line;
+        const QByteArray target = line.split(' ').value(1);
+        if (target.startsWith("/never")) return;
+        if (target.startsWith("/fixed"))
+            answer(socket, "200 OK", kFixedBody);
+        else if (target.startsWith("/missing"))
+            answer(socket, "404 Not Found", "no such page");
+        else
+            answer(socket, "200 OK", line);
+    }
+    static void answer(QTcpSocket* socket, const QByteArray& status, const QByteArray& body) {
+        socket->write("HTTP/1.1 " + status +
+                      "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->flush();
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    QHash<QTcpSocket*, QByteArray> buffers_;
+    QByteArray lastRequestLine_;
+};
+
+quint16 ClosedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+const QString kAwkward = QStringLiteral("王 大+%&=");
+const QString kAwkwardEncoded = QStringLiteral("%E7%8E%8B%20%E5%A4%A7%2B%25%26%3D");
+
+}  // namespace
+
+TEST(HttpEncodingTest, QueryValuesAreUtf8PercentEncoded) {
+    EXPECT_EQ(PercentEncodeQueryValue(kAwkward), kAwkwardEncoded);
+    EXPECT_EQ(PercentEncodeQueryValue(QStringLiteral("Az09-_.~")), QStringLiteral("Az09-_.~"));
+    EXPECT_EQ(PercentEncodeQueryValue(QStringLiteral("%2B")), QStringLiteral("%252B"));
+    EXPECT_EQ(PercentEncodeQueryValue(QStringLiteral("a/b?c#d'\"")), QStringLiteral("a%2Fb%3Fc%23d%27%22"));
+    EXPECT_EQ(PercentEncodeQueryValue(QString()), QString());
+    // A character outside the basic plane is one UTF-8 sequence, not two escaped surrogates.
+    EXPECT_EQ(PercentEncodeQueryValue(QString::fromUtf8("𠀀")), QStringLiteral("%F0%A0%80%80"));
+}
+
+TEST(HttpEncodingTest, BuildUrlKeepsEscapesExactly) {
+    const QUrl url = BuildUrl(QStringLiteral("http://127.0.0.1:8080/"), QStringLiteral("/zp/list.asp"),
+                              {{"name", kAwkward}, {"plus", "+"}, {"raw", "%2B"}, {"empty", ""}});
+    ASSERT_TRUE(url.isValid());
+    EXPECT_EQ(url.toEncoded(), "http://127.0.0.1:8080/zp/list.asp?name=" + kAwkwardEncoded.toLatin1() +
+                                   "&plus=%2B&raw=%252B&empty=");
+    EXPECT_EQ(BuildUrl("http://h", "/p?a=1", {{"b", "x y"}}).toEncoded(), "http://h/p?a=1&b=x%20y");
+    EXPECT_EQ(BuildUrl("http://h", "/p", {}).toEncoded(), "http://h/p");
+}
+
+TEST(HttpEncodingTest, ReplyTextIsUtf8WithoutByteOrderMark) {
+    EXPECT_EQ(DecodeReplyText("\xEF\xBB\xBF王氏|1"), QStringLiteral("王氏|1"));
+    EXPECT_EQ(DecodeReplyText("ok"), QStringLiteral("ok"));
+    EXPECT_TRUE(DecodeReplyText({}).isEmpty());
+}
+
+TEST(HttpGetBlockingTest, ReturnsBodyAndStatus) {
+    LocalHttpServer server;
+    bool ok = false;
+    int status = 0;
+    const QByteArray body = HttpGetBlocking(server.url("/fixed"), 5000, &ok, &status);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(body, LocalHttpServer::kFixedBody);
+    EXPECT_EQ(DecodeReplyText(body), QStringLiteral("第一行\r\nline 2"));
+}
+
+TEST(HttpGetBlockingTest, SendsTheEncodedQueryOnTheWire) {
+    LocalHttpServer server;
+    bool ok = false;
+    const QUrl url = BuildUrl(server.base(), "/echo", {{"name", kAwkward}, {"raw", "%2B"}, {"q", "+"}});
+    const QByteArray line = HttpGetBlocking(url, 5000, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(line, "GET /echo?name=" + kAwkwardEncoded.toLatin1() + "&raw=%252B&q=%2B HTTP/1.1");
+}
+
+TEST(HttpGetBlockingTest, HttpErrorIsNotOk) {
+    LocalHttpServer server;
+    bool ok = true;
+    int status = 0;
+    const QByteArray body = HttpGetBlocking(server.url("/missing"), 5000, &ok, &status);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(status, 404);
+    EXPECT_EQ(body, "no such page");
+}
+
+TEST(HttpGetBlockingTest, SilentServerTimesOutEmpty) {
+    LocalHttpServer server;
+    bool ok = true;
+    int status = -1;
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray body = HttpGetBlocking(server.url("/never"), 300, &ok, &status);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_GE(elapsed, 250);
+    EXPECT_LT(elapsed, 2300);
+    EXPECT_TRUE(server.lastRequestLine().startsWith("GET /never"));
+}
+
+TEST(HttpGetBlockingTest, RefusedConnectionFailsQuickly) {
+    bool ok = true;
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray body =
+        HttpGetBlocking(QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedPort())), 5000, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
+TEST(AsyncHttpGetTest, DeliversOnce) {
+    LocalHttpServer server;
+    AsyncHttpGet get;
+    QSignalSpy spy(&get, &AsyncHttpGet::finished);
+    get.start(server.url("/fixed"), 300);
+    EXPECT_FALSE(get.isDone());
+    ASSERT_TRUE(spy.wait(5000));
+    // Wait beyond the time-out: the finished request must not be reported a second time.
+    QTest::qWait(500);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("第一行\r\nline 2"));
+    EXPECT_TRUE(spy.at(0).at(1).toBool());
+    EXPECT_TRUE(get.isDone());
+    EXPECT_TRUE(get.ok());
+    EXPECT_EQ(get.text(), QStringLiteral("第一行\r\nline 2"));
+    EXPECT_EQ(get.httpStatus(), 200);
+}
+
+TEST(AsyncHttpGetTest, SilentServerDeliversEmptyAfterTimeOut) {
+    LocalHttpServer server;
+    AsyncHttpGet get;
+    QSignalSpy spy(&get, &AsyncHttpGet::finished);
+    QElapsedTimer clock;
+    clock.start();
+    get.start(server.url("/never"), 300);
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_GE(clock.elapsed(), 250);
+    QTest::qWait(200);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QString());
+    EXPECT_FALSE(spy.at(0).at(1).toBool());
+    EXPECT_TRUE(get.isDone());
+    EXPECT_FALSE(get.ok());
+    EXPECT_TRUE(get.text().isEmpty());
+}
+
+TEST(AsyncHttpGetTest, DestroyingAPendingGetIsSafe) {
+    LocalHttpServer server;
+    {
+        auto get = std::make_unique<AsyncHttpGet>();
+        get->start(server.url("/never"), 5000);
+        QTest::qWait(100);
+    }
+    QTest::qWait(50);
+    SUCCEED();
+}
