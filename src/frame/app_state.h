@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 #include "platform/dao/dao_database.h"
+
+class ClsLanguage;
+class Cls_User;
+class Cls子女;
 
 // The module values and shared objects of the program, in one place so tests can reset them.
 struct AppState {
@@ -32,6 +37,11 @@ struct AppState {
 
     QString StrgPswdDigest;
     qint16 ListDialogOk = 0;
+
+    // Shared objects: the launcher creates Translator and CurrentUser, the main window SharedMember.
+    std::shared_ptr<ClsLanguage> Translator;
+    std::shared_ptr<Cls_User> CurrentUser;
+    std::shared_ptr<Cls子女> SharedMember;
 
     // The book files: DataDb stays open for the run, the others are opened around each use.
     dao::Database DataDb;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+// The shared wait window of long operations, reached from core code. The program installs the real
+// window; until then (and in tests) shows and hides are only counted.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void Show() = 0;
+    virtual void Hide() = 0;
+    virtual bool IsShown() const = 0;
+};
+
+ProgressSink& Progress();
+// Installs a sink and returns the previous one; nullptr restores the counting sink.
+std::unique_ptr<ProgressSink> SetProgressSink(std::unique_ptr<ProgressSink> sink);
+
+// The counting sink used when no window is installed.
+class CountingProgress : public ProgressSink {
+public:
+    void Show() override {
+        ++shows;
+        shown = true;
+    }
+    void Hide() override {
+        ++hides;
+        shown = false;
+    }
+    bool IsShown() const override { return shown; }
+    int shows = 0;
+    int hides = 0;
+    bool shown = false;
+};
+
+// Shows the wait window for one operation and hides it however the operation ends.
+class ProgressScope {
+public:
+    ProgressScope() { Progress().Show(); }
+    ~ProgressScope() { Progress().Hide(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+class TreeNodeSink;
+
+// The data-operations object of the book: no state of its own; it works on the shared book files.
+// Creating one (re)opens the members database into DataDb. Its members live in one source file
+// per area: names, generations, page starts, tree, page store, maintenance, account.
+class Cls数据操作 {
+public:
+    Cls数据操作();
+
+    // ---- Unique names and counts (data_ops_names.cpp)
+    QString TongMing字(bool skip, const QString& name, qint32 filial_id);
+    qint32 TotalRecnNum();
+
+    // ---- Generation numbering and branch flags (data_ops_generations.cpp)
+    void 标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration, qint16& force,
+                  quint8& protection);
+    void Chm_标识世祖(const QString& rootName, qint32 branch);
+    void 清世代数据();
+    void 删除有标识的子女(qint32 branch);
+
+    // ---- Page starts (data_ops_page_starts.cpp)
+    void Find世祖(qint16 mode, const QString& name);
+    void 删除起始页中世祖(const QString& name);
+    void Del后续分页标志(qint32 page);
+    void Test世祖();
+
+    // ---- Tree display, expansion and pagination (data_ops_tree.cpp)
+    void 显示世祖(TreeNodeSink& tree, qint16 pageSize);
+    void Tree分结点数展开(TreeNodeSink& tree, qint16 pageSize);
+    void Node分结点数跳页(qint16 pageSize, QString& target);
+    void Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration);
+
+    // ---- Page and picture store (data_ops_page_store.cpp)
+    void SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
+    void SaveAnyHtml(QString& html, const QString& filial);
+    bool GetAnyHtml(const QString& target, const QString& filial);
+    bool GetAnyHtml2(const QString& target, const QString& filial, bool withDetails);
+    bool GetAnyHtmlCode(const QString& filial, QString& html);
+    qint32 GnAnyImage(const QString& filial);
+    void DeleteHtmlHead(QString& html);
+
+    // ---- Database maintenance and settings record (data_ops_maintenance.cpp)
+    void Dao修复压缩(const QString& source, const QString& temporary, const QString& password);
+    void ChgPswd(const QString& file, const QString& oldPassword, const QString& newPassword);
+    QString ChgPswd2();
+    void SavePswd2(const QString& list0, const QString& list1);
+    QString GetTeleNo();
+    QString GetQQNo();
+    void InitReport_Sxt(const QString& code);
+    QString GetP_key(const QString& filial);
+
+    // ---- Accounts (data_ops_account.cpp)
+    void GetLastLogonAcc_id();
+
+private:
+    // Unique names against server ids, for the on-line half (data_ops_names.cpp).
+    QString TongMing字Sql(const QString& name, qint32 mysql_id);
+    // Stamps a member's pictures and page with a branch number (data_ops_generations.cpp).
+    void SetImageStoryFlag(const QString& name, qint32 branch);
+    // Writes a member's page file with the particulars heading (data_ops_page_store.cpp).
+    quint8 GnMemberHtml(const QString& filial, const QString& target, const QString& pageText);
+};
