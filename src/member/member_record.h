@@ -53,6 +53,22 @@ public:
     bool Get配偶生死(const QString& myMother, const QString& myFather);
     bool NodeExist(const TreeNodeSink& objTree, const QString& NodeKey);
 
+    // ---- Save, rename and delete (member_record_save.cpp)
+    qint16 Save子女(quint8 InStyle);
+    qint16 Whnt自已(const QString& OldName);
+    qint16 Whnt父亲(const QString& f, const QString& boy);
+    qint16 Whnt父母(const QString& f, const QString& m, const QString& boy);
+    qint16 Whnt_BoySort(const QString& boy, quint8 mySort);
+    qint16 SetDisplayYesNo(const QString& myName, bool bDisplay);
+    void Delete子女(const QString& boy);
+
+    // ---- Roots, branch books and moves (member_record_roots.cpp)
+    qint16 创建世祖(const QString& f, const QString& m, const QString& boy);
+    qint16 Whnt自己为始祖(const QString& boy);
+    void 创建分支谱(const QString& root_Node, const QString& selected_Node);
+    qint16 拖动到(TreeNodeSink& objTree, const QString& selected_Node, const QString& Dest_Node);
+    qint16 LfntoNotable(const QString& boy, bool Refresh_Second);
+
 private:
     qint32 mysql_id_ = 0;
     qint32 myacc_id_ = 0;
