@@ -1,21 +1,27 @@
 #include <QApplication>
+#include <QFont>
 #include <QTextStream>
+#include <memory>
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/forms/launcher_form.h"
+#include "frame/forms/progress_window.h"
+#include "frame/progress.h"
+#include "frame/startup.h"
 #include "platform/bookdir.h"
+#include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
+#include "mainwin/forms/frm_little.h"
+#include "platform/forms/qt_interaction.h"
 
-int main(int argc, char** argv) {
-    // Without a display the program still creates and opens the book (servers, first set-up).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("QentaraZp"));
-    QCoreApplication::setApplicationName(QStringLiteral("QentaraZp"));
+namespace {
+
+// Without a display there is nobody to answer a window: the program only creates and opens the book
+// (servers, first set-up) and says what it found.
+int RunWithoutDisplay() {
     QTextStream out(stdout);
     QTextStream err(stderr);
     try {
@@ -25,8 +31,51 @@ int main(int argc, char** argv) {
         err << QStringLiteral("打开族谱数据库出错 (%1): %2").arg(e.Number()).arg(e.Description()) << Qt::endl;
         return 1;
     }
-    const qint64 members = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
+    const qint64 members =
+        App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
     out << QStringLiteral("族谱文件夹: %1").arg(GetAppPath()) << Qt::endl;
     out << QStringLiteral("成员数: %1").arg(members) << Qt::endl;
     return 0;
+}
+
+// The old windows asked for 宋体; the interface itself uses the sans face of the same family.
+void InstallFonts(QApplication& app) {
+    const QString serif = QStringLiteral("Noto Serif CJK SC");
+    QFont::insertSubstitution(QStringLiteral("宋体"), serif);
+    QFont::insertSubstitution(QStringLiteral("SimSun"), serif);
+    QFont::insertSubstitution(QStringLiteral("新宋体"), serif);
+    QFont font = app.font();
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), serif});
+    app.setFont(font);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool headless = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                          qEnvironmentVariableIsEmpty("DISPLAY") &&
+                          qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("QentaraZp"));
+    QCoreApplication::setApplicationName(QStringLiteral("QentaraZp"));
+    if (headless) return RunWithoutDisplay();
+
+    InstallFonts(app);
+    QApplication::setWindowIcon(mQentaraQp::ProgramIcon());
+    SetInteraction(std::make_unique<QtInteraction>());
+    SetProgressSink(std::make_unique<ProgressWindowSink>());
+    // Forms are registered by hand: a static library drops self-registration nothing refers to.
+    mQentaraQp::Register();
+    FrmLittle::RegisterForm();
+
+    int result = 0;
+    if (MainProc::Main()) result = app.exec();
+
+    // The book files close before the libraries' own static data goes.
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    SetInteraction(nullptr);
+    SetProgressSink(nullptr);
+    return result;
 }

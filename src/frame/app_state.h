@@ -15,6 +15,12 @@ struct AppState {
     QString FormParamString;
     QString FormParamString2;
     qint32 SelectedNodeIndex = 0;
+    // The mode the prompt dialog FrmLittle opens in when it is shown by name (its RunType).
+    quint8 LittleRunType = 0;
+
+    // Result slot of HttpGetAsync, shared by all its callers and polled by them.
+    QString AsyncReplyText;
+    bool AsyncReplyDone = false;
 
     // Page state of the member tree.
     qint32 NodesPerPage = 30;

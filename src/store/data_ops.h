@@ -35,7 +35,8 @@ public:
     void Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration);
 
     // ---- Page and picture store (data_ops_page_store.cpp)
-    void SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
+    // False when the picture could not be had (missing or empty file, failed download) or stored.
+    bool SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
     void SaveAnyHtml(QString& html, const QString& filial);
     bool GetAnyHtml(const QString& target, const QString& filial);
     bool GetAnyHtml2(const QString& target, const QString& filial, bool withDetails);
@@ -59,8 +60,13 @@ public:
 private:
     // Unique names against server ids, for the on-line half (data_ops_names.cpp).
     QString TongMing字Sql(const QString& name, qint32 mysql_id);
+    friend class UniqueNamesProbe;  // tests reach the server-id variant
     // Stamps a member's pictures and page with a branch number (data_ops_generations.cpp).
     void SetImageStoryFlag(const QString& name, qint32 branch);
     // Writes a member's page file with the particulars heading (data_ops_page_store.cpp).
     quint8 GnMemberHtml(const QString& filial, const QString& target, const QString& pageText);
+    // The page jump's queue, carried from one page to the next while the book is unchanged
+    // (data_ops_tree.cpp).
+    struct PageWalkState;
+    std::shared_ptr<PageWalkState> pageWalk_;
 };

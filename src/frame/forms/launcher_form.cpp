@@ -1,0 +1,271 @@
+#include "frame/forms/launcher_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <exception>
+
+#include "frame/app_settings.h"
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/http_procedures.h"
+#include "frame/language.h"
+#include "online/user_record.h"
+#include "platform/interaction/form_registry.h"
+#include "platform/interaction/interaction.h"
+#include "platform/vbcompat.h"
+#include "store/data_ops.h"
+
+namespace {
+
+const QString kCaption = QStringLiteral("Qentara族谱");
+const char* const kTag = "Tag";
+
+}  // namespace
+
+mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("mQentaraQp"));
+    setWindowTitle(kCaption);
+    setWindowIcon(ProgramIcon());
+    resize(640, 420);
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+
+    QMenuBar* bar = menuBar();
+    // The windows behind these commands are not part of the program yet; their items stay disabled.
+    addCommand(nullptr, QStringLiteral("m_recipe"), QStringLiteral("我的族谱"), &mQentaraQp::m_recipe_Click)
+        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("m_sysset"), QStringLiteral("系统设置"), &mQentaraQp::m_sysset_Click)
+        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("b_test"), QStringLiteral("测试"), &mQentaraQp::b_test_Click)
+        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
+               &mQentaraQp::online_update_Click)
+        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("m_SvrAB"), QStringLiteral("在线客服"), &mQentaraQp::m_SvrAB_Click);
+    QMenu* language = bar->addMenu(QStringLiteral("Language"));
+    language->setObjectName(QStringLiteral("b_language"));
+    language->menuAction()->setObjectName(QStringLiteral("b_language"));
+    addCommand(language, QStringLiteral("b_china"), QStringLiteral("Simplified Chinese"),
+               &mQentaraQp::b_china_Click);
+    addCommand(language, QStringLiteral("b_taiwan"), QStringLiteral("Traditional Chinese"),
+               &mQentaraQp::b_taiwan_Click);
+    addCommand(nullptr, QStringLiteral("b_connect"), QStringLiteral("联络信息"), &mQentaraQp::b_connect_Click)
+        ->setEnabled(false);
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setInterval(5000);
+    timer1_->setProperty(kTag, QString());
+    connect(timer1_, &QTimer::timeout, this, &mQentaraQp::Timer1_Timer);
+
+    Form_Initialize();
+    Form_Load();
+    timer1_->start();
+}
+
+void mQentaraQp::Register() {
+    FormRegistry::Register(QStringLiteral("mQentaraQp"), [] { return new mQentaraQp; });
+}
+
+QIcon mQentaraQp::ProgramIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x9c, 0x1f, 0x1f));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    p.setPen(QColor(0xf6, 0xe7, 0xc1));
+    QFont font(QStringLiteral("Noto Serif CJK SC"));
+    font.setPixelSize(42);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(QRect(0, 0, 64, 62), Qt::AlignCenter, QStringLiteral("谱"));
+    return QIcon(pixmap);
+}
+
+QAction* mQentaraQp::addCommand(QMenu* menu, const QString& name, const QString& caption,
+                                void (mQentaraQp::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    if (menu)
+        menu->addAction(action);
+    else
+        menuBar()->addAction(action);
+    return action;
+}
+
+void mQentaraQp::Form_Initialize() {
+    AppState& state = App();
+    // Shown again after it was closed, the launcher finds the run's objects in place.
+    if (state.Translator && state.CurrentUser) return;
+    state.Translator = std::make_shared<ClsLanguage>();
+    state.CurrentUser = std::make_shared<Cls_User>();
+    state.CurrentUser->Logoned = false;
+    // A missing, locked or foreign members database is not reported here: the launcher opens without it,
+    // and each book command reports its own failure.
+    try {
+        Cls数据操作 ops;
+        ops.GetLastLogonAcc_id();
+        OpenDataDb(DataDbPath(), BookDbPassword());
+    } catch (const std::exception&) {
+    }
+}
+
+void mQentaraQp::Form_Load() {
+    AppState& state = App();
+    state.RepaginateNeeded = GetAppSetting(QStringLiteral("dividerpage")) == QLatin1String("True");
+    try {
+        state.LanguageId = CByte(Val(GetAppSetting(QStringLiteral("Language"))));
+    } catch (const VbError& e) {
+        // A stored language beyond 0 to 255: said once, and the interface stays as written.
+        UI().MsgBox(e.Description(), vb::Critical);
+        return;
+    }
+    applyLanguage();
+}
+
+void mQentaraQp::Form_Activate() {
+    setWindowTitle(kCaption);
+    applyLanguage();
+}
+
+void mQentaraQp::applyLanguage() {
+    if (const auto& translator = App().Translator) translator->SetLanguage(this);
+    update();  // the background shows the caption
+}
+
+void mQentaraQp::Timer1_Timer() {
+    timer1_->stop();
+    if (Val(timer1_->property(kTag).toString()) > 0) return;
+    const QString reply = CheckNewVersion(0);  // flag "%" version
+    if (Val(reply) > 0) {
+        const auto& translator = App().Translator;
+        const auto trans = [&](const QString& text) {
+            return translator ? translator->TransLanguage(text) : text;
+        };
+        const QString prompt = trans(QStringLiteral("检测到新版本( ")) + reply.mid(2) +
+                               trans(QStringLiteral(" )是否立即升级？"));
+        if (UI().MsgBox(prompt, vb::YesNo + vb::Information) == vb::Yes) online_update_Click();
+    }
+    timer1_->setProperty(kTag, QStringLiteral("1"));
+}
+
+void mQentaraQp::m_recipe_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("dsptree"), false);
+}
+
+void mQentaraQp::m_sysset_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("FrmSysSetup"), true);
+}
+
+void mQentaraQp::b_test_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("FrmTest"), false);
+}
+
+void mQentaraQp::online_update_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("FrmUpdate"), false);  // -1 while the program has no update window
+}
+
+void mQentaraQp::m_SvrAB_Click() {
+    timer1_->stop();
+    OpenServiceChat();
+}
+
+void mQentaraQp::b_china_Click() {
+    chooseLanguage(0);
+}
+
+void mQentaraQp::b_taiwan_Click() {
+    chooseLanguage(1);
+}
+
+void mQentaraQp::b_connect_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("FrmAgent"), true);
+}
+
+// The language items leave the version check alone.
+void mQentaraQp::chooseLanguage(qint32 languageId) {
+    AppState& state = App();
+    state.PrevLanguageId = state.LanguageId;
+    state.LanguageId = languageId;
+    SaveAppSetting(QStringLiteral("Language"), QString::number(languageId));
+    // The language already in force converts nothing, now and until another one is chosen.
+    if (state.PrevLanguageId != state.LanguageId) applyLanguage();
+}
+
+void mQentaraQp::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
+    const QRectF area(0, top, width(), height() - top);
+
+    QLinearGradient sky(area.topLeft(), area.bottomLeft());
+    sky.setColorAt(0.0, QColor(0xfb, 0xf4, 0xe4));
+    sky.setColorAt(0.65, QColor(0xf1, 0xdf, 0xb8));
+    sky.setColorAt(1.0, QColor(0xd9, 0xbc, 0x86));
+    p.fillRect(area, sky);
+
+    // A double frame in seal red, as on the cover of a printed family book.
+    const QColor seal(0x9c, 0x1f, 0x1f);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(seal, 3));
+    p.drawRect(area.adjusted(18, 18, -18, -18));
+    p.setPen(QPen(seal, 1));
+    p.drawRect(area.adjusted(26, 26, -26, -26));
+
+    // The caption, which follows the interface language.
+    QFont title(QStringLiteral("Noto Serif CJK SC"));
+    title.setPixelSize(qMax(24, int(area.height() / 7)));
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(QColor(0x5a, 0x12, 0x12));
+    const QRectF titleArea(area.left(), area.top() + area.height() * 0.28, area.width(),
+                           area.height() * 0.25);
+    p.drawText(titleArea, Qt::AlignCenter, windowTitle());
+
+    // A seal stamp under the title, with the title's last character.
+    const qreal side = qMax(36.0, area.height() / 7);
+    const QRectF stamp(area.center().x() - side / 2, titleArea.bottom() + side * 0.4, side, side);
+    p.setPen(Qt::NoPen);
+    p.setBrush(seal);
+    p.drawRoundedRect(stamp, side / 8, side / 8);
+    QFont mark(QStringLiteral("Noto Serif CJK SC"));
+    mark.setPixelSize(int(side * 0.62));
+    mark.setBold(true);
+    p.setFont(mark);
+    p.setPen(QColor(0xfb, 0xf4, 0xe4));
+    p.drawText(stamp, Qt::AlignCenter, windowTitle().right(1));
+}
+
+void mQentaraQp::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    QMainWindow::changeEvent(event);
+}
+
+void mQentaraQp::closeEvent(QCloseEvent* event) {
+    // Every other window goes first, in turn; one that refuses to close stays open and keeps the
+    // program running.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this) continue;
+        const Qt::WindowType type = window->windowType();
+        if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::Desktop) continue;
+        window->close();
+    }
+    event->accept();
+}

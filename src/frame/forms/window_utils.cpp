@@ -1,0 +1,28 @@
+#include "frame/forms/window_utils.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
+
+bool CloseWindowByTitle(const QString& title) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isWindow() && window->windowTitle() == title) {
+            window->close();
+            break;
+        }
+    }
+    return true;
+}
+
+void EnterToTab(int keyCode) {
+    if (keyCode != 13 && keyCode != Qt::Key_Return && keyCode != Qt::Key_Enter) return;
+    QPointer<QWidget> target = QApplication::focusWidget();
+    if (!target) return;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QApplication::sendEvent(target, &press);
+    // The press may have moved the focus; the release goes where the press went, if it still exists.
+    if (!target) return;
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    QApplication::sendEvent(target, &release);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Window helpers shared by the forms.
+
+// Closes this program's top-level window whose title is exactly title (its close handlers run before
+// this returns). True whether or not there was one.
+bool CloseWindowByTitle(const QString& title);
+
+// Enter (13, or Qt's Return and Enter keys) moves the focus on as Tab does; other keys do nothing. The
+// Enter key itself is not consumed: callers that must stop it do so themselves.
+void EnterToTab(int keyCode);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// The program talks to its community server only by HTTP GET; replies are plain text that each caller
+// parses itself.
+
+// Blocking GET: the reply body (also of an error page), or "" for an empty url, on any failure and when
+// the request takes longer than the time-out.
+QString HttpGetText(const QString& url);
+// Blocking GET: 1 when the reply's HTTP status is 200, else 0.
+quint8 HttpUrlOk(const QString& url);
+// GET that lets other events run while it waits. Clears App().AsyncReplyText/AsyncReplyDone when it
+// starts, fills them when the reply arrives; a reply that never comes ends as "" after the time-out, so
+// that no caller waits for ever. An empty url returns at once and leaves the slot as it was.
+void HttpGetAsync(const QString& url);
+
+// Time-out of every request above, in milliseconds (30 s unless set).
+int HttpTimeoutMs();
+void SetHttpTimeoutMs(int ms);
+
+// The address the server base falls back on and the public web site: "http://127.0.0.1:18080", or
+// $QENTARA_SERVER_URL when set at start, or what SetBuiltInServerUrl set last ("" restores these).
+QString BuiltInServerUrl();
+void SetBuiltInServerUrl(const QString& url);
+
+// Field 0 of the setting "web_hlp_prg_sys" (fields split at "%"), else the built-in address.
+QString GetServerBaseUrl();
+// The public web site's address, as text.
+QVariant GetSiteUrl();
+
+// Mode 0: "1" or "0" (whether the server offers a newer version than this program's) + "%" + the version
+// text read from the server; any other mode gives "".
+QString CheckNewVersion(quint8 mode);
+
+// The version this program reports as its own.
+constexpr int kRunningMajor = 6;
+constexpr int kRunningMinor = 2;
+constexpr int kRunningRevision = 168;
+
+// The dealer's customer-service QQ number used when the book's contact record holds none.
+inline constexpr char kBuiltInServiceQQ[] = "800018080";
+
+// The service desk: asks for the user's own QQ number (FrmLittle, mode 8), then offers a QQ chat with the
+// dealer's service number or opens the message board FrmMsg_1A.
+void OpenServiceChat();

@@ -1,0 +1,202 @@
+#include <QSet>
+#include <QStringList>
+
+#include "frame/app_state.h"
+#include "member/member_record.h"
+#include "platform/dao/dao_database.h"
+#include "platform/vbcompat.h"
+#include "store/tree_node_sink.h"
+
+namespace {
+
+const QString kHiddenRoot = QStringLiteral("No_Display");
+const QString kSep = QStringLiteral("%_");
+
+dao::Database& Db() {
+    return App().DataDb;
+}
+
+// The 加称 code is one byte; packages and the server have carried larger or non-numeric codes, which
+// would otherwise stop the whole load with an overflow.
+quint8 NameCode(const QString& part) {
+    try {
+        const double v = Val(part);
+        if (v < 0 || v >= 255.5) return 0;
+        return CByte(v);
+    } catch (const VbError&) {
+        return 0;
+    }
+}
+
+// Copies one row of 本姓成员 into the record; the server ids only when asked.
+void LoadRow(Cls子女& m, const dao::Recordset& rs, bool withServerIds) {
+    m.strFather = rs.Text("father");
+    m.strMother = rs.Text("mother");
+    m.strMother_Birthday = rs.Text("mother_birthday");
+    m.strMother_Death = rs.Text("mother_death");
+    m.bMother_Active = rs.Bool("Mother_active");
+    m.strMother_Education = rs.Text("m_education");
+    m.strMother_Position = rs.Text("m_position");
+    m.strMother_Folk = rs.Text("mother_folk");
+    m.strBoy = rs.Text("filial");
+    m.strBoy_Birthday = rs.Text("boy_birthday");
+    m.strBoy_Death = rs.Text("boy_death");
+    m.bBoy_Active = rs.Bool("boy_active");
+    m.strBoy_Education = rs.Text("boy_education");
+    m.strBoy_Position = rs.Text("boy_position");
+    m.strBoy_Folk = rs.Text("boy_folk");
+    m.bBoy_Sex = rs.Bool("Boy_Sex");
+    m.lBoy_ID = static_cast<qint32>(rs.Long("filial_id"));
+    m.lBoy_Generation = static_cast<qint32>(rs.Long("generation"));
+
+    const QStringList parts = (rs.Text("c_jc_w_z_h") + QStringLiteral("%%%%%%%")).split(QLatin1Char('%'));
+    m.boy_c = parts.at(0);
+    m.boy_jc = NameCode(parts.at(1));
+    m.boy_wei = parts.at(2);
+    m.boy_zhi = parts.at(3);
+    m.boy_hao = parts.at(4);
+    m.boy_yi = parts.at(5);
+
+    if (withServerIds) {
+        m.set_myacc_id(static_cast<qint32>(rs.Long("myacc_id")));
+        m.set_mysql_id(static_cast<qint32>(rs.Long("mysql_id")));
+    }
+}
+
+// Result of the loaders: 0 loaded, -1 (the old True) nothing there.
+qint16 LoadFirst(Cls子女& m, const QString& sql, const QString& key, bool withServerIds) {
+    dao::Recordset rs = Db().OpenRecordset(sql, {key});
+    if (rs.EOF_()) {
+        m.Mem_Clear();
+        return -1;
+    }
+    LoadRow(m, rs, withServerIds);
+    return 0;
+}
+
+const QString kMotherRow = QStringLiteral(
+    "SELECT * FROM \"本姓成员\" WHERE \"mother\" = ? AND \"father\" = ? ORDER BY \"filial_id\" LIMIT 1");
+
+}  // namespace
+
+// The name parts survive a clear: the member editor keeps them between inputs.
+void Cls子女::Mem_Clear() {
+    strFather.clear();
+    strMother.clear();
+    strMother_Birthday.clear();
+    strMother_Death.clear();
+    bMother_Active = true;
+    strMother_Education.clear();
+    strMother_Position.clear();
+    strMother_Folk.clear();
+    strBoy.clear();
+    strBoy_Birthday.clear();
+    strBoy_Death.clear();
+    bBoy_Active = true;
+    strBoy_Education.clear();
+    strBoy_Position.clear();
+    strBoy_Folk.clear();
+    bBoy_Sex = true;
+    lBoy_ID = 0;
+    lBoy_Generation = 0;
+    boy_protect = 0;
+    mysql_id_ = 0;
+    myacc_id_ = 0;
+}
+
+qint16 Cls子女::Find自已(const QString& boy) {
+    return LoadFirst(*this, QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"filial\" = ?"), boy, true);
+}
+
+qint16 Cls子女::Find父母(const QString& boy) {
+    return Find自已(boy);
+}
+
+qint16 Cls子女::Find子女(const QString& fatherName) {
+    return LoadFirst(
+        *this,
+        QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"father\" = ? ORDER BY \"filial_id\" LIMIT 1"),
+        fatherName, false);
+}
+
+// Father links may loop in damaged or merged books; rows already passed (by their id, since names
+// compare without case) end the climb with no root.
+QString Cls子女::Find始祖(const QString& boy) {
+    QString current = boy;
+    QString result;
+    QSet<qint64> visited;
+    do {
+        dao::Recordset rs = Db().OpenRecordset(
+            QStringLiteral(
+                "SELECT \"father\", \"filial\", \"filial_id\" FROM \"本姓成员\" WHERE \"filial\" = ?"),
+            {current});
+        if (rs.EOF_()) return QString("");
+        if (visited.contains(rs.Long("filial_id"))) return QString("");
+        visited.insert(rs.Long("filial_id"));
+        result = rs.Text("filial");
+        current = rs.Text("father");
+    } while (!current.isEmpty() && current != kHiddenRoot);
+    return result;
+}
+
+// A name without a row is not a hidden root.
+bool Cls子女::This始祖dspt(const QString& boy) {
+    const QVariant father =
+        Db().Scalar(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {boy});
+    return father.isNull() || father.toString() != kHiddenRoot;
+}
+
+// Only a repeat of the previous row's mother is dropped: a mother who comes back after another one is
+// listed again, as the children's order tells it.
+QString Cls子女::Find配偶(const QString& boy) {
+    dao::Recordset rs = Db().OpenRecordset(
+        QStringLiteral("SELECT DISTINCT \"mother\", \"boy_sort\", \"filial_id\" FROM \"本姓成员\" "
+                       "WHERE \"mother\" <> '' AND \"mother\" IS NOT NULL AND \"father\" = ? "
+                       "ORDER BY \"boy_sort\", \"filial_id\""),
+        {boy});
+    QString last;
+    QString result;
+    for (; !rs.EOF_(); rs.MoveNext()) {
+        const QString t = Trim(rs.Text("mother"));
+        if (t != last) {
+            last = t;
+            if (!t.isEmpty()) result += kSep + t;
+        }
+    }
+    return result;
+}
+
+QString Cls子女::Return父亲信息(const QString& myFather) {
+    dao::Recordset rs =
+        Db().OpenRecordset(QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"filial\" = ?"), {myFather});
+    if (rs.EOF_()) return QString("");
+    return QStringList{rs.Text("boy_birthday"),  rs.Text("boy_death"),    CStr(rs.Bool("boy_active")),
+                       rs.Text("boy_education"), rs.Text("boy_position"), CStr(rs.Bool("Boy_Sex")),
+                       rs.Text("boy_folk"),      rs.Text("c_jc_w_z_h")}
+        .join(kSep);
+}
+
+QString Cls子女::Get母亲信息(const QString& myMother, const QString& myFather) {
+    dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
+    if (rs.EOF_()) return QString("");
+    QString s = rs.Text("mother");
+    const auto add = [&](const char* field, const QString& before, const QString& after = QString()) {
+        const QString v = Trim(rs.Text(QString::fromLatin1(field)));
+        if (!v.isEmpty()) s += before + v + after;
+    };
+    add("mother_folk", QStringLiteral("，"), QStringLiteral("人士"));
+    add("m_education", QStringLiteral("，"));
+    add("m_position", QStringLiteral("，"));
+    add("mother_birthday", QStringLiteral("，生于"));
+    add("mother_death", QStringLiteral("，卒于"));
+    return s + QStringLiteral("。");
+}
+
+bool Cls子女::Get配偶生死(const QString& myMother, const QString& myFather) {
+    dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
+    return !rs.EOF_() && rs.Bool("Mother_active");
+}
+
+bool Cls子女::NodeExist(const TreeNodeSink& objTree, const QString& NodeKey) {
+    return objTree.Exists(NodeKey);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// The user logged on to the community server: one shared instance, App().CurrentUser, created by the
+// launcher with Logoned False. Every member is a plain stored value; the log-on form fills them.
+class Cls_User {
+public:
+    qint32 odklj_id = 0;     // book category id
+    quint8 OpenLevel = 0;    // 0 不公开, 1 公开到世界, 2 公开到宗亲会
+    bool Logoned = false;    // a log-on or registration of this run succeeded
+    quint8 position_id = 0;  // position in the current clan association
+    quint8 Protected = 0;    // data-openness level after a change; also the protection prompt's answer
+    qint32 curGroup_Id = 0;  // clan association; below 1 means none
+    QVariant Tag;            // a plain value or an object: the ticked book root's server id
+    qint32 acc_id = 0;       // server account id; 0 when none
+    QString SelectedZp;
+    QString User_No;
+    QString NickName;
+    QString Info_Prop;
+    QVariant Info_Pswd;
+    QString Pswd2;
+    QString Pswd;
+    QString Create_DT;
+    QString LastGroup;
+    qint32 User_SW = 0;
+    QString User_Name;
+};

@@ -1,0 +1,87 @@
+#include <QStringList>
+#include <cmath>
+
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "platform/vbcompat.h"
+#include "store/data_ops.h"
+
+namespace {
+
+constexpr qsizetype kMaxNameLength = 49;
+
+// Keeps the end of the name; never starts the result with the second half of a surrogate pair.
+QString LastChars(const QString& name) {
+    if (name.size() <= kMaxNameLength) return name;
+    QString tail = name.right(kMaxNameLength);
+    if (tail.front().isLowSurrogate()) tail.remove(0, 1);
+    return tail;
+}
+
+// The number a stored suffix stands for; text without a usable number counts 0.
+qint64 SuffixNumber(const QString& afterBracket) {
+    double value = 0;
+    try {
+        value = Val(afterBracket);
+    } catch (const VbError&) {
+        return 0;
+    }
+    const double rounded = std::nearbyint(value);  // half to even, as the old conversion
+    // Beyond 2^53 a double no longer holds whole numbers exactly; such a suffix cannot clash with ours.
+    if (!(rounded > 0 && rounded < 9007199254740992.0)) return 0;
+    return qint64(rounded);
+}
+
+// The rows that are "this member" are left out of every look-up by selfClause ("" when none is).
+QString MakeUnique(dao::Database& db, const QString& name, const QString& selfClause,
+                   const dao::Params& self) {
+    const QString cut = LastChars(name);
+    const auto others = [&](const QString& sql, dao::Params params) {
+        params += self;
+        return db.Scalar(sql + selfClause, params);
+    };
+    const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
+    if (others(countSql, {cut}).toLongLong() == 0) return cut;
+
+    // Names that begin with the name and "[", found through the name index: under NOCASE the
+    // range ["name[", "name\") holds exactly those, whatever the letter case.
+    const QString prefix = cut + QLatin1Char('[');
+    dao::Params params{prefix, cut + QLatin1Char('\\')};
+    params += self;
+    qint64 highest = 0;
+    for (auto rs = db.OpenRecordset(
+             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
+                 selfClause,
+             params);
+         rs.hasRow(); rs.MoveNext()) {
+        highest = std::max(highest, SuffixNumber(rs.Text(QStringLiteral("filial")).mid(prefix.size())));
+    }
+    // A long name loses its first characters to the suffix and may then meet another stored name.
+    for (qint64 n = highest + 1;; ++n) {
+        const QString result = LastChars(cut + QLatin1Char('[') + QString::number(n) + QLatin1Char(']'));
+        if (others(countSql, {result}).toLongLong() == 0) return result;
+    }
+}
+
+}  // namespace
+
+Cls数据操作::Cls数据操作() {
+    OpenDataDb(DataDbPath(), BookDbPassword());
+}
+
+QString Cls数据操作::TongMing字(bool skip, const QString& name, qint32 filial_id) {
+    if (skip) return LastChars(name);
+    return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id});
+}
+
+QString Cls数据操作::TongMing字Sql(const QString& name, qint32 mysql_id) {
+    // Id 0 marks members never uploaded, so it names no particular row.
+    if (mysql_id == 0) return MakeUnique(App().DataDb, name, QString(), {});
+    return MakeUnique(App().DataDb, name, QStringLiteral(" AND ifnull(\"mysql_id\",0)<>?"), {mysql_id});
+}
+
+qint32 Cls数据操作::TotalRecnNum() {
+    return qint32(
+        App().DataDb.Scalar(QStringLiteral("SELECT count(*) AS RecNum FROM \"本姓成员\"")).toLongLong());
+}

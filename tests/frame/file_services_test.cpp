@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/dir_list.h"
+#include "frame/file_services.h"
+#include "frame/language.h"
+#include "platform/dao/dao_database.h"
+#include "platform/interaction/scripted_interaction.h"
+#include "support/temp_book.h"
+
+namespace {
+
+class FileDialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        auto scripted = std::make_unique<ScriptedInteraction>();
+        ui_ = scripted.get();
+        previous_ = SetInteraction(std::move(scripted));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(ui_->AllConsumed());
+        SetInteraction(std::move(previous_));
+        ResetAppState();
+    }
+    ScriptedInteraction* ui_ = nullptr;
+    std::unique_ptr<Interaction> previous_;
+};
+
+const QString kBookFilter = QStringLiteral("族谱(*.Mdb)|*.mdb|所有文件（*.*）|*.*");
+
+}  // namespace
+
+TEST_F(FileDialogs, OpenAndSaveGiveThePathOrEmptyText) {
+    ClsCmDialog dialog;
+    ui_->ExpectOpenFile("/books/wang.mdb");
+    EXPECT_EQ(dialog.CmDgSelectFile(kBookFilter, "*.Mdb", ClsCmDialog::kOpenFile),
+              QVariant("/books/wang.mdb"));
+    ui_->ExpectSaveFile("");
+    const QVariant cancelled = dialog.CmDgSelectFile("模板(*.Zpt)|*.zpt", "家谱.Zpt", ClsCmDialog::kSaveFile);
+    EXPECT_EQ(cancelled.typeId(), QMetaType::QString);
+    EXPECT_EQ(cancelled.toString(), "");
+
+    ASSERT_EQ(ui_->log().size(), 2u);
+    EXPECT_EQ(ui_->log()[0].kind, "OpenFile");
+    EXPECT_EQ(ui_->log()[0].title, "");  // the dialog keeps its own title
+    EXPECT_EQ(ui_->log()[0].filter, kBookFilter);
+    EXPECT_EQ(ui_->log()[0].initial, "*.Mdb");
+    EXPECT_EQ(ui_->log()[1].kind, "SaveFile");
+    EXPECT_EQ(ui_->log()[1].initial, "家谱.Zpt");
+}
+
+TEST_F(FileDialogs, FilterFollowsTheInterfaceLanguage) {
+    App().Translator = std::make_shared<ClsLanguage>();
+    App().LanguageId = 1;
+    App().PrevLanguageId = 0;
+    ui_->ExpectOpenFile("");
+    ClsCmDialog().CmDgSelectFile(kBookFilter, "", ClsCmDialog::kOpenFile);
+    ASSERT_EQ(ui_->log().size(), 1u);
+    EXPECT_EQ(ui_->log()[0].filter, QStringLiteral("族譜(*.Mdb)|*.mdb|所有文件（*.*）|*.*"));
+}
+
+TEST_F(FileDialogs, OtherKindsShowNothingAndGiveEmpty) {
+    ClsCmDialog dialog;
+    for (int kind : {0, 1, 2, 3, 5, 7, 255})
+        EXPECT_FALSE(dialog.CmDgSelectFile(kBookFilter, "12", quint8(kind)).isValid()) << kind;
+    EXPECT_TRUE(ui_->log().empty());
+}
+
+TEST_F(FileDialogs, FolderBrowser) {
+    ClsFolderSelect select;
+    ui_->ExpectFolder("");
+    EXPECT_EQ(select.FolderSelected("请选择导入文件所在目录："), "");
+    ui_->ExpectFolder("/home/wang/pages");
+    EXPECT_EQ(select.FolderSelected("请选择导入文件所在目录："), "/home/wang/pages");
+    ASSERT_EQ(ui_->log().size(), 2u);
+    EXPECT_EQ(ui_->log()[0].kind, "Folder");
+    EXPECT_EQ(ui_->log()[0].title, "请选择导入文件所在目录：");
+}
+
+namespace {
+
+class DirWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        EnsureBookFiles();
+        ASSERT_TRUE(tree_.isValid());
+        root_ = tree_.path();
+    }
+    void TearDown() override {
+        ResetAppState();
+        dao::ReleaseAllIdleConnections();
+    }
+    void Touch(const QString& relative) {
+        const QString path = root_ + u'/' + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    }
+    // Every row's filled name fields joined by "/", in the order of tmp_id.
+    QStringList Rows() {
+        QStringList out;
+        QString sql = QStringLiteral("SELECT ");
+        for (int i = 1; i <= 20; ++i) sql += QStringLiteral("\"boy%1\", ").arg(i);
+        sql += QStringLiteral("\"tmp_id\" FROM \"temp_px\" ORDER BY \"tmp_id\"");
+        for (auto rs = App().DataDb.OpenRecordset(sql); rs.hasRow(); rs.MoveNext()) {
+            QStringList parts;
+            for (int i = 0; i < 20; ++i)
+                if (!rs.value(i).isNull()) parts << rs.value(i).toString();
+            out << parts.join(u'/');
+        }
+        return out;
+    }
+    TempBook book_;
+    QTemporaryDir tree_;
+    QString root_;
+};
+
+}  // namespace
+
+TEST_F(DirWalk, ListsPageFilesFolderByFolderDepthFirst) {
+    for (const char* f :
+         {"b.doc", "a.htm", "page.HTML", "notes.txt.bak", "Z.TXT", "sub2/e.htm", "sub1/c.txt",
+          "sub1/deep/d.htm", "sub1/x.doc", "sub1/a.htm", "pages.htm/readme.doc", ".hidden/f.htm"})
+        Touch(QString::fromUtf8(f));
+    QDir().mkpath(root_ + "/empty");
+    QFile::link(root_ + "/sub1", root_ + "/loop");
+
+    ClsDirList list;
+    list.RootFolder = root_;
+    ASSERT_TRUE(list.sDirTraversal(root_));
+    EXPECT_EQ(Rows(), QStringList({"a.htm", "notes.txt.bak", "page.HTML", "Z.TXT", "sub1/a.htm", "sub1/c.txt",
+                                   "sub1/deep/d.htm", "sub2/e.htm"}));
+
+    // A file directly in the folder fills only the first name field; the flag fields stay empty.
+    auto rs = App().DataDb.OpenRecordset("SELECT * FROM \"temp_px\" ORDER BY \"tmp_id\" LIMIT 1");
+    ASSERT_TRUE(rs.hasRow());
+    EXPECT_EQ(rs.value(0).toString(), "a.htm");
+    for (int i = 1; i < 40; ++i) EXPECT_TRUE(rs.value(i).isNull()) << i;
+}
+
+TEST_F(DirWalk, PartsAfterTheTwentiethAreDropped) {
+    QString deep;
+    for (int i = 1; i <= 22; ++i) deep += QStringLiteral("f%1/").arg(i);
+    Touch(deep + "page.htm");
+    ClsDirList list;
+    list.RootFolder = root_;
+    ASSERT_TRUE(list.sDirTraversal(root_));
+    QStringList expected;
+    for (int i = 1; i <= 20; ++i) expected << QStringLiteral("f%1").arg(i);
+    EXPECT_EQ(Rows(), QStringList({expected.join(u'/')}));
+}
+
+TEST_F(DirWalk, OnlyTheFirst200SubfoldersAreWalked) {
+    for (int i = 0; i < 250; ++i) Touch(QStringLiteral("d%1/p.htm").arg(i, 3, 10, QChar(u'0')));
+    Touch("top.htm");
+    ClsDirList list;
+    list.RootFolder = root_ + "/";  // a trailing separator changes nothing
+    ASSERT_TRUE(list.sDirTraversal(root_));
+    const QStringList rows = Rows();
+    ASSERT_EQ(rows.size(), 201);
+    EXPECT_EQ(rows.first(), "top.htm");
+    EXPECT_EQ(rows[1], "d000/p.htm");
+    EXPECT_EQ(rows.last(), "d199/p.htm");
+}
+
+TEST_F(DirWalk, NewListEmptiesTheTableAndWalksAppend) {
+    Touch("sub/a.htm");
+    Touch("b.txt");
+    {
+        ClsDirList list;
+        list.RootFolder = root_;
+        ASSERT_TRUE(list.sDirTraversal(root_));
+        // A walk of a subfolder under the same root keeps the root's parts.
+        ASSERT_TRUE(list.sDirTraversal(root_ + "/sub"));
+        EXPECT_EQ(Rows(), QStringList({"b.txt", "sub/a.htm", "sub/a.htm"}));
+    }
+    ClsDirList fresh;  // without RootFolder the walked folder is the root
+    EXPECT_TRUE(Rows().isEmpty());
+    ASSERT_TRUE(fresh.sDirTraversal(root_ + "/sub"));
+    EXPECT_EQ(Rows(), QStringList({"a.htm"}));
+}
+
+TEST_F(DirWalk, MissingFolderAddsNothingAndAClosedBookIsReported) {
+    ClsDirList list;
+    list.RootFolder = root_ + "/none";
+    EXPECT_TRUE(list.sDirTraversal(root_ + "/none"));
+    EXPECT_TRUE(list.sDirTraversal(""));
+    EXPECT_TRUE(Rows().isEmpty());
+
+    Touch("a.htm");
+    App().DataDb.Close();
+    list.RootFolder = root_;
+    EXPECT_FALSE(list.sDirTraversal(root_));
+}
