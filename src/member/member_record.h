@@ -65,7 +65,10 @@ public:
     // ---- Roots, branch books and moves (member_record_roots.cpp)
     qint16 创建世祖(const QString& f, const QString& m, const QString& boy);
     qint16 Whnt自己为始祖(const QString& boy);
-    void 创建分支谱(const QString& root_Node, const QString& selected_Node);
+    // The name the new root got (made unique), "" when refused.
+    QString 创建分支谱(const QString& root_Node, const QString& selected_Node);
+    // Moves the member and its node "_" + selected_Node: 0 moved, -1 either name has no row,
+    // 1 refused (the new father is the member itself or one of its descendants).
     qint16 拖动到(TreeNodeSink& objTree, const QString& selected_Node, const QString& Dest_Node);
     qint16 LfntoNotable(const QString& boy, bool Refresh_Second);
 

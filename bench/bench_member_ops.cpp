@@ -1,0 +1,124 @@
+// Member record writes on a book of 100,000 members: renaming a member with a large family, keywords,
+// pictures and a page; adding children one at a time. The time column is milliseconds per operation.
+#include <benchmark/benchmark.h>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "book_generator.h"
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "member/member_record.h"
+#include "platform/dao/dao_database.h"
+
+namespace {
+
+constexpr int kMembers = 100000;
+constexpr int kChildren = 50;
+constexpr int kKeywords = 20;
+constexpr int kPictures = 10;
+const QString kFamilyHead = QStringLiteral("测试族长");
+
+// The generated book, once for the run, with one family head that has every kind of row a rename moves.
+void UseBook() {
+    static std::unique_ptr<QTemporaryDir> dir;
+    if (dir) return;
+    dir = std::make_unique<QTemporaryDir>();
+    qputenv("QENTARA_HOME", dir->path().toUtf8());
+    ResetAppState();
+    EnsureBookFiles();
+    OpenDataDb(DataDbPath(), BookDbPassword());
+    OpenImageDb(ImageDbPath(), BookDbPassword());
+    OpenDescriptDb(DescriptDbPath(), BookDbPassword());
+    dao::Database& db = App().DataDb;
+    book_generator::GenerateBook(db, kMembers, 20240601u);
+
+    dao::Transaction tx = db.BeginTrans();
+    db.Execute(QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"father\") VALUES (?, ?)"),
+               {kFamilyHead, book_generator::BookMemberName(0)});
+    for (int i = 0; i < kChildren; ++i)
+        db.Execute(
+            QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"mother\") VALUES (?, ?, ?)"),
+            {QStringLiteral("测试子%1").arg(i), kFamilyHead, QStringLiteral("李氏")});
+    for (int i = 0; i < kKeywords; ++i)
+        db.Execute(QStringLiteral("INSERT INTO \"pageindx\" (\"filial\", \"page_key\") VALUES (?, ?)"),
+                   {kFamilyHead, QStringLiteral("关键词%1").arg(i)});
+    db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\") VALUES (?, 3)"),
+               {kFamilyHead});
+    tx.Commit();
+
+    const QByteArray picture(50 * 1024, 'p');
+    dao::Transaction imageTx = App().ImageDb.BeginTrans();
+    for (int i = 0; i < kPictures; ++i)
+        App().ImageDb.Execute(
+            QStringLiteral(
+                "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
+            {kFamilyHead, picture, QStringLiteral("pic%1").arg(i)});
+    imageTx.Commit();
+    App().DescriptDb.Execute(
+        QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+        {kFamilyHead, QString(4000, QChar(u'传'))});
+}
+
+qint64 Count(dao::Database& db, const QString& table, const QString& name) {
+    return db
+        .Scalar(QStringLiteral("SELECT count(*) FROM ") + dao::QuoteIdent(table) +
+                    QStringLiteral(" WHERE \"") +
+                    (table == QStringLiteral("temp世祖") ? "father" : "filial") + QStringLiteral("\" = ?"),
+                {name})
+        .toLongLong();
+}
+
+// Renames the family head back and forth; every rename carries 50 children, 20 keywords, a page start,
+// 10 pictures and a page.
+void BM_RenameFamilyHead(benchmark::State& state) {
+    UseBook();
+    Cls子女 member;
+    QString current = kFamilyHead;
+    for (auto _ : state) {
+        if (member.Find自已(current) != 0) {
+            state.SkipWithError("family head missing");
+            break;
+        }
+        member.strBoy = current == kFamilyHead ? QStringLiteral("测试族长新名") : kFamilyHead;
+        member.Whnt自已(current);
+        current = member.strBoy;
+    }
+    if (Count(App().DataDb, QStringLiteral("本姓成员"), current) != 1 ||
+        App().DataDb
+                .Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"father\" = ?"), {current})
+                .toInt() != kChildren ||
+        Count(App().DataDb, QStringLiteral("pageindx"), current) != kKeywords ||
+        Count(App().DataDb, QStringLiteral("temp世祖"), current) != 1 ||
+        Count(App().ImageDb, QStringLiteral("imageylk"), current) != kPictures ||
+        Count(App().DescriptDb, QStringLiteral("story"), current) != 1)
+        state.SkipWithError("the rename did not carry every row");
+}
+BENCHMARK(BM_RenameFamilyHead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+// 1,000 children added one by one, each a Save子女 of its own.
+void BM_AddChildOneByOne(benchmark::State& state) {
+    UseBook();
+    Cls子女 member;
+    member.strFather = book_generator::BookMemberName(1);
+    member.strMother = QStringLiteral("张氏");
+    member.boy_c = QStringLiteral("世");
+    int next = 0;
+    for (auto _ : state) {
+        member.strBoy = QStringLiteral("新增子%1").arg(next++);
+        member.Save子女(1);
+    }
+}
+BENCHMARK(BM_AddChildOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1000);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

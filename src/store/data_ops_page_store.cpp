@@ -1,0 +1,475 @@
+// Member pages and their pictures: page texts in descript.ctr ("story"), pictures in zpimage.ctr
+// ("imageylk"), extracted again into the temp folder of the book whenever a page is shown.
+#include <algorithm>
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringList>
+#include <QUrl>
+
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/progress.h"
+#include "frame/text_scramble.h"
+#include "frame/text_utils.h"
+#include "member/member_record.h"
+#include "platform/bookdir.h"
+#include "platform/codepage.h"
+#include "platform/http/http_client.h"
+#include "platform/interaction/do_events.h"
+#include "platform/vbcompat.h"
+#include "store/data_ops.h"
+#include "store/picture_refs.h"
+
+namespace {
+
+constexpr int kFileAccessError = 75;
+
+// Opens a page or picture file into its shared handle for one operation and afterwards puts the
+// handle back as it was (closed, normally), so that an operation started from inside another's
+// picture loop cannot close the outer one's file under it.
+class SharedFileScope {
+public:
+    SharedFileScope(dao::Database& handle, void (*open)(const QString&, const QString&), const QString& path)
+        : handle_(handle), previous_(handle) {
+        open(path, BookDbPassword());
+        db_ = handle;
+    }
+    ~SharedFileScope() { handle_ = previous_; }
+    SharedFileScope(const SharedFileScope&) = delete;
+    SharedFileScope& operator=(const SharedFileScope&) = delete;
+    dao::Database& db() { return db_; }
+
+private:
+    dao::Database& handle_;
+    dao::Database previous_;
+    dao::Database db_;
+};
+
+SharedFileScope OpenPictureFile() {
+    return SharedFileScope(App().ImageDb, &OpenImageDb, ImageDbPath());
+}
+SharedFileScope OpenPageFile() {
+    return SharedFileScope(App().DescriptDb, &OpenDescriptDb, DescriptDbPath());
+}
+
+void WriteWholeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
+}
+
+const QString kCharsetMeta =
+    QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb18030\">");
+
+// Generated pages are GB18030 with CR LF line ends. A page edited in the browser may declare another
+// character set, which would then be wrong: every declaration gives way to ours.
+void WriteHtmlFile(const QString& path, QString text) {
+    static const QRegularExpression charsetMeta(QStringLiteral("<meta\\b[^>]*charset[^>]*>"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression headOpen(QStringLiteral("<head\\b[^>]*>"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    text.remove(charsetMeta);
+    const QRegularExpressionMatch head = headOpen.match(text);
+    if (head.hasMatch())
+        text.insert(head.capturedEnd(), kCharsetMeta);
+    else
+        text.prepend(kCharsetMeta + QStringLiteral("\r\n"));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    WriteWholeFile(path, ToGb18030(text));
+}
+
+// The member's page text as stored (still scrambled); false when the member has no page.
+bool ReadStoredPage(const QString& filial, QString& text) {
+    SharedFileScope file = OpenPageFile();
+    dao::Recordset rs = file.db().OpenRecordset(
+        QStringLiteral("SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"),
+        {filial});
+    if (rs.EOF_()) return false;
+    text = rs.Text(QStringLiteral("Hisdescript"));
+    return true;
+}
+
+// The stored page made showable: doubled quotes left by older editors go, placeholders point into
+// the temp folder.
+void CleanPageText(QString& text) {
+    ReplaceAll(text, QStringLiteral("\"'"), QStringLiteral("\""));
+    ReplaceAll(text, QStringLiteral("'\""), QStringLiteral("\""));
+    text = picture_refs::ResolvePageReferences(text);
+}
+
+struct PictureRow {
+    qint64 id = 0;
+    QString reference;  // unscrambled
+};
+
+QList<PictureRow> PictureRows(dao::Database& db, const QString& filial) {
+    QList<PictureRow> rows;
+    for (dao::Recordset rs = db.OpenRecordset(
+             QStringLiteral(
+                 "SELECT \"image_id\", \"imagepath\" FROM \"imageylk\" WHERE \"filial\"=? ORDER BY rowid"),
+             {filial});
+         !rs.EOF_(); rs.MoveNext())
+        rows.append({rs.Long(QStringLiteral("image_id")),
+                     EncodeText(Trim(rs.Text(QStringLiteral("imagepath"))), StoreKey())});
+    return rows;
+}
+
+QByteArray PictureBytes(dao::Database& db, qint64 id) {
+    return db.Scalar(QStringLiteral("SELECT \"myimage\" FROM \"imageylk\" WHERE \"image_id\"=?"), {id})
+        .toByteArray();
+}
+
+// Extracted pictures are a cache: a file already there is left alone. A picture without bytes (from
+// an older book) writes no file. Returns the error number of the last picture that failed, 0 if none.
+qint32 ExtractPictures(const QString& filial) {
+    qint32 lastError = 0;
+    try {
+        SharedFileScope file = OpenPictureFile();
+        for (const PictureRow& row : PictureRows(file.db(), filial)) {
+            try {
+                const QString path = picture_refs::PictureFile(row.reference);
+                if (path.isEmpty()) {
+                    qWarning() << "picture reference names no file:" << row.reference;
+                } else if (!QFileInfo::exists(path)) {
+                    const QByteArray bytes = PictureBytes(file.db(), row.id);
+                    if (!bytes.isEmpty()) WriteWholeFile(path, bytes);
+                }
+            } catch (const dao::DaoError& e) {
+                lastError = e.Number();
+            } catch (const VbError& e) {
+                lastError = e.number;
+            }
+            DoEvents();
+        }
+    } catch (const dao::DaoError& e) {
+        lastError = e.Number();
+    }
+    return lastError;
+}
+
+// The picture's bytes from a local file or a download; empty when there are none to store.
+QByteArray FetchPicture(const QString& source) {
+    const qsizetype cut = source.indexOf(QLatin1String("//"));
+    if (cut < 0) return {};
+    if (source.left(cut) == QLatin1String("http:")) {
+        const QString target = picture_refs::DownloadTarget(source);
+        if (target.isEmpty()) return {};
+        bool ok = false;
+        const QByteArray body = HttpGetBlocking(QUrl(source), picture_refs::DownloadTimeoutMs(), &ok);
+        if (!ok || body.isEmpty()) return {};
+        // The downloaded copy lets the page show at once; the stored bytes are what counts.
+        try {
+            WriteWholeFile(target, body);
+        } catch (const VbError& e) {
+            qWarning() << e.Description();
+        }
+        return body;
+    }
+    const QString path = QDir::cleanPath(ToLocalSeparators(source.mid(cut + 2)));
+    if (!QFileInfo(path).isAbsolute() || !QFileInfo(path).isFile()) return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+QString NameExtension(const QString& reference) {
+    const qsizetype slash =
+        std::max(reference.lastIndexOf(QLatin1Char('\\')), reference.lastIndexOf(QLatin1Char('/')));
+    const QString name = reference.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+// The end of an opening tag <name ...> at the start of html, -1 when html does not start with one.
+qsizetype OpeningTagEnd(const QString& html, const QString& name) {
+    const QString open = QLatin1Char('<') + name;
+    if (!html.startsWith(open, Qt::CaseInsensitive) || html.size() <= open.size()) return -1;
+    const QChar next = html[open.size()];
+    if (next != u'>' && next != u'/' && !next.isSpace()) return -1;  // "<p" is not "<pre>"
+    const qsizetype close = html.indexOf(QLatin1Char('>'), open.size());
+    return close < 0 ? -1 : close + 1;
+}
+
+// Unwraps the element that opens html; without its closing tag only the opening one goes.
+void UnwrapLeading(QString& html, const QString& name, bool keepAfterClose) {
+    const qsizetype end = OpeningTagEnd(html, name);
+    if (end < 0) return;
+    html.remove(0, end);
+    const QRegularExpression close(QStringLiteral("</%1\\s*>").arg(name),
+                                   QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = close.match(html);
+    if (!m.hasMatch()) return;
+    if (keepAfterClose)
+        html.remove(m.capturedStart(), m.capturedLength());
+    else
+        html.truncate(m.capturedStart());
+}
+
+}  // namespace
+
+bool Cls数据操作::SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial,
+                               bool background) {
+    try {
+        if (deleteOnly) {
+            SharedFileScope file = OpenPictureFile();
+            file.db().Execute(QStringLiteral("DELETE FROM \"imageylk\" WHERE \"filial\"=?"), {filial});
+            return true;
+        }
+        const QString reference = picture_refs::StoredReference(source, background);
+        if (reference.isEmpty()) return false;
+        const QByteArray bytes = FetchPicture(source);
+        if (bytes.isEmpty()) return false;
+
+        const QString stored = DecodeText(reference, StoreKey());
+        SharedFileScope file = OpenPictureFile();
+        dao::Database& db = file.db();
+        dao::Transaction tx = db.BeginTrans();
+        // A page that shows the same picture twice keeps one row for it.
+        const QVariant id =
+            db.Scalar(QStringLiteral("SELECT \"image_id\" FROM \"imageylk\" WHERE \"filial\"=? AND "
+                                     "\"imagepath\"=? ORDER BY rowid LIMIT 1"),
+                      {filial, stored});
+        if (id.isNull())
+            db.Execute(
+                QStringLiteral(
+                    "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
+                {filial, bytes, stored});
+        else
+            db.Execute(QStringLiteral("UPDATE \"imageylk\" SET \"myimage\"=?, \"imagepath\"=?, \"filial\"=? "
+                                      "WHERE \"image_id\"=?"),
+                       {bytes, stored, filial, id});
+        tx.Commit();
+        return true;
+    } catch (const dao::DaoError& e) {
+        qWarning() << "picture not stored:" << source << e.Description();
+        return false;
+    }
+}
+
+void Cls数据操作::SaveAnyHtml(QString& html, const QString& filial) {
+    SharedFileScope file = OpenPageFile();
+    dao::Database& db = file.db();
+    html = EncodeText(html, StoreKey());
+    dao::Transaction tx = db.BeginTrans();
+    const QVariant row = db.Scalar(
+        QStringLiteral("SELECT rowid FROM \"story\" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"), {filial});
+    if (row.isNull())
+        db.Execute(QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+                   {filial, html});
+    else
+        db.Execute(QStringLiteral("UPDATE \"story\" SET \"Hisdescript\"=?, \"filial\"=? WHERE rowid=?"),
+                   {html, filial, row});
+    tx.Commit();
+}
+
+bool Cls数据操作::GetAnyHtml(const QString& target, const QString& filial) {
+    if (QFileInfo::exists(target)) QFile::remove(target);
+    // An unreadable page must not look like a missing one: the user would start a blank page and
+    // save it over the real one. Read and write errors therefore reach the caller.
+    QString text;
+    if (!ReadStoredPage(filial, text)) return true;
+    ProgressScope progress;
+    text = DecodeText(text, StoreKey());
+    CleanPageText(text);
+    WriteHtmlFile(target, text + QStringLiteral("\r\n"));
+    // A picture that cannot be extracted is only missing from the page.
+    ExtractPictures(filial);
+    return false;
+}
+
+bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, bool withDetails) {
+    if (QFileInfo::exists(target)) QFile::remove(target);
+    QString text;
+    if (!ReadStoredPage(filial, text)) return true;
+    ProgressScope progress;
+    text = DecodeText(text, StoreKey());
+    ReplaceAll(text, QStringLiteral("src=\"file://"), QStringLiteral("src=\""));
+    {
+        SharedFileScope file = OpenPictureFile();
+        for (const PictureRow& row : PictureRows(file.db(), filial)) {
+            const qsizetype cut = row.reference.indexOf(QLatin1String("//"));
+            if (cut < 0) continue;
+            const QString stored = row.reference.mid(cut + 2);
+            if (stored.isEmpty()) continue;
+            const QString name = QStringLiteral("images/z%1%2").arg(row.id).arg(NameExtension(stored));
+            // A background keeps its "file://" (only src= lost it above).
+            ReplaceAll(text, QStringLiteral("file://") + stored, name);
+            ReplaceAll(text, stored, name);
+            const QString path = GetAppPath() + QStringLiteral("chm/") + name;
+            if (!QFileInfo::exists(path)) {
+                const QByteArray bytes = PictureBytes(file.db(), row.id);
+                if (!bytes.isEmpty()) WriteWholeFile(path, bytes);
+            }
+            DoEvents();
+        }
+    }
+    if (withDetails)
+        GnMemberHtml(filial, target, text);
+    else
+        WriteHtmlFile(target, text + QStringLiteral("\r\n"));
+    return false;
+}
+
+bool Cls数据操作::GetAnyHtmlCode(const QString& filial, QString& html) {
+    QString text;
+    if (!ReadStoredPage(filial, text)) {
+        html = QString("");
+        return true;
+    }
+    text = DecodeText(text, StoreKey());
+    CleanPageText(text);
+    html = text;
+    return false;
+}
+
+qint32 Cls数据操作::GnAnyImage(const QString& filial) {
+    return ExtractPictures(filial);
+}
+
+void Cls数据操作::DeleteHtmlHead(QString& html) {
+    html.remove(QChar(13));
+    html.remove(QChar(10));
+    html = Trim(html);
+
+    static const QRegularExpression headOpen(QStringLiteral("<head(\\s[^>]*)?>"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression headClose(QStringLiteral("</head\\s*>"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch open = headOpen.match(html);
+    if (open.hasMatch()) {
+        const QRegularExpressionMatch close = headClose.match(html, open.capturedEnd());
+        html = html.left(open.capturedStart()) +
+               html.mid(close.hasMatch() ? close.capturedEnd() : open.capturedEnd());
+    }
+
+    UnwrapLeading(html, QStringLiteral("html"), false);
+    while (html.startsWith(QLatin1String("<!"))) {
+        const qsizetype end = html.indexOf(QLatin1Char('>'));
+        if (end < 0) break;  // an unfinished declaration: nothing more to strip
+        html.remove(0, end + 1);
+    }
+    UnwrapLeading(html, QStringLiteral("p"), true);
+    UnwrapLeading(html, QStringLiteral("div"), true);
+}
+
+quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& target, const QString& pageText) {
+    QString text = pageText;
+    if (!text.isEmpty()) DeleteHtmlHead(text);
+
+    dao::Recordset rs =
+        App().DataDb.OpenRecordset(QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"filial\"=?"), {filial});
+    if (rs.EOF_()) {
+        // Not a member of this book: the page alone.
+        WriteHtmlFile(target, text + QStringLiteral("\r\n"));
+        return 0;
+    }
+
+    const QString headingSize = QStringLiteral("4");
+    const QString headingColour = QStringLiteral("#FF0000");
+    const QString nameSize = QStringLiteral("5");
+    const QString nameColour = QStringLiteral("#0");
+    const QString labelSize = QStringLiteral("4");
+    const auto label = [](const QString& word) {
+        return QStringLiteral("<FONT size=4><font color='#FF0000'>【</font>") + word +
+               QStringLiteral("<font color='#FF0000'>】</font>");
+    };
+
+    const QStringList parts =
+        (rs.Text(QStringLiteral("c_jc_w_z_h")) + QStringLiteral("%%%%%")).split(QLatin1Char('%'));
+    QString title = parts[0];
+    const QString& code = parts[1];
+    const QString& wei = parts[2];
+    const QString& zhi = parts[3];
+    const QString& hao = parts[4];
+    const QString& shi = parts[5];
+    if (title.isEmpty())
+        title = QStringLiteral("世祖");
+    else if (!title.startsWith(QStringLiteral("世")))
+        title.prepend(QStringLiteral("世"));
+
+    const QString name = StripBracketSuffix(rs.Text(QStringLiteral("filial")));
+    const int surname = std::max(0, App().SurnameLength);
+    QString heading = name;  // code "0", "" and any code not known
+    if (code == QLatin1String("1"))
+        heading = name.left(surname) + QStringLiteral("公") + name.mid(surname);
+    else if (code == QLatin1String("2"))
+        heading = name.mid(surname) + QStringLiteral("公");
+    else if (code == QLatin1String("3"))
+        heading = name + QStringLiteral("公");
+    else if (code == QLatin1String("4"))
+        heading = QStringLiteral("世祖庙讳 ") + (wei.isEmpty() ? name : wei);
+
+    const qint64 generation = rs.Long(QStringLiteral("generation"));
+    QStringList lines;
+    lines << QStringLiteral("<P align=center><b><font size=") + headingSize + QStringLiteral(" color='") +
+                 headingColour + QStringLiteral("'>") +
+                 NumToChineseGen(qint16(std::clamp<qint64>(generation, -32768, 32767))) + title +
+                 QStringLiteral("</font></b></P>");
+    lines << QStringLiteral("<P align=left><b><font size=") + nameSize + QStringLiteral(" color='") +
+                 nameColour + QStringLiteral("'>") + heading + QStringLiteral("</font></b>");
+    if (!(wei.isEmpty() && zhi.isEmpty() && hao.isEmpty() && shi.isEmpty())) {
+        QString line;
+        if (!wei.isEmpty() && code != QLatin1String("4")) line += QStringLiteral("讳 ") + wei;
+        if (!zhi.isEmpty()) line += QStringLiteral("，字 ") + zhi;
+        if (!hao.isEmpty()) line += QStringLiteral("，号 ") + hao;
+        if (!shi.isEmpty())
+            line += QStringLiteral("，谥号 <b><font size=") + nameSize + QStringLiteral(" color='#0'>") +
+                    shi + QStringLiteral("</font></b>");
+        lines << line + QStringLiteral("。");
+    }
+
+    const QString father = rs.Text(QStringLiteral("father"));
+    if (!father.contains(QStringLiteral("公谱")) && !father.isEmpty() &&
+        father != QLatin1String("No_Display")) {
+        lines << QStringLiteral("<FONT size=") + labelSize +
+                     QStringLiteral("><font color='#ff0000 '>【</font>父<font color='#FF0000'>】</font>");
+        lines << StripBracketSuffix(father);
+    }
+    const auto sentence = [&](const char* field, const QString& word) {
+        const QString value = Trim(rs.Text(QString::fromLatin1(field)));
+        if (value.isEmpty()) return;
+        lines << label(word) << value + QStringLiteral("。");
+    };
+    sentence("mother", QStringLiteral("母"));
+    sentence("boy_birthday", QStringLiteral("生于"));
+    sentence("boy_death", QStringLiteral("卒于"));
+
+    const bool male = rs.Bool(QStringLiteral("Boy_Sex"));
+    const bool active = rs.Bool(QStringLiteral("boy_active"));
+    const QString self = rs.Text(QStringLiteral("filial"));
+    const QString education = Trim(rs.Text(QStringLiteral("boy_education")));
+    const QString position = Trim(rs.Text(QStringLiteral("boy_position")));
+    rs.Close();
+
+    Cls子女 member;
+    const QStringList spouses = member.Find配偶(filial).split(QStringLiteral("%_"));
+    const qsizetype k = spouses.size() - 1;
+    for (qsizetype i = 1; i <= k; ++i) {
+        if (spouses[i].isEmpty()) continue;
+        const bool alive = member.Get配偶生死(spouses[i], self);
+        const QString word = !male   ? QStringLiteral("嫁")
+                             : alive ? QStringLiteral("室")
+                                     : QStringLiteral("妣");
+        lines << label(word + (k < 2 ? QString() : QString::number(i)));
+        lines << member.Get母亲信息(spouses[i], self);
+    }
+    if (!education.isEmpty()) {
+        lines << (active ? Trim(self) : QStringLiteral("世祖")) + label(QStringLiteral("学历"));
+        lines << education + QStringLiteral("。");
+    }
+    if (!position.isEmpty()) lines << label(QStringLiteral("位")) << position + QStringLiteral("。");
+    if (!text.isEmpty()) lines << text;
+
+    WriteHtmlFile(target, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return 0;
+}
