@@ -16,6 +16,7 @@
 #include "platform/dao/dao_error.h"
 #include "mainwin/forms/frm_little.h"
 #include "platform/forms/qt_interaction.h"
+#include "store/forms/frm_set_pswd.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();
     FrmLittle::RegisterForm();
+    FrmSetPswd::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

@@ -19,12 +19,13 @@ void OpenDescriptDb(const QString& path, const QString& password) {
     App().DescriptDb = dao::Database::Open(path, password);
 }
 
-qint32 TryOpenDbExclusive(const QString& path, const QString& password) {
+qint32 TryOpenDbExclusive(const QString& path, const QString& password, QString* description) {
     App().ExclusiveDb.Close();
     try {
         App().ExclusiveDb = dao::Database::Open(path, password, true);
         return 0;
     } catch (const dao::DaoError& e) {
+        if (description) *description = e.Description();
         return e.Number();
     }
 }

@@ -14,5 +14,6 @@ void OpenImageDb(const QString& path, const QString& password);
 void OpenDescriptDb(const QString& path, const QString& password);
 
 // Opens path exclusively into ExclusiveDb; 0 on success, else the engine's error number
-// (3024 missing, 3031 wrong password, 3045 in use), and ExclusiveDb is then empty.
-qint32 TryOpenDbExclusive(const QString& path, const QString& password);
+// (3024 missing, 3031 wrong password, 3045 in use), and ExclusiveDb is then empty; the engine's
+// text of the error goes to description when one is given.
+qint32 TryOpenDbExclusive(const QString& path, const QString& password, QString* description = nullptr);
