@@ -15,6 +15,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "mainwin/forms/frm_little.h"
+#include "member/forms/frm_col_select.h"
 #include "platform/forms/qt_interaction.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     mQentaraQp::Register();
     FrmLittle::RegisterForm();
     FrmSetPswd::RegisterForm();
+    FrmColSelect::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

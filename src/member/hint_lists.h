@@ -40,9 +40,44 @@ public:
     // E-book categories (pageflag 4).
     void BindEbook_Odklj(QStringList& list) const;
 
-    // ---- Input templates of the member form
+    // ---- Input templates of the member form (hint_templates.cpp)
+    // Template rows of "rowcolctrl" have col_width 0; other rows are list-window layouts and are never
+    // touched here. The form hands its captions and check boxes over as values and applies the result.
+
+    // One label or check box of the member form: its object name, its text and whether it is shown
+    // (its own flag, !QWidget::isHidden(), not whether its frame is on screen).
+    struct TemplateControl {
+        QString name;
+        QString caption;
+        bool visible = true;
+    };
+    // The name of the built-in template: the design layout, which has no rows.
+    static const QString kBuiltInTemplate;
+    // The captions and check boxes a template covers, in the form's order.
+    static const QStringList& TemplateControlNames();
+
+    // Saves the controls as template `name` for input style 1 or 2; the birth and death captions keep
+    // one row per style, so a save in one style keeps those of the other.
+    void SaveAllFrm子女(quint8 style, const QList<TemplateControl>& form, const QString& name) const;
+    // Deletes the template's rows; a list layout of the same name stays.
+    void DeleteInputTemp(const QString& name) const;
+    // Sets the captions (a stored "" keeps the form's) and visibility of the controls the template
+    // names; rows for controls not in `form` are skipped. Returns "%" + name for every control it hid,
+    // except Lbl_boy and LblOp; "" for template "".
+    QString DsptAllFrm子女(quint8 style, QList<TemplateControl>& form, const QString& name) const;
+    // Sets only the birth and death captions of the style.
+    void Dspt生于卒于(quint8 style, QList<TemplateControl>& form, const QString& name) const;
+    // Every template name once, in name order.
+    void Bind输入模板(QStringList& list) const;
+    // Writes the template to a .Zpt file (an unknown name gives an empty file). Throws ZptFileError.
+    void TemplateExport(const QString& path, const QString& name) const;
+    // Replaces template `name` by the rows of a .Zpt file; a file that cannot be read or has a bad line
+    // changes nothing and throws ZptFileError.
+    void TemplateImport(const QString& path, const QString& name) const;
 
 private:
+    static void SaveTemplateItem(quint8 style, const QString& name, const QString& control, bool visible,
+                                 const QString& caption);
     static void BindList(QStringList& list, int pageflag, const QString& prefix = QString());
     static void AddEntry(int pageflag, const QString& name);
     static void DeleteEntry(int pageflag, const QString& name);
