@@ -7,6 +7,8 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/forms/frm_agent.h"
+#include "frame/forms/frm_sys_setup.h"
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
@@ -72,6 +74,8 @@ int main(int argc, char** argv) {
     FrmLittle::RegisterForm();
     FrmSetPswd::RegisterForm();
     FrmColSelect::RegisterForm();
+    FrmSysSetup::RegisterForm();
+    FrmAgent::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

@@ -43,10 +43,8 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     // The windows behind these commands are not part of the program yet; their items stay disabled.
     addCommand(nullptr, QStringLiteral("m_recipe"), QStringLiteral("我的族谱"), &mQentaraQp::m_recipe_Click)
         ->setEnabled(false);
-    addCommand(nullptr, QStringLiteral("m_sysset"), QStringLiteral("系统设置"), &mQentaraQp::m_sysset_Click)
-        ->setEnabled(false);
-    addCommand(nullptr, QStringLiteral("b_test"), QStringLiteral("测试"), &mQentaraQp::b_test_Click)
-        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("m_sysset"), QStringLiteral("系统设置"), &mQentaraQp::m_sysset_Click);
+    addCommand(nullptr, QStringLiteral("b_test"), QStringLiteral("测试"), &mQentaraQp::b_test_Click);
     addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
                &mQentaraQp::online_update_Click)
         ->setEnabled(false);
@@ -58,8 +56,8 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
                &mQentaraQp::b_china_Click);
     addCommand(language, QStringLiteral("b_taiwan"), QStringLiteral("Traditional Chinese"),
                &mQentaraQp::b_taiwan_Click);
-    addCommand(nullptr, QStringLiteral("b_connect"), QStringLiteral("联络信息"), &mQentaraQp::b_connect_Click)
-        ->setEnabled(false);
+    addCommand(nullptr, QStringLiteral("b_connect"), QStringLiteral("联络信息"),
+               &mQentaraQp::b_connect_Click);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
