@@ -9,6 +9,7 @@
 #include "frame/db_connections.h"
 #include "frame/forms/frm_agent.h"
 #include "frame/forms/frm_sys_setup.h"
+#include "frame/forms/frm_test.h"
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
@@ -76,6 +77,7 @@ int main(int argc, char** argv) {
     FrmColSelect::RegisterForm();
     FrmSysSetup::RegisterForm();
     FrmAgent::RegisterForm();
+    FrmTest::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();
