@@ -19,6 +19,7 @@
 #include "platform/dao/dao_error.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
+#include "member/forms/frm_member.h"
 #include "platform/forms/qt_interaction.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     FrmSysSetup::RegisterForm();
     FrmAgent::RegisterForm();
     FrmTest::RegisterForm();
+    Frm子女::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();
