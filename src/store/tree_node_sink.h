@@ -5,8 +5,9 @@
 
 // The member tree as the store fills it, with the old tree control's rules: keys are unique, nodes
 // are numbered from 1 in the order they were added, and a key that is not there is an error the
-// caller sees (TreeKeyError). The main window implements it over its tree widget; MemoryTreeNodes
-// serves page walks without a window, tests and benchmarks.
+// caller sees (TreeKeyError); an index out of range is std::out_of_range. The main window implements
+// it over its tree widget (TreeWidgetNodes); MemoryTreeNodes serves page walks without a window,
+// tests and benchmarks.
 class TreeKeyError : public std::runtime_error {
 public:
     explicit TreeKeyError(const QString& key)
@@ -42,7 +43,9 @@ public:
     virtual bool IsExpanded(int index) const = 0;
     virtual void Select(int index) = 0;
     virtual int SelectedIndex() const = 0;  // 0 when none
-    // Moves a node with its subtree under another node ("" = top level).
+    // Moves a node with its subtree to the end of another node's children ("" = top level); its index
+    // stays. A move under its own subtree is refused with std::invalid_argument.
     virtual void SetParent(const QString& key, const QString& newParentKey) = 0;
+    // Removes a node with its subtree; the nodes after it move up.
     virtual void Remove(int index) = 0;
 };

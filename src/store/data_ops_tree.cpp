@@ -1,0 +1,469 @@
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "frame/app_state.h"
+#include "frame/progress.h"
+#include "frame/text_utils.h"
+#include "member/member_record.h"
+#include "platform/dao/dao_database.h"
+#include "platform/interaction/do_events.h"
+#include "platform/vbcompat.h"
+#include "store/data_ops.h"
+#include "store/tree_node_sink.h"
+
+namespace {
+
+constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a generation number
+constexpr qint64 kEventsEveryMs = 15;
+const QString kSeekOk = QStringLiteral("%SeekOK%");
+const QString kHiddenRoot = QStringLiteral("No_Display");
+
+struct Child {
+    QString name;
+    qint32 generation = 0;
+    bool male = true;
+};
+using ChildList = std::vector<Child>;
+
+// Siblings come in one order for the page display and the page jump alike, or the two would cut
+// different pages. Nameless rows are no members and are never shown.
+ChildList PageChildren(dao::Database& db, const QString& father) {
+    ChildList out;
+    for (dao::Recordset rs = db.OpenRecordset(
+             QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\" FROM \"本姓成员\" "
+                            "WHERE \"father\" <> '' AND \"father\" = ? "
+                            "ORDER BY \"boy_sort\", \"boy_birthday\", \"filial_id\""),
+             {father});
+         rs.hasRow(); rs.MoveNext()) {
+        const QVariant name = rs.value(0);
+        if (name.isNull() || name.toString().isEmpty()) continue;
+        out.push_back({name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
+    }
+    return out;
+}
+
+QString NodeKey(const QString& name) {
+    return QLatin1Char('_') + name;
+}
+
+QString NodeText(const QString& name, qint32 generation) {
+    if (App().GenerationsMarked && generation > kNumberedAbove)
+        return QLatin1Char('{') + QString::number(generation) + QLatin1Char('}') + name;
+    return name;
+}
+
+// Lets window messages run now and then during a walk; one round per row would cost more than the
+// walk itself on a large book.
+class EventPump {
+public:
+    EventPump() { clock_.start(); }
+    void Tick() {
+        if (clock_.elapsed() < kEventsEveryMs) return;
+        DoEvents();
+        clock_.restart();
+    }
+
+private:
+    QElapsedTimer clock_;
+};
+
+Cls子女& SharedMember() {
+    if (!App().SharedMember) App().SharedMember = std::make_shared<Cls子女>();
+    return *App().SharedMember;
+}
+
+// Whether a page's start member shows its descendants: not when its root is a hidden root. Siblings
+// climb to the same root, so one climb serves every start member with the same father; and a book
+// without hidden roots needs no climb at all.
+class RootVisibility {
+public:
+    explicit RootVisibility(dao::Database& db) : db_(db) {}
+    bool Shown(const QString& name, const QString& father) {
+        if (!anyHidden_.has_value())
+            anyHidden_ =
+                !db_.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" = ? LIMIT 1"),
+                            {kHiddenRoot})
+                     .isNull();
+        if (!*anyHidden_) return true;
+        const auto it = byFather_.constFind(father);
+        if (it != byFather_.constEnd()) return *it;
+        Cls子女& m = SharedMember();
+        const bool shown = m.This始祖dspt(m.Find始祖(name));
+        byFather_.insert(father, shown);
+        return shown;
+    }
+
+private:
+    dao::Database& db_;
+    std::optional<bool> anyHidden_;
+    QHash<QString, bool> byFather_;
+};
+
+// A start member as the page display takes it; exists is false once the member is gone.
+struct StartMember {
+    bool exists = false;
+    QString father;
+};
+
+StartMember LookUpStart(dao::Database& db, const QString& name) {
+    dao::Recordset rs =
+        db.OpenRecordset(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {name});
+    if (rs.EOF_()) return {};
+    return {true, rs.Text(QStringLiteral("father"))};
+}
+
+qint32 NullAsZero(const QVariant& v) {
+    return v.isNull() ? 0 : qint32(v.toLongLong());
+}
+
+void DeleteQueueRows(dao::Database& db, const std::vector<qint64>& rows) {
+    for (const qint64 row : rows)
+        db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" = ?"), {row});
+}
+
+// Writes the members still queued as the starts of a page, one row each, in queue order.
+template <typename Queue>
+void RecordPageStarts(dao::Database& db, qint32 page, const Queue& queue) {
+    db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
+    for (const auto& e : queue)
+        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
+                                  "VALUES (?, ?, ?)"),
+                   {e.name, page, e.generation});
+}
+
+// Nothing in the member or work tables has changed since the walk state was taken when neither this
+// connection's change count nor the file's version (changes by others) has moved.
+struct BookVersion {
+    qint64 changes = -1;
+    qint64 fileVersion = -1;
+    bool operator==(const BookVersion&) const = default;
+};
+
+BookVersion CurrentVersion(dao::Database& db) {
+    return {db.Scalar(QStringLiteral("SELECT total_changes()")).toLongLong(),
+            db.Scalar(QStringLiteral("PRAGMA data_version")).toLongLong()};
+}
+
+}  // namespace
+
+// The queue of the page jump, kept between calls so that a jump over many pages neither reads the
+// queue back nor looks its start members up again on every page. It mirrors table "temp" row for
+// row and is trusted only while the book is unchanged since it was taken.
+struct Cls数据操作::PageWalkState {
+    struct Entry {
+        QString name;
+        qint32 generation = 0;
+        qint64 row = 0;  // tempid; 0 until written
+        ChildList children;
+    };
+    std::weak_ptr<dao::Connection> connection;
+    BookVersion version;
+    std::deque<Entry> queue;
+    QSet<QString> queued;
+    // Members expanded (or dropped) during this run of calls: a loop in stale page starts ends.
+    QSet<QString> done;
+    // Rows of start members that the page display would not queue (no children): they go first thing
+    // in the next call, so that both walks cut the same pages.
+    std::vector<qint64> staleRows;
+};
+
+void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
+    ClearTreeNodes(tree);
+    ProgressScope progress;
+    dao::Database& db = App().DataDb;
+    const qint32 page = App().CurrentPage;
+
+    struct Start {
+        QString name;
+        qint32 generation;
+    };
+    std::vector<Start> starts;
+    for (dao::Recordset rs =
+             db.OpenRecordset(QStringLiteral("SELECT \"father\", \"generation\" FROM \"temp世祖\" "
+                                             "WHERE \"currentpage\" = ? ORDER BY rowid"),
+                              {page});
+         rs.hasRow(); rs.MoveNext())
+        starts.push_back({Trim(rs.Text(QStringLiteral("father"))), NullAsZero(rs.value(1))});
+
+    struct QueueRow {
+        QString name;
+        qint32 generation;
+        QString key;
+    };
+    std::vector<QueueRow> rows;
+    RootVisibility roots(db);
+    EventPump pump;
+    for (const Start& s : starts) {
+        const QString key = NodeKey(s.name);
+        // A start that is gone (renamed or deleted since the pages were cut) or listed twice is passed over.
+        if (s.name.isEmpty() || tree.Exists(key)) continue;
+        const StartMember member = LookUpStart(db, s.name);
+        if (!member.exists) continue;
+        const bool shown = roots.Shown(s.name, member.father);
+        if (page == 1 || shown) {
+            tree.Add(QString(), key, NodeText(s.name, s.generation), TreeNodeSink::kImagePageStart);
+            tree.Expand(tree.Count());
+        }
+        if (shown) {
+            // Once per child, carrying the start member's own generation: at a page end it becomes
+            // the number that member shows on the next page.
+            const qsizetype children = qsizetype(PageChildren(db, s.name).size());
+            for (qsizetype i = 0; i < children; ++i) rows.push_back({s.name, s.generation, key});
+        }
+        pump.Tick();
+    }
+
+    dao::Transaction tx = db.BeginTrans();
+    db.Execute(QStringLiteral("DELETE FROM \"temp\""));
+    for (const QueueRow& r : rows)
+        db.Execute(
+            QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
+            {r.name, r.generation, r.key});
+    tx.Commit();
+}
+
+void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSize*/) {
+    ProgressScope progress;
+    dao::Database& db = App().DataDb;
+    const qint32 page = App().CurrentPage;
+
+    struct Entry {
+        QString name;
+        qint32 generation = 0;
+        QString key;
+        std::vector<qint64> rows;  // this member's rows in "temp"
+    };
+    std::deque<Entry> queue;
+    QHash<QString, size_t> firstRow;
+    for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"tempid\", \"filial\", \"generation\", "
+                                                             "\"f_key\" FROM \"temp\" ORDER BY \"tempid\""));
+         rs.hasRow(); rs.MoveNext()) {
+        const QString name = rs.Text(QStringLiteral("filial"));
+        const qint64 row = rs.value(0).toLongLong();
+        const auto it = firstRow.constFind(name);
+        if (it != firstRow.constEnd()) {
+            queue[*it].rows.push_back(row);
+            continue;
+        }
+        firstRow.insert(name, queue.size());
+        QString key = Trim(rs.Text(QStringLiteral("f_key")));
+        if (key.isEmpty()) key = NodeKey(name);  // rows left by the page jump carry no key
+        queue.push_back({name, NullAsZero(rs.value(2)), key, {row}});
+    }
+
+    std::vector<qint64> expandedRows;
+    qint32 count = 1;
+    bool full = false;
+    EventPump pump;
+    while (!queue.empty()) {
+        Entry x = std::move(queue.front());
+        queue.pop_front();
+        for (const Child& c : PageChildren(db, x.name)) {
+            const QString key = NodeKey(c.name);
+            if (tree.Exists(key)) continue;  // already on the page: a loop or a repeated name
+            tree.Add(x.key, key, NodeText(c.name, c.generation),
+                     c.male ? TreeNodeSink::kImageMale : TreeNodeSink::kImageFemale);
+            tree.Expand(tree.Count());
+            queue.push_back({c.name, c.generation, key, {}});
+            ++count;
+            pump.Tick();
+        }
+        expandedRows.insert(expandedRows.end(), x.rows.begin(), x.rows.end());
+        if (count > App().NodesPerPage) {
+            full = true;
+            break;
+        }
+    }
+
+    dao::Transaction tx = db.BeginTrans();
+    DeleteQueueRows(db, expandedRows);
+    for (const Entry& e : queue)
+        if (e.rows.empty())
+            db.Execute(QStringLiteral(
+                           "INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
+                       {e.name, e.generation, e.key});
+    if (full) {
+        // The next page's starts are cut once; expanding this page again leaves them as they are.
+        const QVariant last = db.Scalar(QStringLiteral("SELECT max(\"currentpage\") FROM \"temp世祖\""));
+        if (last.isNull() || last.toLongLong() < qint64(page) + 1) RecordPageStarts(db, page + 1, queue);
+    }
+    tx.Commit();
+
+    try {
+        if (queue.empty()) App().RepaginateNeeded = false;
+        if (tree.Count() > 0) tree.Select(1);
+    } catch (...) {
+    }
+}
+
+void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& target) {
+    ProgressScope progress;
+    dao::Database& db = App().DataDb;
+    using Entry = PageWalkState::Entry;
+
+    // The state of the previous call is used only when nothing has touched the book since; it is
+    // given back only when this call ends well.
+    std::shared_ptr<PageWalkState> state = std::move(pageWalk_);
+    if (!state || state->connection.lock() != db.connection() || state->version != CurrentVersion(db)) {
+        state = std::make_shared<PageWalkState>();
+        state->connection = db.connection();
+        // The caller has queued the starts of the page; take them as the page display would.
+        struct Row {
+            qint64 row;
+            QString name;
+            qint32 generation;
+        };
+        std::vector<Row> rows;
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral(
+                 "SELECT \"tempid\", \"filial\", \"generation\" FROM \"temp\" ORDER BY \"tempid\""));
+             rs.hasRow(); rs.MoveNext())
+            rows.push_back(
+                {rs.value(0).toLongLong(), Trim(rs.Text(QStringLiteral("filial"))), NullAsZero(rs.value(2))});
+        RootVisibility roots(db);
+        for (Row& r : rows) {
+            bool keep = !r.name.isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
+            ChildList children;
+            if (keep) {
+                const StartMember member = LookUpStart(db, r.name);
+                keep = member.exists && roots.Shown(r.name, member.father);
+                if (keep) children = PageChildren(db, r.name);
+                keep = keep && !children.empty();
+                if (!keep) state->done.insert(r.name);
+            }
+            if (!keep) {
+                state->staleRows.push_back(r.row);
+                continue;
+            }
+            state->queued.insert(r.name);
+            state->queue.push_back({r.name, r.generation, r.row, std::move(children)});
+        }
+    }
+
+    // The walk reads only; everything it changes is written in one transaction afterwards.
+    const BookVersion before = CurrentVersion(db);
+    qint64 lastExpandedRow = 0;
+    qint32 count = 1;
+    bool full = false;
+    EventPump pump;
+    while (!state->queue.empty()) {
+        Entry x = std::move(state->queue.front());
+        state->queue.pop_front();
+        state->queued.remove(x.name);
+        state->done.insert(x.name);
+        for (const Child& c : x.children) {
+            if (state->queued.contains(c.name) || state->done.contains(c.name)) continue;
+            state->queue.push_back({c.name, c.generation, 0, PageChildren(db, c.name)});
+            state->queued.insert(c.name);
+            ++count;
+            if (!target.isEmpty() && target == c.name) target = kSeekOk;
+            pump.Tick();
+        }
+        if (x.row != 0) lastExpandedRow = x.row;
+        if (count > App().NodesPerPage) {
+            full = true;
+            break;
+        }
+    }
+
+    // Window messages run during the walk; if one of them changed the book, the members read before
+    // may be out of date, and the state is not carried to the next page.
+    const bool undisturbed = CurrentVersion(db) == before;
+    dao::Transaction tx = db.BeginTrans();
+    DeleteQueueRows(db, state->staleRows);
+    state->staleRows.clear();
+    // "temp" now holds the queue in queue order, so the expanded members are its first rows.
+    if (lastExpandedRow != 0)
+        db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" <= ?"), {lastExpandedRow});
+    size_t added = 0;  // members queued by this call: the last ones in the queue
+    for (Entry& e : state->queue) {
+        if (e.row != 0) continue;
+        db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES (?, ?)"),
+                   {e.name, e.generation});
+        e.row = db.LastInsertId();
+        ++added;
+    }
+    if (full) {
+        const qint32 page = App().CurrentPage + 2;
+        db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
+        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
+                                  "SELECT \"filial\", ?, \"generation\" FROM \"temp\" ORDER BY \"tempid\""),
+                   {page});
+    }
+    tx.Commit();
+
+    const bool reachedEnd = state->queue.empty();
+    // Start members without children are shown on their page but never queued by the display. Only
+    // the members queued by this call can be such: the others were sorted out before.
+    std::vector<Entry> tail;
+    for (; added > 0; --added) {
+        tail.push_back(std::move(state->queue.back()));
+        state->queue.pop_back();
+    }
+    for (auto it = tail.rbegin(); it != tail.rend(); ++it) {
+        if (!it->children.empty()) {
+            state->queue.push_back(std::move(*it));
+            continue;
+        }
+        state->staleRows.push_back(it->row);
+        state->queued.remove(it->name);
+        state->done.insert(it->name);
+    }
+    state->version = CurrentVersion(db);
+    if (undisturbed) pageWalk_ = std::move(state);
+    if (reachedEnd) App().RepaginateNeeded = false;
+}
+
+void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration) {
+    dao::Database& db = App().DataDb;
+    db.Execute(QStringLiteral("DELETE FROM \"temp\""));
+    ClearTreeNodes(tree);
+
+    // The walk needs no rows in "temp": nobody reads the queue while it runs, and it ends empty.
+    struct Entry {
+        QString name;
+        QString key;
+    };
+    std::deque<Entry> queue;
+    for (dao::Recordset rs =
+             db.OpenRecordset(QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"generation\" = ? "
+                                             "ORDER BY \"boy_sort\", \"filial_id\""),
+                              {firstGeneration});
+         rs.hasRow(); rs.MoveNext()) {
+        const QString name = rs.Text(QStringLiteral("filial"));
+        const QString trimmed = Trim(name);
+        if (trimmed.isEmpty() || tree.Exists(NodeKey(trimmed))) continue;
+        if (firstGeneration != 1 &&
+            db.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" = ? LIMIT 1"), {name})
+                .isNull())
+            continue;
+        tree.Add(QString(), NodeKey(trimmed), name);
+        queue.push_back({trimmed, NodeKey(trimmed)});
+    }
+
+    EventPump pump;
+    while (!queue.empty()) {
+        const Entry x = std::move(queue.front());
+        queue.pop_front();
+        for (dao::Recordset rs =
+                 db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"generation\" FROM \"本姓成员\" "
+                                                 "WHERE \"father\" <> '' AND \"father\" = ? "
+                                                 "ORDER BY \"boy_sort\", \"filial_id\""),
+                                  {x.name});
+             rs.hasRow(); rs.MoveNext()) {
+            const QString name = Trim(rs.Text(QStringLiteral("filial")));
+            const QString key = NodeKey(name);
+            // A member already in the tree is not added again, so a loop in the father chain ends.
+            if (name.isEmpty() || tree.Exists(key)) continue;
+            tree.Add(x.key, key, name);
+            const QVariant generation = rs.value(1);
+            if (!generation.isNull() && generation.toLongLong() < lastGeneration)
+                queue.push_back({name, key});
+            pump.Tick();
+        }
+    }
+}
