@@ -57,6 +57,16 @@ public:
     // ---- Accounts (data_ops_account.cpp)
     void GetLastLogonAcc_id();
 
+    // ---- Book packages (data_ops_package_export.cpp, data_ops_package_import.cpp)
+    // Writes the marked branch to a package keyed with password, concealed with StrgPswdDigest when
+    // set; returns the member rows written. Errors reach the caller, and a file at the path stays as it was.
+    qint32 族谱备份(const QString& path, const QString& rootName, qint32 branch,
+                    const QString& password = QString());
+    // Merges a package into the book, all or nothing: 0, or the error number (and its description)
+    // with the book unchanged.
+    qint32 ReLoad(const QString& path, const QString& password, const QString& attachUnder,
+                  const QString& digest, QString* errorText = nullptr);
+
 private:
     // Unique names against server ids, for the on-line half (data_ops_names.cpp).
     QString TongMing字Sql(const QString& name, qint32 mysql_id);

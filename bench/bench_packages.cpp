@@ -1,0 +1,151 @@
+// Book packages: exporting a branch and importing it again, for a 10,000-member branch with a page per
+// member and 2,000 pictures of 50 KB, and a 100,000-member branch without pictures. The import goes into
+// the book the branch came from, so every member's name clashes and is made unique: the costly case.
+#include <benchmark/benchmark.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+
+#include "book_generator.h"
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/md5_digest.h"
+#include "platform/dao/dao_database.h"
+#include "store/data_ops.h"
+
+namespace {
+
+constexpr int kPictureBytes = 50 * 1024;
+constexpr qint32 kBranch = 1;
+const QString kPassword = QStringLiteral("pw");
+
+struct Book {
+    std::unique_ptr<QTemporaryDir> dir;
+    QString Package(bool strong) const {
+        return dir->path() + (strong ? QStringLiteral("/strong.mdb") : QStringLiteral("/branch.mdb"));
+    }
+};
+
+// One book folder per case, generated and marked once; the export writes the package the import reads.
+Book& UseBook(int members, int pictures) {
+    static std::map<std::pair<int, int>, Book> books;
+    Book& book = books[{members, pictures}];
+    const bool fresh = !book.dir;
+    if (fresh) book.dir = std::make_unique<QTemporaryDir>();
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    qputenv("QENTARA_HOME", book.dir->path().toUtf8());
+    if (!fresh) return book;
+    EnsureBookFiles();
+    {
+        dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
+        book_generator::GenerateBook(db, members, 20240601u);
+    }
+    if (pictures > 0) {
+        dao::Database pages = dao::Database::Open(DescriptDbPath(), BookDbPassword());
+        dao::Transaction tx = pages.BeginTrans();
+        const QString text =
+            QStringLiteral("<p>先祖王公，字子明，号东山，生于嘉庆年间，卒于光绪年间。</p>").repeated(8);
+        for (int i = 0; i < members; ++i)
+            pages.Execute(QStringLiteral("INSERT INTO story (filial, Hisdescript) VALUES (?, ?)"),
+                          {book_generator::BookMemberName(i), text});
+        tx.Commit();
+        dao::Database images = dao::Database::Open(ImageDbPath(), BookDbPassword());
+        dao::Transaction itx = images.BeginTrans();
+        QRandomGenerator gen(7);
+        QByteArray bytes(kPictureBytes, Qt::Uninitialized);
+        for (int i = 0; i < pictures; ++i) {
+            for (char& c : bytes) c = char(gen.bounded(256));
+            images.Execute(
+                QStringLiteral("INSERT INTO imageylk (filial, myimage, imagepath) VALUES (?, ?, ?)"),
+                {book_generator::BookMemberName(i * members / pictures), bytes,
+                 QStringLiteral("file://_app.path_\\p%1.jpg").arg(i)});
+        }
+        itx.Commit();
+    }
+    Cls数据操作 ops;
+    qint32 first = 1;
+    qint16 force = -1;
+    quint8 protection = 99;
+    ops.标识世祖(book_generator::BookMemberName(0), kBranch, 0, first, force, protection);
+    return book;
+}
+
+double PeakMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+void ResetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+}
+
+QString DigestFor(bool strong) {
+    return strong ? ClsMD5_1().DigestStrToHexStr(QStringLiteral("secret99")) : QString();
+}
+
+// Arguments: members, pictures, strong password (0/1).
+void BM_Export(benchmark::State& state) {
+    const int members = int(state.range(0));
+    Book& book = UseBook(members, int(state.range(1)));
+    App().StrgPswdDigest = DigestFor(state.range(2) != 0);
+    Cls数据操作 ops;
+    ResetPeak();
+    qint32 written = 0;
+    for (auto _ : state)
+        written = ops.族谱备份(book.Package(state.range(2) != 0), book_generator::BookMemberName(0), kBranch,
+                               kPassword);
+    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["members/s"] =
+        benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
+    if (written != members) state.SkipWithError("not every member was written");
+}
+
+void BM_Import(benchmark::State& state) {
+    const int members = int(state.range(0));
+    Book& book = UseBook(members, int(state.range(1)));
+    const QString digest = DigestFor(state.range(2) != 0);
+    App().StrgPswdDigest = digest;
+    Cls数据操作 ops;
+    const QString package = book.Package(!digest.isEmpty());
+    ops.族谱备份(package, book_generator::BookMemberName(0), kBranch, kPassword);
+    ResetPeak();
+    for (auto _ : state) {
+        QString error;
+        const qint32 result = ops.ReLoad(package, kPassword, QString(), digest, &error);
+        if (result != 0) state.SkipWithError(error.toStdString().c_str());
+    }
+    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["members/s"] =
+        benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void Cases(benchmark::internal::Benchmark* b) {
+    b->Args({10000, 2000, 0})->Args({10000, 2000, 1})->Args({100000, 0, 0});
+    b->ArgNames({"members", "pictures", "strong"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(2);
+}
+
+BENCHMARK(BM_Export)->Apply(Cases);
+BENCHMARK(BM_Import)->Apply(Cases);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,233 @@
+#include <QFileInfo>
+
+#include "frame/dao_table.h"
+#include "frame/text_scramble.h"
+#include "package_fixture.h"
+
+namespace {
+
+class PackageImport : public PackageTest {
+protected:
+    // Exports the branch of MakeBook to pkg.mdb and returns its path.
+    QString Package(const QString& digest = QString()) {
+        MakeBook();
+        const QString path = book_.file("pkg.mdb");
+        EXPECT_EQ(Export(path, digest), 5);
+        return path;
+    }
+    QStringList PictureOwners() {
+        dao::Database images = Images();
+        return Rows(images, "SELECT filial, length(myimage) FROM imageylk ORDER BY filial, length(myimage)");
+    }
+};
+
+}  // namespace
+
+TEST_F(PackageImport, RoundTripGivesEverythingBackExactly) {
+    for (const QString& digest : {QString(), Digest("secret99")}) {
+        SCOPED_TRACE(digest.toStdString());
+        const QString path = Package(digest);
+        const QStringList before = Snapshot();
+        ops_->删除有标识的子女(kBranch);
+        ASSERT_EQ(Members(), 2);
+        EXPECT_EQ(Import(path, "王祖", digest), 0);
+        EXPECT_EQ(Snapshot(), before);
+        EXPECT_EQ(App().RootAncestorName, "");
+        // Start again from an empty book for the next round.
+        TearDown();
+        for (const QString& f : {DataDbPath(), ImageDbPath(), DescriptDbPath(), path}) QFile::remove(f);
+        SetUp();
+    }
+}
+
+TEST_F(PackageImport, ClashingNamesFollowTheirOwnMembers) {
+    Add("X", "", 1);
+    Add("X[2]", "X", 2);
+    Add("Y", "X[2]", 3);
+    Add("Z", "X", 4);
+    for (const QString& name : QStringList{"X", "X[2]"}) {
+        AddKeyword(name, "词" + name);
+        AddPage(name, "<p>" + name + "</p>");
+        AddPicture(name, Picture(name.size() * 100, 1), "p" + name);
+    }
+    Mark("X");
+    const QString path = book_.file("x.mdb");
+    ASSERT_EQ(Export(path, QString(), "", "X"), 4);
+    ops_->删除有标识的子女(kBranch);
+    Add("X", "", 8);
+    Add("X[1]", "X", 9);
+
+    ASSERT_EQ(Import(path, QString(), QString(), ""), 0);
+    // The package's X becomes X[2] while its X[2] waits aside and then becomes X[3].
+    EXPECT_EQ(Rows(db(), "SELECT filial, father, boy_sort FROM \"本姓成员\" ORDER BY filial"),
+              QStringList({"X||8", "X[1]|X|9", "X[2]||1", "X[3]|X[2]|2", "Y|X[3]|3", "Z|X[2]|4"}));
+    EXPECT_EQ(Rows(db(), "SELECT filial, page_key FROM pageindx ORDER BY filial"),
+              QStringList({"X[2]|词X", "X[3]|词X[2]"}));
+    dao::Database pages = Pages();
+    EXPECT_EQ(Rows(pages, "SELECT filial, Hisdescript FROM story ORDER BY filial"),
+              QStringList({"X[2]|<p>X</p>", "X[3]|<p>X[2]</p>"}));
+    dao::Database images = Images();
+    EXPECT_EQ(Rows(images, "SELECT filial, imagepath, length(myimage) FROM imageylk ORDER BY filial"),
+              QStringList({"X[2]|pX|100", "X[3]|pX[2]|400"}));
+}
+
+TEST_F(PackageImport, ImportingTwiceAppendsNumberedCopies) {
+    const QString path = Package();
+    ASSERT_EQ(Import(path), 0);
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Members(), 17);
+    for (const QString& n : QStringList{"[1]", "[2]"}) {
+        EXPECT_EQ(Father("王甲" + n), "");
+        EXPECT_EQ(Father("王乙" + n), "王甲" + n);
+        EXPECT_EQ(Father("王丙" + n), "王甲" + n);
+        EXPECT_EQ(Father("王丁" + n), "王乙" + n);
+        EXPECT_EQ(Father("王'戊" + n), "王丙" + n);
+    }
+    EXPECT_EQ(Father("王甲"), "王祖");
+    EXPECT_EQ(PictureOwners(),
+              QStringList({"王'戊|6", "王'戊[1]|6", "王'戊[2]|6", "王丁|5000", "王丁[1]|5000", "王丁[2]|5000",
+                           "王乙|0", "王乙|1000", "王乙[1]|0", "王乙[1]|1000", "王乙[2]|0", "王乙[2]|1000"}));
+    EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx WHERE filial='王丁[2]' AND page_key='进士'"), 1);
+}
+
+TEST_F(PackageImport, AttachesTheRootUnderTheGivenMember) {
+    const QString path = Package();
+    ASSERT_EQ(Import(path, "李外"), 0);
+    EXPECT_EQ(Father("王甲[1]"), "李外");
+    EXPECT_EQ(Father("王乙[1]"), "王甲[1]");
+    // Under its own namesake the renamed root still hangs under the book's member, not under itself.
+    ASSERT_EQ(Import(path, "王甲"), 0);
+    EXPECT_EQ(Father("王甲[2]"), "王甲");
+    EXPECT_EQ(Father("王乙[2]"), "王甲[2]");
+    EXPECT_EQ(Father("王甲"), "王祖");
+}
+
+TEST_F(PackageImport, ChildrenFollowTheirRenamedParentsWhateverTheStoredGenerations) {
+    const QString path = Package();
+    {
+        dao::Database package = dao::Database::Open(path, "pw123");
+        package.Execute("UPDATE \"本姓成员\" SET generation=100-generation");
+    }
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Father("王甲[1]"), "");
+    EXPECT_EQ(Father("王乙[1]"), "王甲[1]");
+    EXPECT_EQ(Father("王丙[1]"), "王甲[1]");
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+    EXPECT_EQ(Father("王'戊[1]"), "王丙[1]");
+    EXPECT_EQ(Father("王丁"), "王乙");
+}
+
+TEST_F(PackageImport, ALoopInTheFatherLinksEndsAndKeepsItsLinks) {
+    const QString path = Package();
+    {
+        dao::Database package = dao::Database::Open(path, "pw123");
+        package.Execute("UPDATE \"本姓成员\" SET father=? WHERE boy_sort=2",
+                        {EncodeText("王丁", ServerKey())});
+    }
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Father("王甲[1]"), "王丁[1]");
+    EXPECT_EQ(Father("王乙[1]"), "王甲[1]");
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+    EXPECT_EQ(Father("王丙[1]"), "王甲[1]");
+    EXPECT_EQ(Members(), 12);
+}
+
+TEST_F(PackageImport, AnOldLayoutPackageImportsTheSameWayTwice) {
+    const QString path = Package();
+    {
+        dao::Database package = dao::Database::Open(path, "pw123");
+        ClsDaoTable schema;
+        for (const QString& table : QStringList{"本姓成员", "tmp2"})
+            for (const QString& field : QStringList{"mysql_id", "myacc_id", "boy_sort", "filial_protect"})
+                schema.DeleteField(table, package, field);
+        ASSERT_FALSE(package.FieldNames("本姓成员").contains("boy_sort"));
+    }
+    ASSERT_EQ(Import(path), 0);
+    ASSERT_EQ(Import(path), 0);
+    const QString columns = "mother, c_jc_w_z_h, boy_death, boy_sort, mysql_id, myacc_id, filial_protect";
+    EXPECT_EQ(Rows(db(), "SELECT " + columns + " FROM \"本姓成员\" WHERE filial='王丁'"),
+              QStringList({"李氏5|称%5%讳%字%号%谥|1970-4-5|5|1005|2005|0"}));
+    for (const QString& n : QStringList{"[1]", "[2]"}) {
+        dao::Recordset rs = db().OpenRecordset(
+            "SELECT " + columns + ", father FROM \"本姓成员\" WHERE filial=?", {"王丁" + n});
+        ASSERT_TRUE(rs.hasRow());
+        EXPECT_EQ(rs.Text("mother"), "李氏5");
+        EXPECT_EQ(rs.Text("c_jc_w_z_h"), "称%5%讳%字%号%谥");
+        EXPECT_EQ(rs.Text("boy_death"), "1970-4-5");
+        EXPECT_EQ(rs.Long("boy_sort"), 0);
+        EXPECT_EQ(rs.Long("mysql_id"), 0);
+        EXPECT_EQ(rs.Long("myacc_id"), 0);
+        EXPECT_EQ(rs.Long("filial_protect"), 0);
+        EXPECT_EQ(rs.Text("father"), "王乙" + n);
+    }
+}
+
+TEST_F(PackageImport, AWrongStrongPasswordIsRefusedWithNothingImported) {
+    const QString path = Package(Digest("secret99"));
+    const QStringList before = Snapshot();
+    for (const QString& digest : {Digest("secret98"), QString()}) {
+        QString error;
+        EXPECT_EQ(Import(path, QString(), digest, "pw123", &error), dao::kErrWrongPassword);
+        EXPECT_EQ(error, "强力密码不正确！再试一次吧。");
+        EXPECT_EQ(Snapshot(), before);
+        EXPECT_EQ(App().RootAncestorName, "王甲");
+    }
+    EXPECT_EQ(Import(path, QString(), Digest("secret99")), 0);
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+}
+
+TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
+    const QString path = Package();
+    const QStringList before = Snapshot();
+    const QByteArray whole = FileBytes(path);
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(book_.file(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return book_.file(name);
+    };
+    const auto refused = [&](const QString& file, const QString& password, int expected) {
+        SCOPED_TRACE(file.toStdString());
+        QString error;
+        const qint32 result = Import(file, QString(), QString(), password, &error);
+        if (expected)
+            EXPECT_EQ(result, expected);
+        else
+            EXPECT_NE(result, 0);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(Snapshot(), before);
+    };
+    refused(book_.file("missing.mdb"), "pw123", dao::kErrFileNotFound);
+    refused(path, "wrong", dao::kErrWrongPassword);
+    refused(write("text.mdb", QByteArray("这不是族谱文件\n").repeated(200)), "pw123", 0);
+    {
+        dao::Database foreign = dao::Database::Create(book_.file("foreign.mdb"), "pw123");
+        foreign.Execute("CREATE TABLE \"本姓成员\" (filial TEXT)");
+    }
+    dao::ReleaseAllIdleConnections();
+    refused(book_.file("foreign.mdb"), "pw123", dao::kErrTableNotFound);
+    for (const double part : {0.3, 0.6, 0.8, 0.95})
+        refused(write(QString("cut%1.mdb").arg(part), whole.left(qsizetype(whole.size() * part))), "pw123",
+                0);
+}
+
+TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
+    const QString path = Package();
+    Images().Execute("ALTER TABLE imageylk RENAME TO imageylk_old");
+    const qint64 keywords = Count(db(), "SELECT count(*) FROM pageindx");
+    EXPECT_EQ(Import(path), dao::kErrTableNotFound);
+    EXPECT_EQ(Members(), 7);
+    EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx"), keywords);
+    dao::Database pages = Pages();
+    EXPECT_EQ(Count(pages, "SELECT count(*) FROM story"), 3);
+}
+
+TEST_F(PackageImport, AReadOnlyPackageImportsAndIsLeftAsItWas) {
+    const QString path = Package();
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray before = FileBytes(path);
+    EXPECT_EQ(Import(path), 0);
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+    EXPECT_EQ(FileBytes(path), before);
+    EXPECT_FALSE(QFileInfo::exists(path + ".lck"));
+}
