@@ -1,0 +1,593 @@
+#include <QHashFunctions>
+#include <QSet>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/progress.h"
+#include "platform/dao/dao_database.h"
+#include "platform/interaction/do_events.h"
+#include "platform/vbcompat.h"
+#include "store/data_ops.h"
+
+namespace {
+
+constexpr qint32 kReleased = -9;
+constexpr qint32 kNotNumbered = -9999;
+constexpr quint8 kKeepProtection = 99;
+constexpr int kMembersPerDoEvents = 1000;
+
+// Aliases of the picture and page files while attached to the members database.
+const QString kImageAlias = QStringLiteral("gen_img");
+const QString kStoryAlias = QStringLiteral("gen_stry");
+
+// The picture and page files attached to the members database for one operation, so that one commit
+// covers all three files. Attach before the transaction begins; detach after it has ended.
+class SideFiles {
+public:
+    explicit SideFiles(dao::Database& db) : db_(db) {
+        db_.Attach(ImageDbPath(), kImageAlias, BookDbPassword());
+        try {
+            db_.Attach(DescriptDbPath(), kStoryAlias, BookDbPassword());
+        } catch (...) {
+            Detach(kImageAlias);
+            throw;
+        }
+    }
+    ~SideFiles() {
+        Detach(kStoryAlias);
+        Detach(kImageAlias);
+    }
+    SideFiles(const SideFiles&) = delete;
+    SideFiles& operator=(const SideFiles&) = delete;
+
+private:
+    void Detach(const QString& alias) {
+        try {
+            db_.Detach(alias);
+        } catch (const dao::DaoError&) {
+        }
+    }
+    dao::Database& db_;
+};
+
+// The keyword, picture and page tables, each as reached from the members database.
+QStringList SideTables() {
+    return {QStringLiteral("\"pageindx\""), dao::QuoteIdent(kImageAlias) + QStringLiteral(".\"imageylk\""),
+            dao::QuoteIdent(kStoryAlias) + QStringLiteral(".\"story\"")};
+}
+
+// Names without text are no members: nothing can show or reach them, and a walk must not take ""
+// for a father, which would pull every root of the book into the branch.
+void DeleteNamelessMembers(dao::Database& db) {
+    db.Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"filial\"='' OR \"filial\" IS NULL"));
+}
+
+bool IsChildlessPlaceholder(const QString& name) {
+    return name.contains(QStringLiteral("无子女")) || name.contains(QStringLiteral("无子嗣"));
+}
+
+// Member names compare as the name columns do (NOCASE): ASCII letters without regard to case.
+QString FoldCase(const QString& name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] >= u'A' && name[i] <= u'Z') {
+            QString folded = name;
+            for (qsizetype j = i; j < folded.size(); ++j)
+                if (folded[j] >= u'A' && folded[j] <= u'Z') folded[j] = QChar(folded[j].unicode() + 32);
+            return folded;
+        }
+    }
+    return name;
+}
+
+// What a marking writes on the rows of its branch, and takes from rows that leave the branch.
+struct Stamp {
+    qint32 branch = kReleased;
+    bool numbered = false;  // generation = father's + 1; a row that leaves loses its number
+    bool protect = false;   // filial_protect = protection
+    quint8 protection = 0;
+    bool setLiving = false;  // boy_active and Mother_active = alive
+    bool alive = false;
+    bool sides = false;  // the branch's keyword, picture and page rows take the number too
+};
+
+// A member row's stored values, so that rows already right are not written again. Nulls read as
+// values that no marking writes.
+const QString kStoredColumns = QStringLiteral(
+    "ifnull(\"flag\", -4294967296), ifnull(\"generation\", -4294967296), ifnull(\"filial_protect\", -1), "
+    "ifnull(\"boy_active\", -1), ifnull(\"Mother_active\", -1)");
+struct Stored {
+    qint64 flag;
+    qint64 generation;
+    qint16 protection;
+    qint8 active;
+    qint8 motherActive;
+
+    static Stored Read(const dao::Recordset& rs, int column) {
+        return {rs.value(column).toLongLong(), rs.value(column + 1).toLongLong(),
+                qint16(rs.value(column + 2).toInt()), qint8(rs.value(column + 3).toInt()),
+                qint8(rs.value(column + 4).toInt())};
+    }
+    bool IsStamped(const Stamp& stamp, qint64 wanted) const {
+        return flag == stamp.branch && (!stamp.numbered || generation == wanted) &&
+               (!stamp.protect || protection == stamp.protection) &&
+               (!stamp.setLiving || (active == stamp.alive && motherActive == stamp.alive));
+    }
+};
+
+class Writer {
+public:
+    Writer(dao::Database& db, const Stamp& stamp) : db_(db), stamp_(stamp) {
+        sql_ = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
+        if (stamp.numbered) sql_ += QStringLiteral(", \"generation\"=?");
+        if (stamp.protect) sql_ += QStringLiteral(", \"filial_protect\"=?");
+        if (stamp.setLiving) sql_ += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
+        sql_ += QStringLiteral(" WHERE \"filial_id\"=?");
+    }
+
+    void StampMember(qint64 id, qint64 generation) {
+        dao::Params params{stamp_.branch};
+        if (stamp_.numbered) params << generation;
+        if (stamp_.protect) params << int(stamp_.protection);
+        if (stamp_.setLiving) params << stamp_.alive << stamp_.alive;
+        params << id;
+        db_.Execute(sql_, params);
+        Tick();
+    }
+
+    // Only the given side rows' numbers change; rows already right are not rewritten (a picture row
+    // would be copied whole).
+    void SetSideRows(const QString& name, qint32 value) {
+        for (const QString& table : SideTables())
+            db_.Execute(QStringLiteral("UPDATE ") + table +
+                            QStringLiteral(" SET \"flag\"=? WHERE \"filial\"=? AND \"flag\" IS NOT ?"),
+                        {value, name, value});
+    }
+
+    // A member that carried the number and is no longer in the branch.
+    void ReleaseMember(qint64 id) {
+        if (stamp_.numbered)
+            db_.Execute(
+                QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?, \"generation\"=? WHERE \"filial_id\"=?"),
+                {kReleased, kNotNumbered, id});
+        else
+            db_.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=? WHERE \"filial_id\"=?"),
+                        {kReleased, id});
+        Tick();
+    }
+
+    void SetSideRow(const QString& table, qint64 rowid, qint32 value) {
+        db_.Execute(QStringLiteral("UPDATE ") + table +
+                        QStringLiteral(" SET \"flag\"=? WHERE rowid=? AND \"flag\" IS NOT ?"),
+                    {value, rowid, value});
+        Tick();
+    }
+
+    void Tick() {
+        if (++sinceEvents_ < kMembersPerDoEvents) return;
+        sinceEvents_ = 0;
+        DoEvents();
+    }
+
+private:
+    dao::Database& db_;
+    const Stamp& stamp_;
+    QString sql_;
+    int sinceEvents_ = 0;
+};
+
+struct Population {
+    qint32 livingMale = 0;
+    qint32 livingFemale = 0;
+    qint32 deadMale = 0;
+    qint32 deadFemale = 0;
+    qint32 mothers = 0;
+    qint64 depth = 0;  // generations below the root
+    bool metNameless = false;
+
+    void Count(bool placeholder, bool male, bool alive) {
+        if (placeholder) return;
+        if (alive)
+            ++(male ? livingMale : livingFemale);
+        else
+            ++(male ? deadMale : deadFemale);
+    }
+    void CountDescendant(qint64 level, bool placeholder, bool male, bool alive, bool hasMother) {
+        Count(placeholder, male, alive);
+        if (hasMother) ++mothers;
+        depth = std::max(depth, level);
+    }
+};
+
+// Both walks go breadth-first below the root, one generation at a time, and visit every member once
+// (the root too, when it is a stored row), so a loop in the father links ends. A child without a
+// name is noted, never expanded. The root's own row is the caller's.
+//
+// The first walk asks for each member's children: cheap while the branch is small against the book.
+// Past `budget` members it gives up (returns nothing), leaving its writes for the second walk to
+// complete.
+std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, qint64 rootId,
+                                        qint64 firstGeneration, const Stamp& stamp, qint64 budget) {
+    struct Child {
+        qint64 id;
+        QString name;
+        bool hasMother;
+        bool male;
+        bool alive;
+        Stored stored;
+    };
+    const QString childSql =
+        QStringLiteral("SELECT \"filial_id\", \"filial\", \"mother\", \"Boy_Sex\", \"boy_active\", ") +
+        kStoredColumns + QStringLiteral(" FROM \"本姓成员\" WHERE \"father\"=?");
+    Writer writer(db, stamp);
+    Population population;
+    QSet<qint64> visited;
+    if (rootId >= 0) visited.insert(rootId);
+    std::vector<QString> level{root};
+    std::vector<QString> next;
+    std::vector<Child> children;
+    for (qint64 depth = 1; !level.empty(); ++depth) {
+        next.clear();
+        for (const QString& father : level) {
+            children.clear();
+            for (dao::Recordset rs = db.OpenRecordset(childSql, {father}); rs.hasRow(); rs.MoveNext())
+                children.push_back({rs.value(0).toLongLong(), rs.value(1).toString(),
+                                    !Trim(rs.value(2).toString()).isEmpty(), rs.value(3).toBool(),
+                                    rs.value(4).toBool(), Stored::Read(rs, 5)});
+            for (Child& child : children) {
+                if (visited.contains(child.id)) continue;
+                if (child.name.isEmpty()) {
+                    population.metNameless = true;
+                    continue;
+                }
+                if (visited.size() > budget) return std::nullopt;
+                visited.insert(child.id);
+                const qint64 generation = firstGeneration + depth;
+                if (!child.stored.IsStamped(stamp, generation)) writer.StampMember(child.id, generation);
+                if (stamp.sides) writer.SetSideRows(child.name, stamp.branch);
+                population.CountDescendant(depth, IsChildlessPlaceholder(child.name), child.male,
+                                           stamp.setLiving ? stamp.alive : child.alive, child.hasMother);
+                next.push_back(std::move(child.name));
+            }
+            writer.Tick();
+        }
+        level.swap(next);
+    }
+
+    // Members that carried the number and are not in the branch now; many of them are better
+    // released by the second walk, which reads each side table once.
+    std::vector<std::pair<qint64, QString>> leaving;
+    for (dao::Recordset rs = db.OpenRecordset(
+             QStringLiteral("SELECT \"filial_id\", \"filial\" FROM \"本姓成员\" WHERE \"flag\"=?"),
+             {stamp.branch});
+         rs.hasRow(); rs.MoveNext()) {
+        if (visited.contains(rs.value(0).toLongLong())) continue;
+        if (qint64(leaving.size()) >= budget) return std::nullopt;
+        leaving.emplace_back(rs.value(0).toLongLong(), rs.value(1).toString());
+    }
+    for (const auto& [id, name] : leaving) {
+        writer.ReleaseMember(id);
+        writer.SetSideRows(name, kReleased);
+    }
+    return population;
+}
+
+// Member names (folded) to row indexes, for the whole-table walk: open addressing over 64-bit hashes
+// kept beside the indexes, so that a probe reads a name only when the hashes agree. At a million
+// members this is several times quicker than a hash of strings, whose probes compare names.
+class NameIndex {
+public:
+    explicit NameIndex(qint64 expected) {
+        size_t capacity = 16;
+        while (capacity < size_t(expected) * 2) capacity *= 2;
+        slots_.assign(capacity, Slot{});
+        names_.reserve(size_t(expected));
+    }
+
+    // Row index equals the number of rows added before; nameless rows are added as "".
+    void Add(QString folded) {
+        names_.push_back(std::move(folded));
+        const QString& name = names_.back();
+        if (name.isEmpty()) return;
+        if ((++used_) * 2 > slots_.size()) Grow();
+        Place(qHash(name, kSeed), qint32(names_.size() - 1));
+    }
+
+    qint32 Find(const QString& folded) const {
+        if (folded.isEmpty()) return -1;
+        const quint64 hash = qHash(folded, kSeed);
+        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& slot = slots_[i];
+            if (slot.index < 0) return -1;
+            if (slot.hash == hash && names_[size_t(slot.index)] == folded) return slot.index;
+        }
+    }
+
+private:
+    static constexpr size_t kSeed = 0x5bd1e995;
+    struct Slot {
+        quint64 hash = 0;
+        qint32 index = -1;
+    };
+    void Place(quint64 hash, qint32 index) {
+        size_t i = hash & (slots_.size() - 1);
+        while (slots_[i].index >= 0) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = {hash, index};
+    }
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2, Slot{});
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.index >= 0) Place(slot.hash, slot.index);
+    }
+    std::vector<Slot> slots_;
+    std::vector<QString> names_;
+    size_t used_ = 0;
+};
+
+// The second walk reads the whole member table once, in stored order, links fathers and children in
+// memory, and writes in stored order only the rows whose values change; the side tables are read once
+// each as well. No random reads, whatever the size of the book.
+Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
+                        const Stamp& stamp) {
+    enum : quint8 {
+        kMale = 1,
+        kAlive = 2,
+        kMother = 4,
+        kNameless = 8,
+        kPlaceholder = 16,
+        kCarried = 32,     // carried the branch number before
+        kStampedBut = 64,  // has the number, protection and living flags wanted; generation aside
+        kVisited = 128,
+    };
+    constexpr qint32 kNoFather = -1;
+    const qint64 expectedRows = db.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
+    std::vector<qint64> ids;
+    std::vector<qint64> generations;
+    std::vector<qint32> father;  // row index of the father; ids.size() stands for a root without a row
+    std::vector<quint8> bits;
+    for (auto* v : {&ids, &generations}) v->reserve(size_t(expectedRows));
+    father.reserve(size_t(expectedRows));
+    bits.reserve(size_t(expectedRows));
+    NameIndex byName(expectedRows);
+    qint32 rootIndex = -1;
+    Writer writer(db, stamp);
+    {
+        // Flags worked out by the engine: fewer values cross over per row.
+        std::vector<std::pair<qint32, QString>> unresolved;  // fathers stored after their children
+        for (dao::Recordset rs = db.OpenRecordset(
+                 QStringLiteral(
+                     "SELECT \"filial_id\", \"filial\", \"father\", ifnull(\"generation\", -4294967296), "
+                     "(ifnull(\"Boy_Sex\", 0)<>0) + 2*(ifnull(\"boy_active\", 0)<>0) "
+                     "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
+                     "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
+                     "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
+                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\""),
+                 {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
+                  QStringLiteral("无子女"), QStringLiteral("无子嗣")});
+             rs.hasRow(); rs.MoveNext()) {
+            const qint32 index = qint32(ids.size());
+            const qint64 id = rs.value(0).toLongLong();
+            if (id == rootId) rootIndex = index;
+            ids.push_back(id);
+            generations.push_back(rs.value(3).toLongLong());
+            bits.push_back(quint8(rs.value(4).toInt()));
+            father.push_back(kNoFather);
+            byName.Add(bits.back() & kNameless ? QString() : FoldCase(rs.value(1).toString()));
+            const QString fatherName = FoldCase(rs.value(2).toString());
+            if (!fatherName.isEmpty()) {  // "" is no member's name
+                father.back() = byName.Find(fatherName);
+                if (father.back() < 0) unresolved.emplace_back(index, fatherName);
+            }
+            writer.Tick();
+        }
+        const QString foldedRoot = FoldCase(root);
+        const qint32 rootWithoutRow = qint32(ids.size());
+        for (const auto& [index, fatherName] : unresolved) {
+            const qint32 found = byName.Find(fatherName);
+            if (found >= 0)
+                father[size_t(index)] = found;
+            else if (fatherName == foldedRoot)
+                father[size_t(index)] = rootWithoutRow;
+        }
+    }
+
+    // Children of each row, contiguous: those of row r are kids[first[r]] .. kids[first[r + 1] - 1].
+    const qint32 rows = qint32(ids.size());
+    std::vector<qint32> first(size_t(rows) + 2, 0);
+    for (qint32 f : father)
+        if (f != kNoFather) ++first[size_t(f) + 1];
+    for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+    std::vector<qint32> kids(size_t(first.back()));
+    {
+        std::vector<qint32> fill(first.begin(), first.end() - 1);
+        for (qint32 r = 0; r < rows; ++r)
+            if (father[size_t(r)] != kNoFather) kids[size_t(fill[size_t(father[size_t(r)])]++)] = r;
+    }
+    std::vector<qint32>().swap(father);
+
+    Population population;
+    std::vector<qint32> depthOf(size_t(rows), 0);
+    std::vector<qint32> level{rootIndex >= 0 ? rootIndex : rows};
+    if (rootIndex >= 0) bits[size_t(rootIndex)] |= kVisited;
+    std::vector<qint32> next;
+    for (qint32 depth = 1; !level.empty(); ++depth) {
+        next.clear();
+        for (qint32 f : level) {
+            for (qint32 k = first[size_t(f)]; k < first[size_t(f) + 1]; ++k) {
+                const qint32 child = kids[size_t(k)];
+                quint8& b = bits[size_t(child)];
+                if (b & kVisited) continue;
+                if (b & kNameless) {
+                    population.metNameless = true;
+                    continue;
+                }
+                b |= kVisited;
+                depthOf[size_t(child)] = depth;
+                population.CountDescendant(depth, b & kPlaceholder, b & kMale,
+                                           stamp.setLiving ? stamp.alive : bool(b & kAlive), b & kMother);
+                next.push_back(child);
+            }
+        }
+        level.swap(next);
+    }
+    std::vector<qint32>().swap(kids);
+    std::vector<qint32>().swap(first);
+
+    for (qint32 r = 0; r < rows; ++r) {
+        const quint8 b = bits[size_t(r)];
+        const qint64 generation = firstGeneration + depthOf[size_t(r)];
+        if (depthOf[size_t(r)] > 0) {
+            if (!(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation))
+                writer.StampMember(ids[size_t(r)], generation);
+        } else if ((b & kCarried) && !(b & kVisited)) {
+            writer.ReleaseMember(ids[size_t(r)]);
+        }
+    }
+
+    // Side rows go by their member: the branch's take the number, those of members that left lose it.
+    for (const QString& table : SideTables()) {
+        std::vector<std::pair<qint64, qint32>> changes;
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\" FROM ") + table);
+             rs.hasRow(); rs.MoveNext()) {
+            const qint32 member = byName.Find(FoldCase(rs.value(1).toString()));
+            if (member < 0) continue;
+            const quint8 b = bits[size_t(member)];
+            if (b & kVisited) {
+                if (stamp.sides) changes.emplace_back(rs.value(0).toLongLong(), stamp.branch);
+            } else if (b & kCarried) {
+                changes.emplace_back(rs.value(0).toLongLong(), kReleased);
+            }
+            writer.Tick();
+        }
+        for (const auto& [rowid, value] : changes) writer.SetSideRow(table, rowid, value);
+    }
+    return population;
+}
+
+// A branch of more than about a sixteenth of the book is walked in memory: asking for children costs
+// several times more per member than a row of the whole-table read, once the book outgrows the cache.
+Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
+                      const Stamp& stamp) {
+    constexpr qint64 kSmallBranch = 2000;
+    const qint64 highestId =
+        db.Scalar(QStringLiteral("SELECT max(\"filial_id\") FROM \"本姓成员\"")).toLongLong();
+    if (auto walked =
+            WalkByQueries(db, root, rootId, firstGeneration, stamp, std::max(kSmallBranch, highestId / 16)))
+        return *walked;
+    return WalkInMemory(db, root, rootId, firstGeneration, stamp);
+}
+
+}  // namespace
+
+void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration,
+                           qint16& force, quint8& protection) {
+    AppState& app = App();
+    if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName)
+        return;
+    if (rootName.isEmpty()) {
+        app.RootAncestorName.clear();
+        return;
+    }
+    ProgressScope progress;
+    dao::Database& db = app.DataDb;
+    const qint64 g0 = firstGeneration;
+
+    Stamp stamp;
+    stamp.branch = branch;
+    stamp.numbered = true;
+    stamp.protect = protection != kKeepProtection;
+    stamp.protection = protection;
+    stamp.setLiving = !stamp.protect && livingMode != 0;
+    stamp.alive = livingMode == -1;
+    stamp.sides = true;
+
+    SideFiles side(db);
+    dao::Transaction tx = db.BeginTrans();
+    // The old walk's queue table is left empty, as that walk left it: this one queues in memory.
+    db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
+
+    // The root keeps its own living flags; only its descendants take the living mode.
+    qint64 rootId = -1;
+    bool rootMale = false, rootAlive = false, rootPlaceholder = false;
+    {
+        dao::Recordset rs = db.OpenRecordset(
+            QStringLiteral("SELECT \"filial_id\", \"filial\", \"Boy_Sex\", \"boy_active\" FROM \"本姓成员\" "
+                           "WHERE \"filial\"=?"),
+            {rootName});
+        if (rs.hasRow()) {
+            rootId = rs.value(0).toLongLong();
+            rootPlaceholder = IsChildlessPlaceholder(rs.value(1).toString());
+            rootMale = rs.value(2).toBool();
+            rootAlive = rs.value(3).toBool();
+        }
+    }
+    Stamp rootStamp = stamp;
+    rootStamp.setLiving = false;
+    if (rootId >= 0) Writer(db, rootStamp).StampMember(rootId, g0);
+    db.Execute(QStringLiteral("UPDATE \"pageindx\" SET \"flag\"=? WHERE \"filial\"=?"), {branch, rootName});
+    SetImageStoryFlag(rootName, branch);
+
+    Population population = WalkBranch(db, rootName, rootId, g0, stamp);
+    if (rootId >= 0) population.Count(rootPlaceholder, rootMale, rootAlive);
+    if (population.metNameless) DeleteNamelessMembers(db);
+    tx.Commit();
+
+    app.RootAncestorName = rootName;
+    app.FormParamString =
+        QStringList{QString::number(population.depth + 1),    QString::number(population.livingMale),
+                    QString::number(population.livingFemale), QString::number(population.deadMale),
+                    QString::number(population.deadFemale),   QString::number(population.mothers)}
+            .join(QLatin1Char('%'));
+}
+
+void Cls数据操作::Chm_标识世祖(const QString& rootName, qint32 branch) {
+    if (rootName.isEmpty()) return;
+    ProgressScope progress;
+    dao::Database& db = App().DataDb;
+    Stamp stamp;
+    stamp.branch = branch;
+
+    SideFiles side(db);
+    dao::Transaction tx = db.BeginTrans();
+    db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
+    const QVariant rootId =
+        db.Scalar(QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {rootName});
+    if (!rootId.isNull()) Writer(db, stamp).StampMember(rootId.toLongLong(), 0);
+    const Population walked = WalkBranch(db, rootName, rootId.isNull() ? -1 : rootId.toLongLong(), 0, stamp);
+    if (walked.metNameless) DeleteNamelessMembers(db);
+    tx.Commit();
+}
+
+void Cls数据操作::清世代数据() {
+    App().DataDb.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"generation\"=?"), {kNotNumbered});
+}
+
+void Cls数据操作::删除有标识的子女(qint32 branch) {
+    // -9 is the number of every member outside a branch: deleting "its members" would empty the book.
+    if (branch == kReleased) return;
+    dao::Database& db = App().DataDb;
+    SideFiles side(db);
+    dao::Transaction tx = db.BeginTrans();
+    // By membership: a stale number on another member's side row never takes that row along.
+    for (const QString& table : SideTables())
+        db.Execute(
+            QStringLiteral("DELETE FROM ") + table +
+                QStringLiteral(
+                    " WHERE \"filial\" IN (SELECT \"filial\" FROM main.\"本姓成员\" WHERE \"flag\"=?)"),
+            {branch});
+    db.Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"flag\"=?"), {branch});
+    tx.Commit();
+}
+
+// Runs inside an operation that has the picture and page files attached (SideFiles).
+void Cls数据操作::SetImageStoryFlag(const QString& name, qint32 branch) {
+    dao::Database& db = App().DataDb;
+    for (const QString& table : SideTables().mid(1))
+        db.Execute(QStringLiteral("UPDATE ") + table +
+                       QStringLiteral(" SET \"flag\"=? WHERE \"filial\"=? AND \"flag\" IS NOT ?"),
+                   {branch, name, branch});
+}

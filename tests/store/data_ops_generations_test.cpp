@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/progress.h"
+#include "platform/dao/dao_database.h"
+#include "store/data_ops.h"
+#include "support/temp_book.h"
+
+namespace {
+
+class Generations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        EnsureBookFiles();
+        ops_ = std::make_unique<Cls数据操作>();
+        OpenImageDb(ImageDbPath(), BookDbPassword());
+        OpenDescriptDb(DescriptDbPath(), BookDbPassword());
+    }
+    void TearDown() override {
+        ops_.reset();
+        ResetAppState();
+        dao::ReleaseAllIdleConnections();
+    }
+
+    dao::Database& db() { return App().DataDb; }
+
+    void Add(const QVariant& name, const QString& father, const QString& mother = "", bool male = true,
+             bool alive = true) {
+        db().Execute(
+            "INSERT INTO \"本姓成员\" (filial, father, mother, Boy_Sex, boy_active) VALUES (?, ?, ?, ?, ?)",
+            {name, father, mother, male, alive});
+    }
+    // A keyword, a picture and a page for the member, each with the given branch number.
+    void AddSideRows(const QString& name, int flag = -9) {
+        db().Execute("INSERT INTO pageindx (filial, page_key, flag) VALUES (?, ?, ?)", {name, "谱", flag});
+        App().ImageDb.Execute("INSERT INTO imageylk (filial, myimage, imagepath, flag) VALUES (?, ?, ?, ?)",
+                              {name, QByteArray("GIF89a"), "p.gif", flag});
+        App().DescriptDb.Execute("INSERT INTO story (filial, Hisdescript, flag) VALUES (?, ?, ?)",
+                                 {name, "<p>传</p>", flag});
+    }
+
+    void Mark(const QString& root, qint32 branch, qint16 living = 0, qint32 first = 1, qint16 force = 0,
+              quint8 protection = 99) {
+        ops_->标识世祖(root, branch, living, first, force, protection);
+    }
+
+    qint64 Field(const QString& field, const QString& name) {
+        const QVariant v =
+            db().Scalar("SELECT " + dao::QuoteIdent(field) + " FROM \"本姓成员\" WHERE filial=?", {name});
+        return v.isNull() ? -12345 : v.toLongLong();
+    }
+    qint64 Gen(const QString& name) { return Field("generation", name); }
+    qint64 Flag(const QString& name) { return Field("flag", name); }
+    // Branch numbers of the member's keyword, picture and page rows, "" when a row is missing.
+    QString SideFlags(const QString& name) {
+        const QString sql = "SELECT group_concat(flag) FROM %1 WHERE filial=?";
+        return db().Scalar(sql.arg("pageindx"), {name}).toString() + "/" +
+               App().ImageDb.Scalar(sql.arg("imageylk"), {name}).toString() + "/" +
+               App().DescriptDb.Scalar(sql.arg("story"), {name}).toString();
+    }
+    qint64 Count(dao::Database& d, const QString& table) {
+        return d.Scalar("SELECT count(*) FROM " + dao::QuoteIdent(table)).toLongLong();
+    }
+
+    TempBook book_;
+    std::unique_ptr<Cls数据操作> ops_;
+};
+
+}  // namespace
+
+TEST_F(Generations, NumbersFlagsAndCountsTheWholeSubtree) {
+    Add("王一", "");
+    Add("王二", "王一", "李氏");
+    Add("王三", "王一", "  ", false, false);
+    Add("王四无子女", "王一", "张氏");
+    Add("王五", "王二", "", true, false);
+    Add("Tom", "王五", "", false, true);
+    Add("tim", "TOM");  // father links compare without letter case
+    Add("赵一", "");
+    Add("赵二", "赵一");
+    db().Execute("INSERT INTO tempflag (father, currentpage) VALUES ('赵一', 4)");
+    auto* progress = dynamic_cast<CountingProgress*>(&Progress());
+    ASSERT_NE(progress, nullptr);
+    const int shows = progress->shows;
+
+    qint32 first = 3;
+    qint16 force = 0;
+    quint8 protection = 99;
+    ops_->标识世祖("王一", 5, 0, first, force, protection);
+
+    EXPECT_EQ(App().FormParamString, "5%3%1%1%1%2");
+    EXPECT_EQ(App().RootAncestorName, "王一");
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(force, 0);
+    EXPECT_EQ(protection, 99);
+    const std::pair<const char*, int> expected[] = {{"王一", 3}, {"王二", 4}, {"王三", 4}, {"王四无子女", 4},
+                                                    {"王五", 5}, {"Tom", 6},  {"tim", 7}};
+    for (auto [name, gen] : expected) {
+        EXPECT_EQ(Gen(name), gen) << name;
+        EXPECT_EQ(Flag(name), 5) << name;
+    }
+    EXPECT_EQ(Gen("赵二"), -9999);
+    EXPECT_EQ(Flag("赵二"), -9);
+    EXPECT_EQ(Count(db(), "tempflag"), 0);
+    EXPECT_EQ(progress->shows, shows + 1);
+    EXPECT_FALSE(progress->shown);
+
+    // The same root again with the default arguments: already marked, nothing happens.
+    db().Execute("UPDATE \"本姓成员\" SET generation=77 WHERE filial='王二'");
+    App().FormParamString = "x";
+    Mark("王一", 5, 0, 3);
+    EXPECT_EQ(Gen("王二"), 77);
+    EXPECT_EQ(App().FormParamString, "x");
+    Mark("王一", 5, 0, 1, -1);
+    EXPECT_EQ(Gen("王二"), 2);
+    EXPECT_EQ(App().FormParamString, "5%3%1%1%1%2");
+}
+
+TEST_F(Generations, LoneRootAndEmptyName) {
+    Add("王一", "", "", false, false);
+    AddSideRows("王一");
+    Mark("王一", 2);
+    EXPECT_EQ(App().FormParamString, "1%0%0%0%1%0");
+    EXPECT_EQ(SideFlags("王一"), "2/2/2");
+
+    App().FormParamString = "kept";
+    Mark("", 2, 0, 1, -1);
+    EXPECT_EQ(App().RootAncestorName, "");
+    EXPECT_EQ(App().FormParamString, "kept");
+    EXPECT_EQ(Flag("王一"), 2);
+    EXPECT_EQ(Gen("王一"), 1);
+}
+
+TEST_F(Generations, RemarkingReleasesTheOldBranchInEveryTable) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Add("赵一", "");
+    Add("赵二", "赵一");
+    Add("孙一", "");
+    for (const char* name : {"王一", "王二", "赵二", "孙一"}) AddSideRows(name);
+
+    Mark("孙一", 7);
+    Mark("王一", 5);
+    EXPECT_EQ(SideFlags("王一"), "5/5/5");
+    EXPECT_EQ(SideFlags("王二"), "5/5/5");
+    EXPECT_EQ(SideFlags("赵二"), "-9/-9/-9");
+
+    Mark("赵一", 5);
+    for (const char* name : {"王一", "王二"}) {
+        EXPECT_EQ(Flag(name), -9) << name;
+        EXPECT_EQ(Gen(name), -9999) << name;
+        EXPECT_EQ(SideFlags(name), "-9/-9/-9") << name;
+    }
+    EXPECT_EQ(Flag("赵二"), 5);
+    EXPECT_EQ(Gen("赵二"), 2);
+    EXPECT_EQ(SideFlags("赵二"), "5/5/5");
+    EXPECT_EQ(Flag("孙一"), 7);
+    EXPECT_EQ(SideFlags("孙一"), "7/7/7");
+}
+
+TEST_F(Generations, LivingAndProtectionModes) {
+    Add("王一", "", "", true, false);
+    Add("王二", "王一", "李氏", true, false);
+    Add("王三", "王二", "", false, false);
+    Add("赵一", "", "", true, false);
+    db().Execute("UPDATE \"本姓成员\" SET Mother_active=0, filial_protect=1");
+
+    Mark("王一", 5, -1);
+    EXPECT_EQ(App().FormParamString, "3%1%1%1%0%1");
+    EXPECT_EQ(Field("boy_active", "王一"), 0);
+    for (const char* name : {"王二", "王三"}) {
+        EXPECT_EQ(Field("boy_active", name), 1) << name;
+        EXPECT_EQ(Field("Mother_active", name), 1) << name;
+        EXPECT_EQ(Field("filial_protect", name), 1) << name;
+    }
+
+    Mark("王一", 5, 1);
+    EXPECT_EQ(App().FormParamString, "3%0%0%2%1%1");
+    EXPECT_EQ(Field("boy_active", "王三"), 0);
+    EXPECT_EQ(Field("Mother_active", "王三"), 0);
+
+    // With a protection level the living mode is not applied.
+    Mark("王一", 5, -1, 1, 0, 2);
+    for (const char* name : {"王一", "王二", "王三"}) {
+        EXPECT_EQ(Field("filial_protect", name), 2) << name;
+        EXPECT_EQ(Field("boy_active", name), 0) << name;
+    }
+    EXPECT_EQ(Field("filial_protect", "赵一"), 1);
+    EXPECT_EQ(Field("boy_active", "赵一"), 0);
+}
+
+TEST_F(Generations, LoopsInTheFatherLinksEnd) {
+    Add("甲", "乙");
+    Add("乙", "甲");
+    Add("丙", "丙");
+    Add("丁", "丙");
+    Mark("甲", 5);
+    EXPECT_EQ(App().FormParamString, "2%2%0%0%0%0");
+    EXPECT_EQ(Gen("甲"), 1);
+    EXPECT_EQ(Gen("乙"), 2);
+    Mark("丙", 6);
+    EXPECT_EQ(App().FormParamString, "2%2%0%0%0%0");
+    EXPECT_EQ(Gen("丙"), 1);
+    EXPECT_EQ(Gen("丁"), 2);
+
+    ops_->Chm_标识世祖("乙", 8);
+    EXPECT_EQ(Flag("甲"), 8);
+    EXPECT_EQ(Flag("乙"), 8);
+    EXPECT_EQ(Gen("乙"), 2);
+}
+
+TEST_F(Generations, NamelessChildIsRemovedAndPullsNoRootsIn) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Add("", "王一", "李氏");
+    Add(QVariant(), "王一");
+    Add("赵一", "");
+    Add("钱一", "");
+    Mark("王一", 5);
+    EXPECT_EQ(App().FormParamString, "2%2%0%0%0%0");
+    EXPECT_EQ(Count(db(), "本姓成员"), 4);
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE filial='' OR filial IS NULL").toInt(), 0);
+    EXPECT_EQ(Flag("赵一"), -9);
+    EXPECT_EQ(Gen("钱一"), -9999);
+
+    Add("", "王二");
+    ops_->Chm_标识世祖("王一", 6);
+    EXPECT_EQ(Count(db(), "本姓成员"), 4);
+    EXPECT_EQ(Flag("王二"), 6);
+    EXPECT_EQ(Flag("赵一"), -9);
+}
+
+TEST_F(Generations, DeletingABranchTakesItsOwnRowsOnly) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Add("赵一", "");
+    Add("赵二", "赵一");
+    for (const char* name : {"王一", "王二", "赵一", "赵二"}) AddSideRows(name);
+    Mark("王一", 5);
+    Mark("赵一", 7);
+    // A stale branch number on another member's picture must not take it along.
+    App().ImageDb.Execute(
+        "INSERT INTO imageylk (filial, myimage, imagepath, flag) VALUES ('赵二', x'00', 'q', 5)");
+
+    ops_->删除有标识的子女(-9);
+    EXPECT_EQ(Count(db(), "本姓成员"), 4);
+
+    ops_->删除有标识的子女(5);
+    EXPECT_EQ(db().Scalar("SELECT group_concat(filial) FROM \"本姓成员\"").toString(), "赵一,赵二");
+    EXPECT_EQ(db().Scalar("SELECT group_concat(filial) FROM pageindx").toString(), "赵一,赵二");
+    EXPECT_EQ(App().ImageDb.Scalar("SELECT group_concat(filial || flag) FROM imageylk").toString(),
+              "赵一7,赵二7,赵二5");
+    EXPECT_EQ(App().DescriptDb.Scalar("SELECT group_concat(filial) FROM story").toString(), "赵一,赵二");
+}
+
+TEST_F(Generations, ChmFlagsWithoutNumbering) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Add("王三", "王二");
+    Add("赵一", "");
+    AddSideRows("王二");
+    AddSideRows("赵一");
+    Mark("赵一", 3);
+    db().Execute("UPDATE \"本姓成员\" SET generation=40 WHERE filial='王二'");
+
+    ops_->Chm_标识世祖("王一", 3);
+    for (const char* name : {"王一", "王二", "王三"}) EXPECT_EQ(Flag(name), 3) << name;
+    EXPECT_EQ(Gen("王一"), -9999);
+    EXPECT_EQ(Gen("王二"), 40);
+    EXPECT_EQ(SideFlags("王二"), "-9/-9/-9");
+    EXPECT_EQ(Flag("赵一"), -9);
+    EXPECT_EQ(Gen("赵一"), 1);
+    EXPECT_EQ(SideFlags("赵一"), "-9/-9/-9");
+
+    ops_->Chm_标识世祖("", 3);
+    EXPECT_EQ(Flag("王三"), 3);
+}
+
+TEST_F(Generations, ClearingNumbersKeepsFlags) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Mark("王一", 5);
+    ops_->清世代数据();
+    EXPECT_EQ(db().Scalar("SELECT group_concat(generation || ':' || flag) FROM \"本姓成员\"").toString(),
+              "-9999:5,-9999:5");
+}
+
+TEST_F(Generations, AFailureLeavesEveryFileAsItWas) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Add("赵一", "");
+    AddSideRows("王二");
+    Mark("赵一", 5);
+    App().FormParamString = "before";
+    App().DescriptDb.Execute("DROP TABLE story");
+
+    EXPECT_THROW(Mark("王一", 5), dao::DaoError);
+    EXPECT_EQ(Flag("赵一"), 5);
+    EXPECT_EQ(Flag("王二"), -9);
+    EXPECT_EQ(db().Scalar("SELECT flag FROM pageindx WHERE filial='王二'").toInt(), -9);
+    EXPECT_EQ(App().RootAncestorName, "赵一");
+    EXPECT_EQ(App().FormParamString, "before");
+    EXPECT_FALSE(Progress().IsShown());
+
+    // The side files were let go: the next marking works once the page table is back.
+    App().DescriptDb.Execute(book_schema::StoryTable());
+    Mark("王一", 5);
+    EXPECT_EQ(Flag("王二"), 5);
+    EXPECT_EQ(SideFlags("王二"), "5/5/");
+}
+
+// A branch larger than the first walk's share of the book is walked in memory: the same results.
+TEST_F(Generations, LargeBranchWithLoopsCaseAndNamelessRows) {
+    const int line = 2500;
+    const auto name = [](int k) { return QString("甲%1").arg(k); };
+    {
+        auto tx = db().BeginTrans();
+        for (int k = line; k >= 1; --k)  // children stored before their fathers
+            Add(name(k), name(k == 1 ? line : k - 1), k % 2 == 0 ? "氏" : "");
+        Add("TOM", name(line));
+        Add("tom2", "tom");
+        Add("王三无子女", name(line), "李氏", true, false);
+        Add("", name(line));
+        Add("赵一", "");
+        tx.Commit();
+    }
+    AddSideRows(name(7));
+    Mark(name(1), 5);
+    EXPECT_EQ(SideFlags(name(7)), "5/5/5");
+    EXPECT_EQ(App().FormParamString, "2502%2502%0%0%0%1251");
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=5 AND "
+                          "generation=CAST(substr(filial, 2) AS INTEGER)")
+                  .toInt(),
+              line);
+    EXPECT_EQ(Gen("TOM"), line + 1);
+    EXPECT_EQ(Gen("tom2"), line + 2);
+    EXPECT_EQ(Gen("王三无子女"), line + 1);
+    EXPECT_EQ(Flag("赵一"), -9);
+    EXPECT_EQ(Count(db(), "本姓成员"), line + 4);
+
+    // A small branch takes the number over: the many members that carried it are released.
+    Mark("赵一", 5);
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=-9 AND generation=-9999").toInt(),
+              line + 3);
+    EXPECT_EQ(SideFlags(name(7)), "-9/-9/-9");
+    EXPECT_EQ(Flag("赵一"), 5);
+
+    db().Execute("UPDATE \"本姓成员\" SET father='祖' WHERE filial=?", {name(1)});
+    ops_->Chm_标识世祖("祖", 6);
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=6").toInt(), line + 3);
+    EXPECT_EQ(Gen("tom2"), -9999);
+    EXPECT_EQ(Flag("赵一"), 5);
+}
