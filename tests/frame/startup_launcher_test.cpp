@@ -27,6 +27,7 @@
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
 #include "support/temp_book.h"
+#include "support/test_settings.h"
 
 namespace {
 
@@ -106,8 +107,7 @@ protected:
         SetInteraction(std::move(previous_));
         ResetAppState();
         dao::ReleaseAllIdleConnections();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, TestSettingsDir());
     }
 
     static QStringList captions(const mQentaraQp& form) {

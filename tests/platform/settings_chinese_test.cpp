@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
 #include <QSettings>
+#include <gtest/gtest.h>
+
+#include "support/test_settings.h"
 
 #include "platform/chinese_convert.h"
 #include "platform/settings_store.h"
@@ -23,8 +25,8 @@ TEST_F(SettingsStore, ChineseTextRoundTripsUnderTheSettingGroup) {
     EXPECT_EQ(raw.value(QStringLiteral("Setting/TestBookTitle")).toString(),
               QStringLiteral("王氏族谱·第三卷"));
     EXPECT_FALSE(raw.contains(QStringLiteral("TestBookTitle")));
-    // Test mode keeps the user's own settings untouched.
-    EXPECT_TRUE(raw.fileName().contains(QStringLiteral(".qttest"))) << raw.fileName().toStdString();
+    // Tests keep the user's own settings untouched.
+    EXPECT_TRUE(raw.fileName().startsWith(TestSettingsDir())) << raw.fileName().toStdString();
 }
 
 TEST_F(SettingsStore, NumbersAreStoredAsTextAndMissingKeysReadEmpty) {
