@@ -1,6 +1,7 @@
 #include "frame/db_connections.h"
 
 #include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
 #include "platform/bookdir.h"
 
 QString DataDbPath() { return GetAppPath() + QStringLiteral("zpdata.ctr"); }
@@ -28,4 +29,12 @@ qint32 TryOpenDbExclusive(const QString& path, const QString& password, QString*
         if (description) *description = e.Description();
         return e.Number();
     }
+}
+
+AttachedSideFiles::AttachedSideFiles(dao::Database& db, const QString& imageAlias, const QString& storyAlias)
+    : dao::AttachGuard(db),
+      pictures_(dao::QuoteIdent(imageAlias) + QStringLiteral(".\"imageylk\"")),
+      pages_(dao::QuoteIdent(storyAlias) + QStringLiteral(".\"story\"")) {
+    Attach(ImageDbPath(), imageAlias, BookDbPassword());
+    Attach(DescriptDbPath(), storyAlias, BookDbPassword());
 }

@@ -17,36 +17,6 @@ constexpr qint32 kGenerationsPerDoEvents = 1000;
 const QString kImageAlias = QStringLiteral("gen_test_img");
 const QString kStoryAlias = QStringLiteral("gen_test_stry");
 
-// The picture and page files attached to the members database, so that one commit covers all three
-// files. SQLite attaches only outside a transaction: attach before it begins, detach after it ends.
-class AttachedSideFiles {
-public:
-    explicit AttachedSideFiles(dao::Database& db) : db_(db) {
-        db_.Attach(ImageDbPath(), kImageAlias, BookDbPassword());
-        try {
-            db_.Attach(DescriptDbPath(), kStoryAlias, BookDbPassword());
-        } catch (...) {
-            Detach(kImageAlias);
-            throw;
-        }
-    }
-    ~AttachedSideFiles() {
-        Detach(kStoryAlias);
-        Detach(kImageAlias);
-    }
-    AttachedSideFiles(const AttachedSideFiles&) = delete;
-    AttachedSideFiles& operator=(const AttachedSideFiles&) = delete;
-
-private:
-    void Detach(const QString& alias) {
-        try {
-            db_.Detach(alias);
-        } catch (const dao::DaoError&) {
-        }
-    }
-    dao::Database& db_;
-};
-
 }  // namespace
 
 QString ClsTest::MemberName(int line, qint64 generation) {
@@ -58,7 +28,7 @@ void ClsTest::生成测试数据(qint32 n) {
     ProgressScope progress;
     OpenDataDb(DataDbPath(), BookDbPassword());
     dao::Database& db = App().DataDb;
-    AttachedSideFiles sides(db);
+    AttachedSideFiles sides(db, kImageAlias, kStoryAlias);
 
     dao::Transaction work = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM ") + dao::QuoteIdent(kImageAlias) +

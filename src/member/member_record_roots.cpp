@@ -67,36 +67,6 @@ bool InSubtree(const TreeNodeSink& tree, const QString& key, const QString& top)
     return false;
 }
 
-// The picture and page files attached to the members database, so that one commit covers both.
-// Attach before the transaction begins; detach after it has ended.
-class NotableFiles {
-public:
-    explicit NotableFiles(dao::Database& db) : db_(db) {
-        db_.Attach(ImageDbPath(), kImageAlias, BookDbPassword());
-        try {
-            db_.Attach(DescriptDbPath(), kStoryAlias, BookDbPassword());
-        } catch (...) {
-            Detach(kImageAlias);
-            throw;
-        }
-    }
-    ~NotableFiles() {
-        Detach(kStoryAlias);
-        Detach(kImageAlias);
-    }
-    NotableFiles(const NotableFiles&) = delete;
-    NotableFiles& operator=(const NotableFiles&) = delete;
-
-private:
-    void Detach(const QString& alias) {
-        try {
-            db_.Detach(alias);
-        } catch (const dao::DaoError&) {
-        }
-    }
-    dao::Database& db_;
-};
-
 // Copies the given columns of the source's first row over the target's first row, or into a new row
 // when the target has none. An absent source leaves the target as it was.
 void CopyFirstRow(dao::Database& db, const QString& table, const QString& order, const QStringList& columns,
@@ -214,7 +184,7 @@ qint16 Cls子女::LfntoNotable(const QString& boy, bool Refresh_Second) {
     const QString source = Refresh_Second ? boy : kNotablePrefix + boy;
     const QString target = Refresh_Second ? kNotablePrefix + boy : boy;
     dao::Database& db = Db();
-    NotableFiles files(db);
+    AttachedSideFiles files(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     CopyFirstRow(db, dao::QuoteIdent(kImageAlias) + QStringLiteral(".\"imageylk\""),
                  QStringLiteral("\"image_id\""), {QStringLiteral("imagepath"), QStringLiteral("myimage")},

@@ -40,39 +40,6 @@ QString JoinedNameParts(const Cls子女& m) {
         QLatin1Char('%'));
 }
 
-// The picture and page files attached to the members database for one operation, so that one commit
-// covers all three files. Attach before the transaction begins; detach after it has ended.
-class SideFiles {
-public:
-    explicit SideFiles(dao::Database& db) : db_(db) {
-        db_.Attach(ImageDbPath(), kImageAlias, BookDbPassword());
-        try {
-            db_.Attach(DescriptDbPath(), kStoryAlias, BookDbPassword());
-        } catch (...) {
-            Detach(kImageAlias);
-            throw;
-        }
-    }
-    ~SideFiles() {
-        Detach(kStoryAlias);
-        Detach(kImageAlias);
-    }
-    SideFiles(const SideFiles&) = delete;
-    SideFiles& operator=(const SideFiles&) = delete;
-
-    static QString Pictures() { return dao::QuoteIdent(kImageAlias) + QStringLiteral(".\"imageylk\""); }
-    static QString Pages() { return dao::QuoteIdent(kStoryAlias) + QStringLiteral(".\"story\""); }
-
-private:
-    void Detach(const QString& alias) {
-        try {
-            db_.Detach(alias);
-        } catch (const dao::DaoError&) {
-        }
-    }
-    dao::Database& db_;
-};
-
 // The mother's particulars, shared by every kind of new row.
 dao::Params MotherValues(const Cls子女& m) {
     return {m.strFather,      m.strMother,           m.strMother_Birthday, m.strMother_Death,
@@ -131,7 +98,7 @@ qint16 Cls子女::Save子女(quint8 InStyle) {
 // The row and everything that names the member by its old name change together or not at all; a
 // clash with another member's name stops the whole rename.
 qint16 Cls子女::Whnt自已(const QString& OldName) {
-    SideFiles side(Db());
+    AttachedSideFiles side(Db(), kImageAlias, kStoryAlias);
     dao::Transaction tx = Db().BeginTrans();
     QString oldName;
     QVariant id;
@@ -157,10 +124,10 @@ qint16 Cls子女::Whnt自已(const QString& OldName) {
     Db().Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"father\" = ? WHERE \"father\" = ?"), rename);
     Db().Execute(QStringLiteral("UPDATE \"temp世祖\" SET \"father\" = ? WHERE \"father\" = ?"), rename);
     Db().Execute(QStringLiteral("UPDATE \"pageindx\" SET \"filial\" = ? WHERE \"filial\" = ?"), rename);
-    Db().Execute(QStringLiteral("UPDATE ") + SideFiles::Pictures() +
+    Db().Execute(QStringLiteral("UPDATE ") + side.Pictures() +
                      QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),
                  rename);
-    Db().Execute(QStringLiteral("UPDATE ") + SideFiles::Pages() +
+    Db().Execute(QStringLiteral("UPDATE ") + side.Pages() +
                      QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),
                  rename);
     tx.Commit();
@@ -209,16 +176,16 @@ qint16 Cls子女::SetDisplayYesNo(const QString& myName, bool bDisplay) {
 // inherits none of them. Its children stay as they are: the tree window decides where they go.
 void Cls子女::Delete子女(const QString& boy) {
     Cls数据操作 ops;  // reopens DataDb, so before the files are attached to it
-    SideFiles side(Db());
+    AttachedSideFiles side(Db(), kImageAlias, kStoryAlias);
     dao::Transaction tx = Db().BeginTrans();
     const dao::Params name{boy};
     Db().Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"filial\" = ?"), name);
     Db().Execute(QStringLiteral("DELETE FROM \"pageindx\" WHERE \"filial\" = ?"), name);
     ops.删除起始页中世祖(boy);
     Db().Execute(
-        QStringLiteral("DELETE FROM ") + SideFiles::Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),
+        QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),
         name);
     Db().Execute(
-        QStringLiteral("DELETE FROM ") + SideFiles::Pages() + QStringLiteral(" WHERE \"filial\" = ?"), name);
+        QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"), name);
     tx.Commit();
 }

@@ -24,36 +24,6 @@ constexpr int kMembersPerDoEvents = 1000;
 const QString kImageAlias = QStringLiteral("gen_img");
 const QString kStoryAlias = QStringLiteral("gen_stry");
 
-// The picture and page files attached to the members database for one operation, so that one commit
-// covers all three files. Attach before the transaction begins; detach after it has ended.
-class SideFiles {
-public:
-    explicit SideFiles(dao::Database& db) : db_(db) {
-        db_.Attach(ImageDbPath(), kImageAlias, BookDbPassword());
-        try {
-            db_.Attach(DescriptDbPath(), kStoryAlias, BookDbPassword());
-        } catch (...) {
-            Detach(kImageAlias);
-            throw;
-        }
-    }
-    ~SideFiles() {
-        Detach(kStoryAlias);
-        Detach(kImageAlias);
-    }
-    SideFiles(const SideFiles&) = delete;
-    SideFiles& operator=(const SideFiles&) = delete;
-
-private:
-    void Detach(const QString& alias) {
-        try {
-            db_.Detach(alias);
-        } catch (const dao::DaoError&) {
-        }
-    }
-    dao::Database& db_;
-};
-
 // The keyword, picture and page tables, each as reached from the members database.
 QStringList SideTables() {
     return {QStringLiteral("\"pageindx\""), dao::QuoteIdent(kImageAlias) + QStringLiteral(".\"imageylk\""),
@@ -505,7 +475,7 @@ void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint1
     stamp.alive = livingMode == -1;
     stamp.sides = true;
 
-    SideFiles side(db);
+    AttachedSideFiles side(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     // The old walk's queue table is left empty, as that walk left it: this one queues in memory.
     db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
@@ -551,7 +521,7 @@ void Cls数据操作::Chm_标识世祖(const QString& rootName, qint32 branch) {
     Stamp stamp;
     stamp.branch = branch;
 
-    SideFiles side(db);
+    AttachedSideFiles side(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
     const QVariant rootId =
@@ -570,7 +540,7 @@ void Cls数据操作::删除有标识的子女(qint32 branch) {
     // -9 is the number of every member outside a branch: deleting "its members" would empty the book.
     if (branch == kReleased) return;
     dao::Database& db = App().DataDb;
-    SideFiles side(db);
+    AttachedSideFiles side(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     // By membership: a stale number on another member's side row never takes that row along.
     for (const QString& table : SideTables())
@@ -583,7 +553,7 @@ void Cls数据操作::删除有标识的子女(qint32 branch) {
     tx.Commit();
 }
 
-// Runs inside an operation that has the picture and page files attached (SideFiles).
+// Runs inside an operation that has the picture and page files attached (AttachedSideFiles).
 void Cls数据操作::SetImageStoryFlag(const QString& name, qint32 branch) {
     dao::Database& db = App().DataDb;
     for (const QString& table : SideTables().mid(1))

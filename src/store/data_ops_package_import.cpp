@@ -140,30 +140,6 @@ QVariant PreparePackage(const QString& copy, const QString& password, const QStr
     return root;
 }
 
-// Files attached to the members database for the merge; detached however it ends, after the transaction.
-class Attachments {
-public:
-    explicit Attachments(dao::Database& db) : db_(db) {}
-    ~Attachments() {
-        for (auto it = aliases_.rbegin(); it != aliases_.rend(); ++it) {
-            try {
-                db_.Detach(*it);
-            } catch (const dao::DaoError&) {
-            }
-        }
-    }
-    Attachments(const Attachments&) = delete;
-    Attachments& operator=(const Attachments&) = delete;
-    void Attach(const QString& path, const QString& alias, const QString& password) {
-        db_.Attach(path, alias, password);
-        aliases_ << alias;
-    }
-
-private:
-    dao::Database& db_;
-    QStringList aliases_;
-};
-
 // The name the walk gave the package member called name; used for keyword, picture and page rows.
 QString NewNameOf(const QString& name) {
     return QStringLiteral("(SELECT n.\"new_name\" FROM ") + In(kPackage, kWalk) + QStringLiteral(" w JOIN ") +
@@ -283,7 +259,7 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
 void Merge(Cls数据操作& ops, const QString& copy, const QString& password, const QVariant& root,
            const QString& attachUnder, const QString& digest) {
     dao::Database& db = App().DataDb;
-    Attachments attached(db);
+    dao::AttachGuard attached(db);
     attached.Attach(copy, kPackage, password);
     attached.Attach(ImageDbPath(), kImages, BookDbPassword());
     attached.Attach(DescriptDbPath(), kStories, BookDbPassword());

@@ -208,6 +208,20 @@ void Database::Attach(const QString& path, const QString& alias, const QString& 
     }
 }
 
+AttachGuard::~AttachGuard() {
+    for (auto it = aliases_.crbegin(); it != aliases_.crend(); ++it) {
+        try {
+            db_.Detach(*it);
+        } catch (const DaoError&) {
+        }
+    }
+}
+
+void AttachGuard::Attach(const QString& path, const QString& alias, const QString& password) {
+    db_.Attach(path, alias, password);
+    aliases_ << alias;
+}
+
 void Database::Detach(const QString& alias) { conn().execute("DETACH DATABASE " + QuoteIdent(alias), {}); }
 
 bool Database::TableExists(const QString& table, const QString& schema) {

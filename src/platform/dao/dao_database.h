@@ -57,6 +57,21 @@ private:
     Connection& conn() const;
 };
 
+// Files attached to a database for one operation, detached in reverse order however it ends. The
+// engine attaches only outside a transaction: make the guard before the transaction begins.
+class AttachGuard {
+public:
+    explicit AttachGuard(Database& db) : db_(db) {}
+    ~AttachGuard();
+    AttachGuard(const AttachGuard&) = delete;
+    AttachGuard& operator=(const AttachGuard&) = delete;
+    void Attach(const QString& path, const QString& alias, const QString& password);
+
+private:
+    Database& db_;
+    QStringList aliases_;
+};
+
 // Quotes an identifier for SQL text ("temp", "本姓成员"); identifiers never come from user data.
 QString QuoteIdent(const QString& name);
 
