@@ -1,9 +1,7 @@
 // Book file costs: a keyed open, a large insert in one transaction, look-ups by name.
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include "frame/book_schema.h"
+#include "bench_support.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
@@ -12,33 +10,22 @@ namespace {
 
 constexpr int kMembers = 100000;
 
-struct BenchBook {
-    BenchBook() {
-        qputenv("QENTARA_HOME", dir.path().toUtf8());
-        EnsureBookFiles();
-    }
-    QTemporaryDir dir;
-};
-
-BenchBook& Book() {
-    static BenchBook book;
-    return book;
+QString MemberName(int i) {
+    return QStringLiteral("王%1世").arg(i);
 }
-
-QString MemberName(int i) { return QStringLiteral("王%1世").arg(i); }
 
 void InsertMembers(dao::Database& db, int count) {
     auto tx = db.BeginTrans();
     const QString sql = QStringLiteral(
         "INSERT INTO \"本姓成员\" (filial, father, mother, boy_birthday, Boy_Sex) VALUES (?, ?, ?, ?, ?)");
     for (int i = 0; i < count; ++i)
-        db.Execute(sql, {MemberName(i), i == 0 ? QString("") : MemberName((i - 1) / 3), QStringLiteral("李氏"),
-                         QStringLiteral("1900-01-01"), i % 2 == 0});
+        db.Execute(sql, {MemberName(i), i == 0 ? QString("") : MemberName((i - 1) / 3),
+                         QStringLiteral("李氏"), QStringLiteral("1900-01-01"), i % 2 == 0});
     tx.Commit();
 }
 
 void BM_KeyedOpen(benchmark::State& state) {
-    Book();
+    bench_support::UseBookFolder();
     for (auto _ : state) {
         dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
         benchmark::DoNotOptimize(db.isOpen());
@@ -49,7 +36,7 @@ void BM_KeyedOpen(benchmark::State& state) {
 BENCHMARK(BM_KeyedOpen)->Unit(benchmark::kMillisecond);
 
 void BM_Insert100kMembersOneTransaction(benchmark::State& state) {
-    Book();
+    bench_support::UseBookFolder();
     dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
     for (auto _ : state) {
         state.PauseTiming();
@@ -57,12 +44,13 @@ void BM_Insert100kMembersOneTransaction(benchmark::State& state) {
         state.ResumeTiming();
         InsertMembers(db, kMembers);
     }
-    state.counters["members/s"] = benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["members/s"] =
+        benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Insert100kMembersOneTransaction)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Lookup100kByName(benchmark::State& state) {
-    Book();
+    bench_support::UseBookFolder();
     dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
     if (db.Scalar("SELECT count(*) FROM \"本姓成员\"").toInt() != kMembers) {
         db.Execute("DELETE FROM \"本姓成员\"");
@@ -75,16 +63,11 @@ void BM_Lookup100kByName(benchmark::State& state) {
             benchmark::DoNotOptimize(rs.hasRow());
         }
     }
-    state.counters["lookups/s"] = benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["lookups/s"] =
+        benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Lookup100kByName)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QENTARA_BENCHMARK_MAIN()

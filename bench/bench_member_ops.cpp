@@ -1,13 +1,10 @@
 // Member record writes on a book of 100,000 members: renaming a member with a large family, keywords,
 // pictures and a page; adding children one at a time. The time column is milliseconds per operation.
 #include <benchmark/benchmark.h>
-#include <QCoreApplication>
-#include <QTemporaryDir>
-#include <memory>
 
+#include "bench_support.h"
 #include "book_generator.h"
 #include "frame/app_state.h"
-#include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "member/member_record.h"
@@ -21,14 +18,13 @@ constexpr int kKeywords = 20;
 constexpr int kPictures = 10;
 const QString kFamilyHead = QStringLiteral("测试族长");
 
-// The generated book, once for the run, with one family head that has every kind of row a rename moves.
+// The generated book, once for the run and left open for every benchmark, with one family head that has
+// every kind of row a rename moves.
 void UseBook() {
-    static std::unique_ptr<QTemporaryDir> dir;
-    if (dir) return;
-    dir = std::make_unique<QTemporaryDir>();
-    qputenv("QENTARA_HOME", dir->path().toUtf8());
-    ResetAppState();
-    EnsureBookFiles();
+    static bool ready = false;
+    if (ready) return;
+    ready = true;
+    bench_support::UseBookFolder();
     OpenDataDb(DataDbPath(), BookDbPassword());
     OpenImageDb(ImageDbPath(), BookDbPassword());
     OpenDescriptDb(DescriptDbPath(), BookDbPassword());
@@ -115,10 +111,4 @@ BENCHMARK(BM_AddChildOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QENTARA_BENCHMARK_MAIN()

@@ -2,19 +2,16 @@
 // member and 2,000 pictures of 50 KB, and a 100,000-member branch without pictures. The import goes into
 // the book the branch came from, so every member's name clashes and is made unique: the costly case.
 #include <benchmark/benchmark.h>
-#include <QCoreApplication>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <map>
-#include <memory>
+#include <utility>
 
+#include "bench_support.h"
 #include "book_generator.h"
 #include "frame/app_state.h"
-#include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/md5_digest.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 
@@ -24,24 +21,14 @@ constexpr int kPictureBytes = 50 * 1024;
 constexpr qint32 kBranch = 1;
 const QString kPassword = QStringLiteral("pw");
 
-struct Book {
-    std::unique_ptr<QTemporaryDir> dir;
-    QString Package(bool strong) const {
-        return dir->path() + (strong ? QStringLiteral("/strong.mdb") : QStringLiteral("/branch.mdb"));
-    }
-};
+// The package beside the current book's files.
+QString Package(bool strong) {
+    return GetAppPath() + (strong ? QStringLiteral("strong.mdb") : QStringLiteral("branch.mdb"));
+}
 
 // One book folder per case, generated and marked once; the export writes the package the import reads.
-Book& UseBook(int members, int pictures) {
-    static std::map<std::pair<int, int>, Book> books;
-    Book& book = books[{members, pictures}];
-    const bool fresh = !book.dir;
-    if (fresh) book.dir = std::make_unique<QTemporaryDir>();
-    ResetAppState();
-    dao::ReleaseAllIdleConnections();
-    qputenv("QENTARA_HOME", book.dir->path().toUtf8());
-    if (!fresh) return book;
-    EnsureBookFiles();
+void UseBook(int members, int pictures) {
+    if (!bench_support::UseBookFolder(std::pair{members, pictures})) return;
     {
         dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
         book_generator::GenerateBook(db, members, 20240601u);
@@ -69,24 +56,7 @@ Book& UseBook(int members, int pictures) {
         itx.Commit();
     }
     Cls数据操作 ops;
-    qint32 first = 1;
-    qint16 force = -1;
-    quint8 protection = 99;
-    ops.标识世祖(book_generator::BookMemberName(0), kBranch, 0, first, force, protection);
-    return book;
-}
-
-double PeakMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
-void ResetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+    bench_support::MarkWholeBook(ops, kBranch);
 }
 
 QString DigestFor(bool strong) {
@@ -96,15 +66,15 @@ QString DigestFor(bool strong) {
 // Arguments: members, pictures, strong password (0/1).
 void BM_Export(benchmark::State& state) {
     const int members = int(state.range(0));
-    Book& book = UseBook(members, int(state.range(1)));
+    UseBook(members, int(state.range(1)));
     App().StrgPswdDigest = DigestFor(state.range(2) != 0);
     Cls数据操作 ops;
-    ResetPeak();
+    bench_support::ResetPeak();
     qint32 written = 0;
     for (auto _ : state)
-        written = ops.族谱备份(book.Package(state.range(2) != 0), book_generator::BookMemberName(0), kBranch,
-                               kPassword);
-    state.counters["peak_MB"] = PeakMegabytes();
+        written =
+            ops.族谱备份(Package(state.range(2) != 0), book_generator::BookMemberName(0), kBranch, kPassword);
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
     state.counters["members/s"] =
         benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
     if (written != members) state.SkipWithError("not every member was written");
@@ -112,19 +82,19 @@ void BM_Export(benchmark::State& state) {
 
 void BM_Import(benchmark::State& state) {
     const int members = int(state.range(0));
-    Book& book = UseBook(members, int(state.range(1)));
+    UseBook(members, int(state.range(1)));
     const QString digest = DigestFor(state.range(2) != 0);
     App().StrgPswdDigest = digest;
     Cls数据操作 ops;
-    const QString package = book.Package(!digest.isEmpty());
+    const QString package = Package(!digest.isEmpty());
     ops.族谱备份(package, book_generator::BookMemberName(0), kBranch, kPassword);
-    ResetPeak();
+    bench_support::ResetPeak();
     for (auto _ : state) {
         QString error;
         const qint32 result = ops.ReLoad(package, kPassword, QString(), digest, &error);
         if (result != 0) state.SkipWithError(error.toStdString().c_str());
     }
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
     state.counters["members/s"] =
         benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
 }
@@ -142,10 +112,4 @@ BENCHMARK(BM_Import)->Apply(Cases);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QENTARA_BENCHMARK_MAIN()

@@ -1,12 +1,11 @@
 // Saving one member page with its pictures, in the calling order of the main window's page save.
 #include <benchmark/benchmark.h>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "frame/book_schema.h"
+#include "bench_support.h"
 #include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
@@ -17,8 +16,7 @@ constexpr int kPictureBytes = 200 * 1024;
 
 struct BenchBook {
     BenchBook() {
-        qputenv("QENTARA_HOME", dir.path().toUtf8());
-        EnsureBookFiles();
+        bench_support::UseBookFolder();
         QDir().mkpath(pictures.path() + "/photos");
         for (int i = 1; i <= 3; ++i) {
             QByteArray bytes(kPictureBytes, Qt::Uninitialized);
@@ -38,7 +36,6 @@ struct BenchBook {
             page += QStringLiteral("<p>先祖王公，字子明，号东山，生于嘉庆年间，卒于光绪年间。</p>");
         page += QStringLiteral("</body></html>");
     }
-    QTemporaryDir dir;
     QTemporaryDir pictures;
     QStringList sources;
     QString page;
@@ -66,11 +63,4 @@ BENCHMARK(BM_SavePageWithThreePictures)->Unit(benchmark::kMillisecond)->UseRealT
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    dao::ReleaseAllIdleConnections();
-    return 0;
-}
+QENTARA_BENCHMARK_MAIN()

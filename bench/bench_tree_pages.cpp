@@ -2,16 +2,11 @@
 // last page (one page-jump call a page, as the tree window makes them) and the page starts of the
 // whole book, over 10,000 to 1,000,000 members in pages of 30.
 #include <benchmark/benchmark.h>
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <map>
-#include <memory>
 
+#include "bench_support.h"
 #include "book_generator.h"
 #include "frame/app_state.h"
-#include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
@@ -24,32 +19,11 @@ constexpr qint32 kNodesPerPage = 30;
 
 // One book folder per size, generated once and kept for the run.
 void UseBook(int members) {
-    static std::map<int, std::unique_ptr<QTemporaryDir>> books;
-    auto& dir = books[members];
-    const bool fresh = !dir;
-    if (fresh) dir = std::make_unique<QTemporaryDir>();
-    ResetAppState();
-    dao::ReleaseAllIdleConnections();
-    qputenv("QENTARA_HOME", dir->path().toUtf8());
+    const bool fresh = bench_support::UseBookFolder(members);
     App().NodesPerPage = kNodesPerPage;
     if (!fresh) return;
-    EnsureBookFiles();
     dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
     book_generator::GenerateBook(db, members, 20240601u);
-}
-
-// Peak resident memory since the last reset, in MB.
-double PeakMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
-void ResetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
 }
 
 qint64 QueueRows() {
@@ -122,7 +96,7 @@ BENCHMARK(BM_ShowFirstPage)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchma
 void BM_JumpToLastPage(benchmark::State& state) {
     UseBook(int(state.range(0)));
     Cls数据操作 ops;
-    ResetPeak();
+    bench_support::ResetPeak();
     qint32 pages = 0;
     double ms = 0;
     for (auto _ : state) {
@@ -135,7 +109,7 @@ void BM_JumpToLastPage(benchmark::State& state) {
         App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"temp世祖\"")).toLongLong();
     state.counters["pages"] = pages;
     state.counters["start_rows"] = double(startRows);
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
     state.counters["ms/page"] = pages > 0 ? ms / pages : 0;
     state.SetLabel(QueueRows() == 0 ? "reached the last page" : "stopped at the page cap");
 }
@@ -171,10 +145,4 @@ BENCHMARK(BM_ShowWidestPage)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisec
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QENTARA_BENCHMARK_MAIN()

@@ -1,6 +1,6 @@
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
@@ -8,23 +8,17 @@
 #include "frame/db_connections.h"
 #include "frame/text_scramble.h"
 #include "platform/bookdir.h"
-#include "support/temp_book.h"
+#include "support/book_fixture.h"
 
 namespace {
 
-class BookFiles : public ::testing::Test {
+class BookFiles : public BookFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
+        BookFixture::SetUp();
         OpenDataDb(DataDbPath(), BookDbPassword());
     }
-    void TearDown() override {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
     dao::Database& db() { return App().DataDb; }
-    TempBook book_;
 };
 
 int ErrorOf(const std::function<void()>& f) {
@@ -68,7 +62,8 @@ TEST_F(BookFiles, EveryTableIsInItsFile) {
 }
 
 TEST_F(BookFiles, MemberColumnDefaultsAndNameRules) {
-    db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, ?)", {QStringLiteral("Wang大"), QString("")});
+    db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, ?)",
+                 {QStringLiteral("Wang大"), QString("")});
     auto rs = db().OpenRecordset("SELECT * FROM \"本姓成员\" WHERE filial=?", {QStringLiteral("wANG大")});
     ASSERT_TRUE(rs.hasRow());  // names compare without regard to case
     EXPECT_EQ(rs.Long("generation"), -9999);
@@ -82,7 +77,9 @@ TEST_F(BookFiles, MemberColumnDefaultsAndNameRules) {
     EXPECT_TRUE(rs.Bool("Mother_active"));
     EXPECT_GT(rs.Long("filial_id"), 0);
     rs.Close();
-    EXPECT_EQ(ErrorOf([&] { db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES (?)", {QStringLiteral("WANG大")}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES (?)", {QStringLiteral("WANG大")});
+              }),
               dao::kErrDuplicateKey);
 }
 
@@ -94,7 +91,8 @@ TEST_F(BookFiles, ShippedPickListsAndSettingsRecord) {
     EXPECT_GT(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=8").toInt(), 0);
     // Position titles are numbered from 1 (an approved member) up to the founder's title.
     QStringList titles;
-    for (auto rs = db().OpenRecordset("SELECT msg_id, msgName FROM tempinfo WHERE pageflag=5 ORDER BY msg_id");
+    for (auto rs =
+             db().OpenRecordset("SELECT msg_id, msgName FROM tempinfo WHERE pageflag=5 ORDER BY msg_id");
          rs.hasRow(); rs.MoveNext())
         titles << QString::number(rs.Long("msg_id")) + rs.Text("msgName");
     EXPECT_EQ(titles, QStringList({"1会员", "2理事", "3常务理事", "4副会长", "5会长"}));
@@ -119,7 +117,8 @@ TEST_F(BookFiles, OpenersKeepTheHandleOnFailure) {
     const auto before = db().connection();
     EXPECT_EQ(ErrorOf([&] { OpenDataDb(DataDbPath(), "wrong"); }), dao::kErrWrongPassword);
     EXPECT_EQ(db().connection(), before);
-    EXPECT_EQ(ErrorOf([&] { OpenDataDb(book_.file("missing.ctr"), BookDbPassword()); }), dao::kErrFileNotFound);
+    EXPECT_EQ(ErrorOf([&] { OpenDataDb(book_.file("missing.ctr"), BookDbPassword()); }),
+              dao::kErrFileNotFound);
     // Opening twice in a row leaves one working handle.
     OpenDataDb(DataDbPath(), BookDbPassword());
     OpenDataDb(DataDbPath(), BookDbPassword());

@@ -12,7 +12,8 @@
 #include "frame/language.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/book_fixture.h"
+#include "support/scripted_ui.h"
 
 namespace {
 
@@ -20,9 +21,7 @@ class FileDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetAppState();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui_ = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui_ = InstallScriptedInteraction(&previous_);
     }
     void TearDown() override {
         EXPECT_TRUE(ui_->AllConsumed());
@@ -86,17 +85,12 @@ TEST_F(FileDialogs, FolderBrowser) {
 
 namespace {
 
-class DirWalk : public ::testing::Test {
+class DirWalk : public BookFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
+        BookFixture::SetUp();
         ASSERT_TRUE(tree_.isValid());
         root_ = tree_.path();
-    }
-    void TearDown() override {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
     }
     void Touch(const QString& relative) {
         const QString path = root_ + u'/' + relative;
@@ -118,7 +112,6 @@ protected:
         }
         return out;
     }
-    TempBook book_;
     QTemporaryDir tree_;
     QString root_;
 };

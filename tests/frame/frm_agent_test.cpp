@@ -15,7 +15,8 @@
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
@@ -38,28 +39,18 @@ void StoreRow(int whnt, const QString& list) {
                          {whnt, EncodeText(list, SettingsKey())});
 }
 
-class FrmAgentTest : public ::testing::Test {
+class FrmAgentTest : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         App().LanguageId = 0;
         App().PrevLanguageId = 0;
         App().Translator = std::make_shared<ClsLanguage>();
         App().DataDb.Execute(QStringLiteral("DELETE FROM \"pswdylk\""));
-        auto script = std::make_unique<ScriptedInteraction>();
-        script_ = script.get();
-        SetInteraction(std::move(script));
+        script_ = InstallScriptedInteraction();
     }
     void TearDown() override {
         form_.reset();
@@ -82,7 +73,6 @@ protected:
         return texts;
     }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* script_ = nullptr;
     std::unique_ptr<FrmAgent> form_;
 };

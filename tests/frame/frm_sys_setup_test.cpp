@@ -22,6 +22,8 @@
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "platform/vbcompat.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 #include "support/temp_book.h"
 
 namespace {
@@ -62,19 +64,11 @@ QStringList Items(QComboBox* combo) {
     return items;
 }
 
-class FrmSysSetupTest : public ::testing::Test {
+class FrmSysSetupTest : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         AppState& app = App();
@@ -93,9 +87,7 @@ protected:
         StoreRecord(kRow0, kRow1);
         App().DataDb.Execute(QStringLiteral("DELETE FROM \"rowcolctrl\""));
         SaveAppSetting(QStringLiteral("curinput"), QString());
-        auto script = std::make_unique<ScriptedInteraction>();
-        script_ = script.get();
-        SetInteraction(std::move(script));
+        script_ = InstallScriptedInteraction();
         form_ = std::make_unique<FrmSysSetup>();
         form_->Form_Load();
     }
@@ -114,7 +106,6 @@ protected:
     QLineEdit* perPage() const { return control<QLineEdit>("Txt子女数"); }
     QComboBox* folk() const { return control<QComboBox>("Cmb民族"); }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* script_ = nullptr;
     std::unique_ptr<FrmSysSetup> form_;
 };
@@ -350,9 +341,7 @@ TEST_F(FrmSysSetupTest, EnterMovesOnAndNeverPressesAButton) {
 TEST(FrmSysSetupNoBook, ReadFailureIsSaidAndOkIsOff) {
     TempBook empty;
     ResetAppState();
-    auto script = std::make_unique<ScriptedInteraction>();
-    ScriptedInteraction* log = script.get();
-    SetInteraction(std::move(script));
+    ScriptedInteraction* log = InstallScriptedInteraction();
     log->ExpectMsgBox(vb::OK);
     {
         FrmSysSetup form;

@@ -13,7 +13,8 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/book_fixture.h"
+#include "support/scripted_ui.h"
 
 namespace {
 
@@ -21,15 +22,12 @@ const QString kDestroy = QStringLiteral("您真的下定了决心销毁所有数
 const QString kMinute = QStringLiteral("即如此，请输入现在的分钟数:");
 constexpr int kAskStyle = vb::YesNo + vb::Exclamation + vb::DefaultButton2;
 
-class FrmTestTest : public ::testing::Test {
+class FrmTestTest : public BookFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
+        BookFixture::SetUp();
         previousSink_ = SetProgressSink(std::make_unique<CountingProgress>());
-        auto script = std::make_unique<ScriptedInteraction>();
-        script_ = script.get();
-        previousUi_ = SetInteraction(std::move(script));
+        script_ = InstallScriptedInteraction(&previousUi_);
         OpenDataDb(DataDbPath(), BookDbPassword());
         App().DataDb.Execute("INSERT INTO \"本姓成员\" (\"filial\", \"father\") VALUES ('王大', '')");
         App().DataDb.Execute("INSERT INTO \"pageindx\" (\"filial\", \"page_key\") VALUES ('王大', '族长')");
@@ -41,8 +39,7 @@ protected:
         form_.reset();
         SetInteraction(std::move(previousUi_));
         SetProgressSink(std::move(previousSink_));
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
+        BookFixture::TearDown();
     }
 
     QComboBox* Count() const { return form_->findChild<QComboBox*>(QStringLiteral("CmbTestNum")); }
@@ -61,7 +58,6 @@ protected:
         form_->CmdOK_Click();
     }
 
-    TempBook book_;
     ScriptedInteraction* script_ = nullptr;
     std::unique_ptr<Interaction> previousUi_;
     std::unique_ptr<ProgressSink> previousSink_;

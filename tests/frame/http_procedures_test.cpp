@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
@@ -16,69 +14,20 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
+#include "support/book_fixture.h"
+#include "support/scripted_ui.h"
+#include "support/test_http_server.h"
 
 namespace {
 
-// A small HTTP server on 127.0.0.1: "/data/newver.txt" answers the version text the test sets (or
-// nothing at all while silent), "/missing" a 404 page, "/never" never answers, anything else echoes the
-// request line.
-class VersionServer : public QObject {
-public:
-    VersionServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRead(socket); });
-            }
-        });
-    }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
-
-    QByteArray version;
-    bool silent = false;
-    QByteArray lastTarget;
-
-private:
-    void onRead(QTcpSocket* socket) {
-        QByteArray& buffer = buffers_[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n")) return;
-        const QByteArray line = buffer.left(buffer.indexOf("\r\n"));
-        buffer.clear();
-        lastTarget = line.split(' ').value(1);
-        if (lastTarget == "/never" || (silent && lastTarget == "/data/newver.txt")) return;
-        if (lastTarget == "/data/newver.txt")
-            answer(socket, "200 OK", version);
-        else if (lastTarget == "/missing")
-            answer(socket, "404 Not Found", "no such page");
-        else
-            answer(socket, "200 OK", line);
-    }
-    static void answer(QTcpSocket* socket, const QByteArray& status, const QByteArray& body) {
-        socket->write("HTTP/1.1 " + status +
-                      "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> buffers_;
-};
-
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 class HttpProceduresTest : public ::testing::Test {
 protected:
+    // "/data/newver.txt" answers the version text the test sets, "/missing" a 404 page, "/never" never
+    // answers, anything else echoes the request line.
     void SetUp() override {
+        server.answer("/data/newver.txt", "200 OK", "");
+        server.answer("/missing", "404 Not Found", "no such page");
+        server.neverAnswer("/never");
         ResetAppState();
         SaveAppSetting(QStringLiteral("web_hlp_prg_sys"), QString());
         SetBuiltInServerUrl(server.base());
@@ -90,18 +39,18 @@ protected:
         ResetAppState();
     }
     QString versionCheckWith(const QByteArray& text) {
-        server.version = text;
+        server.answer("/data/newver.txt", "200 OK", text);
         return CheckNewVersion(0);
     }
 
-    VersionServer server;
+    TestHttpServer server;
 };
 
 }  // namespace
 
 TEST_F(HttpProceduresTest, VersionCheckComparesAgainstTheRunningVersion) {
     EXPECT_EQ(versionCheckWith("6.2.170"), QStringLiteral("1%6.2.170"));
-    EXPECT_EQ(server.lastTarget, QByteArray("/data/newver.txt"));
+    EXPECT_EQ(server.lastTarget(), QByteArray("/data/newver.txt"));
     EXPECT_EQ(versionCheckWith("6.1.999"), QStringLiteral("0%6.1.999"));
     EXPECT_EQ(versionCheckWith("7"), QStringLiteral("1%7"));
     EXPECT_EQ(versionCheckWith("-6.3.0"), QStringLiteral("1%6.3.0"));
@@ -109,9 +58,9 @@ TEST_F(HttpProceduresTest, VersionCheckComparesAgainstTheRunningVersion) {
     EXPECT_EQ(versionCheckWith("6.2.169 beta"), QStringLiteral("1%6.2.169 beta"));
     EXPECT_EQ(versionCheckWith("5.9.999"), QStringLiteral("0%5.9.999"));
     // Only mode 0 asks the server.
-    server.lastTarget.clear();
+    server.forgetRequests();
     EXPECT_EQ(CheckNewVersion(1), QString());
-    EXPECT_TRUE(server.lastTarget.isEmpty());
+    EXPECT_TRUE(server.lastTarget().isEmpty());
 }
 
 TEST_F(HttpProceduresTest, UnreadableVersionFileOffersNothing) {
@@ -119,18 +68,18 @@ TEST_F(HttpProceduresTest, UnreadableVersionFileOffersNothing) {
     EXPECT_EQ(versionCheckWith("garbage"), QStringLiteral("0%garbage"));
     EXPECT_EQ(versionCheckWith("9e999.1.1"), QStringLiteral("0%9e999.1.1"));
 
-    SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedPort()));
+    SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedLocalPort()));
     EXPECT_EQ(CheckNewVersion(0), QStringLiteral("0%"));
 }
 
 TEST_F(HttpProceduresTest, ServerThatNeverAnswersEndsWithinTheTimeOut) {
-    server.silent = true;
+    server.neverAnswer("/data/newver.txt");
     SetHttpTimeoutMs(300);
     QElapsedTimer clock;
     clock.start();
     EXPECT_EQ(CheckNewVersion(0), QStringLiteral("0%"));
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(server.lastTarget, QByteArray("/data/newver.txt"));
+    EXPECT_EQ(server.lastTarget(), QByteArray("/data/newver.txt"));
 }
 
 TEST_F(HttpProceduresTest, ServerBaseComesFromFieldZeroOfTheSetting) {
@@ -160,7 +109,7 @@ TEST_F(HttpProceduresTest, BlockingRequestsReturnBodyAndStatus) {
     // The status is not looked at: an error page's body comes back like any reply.
     EXPECT_EQ(HttpGetText(server.base() + QStringLiteral("/missing")), QStringLiteral("no such page"));
     EXPECT_EQ(HttpGetText(QString()), QString());
-    EXPECT_EQ(HttpGetText(QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedPort())), QString());
+    EXPECT_EQ(HttpGetText(QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedLocalPort())), QString());
 
     EXPECT_EQ(HttpUrlOk(server.base() + QStringLiteral("/echo")), 1);
     EXPECT_EQ(HttpUrlOk(server.base() + QStringLiteral("/missing")), 0);
@@ -190,21 +139,17 @@ namespace {
 
 // The service desk against a throwaway book (the dealer's number is read from it), with every dialog
 // scripted.
-class ServiceChatTest : public ::testing::Test {
+class ServiceChatTest : public BookFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
+        BookFixture::SetUp();
         SaveAppSetting(QStringLiteral("MyQQ"), QString());
         FrmLittle::RegisterForm();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui = InstallScriptedInteraction(&previous_);
     }
     void TearDown() override {
         SetInteraction(std::move(previous_));
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
+        BookFixture::TearDown();
     }
 
     // Answers the QQ prompt with `number` and OK, or cancels it when number is null.
@@ -232,7 +177,6 @@ protected:
         return out;
     }
 
-    TempBook book;
     ScriptedInteraction* ui = nullptr;
 
 private:

@@ -5,16 +5,14 @@
 
 #include "platform/interaction/scripted_interaction.h"
 #include "support/pg_test_server.h"
+#include "support/scripted_ui.h"
+#include "support/test_http_server.h"
 
 namespace {
 
 class PgServerConnectionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui_ = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
-    }
+    void SetUp() override { ui_ = InstallScriptedInteraction(&previous_); }
     void TearDown() override {
         ServerConnection().reset();
         SetInteraction(std::move(previous_));
@@ -28,7 +26,7 @@ protected:
 
 TEST_F(PgServerConnectionTest, UnreachableServerIsReported) {
     ScopedEnv host("PGHOST", "127.0.0.1");
-    ScopedEnv port("PGPORT", QByteArray::number(PgClosedPort()));
+    ScopedEnv port("PGPORT", QByteArray::number(ClosedLocalPort()));
     ui_->ExpectMsgBox(vb::OK);
     QElapsedTimer clock;
     clock.start();

@@ -2,12 +2,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
-#include <QHash>
 #include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
@@ -26,7 +23,9 @@
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
+#include "support/scripted_ui.h"
 #include "support/temp_book.h"
+#include "support/test_http_server.h"
 #include "support/test_settings.h"
 
 namespace {
@@ -54,34 +53,10 @@ const QStringList kTraditional = {QStringLiteral("我的族譜"),
                                   QStringLiteral("Traditional Chinese"),
                                   QStringLiteral("聯絡信息")};
 
-// Answers GET /data/newver.txt with the version it is given.
-class VersionServer : public QObject {
+// Answers every request, GET /data/newver.txt among them, with the version it is given.
+class VersionServer : public TestHttpServer {
 public:
-    explicit VersionServer(QByteArray version) : version_(std::move(version)) {
-        server_.listen(QHostAddress::LocalHost, 0);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                    buffers_[socket] += socket->readAll();
-                    if (!buffers_[socket].contains("\r\n\r\n")) return;
-                    ++requests;
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                  QByteArray::number(version_.size()) + "\r\nConnection: close\r\n\r\n" +
-                                  version_);
-                    socket->flush();
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
-    int requests = 0;
-
-private:
-    QByteArray version_;
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> buffers_;
+    explicit VersionServer(const QByteArray& version) { answer("/", "200 OK", version, "text/plain"); }
 };
 
 // A window that will not close, as the main window while its page is being edited.
@@ -96,9 +71,7 @@ protected:
         // Settings of this test only, never those of another test running beside it.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
         ResetAppState();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        script_ = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        script_ = InstallScriptedInteraction(&previous_);
         mQentaraQp::Register();
     }
     void TearDown() override {
@@ -391,7 +364,7 @@ TEST_F(StartupLauncherTest, NewerVersionIsOfferedOnceAndYesOpensTheUpdate) {
     // Never twice in one run, even when the timer is started again.
     form.Timer1()->start();
     form.Timer1_Timer();
-    EXPECT_EQ(server.requests, 1);
+    EXPECT_EQ(server.requests(), 1);
     EXPECT_EQ(script_->log().size(), 2u);
 }
 
@@ -417,7 +390,7 @@ TEST_F(StartupLauncherTest, NoNewerVersionOffersNothing) {
     SaveAppSetting(QStringLiteral("web_hlp_prg_sys"), server.base());
     mQentaraQp form;
     form.Timer1_Timer();
-    EXPECT_EQ(server.requests, 1);
+    EXPECT_EQ(server.requests(), 1);
     EXPECT_TRUE(script_->log().empty());
     EXPECT_EQ(form.Timer1()->property("Tag").toString(), QStringLiteral("1"));
 }

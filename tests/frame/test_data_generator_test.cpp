@@ -8,7 +8,7 @@
 #include "frame/progress.h"
 #include "frame/test_data_generator.h"
 #include "platform/dao/dao_database.h"
-#include "support/temp_book.h"
+#include "support/book_fixture.h"
 
 namespace {
 
@@ -26,11 +26,10 @@ QStringList GeneratedRow(const QString& name, const QString& father) {
             null, null,   "1",  "1",  null, "-9999", "-9", "0",  "0", "0",  "0"};
 }
 
-class TestDataGenerator : public ::testing::Test {
+class TestDataGenerator : public BookFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
+        BookFixture::SetUp();
         previousSink_ = SetProgressSink(std::make_unique<CountingProgress>());
         OpenDataDb(DataDbPath(), BookDbPassword());
         dao::Database& db = App().DataDb;
@@ -48,8 +47,7 @@ protected:
     }
     void TearDown() override {
         SetProgressSink(std::move(previousSink_));
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
+        BookFixture::TearDown();
     }
 
     static QList<QStringList> Members() {
@@ -75,7 +73,6 @@ protected:
     }
     static CountingProgress& Counter() { return static_cast<CountingProgress&>(Progress()); }
 
-    TempBook book_;
     std::unique_ptr<ProgressSink> previousSink_;
 };
 

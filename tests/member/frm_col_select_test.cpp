@@ -11,24 +11,20 @@
 #include "member/forms/frm_col_select.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
-class FrmColSelectTest : public ::testing::Test {
+class FrmColSelectTest : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
     }
     static void TearDownTestSuite() {
         FormRegistry::Unregister("FrmColSelect");
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
+        SuiteBookFixture::TearDownTestSuite();
     }
     void SetUp() override {
         dao::Database& db = App().DataDb;
@@ -43,9 +39,7 @@ protected:
                 row);
         App().Translator = std::make_shared<ClsLanguage>();
         App().ListDialogOk = 1;
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui = InstallScriptedInteraction(&previous_);
         form_ = std::make_unique<FrmColSelect>();
         form_->setDestTable("member_lst");
         form_->Form_Load();
@@ -79,7 +73,6 @@ protected:
     }
     void Click(const char* button) { form_->findChild<QPushButton*>(button)->click(); }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* ui = nullptr;
     std::unique_ptr<Interaction> previous_;
     std::unique_ptr<FrmColSelect> form_;

@@ -21,7 +21,8 @@
 #include "member/member_record.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
@@ -34,19 +35,8 @@ const QString kBlankName = QStringLiteral("子女名为空白，不能保存！"
 const QString kRangeCapped = QStringLiteral("编号范围太大，只取了前500个编号！");
 
 // One book for the suite; each case starts from an empty member table and the design layout.
-class FrmMemberTest : public ::testing::Test {
+class FrmMemberTest : public SuiteBookFixture {
 protected:
-    static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
-    }
     void SetUp() override {
         ResetAppState();
         OpenDataDb(DataDbPath(), BookDbPassword());
@@ -54,9 +44,7 @@ protected:
         Db().Execute(QStringLiteral("DELETE FROM \"rowcolctrl\""));
         SaveAppSetting(QStringLiteral("curinput"), QString());
         App().SharedMember = std::make_shared<Cls子女>();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui = InstallScriptedInteraction(&previous_);
         Frm子女::RegisterForm();
         QGuiApplication::clipboard()->clear();
     }
@@ -139,7 +127,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     }
 
-    static TempBook* book_;
     ScriptedInteraction* ui = nullptr;
     std::unique_ptr<Frm子女> form_;
     bool closed_ = false;
@@ -148,8 +135,6 @@ private:
     std::unique_ptr<Interaction> previous_;
     size_t seen_ = 0;
 };
-
-TempBook* FrmMemberTest::book_ = nullptr;
 
 TEST_F(FrmMemberTest, NewBookRootCaptionAndAnswer) {
     Member().strFather = QStringLiteral("不该留");

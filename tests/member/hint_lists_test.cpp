@@ -8,24 +8,16 @@
 #include "frame/db_connections.h"
 #include "frame/language.h"
 #include "member/hint_lists.h"
-#include "support/temp_book.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
-class HintLists : public ::testing::Test {
+class HintLists : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
         App().DataDb.Execute("CREATE TEMP TABLE \"shipped\" AS SELECT * FROM \"tempinfo\" ORDER BY rowid");
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         dao::Database& db = App().DataDb;
@@ -59,7 +51,6 @@ protected:
         return rows;
     }
 
-    static inline TempBook* book_ = nullptr;
     Cls提示 hints_;
 };
 

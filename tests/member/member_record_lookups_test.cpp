@@ -6,24 +6,16 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "member/member_record.h"
-#include "support/temp_book.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
 // One book for the suite: creating and keying the files costs far more than the cases themselves.
-class MemberLookups : public ::testing::Test {
+class MemberLookups : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         App().DataDb.Execute("DELETE FROM \"本姓成员\"");
@@ -47,7 +39,6 @@ protected:
             values);
     }
 
-    static inline TempBook* book_ = nullptr;
     Cls子女 m_;
 };
 

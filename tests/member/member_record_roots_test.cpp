@@ -8,37 +8,28 @@
 #include "member/member_record.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/memory_tree_nodes.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
 const QString kRefused = "不能移到自己或自己的后代之下！";
 
 // One book for the suite: creating and keying the files costs far more than the cases themselves.
-class MemberRoots : public ::testing::Test {
+class MemberRoots : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
         OpenImageDb(ImageDbPath(), BookDbPassword());
         OpenDescriptDb(DescriptDbPath(), BookDbPassword());
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         for (const char* table : {"本姓成员", "temp世祖"})
             App().DataDb.Execute(QString("DELETE FROM \"%1\"").arg(table));
         App().ImageDb.Execute("DELETE FROM \"imageylk\"");
         App().DescriptDb.Execute("DELETE FROM \"story\"");
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui_ = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui_ = InstallScriptedInteraction(&previous_);
     }
     void TearDown() override {
         EXPECT_TRUE(ui_->AllConsumed());
@@ -84,7 +75,6 @@ protected:
         tree.Add("_乙", "_丁", "丁", 1);
     }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* ui_ = nullptr;
     std::unique_ptr<Interaction> previous_;
     Cls子女 m_;

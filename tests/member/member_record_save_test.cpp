@@ -8,7 +8,8 @@
 #include "frame/db_connections.h"
 #include "member/member_record.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
@@ -34,19 +35,8 @@ const QString kPictures =
 const QString kPages = QStringLiteral("SELECT \"filial\", \"Hisdescript\" FROM \"story\" ORDER BY rowid");
 
 // One book for the suite; each case starts from empty tables.
-class MemberSave : public ::testing::Test {
+class MemberSave : public SuiteBookFixture {
 protected:
-    static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
-    }
     void SetUp() override {
         ResetAppState();
         OpenDataDb(DataDbPath(), BookDbPassword());
@@ -58,9 +48,7 @@ protected:
         Image().Execute("DELETE FROM \"imageylk\"");
         Image().Execute("DELETE FROM \"sqlite_sequence\"");
         Story().Execute("DELETE FROM \"story\"");
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui_ = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui_ = InstallScriptedInteraction(&previous_);
     }
     void TearDown() override {
         EXPECT_TRUE(ui_->AllConsumed());
@@ -126,7 +114,6 @@ protected:
         return names;
     }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* ui_ = nullptr;
     std::unique_ptr<Interaction> previous_;
     Cls子女 m_;

@@ -14,7 +14,8 @@
 #include "member/template_files.h"
 #include "member/template_menu.h"
 #include "platform/interaction/scripted_interaction.h"
-#include "support/temp_book.h"
+#include "support/scripted_ui.h"
+#include "support/suite_book_fixture.h"
 
 namespace {
 
@@ -42,26 +43,16 @@ Cls提示::TemplateControl& Control(Controls& form, const QString& name) {
     throw std::logic_error("no such control");
 }
 
-class Templates : public ::testing::Test {
+class Templates : public SuiteBookFixture {
 protected:
     static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
+        SuiteBookFixture::SetUpTestSuite();
         OpenDataDb(DataDbPath(), BookDbPassword());
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
     }
     void SetUp() override {
         App().DataDb.Execute("DELETE FROM \"rowcolctrl\"");
         App().Translator = std::make_shared<ClsLanguage>();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui = InstallScriptedInteraction(&previous_);
     }
     void TearDown() override {
         EXPECT_TRUE(ui->AllConsumed());
@@ -92,7 +83,6 @@ protected:
         file.write(bytes);
     }
 
-    static inline TempBook* book_ = nullptr;
     ScriptedInteraction* ui = nullptr;
     std::unique_ptr<Interaction> previous_;
     Cls提示 hints_;

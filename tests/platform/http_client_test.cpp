@@ -3,70 +3,25 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
 
+#include "support/test_http_server.h"
+
 namespace {
 
-// A small HTTP/1.1 server on 127.0.0.1: "/fixed" answers a fixed UTF-8 body, "/missing" a 404, "/never"
-// reads the request and never answers, and anything else echoes the request line.
-class LocalHttpServer : public QObject {
+// "/fixed" answers a fixed UTF-8 body, "/missing" a 404, "/never" reads the request and never answers,
+// and anything else echoes the request line.
+class LocalHttpServer : public TestHttpServer {
 public:
     LocalHttpServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRead(socket); });
-            }
-        });
+        answer("/fixed", "200 OK", kFixedBody);
+        answer("/missing", "404 Not Found", "no such page");
+        neverAnswer("/never");
     }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
-    QUrl url(const QString& path) const { return QUrl(base() + path); }
-    QByteArray lastRequestLine() const { return lastRequestLine_; }
-
     static inline const QByteArray kFixedBody = "第一行\r\nline 2";
-
-private:
-    void onRead(QTcpSocket* socket) {
-        QByteArray& buffer = buffers_[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n")) return;
-        const QByteArray line = buffer.left(buffer.indexOf("\r\n"));
-        buffer.clear();
-        lastRequestLine_ = line;
-        const QByteArray target = line.split(' ').value(1);
-        if (target.startsWith("/never")) return;
-        if (target.startsWith("/fixed"))
-            answer(socket, "200 OK", kFixedBody);
-        else if (target.startsWith("/missing"))
-            answer(socket, "404 Not Found", "no such page");
-        else
-            answer(socket, "200 OK", line);
-    }
-    static void answer(QTcpSocket* socket, const QByteArray& status, const QByteArray& body) {
-        socket->write("HTTP/1.1 " + status +
-                      "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> buffers_;
-    QByteArray lastRequestLine_;
 };
-
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 const QString kAwkward = QStringLiteral("王 大+%&=");
 const QString kAwkwardEncoded = QStringLiteral("%E7%8E%8B%20%E5%A4%A7%2B%25%26%3D");
@@ -150,7 +105,7 @@ TEST(HttpGetBlockingTest, RefusedConnectionFailsQuickly) {
     QElapsedTimer clock;
     clock.start();
     const QByteArray body =
-        HttpGetBlocking(QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedPort())), 5000, &ok);
+        HttpGetBlocking(QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(ClosedLocalPort())), 5000, &ok);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(body.isEmpty());
     EXPECT_LT(clock.elapsed(), 3000);

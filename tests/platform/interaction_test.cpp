@@ -9,17 +9,14 @@
 #include "platform/forms/qt_interaction.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
+#include "support/scripted_ui.h"
 
 namespace {
 
 // Installs a scripted Interaction for one test and puts the previous one back.
 class InteractionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
-    }
+    void SetUp() override { ui = InstallScriptedInteraction(&previous_); }
     void TearDown() override { SetInteraction(std::move(previous_)); }
 
     ScriptedInteraction* ui = nullptr;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 
 #include "support/pg_test_server.h"
+#include "support/test_http_server.h"
 
 TEST(PgParamsTest, BuiltinAccountFollowsEnvironmentForHostAndPort) {
     {
@@ -27,7 +28,7 @@ TEST(PgParamsTest, BuiltinAccountFollowsEnvironmentForHostAndPort) {
 TEST(PgConnectionTest, ClosedPortFailsQuickly) {
     PgParams params = BuiltinServerParams();
     params.host = QStringLiteral("127.0.0.1");
-    params.port = QString::number(PgClosedPort());
+    params.port = QString::number(ClosedLocalPort());
     QElapsedTimer clock;
     clock.start();
     QString error;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -9,26 +10,16 @@
 #include "frame/progress.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
 
 namespace {
 
-class Generations : public ::testing::Test {
+class Generations : public DataOpsFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_ = std::make_unique<Cls数据操作>();
+        DataOpsFixture::SetUp();
         OpenImageDb(ImageDbPath(), BookDbPassword());
         OpenDescriptDb(DescriptDbPath(), BookDbPassword());
     }
-    void TearDown() override {
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
-
-    dao::Database& db() { return App().DataDb; }
 
     void Add(const QVariant& name, const QString& father, const QString& mother = "", bool male = true,
              bool alive = true) {
@@ -67,9 +58,6 @@ protected:
     qint64 Count(dao::Database& d, const QString& table) {
         return d.Scalar("SELECT count(*) FROM " + dao::QuoteIdent(table)).toLongLong();
     }
-
-    TempBook book_;
-    std::unique_ptr<Cls数据操作> ops_;
 };
 
 }  // namespace

@@ -3,13 +3,13 @@
 #include <QFileInfo>
 #include <functional>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/text_scramble.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
 
 namespace {
 
@@ -31,19 +31,8 @@ bool IsPlainFile(const QString& path) {
     return Bytes(path).startsWith("SQLite format 3");
 }
 
-class Maintenance : public ::testing::Test {
+class Maintenance : public DataOpsFixture {
 protected:
-    void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_.emplace();
-    }
-    void TearDown() override {
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
-    dao::Database& db() { return App().DataDb; }
     // A package-like file with one table of names, closed again.
     QString MakeFile(const QString& name, const QString& password, int rows) {
         const QString path = book_.file(name);
@@ -68,9 +57,6 @@ protected:
         if (!row1.isNull())
             db().Execute("INSERT INTO \"pswdylk\" VALUES (1, ?)", {EncodeText(row1.toString(), key)});
     }
-
-    TempBook book_;
-    std::optional<Cls数据操作> ops_;
 };
 
 }  // namespace

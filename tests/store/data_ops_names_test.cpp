@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/db_connections.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
 
 // Reaches the server-id variant, which only the on-line half calls.
 class UniqueNamesProbe {
@@ -17,27 +17,14 @@ public:
 
 namespace {
 
-class UniqueNames : public ::testing::Test {
+class UniqueNames : public DataOpsFixture {
 protected:
-    void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_.emplace();
-    }
-    void TearDown() override {
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
     qint32 Add(const QString& name, qint32 mysql_id = 0) {
         App().DataDb.Execute("INSERT INTO \"本姓成员\" (filial, father, mysql_id) VALUES (?, '', ?)",
                              {name, mysql_id});
         return qint32(App().DataDb.LastInsertId());
     }
     QString Unique(const QString& name, qint32 id = 0) { return ops_->TongMing字(false, name, id); }
-
-    TempBook book_;
-    std::optional<Cls数据操作> ops_;
 };
 
 }  // namespace

@@ -2,29 +2,16 @@
 
 #include <memory>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
 
 namespace {
 
-class PageStarts : public ::testing::Test {
+class PageStarts : public DataOpsFixture {
 protected:
-    void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_ = std::make_unique<Cls数据操作>();
-    }
-    void TearDown() override {
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
-
-    dao::Database& db() { return App().DataDb; }
-
     void Add(const QVariant& name, const QVariant& father, const QVariant& generation = -9999) {
         db().Execute("INSERT INTO \"本姓成员\" (filial, father, generation) VALUES (?, ?, ?)",
                      {name, father, generation});
@@ -44,9 +31,6 @@ protected:
                        .join('/');
         return out;
     }
-
-    TempBook book_;
-    std::unique_ptr<Cls数据操作> ops_;
 };
 
 TEST_F(PageStarts, FirstPageHoldsEveryNamedRootInTableOrder) {

@@ -2,9 +2,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -18,46 +15,21 @@
 #include "platform/codepage.h"
 #include "store/data_ops.h"
 #include "store/picture_refs.h"
-#include "support/temp_book.h"
+#include "support/suite_book_fixture.h"
+#include "support/test_http_server.h"
 
 namespace {
 
-// Serves "/pics/..." with the bytes of the path's text, answers 404 for "/missing..." and never
+// Serves every path with the bytes of the path's text, answers 404 for "/missing..." and never
 // answers "/never...".
-class PictureServer : public QObject {
+class PictureServer : public TestHttpServer {
 public:
     PictureServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRead(socket); });
-            }
-        });
-    }
-    QString url(const QString& path) const {
-        return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()) + path;
+        answerWith("/", "200 OK", BodyFor, "image/png");
+        answer("/missing", "404 Not Found", "not here", "image/png");
+        neverAnswer("/never");
     }
     static QByteArray BodyFor(const QByteArray& target) { return "PNG-bytes-of " + target; }
-
-private:
-    void onRead(QTcpSocket* socket) {
-        QByteArray& buffer = buffers_[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n")) return;
-        const QByteArray target = buffer.left(buffer.indexOf("\r\n")).split(' ').value(1);
-        buffer.clear();
-        if (target.startsWith("/never")) return;
-        const bool found = !target.startsWith("/missing");
-        const QByteArray body = found ? BodyFor(target) : QByteArray("not here");
-        socket->write("HTTP/1.1 " + QByteArray(found ? "200 OK" : "404 Not Found") +
-                      "\r\nContent-Type: image/png\r\nContent-Length: " + QByteArray::number(body.size()) +
-                      "\r\nConnection: close\r\n\r\n" + body);
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> buffers_;
 };
 
 QByteArray ReadAll(const QString& path) {
@@ -81,19 +53,8 @@ const QString kMeta =
 
 // One book for the whole suite: every keyed open costs a key derivation. Each case starts from empty
 // page, picture and member tables and an empty temp folder.
-class PageStore : public ::testing::Test {
+class PageStore : public SuiteBookFixture {
 protected:
-    static void SetUpTestSuite() {
-        book_ = new TempBook;
-        ResetAppState();
-        EnsureBookFiles();
-    }
-    static void TearDownTestSuite() {
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-        delete book_;
-        book_ = nullptr;
-    }
     void SetUp() override {
         ResetAppState();
         ops_ = std::make_unique<Cls数据操作>();
@@ -141,7 +102,6 @@ protected:
             {filial, father, mother, sort, motherActive, motherFolk, motherBirthday});
     }
 
-    static inline TempBook* book_ = nullptr;
     std::unique_ptr<Cls数据操作> ops_;
 };
 

@@ -3,32 +3,26 @@
 #include <QRandomGenerator>
 #include <memory>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/progress.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 #include "store/memory_tree_nodes.h"
-#include "support/temp_book.h"
 
 namespace {
 
-class TreePages : public ::testing::Test {
+class TreePages : public DataOpsFixture {
 protected:
     void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_ = std::make_unique<Cls数据操作>();
+        DataOpsFixture::SetUp();
         App().NodesPerPage = 5;
     }
     void TearDown() override {
         EXPECT_FALSE(Progress().IsShown());
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
+        DataOpsFixture::TearDown();
     }
-
-    dao::Database& db() { return App().DataDb; }
 
     void Add(const QString& name, const QString& father, int generation = -9999, bool male = true,
              int sort = 0, const QString& birthday = "") {
@@ -104,8 +98,6 @@ protected:
                 Add(p + QString::number(i), p, 3, true, 0, QStringLiteral("190%1").arg(i));
     }
 
-    TempBook book_;
-    std::unique_ptr<Cls数据操作> ops_;
     MemoryTreeNodes tree_;
 };
 

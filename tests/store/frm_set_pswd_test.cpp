@@ -9,14 +9,15 @@
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/dao_table.h"
+#include "frame/db_connections.h"
 #include "frame/language.h"
 #include "frame/text_scramble.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/forms/frm_set_pswd.h"
-#include "frame/db_connections.h"
 #include "store/strong_password.h"
+#include "support/scripted_ui.h"
 #include "support/temp_book.h"
 
 namespace {
@@ -36,9 +37,7 @@ class FrmSetPswdTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetAppState();
-        auto scripted = std::make_unique<ScriptedInteraction>();
-        ui = scripted.get();
-        previous_ = SetInteraction(std::move(scripted));
+        ui = InstallScriptedInteraction(&previous_);
         FrmSetPswd::RegisterForm();
     }
     void TearDown() override {

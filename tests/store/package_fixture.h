@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "data_ops_fixture.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -14,27 +15,14 @@
 #include "frame/md5_digest.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
-#include "support/temp_book.h"
 
 // A book with a marked branch to export and import: 王祖 (outside the branch) above the root 王甲,
 // whose line holds 王乙, 王丙, 王丁 and 王'戊, each with every particular filled, and keywords, pages
 // and pictures of 0, 1,000 and 5,000 bytes.
-class PackageTest : public ::testing::Test {
+class PackageTest : public DataOpsFixture {
 protected:
     static constexpr qint32 kBranch = 7;
 
-    void SetUp() override {
-        ResetAppState();
-        EnsureBookFiles();
-        ops_ = std::make_unique<Cls数据操作>();
-    }
-    void TearDown() override {
-        ops_.reset();
-        ResetAppState();
-        dao::ReleaseAllIdleConnections();
-    }
-
-    dao::Database& db() { return App().DataDb; }
     static dao::Database Images() { return dao::Database::Open(ImageDbPath(), BookDbPassword()); }
     static dao::Database Pages() { return dao::Database::Open(DescriptDbPath(), BookDbPassword()); }
 
@@ -170,7 +158,4 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-
-    TempBook book_;
-    std::unique_ptr<Cls数据操作> ops_;
 };

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <QString>
-#include <QTcpServer>
 
 #include "platform/pg/pg_connection.h"
 
@@ -70,15 +69,6 @@ inline QString EnsureBuiltinServerAccount() {
         const QString setupError = EnsureBuiltinServerAccount();                                  \
         ASSERT_TRUE(setupError.isEmpty()) << setupError.toStdString();                            \
     } while (false)
-
-// A port on 127.0.0.1 that nothing listens on.
-inline quint16 PgClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 // Sets an environment variable for the life of the object, then puts back what was there.
 class ScopedEnv {

@@ -1,0 +1,76 @@
+#pragma once
+
+// What every benchmark program shares: its main, the throwaway book folders and the peak-memory reading.
+
+#include <benchmark/benchmark.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+
+#include "book_generator.h"
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "platform/dao/dao_database.h"
+#include "store/data_ops.h"
+
+namespace bench_support {
+
+// Makes the book folder of `key` the current book ($QENTARA_HOME), with the shared state reset and no
+// connection of another book cached. The folder is created, with empty book files, the first time a key
+// is used and kept for the rest of the run; returns whether that was now, so the caller fills it once.
+// With no key: the one book of a program that needs only one.
+template <typename Key = int>
+bool UseBookFolder(const Key& key = {}) {
+    static std::map<Key, std::unique_ptr<QTemporaryDir>> folders;
+    std::unique_ptr<QTemporaryDir>& dir = folders[key];
+    const bool fresh = !dir;
+    if (fresh) dir = std::make_unique<QTemporaryDir>();
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    qputenv("QENTARA_HOME", dir->path().toUtf8());
+    if (fresh) EnsureBookFiles();
+    return fresh;
+}
+
+// Numbers the whole generated book from its root as branch `branch`, as the generation command does.
+inline void MarkWholeBook(Cls数据操作& ops, qint32 branch) {
+    qint32 first = 1;
+    qint16 force = -1;
+    quint8 protection = 99;
+    ops.标识世祖(book_generator::BookMemberName(0), branch, 0, first, force, protection);
+}
+
+// Peak resident memory since the last ResetPeak, in MB.
+inline double PeakMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+// Starts the peak over from the current size (Linux: "5" to clear_refs).
+inline void ResetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+}
+
+// The book code needs a Qt application object; cached connections are closed before the folders go.
+inline int RunBenchmarks(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    return 0;
+}
+
+}  // namespace bench_support
+
+#define QENTARA_BENCHMARK_MAIN()                         \
+    int main(int argc, char** argv) {                    \
+        return bench_support::RunBenchmarks(argc, argv); \
+    }
