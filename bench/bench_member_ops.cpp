@@ -1,5 +1,5 @@
 // Member record writes on a book of 100,000 members: renaming a member with a large family, keywords,
-// pictures and a page; adding children one at a time. The time column is milliseconds per operation.
+// pictures and a page; adding children one at a time; deleting a branch of 10,000 members. The time column is milliseconds per operation.
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
@@ -8,6 +8,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "member/member_record.h"
+#include "store/data_ops.h"
 #include "platform/dao/dao_database.h"
 
 namespace {
@@ -108,6 +109,56 @@ void BM_AddChildOneByOne(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AddChildOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1000);
+
+// The member of the generated book whose branch (itself and every descendant) is nearest to `size`.
+QString BranchRootOfSize(dao::Database& db, int size, int* found) {
+    QHash<QString, QStringList> children;
+    QStringList order;
+    for (auto rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM \"本姓成员\"")); rs.hasRow();
+         rs.MoveNext()) {
+        children[rs.Text(QStringLiteral("father"))] << rs.Text(QStringLiteral("filial"));
+        order << rs.Text(QStringLiteral("filial"));
+    }
+    QHash<QString, int> branch;
+    // Generated fathers always come before their children, so a reverse pass sees children first.
+    for (auto it = order.crbegin(); it != order.crend(); ++it) {
+        int n = 1;
+        for (const QString& child : children.value(*it)) n += branch.value(child);
+        branch.insert(*it, n);
+    }
+    QString best;
+    for (auto it = branch.cbegin(); it != branch.cend(); ++it)
+        if (best.isEmpty() || qAbs(it.value() - size) < qAbs(branch.value(best) - size)) best = it.key();
+    *found = branch.value(best);
+    return best;
+}
+
+// Deleting a branch of about 10,000 members as the tree window does: mark it, then delete what carries
+// the mark, with its keywords, pictures and pages.
+void BM_DeleteBranch(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench_support::UseBookFolder(QStringLiteral("delete-branch"));
+        OpenDataDb(DataDbPath(), BookDbPassword());
+        App().DataDb.Execute(QStringLiteral("DELETE FROM \"本姓成员\""));
+        book_generator::GenerateBook(App().DataDb, kMembers, 20240602u);
+        int size = 0;
+        const QString root = BranchRootOfSize(App().DataDb, 10000, &size);
+        state.counters["branch_members"] = size;
+        Cls数据操作 ops;
+        state.ResumeTiming();
+        qint32 first = 1;
+        qint16 force = -1;
+        quint8 protection = 99;
+        ops.标识世祖(root, 7, 0, first, force, protection);
+        ops.删除有标识的子女(7);
+        state.PauseTiming();
+        const qint64 left = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
+        if (left != kMembers - size) state.SkipWithError("the branch was not deleted whole");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteBranch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 
