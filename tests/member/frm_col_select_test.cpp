@@ -141,6 +141,26 @@ TEST_F(FrmColSelectTest, CancelAndEmptySelectionWriteNothing) {
     EXPECT_EQ(Rows(), before);
 }
 
+TEST_F(FrmColSelectTest, AFailedWriteIsReportedAndChangesNothing) {
+    const QStringList before = Rows();
+    Select(list1_, "住址");
+    Click("CmdSelectOne");
+    // The first shown column is written, the next one fails: the button must neither crash the event
+    // loop nor leave half a layout.
+    App().DataDb.Execute(
+        "CREATE TEMP TRIGGER \"refuse_layout\" BEFORE UPDATE ON \"rowcolctrl\" "
+        "WHEN new.\"col_name\" = '职务' BEGIN SELECT RAISE(ABORT, 'layout refused'); END");
+    ui->ExpectMsgBox(vb::OK);
+    EXPECT_NO_THROW(Click("CmdApply"));
+    App().DataDb.Execute("DROP TRIGGER \"refuse_layout\"");
+    ASSERT_EQ(ui->log().size(), 1u);
+    EXPECT_TRUE(ui->log()[0].text.contains("layout refused"));
+    EXPECT_EQ(ui->log()[0].style, vb::Critical);
+    EXPECT_EQ(form_->result(), 0);
+    EXPECT_EQ(App().ListDialogOk, 1);
+    EXPECT_EQ(Rows(), before);
+}
+
 TEST_F(FrmColSelectTest, ShownByNameEditsTheListInFormParamString) {
     FrmColSelect::RegisterForm();
     App().FormParamString = "group_lst";

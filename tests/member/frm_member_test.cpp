@@ -332,6 +332,20 @@ TEST_F(FrmMemberTest, InsertAGenerationAboveARoot) {
     EXPECT_EQ(S(App().RootAncestorName), "");
 }
 
+TEST_F(FrmMemberTest, InsertAGenerationAboveAHiddenRootMovesOnlyThatRoot) {
+    Add(QStringLiteral("王大"), QStringLiteral("No_Display"), QStringLiteral("赵氏"));
+    Add(QStringLiteral("李大"), QStringLiteral("No_Display"), QStringLiteral("孙氏"));
+    Add(QStringLiteral("王甲"), QStringLiteral("王大"));
+    LoadMember(QStringLiteral("王大"));
+    Frm子女* f = Open(QStringLiteral("-"));
+    Type("Txt子女", QStringLiteral("王祖"));
+    Type("Txt母", QStringLiteral("钱氏"));
+    f->CmdSave_Click();
+    // The new member takes the hidden root's place; the other hidden root keeps its own.
+    EXPECT_EQ(S(Members().join(',')), S(QStringLiteral("王大|王祖|赵氏,李大|No_Display|孙氏,王甲|王大|,"
+                                                       "王祖|No_Display|钱氏")));
+}
+
 TEST_F(FrmMemberTest, InsertAGenerationAboveAFathersChildren) {
     Add(QStringLiteral("王大"), QString());
     Add(QStringLiteral("王甲"), QStringLiteral("王大"), QStringLiteral("李氏"));

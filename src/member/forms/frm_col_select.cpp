@@ -185,13 +185,20 @@ void FrmColSelect::CmdApply_Click() {
         UI().MsgBox(translator ? translator->TransLanguage(message) : message, vb::Critical);
         return;
     }
-    dao::Database& db = App().DataDb;
-    dao::Transaction trans = db.BeginTrans();
-    for (int i = 0; i < list2_->count(); ++i)
-        WriteColumn(db, destTable_, list2_->item(i)->text(), kFirstShown + i, kShown);
-    for (int i = 0; i < list1_->count(); ++i)
-        WriteColumn(db, destTable_, list1_->item(i)->text(), kFirstHidden + i, kNotShown);
-    trans.Commit();
+    // A button handler must not let a database error escape into the event loop: the layout stays as
+    // it was, the user is told, and the dialog stays open.
+    try {
+        dao::Database& db = App().DataDb;
+        dao::Transaction trans = db.BeginTrans();
+        for (int i = 0; i < list2_->count(); ++i)
+            WriteColumn(db, destTable_, list2_->item(i)->text(), kFirstShown + i, kShown);
+        for (int i = 0; i < list1_->count(); ++i)
+            WriteColumn(db, destTable_, list1_->item(i)->text(), kFirstHidden + i, kNotShown);
+        trans.Commit();
+    } catch (const dao::DaoError& error) {
+        UI().MsgBox(error.Description(), vb::Critical);
+        return;
+    }
     // ListDialogOk stays as the caller set it, so the list is rebuilt.
     accept();
 }

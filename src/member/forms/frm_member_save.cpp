@@ -166,7 +166,9 @@ bool Frm子女::writeRecord() {
     if (tag_ == QStringLiteral("-")) {
         // The children move under the new member and the member is added together, or neither.
         dao::Transaction tx = app.DataDb.BeginTrans();
-        if (!m.strFather.isEmpty())
+        // A hidden root is a root too: "No_Display" names no father, and moving its "children" would
+        // take every other hidden root of the book under the new member.
+        if (!m.strFather.isEmpty() && m.strFather != QStringLiteral("No_Display"))
             m.Whnt父母(m.strBoy, m.strMother, m.strFather);
         else
             m.Whnt父亲(m.strBoy, boyTag_);
