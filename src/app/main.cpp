@@ -14,12 +14,12 @@
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
 #include "frame/startup.h"
-#include "platform/bookdir.h"
-#include "platform/dao/dao_database.h"
-#include "platform/dao/dao_error.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
+#include "platform/bookdir.h"
+#include "platform/dao/dao_database.h"
+#include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -30,15 +30,16 @@ namespace {
 int RunWithoutDisplay() {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    qint64 members = 0;
+    // A damaged or foreign members file fails at the count, not at the open: it is reported the same way.
     try {
         EnsureBookFiles();
         OpenDataDb(DataDbPath(), BookDbPassword());
+        members = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
     } catch (const dao::DaoError& e) {
         err << QStringLiteral("打开族谱数据库出错 (%1): %2").arg(e.Number()).arg(e.Description()) << Qt::endl;
         return 1;
     }
-    const qint64 members =
-        App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
     out << QStringLiteral("族谱文件夹: %1").arg(GetAppPath()) << Qt::endl;
     out << QStringLiteral("成员数: %1").arg(members) << Qt::endl;
     return 0;

@@ -1,15 +1,16 @@
-#include <QFile>
-#include <QFileInfo>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include "platform/dao/dao_database.h"
 #include "support/temp_book.h"
 
-using dao::Database;
 using dao::DaoError;
+using dao::Database;
 
 namespace {
 
@@ -102,6 +103,23 @@ TEST(DaoOpen, AnotherProgramsLocksAreHonoured) {
         ASSERT_TRUE(other.ok);
         EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw"); }), dao::kErrOpenedExclusively);
     }
+}
+
+TEST(DaoOpen, FileCreatedThroughALinkedFolderIsOneFile) {
+    TempBook book;
+    ASSERT_TRUE(QDir(book.path()).mkdir("real"));
+    ASSERT_TRUE(QFile::link(book.file("real"), book.file("link")));
+    const QString viaLink = book.file("link/a.ctr");
+    MakeDb(viaLink, "pw").Close();
+    // The idle connection left by the creation is the file's own and gives way to an exclusive open.
+    EXPECT_EQ(ErrorOf([&] { Database::Open(book.file("real/a.ctr"), "pw", true).Close(); }), 0);
+    Database made = MakeDb(book.file("link/b.ctr"), "pw");
+    EXPECT_TRUE(dao::IsFileInUse(book.file("real/b.ctr")));
+    EXPECT_EQ(ErrorOf([&] { dao::RewriteFile(book.file("real/b.ctr"), "pw", "pw"); }), dao::kErrFileInUse);
+    made.Close();
+    dao::ReleaseIdleConnections(book.file("real/b.ctr"));
+    EXPECT_FALSE(dao::IsFileInUse(viaLink));
+    EXPECT_EQ(ErrorOf([&] { dao::RewriteFile(book.file("link/b.ctr"), "pw", "pw"); }), 0);
 }
 
 TEST(DaoValues, QuotesAndPercentAreLiteral) {

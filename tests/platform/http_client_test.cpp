@@ -1,9 +1,11 @@
 #include "platform/http/http_client.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -109,6 +111,22 @@ TEST(HttpGetBlockingTest, RefusedConnectionFailsQuickly) {
     EXPECT_FALSE(ok);
     EXPECT_TRUE(body.isEmpty());
     EXPECT_LT(clock.elapsed(), 3000);
+}
+
+TEST(HttpGetBlockingTest, UnfinishedReplyWhileQuittingIsNotOk) {
+    LocalHttpServer server;
+    bool ok = true;
+    int status = -1;
+    QByteArray body = "untouched";
+    // Once the program is quitting, a local event loop returns at once, before any answer came.
+    QTimer::singleShot(0, [&] {
+        QCoreApplication::exit(0);
+        body = HttpGetBlocking(server.url("/fixed"), 5000, &ok, &status);
+    });
+    QCoreApplication::exec();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(body.isEmpty());
 }
 
 TEST(AsyncHttpGetTest, DeliversOnce) {

@@ -1,14 +1,14 @@
 #include "platform/dao/dao_database.h"
 
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QPasswordDigestor>
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -35,10 +35,14 @@ Registry& registry() {
     return r;
 }
 
+// A file about to be created has no canonical path yet, but its folder may be reached through a link:
+// the key must be the one the file gets once it exists, or two entries would stand for one file.
 QString CanonicalPath(const QString& path) {
     const QFileInfo fi(path);
     const QString canonical = fi.canonicalFilePath();
-    return canonical.isEmpty() ? fi.absoluteFilePath() : canonical;
+    if (!canonical.isEmpty()) return canonical;
+    const QString folder = fi.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? fi.absoluteFilePath() : QDir(folder).filePath(fi.fileName());
 }
 
 // Takes the registry's own reference: that is one; every handle or record set adds another.
@@ -86,7 +90,8 @@ int TakeFileLock(const QString& key, bool exclusive) {
         ::close(fd);
         if (exclusive)
             throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
-        throw DaoError(kErrOpenedExclusively, QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
+        throw DaoError(kErrOpenedExclusively,
+                       QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
     }
     return fd;
 }
@@ -127,8 +132,10 @@ Database Database::Open(const QString& path, const QString& password, bool exclu
     const QString key = CanonicalPath(path);
     Registry& r = registry();
     if (LiveExclusive(key)) {
-        if (exclusive) throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
-        throw DaoError(kErrOpenedExclusively, QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
+        if (exclusive)
+            throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+        throw DaoError(kErrOpenedExclusively,
+                       QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
     }
     Database result;
     if (!exclusive) {
@@ -164,18 +171,28 @@ Database Database::Create(const QString& path, const QString& password) {
     return result;
 }
 
-QString Database::path() const { return handle_ ? handle_->conn->path() : QString(); }
-bool Database::exclusive() const { return handle_ && handle_->conn->exclusive(); }
-void Database::Close() { handle_.reset(); }
+QString Database::path() const {
+    return handle_ ? handle_->conn->path() : QString();
+}
+bool Database::exclusive() const {
+    return handle_ && handle_->conn->exclusive();
+}
+void Database::Close() {
+    handle_.reset();
+}
 
-std::shared_ptr<Connection> Database::connection() const { return handle_ ? handle_->conn : nullptr; }
+std::shared_ptr<Connection> Database::connection() const {
+    return handle_ ? handle_->conn : nullptr;
+}
 
 Connection& Database::conn() const {
     if (!handle_) throw DaoError(3420, QStringLiteral("对象无效或不再设置。"));
     return *handle_->conn;
 }
 
-int Database::Execute(const QString& sql, const Params& params) { return conn().execute(sql, params); }
+int Database::Execute(const QString& sql, const Params& params) {
+    return conn().execute(sql, params);
+}
 
 Recordset Database::OpenRecordset(const QString& sql, const Params& params) {
     conn();
@@ -187,7 +204,9 @@ QVariant Database::Scalar(const QString& sql, const Params& params) {
     return rs.hasRow() ? rs.value(0) : QVariant();
 }
 
-qint64 Database::LastInsertId() const { return sqlite3_last_insert_rowid(conn().raw()); }
+qint64 Database::LastInsertId() const {
+    return sqlite3_last_insert_rowid(conn().raw());
+}
 
 Transaction Database::BeginTrans() {
     conn();
@@ -195,9 +214,11 @@ Transaction Database::BeginTrans() {
 }
 
 void Database::Attach(const QString& path, const QString& alias, const QString& password) {
-    if (!QFileInfo(path).isFile()) throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    if (!QFileInfo(path).isFile())
+        throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
     const QString file = CanonicalPath(path);
-    conn().execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?", {file, QString::fromUtf8(EngineKey(file, password))});
+    conn().execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?",
+                   {file, QString::fromUtf8(EngineKey(file, password))});
     // A wrong key shows only at the first read of the attached file.
     try {
         conn().execute("SELECT count(*) FROM " + QuoteIdent(alias) + ".sqlite_master", {});
@@ -222,7 +243,9 @@ void AttachGuard::Attach(const QString& path, const QString& alias, const QStrin
     aliases_ << alias;
 }
 
-void Database::Detach(const QString& alias) { conn().execute("DETACH DATABASE " + QuoteIdent(alias), {}); }
+void Database::Detach(const QString& alias) {
+    conn().execute("DETACH DATABASE " + QuoteIdent(alias), {});
+}
 
 bool Database::TableExists(const QString& table, const QString& schema) {
     return Scalar("SELECT count(*) FROM " + QuoteIdent(schema) +
@@ -233,8 +256,9 @@ bool Database::TableExists(const QString& table, const QString& schema) {
 
 QStringList Database::TableNames(const QString& schema) {
     QStringList names;
-    for (Recordset rs = OpenRecordset("SELECT name FROM " + QuoteIdent(schema) +
-                                      ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid");
+    for (Recordset rs =
+             OpenRecordset("SELECT name FROM " + QuoteIdent(schema) +
+                           ".sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid");
          rs.hasRow(); rs.MoveNext())
         names << rs.value(0).toString();
     return names;
@@ -242,7 +266,8 @@ QStringList Database::TableNames(const QString& schema) {
 
 QStringList Database::FieldNames(const QString& table, const QString& schema) {
     QStringList names;
-    for (Recordset rs = OpenRecordset("PRAGMA " + QuoteIdent(schema) + ".table_info(" + QuoteIdent(table) + ")");
+    for (Recordset rs =
+             OpenRecordset("PRAGMA " + QuoteIdent(schema) + ".table_info(" + QuoteIdent(table) + ")");
          rs.hasRow(); rs.MoveNext())
         names << rs.Text("name");
     return names;
@@ -289,9 +314,11 @@ void ReleaseAllIdleConnections() {
 }
 
 void RewriteFile(const QString& path, const QString& password, const QString& newPassword) {
-    if (!QFileInfo(path).isFile()) throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    if (!QFileInfo(path).isFile())
+        throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
     const QString key = CanonicalPath(path);
-    if (IsFileInUse(key)) throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+    if (IsFileInUse(key))
+        throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
     ReleaseIdleConnections(key);
     const QString temporary = key + QStringLiteral(".rewrite~");
     QFile::remove(temporary);

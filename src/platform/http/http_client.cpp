@@ -89,12 +89,8 @@ QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpSt
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    bool timedOut = false;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     if (!reply->isFinished()) {
         timer.start(qMax(0, timeoutMs));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -102,7 +98,9 @@ QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpSt
     timer.stop();
 
     QByteArray body;
-    if (timedOut && !reply->isFinished()) {
+    // The loop also ends at once when the program is already quitting: an unfinished reply is a failure
+    // then too, never an empty success.
+    if (!reply->isFinished()) {
         QObject::disconnect(reply, nullptr, &loop, nullptr);
         reply->abort();
     } else {
