@@ -11,6 +11,7 @@
 #include "frame/forms/frm_sys_setup.h"
 #include "frame/forms/frm_test.h"
 #include "frame/forms/launcher_form.h"
+#include "frame/forms/program_application.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
 #include "frame/startup.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
                           qEnvironmentVariableIsEmpty("DISPLAY") &&
                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    ProgramApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("QentaraZp"));
     QCoreApplication::setApplicationName(QStringLiteral("QentaraZp"));
     if (headless) return RunWithoutDisplay();

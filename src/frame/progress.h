@@ -33,11 +33,22 @@ public:
     bool shown = false;
 };
 
-// Shows the wait window for one operation and hides it however the operation ends.
+// Shows the wait window for one operation and hides it however the operation ends. An operation run
+// inside another leaves the window to the outer one.
 class ProgressScope {
 public:
-    ProgressScope() { Progress().Show(); }
-    ~ProgressScope() { Progress().Hide(); }
+    ProgressScope() {
+        if (depth()++ == 0) Progress().Show();
+    }
+    ~ProgressScope() {
+        if (--depth() == 0) Progress().Hide();
+    }
     ProgressScope(const ProgressScope&) = delete;
     ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    static int& depth() {
+        static int open = 0;
+        return open;
+    }
 };

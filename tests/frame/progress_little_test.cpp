@@ -96,6 +96,21 @@ TEST(ProgressWindowTest, InstalledSinkServesProgressScopes) {
     SetProgressSink(std::move(previous));
 }
 
+TEST(ProgressWindowTest, AnInnerOperationLeavesTheWindowToTheOuterOne) {
+    auto counting = std::make_unique<CountingProgress>();
+    CountingProgress* sink = counting.get();
+    auto previous = SetProgressSink(std::move(counting));
+    {
+        ProgressScope outer;
+        { ProgressScope inner; }
+        EXPECT_TRUE(sink->IsShown());
+    }
+    EXPECT_FALSE(sink->IsShown());
+    EXPECT_EQ(sink->shows, 1);
+    EXPECT_EQ(sink->hides, 1);
+    SetProgressSink(std::move(previous));
+}
+
 namespace {
 
 class FrmLittleTest : public ::testing::Test {

@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QPasswordDigestor>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/dao/dao_connection.h"
 
@@ -322,14 +324,16 @@ void RewriteFile(const QString& path, const QString& password, const QString& ne
     ReleaseIdleConnections(key);
     const QString temporary = key + QStringLiteral(".rewrite~");
     QFile::remove(temporary);
-    {
-        Database source = Database::Open(key, password, true);
-        source.ExportTo(temporary, newPassword);
-    }
+    // The new file replaces the old one while the old one is still held exclusively, so another
+    // program cannot open (and write to) the old file in between.
+    Database source = Database::Open(key, password, true);
+    source.ExportTo(temporary, newPassword);
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(key).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(temporary);
-        throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
+        throw DaoError(kErrGeneric, QStringLiteral("不能替换文件 '%1' (%2)。").arg(key, reason));
     }
+    source.Close();
 }
 
 }  // namespace dao

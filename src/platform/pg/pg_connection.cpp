@@ -93,6 +93,13 @@ bool PgConnection::open(const PgParams& params) {
     // Without a time-out an unreachable server would block the caller indefinitely.
     add("connect_timeout", QString::number(params.connectTimeoutSec > 0 ? params.connectTimeoutSec : 5));
     add("client_encoding", QStringLiteral("UTF8"));
+    // A server that stops answering mid-operation must not freeze the program either: statements are
+    // bounded, and keepalives notice a dead connection.
+    add("options", QStringLiteral("-c statement_timeout=60000"));
+    add("keepalives", QStringLiteral("1"));
+    add("keepalives_idle", QStringLiteral("30"));
+    add("keepalives_interval", QStringLiteral("10"));
+    add("keepalives_count", QStringLiteral("3"));
 
     std::vector<const char*> keyPtrs, valuePtrs;
     for (size_t i = 0; i < keys.size(); ++i) {
