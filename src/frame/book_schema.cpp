@@ -55,7 +55,7 @@ QString PickListTable() {
 
 QString LayoutTable() {
     return QStringLiteral(
-        "CREATE TABLE \"rowcolctrl\" (\"table_name\" TEXT, \"col_name\" TEXT, \"col_width\" INTEGER DEFAULT 0, "
+        "CREATE TABLE \"rowcolctrl\" (\"table_name\" TEXT COLLATE NOCASE, \"col_name\" TEXT COLLATE NOCASE, \"col_width\" INTEGER DEFAULT 0, "
         "\"col_visible\" INTEGER DEFAULT 0, \"seqno\" INTEGER DEFAULT 0)");
 }
 

@@ -23,7 +23,7 @@ QString Trans(const QString& text) {
 QString TemplateMenu::SaveAs(quint8 style, const QList<Cls提示::TemplateControl>& form,
                              const QString& current) {
     const QString answer = UI().InputBox(Trans(QStringLiteral("输入自定义模板名称：")), QString(), current);
-    if (answer == Cls提示::kBuiltInTemplate) {
+    if (answer.compare(Cls提示::kBuiltInTemplate, Qt::CaseInsensitive) == 0) {
         UI().MsgBox(kBuiltInRefused, vb::Critical);
         return current;
     }
@@ -56,7 +56,7 @@ bool TemplateMenu::Import() {
     if (path.isEmpty()) return false;
     const QString name = TemplateNameOf(path);
     // The built-in template is the design layout: rows under its name would change what it means.
-    if (name == Cls提示::kBuiltInTemplate) {
+    if (name.compare(Cls提示::kBuiltInTemplate, Qt::CaseInsensitive) == 0) {
         UI().MsgBox(kBuiltInRefused, vb::Critical);
         return false;
     }

@@ -172,7 +172,7 @@ TEST_F(Templates, ListAndDeleteTouchTemplateRowsOnly) {
 
     QStringList names{"已有"};
     hints_.Bind输入模板(names);
-    EXPECT_EQ(names, QStringList({"已有", "O'Brien", "member_lst", "乙式"}));
+    EXPECT_EQ(names, QStringList({"已有", "member_lst", "O'Brien", "乙式"}));
 
     hints_.DeleteInputTemp("member_lst");
     hints_.DeleteInputTemp("O'Brien");
@@ -268,6 +268,13 @@ TEST_F(Templates, RefusalsChangeNothing) {
     EXPECT_EQ(ui->log().back().text, kBuiltInRefused);
     EXPECT_EQ(ui->log().back().style, vb::Critical);
     EXPECT_TRUE(Rows(Cls提示::kBuiltInTemplate).isEmpty());
+    // Names compare without regard to case, as template names always did.
+    const QString builtInLower = book_->file("qentara族谱.Zpt");
+    hints_.TemplateExport(builtInLower, "丙式");
+    ui->ExpectOpenFile(builtInLower);
+    ui->ExpectMsgBox(vb::OK);
+    EXPECT_FALSE(TemplateMenu::Import());
+    EXPECT_EQ(ui->log().back().text, kBuiltInRefused);
 
     // A damaged file keeps the template it would have replaced.
     const QString damaged = book_->file("丙式.Zpt");
