@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class TreeNodeSink;
 
-// The data-operations object of the book: no state of its own; it works on the shared book files.
-// Creating one (re)opens the members database into DataDb. Its members live in one source file
-// per area: names, generations, page starts, tree, page store, maintenance, account.
+// The data-operations object of the book: it works on the shared book files and keeps nothing of its
+// own but the page jump's queue between calls. Creating one (re)opens the members database into DataDb.
+// Its members live in one source file per area: names, generations, page starts, tree, page store,
+// maintenance, account, packages.
 class Cls数据操作 {
 public:
     Cls数据操作();
