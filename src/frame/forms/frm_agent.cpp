@@ -122,12 +122,6 @@ void FrmAgent::showEvent(QShowEvent* event) {
 }
 
 bool FrmAgent::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            EnterToTab(key);
-            return true;
-        }
-    }
+    if (EnterKeyMovesFocus(event)) return true;
     return QDialog::eventFilter(watched, event);
 }

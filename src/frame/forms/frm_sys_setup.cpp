@@ -306,13 +306,8 @@ void FrmSysSetup::showEvent(QShowEvent* event) {
 }
 
 bool FrmSysSetup::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            EnterToTab(key);
-            return true;
-        }
-    } else if (event->type() == QEvent::FocusOut && watched == txt子女数_) {
+    if (EnterKeyMovesFocus(event)) return true;
+    if (event->type() == QEvent::FocusOut && watched == txt子女数_) {
         // A context menu takes the focus only for a moment.
         if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) Txt子女数_LostFocus();
     }

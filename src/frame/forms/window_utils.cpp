@@ -26,3 +26,11 @@ void EnterToTab(int keyCode) {
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
     QApplication::sendEvent(target, &release);
 }
+
+bool EnterKeyMovesFocus(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    EnterToTab(key);
+    return true;
+}

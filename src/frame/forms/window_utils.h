@@ -1,5 +1,7 @@
 #pragma once
 
+class QEvent;
+
 #include <QString>
 
 // Window helpers shared by the forms.
@@ -11,3 +13,7 @@ bool CloseWindowByTitle(const QString& title);
 // Enter (13, or Qt's Return and Enter keys) moves the focus on as Tab does; other keys do nothing. The
 // Enter key itself is not consumed: callers that must stop it do so themselves.
 void EnterToTab(int keyCode);
+
+// For a form's event filter: when the event is the Enter key, moves the focus on as Tab does and
+// answers true, so that the key is consumed and never presses a default button.
+bool EnterKeyMovesFocus(QEvent* event);

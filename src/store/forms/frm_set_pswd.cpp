@@ -9,13 +9,13 @@
 #include <QStyle>
 
 #include "frame/app_state.h"
+#include "frame/db_connections.h"
 #include "frame/forms/window_utils.h"
 #include "frame/language.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
-#include "frame/db_connections.h"
 #include "store/strong_password.h"
 
 namespace {
@@ -308,13 +308,6 @@ void FrmSetPswd::showEvent(QShowEvent* event) {
 }
 
 bool FrmSetPswd::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == txtPswd1_ || watched == txtPswd2_)) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            EnterToTab(key);
-            // Enter moves on; it must not also press a default button.
-            return true;
-        }
-    }
+    if ((watched == txtPswd1_ || watched == txtPswd2_) && EnterKeyMovesFocus(event)) return true;
     return QDialog::eventFilter(watched, event);
 }
