@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QLineEdit>
@@ -103,6 +104,37 @@ TEST_F(InteractionTest, RefusesDialogsTheTestDidNotQueue) {
     EXPECT_EQ(other.log()[0].text, QStringLiteral("FrmMsg_1A"));
 }
 
+TEST_F(InteractionTest, ColourAndPrintRangeAnswerFromTheQueueOrCancel) {
+    ui->ExpectColor(0xFF8000u);
+    ui->ExpectColor(std::nullopt);
+    ui->ExpectPrintRange(4);
+    ui->ExpectPrintRange(std::nullopt);
+    EXPECT_EQ(UI().ChooseColor(QStringLiteral("底色")), std::optional<quint32>(0xFF8000u));
+    EXPECT_EQ(UI().ChooseColor(), std::nullopt);
+    EXPECT_EQ(UI().ChoosePrintFromPage(9), std::optional<int>(4));
+    EXPECT_EQ(UI().ChoosePrintFromPage(2), std::nullopt);
+    EXPECT_TRUE(ui->AllConsumed());
+
+    const auto& log = ui->log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].kind, "Color");
+    EXPECT_EQ(log[0].title, QStringLiteral("底色"));
+    EXPECT_EQ(log[2].kind, "PrintRange");
+    EXPECT_EQ(log[2].text, "9");
+    EXPECT_EQ(log[2].style, 9);
+    EXPECT_EQ(log[3].style, 2);
+
+    EXPECT_EQ(thrownBy([] { UI().ChooseColor(); }), "Unexpected Color \"\": nothing queued");
+    ui->ExpectColor(0u);
+    EXPECT_EQ(thrownBy([] { UI().ChoosePrintFromPage(5); }),
+              "Unexpected PrintRange \"5\": Color queued next");
+    EXPECT_EQ(ui->remaining(), 1);
+    ui->ExpectPrintRange(1);
+    EXPECT_EQ(thrownBy([] { UI().ChooseColor(); }), "(nothing thrown)");
+    EXPECT_EQ(thrownBy([] { UI().MsgBox(QStringLiteral("好")); }),
+              "Unexpected MsgBox \"好\": PrintRange queued next");
+}
+
 TEST_F(InteractionTest, FormDriverGetsTheRegisteredFormAndGivesTheResult) {
     QPointer<QDialog> created;
     FormRegistry::Register(QStringLiteral("FrmTestDriven"), [&created]() -> QObject* {
@@ -147,6 +179,8 @@ TEST(InteractionDefault, WithoutAnInstalledInteractionEveryDialogThrows) {
         EXPECT_STREQ(e.what(), "No Interaction is installed: MsgBox \"你好\"");
     }
     EXPECT_THROW(UI().ShowForm(QStringLiteral("FrmUpdate"), true), std::logic_error);
+    EXPECT_THROW(UI().ChooseColor(), std::logic_error);
+    EXPECT_THROW(UI().ChoosePrintFromPage(3), std::logic_error);
     SetInteraction(std::move(previous));
 }
 
@@ -187,6 +221,12 @@ TEST(QtInteraction, BuildsMessageBoxesFromTheOldStyles) {
     EXPECT_EQ(QtInteraction::AnswerFor(QMessageBox::Ignore), 5);
     EXPECT_EQ(QtInteraction::AnswerFor(QMessageBox::Yes), 6);
     EXPECT_EQ(QtInteraction::AnswerFor(QMessageBox::No), 7);
+}
+
+TEST(QtInteraction, ColoursBecomeTheOldNumber) {
+    EXPECT_EQ(QtInteraction::ToOldColor(QColor(0x12, 0x34, 0x56)), 0x563412u);
+    EXPECT_EQ(QtInteraction::ToOldColor(QColor(Qt::white)), 0xFFFFFFu);
+    EXPECT_EQ(QtInteraction::ToOldColor(QColor(255, 0, 0, 10)), 0xFFu);  // no alpha byte
 }
 
 TEST(QtInteraction, TurnsOldFileFiltersIntoQtFilters) {

@@ -1,12 +1,15 @@
 #include "platform/forms/qt_interaction.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -158,6 +161,29 @@ QString QtInteraction::GetSaveFileName(const QString& title, const QString& filt
 
 QString QtInteraction::BrowseForFolder(const QString& title, const QString& initialDir) {
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, initialDir);
+}
+
+quint32 QtInteraction::ToOldColor(const QColor& color) {
+    const QRgb rgb = color.rgb();
+    return quint32(qRed(rgb)) | quint32(qGreen(rgb)) << 8 | quint32(qBlue(rgb)) << 16;
+}
+
+std::optional<quint32> QtInteraction::ChooseColor(const QString& title) {
+    // The old dialog opened on black, its colour before anything was chosen.
+    const QColor chosen = QColorDialog::getColor(Qt::black, QApplication::activeWindow(), title);
+    if (!chosen.isValid()) return std::nullopt;
+    return ToOldColor(chosen);
+}
+
+std::optional<int> QtInteraction::ChoosePrintFromPage(int maxPage) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, maxPage);
+    dialog.setFromTo(1, maxPage);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (printer.printRange() != QPrinter::PageRange || printer.fromPage() < 1) return 1;
+    return printer.fromPage();
 }
 
 int QtInteraction::ShowForm(const QString& formName, bool modal) {

@@ -7,6 +7,7 @@
 
 #include "platform/interaction/interaction.h"
 
+class QColor;
 class QWidget;
 
 // The program's Interaction: real message boxes, input boxes, file dialogs and windows.
@@ -20,6 +21,8 @@ public:
     QString GetSaveFileName(const QString& title, const QString& filter,
                             const QString& initialDir = {}) override;
     QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
+    std::optional<quint32> ChooseColor(const QString& title = {}) override;
+    std::optional<int> ChoosePrintFromPage(int maxPage) override;
     // A modal show exec()s a QDialog (a plain QWidget runs until it is hidden) and deletes the window
     // afterwards. A non-modal show of a form that is already open brings that window forward instead of
     // opening a second one, as showing a loaded form did before.
@@ -34,6 +37,8 @@ public:
     // Turns an old "Books (*.mdb)|*.mdb|All (*.*)|*.*" filter into Qt's "Books (*.mdb);;All (*)"; a filter
     // without "|" is taken as Qt's already.
     static QString ToQtFilter(const QString& filter);
+    // The old colour number: red + green * 256 + blue * 65536.
+    static quint32 ToOldColor(const QColor& color);
 
 private:
     QHash<QString, QPointer<QWidget>> open_;

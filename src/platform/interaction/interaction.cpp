@@ -17,6 +17,10 @@ public:
         fail("SaveFile", title);
     }
     QString BrowseForFolder(const QString& title, const QString&) override { fail("Folder", title); }
+    std::optional<quint32> ChooseColor(const QString& title) override { fail("Color", title); }
+    std::optional<int> ChoosePrintFromPage(int maxPage) override {
+        fail("PrintRange", QString::number(maxPage));
+    }
     int ShowForm(const QString& formName, bool) override { fail("Form", formName); }
     bool OpenUrl(const QString& url) override { fail("Url", url); }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 // Message-box styles and answers keep the old numbers, because callers add them up and compare answers
 // against them exactly as the old code did.
@@ -50,6 +51,11 @@ public:
     virtual QString GetSaveFileName(const QString& title, const QString& filter,
                                     const QString& initialDir = {}) = 0;
     virtual QString BrowseForFolder(const QString& title, const QString& initialDir = {}) = 0;
+    // The colour in the old number form, red + green * 256 + blue * 65536; nothing on cancel.
+    virtual std::optional<quint32> ChooseColor(const QString& title = {}) = 0;
+    // The print dialog over pages 1 to maxPage: the first page to print (1 when all pages are chosen);
+    // nothing on cancel.
+    virtual std::optional<int> ChoosePrintFromPage(int maxPage) = 0;
     // Shows a window by its old form name: 1 accepted, 0 rejected or closed (and for a non-modal show),
     // -1 when no such form is registered.
     virtual int ShowForm(const QString& formName, bool modal) = 0;

@@ -27,6 +27,14 @@ void ScriptedInteraction::ExpectFolder(const QString& path) {
     queue_.push_back({"Folder", 0, path, false, {}});
 }
 
+void ScriptedInteraction::ExpectColor(std::optional<quint32> color) {
+    queue_.push_back({"Color", static_cast<int>(color.value_or(0)), {}, !color.has_value(), {}});
+}
+
+void ScriptedInteraction::ExpectPrintRange(std::optional<int> fromPage) {
+    queue_.push_back({"PrintRange", fromPage.value_or(0), {}, !fromPage.has_value(), {}});
+}
+
 void ScriptedInteraction::ExpectForm(const QString& name, FormDriver driver) {
     queue_.push_back({"Form", 0, name, false, std::move(driver)});
 }
@@ -77,6 +85,18 @@ QString ScriptedInteraction::GetSaveFileName(const QString& title, const QString
 
 QString ScriptedInteraction::BrowseForFolder(const QString& title, const QString& initialDir) {
     return take({"Folder", title, title, 0, {}, initialDir}).text;
+}
+
+std::optional<quint32> ScriptedInteraction::ChooseColor(const QString& title) {
+    const Expectation e = take({"Color", title, title, 0, {}, {}});
+    if (e.flag) return std::nullopt;
+    return static_cast<quint32>(e.number);
+}
+
+std::optional<int> ScriptedInteraction::ChoosePrintFromPage(int maxPage) {
+    const Expectation e = take({"PrintRange", QString::number(maxPage), {}, maxPage, {}, {}});
+    if (e.flag) return std::nullopt;
+    return e.number;
 }
 
 int ScriptedInteraction::ShowForm(const QString& formName, bool modal) {

@@ -19,9 +19,10 @@ public:
 // The Interaction used by tests: records every call and answers from a queue of expectations, in order.
 class ScriptedInteraction : public Interaction {
 public:
-    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Form" or "Url".
-    // text: the prompt; the title of a file or folder dialog; the form name; the link.
-    // style: the message-box style; 1 for a modal form show, else 0.
+    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Color", "PrintRange", "Form" or "Url".
+    // text: the prompt; the title of a file, folder or colour dialog; the form name; the link; the last
+    // page of a print range, as text.
+    // style: the message-box style; 1 for a modal form show; the last page of a print range; else 0.
     // filter: a file dialog's filter. initial: an input box's default text, a dialog's initial folder.
     struct Recorded {
         QString kind;
@@ -42,6 +43,9 @@ public:
     void ExpectOpenFile(const QString& path);
     void ExpectSaveFile(const QString& path);
     void ExpectFolder(const QString& path);
+    // std::nullopt answers as a cancel.
+    void ExpectColor(std::optional<quint32> color);
+    void ExpectPrintRange(std::optional<int> fromPage);
     void ExpectForm(const QString& name, FormDriver driver);
     void ExpectUrl(bool taken);
 
@@ -57,6 +61,8 @@ public:
     QString GetSaveFileName(const QString& title, const QString& filter,
                             const QString& initialDir = {}) override;
     QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
+    std::optional<quint32> ChooseColor(const QString& title = {}) override;
+    std::optional<int> ChoosePrintFromPage(int maxPage) override;
     int ShowForm(const QString& formName, bool modal) override;
     bool OpenUrl(const QString& url) override;
 
