@@ -17,6 +17,7 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/forms/window_utils.h"
 #include "member/forms/frm_member.h"
 #include "member/member_record.h"
 #include "platform/interaction/form_registry.h"
@@ -373,7 +374,7 @@ TEST_F(FrmMemberTest, NameSearchAnswersOkOrContinue) {
     EXPECT_EQ(Twips("CmdContinueFind").left(), 1350);
     EXPECT_EQ(Twips("CmdSave").left(), 3030);
     EXPECT_EQ(Twips("CmdCancel").left(), 4770);
-    EXPECT_EQ(Get("CmdCancel")->x(), Frm子女::Px(4770));
+    EXPECT_EQ(Get("CmdCancel")->x(), TwipsToPixels(4770));
     f->CmdSave_Click();
     EXPECT_EQ(S(App().FormParamString), "ok");
     EXPECT_EQ(S(Member().strBoy), "");
@@ -613,9 +614,9 @@ TEST_F(FrmMemberTest, HidingRowsReflowsTheForm) {
     EXPECT_EQ(form_->HeightTwips(), height - gap);
     // Pixels follow the twips exactly.
     EXPECT_EQ(Get("Lbl_b民族")->geometry().topLeft(),
-              QPoint(Frm子女::Px(folk.left()), Frm子女::Px(folk.top() - gap)));
-    EXPECT_EQ(Get("CmdSave")->y(), Frm子女::Px(save.top() - gap));
-    EXPECT_EQ(form_->height(), Frm子女::Px(height - gap));
+              QPoint(TwipsToPixels(folk.left()), TwipsToPixels(folk.top() - gap)));
+    EXPECT_EQ(Get("CmdSave")->y(), TwipsToPixels(save.top() - gap));
+    EXPECT_EQ(form_->height(), TwipsToPixels(height - gap));
 
     // The mother's rows one by one: her frame shrinks and goes; the frames below follow.
     const QRect frame3 = Twips("Frame3");

@@ -1,5 +1,7 @@
 #include "frame/forms/progress_window.h"
 
+#include "frame/forms/window_utils.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
@@ -13,7 +15,6 @@ namespace {
 // Design size in twips, shown at 15 twips per pixel.
 constexpr int kWidthTwips = 4800;
 constexpr int kHeightTwips = 255;
-constexpr int kTwipsPerPixel = 15;
 
 }  // namespace
 
@@ -21,7 +22,7 @@ FrmPBar::FrmPBar(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("FrmPBar"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setFixedSize(kWidthTwips / kTwipsPerPixel, kHeightTwips / kTwipsPerPixel);
+    setFixedSize(TwipsToPixels(kWidthTwips), TwipsToPixels(kHeightTwips));
 
     frame_ = new QFrame(this);
     frame_->setObjectName(QStringLiteral("Frame1"));

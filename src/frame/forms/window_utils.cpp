@@ -34,3 +34,12 @@ bool EnterKeyMovesFocus(QEvent* event) {
     EnterToTab(key);
     return true;
 }
+
+int TwipsToPixels(int twips) {
+    constexpr int kTwipsPerPixel = 15;
+    return qRound(twips / double(kTwipsPerPixel));
+}
+
+QRect TwipsRect(int left, int top, int width, int height) {
+    return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+}

@@ -2,6 +2,7 @@
 
 class QEvent;
 
+#include <QRect>
 #include <QString>
 
 // Window helpers shared by the forms.
@@ -17,3 +18,7 @@ void EnterToTab(int keyCode);
 // For a form's event filter: when the event is the Enter key, moves the focus on as Tab does and
 // answers true, so that the key is consumed and never presses a default button.
 bool EnterKeyMovesFocus(QEvent* event);
+
+// Form geometry is kept in twips, as the old forms gave it: 15 twips to a pixel, to the nearest pixel.
+int TwipsToPixels(int twips);
+QRect TwipsRect(int left, int top, int width, int height);

@@ -1,4 +1,5 @@
 #include "mainwin/forms/frm_little.h"
+#include "frame/forms/window_utils.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,19 +20,10 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidthTwips = 4725;
 constexpr int kClientHeightTwips = 1830;
 constexpr int kShortHeightTwips = 1935;
 constexpr int kComboMaxLength = 50;
-
-int Px(int twips) {
-    return twips / kTwipsPerPixel;
-}
-
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
 
 // The numeric value of a text as the old runtime printed it; a number too large to read counts as 0.
 QString NumberText(const QString& text) {
@@ -57,16 +49,16 @@ QString CleanComboText(const QString& text) {
 
 FrmLittle::FrmLittle(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FrmLittle"));
-    setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
+    setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
 
     lblMsg_ = new QLabel(this);
     lblMsg_->setObjectName(QStringLiteral("LblMsg"));
-    lblMsg_->move(Px(60), Px(240));
+    lblMsg_->move(TwipsToPixels(60), TwipsToPixels(240));
     lblMsg_->installEventFilter(this);
 
     txtDestNode_ = new QLineEdit(this);
     txtDestNode_->setObjectName(QStringLiteral("TxtDestNode"));
-    txtDestNode_->setGeometry(Twips(1260, 480, 3405, 315));
+    txtDestNode_->setGeometry(TwipsRect(1260, 480, 3405, 315));
     txtDestNode_->hide();
     txtDestNode_->installEventFilter(this);
 
@@ -75,46 +67,46 @@ FrmLittle::FrmLittle(QWidget* parent) : QDialog(parent) {
     cmb_->setEditable(true);
     // The dialog decides itself what joins the list.
     cmb_->setInsertPolicy(QComboBox::NoInsert);
-    cmb_->move(Px(2430), Px(150));
-    cmb_->resize(Px(1755), cmb_->sizeHint().height());
+    cmb_->move(TwipsToPixels(2430), TwipsToPixels(150));
+    cmb_->resize(TwipsToPixels(1755), cmb_->sizeHint().height());
     cmb_->hide();
     cmb_->installEventFilter(this);
 
     optAlive_ = new QRadioButton(QStringLiteral("仍在世"), this);
     optAlive_->setObjectName(QStringLiteral("Optn在世"));
-    optAlive_->setGeometry(Twips(2640, 150, 945, 285));
+    optAlive_->setGeometry(TwipsRect(2640, 150, 945, 285));
     optAlive_->setChecked(true);
     optAlive_->hide();
     optDead_ = new QRadioButton(QStringLiteral("已过世"), this);
     optDead_->setObjectName(QStringLiteral("Optn过世"));
-    optDead_->setGeometry(Twips(2640, 600, 945, 285));
+    optDead_->setGeometry(TwipsRect(2640, 600, 945, 285));
     optDead_->hide();
 
     cmdAdd_ = new QToolButton(this);
     cmdAdd_->setObjectName(QStringLiteral("CmdAdd"));
     cmdAdd_->setText(QStringLiteral("+"));
     cmdAdd_->setToolTip(QStringLiteral("新增"));
-    cmdAdd_->setGeometry(Twips(4200, 150, 255, 300));
+    cmdAdd_->setGeometry(TwipsRect(4200, 150, 255, 300));
     cmdAdd_->hide();
     cmdDelete_ = new QToolButton(this);
     cmdDelete_->setObjectName(QStringLiteral("CmdDelete"));
     cmdDelete_->setText(QStringLiteral("-"));
     cmdDelete_->setToolTip(QStringLiteral("删除"));
-    cmdDelete_->setGeometry(Twips(4470, 150, 255, 300));
+    cmdDelete_->setGeometry(TwipsRect(4470, 150, 255, 300));
     cmdDelete_->hide();
 
     cmdOK_ = new QPushButton(QStringLiteral("确定"), this);
     cmdOK_->setObjectName(QStringLiteral("CmdOK"));
-    cmdOK_->setGeometry(Twips(1260, 1140, 1035, 435));
+    cmdOK_->setGeometry(TwipsRect(1260, 1140, 1035, 435));
     connect(cmdOK_, &QPushButton::clicked, this, &FrmLittle::CmdOK_Click);
     cmdCancel_ = new QPushButton(QStringLiteral("取消"), this);
     cmdCancel_->setObjectName(QStringLiteral("CmdCancel"));
-    cmdCancel_->setGeometry(Twips(3180, 1140, 1035, 435));
+    cmdCancel_->setGeometry(TwipsRect(3180, 1140, 1035, 435));
     connect(cmdCancel_, &QPushButton::clicked, this, &FrmLittle::CmdCancel_Click);
 
     image1_ = new QLabel(this);
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setGeometry(Twips(240, 600, 480, 480));
+    image1_->setGeometry(TwipsRect(240, 600, 480, 480));
 }
 
 void FrmLittle::RegisterForm() {
@@ -160,12 +152,12 @@ void FrmLittle::loadQQNumbers() {
     cmb_->setPalette(red);
     if (cmb_->lineEdit()) cmb_->lineEdit()->setPalette(red);
 
-    cmdOK_->move(cmdOK_->x(), Px(840));
-    cmdCancel_->move(cmdCancel_->x(), Px(840));
-    setFixedHeight(Px(kShortHeightTwips));
+    cmdOK_->move(cmdOK_->x(), TwipsToPixels(840));
+    cmdCancel_->move(cmdCancel_->x(), TwipsToPixels(840));
+    setFixedHeight(TwipsToPixels(kShortHeightTwips));
     txtDestNode_->hide();
     setWindowTitle(QStringLiteral("绑定客服QQ号"));
-    lblMsg_->move(lblMsg_->x() + Px(1000), lblMsg_->y());
+    lblMsg_->move(lblMsg_->x() + TwipsToPixels(1000), lblMsg_->y());
     lblMsg_->setText(QStringLiteral("已登录的QQ号："));
     lblMsg_->adjustSize();
 }

@@ -1,4 +1,5 @@
 #include "member/forms/frm_col_select.h"
+#include "frame/forms/window_utils.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -13,21 +14,12 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 // Shown columns are numbered from 50, the others from 100, so that "order by col_visible,seqno" lists the
 // shown ones first in their order.
 constexpr int kFirstShown = 50;
 constexpr int kFirstHidden = 100;
 constexpr int kShown = 2;
 constexpr int kNotShown = 3;
-
-int Px(int twips) {
-    return qRound(twips / double(kTwipsPerPixel));
-}
-
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
     auto* button = new QPushButton(caption, parent);
@@ -76,25 +68,26 @@ void WriteColumn(dao::Database& db, const QString& table, const QString& column,
 FrmColSelect::FrmColSelect(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FrmColSelect"));
     setWindowTitle(QStringLiteral("选择显示的列"));
-    setFixedSize(Px(5760), Px(4080));
+    setFixedSize(TwipsToPixels(5760), TwipsToPixels(4080));
 
     label1_ =
-        Label(this, QStringLiteral("Label1"), QStringLiteral("不显示的列："), Twips(240, 160, 1800, 255));
-    list1_ = List(this, QStringLiteral("List1"), Twips(240, 450, 1800, 2775));
+        Label(this, QStringLiteral("Label1"), QStringLiteral("不显示的列："), TwipsRect(240, 160, 1800, 255));
+    list1_ = List(this, QStringLiteral("List1"), TwipsRect(240, 450, 1800, 2775));
     label2_ =
-        Label(this, QStringLiteral("Label2"), QStringLiteral("显示的列："), Twips(2895, 160, 1800, 255));
-    list2_ = List(this, QStringLiteral("List2"), Twips(2895, 450, 1800, 2775));
+        Label(this, QStringLiteral("Label2"), QStringLiteral("显示的列："), TwipsRect(2895, 160, 1800, 255));
+    list2_ = List(this, QStringLiteral("List2"), TwipsRect(2895, 450, 1800, 2775));
 
     cmdSelectOne_ =
-        Button(this, QStringLiteral("CmdSelectOne"), QStringLiteral("->"), Twips(2160, 900, 615, 375));
+        Button(this, QStringLiteral("CmdSelectOne"), QStringLiteral("->"), TwipsRect(2160, 900, 615, 375));
     cmdUnSelectOne_ =
-        Button(this, QStringLiteral("CmdUnSelectOne"), QStringLiteral("<-"), Twips(2160, 1440, 615, 375));
-    cmdUp_ = Button(this, QStringLiteral("CmdUp"), QStringLiteral("上移"), Twips(4815, 900, 735, 375));
-    cmdDown_ = Button(this, QStringLiteral("CmdDown"), QStringLiteral("下移"), Twips(4815, 1440, 735, 375));
+        Button(this, QStringLiteral("CmdUnSelectOne"), QStringLiteral("<-"), TwipsRect(2160, 1440, 615, 375));
+    cmdUp_ = Button(this, QStringLiteral("CmdUp"), QStringLiteral("上移"), TwipsRect(4815, 900, 735, 375));
+    cmdDown_ =
+        Button(this, QStringLiteral("CmdDown"), QStringLiteral("下移"), TwipsRect(4815, 1440, 735, 375));
     cmdApply_ =
-        Button(this, QStringLiteral("CmdApply"), QStringLiteral("确  定"), Twips(1680, 3420, 1215, 420));
+        Button(this, QStringLiteral("CmdApply"), QStringLiteral("确  定"), TwipsRect(1680, 3420, 1215, 420));
     cmdCancel_ =
-        Button(this, QStringLiteral("CmdCancel"), QStringLiteral("取  消"), Twips(3120, 3420, 1215, 420));
+        Button(this, QStringLiteral("CmdCancel"), QStringLiteral("取  消"), TwipsRect(3120, 3420, 1215, 420));
 
     connect(cmdSelectOne_, &QPushButton::clicked, this, &FrmColSelect::CmdSelectOne_Click);
     connect(cmdUnSelectOne_, &QPushButton::clicked, this, &FrmColSelect::CmdUnSelectOne_Click);

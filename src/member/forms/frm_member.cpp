@@ -1,4 +1,5 @@
 #include "member/forms/frm_member.h"
+#include "frame/forms/window_utils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,7 +26,6 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kFormWidth = 6240;
 constexpr int kFormHeight = 7200;
 constexpr int kFrameLeft = 60;
@@ -114,10 +114,6 @@ Frm子女::Frm子女(QWidget* parent) : QDialog(parent) {
     popupMenu = [](QMenu* menu) { menu->exec(QCursor::pos()); };
     buildControls();
     setHeightTwips(kFormHeight);
-}
-
-int Frm子女::Px(int twips) {
-    return qRound(twips / double(kTwipsPerPixel));
 }
 
 void Frm子女::RegisterForm() {
@@ -291,8 +287,9 @@ void Frm子女::watch(QWidget* w) {
 void Frm子女::place(QWidget* w, const QRect& twips) {
     twips_.insert(w, twips);
     // Corners are converted, not sizes, so that neighbours never drift apart by rounding.
-    const QPoint topLeft(Px(twips.left()), Px(twips.top()));
-    const QPoint end(Px(twips.left() + twips.width()), Px(twips.top() + twips.height()));
+    const QPoint topLeft(TwipsToPixels(twips.left()), TwipsToPixels(twips.top()));
+    const QPoint end(TwipsToPixels(twips.left() + twips.width()),
+                     TwipsToPixels(twips.top() + twips.height()));
     w->setGeometry(QRect(topLeft, QSize(end.x() - topLeft.x(), end.y() - topLeft.y())));
 }
 
@@ -302,7 +299,7 @@ void Frm子女::moveUp(QWidget* w, int twips) {
 
 void Frm子女::setHeightTwips(int twips) {
     heightTwips_ = twips;
-    setFixedSize(Px(kFormWidth), Px(twips));
+    setFixedSize(TwipsToPixels(kFormWidth), TwipsToPixels(twips));
 }
 
 QRect Frm子女::GeometryTwips(const QString& name) const {

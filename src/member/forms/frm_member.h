@@ -81,8 +81,6 @@ public:
     // A control's place in twips inside its container (the form itself for the form's height).
     QRect GeometryTwips(const QString& control) const;
     int HeightTwips() const { return heightTwips_; }
-    // Pixels for twips, as every placement converts them.
-    static int Px(int twips);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

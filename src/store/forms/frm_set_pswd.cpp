@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kWidthTwips = 5880;
 constexpr int kBackupHeight = 3630;
 constexpr int kBackupStrongHeight = 4410;
@@ -37,14 +36,6 @@ constexpr int kMaxWrongStrong = 5;
 const QString kRestoreMode = QStringLiteral("?");
 const QString kWideCharacters =
     QStringLiteral("强力密码只能使用英文字母、数字和半角符号，不能含有汉字或全角字符！请重新输入。");
-
-int Px(int twips) {
-    return qRound(twips / double(kTwipsPerPixel));
-}
-
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
 
 QString Trans(const QString& text) {
     const auto& translator = App().Translator;
@@ -82,54 +73,56 @@ FrmSetPswd::FrmSetPswd(QWidget* parent) : QDialog(parent) {
 
     label1_ = new QLabel(QStringLiteral("数据库文件："), this);
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setGeometry(Twips(240, 270, 1500, 255));
+    label1_->setGeometry(TwipsRect(240, 270, 1500, 255));
     txtFile_ = new QLineEdit(this);
     txtFile_->setObjectName(QStringLiteral("Txtfile"));
-    txtFile_->setGeometry(Twips(1800, 225, 3840, 315));
+    txtFile_->setGeometry(TwipsRect(1800, 225, 3840, 315));
     // The caller reads the file it named itself: the path checked here must be that one.
     txtFile_->setReadOnly(true);
 
     label2First_ = new QLabel(QStringLiteral("请输入密码："), this);
     label2First_->setObjectName(QStringLiteral("Label2(0)"));
-    label2First_->setGeometry(Twips(240, 750, 1500, 255));
-    txtPswd1_ = PasswordBox(this, QStringLiteral("TxtPswd1"), kPasswordLength, Twips(1800, 705, 2160, 315));
+    label2First_->setGeometry(TwipsRect(240, 750, 1500, 255));
+    txtPswd1_ =
+        PasswordBox(this, QStringLiteral("TxtPswd1"), kPasswordLength, TwipsRect(1800, 705, 2160, 315));
     txtPswd1_->installEventFilter(this);
 
     label2Second_ = new QLabel(QStringLiteral("请再次输入密码："), this);
     label2Second_->setObjectName(QStringLiteral("Label2(1)"));
-    label2Second_->setGeometry(Twips(240, 1230, 1500, 255));
-    txtPswd2_ = PasswordBox(this, QStringLiteral("TxtPswd2"), kPasswordLength, Twips(1800, 1185, 2160, 315));
+    label2Second_->setGeometry(TwipsRect(240, 1230, 1500, 255));
+    txtPswd2_ =
+        PasswordBox(this, QStringLiteral("TxtPswd2"), kPasswordLength, TwipsRect(1800, 1185, 2160, 315));
     txtPswd2_->installEventFilter(this);
 
     chkStrgPswd_ = new QCheckBox(QStringLiteral("启用强力加密"), this);
     chkStrgPswd_->setObjectName(QStringLiteral("ChkStrgPswd"));
-    chkStrgPswd_->setGeometry(Twips(240, 1740, 5400, 315));
+    chkStrgPswd_->setGeometry(TwipsRect(240, 1740, 5400, 315));
     // toggled, not clicked: ticking the box from code must show the boxes as well.
     connect(chkStrgPswd_, &QCheckBox::toggled, this, &FrmSetPswd::ChkStrgPswd_Click);
 
     cmdOK_ = new QPushButton(QStringLiteral("确  认"), this);
     cmdOK_->setObjectName(QStringLiteral("CmdOK"));
-    cmdOK_->setGeometry(Twips(1200, 2340, 1335, 435));
+    cmdOK_->setGeometry(TwipsRect(1200, 2340, 1335, 435));
     connect(cmdOK_, &QPushButton::clicked, this, &FrmSetPswd::CmdOK_Click);
     cmdCancel_ = new QPushButton(QStringLiteral("取  消"), this);
     cmdCancel_->setObjectName(QStringLiteral("CmdCancel"));
-    cmdCancel_->setGeometry(Twips(3240, 2340, 1335, 435));
+    cmdCancel_->setGeometry(TwipsRect(3240, 2340, 1335, 435));
     connect(cmdCancel_, &QPushButton::clicked, this, &FrmSetPswd::CmdCancel_Click);
 
     txtStrgPswd_ =
-        PasswordBox(this, QStringLiteral("Txtstrgpswd"), kStrongLength, Twips(1800, 3000, 2880, 315));
+        PasswordBox(this, QStringLiteral("Txtstrgpswd"), kStrongLength, TwipsRect(1800, 3000, 2880, 315));
     txtStrgPswd_->hide();
     txtStrgPswd2_ =
-        PasswordBox(this, QStringLiteral("TxtStrgPswd2"), kStrongLength, Twips(1800, 3420, 2880, 315));
+        PasswordBox(this, QStringLiteral("TxtStrgPswd2"), kStrongLength, TwipsRect(1800, 3420, 2880, 315));
     txtStrgPswd2_->hide();
 
-    image1_ = Picture(this, QStringLiteral("Image1"), QStyle::SP_DriveHDIcon, Twips(4200, 660, 480, 480));
+    image1_ = Picture(this, QStringLiteral("Image1"), QStyle::SP_DriveHDIcon, TwipsRect(4200, 660, 480, 480));
     image2_ =
-        Picture(this, QStringLiteral("Image2"), QStyle::SP_DialogApplyButton, Twips(4920, 660, 480, 480));
-    image3_ =
-        Picture(this, QStringLiteral("Image3"), QStyle::SP_DialogApplyButton, Twips(4200, 1140, 480, 480));
-    image4_ =
-        Picture(this, QStringLiteral("Image4"), QStyle::SP_MessageBoxWarning, Twips(4920, 3270, 480, 480));
+        Picture(this, QStringLiteral("Image2"), QStyle::SP_DialogApplyButton, TwipsRect(4920, 660, 480, 480));
+    image3_ = Picture(this, QStringLiteral("Image3"), QStyle::SP_DialogApplyButton,
+                      TwipsRect(4200, 1140, 480, 480));
+    image4_ = Picture(this, QStringLiteral("Image4"), QStyle::SP_MessageBoxWarning,
+                      TwipsRect(4920, 3270, 480, 480));
 
     setTabOrder(txtPswd1_, txtPswd2_);
     setTabOrder(txtPswd2_, chkStrgPswd_);
@@ -164,7 +157,7 @@ void FrmSetPswd::Form_Load() {
         for (QWidget* w : {static_cast<QWidget*>(cmdOK_), static_cast<QWidget*>(cmdCancel_),
                            static_cast<QWidget*>(chkStrgPswd_), static_cast<QWidget*>(txtStrgPswd_),
                            static_cast<QWidget*>(txtStrgPswd2_)})
-            w->move(w->x(), Px(w->y() * kTwipsPerPixel - kRestoreShift));
+            w->move(w->x(), w->y() - TwipsToPixels(kRestoreShift));
         chkStrgPswd_->setText(QStringLiteral("启用强力解密"));
         setHeightTwips(kRestoreHeight);
     }
@@ -192,7 +185,7 @@ void FrmSetPswd::ChkStrgPswd_Click() {
         setHeightTwips(on ? kBackupStrongHeight : kBackupHeight);
     txtStrgPswd_->setVisible(on);
     txtStrgPswd2_->setVisible(on);
-    if (restore) image4_->move(image4_->x(), Px(kImage4RestoreTop));
+    if (restore) image4_->move(image4_->x(), TwipsToPixels(kImage4RestoreTop));
 }
 
 void FrmSetPswd::CmdOK_Click() {
@@ -299,7 +292,7 @@ void FrmSetPswd::critical(const QString& text) {
 
 void FrmSetPswd::setHeightTwips(int twips) {
     heightTwips_ = twips;
-    setFixedSize(Px(kWidthTwips), Px(twips));
+    setFixedSize(TwipsToPixels(kWidthTwips), TwipsToPixels(twips));
 }
 
 void FrmSetPswd::showEvent(QShowEvent* event) {
