@@ -88,6 +88,7 @@ bool PageService::Impl::answerFile(const httplib::Request& req, httplib::Respons
                                           if (f) std::fclose(f);
                                       });
     if (!stream) return false;
+    res.status = 200;
     res.set_header("Last-Modified", HttpDate(file->modified).toStdString());
     if (file->size == 0) {
         res.set_content("", file->contentType.constData());

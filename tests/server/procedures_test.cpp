@@ -19,50 +19,18 @@ protected:
         cmd.SetActiveConnection(ServerConnection().get());
     }
 
-    // sp_trylogon as the log-on form calls it; returns @z_state.
     int logon(const QString& number, const QString& digest, int type, const QString& nick = QString(),
               int right = 0) {
-        cmd.SetCommandText(QStringLiteral("sp_trylogon"));
-        cmd.SetValue(QStringLiteral("@z_user_no"), number);
-        cmd.SetValue(QStringLiteral("@z_pswd"), digest);
-        cmd.SetValue(QStringLiteral("@z_pswd2"), digest + QStringLiteral("-2"));
-        cmd.SetValue(QStringLiteral("@z_right"), right);
-        cmd.SetValue(QStringLiteral("@z_acc_id"), 0);
-        cmd.SetValue(QStringLiteral("@z_nick"), nick);
-        cmd.SetValue(QStringLiteral("@z_state"), 0);
-        cmd.SetValue(QStringLiteral("@z_group_id"), 0);
-        cmd.SetValue(QStringLiteral("@z_logon_type"), type);
-        cmd.Execute();
-        return cmd.Value(QStringLiteral("@z_state")).toInt();
+        return CallTryLogon(cmd, number, digest, type, nick, right);
     }
     qint32 registerAccount(const QString& number, const QString& nick, int right = 0) {
-        EXPECT_EQ(logon(number, QStringLiteral("digest-") + number, 1, nick, right), 3);
-        return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
+        const qint32 id = RegisterTestAccount(cmd, number, nick, right);
+        EXPECT_GT(id, 0) << number.toStdString();
+        return id;
     }
-
-    // sp_savezpdata2 with the member's fields; returns the server id, *serverName the server's name.
     qint32 saveMember(qint32 account, qint32 id, const QString& name, const QString& father,
                       QString* serverName = nullptr, int protection = 0, const QString& mother = QString()) {
-        cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));
-        cmd.SetValue(QStringLiteral("@z_accid"), account);
-        cmd.SetValue(QStringLiteral("@z_filial_id"), id);
-        cmd.SetValue(QStringLiteral("@z_father"), father);
-        cmd.SetValue(QStringLiteral("@z_mother"), mother);
-        cmd.SetValue(QStringLiteral("@z_filial"), name);
-        cmd.SetValue(QStringLiteral("@z_Boy_Sex"), 0);  // the old "No"
-        cmd.SetValue(QStringLiteral("@z_boy_birthday"), QStringLiteral("1901-02-03"));
-        cmd.SetValue(QStringLiteral("@z_boy_active"), -1);  // the old "Yes"
-        for (const char* text :
-             {"@z_boy_death", "@z_mother_birthday", "@z_mother_death", "@z_mother_folk", "@z_m_education",
-              "@z_m_position", "@z_boy_folk", "@z_boy_education", "@z_boy_position"})
-            cmd.SetValue(QString::fromLatin1(text), QString());
-        cmd.SetValue(QStringLiteral("@z_Mother_active"), true);
-        cmd.SetValue(QStringLiteral("@z_c_jc_w_z_h"), QStringLiteral("a%b%c%d%e%f"));
-        cmd.SetValue(QStringLiteral("@z_boy_sort"), 2);
-        cmd.SetValue(QStringLiteral("@z_boy_right"), protection);
-        cmd.Execute();
-        if (serverName) *serverName = cmd.Value(QStringLiteral("@z_filial")).toString();
-        return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
+        return SaveTestMember(cmd, account, id, {name, father, mother, protection}, serverName);
     }
 
     // sp_Getzpdata2 with the placeholders the downloads put in.
@@ -131,7 +99,6 @@ TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
 
 TEST_F(ProceduresTest, RegisterLogOnAndWrongPassword) {
     const qint32 id = registerAccount(QStringLiteral("no-1"), QStringLiteral("王%!五@~"), 2);
-    EXPECT_GT(id, 0);
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_nick")), QVariant(QStringLiteral("王五")));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_right")), QVariant(2));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_group_id")), QVariant(0));

@@ -80,3 +80,48 @@ void CommunityServerTest::SetUp() {
     server_ = std::make_unique<TestCommunityServer>();
     ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
 }
+
+int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
+                 const QString& nick, int right) {
+    cmd.SetCommandText(QStringLiteral("sp_trylogon"));
+    cmd.SetValue(QStringLiteral("@z_user_no"), number);
+    cmd.SetValue(QStringLiteral("@z_pswd"), digest);
+    cmd.SetValue(QStringLiteral("@z_pswd2"), digest + QStringLiteral("-2"));
+    cmd.SetValue(QStringLiteral("@z_right"), right);
+    cmd.SetValue(QStringLiteral("@z_acc_id"), 0);
+    cmd.SetValue(QStringLiteral("@z_nick"), nick);
+    cmd.SetValue(QStringLiteral("@z_state"), 0);
+    cmd.SetValue(QStringLiteral("@z_group_id"), 0);
+    cmd.SetValue(QStringLiteral("@z_logon_type"), logonType);
+    cmd.Execute();
+    return cmd.Value(QStringLiteral("@z_state")).toInt();
+}
+
+qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right) {
+    if (CallTryLogon(cmd, number, QStringLiteral("digest-") + number, 1, nick, right) != 3) return 0;
+    return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
+}
+
+qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
+                      QString* serverName) {
+    cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));
+    cmd.SetValue(QStringLiteral("@z_accid"), account);
+    cmd.SetValue(QStringLiteral("@z_filial_id"), id);
+    cmd.SetValue(QStringLiteral("@z_father"), member.father);
+    cmd.SetValue(QStringLiteral("@z_mother"), member.mother);
+    cmd.SetValue(QStringLiteral("@z_filial"), member.name);
+    cmd.SetValue(QStringLiteral("@z_Boy_Sex"), 0);      // the old "No"
+    cmd.SetValue(QStringLiteral("@z_boy_active"), -1);  // the old "Yes"
+    cmd.SetValue(QStringLiteral("@z_boy_birthday"), QStringLiteral("1901-02-03"));
+    for (const char* text :
+         {"@z_boy_death", "@z_mother_birthday", "@z_mother_death", "@z_mother_folk", "@z_m_education",
+          "@z_m_position", "@z_boy_folk", "@z_boy_education", "@z_boy_position"})
+        cmd.SetValue(QString::fromLatin1(text), QString());
+    cmd.SetValue(QStringLiteral("@z_Mother_active"), true);
+    cmd.SetValue(QStringLiteral("@z_c_jc_w_z_h"), QStringLiteral("a%b%c%d%e%f"));
+    cmd.SetValue(QStringLiteral("@z_boy_sort"), 2);
+    cmd.SetValue(QStringLiteral("@z_boy_right"), member.protection);
+    cmd.Execute();
+    if (serverName) *serverName = cmd.Value(QStringLiteral("@z_filial")).toString();
+    return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
+}

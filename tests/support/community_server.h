@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "pages/page_service.h"
+#include "platform/pg/pg_command.h"
 #include "platform/pg/pg_connection.h"
 
 class TestCommunityServer {
@@ -50,3 +51,26 @@ protected:
 
     std::unique_ptr<TestCommunityServer> server_;
 };
+
+// Calls of the procedures as the on-line operations make them, for tests that need accounts and members.
+
+// sp_trylogon; returns @z_state (1 logged on, 2 refused, 3 registered). The second password is the first
+// with "-2" appended.
+int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
+                 const QString& nick = QString(), int right = 0);
+// Registers number with the digest "digest-" + number; the account id, 0 when it failed.
+qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right = 0);
+
+struct TestServerMember {
+    TestServerMember(const QString& name, const QString& father = QString(),
+                     const QString& mother = QString(), int protection = 0)
+        : name(name), father(father), mother(mother), protection(protection) {}
+    QString name;
+    QString father;
+    QString mother;
+    int protection;
+};
+// sp_savezpdata2 with the member's fields (sex No, living Yes, born "1901-02-03", name parts
+// "a%b%c%d%e%f", sibling order 2); the server id, *serverName the name the server keeps.
+qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
+                      QString* serverName = nullptr);
