@@ -232,17 +232,26 @@ BEGIN
     "@z_filial_id" := saved_id;
 END $$;
 
-CREATE OR REPLACE PROCEDURE "sp_savestory"(IN "@z_filial" text, IN "@z_descript" text)
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+-- The member a page text or picture is saved for: its id, or NULL when this session may not change it.
+CREATE OR REPLACE FUNCTION zp_member_to_change(server_name text) RETURNS integer
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
     target members%ROWTYPE;
 BEGIN
-    SELECT * INTO target FROM members WHERE filial = "@z_filial";
+    SELECT * INTO target FROM members WHERE filial = server_name;
     IF NOT FOUND THEN
-        RAISE EXCEPTION '服务器上没有成员“%”。', "@z_filial" USING ERRCODE = '22023';
+        RAISE EXCEPTION '服务器上没有成员“%”。', server_name USING ERRCODE = '22023';
     END IF;
-    IF zp_may_change(target.myacc_id, target.boy_right) THEN
-        INSERT INTO member_stories (filial_id, hisdescript) VALUES (target.filial_id, coalesce("@z_descript", ''))
+    RETURN CASE WHEN zp_may_change(target.myacc_id, target.boy_right) THEN target.filial_id END;
+END $$;
+
+CREATE OR REPLACE PROCEDURE "sp_savestory"(IN "@z_filial" text, IN "@z_descript" text)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    target_id integer := zp_member_to_change("@z_filial");
+BEGIN
+    IF target_id IS NOT NULL THEN
+        INSERT INTO member_stories (filial_id, hisdescript) VALUES (target_id, coalesce("@z_descript", ''))
         ON CONFLICT (filial_id) DO UPDATE SET hisdescript = EXCLUDED.hisdescript;
     END IF;
 END $$;
@@ -251,15 +260,11 @@ END $$;
 CREATE OR REPLACE PROCEDURE "sp_saveimage"(IN "@z_filial" text, IN "@z_myimage" bytea, IN "@z_imgpath" text)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    target members%ROWTYPE;
+    target_id integer := zp_member_to_change("@z_filial");
 BEGIN
-    SELECT * INTO target FROM members WHERE filial = "@z_filial";
-    IF NOT FOUND THEN
-        RAISE EXCEPTION '服务器上没有成员“%”。', "@z_filial" USING ERRCODE = '22023';
-    END IF;
-    IF zp_may_change(target.myacc_id, target.boy_right) THEN
+    IF target_id IS NOT NULL THEN
         INSERT INTO member_images (filial_id, imagepath, myimage)
-        VALUES (target.filial_id, coalesce("@z_imgpath", ''), coalesce("@z_myimage", ''::bytea))
+        VALUES (target_id, coalesce("@z_imgpath", ''), coalesce("@z_myimage", ''::bytea))
         ON CONFLICT (filial_id, imagepath) DO UPDATE SET myimage = EXCLUDED.myimage;
     END IF;
 END $$;

@@ -176,6 +176,9 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     cmd.SetValue(QStringLiteral("@z_imgpath"), QStringLiteral("b.jpg"));
     cmd.Execute();
 
+    cmd.SetValue(QStringLiteral("@z_filial"), QStringLiteral("无此人"));
+    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }),
+              QStringLiteral("调用过程“sp_saveimage”失败：服务器上没有成员“无此人”。"));
     const PgRows story = rowsOf(QStringLiteral("sp_GetStory"), QStringLiteral("@z_filial"), childName);
     ASSERT_EQ(story.size(), 1);
     EXPECT_EQ(story.value(0, QStringLiteral("hisdescript")),

@@ -48,7 +48,9 @@ bool TakeStatus(PGconn* conn, PGresult* res, PgResult& result) {
         result.affectedRows = QByteArray(PQcmdTuples(res)).toInt();
         return true;
     }
-    result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
+    // The primary message alone: the user is shown it, not the server's context lines.
+    result.error = QString::fromUtf8(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)).trimmed();
+    if (result.error.isEmpty()) result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
     if (result.error.isEmpty()) result.error = ClientError(conn);
     result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
     PQclear(res);
