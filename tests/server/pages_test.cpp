@@ -48,7 +48,16 @@ protected:
         CommunityServerTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(root.isValid());
-        ASSERT_EQ(server_->startPages(root.path()), QString());
+        // A page that answers its query back, to see what the frame hands to pages.
+        ASSERT_EQ(server_->startPages(
+                      root.path(),
+                      [](PageService& service) {
+                          service.addPage(QStringLiteral("/test/echo.asp"), [](const PageRequest& request,
+                                                                               PgConnection&) {
+                              return PageReply::Text(request.value("Name") + u'|' + request.value("none"));
+                          });
+                      }),
+                  QString());
         ConnectServerDb();
         cmd.SetActiveConnection(ServerConnection().get());
     }
@@ -80,6 +89,11 @@ TEST_F(PagesTest, BookRootsAreRecordsWithTheSeparatorsTakenOut) {
     const RawReply bad = get("/flsh2/get_zproot3.asp");
     EXPECT_EQ(bad.status, 400);
     EXPECT_EQ(bad.body, QByteArray(""));
+}
+
+TEST_F(PagesTest, QueryValuesArriveDecodedAndKeysIgnoreCase) {
+    EXPECT_EQ(QString::fromUtf8(get("/test/echo.asp?NAME=%E7%8E%8B%27%25%21%E4%BA%94&x=1").body),
+              QStringLiteral("王'%!五|"));
 }
 
 TEST_F(PagesTest, NumberPages) {

@@ -63,12 +63,14 @@ PgParams TestCommunityServer::ownerParams() const {
     return PgSuperuserParams(dbname_);
 }
 
-QString TestCommunityServer::startPages(const QString& staticRoot) {
+QString TestCommunityServer::startPages(const QString& staticRoot,
+                                        const std::function<void(PageService&)>& addPages) {
     PageServiceConfig config;
     config.port = 0;
     config.database = ownerParams();
     config.staticRoot = staticRoot;
     pages_ = std::make_unique<PageService>(config);
+    if (addPages) addPages(*pages_);
     QString failure;
     if (!pages_->start(&failure)) return failure;
     SetBuiltInServerUrl(pages_->baseUrl());

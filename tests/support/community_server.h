@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "pages/page_service.h"
@@ -29,8 +30,10 @@ public:
     PgParams ownerParams() const;
     PgConnection& owner() { return *owner_; }
 
-    // Starts the page service (static files from staticRoot when given); "" on success.
-    QString startPages(const QString& staticRoot = QString());
+    // Starts the page service (static files from staticRoot when given; addPages may add or replace pages
+    // first); "" on success.
+    QString startPages(const QString& staticRoot = QString(),
+                       const std::function<void(PageService&)>& addPages = nullptr);
     PageService* pages() { return pages_.get(); }
     QString pagesUrl() const { return pages_ ? pages_->baseUrl() : QString(); }
 
