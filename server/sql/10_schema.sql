@@ -1,13 +1,15 @@
 -- Tables of the community server. Every script here is loaded on each start of the page service, in
 -- file-name order and in one transaction, so each must be safe to run again on a loaded database.
 
--- The desktop program's account is one per cluster; parallel loaders must not race to create it.
-SELECT pg_advisory_xact_lock(72019301);
+-- The desktop program's account is one per cluster, and loaders of other databases may create it at the
+-- same moment (advisory locks do not reach across databases): losing that race is not an error.
 DO $$
 BEGIN
     IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'qntzpsvr01') THEN
         CREATE ROLE qntzpsvr01 LOGIN PASSWORD 'h27wd913';
     END IF;
+EXCEPTION WHEN duplicate_object OR unique_violation THEN
+    NULL;
 END $$;
 
 CREATE EXTENSION IF NOT EXISTS pgcrypto;
