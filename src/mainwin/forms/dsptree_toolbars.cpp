@@ -14,7 +14,8 @@ struct ButtonSpec {
     const char* glyph;
 };
 
-// The book toolbar's buttons carry their labels; the others show pictures with tool tips.
+// The book toolbar's buttons carry their labels; the others show pictures with their texts as tool
+// tips.
 constexpr ButtonSpec kBookButtons[] = {
     {"b_exit", "退出", "退"},
     {"b_saveas", "从当前结点备份", "备"},
@@ -121,7 +122,7 @@ void dsptree::buildToolbars() {
     AddButtons(tbarOpEx_, kBookButtons, QColor(0x9c, 0x1f, 0x1f), true);
 
     tbarOP_ = addToolbar(coolBar1_, QStringLiteral("TbarOP"), &dsptree::TbarOP_ButtonClick);
-    AddButtons(tbarOP_, kMainButtons, QColor(0x2f, 0x5d, 0x9a), true);
+    AddButtons(tbarOP_, kMainButtons, QColor(0x2f, 0x5d, 0x9a), false);
     ToolbarButton(QStringLiteral("b_edit"))->setCheckable(true);
 
     tbarEditEx_ = addToolbar(coolBar1_, QStringLiteral("TbarEditEx"), &dsptree::TbarEditEx_ButtonClick);

@@ -73,6 +73,7 @@ void dsptree::RebuildPage() {
 void dsptree::TreeVw_NodeClick(QTreeWidgetItem* node) {
     if (!node) return;
     AppState& app = App();
+    if (treeVw_->currentItem() != node) treeVw_->setCurrentItem(node);
     setDropHighlight(QString());
     const QString member = MemberOf(node);
     app.FormParamString = member;
