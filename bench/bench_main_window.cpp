@@ -135,11 +135,5 @@ int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ResetAppState();
-    dao::ReleaseAllIdleConnections();
-    return 0;
+    return bench_support::RunBenchmarks<QApplication>(argc, argv);
 }

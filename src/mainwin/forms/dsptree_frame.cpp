@@ -15,6 +15,7 @@
 #include "mainwin/forms/band_layout.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/glyph_icons.h"
+#include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/tree_pages.h"
@@ -25,14 +26,11 @@
 
 namespace {
 
+using mainwin::Trans;
+
 const QString kLauncherName = QStringLiteral("mQentaraQp");
 const QString kBlank = QStringLiteral("about:blank");
 const QString kCloseInEditMode = QStringLiteral("若要退出,请点击一下其它结点以保存所编辑的内容！");
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
 
 QWidget* Launcher() {
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -5,6 +5,7 @@
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "mainwin/forms/dsptree.h"
+#include "mainwin/forms/main_window_shared.h"
 #include "mainwin/tree_pages.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
@@ -15,19 +16,11 @@
 
 namespace {
 
+using mainwin::SharedMember;
+using mainwin::Trans;
+
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
-
-Cls子女& SharedMember() {
-    AppState& app = App();
-    if (!app.SharedMember) app.SharedMember = std::make_shared<Cls子女>();
-    return *app.SharedMember;
-}
 
 // The hits of a search one at a time, in member order: the text is a bound value (a "'" in it is
 // plain text), letters match without regard to case as stored names compare, and no statement stays

@@ -8,6 +8,7 @@
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "mainwin/forms/dsptree.h"
+#include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/page_viewer.h"
 #include "member/member_record.h"
@@ -18,6 +19,9 @@
 
 namespace {
 
+using mainwin::SharedMember;
+using mainwin::Trans;
+
 constexpr int kTwipsPerPixel = 15;
 constexpr int kPageStartImage = 3;
 constexpr int kSelectedImage = 4;
@@ -27,23 +31,12 @@ const QString kBlank = QStringLiteral("about:blank");
 const QString kPageFile = QStringLiteral("ltmp.htm");
 const QBrush kDropHighlight(QColor(0xc8, 0xdc, 0xf8));
 
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
-
 QString MemberOf(const QTreeWidgetItem* node) {
     return TextAfterBrace(node->text(0));
 }
 
 QPoint ToPixels(const QPoint& twips) {
     return twips / kTwipsPerPixel;
-}
-
-Cls子女& SharedMember() {
-    AppState& app = App();
-    if (!app.SharedMember) app.SharedMember = std::make_shared<Cls子女>();
-    return *app.SharedMember;
 }
 
 bool MayChange(quint8 right) {

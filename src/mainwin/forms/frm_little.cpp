@@ -1,5 +1,6 @@
 #include "mainwin/forms/frm_little.h"
 #include "frame/forms/window_utils.h"
+#include "mainwin/forms/main_window_shared.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +26,9 @@
 #include "store/data_ops.h"
 
 namespace {
+
+using mainwin::SharedMember;
+using mainwin::Trans;
 
 constexpr int kClientWidthTwips = 4725;
 constexpr int kClientHeightTwips = 1830;
@@ -54,11 +58,6 @@ double NumberValue(const QString& text) {
     } catch (const VbError&) {
         return 0;
     }
-}
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
 }
 
 QStringList ProtectionLevels() {
@@ -412,8 +411,7 @@ bool FrmLittle::acceptMoveTarget() {
     AppState& app = App();
     const QString name = CleanMemberName(txtDestNode_->text(), -1);
     if (!name.isEmpty()) {
-        if (!app.SharedMember) app.SharedMember = std::make_shared<Cls子女>();
-        if (app.SharedMember->Find自已(name) != 0) {
+        if (SharedMember().Find自已(name) != 0) {
             UI().MsgBox(Trans(QStringLiteral("世录中还没有此人资料！")), vb::Critical);
             txtDestNode_->setFocus(Qt::OtherFocusReason);
             return false;
