@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QMenu>
+#include <QStackedWidget>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -67,7 +68,11 @@ TEST_F(DsptreeTreeViewTest, ClickShowsTheStoredPageOrABlankOne) {
 TEST_F(DsptreeTreeViewTest, KeyboardAndMouseSelectionGoThroughTheClick) {
     dsptree& w = *window_;
     w.TreeVw()->setCurrentItem(Node(QStringLiteral("甲")));
+    w.SetEditMode(true);
+    w.ShowEditor();
     QTest::keyClick(w.TreeVw(), Qt::Key_Down);
+    EXPECT_FALSE(w.EditMode());  // left, and the page stored, before another member is shown
+    EXPECT_EQ(w.PageArea()->currentWidget(), w.WebBrowser1());
     EXPECT_EQ(w.TreeTag(), TextAfterBrace(w.TreeVw()->currentItem()->text(0)));
     EXPECT_EQ(w.TreeTag(), QStringLiteral("乙"));
     QTest::mouseClick(w.TreeVw()->viewport(), Qt::LeftButton, {}, Twips(QStringLiteral("丙")) / 15);

@@ -150,6 +150,9 @@ public:
     void WebBrowser1_DocumentComplete(const QString& address);
     // Writes (show) or removes the generation labels of a node and all its descendants.
     void WriteGenerationLabels(int nodeIndex, bool show);
+    // Shows the member's stored page in the viewer (ltmp.htm, or a blank page when it has none), sets
+    // the viewer's Tag and hides the editor.
+    void ShowMemberPage(const QString& member);
     // The member of the selected node (its text without a generation label); "" when none.
     QString SelectedMemberName() const;
     // Fills the tree with the current page (显示世祖, then Tree分结点数展开).

@@ -115,6 +115,11 @@ bool dsptree::showStoredPage(const QString& member) {
     return true;
 }
 
+void dsptree::ShowMemberPage(const QString& member) {
+    showStoredPage(member);
+    ShowViewer();
+}
+
 void dsptree::leaveEditModeForClick() {
     SetEditMode(false);
     const QString member = TreeTag();
@@ -143,7 +148,7 @@ void dsptree::TreeVw_MouseDown(int button, const QPoint& pos) {
             const QString member = TreeTag();
             SaveEditedPage(member);
             SetEditingButtonsEnabled(false);
-            if (!member.isEmpty()) showStoredPage(member);
+            if (!member.isEmpty()) ShowMemberPage(member);
             ShowViewer();
         }
         PopupNodeMenu(treeVw_->viewport()->mapToGlobal(ToPixels(pos)));
