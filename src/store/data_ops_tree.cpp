@@ -418,7 +418,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     if (reachedEnd) App().RepaginateNeeded = false;
 }
 
-void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration) {
+void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
+                                   std::optional<qint32> branch) {
     dao::Database& db = App().DataDb;
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
     ClearTreeNodes(tree);
@@ -430,9 +431,12 @@ void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint16 firstGen
     };
     std::deque<Entry> queue;
     for (dao::Recordset rs =
-             db.OpenRecordset(QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"generation\" = ? "
-                                             "ORDER BY \"boy_sort\", \"filial_id\""),
-                              {firstGeneration});
+             branch ? db.OpenRecordset(QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"generation\" = ? "
+                                                      "AND \"flag\" = ? ORDER BY \"boy_sort\", \"filial_id\""),
+                                       {firstGeneration, *branch})
+                    : db.OpenRecordset(QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"generation\" = ? "
+                                                      "ORDER BY \"boy_sort\", \"filial_id\""),
+                                       {firstGeneration});
          rs.hasRow(); rs.MoveNext()) {
         const QString name = rs.Text(QStringLiteral("filial"));
         const QString trimmed = Trim(name);
