@@ -1,6 +1,5 @@
 #include "print/print_tree.h"
 
-#include <QHash>
 #include <algorithm>
 #include <vector>
 
@@ -8,11 +7,11 @@
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
 #include "platform/vbcompat.h"
-#include "store/tree_node_sink.h"
+#include "print/chart_work_tree.h"
 
 namespace {
 
-constexpr int kNoValue = -1;  // the path is shorter than the column
+constexpr int kNoValue = 0;   // the path is shorter than the column
 constexpr int kBlanked = -2;  // the name repeats the row above
 
 const QString kFirstChild = QStringLiteral("┳");
@@ -21,76 +20,32 @@ const QString kLastChild = QStringLiteral("┗");
 const QString kOnlyChild = QStringLiteral("━");
 const QString kLineGoesOn = QStringLiteral("┃");
 
-// The tree as child lists by 0-based node position, roots under `roots`.
-struct Forest {
-    std::vector<std::vector<int>> children;
-    std::vector<int> roots;
-    QStringList texts;
+using Grid = std::vector<std::vector<int>>;  // rows of P node numbers
 
-    explicit Forest(const TreeNodeSink& tree) {
-        const int count = tree.Count();
-        children.resize(size_t(count));
-        texts.reserve(count);
-        QHash<QString, int> byKey;
-        byKey.reserve(count);
-        for (int i = 0; i < count; ++i) {
-            byKey.insert(tree.KeyAt(i + 1), i);
-            texts << tree.TextAt(i + 1);
-        }
-        for (int i = 0; i < count; ++i) {
-            const QString parent = tree.ParentKeyAt(i + 1);
-            if (parent.isEmpty())
-                roots.push_back(i);
-            else
-                children[size_t(byKey.value(parent))].push_back(i);
-        }
-    }
-
-    // The siblings of node, from node on.
-    std::vector<int> SiblingsFrom(const TreeNodeSink& tree, int node) const {
-        const QString parentKey = tree.ParentKeyAt(node + 1);
-        const std::vector<int>& list =
-            parentKey.isEmpty() ? roots : children[size_t(tree.IndexOf(parentKey) - 1)];
-        return {std::find(list.begin(), list.end(), node), list.end()};
-    }
-
-    // The nodes from the top of the tree down to node.
-    std::vector<int> PathTo(const TreeNodeSink& tree, int node) const {
-        std::vector<int> path{node};
-        for (QString parent = tree.ParentKeyAt(node + 1); !parent.isEmpty();) {
-            const int index = tree.IndexOf(parent);
-            path.push_back(index - 1);
-            parent = tree.ParentKeyAt(index);
-        }
-        std::reverse(path.begin(), path.end());
-        return path;
-    }
-};
-
-using Grid = std::vector<std::vector<int>>;  // rows of P node positions
-
-// Depth first, leaves top to bottom in tree order: one row per leaf, holding its path.
-Grid CollectLeafPaths(const TreeNodeSink& tree, const Forest& forest, int start, int columns) {
+// Depth first, leaves top to bottom in tree order: one row per leaf, holding its path from the top.
+Grid CollectLeafPaths(const ChartWorkTree& tree, int start, int columns) {
     Grid rows;
-    std::vector<int> path = forest.PathTo(tree, start);
+    std::vector<int> path = tree.PathTo(start);
     path.pop_back();
+    const int parent = tree.ParentOf(start);
+    const std::vector<int>& siblings = parent ? tree.Children(parent) : tree.Roots();
+    const std::vector<int> firstLevel(std::find(siblings.begin(), siblings.end(), start), siblings.end());
     struct Frame {
         const std::vector<int>* list;
         size_t next;
     };
-    const std::vector<int> firstRoots = forest.SiblingsFrom(tree, start);
-    std::vector<Frame> stack{{&firstRoots, 0}};
+    std::vector<Frame> stack{{&firstLevel, 0}};
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.list->size()) {
             stack.pop_back();
-            if (!path.empty()) path.pop_back();
+            path.pop_back();
             continue;
         }
         const int node = (*top.list)[top.next++];
         if (top.next > 1) path.pop_back();
         path.push_back(node);
-        const std::vector<int>& kids = forest.children[size_t(node)];
+        const std::vector<int>& kids = tree.Children(node);
         if (!kids.empty()) {
             stack.push_back({&kids, 0});
             continue;
@@ -108,7 +63,7 @@ void BlankRepeatedNames(Grid& rows, int columns) {
         int remembered = rows[0][size_t(c)];
         for (size_t r = 1; r < rows.size(); ++r) {
             int& cell = rows[r][size_t(c)];
-            if (cell >= 0 && cell == remembered)
+            if (cell > 0 && cell == remembered)
                 cell = kBlanked;
             else
                 remembered = cell;
@@ -118,17 +73,17 @@ void BlankRepeatedNames(Grid& rows, int columns) {
 
 // The glyph right of each name column. The running count and seen carry over from one column to the
 // next, as the chart always drew them; a column changes them from its first named row on.
-std::vector<std::vector<QString>> ConnectorGlyphs(const Grid& rows, const Forest& forest, int columns) {
+std::vector<std::vector<QString>> ConnectorGlyphs(const Grid& rows, const ChartWorkTree& tree, int columns) {
     std::vector<std::vector<QString>> glyphs(rows.size(), std::vector<QString>(size_t(columns)));
     qint64 count = 0;
     qint64 seen = 0;
     for (int j = 0; j + 1 < columns; ++j) {
         for (size_t r = 0; r < rows.size(); ++r) {
-            const bool named = rows[r][size_t(j)] >= 0;
-            const bool childNamed = rows[r][size_t(j) + 1] >= 0;
+            const bool named = rows[r][size_t(j)] > 0;
+            const bool childNamed = rows[r][size_t(j) + 1] > 0;
             QString glyph;
             if (named) {
-                count = qint64(forest.children[size_t(rows[r][size_t(j)])].size());
+                count = qint64(tree.Children(rows[r][size_t(j)]).size());
                 seen = 0;
             }
             if (childNamed) ++seen;
@@ -168,15 +123,15 @@ QString ChartHeaderLine(qint64 first, const ChartWidths& widths) {
     return line;
 }
 
-std::optional<ChartSection> BuildChartSection(const TreeNodeSink& tree, int nodeIndex, qint64 firstGeneration,
-                                              const ChartWidths& widths, const ChartNameMap& mapName) {
+std::optional<ChartSection> BuildChartSection(const ChartWorkTree& tree, int nodeIndex,
+                                              qint64 firstGeneration, const ChartWidths& widths,
+                                              const ChartNameMap& mapName) {
     if (tree.Count() == 0 || nodeIndex < 1 || nodeIndex > tree.Count()) return std::nullopt;
     const int columns = widths.generationsPerRow;
     const int cellWidth = widths.nameLength * 2;
-    const Forest forest(tree);
-    Grid rows = CollectLeafPaths(tree, forest, nodeIndex - 1, columns);
+    Grid rows = CollectLeafPaths(tree, nodeIndex, columns);
     BlankRepeatedNames(rows, columns);
-    const auto glyphs = ConnectorGlyphs(rows, forest, columns);
+    const auto glyphs = ConnectorGlyphs(rows, tree, columns);
 
     ChartSection section;
     section.header = ChartHeaderLine(firstGeneration, widths);
@@ -184,24 +139,27 @@ std::optional<ChartSection> BuildChartSection(const TreeNodeSink& tree, int node
     section.lines.reserve(qsizetype(rows.size()));
     for (size_t r = 0; r < rows.size(); ++r) {
         QString line;
+        line.reserve((cellWidth + 2) * columns);
         for (int c = 0; c < columns; ++c) {
             const int node = rows[r][size_t(c)];
-            if (node >= 0) {
-                const QString name = Trim(forest.texts[node]);
+            if (node > 0) {
+                const QString name = Trim(tree.TextAt(node));
                 const QString shown = mapName ? mapName(name) : name;
                 // A member number is never cut: a cut one would name another member.
                 line += mapName && shown.size() > cellWidth ? shown : NameCell(shown, c, cellWidth);
             } else {
                 line += blankCell;
             }
-            line += c + 1 < columns ? PadToWidth(glyphs[r][size_t(c)], 2) : QStringLiteral("  ");
+            // Every glyph takes two columns.
+            const QString& glyph = glyphs[r][size_t(c)];
+            line += c + 1 < columns && !glyph.isEmpty() ? glyph : QStringLiteral("  ");
         }
         section.lines << line;
     }
     return section;
 }
 
-void ClsPrintTree::PrintTree2(const TreeNodeSink& tree, int nodeIndex, qint64 firstGeneration,
+void ClsPrintTree::PrintTree2(const ChartWorkTree& tree, int nodeIndex, qint64 firstGeneration,
                               bool withLinks) {
     dao::Database& db = App().DataDb;
     ChartNameMap memberNumber;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-class TreeNodeSink;
+class ChartWorkTree;
 
 // The pedigree chart's widths: L Chinese characters per name cell, P generation columns per section.
 // Every header and chart line is P cells of 2L + 2 display columns.
@@ -35,12 +35,13 @@ using ChartNameMap = std::function<QString(const QString& name)>;
 // children by ┳ ┣ ┗ ━ ┃. Nothing when the tree is empty. A path deeper than P keeps its first P names.
 // A mapped text longer than the cell (a member number of more than 2L digits) is written whole, so that
 // line is wider than the others.
-std::optional<ChartSection> BuildChartSection(const TreeNodeSink& tree, int nodeIndex, qint64 firstGeneration,
-                                              const ChartWidths& widths, const ChartNameMap& mapName = {});
+std::optional<ChartSection> BuildChartSection(const ChartWorkTree& tree, int nodeIndex,
+                                              qint64 firstGeneration, const ChartWidths& widths,
+                                              const ChartNameMap& mapName = {});
 
 // Builds one chart section from the work tree and appends it to the chart table "skrslt".
 class ClsPrintTree {
 public:
     // With links, the cells show member numbers (filial_id) instead of names.
-    void PrintTree2(const TreeNodeSink& tree, int nodeIndex, qint64 firstGeneration, bool withLinks);
+    void PrintTree2(const ChartWorkTree& tree, int nodeIndex, qint64 firstGeneration, bool withLinks);
 };

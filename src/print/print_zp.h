@@ -4,7 +4,6 @@
 #include <memory>
 
 class Cls数据操作;
-class TreeNodeSink;
 
 // The printing and publishing driver of a branch: the pedigree chart (print_zp_chart.cpp); the book
 // printer and the HTML site join it in files of their own.
@@ -17,10 +16,11 @@ public:
     // from App().FormParamString), the 80 set-up rows, then one block per section of
     // PrintGenerationsPerRow generations. Asks for the starting generation first (FrmLittle, mode 6);
     // numbers only this branch, flagged with App().SelectedNodeIndex, so the rest of the book keeps its
-    // generation numbers. `tree` is the work tree, left empty. With links the cells show member numbers.
+    // generation numbers. The sections' work trees are held in memory. With links the cells show member
+    // numbers.
     // False when the user cancelled or a database error was reported; the chart table is then left as
     // it was.
-    bool PrintPxt(const QString& rootName, TreeNodeSink& tree, bool withLinks);
+    bool PrintPxt(const QString& rootName, bool withLinks);
 
     // The text before the first "[" (the whole text when there is none).
     static QString CutAtBracket(const QString& text);

@@ -11,10 +11,10 @@
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "print/chart_work_tree.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
-#include "store/tree_node_sink.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ QString clsPrintZp::CutAtBracket(const QString& text) {
     return StripBracketSuffix(text);
 }
 
-bool clsPrintZp::PrintPxt(const QString& rootName, TreeNodeSink& tree, bool withLinks) {
+bool clsPrintZp::PrintPxt(const QString& rootName, bool withLinks) {
     AppState& app = App();
     const QString title = app.FormParamString;
 
@@ -71,6 +71,7 @@ bool clsPrintZp::PrintPxt(const QString& rootName, TreeNodeSink& tree, bool with
     qint32 start = StartGeneration(answer);
 
     const ChartWidths widths = ChartWidths::Current();
+    ChartWorkTree tree;
     dao::Database& db = app.DataDb;
     try {
         Cls数据操作& ops = Ops();
@@ -104,7 +105,6 @@ bool clsPrintZp::PrintPxt(const QString& rootName, TreeNodeSink& tree, bool with
             const qint64 last = g + widths.generationsPerRow - 1;
             ops.Tree分世代数展开(tree, qint32(g), qint32(last), branch);
             ClsPrintTree().PrintTree2(tree, 1, g, withLinks);
-            ClearTreeNodes(tree);
             g = last;
             DoEvents();
             if (g >= end) break;
@@ -112,7 +112,6 @@ bool clsPrintZp::PrintPxt(const QString& rootName, TreeNodeSink& tree, bool with
         tx.Commit();
     } catch (const dao::DaoError& e) {
         app.FormParamString = title;
-        ClearTreeNodes(tree);
         UI().MsgBox(Trans(QStringLiteral("生成世系图时出错：")) + e.Description(), vb::Critical);
         return false;
     }

@@ -8,25 +8,25 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/progress.h"
+#include "print/chart_work_tree.h"
 #include "print/golden.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
-#include "store/memory_tree_nodes.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 
 namespace {
 
 // A forest from (name, parent) pairs in the order the nodes are added.
-std::unique_ptr<MemoryTreeNodes> Forest(const std::vector<std::pair<QString, QString>>& nodes) {
-    auto tree = std::make_unique<MemoryTreeNodes>();
+std::unique_ptr<ChartWorkTree> Forest(const std::vector<std::pair<QString, QString>>& nodes) {
+    auto tree = std::make_unique<ChartWorkTree>();
     for (const auto& [name, parent] : nodes)
         tree->Add(parent.isEmpty() ? QString() : "_" + parent, "_" + name, name);
     return tree;
 }
 
-QStringList Lines(const MemoryTreeNodes& tree, int nameLength, int generations, qint64 first = 1,
+QStringList Lines(const ChartWorkTree& tree, int nameLength, int generations, qint64 first = 1,
                   const ChartNameMap& map = {}) {
     const auto section = BuildChartSection(tree, 1, first, {nameLength, generations}, map);
     return section ? section->lines : QStringList{"<none>"};
@@ -61,7 +61,7 @@ TEST(ChartSection, GlyphColumnsAndCells) {
     for (const Case& c : cases) {
         EXPECT_EQ(Lines(*Forest(c.forest), c.nameLength, 3), c.lines) << c.what;
     }
-    MemoryTreeNodes empty;
+    ChartWorkTree empty;
     EXPECT_FALSE(BuildChartSection(empty, 1, 1, {2, 3}));
 }
 
@@ -108,7 +108,7 @@ protected:
     }
     bool Chart(const QString& root, const QString& title, bool links = false) {
         App().FormParamString = title;
-        return clsPrintZp().PrintPxt(root, tree_, links);
+        return clsPrintZp().PrintPxt(root, links);
     }
     // The chart table, a row without a value as "<null>".
     static QStringList Rows() {
@@ -127,7 +127,6 @@ protected:
         return out;
     }
 
-    MemoryTreeNodes tree_;
     ScriptedInteraction* script_ = nullptr;
     std::unique_ptr<Interaction> previousUi_;
     std::unique_ptr<ProgressSink> previousSink_;
@@ -157,7 +156,6 @@ TEST_F(ChartGenerator, SectionsOverlapByOneGenerationInTheTableLayout) {
              << "  丙━丁'\\━━戊  ";
     EXPECT_EQ(Rows().mid(81), expected.mid(81));
     EXPECT_EQ(Rows().mid(0, 81), expected.mid(0, 81));
-    EXPECT_EQ(tree_.Count(), 0);
     EXPECT_EQ(App().FormParamString, "甲世系图");
     EXPECT_TRUE(script_->AllConsumed());
 }
