@@ -1,0 +1,75 @@
+#include "print/painter_chart_canvas.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+
+namespace {
+constexpr double kTwipsPerInch = 1440.0;
+}
+
+PainterChartCanvas::PainterChartCanvas(QPaintDevice& device, QPainter* painter)
+    : device_(device), painter_(painter) {}
+
+QFont PainterChartCanvas::ChartFont(const QString& family, double pointSize, bool bold) {
+    QFont font;
+    font.setFamilies({family, QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(pointSize > 0 ? pointSize : 1.0);
+    font.setBold(bold);
+    return font;
+}
+
+void PainterChartCanvas::SetFont(const QString& family, double pointSize, bool bold) {
+    font_ = ChartFont(family, pointSize, bold);
+    if (painter_) painter_->setFont(font_);
+}
+
+double PainterChartCanvas::TextWidth(const QString& text) const {
+    return QFontMetricsF(font_, &device_).horizontalAdvance(text) * kTwipsPerInch / device_.logicalDpiX();
+}
+
+double PainterChartCanvas::TextHeight(const QString&) const {
+    return QFontMetricsF(font_, &device_).height() * kTwipsPerInch / device_.logicalDpiY();
+}
+
+void PainterChartCanvas::SetForeColor(const QColor& color) {
+    color_ = color;
+}
+
+void PainterChartCanvas::DrawText(double x, double y, const QString& text) {
+    if (!painter_) return;
+    painter_->setPen(color_);
+    const double ascent = QFontMetricsF(font_, &device_).ascent();
+    painter_->drawText(QPointF(ToUnitsX(x), ToUnitsY(y) + ascent), text);
+}
+
+void PainterChartCanvas::Clear() {
+    if (!painter_) return;
+    painter_->fillRect(QRectF(0, 0, device_.width(), device_.height()), Qt::white);
+}
+
+void PainterChartCanvas::DrawLine(double x1, double y1, double x2, double y2, const QColor& color,
+                                  LineStyle style) {
+    if (!painter_) return;
+    QPen pen(color, 0);
+    pen.setStyle(style == LineStyle::DashDotDot ? Qt::DashDotDotLine : Qt::SolidLine);
+    painter_->setPen(pen);
+    painter_->drawLine(QPointF(ToUnitsX(x1), ToUnitsY(y1)), QPointF(ToUnitsX(x2), ToUnitsY(y2)));
+}
+
+double PainterChartCanvas::Width() const {
+    return device_.width() * kTwipsPerInch / device_.logicalDpiX();
+}
+
+double PainterChartCanvas::Height() const {
+    return device_.height() * kTwipsPerInch / device_.logicalDpiY();
+}
+
+double PainterChartCanvas::ToUnitsX(double twips) const {
+    return twips * device_.logicalDpiX() / kTwipsPerInch;
+}
+
+double PainterChartCanvas::ToUnitsY(double twips) const {
+    return twips * device_.logicalDpiY() / kTwipsPerInch;
+}
