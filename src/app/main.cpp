@@ -22,6 +22,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
 namespace {
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
     FrmAgent::RegisterForm();
     FrmTest::RegisterForm();
     Frm子女::RegisterForm();
+    Pxt_Brw::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

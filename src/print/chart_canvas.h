@@ -15,6 +15,13 @@ public:
     virtual double TextHeight(const QString& text) const = 0;
     virtual void SetForeColor(const QColor& color) = 0;
     virtual void DrawText(double x, double y, const QString& text) = 0;
+    // A box-drawing glyph (┳ ┣ ┗ ━ ┃) in the cell of that size at x, y. By default the glyph as text;
+    // a canvas may draw it to the cell's edges, so that the lines of neighbouring cells join.
+    virtual void DrawBoxGlyph(double x, double y, double cellWidth, double cellHeight, QChar glyph) {
+        (void)cellWidth;
+        (void)cellHeight;
+        DrawText(x, y, QString(glyph));
+    }
     // Paints the whole surface white.
     virtual void Clear() = 0;
     virtual void DrawLine(double x1, double y1, double x2, double y2, const QColor& color,

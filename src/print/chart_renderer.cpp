@@ -24,6 +24,10 @@ bool IsNarrow(QChar c) {
     return code >= 1 && code <= 255;
 }
 
+bool IsBoxGlyph(QChar c) {
+    return c == u'━' || c == u'┃' || c == u'┳' || c == u'┣' || c == u'┗';
+}
+
 struct CharKinds {
     int wide = 0;
     int narrow = 0;
@@ -93,7 +97,10 @@ void ChartRenderer::DrawCellText(ChartCanvas& target, const QString& text, int r
     for (QChar c : text) {
         const double x =
             cellWidth * (app.PreviewOffsetCol + 0.5) + cellWidth * wide + cellWidth * narrow / 2.0;
-        if (c != u' ') target.DrawText(x, y, QString(c));
+        if (IsBoxGlyph(c))
+            target.DrawBoxGlyph(x, y, cellWidth, app.PreviewCellHeight, c);
+        else if (c != u' ')
+            target.DrawText(x, y, QString(c));
         ++(IsNarrow(c) ? narrow : wide);
     }
 }

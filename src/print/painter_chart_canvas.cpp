@@ -4,6 +4,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <algorithm>
 
 namespace {
 constexpr double kTwipsPerInch = 1440.0;
@@ -42,6 +43,53 @@ void PainterChartCanvas::DrawText(double x, double y, const QString& text) {
     painter_->setPen(color_);
     const double ascent = QFontMetricsF(font_, &device_).ascent();
     painter_->drawText(QPointF(ToUnitsX(x), ToUnitsY(y) + ascent), text);
+}
+
+void PainterChartCanvas::DrawBoxGlyph(double x, double y, double cellWidth, double cellHeight, QChar glyph) {
+    if (!painter_) return;
+    bool left = false, right = false, up = false, down = false;
+    switch (glyph.unicode()) {
+        case u'━':
+            left = right = true;
+            break;
+        case u'┃':
+            up = down = true;
+            break;
+        case u'┳':
+            left = right = down = true;
+            break;
+        case u'┣':
+            up = down = right = true;
+            break;
+        case u'┗':
+            up = right = true;
+            break;
+        default:
+            DrawText(x, y, QString(glyph));
+            return;
+    }
+    // As thick as the face's own vertical rule, level with the middle of a Chinese character.
+    const QFontMetricsF metrics(font_, &device_);
+    const double em = metrics.horizontalAdvance(QStringLiteral("国"));
+    const double thickness = std::clamp(metrics.tightBoundingRect(QStringLiteral("┃")).width(), 1.0, em / 6);
+    const double middleY =
+        ToUnitsY(y) + metrics.ascent() + metrics.tightBoundingRect(QStringLiteral("国")).center().y();
+    const double left0 = ToUnitsX(x);
+    const double right0 = ToUnitsX(x + cellWidth);
+    const double middleX = (left0 + right0) / 2;
+    const double top = ToUnitsY(y);
+    const double bottom = ToUnitsY(y + cellHeight);
+    const double half = thickness / 2;
+    painter_->save();
+    painter_->setPen(Qt::NoPen);
+    painter_->setBrush(color_);
+    if (left || right)
+        painter_->drawRect(QRectF(QPointF(left ? left0 : middleX - half, middleY - half),
+                                  QPointF(right ? right0 : middleX + half, middleY + half)));
+    if (up || down)
+        painter_->drawRect(QRectF(QPointF(middleX - half, up ? top : middleY - half),
+                                  QPointF(middleX + half, down ? bottom : middleY + half)));
+    painter_->restore();
 }
 
 void PainterChartCanvas::Clear() {

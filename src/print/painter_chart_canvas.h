@@ -19,6 +19,9 @@ public:
     double TextHeight(const QString& text) const override;
     void SetForeColor(const QColor& color) override;
     void DrawText(double x, double y, const QString& text) override;
+    // Drawn as strokes to the cell's edges: a face's box glyphs fill only its em square, which leaves
+    // gaps between rows and cells.
+    void DrawBoxGlyph(double x, double y, double cellWidth, double cellHeight, QChar glyph) override;
     void Clear() override;
     void DrawLine(double x1, double y1, double x2, double y2, const QColor& color, LineStyle style) override;
     double Width() const override;
