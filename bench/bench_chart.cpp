@@ -3,6 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <map>
 
 #include "bench_support.h"
 #include "book_generator.h"
@@ -10,18 +13,31 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "platform/interaction/scripted_interaction.h"
+#include "print/chart_html_export.h"
+#include "print/chart_renderer.h"
+#include "print/painter_chart_canvas.h"
 #include "print/print_zp.h"
 
 namespace {
 
-void UseBook(int members) {
-    if (!bench_support::UseBookFolder(members)) {
+// The generated book of that size, open, with scripted dialogs for the run of one benchmark.
+class ChartBook {
+public:
+    explicit ChartBook(int members) {
+        const bool fresh = bench_support::UseBookFolder(members);
         OpenDataDb(DataDbPath(), BookDbPassword());
-        return;
+        if (fresh) book_generator::GenerateBook(App().DataDb, members, 20240601u);
+        auto ui = std::make_unique<ScriptedInteraction>();
+        script_ = ui.get();
+        previous_ = SetInteraction(std::move(ui));
     }
-    OpenDataDb(DataDbPath(), BookDbPassword());
-    book_generator::GenerateBook(App().DataDb, members, 20240601u);
-}
+    ~ChartBook() { SetInteraction(std::move(previous_)); }
+    ScriptedInteraction& script() { return *script_; }
+
+private:
+    ScriptedInteraction* script_;
+    std::unique_ptr<Interaction> previous_;
+};
 
 // Generates the chart of the whole generated book (the prompt answers 1), default widths 3 and 12.
 void GenerateChart(ScriptedInteraction& ui) {
@@ -45,30 +61,65 @@ void Sizes(benchmark::internal::Benchmark* b) {
 
 void BM_GenerateChart(benchmark::State& state) {
     const int members = int(state.range(0));
-    UseBook(members);
-    auto ui = std::make_unique<ScriptedInteraction>();
-    ScriptedInteraction& script = *ui;
-    auto previous = SetInteraction(std::move(ui));
+    ChartBook book(members);
+    ScriptedInteraction& script = book.script();
     bench_support::ResetPeak();
     for (auto _ : state) GenerateChart(script);
     state.counters["chart_lines"] = double(ChartRows() - 81);
     state.counters["peak_MB"] = bench_support::PeakMegabytes();
     state.counters["members/s"] =
         benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
-    SetInteraction(std::move(previous));
 }
 BENCHMARK(BM_GenerateChart)->Apply(Sizes)->Iterations(3);
+
+// The chart of the book, generated once per size.
+const ChartText& ChartOf(int members, ScriptedInteraction& ui) {
+    static std::map<int, ChartText> charts;
+    if (!charts.count(members)) {
+        GenerateChart(ui);
+        charts[members] = ChartText::Load(App().DataDb);
+    }
+    return charts[members];
+}
+
+// One A4 page on screen at 100 % (an image of 96 pixels to the inch), the middle page of the chart.
+void BM_DrawPage(benchmark::State& state) {
+    const int members = int(state.range(0));
+    ChartBook book(members);
+    ScriptedInteraction& script = book.script();
+    PresetChartPreview();
+    const ChartRenderer renderer(ChartOf(members, script));
+    QImage page(794, 1123, QImage::Format_RGB32);
+    page.setDotsPerMeterX(3780);
+    page.setDotsPerMeterY(3780);
+    const int lines = 47;
+    const int middle = renderer.PageCount(lines) / 2 + 1;
+    for (auto _ : state) {
+        QPainter painter(&page);
+        PainterChartCanvas canvas(page, &painter);
+        benchmark::DoNotOptimize(renderer.DrawChartPage(canvas, false, nullptr, middle, lines));
+    }
+    state.counters["pages"] = renderer.PageCount(lines);
+}
+BENCHMARK(BM_DrawPage)->Apply(Sizes);
+
+void BM_ExportHtml(benchmark::State& state) {
+    const int members = int(state.range(0));
+    ChartBook book(members);
+    ScriptedInteraction& script = book.script();
+    const ChartText& chart = ChartOf(members, script);
+    for (auto _ : state) {
+        script.ExpectMsgBox(1);
+        if (ExportChartHtml(chart).isEmpty()) state.SkipWithError("export failed");
+    }
+    state.counters["lines"] = double(chart.lines.size());
+}
+BENCHMARK(BM_ExportHtml)->Apply(Sizes);
 
 }  // namespace
 
 // The page drawing measures and paints text, which needs a GUI application (offscreen is enough).
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ResetAppState();
-    dao::ReleaseAllIdleConnections();
-    return 0;
+    return bench_support::RunBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -57,9 +57,11 @@ inline void ResetPeak() {
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
 }
 
-// The book code needs a Qt application object; cached connections are closed before the folders go.
+// The book code needs a Qt application object (a QGuiApplication where text is measured and drawn);
+// cached connections are closed before the folders go.
+template <typename Application = QCoreApplication>
 inline int RunBenchmarks(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

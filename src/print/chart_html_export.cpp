@@ -4,21 +4,18 @@
 
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
-#include "frame/language.h"
 #include "platform/bookdir.h"
 #include "platform/codepage.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "print/chart_text.h"
+#include "print/print_messages.h"
 
 namespace {
 
-constexpr int kMaxFileNameBytes = 255;
+using print::Trans;
 
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
+constexpr int kMaxFileNameBytes = 255;
 
 QString EscapeHtml(const QString& text) {
     QString out;

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "frame/app_state.h"
-#include "frame/language.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
@@ -12,11 +11,14 @@
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "print/chart_work_tree.h"
+#include "print/print_messages.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
 
 namespace {
+
+using print::Trans;
 
 constexpr int kStartGenerationPrompt = 6;
 // The prompt's own rule on leaving its field, kept here for an answer given without leaving it: above
@@ -25,11 +27,6 @@ constexpr double kLowestStart = -999;
 constexpr double kHighestStart = 9999;
 constexpr qint16 kForce = -1;
 constexpr quint8 kKeepProtection = 99;
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
 
 // The leading number of the answer, to the nearest whole number; "" numbers from 1.
 qint32 StartGeneration(const QString& answer) {

@@ -13,15 +13,19 @@
 #include <cmath>
 
 #include "frame/app_state.h"
-#include "frame/language.h"
 #include "frame/system_utils.h"
+#include "platform/dao/dao_error.h"
 #include "platform/interaction/form_registry.h"
+#include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "print/chart_html_export.h"
 #include "print/forms/chart_picture.h"
 #include "print/painter_chart_canvas.h"
+#include "print/print_messages.h"
 
 namespace {
+
+using print::Trans;
 
 const QString kFace = QStringLiteral("宋体");
 constexpr float kTopOffset = 1472.0f;
@@ -65,11 +69,6 @@ constexpr PaperRow kPaper[] = {
     {"A4 297 X 210 毫米(横向)", false, Paper::A4, true, true, true, 16832, 11904},
 };
 constexpr int kPaperRows = int(std::size(kPaper));
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
 
 QString PaperCaption(int row) {
     const QString caption = QString::fromUtf8(kPaper[row].caption);
@@ -264,7 +263,13 @@ void Pxt_Brw::Form_Load() {
     type10->setEnabled(app.PreviewParamD == 10 || app.PreviewParamD == 2);
 
     ShowPage(1);
-    renderer_ = std::make_unique<ChartRenderer>(ChartText::Load(app.DataDb));
+    ChartText chart;
+    try {
+        chart = ChartText::Load(app.DataDb);
+    } catch (const dao::DaoError& e) {
+        UI().MsgBox(Trans(QStringLiteral("读取世系图出错：")) + e.Description(), vb::Critical);
+    }
+    renderer_ = std::make_unique<ChartRenderer>(std::move(chart));
     ComputePagination();
 
     if (app.Translator) app.Translator->SetLanguage(this);

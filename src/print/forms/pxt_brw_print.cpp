@@ -4,23 +4,20 @@
 #include <QPrinter>
 
 #include "frame/app_state.h"
-#include "frame/language.h"
 #include "frame/system_utils.h"
 #include "platform/bookdir.h"
 #include "platform/interaction/interaction.h"
 #include "print/chart_html_export.h"
 #include "print/forms/pxt_brw.h"
 #include "print/painter_chart_canvas.h"
+#include "print/print_messages.h"
 
 namespace {
 
+using print::Trans;
+
 constexpr int kA3Landscape = 6;
 constexpr int kA4Landscape = 7;
-
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
-}
 
 }  // namespace
 
