@@ -1,5 +1,6 @@
 // Member record writes on a book of 100,000 members: renaming a member with a large family, keywords,
-// pictures and a page; adding children one at a time; deleting a branch of 10,000 members. The time column is milliseconds per operation.
+// pictures and a page; adding children one at a time; deleting a branch of 10,000 members. The time column is
+// milliseconds per operation.
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
@@ -8,8 +9,8 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "member/member_record.h"
-#include "store/data_ops.h"
 #include "platform/dao/dao_database.h"
+#include "store/data_ops.h"
 
 namespace {
 
@@ -114,8 +115,8 @@ BENCHMARK(BM_AddChildOneByOne)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 QString BranchRootOfSize(dao::Database& db, int size, int* found) {
     QHash<QString, QStringList> children;
     QStringList order;
-    for (auto rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM \"本姓成员\"")); rs.hasRow();
-         rs.MoveNext()) {
+    for (auto rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM \"本姓成员\""));
+         rs.hasRow(); rs.MoveNext()) {
         children[rs.Text(QStringLiteral("father"))] << rs.Text(QStringLiteral("filial"));
         order << rs.Text(QStringLiteral("filial"));
     }
@@ -153,7 +154,8 @@ void BM_DeleteBranch(benchmark::State& state) {
         ops.标识世祖(root, 7, 0, first, force, protection);
         ops.删除有标识的子女(7);
         state.PauseTiming();
-        const qint64 left = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
+        const qint64 left =
+            App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
         if (left != kMembers - size) state.SkipWithError("the branch was not deleted whole");
         state.ResumeTiming();
     }

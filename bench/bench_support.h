@@ -57,10 +57,10 @@ inline void ResetPeak() {
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
 }
 
-// The book code needs a Qt application object (a QGuiApplication where text is measured and drawn);
-// cached connections are closed before the folders go.
+// The book code needs a Qt application object (a QApplication for benchmarks of windows); cached
+// connections are closed before the folders go.
 template <typename Application = QCoreApplication>
-inline int RunBenchmarks(int argc, char** argv) {
+int RunBenchmarks(int argc, char** argv) {
     Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

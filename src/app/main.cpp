@@ -15,6 +15,7 @@
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
 #include "frame/startup.h"
+#include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     FrmAgent::RegisterForm();
     FrmTest::RegisterForm();
     Frm子女::RegisterForm();
+    dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
 
     int result = 0;

@@ -8,6 +8,11 @@
 // ConnectServerDb; callers test state() as before.
 std::unique_ptr<PgConnection>& ServerConnection();
 
-// Replaces the server connection with a new one opened with the built-in account; says so when it could
-// not be opened.
+// Where the server database is: the built-in account, with host, port and database name taken from the
+// fields of the setting "server_db" ("host%port%database") where they are not empty.
+PgParams ServerDbParams();
+
+// Replaces the server connection with a new one opened with the built-in account. A server that cannot
+// be reached or refuses the log-in raises PgError; an open that returns without an error but leaves the
+// connection closed shows "数据库连接出错!".
 void ConnectServerDb();

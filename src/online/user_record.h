@@ -7,6 +7,17 @@
 // launcher with Logoned False. Every member is a plain stored value; the log-on form fills them.
 class Cls_User {
 public:
+    // Asks the community server to change the account's data-openness level: 1 when it did. Any other
+    // reply, an empty one (no server) included, gives 0, which the caller reads as not done.
+    quint8 ChangeProtected(qint32 accid, quint8 right);
+    // Placeholder of the old interface: ignores its arguments.
+    qint32 Logon(const QString&, const QString&, const QString&, const QString&, quint8) { return 0; }
+    QString GetPswd() const { return Pswd; }
+    QString GetPswd2() const { return Pswd2; }
+    // A value only the program itself keeps; nothing uses it.
+    QString GetFriendText() const { return friendText_; }
+    void SetFriendText(const QString& text) { friendText_ = text; }
+
     qint32 odklj_id = 0;     // book category id
     quint8 OpenLevel = 0;    // 0 不公开, 1 公开到世界, 2 公开到宗亲会
     bool Logoned = false;    // a log-on or registration of this run succeeded
@@ -26,4 +37,7 @@ public:
     QString LastGroup;
     qint32 User_SW = 0;
     QString User_Name;
+
+private:
+    QString friendText_;
 };

@@ -19,8 +19,8 @@ public:
     qint32 TotalRecnNum();
 
     // ---- Generation numbering and branch flags (data_ops_generations.cpp)
-    void 标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration, qint16& force,
-                  quint8& protection);
+    void 标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration,
+                  qint16& force, quint8& protection);
     void Chm_标识世祖(const QString& rootName, qint32 branch);
     void 清世代数据();
     void 删除有标识的子女(qint32 branch);
@@ -62,6 +62,11 @@ public:
 
     // ---- Accounts (data_ops_account.cpp)
     void GetLastLogonAcc_id();
+
+    // ---- On-line half: node rights (src/online/data_ops_rights.cpp)
+    // The user's right on a member (by filial_id, or by name when filial_id is negative): 3 for a member
+    // the user may change, other values refuse. The window accepts 3 and 6.
+    quint8 GetMyRight(qint32 filial_id, const QString& filial);
 
     // ---- Book packages (data_ops_package_export.cpp, data_ops_package_import.cpp)
     // Writes the marked branch to a package keyed with password, concealed with StrgPswdDigest when

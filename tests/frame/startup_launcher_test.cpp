@@ -422,7 +422,7 @@ TEST_F(StartupLauncherTest, ItemsWhoseWindowsAreMissingAreDisabled) {
     EnsureBookFiles();
     mQentaraQp form;
     for (const QString& name : kMenuNames) {
-        const bool later = name == QLatin1String("m_recipe") || name == QLatin1String("online_update");
+        const bool later = name == QLatin1String("online_update");
         EXPECT_EQ(form.findChild<QAction*>(name)->isEnabled(), !later) << qPrintable(name);
     }
     EXPECT_EQ(form.findChild<QMenu*>(QStringLiteral("b_language"))->actions().size(), 2);

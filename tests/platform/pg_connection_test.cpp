@@ -22,7 +22,7 @@ TEST(PgParamsTest, BuiltinAccountFollowsEnvironmentForHostAndPort) {
     ScopedEnv port("PGPORT", QByteArray());
     const PgParams params = BuiltinServerParams();
     EXPECT_EQ(params.host, QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(params.port, QStringLiteral("5432"));
+    EXPECT_EQ(params.port, QStringLiteral("15432"));
 }
 
 TEST(PgConnectionTest, ClosedPortFailsQuickly) {

@@ -40,9 +40,8 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
     QMenuBar* bar = menuBar();
+    addCommand(nullptr, QStringLiteral("m_recipe"), QStringLiteral("我的族谱"), &mQentaraQp::m_recipe_Click);
     // The windows behind these commands are not part of the program yet; their items stay disabled.
-    addCommand(nullptr, QStringLiteral("m_recipe"), QStringLiteral("我的族谱"), &mQentaraQp::m_recipe_Click)
-        ->setEnabled(false);
     addCommand(nullptr, QStringLiteral("m_sysset"), QStringLiteral("系统设置"), &mQentaraQp::m_sysset_Click);
     addCommand(nullptr, QStringLiteral("b_test"), QStringLiteral("测试"), &mQentaraQp::b_test_Click);
     addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
@@ -89,6 +88,10 @@ QIcon mQentaraQp::ProgramIcon() {
     p.setFont(font);
     p.drawText(QRect(0, 0, 64, 62), Qt::AlignCenter, QStringLiteral("谱"));
     return QIcon(pixmap);
+}
+
+QString mQentaraQp::Caption() {
+    return kCaption;
 }
 
 QAction* mQentaraQp::addCommand(QMenu* menu, const QString& name, const QString& caption,

@@ -19,6 +19,8 @@ public:
     static void Register();
     // The program's icon, which every window takes.
     static QIcon ProgramIcon();
+    // The product title the launcher carries before any language switch.
+    static QString Caption();
 
     // The handlers, callable as their events call them.
     void Form_Load();

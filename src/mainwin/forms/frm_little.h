@@ -12,8 +12,10 @@ class QToolButton;
 
 // The small prompt dialog that asks for a single answer. The caller creates it afresh, writes the request
 // into App().FormParamString (and FormParamString2), sets RunType, shows it modally and reads the answer
-// from FormParamString; Cancel leaves that string as load left it. Mode 8 asks for the user's own QQ
-// number and keeps the numbers offered in the setting "MyQQ".
+// from FormParamString; Cancel leaves that string as load left it ("" in modes 1 to 9, the member name
+// in mode 10). The modes: 1 descendants living or dead, 2 famous-person list, 3 destination of a
+// cross-page move, 4 page to turn to, 5 name of a branch book, 6 starting generation, 7 member to find,
+// 8 the user's QQ number (kept in the setting "MyQQ"), 9 protection level, 10 page keyword.
 class FrmLittle : public QDialog {
     Q_OBJECT
     Q_PROPERTY(int RunType READ RunType WRITE setRunType)
@@ -33,10 +35,17 @@ public:
     // The request without its first two characters (the mode digit and "%").
     QString tag() const { return tag_; }
 
+    // The text field takes the focus in the modes that ask for a typed answer.
+    void Form_Activate();
     void CmdOK_Click();
     void CmdCancel_Click();
+    // Famous-person categories, in mode 2 only.
+    void CmdAdd_Click();
+    void CmdDelete_Click();
     // Leaving the combo: its text is cleaned; in mode 8 a new number joins the list.
     void Cmb指定为_LostFocus();
+    // Leaving the text field: in mode 6 the generation is kept within -999 to 9999.
+    void TxtDestNode_LostFocus();
     // Clicking the prompt pastes the clipboard's text into the combo.
     void LblMsg_Click();
 
@@ -45,7 +54,30 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void loadLiving();
+    void loadFamousList();
+    void loadMoveTarget();
+    void loadPageChoice();
+    void loadBranchName();
+    void loadStartGeneration();
+    void loadFind();
     void loadQQNumbers();
+    void loadProtection();
+    void loadKeyword();
+    // Mode 2's list: the categories after their prefix (surname and "氏").
+    QString famousPrefix() const;
+    void fillFamousList(bool withEmptyItem);
+    QString famousCategory() const;
+    // Mode 3: false when the typed member is not in the book (the dialog stays open).
+    bool acceptMoveTarget();
+    void setPrompt(const QString& text);
+    void showCombo();
+    void showTextField(const QString& text = QString());
+    void paintRed(QWidget* field);
+    // OK and Cancel up, the dialog shorter: the layout of the one-line modes.
+    void compactLayout();
+    // The combo from right of the prompt (plus a gap) to the left edge of CmdAdd.
+    void stretchComboFromPrompt(int gapTwips);
 
     quint8 runType_ = 0;
     bool loaded_ = false;

@@ -73,6 +73,12 @@ QString TreeWidgetNodes::ParentKeyAt(int index) const {
     return parent ? KeyOf(parent) : QString();
 }
 
+void TreeWidgetNodes::SetImage(int index, int image) {
+    QTreeWidgetItem* item = ItemAt(index);
+    item->setData(0, kImageRole, image);
+    item->setIcon(0, image >= 1 && image <= images_.size() ? images_.at(image - 1) : QIcon());
+}
+
 void TreeWidgetNodes::Expand(int index) {
     ItemAt(index)->setExpanded(true);
 }

@@ -38,6 +38,9 @@ public:
     void SetParent(const QString& key, const QString& newParentKey) override;
     void Remove(int index) override;
 
+    // The picture of a node (the window marks the selected node with a picture of its own).
+    void SetImage(int index, int image);
+
     QTreeWidgetItem* ItemAt(int index) const;
     // The key of a widget item ("" for an item the sink did not add).
     static QString KeyOf(const QTreeWidgetItem* item);

@@ -16,6 +16,8 @@ QString EnvOr(const char* name, const QString& fallback) {
     return value.isEmpty() ? fallback : value;
 }
 
+constexpr int kOpenStatementTimeoutMs = 60000;
+
 // libpq prints notices to stderr by default; procedures may raise many of them.
 void IgnoreNotice(void*, const char*) {}
 
@@ -38,12 +40,76 @@ QString ClientError(PGconn* conn) {
     return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
 }
 
+// True when the statement succeeded; otherwise the result carries the failure and res is freed.
+bool TakeStatus(PGconn* conn, PGresult* res, PgResult& result) {
+    const ExecStatusType status = PQresultStatus(res);
+    if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+        result.ok = true;
+        result.affectedRows = QByteArray(PQcmdTuples(res)).toInt();
+        return true;
+    }
+    // The primary message alone: the user is shown it, not the server's context lines.
+    result.error = QString::fromUtf8(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY)).trimmed();
+    if (result.error.isEmpty()) result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
+    if (result.error.isEmpty()) result.error = ClientError(conn);
+    result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
+    PQclear(res);
+    return false;
+}
+
+int TypeIdOf(quint32 type) {
+    switch (type) {
+        case pgtype::kBool:
+            return QMetaType::Bool;
+        case pgtype::kInt2:
+        case pgtype::kInt4:
+            return QMetaType::Int;
+        case pgtype::kInt8:
+            return QMetaType::LongLong;
+        case pgtype::kOid:
+            return QMetaType::UInt;
+        case pgtype::kFloat4:
+        case pgtype::kFloat8:
+        case pgtype::kNumeric:
+            return QMetaType::Double;
+        case pgtype::kBytea:
+            return QMetaType::QByteArray;
+        default:
+            return QMetaType::QString;
+    }
+}
+
+QVariant TypedValue(quint32 type, const char* text, int length) {
+    switch (TypeIdOf(type)) {
+        case QMetaType::Bool:
+            return QVariant(text[0] == 't');
+        case QMetaType::Int:
+            return QVariant(QByteArray::fromRawData(text, length).toInt());
+        case QMetaType::LongLong:
+            return QVariant(QByteArray::fromRawData(text, length).toLongLong());
+        case QMetaType::UInt:
+            return QVariant(QByteArray::fromRawData(text, length).toUInt());
+        case QMetaType::Double:
+            return QVariant(QByteArray::fromRawData(text, length).toDouble());
+        case QMetaType::QByteArray: {
+            size_t size = 0;
+            unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+            if (!bytes) return QVariant(QByteArray());
+            QByteArray value(reinterpret_cast<const char*>(bytes), qsizetype(size));
+            PQfreemem(bytes);
+            return QVariant(value);
+        }
+        default:
+            return QVariant(QString::fromUtf8(text, length));
+    }
+}
+
 }  // namespace
 
 PgParams BuiltinServerParams() {
     PgParams params;
     params.host = EnvOr("PGHOST", QStringLiteral("127.0.0.1"));
-    params.port = EnvOr("PGPORT", QStringLiteral("5432"));
+    params.port = EnvOr("PGPORT", QStringLiteral("15432"));
     params.dbname = QStringLiteral("qntzpsvr01");
     params.user = QStringLiteral("qntzpsvr01");
     params.password = QStringLiteral("h27wd913");
@@ -55,13 +121,16 @@ PgConnection::~PgConnection() {
 }
 
 PgConnection::PgConnection(PgConnection&& other) noexcept
-    : conn_(std::exchange(other.conn_, nullptr)), lastError_(std::move(other.lastError_)) {}
+    : conn_(std::exchange(other.conn_, nullptr)),
+      lastError_(std::move(other.lastError_)),
+      statementTimeoutMs_(other.statementTimeoutMs_) {}
 
 PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
         close();
         conn_ = std::exchange(other.conn_, nullptr);
         lastError_ = std::move(other.lastError_);
+        statementTimeoutMs_ = other.statementTimeoutMs_;
     }
     return *this;
 }
@@ -95,7 +164,7 @@ bool PgConnection::open(const PgParams& params) {
     add("client_encoding", QStringLiteral("UTF8"));
     // A server that stops answering mid-operation must not freeze the program either: statements are
     // bounded, and keepalives notice a dead connection.
-    add("options", QStringLiteral("-c statement_timeout=60000"));
+    add("options", QStringLiteral("-c statement_timeout=%1").arg(kOpenStatementTimeoutMs));
     add("keepalives", QStringLiteral("1"));
     add("keepalives_idle", QStringLiteral("30"));
     add("keepalives_interval", QStringLiteral("10"));
@@ -121,6 +190,7 @@ bool PgConnection::open(const PgParams& params) {
     }
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     conn_ = conn;
+    statementTimeoutMs_ = kOpenStatementTimeoutMs;
     return true;
 }
 
@@ -135,23 +205,30 @@ bool PgConnection::isOpen() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
 }
 
-PgResult PgConnection::exec(const QString& sql, const QList<QVariant>& params) {
-    PgResult result;
+pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
+                             PgResult& result) {
     if (!isOpen()) {
         result.error = QStringLiteral("connection is not open");
-        return result;
+        return nullptr;
     }
 
     const int count = int(params.size());
     std::vector<QByteArray> buffers(count);
     std::vector<const char*> values(count, nullptr);
     std::vector<int> lengths(count, 0), formats(count, 0);
+    std::vector<Oid> oids(count, 0);
     for (int i = 0; i < count; ++i) {
         const QVariant& value = params[i];
+        const quint32 type = types.value(i, 0);
+        oids[i] = type;
         if (value.isNull()) continue;
-        if (value.typeId() == QMetaType::QByteArray) {
-            buffers[i] = value.toByteArray();
+        if (type == pgtype::kBytea || (type == 0 && value.typeId() == QMetaType::QByteArray)) {
+            buffers[i] =
+                value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
             formats[i] = 1;
+        } else if (type == pgtype::kBool) {
+            // Yes/No fields may hold the old True (-1) as well as 1.
+            buffers[i] = value.toBool() ? "true" : "false";
         } else {
             buffers[i] = ParamText(value);
         }
@@ -160,23 +237,19 @@ PgResult PgConnection::exec(const QString& sql, const QList<QVariant>& params) {
     }
 
     const QByteArray text = sql.toUtf8();
-    PGresult* res = PQexecParams(conn_, text.constData(), count, nullptr, values.data(), lengths.data(),
-                                 formats.data(), 0);
+    PGresult* res = PQexecParams(conn_, text.constData(), count, types.isEmpty() ? nullptr : oids.data(),
+                                 values.data(), lengths.data(), formats.data(), 0);
     if (!res) {
         result.error = ClientError(conn_);
-        return result;
+        return nullptr;
     }
-    const ExecStatusType status = PQresultStatus(res);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
-        if (result.error.isEmpty()) result.error = ClientError(conn_);
-        result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
-        PQclear(res);
-        return result;
-    }
+    return TakeStatus(conn_, res, result) ? res : nullptr;
+}
 
-    result.ok = true;
-    result.affectedRows = QByteArray(PQcmdTuples(res)).toInt();
+PgResult PgConnection::exec(const QString& sql, const QList<QVariant>& params) {
+    PgResult result;
+    PGresult* res = run(sql, params, {}, result);
+    if (!res) return result;
     const int columns = PQnfields(res);
     for (int c = 0; c < columns; ++c) result.columns << QString::fromUtf8(PQfname(res, c));
     const int rows = PQntuples(res);
@@ -194,4 +267,61 @@ PgResult PgConnection::exec(const QString& sql, const QList<QVariant>& params) {
     }
     PQclear(res);
     return result;
+}
+
+PgResult PgConnection::execValues(const QString& sql, const QList<QVariant>& params,
+                                  const QList<quint32>& types) {
+    PgResult result;
+    PGresult* res = run(sql, params, types, result);
+    if (!res) return result;
+    const int columns = PQnfields(res);
+    for (int c = 0; c < columns; ++c) {
+        result.columns << QString::fromUtf8(PQfname(res, c));
+        result.columnTypes << PQftype(res, c);
+    }
+    const int rows = PQntuples(res);
+    result.values.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            const quint32 type = result.columnTypes[c];
+            if (PQgetisnull(res, r, c))
+                row << QVariant(QMetaType(TypeIdOf(type)));
+            else
+                row << TypedValue(type, PQgetvalue(res, r, c), PQgetlength(res, r, c));
+        }
+        result.values << row;
+    }
+    PQclear(res);
+    return result;
+}
+
+PgResult PgConnection::execScript(const QString& sql) {
+    PgResult result;
+    if (!isOpen()) {
+        result.error = QStringLiteral("connection is not open");
+        return result;
+    }
+    PGresult* res = PQexec(conn_, sql.toUtf8().constData());
+    if (!res) {
+        result.error = ClientError(conn_);
+        return result;
+    }
+    if (TakeStatus(conn_, res, result)) PQclear(res);
+    return result;
+}
+
+bool PgConnection::setStatementTimeout(int ms) {
+    if (ms == statementTimeoutMs_) return isOpen();
+    const PgResult set =
+        exec(QStringLiteral("SELECT set_config('statement_timeout', $1, false)"), {QString::number(ms)});
+    if (set.ok) statementTimeoutMs_ = ms;
+    return set.ok;
+}
+
+QString PgConnection::QuoteIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

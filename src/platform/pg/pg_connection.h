@@ -8,6 +8,7 @@
 #include <memory>
 
 struct pg_conn;
+struct pg_result;
 
 struct PgParams {
     QString host, port, dbname, user, password;
@@ -15,7 +16,7 @@ struct PgParams {
 };
 
 // The desktop program's own server account; host and port follow PGHOST/PGPORT when set (PGHOST may be a
-// socket directory), else 127.0.0.1 and 5432.
+// socket directory), else 127.0.0.1 and 15432, where `./dev server` starts the local community server.
 PgParams BuiltinServerParams();
 
 struct PgResult {
@@ -23,9 +24,17 @@ struct PgResult {
     QString error;     // server or client message when !ok
     QString sqlState;  // five-character SQLSTATE of the failure, "" when none
     QStringList columns;
-    QList<QStringList> rows;  // text values; SQL NULL is a null QString
+    QList<QStringList> rows;     // exec(): text values; SQL NULL is a null QString
+    QList<quint32> columnTypes;  // execValues(): the type of each column
+    QList<QVariantList> values;  // execValues(): typed values; SQL NULL is a null QVariant of the type
     int affectedRows = 0;
 };
+
+// Type numbers of the server that the client converts.
+namespace pgtype {
+constexpr quint32 kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26,
+                  kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
+}
 
 // One libpq connection. Open states keep the old numbers: 1 open, 0 closed.
 class PgConnection {
@@ -53,8 +62,23 @@ public:
     // One statement with $1..$n parameters sent separately from the SQL text (never spliced into it).
     // Null QVariants go as SQL NULL, QByteArray as binary (bytea), everything else as its text form.
     PgResult exec(const QString& sql, const QList<QVariant>& params = {});
+    // As exec(), with each value converted to the given server type first (0 leaves the type to the
+    // server), and the result read into typed values: bool, int, qlonglong, double, QByteArray (bytea)
+    // or QString.
+    PgResult execValues(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types = {});
+    // Several statements without parameters in one round trip (schema scripts).
+    PgResult execScript(const QString& sql);
+    // Bounds every later statement of this connection; only sent when it changes.
+    bool setStatementTimeout(int ms);
+
+    // "name" with inner quotes doubled.
+    static QString QuoteIdentifier(const QString& name);
 
 private:
+    pg_result* run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
+                   PgResult& result);
+
     pg_conn* conn_ = nullptr;
     QString lastError_;
+    int statementTimeoutMs_ = 0;
 };

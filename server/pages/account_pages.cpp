@@ -1,0 +1,46 @@
+// Pages of the log-on form, the user record, node rights and the association exit: each answers a
+// single number or "%!"/"@~" records, as the program reads them.
+
+#include "pages/page_service.h"
+#include "pages/pages_catalogue.h"
+
+namespace {
+
+// "1" when the account's data-openness level (0-2) was changed, else "0".
+PageReply ChangeProtected(const PageRequest& request, PgConnection& db) {
+    qint32 accid = 0, right = 0;
+    if (!request.number(QStringLiteral("accid"), &accid) || !request.number(QStringLiteral("right"), &right))
+        return PageReply::Bad("0");
+    const PgResult changed = PageQuery(
+        db, QStringLiteral("SELECT page_change_protected($1::integer, $2::integer)"), {accid, right});
+    return PageReply::Number(changed.rows.value(0).value(0).toInt());
+}
+
+// The book roots the account may download: "name%!id@~" per root, nothing when there are none.
+PageReply BookRoots(const PageRequest& request, PgConnection& db) {
+    qint32 accid = 0;
+    if (!request.number(QStringLiteral("accid"), &accid)) return PageReply::Bad("");
+    const PgResult roots =
+        PageQuery(db, QStringLiteral("SELECT shown, root_id FROM page_book_roots($1::integer)"), {accid});
+    return PageReply::Text(RecordsReply(roots.rows));
+}
+
+// A single number that a statement gives for one account id; "0" for a request without one.
+PageHandler AccountNumber(const QString& sql) {
+    return [sql](const PageRequest& request, PgConnection& db) {
+        qint32 accid = 0;
+        if (!request.number(QStringLiteral("accid"), &accid)) return PageReply::Bad("0");
+        return PageReply::Number(PageQuery(db, sql, {accid}).rows.value(0).value(0).toInt());
+    };
+}
+
+}  // namespace
+
+void RegisterAccountPages(PageService& service) {
+    service.addPage(QStringLiteral("/flsh2/ChangeProtected.asp"), ChangeProtected);
+    service.addPage(QStringLiteral("/flsh2/get_zproot3.asp"), BookRoots);
+    service.addPage(QStringLiteral("/flsh2/getright.asp"),
+                    AccountNumber(QStringLiteral("SELECT page_account_level($1::integer)")));
+    service.addPage(QStringLiteral("/flsh2/getgroupid.asp"),
+                    AccountNumber(QStringLiteral("SELECT page_account_group($1::integer)")));
+}

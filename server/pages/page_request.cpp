@@ -1,0 +1,34 @@
+#include "pages/page_request.h"
+
+#include <QRegularExpression>
+
+#include "platform/pg/pg_error.h"
+
+QString PageRequest::value(const QString& key) const {
+    for (const auto& [k, v] : query)
+        if (k.compare(key, Qt::CaseInsensitive) == 0) return v;
+    return {};
+}
+
+bool PageRequest::number(const QString& key, qint32* out) const {
+    static const QRegularExpression whole(QStringLiteral("^\\s*([+-]?[0-9]{1,10})\\s*$"));
+    const QRegularExpressionMatch match = whole.match(value(key));
+    if (!match.hasMatch()) return false;
+    bool ok = false;
+    const qint32 parsed = match.captured(1).toInt(&ok);
+    if (ok && out) *out = parsed;
+    return ok;
+}
+
+QString RecordsReply(const QList<QStringList>& records) {
+    QString reply;
+    for (const QStringList& fields : records)
+        reply += fields.join(QStringLiteral("%!")) + QStringLiteral("@~");
+    return reply;
+}
+
+PgResult PageQuery(PgConnection& db, const QString& sql, const QList<QVariant>& params) {
+    PgResult result = db.exec(sql, params);
+    if (!result.ok) throw PgError(result.error, result.sqlState);
+    return result;
+}

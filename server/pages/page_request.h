@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include "platform/pg/pg_connection.h"
+
+// One GET (or HEAD) of a page: its path and its query values, percent-decoded from UTF-8.
+struct PageRequest {
+    QString path;
+    QList<QPair<QString, QString>> query;
+
+    // The first value whose key matches without regard to case (as the old pages read them); "" when
+    // there is none.
+    QString value(const QString& key) const;
+    // The value as a whole 32-bit number, blanks around it allowed; false when missing or not one.
+    bool number(const QString& key, qint32* out) const;
+};
+
+// What a page answers: plain text, UTF-8.
+struct PageReply {
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "text/plain; charset=utf-8";
+
+    static PageReply Text(const QString& text) { return {200, text.toUtf8()}; }
+    static PageReply Number(qint64 value) { return Text(QString::number(value)); }
+    // Input the page cannot use: status 400 with the body the program reads as "not done".
+    static PageReply Bad(const QByteArray& body) { return {400, body}; }
+};
+
+// Records each ended by "@~", fields separated by "%!" (book roots, e-book search).
+QString RecordsReply(const QList<QStringList>& records);
+
+// Runs one statement for a page; a failure throws PgError, which the service answers with status 500.
+PgResult PageQuery(PgConnection& db, const QString& sql, const QList<QVariant>& params = {});

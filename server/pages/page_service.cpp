@@ -1,0 +1,165 @@
+#include "pages/page_service.h"
+
+#include <httplib.h>
+
+#include <QDateTime>
+#include <QFile>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "pages/connection_pool.h"
+#include "pages/pages_catalogue.h"
+#include "pages/static_files.h"
+#include "platform/pg/pg_error.h"
+
+struct PageService::Impl {
+    explicit Impl(PageServiceConfig c) : config(std::move(c)), pool(config.database) {}
+
+    void dispatch(const httplib::Request& req, httplib::Response& res);
+    void answerPage(const PageHandler& handler, const httplib::Request& req, httplib::Response& res);
+    bool answerFile(const httplib::Request& req, httplib::Response& res);
+
+    PageServiceConfig config;
+    ConnectionPool pool;
+    std::map<QString, PageHandler> pages;  // by lower-case path
+    httplib::Server server;
+    std::thread thread;
+    std::atomic<bool> loopEnded{false};
+    int port = 0;
+};
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+void Log(const httplib::Request& req, int status) {
+    std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' ' << req.method << ' '
+              << req.target << ' ' << status << std::endl;
+}
+
+}  // namespace
+
+void PageService::Impl::dispatch(const httplib::Request& req, httplib::Response& res) {
+    const auto page = pages.find(FromUtf8(req.path).toLower());
+    if (page != pages.end())
+        answerPage(page->second, req, res);
+    else if (!answerFile(req, res))
+        res.status = 404;
+    if (config.logRequests) Log(req, res.status);
+}
+
+void PageService::Impl::answerPage(const PageHandler& handler, const httplib::Request& req,
+                                   httplib::Response& res) {
+    PageRequest request;
+    request.path = FromUtf8(req.path);
+    for (const auto& [key, value] : req.params) request.query.append({FromUtf8(key), FromUtf8(value)});
+
+    QString error;
+    std::unique_ptr<PgConnection> db = pool.take(&error);
+    if (!db) {
+        std::cerr << "page service: no database connection: " << error.toStdString() << std::endl;
+        res.status = 503;
+        return;
+    }
+    try {
+        const PageReply reply = handler(request, *db);
+        res.status = reply.status;
+        res.set_content(reply.body.constData(), size_t(reply.body.size()), reply.contentType.constData());
+    } catch (const PgError& e) {
+        // The program reads an empty reply as "not done".
+        std::cerr << "page service: " << req.path << ": " << e.Description().toStdString() << std::endl;
+        res.status = 500;
+    }
+    pool.give(std::move(db));
+}
+
+bool PageService::Impl::answerFile(const httplib::Request& req, httplib::Response& res) {
+    const std::optional<StaticFile> file = FindStaticFile(config.staticRoot, FromUtf8(req.path));
+    if (!file) return false;
+    std::shared_ptr<std::FILE> stream(std::fopen(QFile::encodeName(file->localPath).constData(), "rb"),
+                                      [](std::FILE* f) {
+                                          if (f) std::fclose(f);
+                                      });
+    if (!stream) return false;
+    res.status = 200;
+    res.set_header("Last-Modified", HttpDate(file->modified).toStdString());
+    if (file->size == 0) {
+        res.set_content("", file->contentType.constData());
+        return true;
+    }
+    // Files go out in pieces: e-books and update archives may be large.
+    res.set_content_provider(size_t(file->size), file->contentType.constData(),
+                             [stream](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 char buffer[64 * 1024];
+                                 if (std::fseek(stream.get(), long(offset), SEEK_SET) != 0) return false;
+                                 const size_t got =
+                                     std::fread(buffer, 1, std::min(length, sizeof buffer), stream.get());
+                                 if (got == 0) return false;
+                                 return sink.write(buffer, got);
+                             });
+    return true;
+}
+
+PageService::PageService(PageServiceConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {
+    RegisterAllPages(*this);
+    impl_->server.set_read_timeout(10);
+    impl_->server.set_write_timeout(60);
+    impl_->server.Get(".*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
+        impl->dispatch(req, res);
+    });
+}
+
+PageService::~PageService() {
+    stop();
+}
+
+void PageService::addPage(const QString& path, PageHandler handler) {
+    impl_->pages[path.toLower()] = std::move(handler);
+}
+
+bool PageService::start(QString* error) {
+    if (impl_->thread.joinable()) return true;
+    const std::string host = impl_->config.host.toStdString();
+    if (impl_->config.port == 0) {
+        impl_->port = impl_->server.bind_to_any_port(host);
+    } else {
+        impl_->port = impl_->server.bind_to_port(host, impl_->config.port) ? impl_->config.port : -1;
+    }
+    if (impl_->port <= 0) {
+        if (error)
+            *error = QStringLiteral("cannot listen on %1:%2").arg(impl_->config.host).arg(impl_->config.port);
+        impl_->port = 0;
+        return false;
+    }
+    // The socket already listens: requests made before the loop runs wait in its queue.
+    impl_->loopEnded = false;
+    impl_->thread = std::thread([impl = impl_.get()] {
+        impl->server.listen_after_bind();
+        impl->loopEnded = true;
+    });
+    return true;
+}
+
+void PageService::stop() {
+    if (!impl_->thread.joinable()) return;
+    // A stop that came before the loop started would be lost and the join would never return.
+    while (!impl_->server.is_running() && !impl_->loopEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    impl_->server.stop();
+    impl_->thread.join();
+}
+
+int PageService::port() const {
+    return impl_->port;
+}
+
+QString PageService::baseUrl() const {
+    return QStringLiteral("http://%1:%2").arg(impl_->config.host).arg(impl_->port);
+}

@@ -1,0 +1,5 @@
+#include "pages/pages_catalogue.h"
+
+void RegisterAllPages(PageService& service) {
+    RegisterAccountPages(service);
+}

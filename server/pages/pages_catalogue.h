@@ -1,0 +1,8 @@
+#pragma once
+
+class PageService;
+
+// Every page of the community server, one function per area; each adds its pages to the service.
+void RegisterAccountPages(PageService& service);  // log-on form, user record, rights, associations
+
+void RegisterAllPages(PageService& service);

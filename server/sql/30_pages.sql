@@ -1,0 +1,36 @@
+-- What the page service asks of the database. Only the service's own account (the owner) calls these;
+-- the program's account cannot.
+
+-- 1 when the account's data-openness level was changed, else 0.
+CREATE OR REPLACE FUNCTION page_change_protected(accid integer, level integer) RETURNS integer
+LANGUAGE sql SET search_path = public, pg_temp AS $$
+    WITH changed AS (
+        UPDATE accounts SET open_level = level WHERE acc_id = accid AND level BETWEEN 0 AND 2 RETURNING 1)
+    SELECT count(*)::integer FROM changed
+$$;
+
+-- The trees the account can download: the roots of its own first, then those others opened to it,
+-- named with their creator's nickname.
+CREATE OR REPLACE FUNCTION page_book_roots(accid integer) RETURNS TABLE (shown text, root_id integer)
+LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
+    SELECT CASE WHEN m.myacc_id = accid OR a.nickname = '' THEN m.filial
+                ELSE m.filial || '（' || a.nickname || '）' END,
+           m.filial_id
+      FROM members m JOIN accounts a ON a.acc_id = m.myacc_id
+     WHERE m.father_id IS NULL AND zp_visible(m.myacc_id, accid)
+     ORDER BY (m.myacc_id = accid) DESC, m.filial_id
+$$;
+
+-- The account's data-openness level; 0 for an unknown account.
+CREATE OR REPLACE FUNCTION page_account_level(accid integer) RETURNS integer
+LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
+    SELECT coalesce((SELECT open_level FROM accounts WHERE acc_id = accid), 0)
+$$;
+
+-- The association the account belongs to (a request still waiting does not count); 0 for none.
+CREATE OR REPLACE FUNCTION page_account_group(accid integer) RETURNS integer
+LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
+    SELECT coalesce((SELECT group_id FROM accounts WHERE acc_id = accid AND group_state = 0), 0)
+$$;
+
+REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

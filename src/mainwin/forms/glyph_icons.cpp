@@ -1,0 +1,43 @@
+#include "mainwin/forms/glyph_icons.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+constexpr int kSide = 32;  // drawn large, scaled down by the views
+
+QPixmap Tile(const QString& glyph, const QColor& colour, bool round) {
+    QPixmap pixmap(kSide, kSide);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const QRectF box(1, 1, kSide - 2, kSide - 2);
+    if (round)
+        p.drawEllipse(box);
+    else
+        p.drawRoundedRect(box, 6, 6);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(glyph.size() > 1 ? 13 : 20);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, kSide, kSide - 1), Qt::AlignCenter, glyph);
+    return pixmap;
+}
+
+}  // namespace
+
+QIcon GlyphIcon(const QString& glyph, const QColor& colour) {
+    return QIcon(Tile(glyph, colour, false));
+}
+
+QList<QIcon> TreeNodeImages() {
+    return {QIcon(Tile(QStringLiteral("男"), QColor(0x2f, 0x5d, 0x9a), true)),
+            QIcon(Tile(QStringLiteral("女"), QColor(0xb0, 0x3a, 0x5b), true)),
+            QIcon(Tile(QStringLiteral("祖"), QColor(0x9c, 0x1f, 0x1f), true)),
+            QIcon(Tile(QStringLiteral("选"), QColor(0xd0, 0x8a, 0x10), true))};
+}

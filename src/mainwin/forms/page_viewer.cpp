@@ -1,0 +1,82 @@
+#include "mainwin/forms/page_viewer.h"
+
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+
+bool gEngineEnabled = true;
+
+const QString kBlank = QStringLiteral("about:blank");
+
+}  // namespace
+
+PageViewer::PageViewer(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("WebBrowser1"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (gEngineEnabled) createView();
+}
+
+void PageViewer::SetEngineEnabled(bool enabled) {
+    gEngineEnabled = enabled;
+}
+
+bool PageViewer::EngineEnabled() {
+    return gEngineEnabled;
+}
+
+void PageViewer::createView() {
+    view_ = new QWebEngineView(this);
+    view_->setObjectName(QStringLiteral("WebBrowser1View"));
+    layout()->addWidget(view_);
+    QWebEngineSettings* settings = view_->settings();
+    settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
+    // Stored pages refer to their pictures as local files.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    QWebEngineScript vertical;
+    vertical.setName(QStringLiteral("vertical-text"));
+    vertical.setSourceCode(VerticalTextScript());
+    vertical.setInjectionPoint(QWebEngineScript::DocumentReady);
+    vertical.setWorldId(QWebEngineScript::ApplicationWorld);
+    vertical.setRunsOnSubFrames(true);
+    view_->page()->scripts().insert(vertical);
+    connect(view_, &QWebEngineView::loadFinished, this,
+            [this](bool ok) { emit documentComplete(location_, ok); });
+}
+
+void PageViewer::Navigate(const QString& address) {
+    location_ = address;
+    if (!view_) {
+        emit documentComplete(location_, true);
+        return;
+    }
+    if (address.compare(kBlank, Qt::CaseInsensitive) == 0)
+        view_->load(QUrl(kBlank));
+    else
+        view_->load(QUrl::fromLocalFile(address));
+}
+
+QString PageViewer::VerticalTextScript() {
+    // The engine drops the unknown property from the style, but the attribute keeps its text; style
+    // sheets get the new property beside the old one.
+    return QStringLiteral(R"JS((function () {
+  var old = /layout-flow\s*:\s*vertical-ideographic/i;
+  var all = document.querySelectorAll('[style]');
+  for (var i = 0; i < all.length; ++i) {
+    if (old.test(all[i].getAttribute('style'))) all[i].style.writingMode = 'vertical-rl';
+  }
+  var sheets = document.querySelectorAll('style');
+  for (var j = 0; j < sheets.length; ++j) {
+    var text = sheets[j].textContent;
+    if (old.test(text))
+      sheets[j].textContent = text.replace(/layout-flow\s*:\s*vertical-ideographic\s*;?/gi,
+                                           function (m) { return m + ';writing-mode:vertical-rl;'; });
+  }
+})();)JS");
+}

@@ -1,0 +1,17 @@
+#include "online/user_record.h"
+
+#include <QRegularExpression>
+
+#include "frame/http_procedures.h"
+
+quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
+    // The level change goes to the built-in server host, never to the configurable server base.
+    const QString reply =
+        HttpGetText(BuiltInServerUrl() + QStringLiteral("/flsh2/ChangeProtected.asp?accid=") +
+                    QString::number(accid) + QStringLiteral("&right=") + QString::number(right))
+            .trimmed();
+    static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,3}$"));
+    if (!wholeNumber.match(reply).hasMatch()) return 0;
+    const int value = reply.toInt();
+    return value <= 255 ? quint8(value) : 0;
+}

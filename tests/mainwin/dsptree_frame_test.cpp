@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QStackedWidget>
+#include <QToolBar>
+
+#include "dsptree_fixture.h"
+#include "mainwin/tree_pages.h"
+
+namespace {
+
+using DsptreeFrameTest = DsptreeFixture;
+
+TEST_F(DsptreeFrameTest, StartUpCountsPagesAndShowsThePageOne) {
+    SetNodesPerPage(5);
+    struct Case {
+        int members, pages;
+    };
+    for (const Case c : {Case{23, 5}, Case{25, 5}, Case{26, 6}}) {
+        Db().Execute(QStringLiteral("DELETE FROM \"本姓成员\""));
+        PageStartStore().TruncateAfter(0);
+        Add(QStringLiteral("甲"), QString(), 1);
+        for (int i = 1; i < c.members; ++i) Add(QStringLiteral("甲%1").arg(i), QStringLiteral("甲"), 2);
+        dsptree& w = Open();
+        EXPECT_EQ(App().NodesPerPage, 5);
+        EXPECT_EQ(w.PageCount(), c.pages) << c.members;
+    }
+    dsptree& w = *window_;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Qentara族谱 第 1 页"));
+    EXPECT_EQ(Nodes().KeyAt(1), QStringLiteral("_甲"));
+    EXPECT_EQ(Nodes().Count(), 26);  // a member expanded shows all its children
+    EXPECT_EQ(App().CurrentPage, 1);
+    EXPECT_EQ(App().SelectedNodeIndex, 0);
+    EXPECT_EQ(App().FormParamString, QString());
+    EXPECT_EQ(w.TreeTag(), QString());
+    EXPECT_EQ(w.WebBrowser1()->LocationURL(), QStringLiteral("about:blank"));
+    EXPECT_EQ(w.PageArea()->currentWidget(), w.WebBrowser1());
+    EXPECT_FALSE(launcher_->isVisible());
+    // Buttons exist under their keys; those whose commands are not there yet are disabled.
+    for (const char* key :
+         {"b_exit", "b_find", "Previous", "b_edit", "b_2find", "f_print", "node_new", "node_chm"}) {
+        ASSERT_NE(w.ToolbarButton(QString::fromLatin1(key)), nullptr) << key;
+        EXPECT_FALSE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
+    }
+    EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(), QStringLiteral("从当前结点备份"));
+    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_edit"))->isCheckable());
+}
+
+TEST_F(DsptreeFrameTest, SettingsListGivesNodesPerPage) {
+    struct Case {
+        const char* list;
+        int nodes;
+    };
+    for (const Case c :
+         {Case{"%%%%12%%%", 12}, Case{"%%%%4%%%", kDefaultNodesPerPage},
+          Case{"%%%%abc", kDefaultNodesPerPage}, Case{"%%%", kDefaultNodesPerPage}, Case{"%%%%5.5%", 6}})
+        EXPECT_EQ(NodesPerPageFromSettings(QString::fromLatin1(c.list)), c.nodes) << c.list;
+}
+
+TEST_F(DsptreeFrameTest, OnlyTrueMeansThePagesAreStale) {
+    SetNodesPerPage(5);
+    Add(QStringLiteral("甲"), QString(), 1);
+    for (int i = 1; i < 10; ++i) Add(QStringLiteral("甲%1").arg(i), QStringLiteral("甲"), 2);
+    ops_->Find世祖(0, QString());  // page starts recorded: the load has none to cut
+    for (const auto& [stored, stale] :
+         {std::pair{"True", true}, std::pair{"true", false}, std::pair{"", false}}) {
+        SaveAppSetting(QStringLiteral("dividerpage"), QString::fromLatin1(stored));
+        Open();
+        EXPECT_EQ(App().RepaginateNeeded, stale) << stored;
+    }
+}
+
+TEST_F(DsptreeFrameTest, ClosingIsRefusedInEditModeAndOtherwiseBringsTheLauncherBack) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    dsptree& w = Open();
+    w.SetEditMode(true);
+    ui_->ExpectMsgBox(vb::OK);
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(LastDialog().text, QStringLiteral("若要退出,请点击一下其它结点以保存所编辑的内容！"));
+    EXPECT_EQ(LastDialog().style, vb::Exclamation);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(GetAppSetting(QStringLiteral("dividerpage")), QString());
+
+    w.SetEditMode(false);
+    App().RepaginateNeeded = true;
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(GetAppSetting(QStringLiteral("dividerpage")), QStringLiteral("True"));
+    EXPECT_TRUE(launcher_->isVisible());
+}
+
+TEST_F(DsptreeFrameTest, FunctionKeysRunTheNodeCommandsAndNothingElse) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    dsptree& w = Open();
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F4), QStringLiteral("node_tongbei"));
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QStringLiteral("node_zhilu"));
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F6), QStringLiteral("node_edit"));
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F7), QString());
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_A), QString());
+
+    // In edit mode the editor keeps the keys while it has the focus.
+    QApplication::setActiveWindow(&w);
+    w.SetEditMode(true);
+    w.ShowEditor();
+    w.DHTMLEdit1()->setFocusPolicy(Qt::StrongFocus);
+    w.DHTMLEdit1()->setFocus();
+    if (QApplication::focusWidget() != w.DHTMLEdit1()) GTEST_SKIP() << "no focus offscreen";
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QString());
+    w.TreeVw()->setFocus();
+    EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QStringLiteral("node_zhilu"));
+    w.SetEditMode(false);
+}
+
+TEST_F(DsptreeFrameTest, LayoutKeepsEditingButtonsOnlyInEditMode) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    dsptree& w = Open();
+    w.SetEditingButtonsEnabled(true);
+    w.SetEditMode(true);
+    w.Form_Resize();
+    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
+    w.SetEditMode(false);
+    w.Form_Resize();
+    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+#include <gtest/gtest.h>
+
+#include "member/member_name.h"
+
+namespace {
+
+TEST(MemberNameTest, MarkupCharactersGoAndTheNameIsCut) {
+    struct Case {
+        QString typed, clean;
+    };
+    const QString rare = QStringLiteral("甲") + QString::fromUcs4(U"\U00020000");
+    for (const Case& c : {
+             Case{QStringLiteral("  王'%大{3}}\\明\r\n  "), QStringLiteral("王大3明")},
+             Case{QStringLiteral("a\rb\nc"), QStringLiteral("abc")},
+             Case{QString(60, QChar(0x5B57)), QString(49, QChar(0x5B57))},
+             Case{QStringLiteral("'%{}"), QString()},
+         })
+        EXPECT_EQ(CleanMemberName(c.typed), c.clean) << c.typed.toStdString();
+    EXPECT_EQ(CleanMemberName(rare, 2), QStringLiteral("甲"));
+    EXPECT_EQ(CleanMemberName(QString(60, QChar(0x5B57)), -1).size(), 60);
+    EXPECT_EQ(CleanMemberName(QStringLiteral("张三;李四"), -1), QStringLiteral("张三;李四"));
+}
+
+}  // namespace

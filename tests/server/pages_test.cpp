@@ -1,0 +1,188 @@
+// The page service: each page with its exact reply, and the static file root.
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include "frame/server_connection.h"
+#include "online/user_record.h"
+#include "pages/static_files.h"
+#include "support/community_server.h"
+
+namespace {
+
+struct RawReply {
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers;  // lower-case names
+    QByteArray body;
+};
+
+// One request exactly as written (Qt's own client would tidy "..", which the service must refuse).
+RawReply Request(int port, const QByteArray& method, const QByteArray& target) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    RawReply reply;
+    if (!socket.waitForConnected(5000)) return reply;
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray all;
+    while (socket.waitForReadyRead(5000) || socket.bytesAvailable()) all += socket.readAll();
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    if (end < 0) return reply;
+    const QList<QByteArray> lines = all.left(end).split('\n');
+    reply.status = lines.value(0).split(' ').value(1).toInt();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
+    }
+    reply.body = all.mid(end + 4);
+    return reply;
+}
+
+class PagesTest : public CommunityServerTest {
+protected:
+    void SetUp() override {
+        CommunityServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_TRUE(root.isValid());
+        // A page that answers its query back, to see what the frame hands to pages.
+        ASSERT_EQ(server_->startPages(
+                      root.path(),
+                      [](PageService& service) {
+                          service.addPage(QStringLiteral("/test/echo.asp"), [](const PageRequest& request,
+                                                                               PgConnection&) {
+                              return PageReply::Text(request.value("Name") + u'|' + request.value("none"));
+                          });
+                      }),
+                  QString());
+        ConnectServerDb();
+        cmd.SetActiveConnection(ServerConnection().get());
+    }
+    RawReply get(const QByteArray& target) { return Request(server_->pages()->port(), "GET", target); }
+
+    QTemporaryDir root;
+    PgCommand cmd;
+};
+
+}  // namespace
+
+TEST_F(PagesTest, BookRootsAreRecordsWithTheSeparatorsTakenOut) {
+    const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
+    const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("公%!开@~"), 1);
+    const qint32 closed = RegisterTestAccount(cmd, QStringLiteral("closed"), QStringLiteral("闭"), 0);
+    const qint32 mine = SaveTestMember(cmd, me, 0, {QStringLiteral("王'%!五@~[2]")});
+    SaveTestMember(cmd, me, 0, {QStringLiteral("王六"), QStringLiteral("王'五")});  // a child, not a root
+    const qint32 theirs = SaveTestMember(cmd, open, 0, {QStringLiteral("李四")});
+    SaveTestMember(cmd, closed, 0, {QStringLiteral("赵七")});
+
+    const RawReply roots = get("/flsh2/get_zproot3.asp?accid=" + QByteArray::number(me));
+    EXPECT_EQ(roots.status, 200);
+    EXPECT_EQ(roots.headers.value("content-type"), QByteArray("text/plain; charset=utf-8"));
+    EXPECT_EQ(QString::fromUtf8(roots.body),
+              QStringLiteral("王'五%!%1@~李四（公开）%!%2@~").arg(mine).arg(theirs));
+    // An account that opened its data to the world shows its trees to anybody.
+    EXPECT_EQ(QString::fromUtf8(get("/flsh2/get_zproot3.asp?accid=999").body),
+              QStringLiteral("李四（公开）%!%1@~").arg(theirs));
+    const RawReply bad = get("/flsh2/get_zproot3.asp");
+    EXPECT_EQ(bad.status, 400);
+    EXPECT_EQ(bad.body, QByteArray(""));
+}
+
+TEST_F(PagesTest, QueryValuesArriveDecodedAndKeysIgnoreCase) {
+    EXPECT_EQ(QString::fromUtf8(get("/test/echo.asp?NAME=%E7%8E%8B%27%25%21%E4%BA%94&x=1").body),
+              QStringLiteral("王'%!五|"));
+}
+
+TEST_F(PagesTest, NumberPages) {
+    const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
+    const QByteArray id = QByteArray::number(me);
+    struct Case {
+        QByteArray target;
+        int status;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"/flsh2/getright.asp?accid=" + id, 200, "0"},
+        {"/flsh2/ChangeProtected.asp?accid=" + id + "&right=2", 200, "1"},
+        {"/flsh2/getright.asp?accid=" + id, 200, "2"},
+        {"/FLSH2/changeprotected.ASP?ACCID=%20" + id + "%20&Right=1", 200, "1"},  // ASP ignores case
+        {"/flsh2/getright.asp?accid=" + id, 200, "1"},
+        {"/flsh2/ChangeProtected.asp?accid=" + id + "&right=3", 200, "0"},
+        {"/flsh2/ChangeProtected.asp?accid=999&right=1", 200, "0"},
+        {"/flsh2/ChangeProtected.asp?accid=x&right=1", 400, "0"},
+        {"/flsh2/getright.asp?accid=99999999999", 400, "0"},
+        {"/flsh2/getgroupid.asp?accid=" + id, 200, "0"},
+        {"/flsh2/nosuchpage.asp", 404, ""},
+    };
+    for (const Case& c : cases) {
+        const RawReply reply = get(c.target);
+        EXPECT_EQ(reply.status, c.status) << c.target.toStdString();
+        EXPECT_EQ(reply.body, c.body) << c.target.toStdString();
+    }
+
+    cmd.SetCommandText(QStringLiteral("sp_CreateGroup"));
+    cmd.SetValue(QStringLiteral("@z_acc_id"), me);
+    cmd.SetValue(QStringLiteral("@z_maxp_id"), 5);
+    cmd.SetValue(QStringLiteral("@z_group_name"), QStringLiteral("王氏宗亲会"));
+    cmd.Execute();
+    EXPECT_EQ(get("/flsh2/getgroupid.asp?accid=" + id).body,
+              cmd.Value(QStringLiteral("@z_acc_id")).toByteArray());
+}
+
+TEST_F(PagesTest, UserRecordChangesTheLevelThroughThePage) {
+    const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
+    Cls_User user;
+    EXPECT_EQ(user.ChangeProtected(me, 2), 1);
+    EXPECT_EQ(server_->owner().exec(QStringLiteral("SELECT open_level FROM accounts")).rows.value(0),
+              QStringList({"2"}));
+    EXPECT_EQ(user.ChangeProtected(me, 7), 0);
+    // With the page service down the change is reported as not done.
+    server_->pages()->stop();
+    EXPECT_EQ(user.ChangeProtected(me, 1), 0);
+}
+
+TEST_F(PagesTest, StaticFilesCarryLengthAndDateAndAnswerHead) {
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("zip")));
+    QByteArray archive(200000, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(archive.data()), archive.size() / 4);
+    QFile file(root.filePath(QStringLiteral("zip/qnt.rar")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(archive);
+    file.close();
+    const QDateTime stamp(QDate(2024, 3, 5), QTime(6, 7, 8), Qt::UTC);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+    file.close();
+    EXPECT_EQ(HttpDate(stamp), QByteArray("Tue, 05 Mar 2024 06:07:08 GMT"));
+
+    const RawReply whole = get("/zip/qnt.rar");
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.headers.value("content-length"), QByteArray("200000"));
+    EXPECT_EQ(whole.headers.value("last-modified"), QByteArray("Tue, 05 Mar 2024 06:07:08 GMT"));
+    EXPECT_TRUE(whole.body == archive);
+
+    const RawReply head = Request(server_->pages()->port(), "HEAD", "/zip/qnt.rar");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.headers.value("content-length"), QByteArray("200000"));
+    EXPECT_EQ(head.headers.value("last-modified"), whole.headers.value("last-modified"));
+    EXPECT_TRUE(head.body.isEmpty());
+
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("public_message")));
+    QFile message(root.filePath(QStringLiteral("public_message/pmessage.htm")));
+    ASSERT_TRUE(message.open(QIODevice::WriteOnly));
+    message.write("<p>欢迎</p>");
+    message.close();
+    const RawReply page = get("/public_message/pmessage.htm");
+    EXPECT_EQ(page.headers.value("content-type"), QByteArray("text/html; charset=utf-8"));
+    EXPECT_EQ(page.body, QByteArray("<p>欢迎</p>"));
+
+    // Nothing outside the root (links included), no folders, nothing missing.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/etc/hostname"), root.filePath(QStringLiteral("link.txt"))));
+    for (const QByteArray& target :
+         {QByteArray("/zip/../../etc/passwd"), QByteArray("/zip/%2e%2e/%2e%2e/etc/hosts"),
+          QByteArray("/link.txt"), QByteArray("/zip"), QByteArray("/zip/none.rar"), QByteArray("/")})
+        EXPECT_EQ(get(target).status, 404) << target.toStdString();
+}
