@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QLineEdit>
 #include <utility>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/progress.h"
+#include "mainwin/forms/frm_little.h"
 #include "print/chart_work_tree.h"
 #include "print/golden.h"
 #include "print/print_tree.h"
@@ -141,7 +144,15 @@ TEST_F(ChartGenerator, SectionsOverlapByOneGenerationInTheTableLayout) {
     App().PrintNameLength = 2;
     App().PrintGenerationsPerRow = 3;
     App().SelectedNodeIndex = 4;
-    ExpectPrompt("37");
+    // The prompt itself, answered as a user would.
+    FrmLittle::RegisterForm();
+    script_->ExpectForm("FrmLittle", [](QObject* form) {
+        auto* little = qobject_cast<FrmLittle*>(form);
+        EXPECT_EQ(little->findChild<QLabel*>("LblMsg")->text(), "甲世系图 的起始世代数：");
+        little->findChild<QLineEdit*>("TxtDestNode")->setText("37");
+        little->CmdOK_Click();
+        return little->result();
+    });
     ASSERT_TRUE(Chart("甲", "甲世系图"));
 
     QStringList expected{"甲世系图"};
