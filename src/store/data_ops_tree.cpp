@@ -77,25 +77,33 @@ private:
 // the walk needs. Nodes, texts and order are those of the walk that asks for each member's children.
 void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first, qint32 last,
                              qint32 branch) {
+    // Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
+    // hold none, and keep their text.
+    const auto fold = [](const QString& name) {
+        QString folded = name;
+        for (qsizetype i = 0; i < name.size(); ++i)
+            if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
+        return folded;
+    };
     struct Row {
         QString name;
-        QString folded;  // trimmed, as the name columns compare (SQLite's lower() folds ASCII only)
+        QString folded;  // trimmed and folded
         qint64 generation;
     };
     std::vector<Row> rows;
     QHash<QString, std::vector<qint32>> childrenOf;  // by folded father
     std::vector<qint32> roots;
     for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral(
-                 "SELECT \"filial\", lower(trim(\"filial\", ' ')), lower(\"father\"), \"generation\" "
-                 "FROM \"本姓成员\" WHERE \"flag\" = ? AND \"generation\" BETWEEN ? AND ? "
-                 "ORDER BY \"boy_sort\", \"filial_id\""),
+             QStringLiteral("SELECT \"filial\", \"father\", \"generation\" FROM \"本姓成员\" "
+                            "WHERE \"flag\" = ? AND \"generation\" BETWEEN ? AND ? "
+                            "ORDER BY \"boy_sort\", \"filial_id\""),
              {branch, first, std::max(last, first + 1)});
          rs.hasRow(); rs.MoveNext()) {
         const qint32 index = qint32(rows.size());
-        rows.push_back({rs.value(0).toString(), rs.value(1).toString(), rs.value(3).toLongLong()});
-        const QString father = rs.value(2).toString();
-        if (!father.isEmpty()) childrenOf[father].push_back(index);
+        const QString name = rs.value(0).toString();
+        rows.push_back({name, fold(Trim(name)), rs.value(2).toLongLong()});
+        const QString father = rs.value(1).toString();
+        if (!father.isEmpty()) childrenOf[fold(father)].push_back(index);
         if (rows.back().generation == first) roots.push_back(index);
     }
     const auto childrenOfRow = [&](qint32 row) -> const std::vector<qint32>* {

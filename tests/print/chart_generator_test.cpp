@@ -197,6 +197,16 @@ TEST_F(ChartGenerator, OtherBranchesKeepTheirNumbersAndStayOffTheChart) {
     EXPECT_EQ(Generations().mid(2), QStringList({"乙=1", "乙子=2", "乙孙=3"}));
 }
 
+TEST_F(ChartGenerator, FathersMatchWithoutRegardToCase) {
+    Add("Li", "");
+    Add("Li子", "LI");
+    App().PrintNameLength = 2;
+    App().PrintGenerationsPerRow = 2;
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart("Li", "T"));
+    EXPECT_EQ(Rows().mid(84), QStringList({"  Li━Li子  "}));
+}
+
 TEST_F(ChartGenerator, CancelLeavesBookAndChartTableAlone) {
     Add("甲", "");
     Add("乙", "甲");
