@@ -126,6 +126,8 @@ public:
     // Stores the editor's document as the member's page.
     void SaveEditedPage(const QString& member);
     void UpdateEditButtons();
+    // The b_edit branch of TbarOP's handler: enters or leaves edit mode after the button flipped.
+    void EditButton_Click();
 
     // ---- Pop-up menu (dsptree_menus.cpp)
     QMenu* nodemenu() const { return nodemenu_; }

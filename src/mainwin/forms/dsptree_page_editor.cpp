@@ -10,3 +10,5 @@ void dsptree::TbarEditEx_ButtonClick(const QString& /*key*/) {}
 void dsptree::SaveEditedPage(const QString& /*member*/) {}
 
 void dsptree::UpdateEditButtons() {}
+
+void dsptree::EditButton_Click() {}
