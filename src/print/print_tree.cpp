@@ -101,6 +101,14 @@ std::vector<std::vector<QString>> ConnectorGlyphs(const Grid& rows, const ChartW
     return glyphs;
 }
 
+// An insert of `count` chart rows, in the order given (their ids follow that order).
+QString InsertRows(qsizetype count) {
+    QString sql = QStringLiteral("INSERT INTO \"skrslt\" (\"code\") VALUES (?)");
+    sql.reserve(sql.size() + 4 * count);
+    for (qsizetype i = 1; i < count; ++i) sql += QStringLiteral(",(?)");
+    return sql;
+}
+
 QString NameCell(const QString& name, int column, int width) {
     QString cell = PadToWidthRight(StripBracketSuffix(name), width);
     // The fill in front of a name becomes the rule that leads to it from the connector.
@@ -173,12 +181,15 @@ void ClsPrintTree::PrintTree2(const ChartWorkTree& tree, int nodeIndex, qint64 f
         BuildChartSection(tree, nodeIndex, firstGeneration, ChartWidths::Current(), memberNumber);
     if (!section) return;
 
+    dao::Params rows{QVariant(), section->header, QVariant()};
+    for (const QString& line : section->lines) rows << line;
+    // Many rows to a statement: one statement per line costs more than writing the line.
+    constexpr qsizetype kRowsPerInsert = 500;
+    const QString fullInsert = InsertRows(kRowsPerInsert);
     dao::Transaction tx = db.BeginTrans();
-    const QString addEmpty = QStringLiteral("INSERT INTO \"skrslt\" DEFAULT VALUES");
-    const QString addLine = QStringLiteral("INSERT INTO \"skrslt\" (\"code\") VALUES (?)");
-    db.Execute(addEmpty);
-    db.Execute(addLine, {section->header});
-    db.Execute(addEmpty);
-    for (const QString& line : section->lines) db.Execute(addLine, {line});
+    for (qsizetype at = 0; at < rows.size(); at += kRowsPerInsert) {
+        const qsizetype count = std::min(kRowsPerInsert, rows.size() - at);
+        db.Execute(count == kRowsPerInsert ? fullInsert : InsertRows(count), rows.mid(at, count));
+    }
     tx.Commit();
 }

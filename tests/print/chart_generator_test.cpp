@@ -207,6 +207,21 @@ TEST_F(ChartGenerator, FathersMatchWithoutRegardToCase) {
     EXPECT_EQ(Rows().mid(84), QStringList({"  Li━Li子  "}));
 }
 
+TEST_F(ChartGenerator, LongSectionsKeepTheirLineOrder) {
+    Add("甲", "");
+    dao::Transaction tx = App().DataDb.BeginTrans();
+    for (int i = 1; i <= 1234; ++i) Add(QString("子%1").arg(i, 4, 10, QChar('0')), "甲", i);
+    tx.Commit();
+    App().PrintNameLength = 3;
+    App().PrintGenerationsPerRow = 2;
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart("甲", "T"));
+    const QStringList rows = Rows();
+    ASSERT_EQ(rows.size(), 81 + 3 + 1234);
+    for (int i = 1; i <= 1234; ++i)
+        ASSERT_TRUE(rows[83 + i].endsWith(QString("子%1  ").arg(i, 4, 10, QChar('0')))) << i;
+}
+
 TEST_F(ChartGenerator, CancelLeavesBookAndChartTableAlone) {
     Add("甲", "");
     Add("乙", "甲");
