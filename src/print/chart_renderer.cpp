@@ -87,6 +87,18 @@ bool ChartRenderer::IsHeader(int line) const {
     return IsGenerationHeaderLine(Line(line), App().PrintGenerationsPerRow);
 }
 
+int ChartRenderer::HeaderAtOrBefore(int line) const {
+    const int generations = App().PrintGenerationsPerRow;
+    if (headersFor_ != generations) {
+        headers_.clear();
+        for (int k = 1; k <= LineCount(); ++k)
+            if (IsGenerationHeaderLine(chart_.lines.at(k - 1), generations)) headers_.push_back(k);
+        headersFor_ = generations;
+    }
+    const auto after = std::upper_bound(headers_.begin(), headers_.end(), line);
+    return after == headers_.begin() ? 0 : *(after - 1);
+}
+
 void ChartRenderer::DrawCellText(ChartCanvas& target, const QString& text, int row) {
     if (Trim(text).isEmpty()) return;
     const AppState& app = App();
@@ -143,8 +155,7 @@ int ChartRenderer::DrawChartPage(ChartCanvas& target, bool printing, ChartCanvas
     if (first == 1) page = 1;
 
     if (page > 1) {
-        int header = first;
-        while (header >= 1 && !IsHeader(header)) --header;
+        const int header = HeaderAtOrBefore(first);
         // The header heads this page's lines unless it is the page's own first line; on a page that
         // opens with the empty row below it, it is the header the page before could not show.
         const bool repeat =

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <vector>
 
 #include "print/chart_text.h"
 
@@ -46,7 +47,12 @@ public:
 
 private:
     bool IsHeader(int line) const;  // line from 1
-    QString Line(int line) const;   // "" beyond the chart
+    // The last header line at or before line, 0 when there is none.
+    int HeaderAtOrBefore(int line) const;
+    QString Line(int line) const;  // "" beyond the chart
 
     ChartText chart_;
+    // The header lines, found once for the section width they were found with.
+    mutable std::vector<int> headers_;
+    mutable int headersFor_ = -1;
 };
