@@ -17,6 +17,7 @@
 #include "frame/startup.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/frm_little.h"
+#include "online/forms/frm_logon.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
 #include "platform/bookdir.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();
     FrmLittle::RegisterForm();
+    FrmLogon::RegisterForm();
     FrmSetPswd::RegisterForm();
     FrmColSelect::RegisterForm();
     FrmSysSetup::RegisterForm();
