@@ -3,14 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "frame/server_connection.h"
 #include "online/forms/frm_logon.h"
 #include "online/logon_gate.h"
 #include "online/online_book_fixture.h"
-#include "platform/settings_store.h"
 #include "store/data_ops.h"
 
 namespace {
@@ -193,8 +190,7 @@ TEST_F(LogonFormOnline, LoggedOnModesDoOnlyWhatTheyAreFor) {
 }
 
 TEST_F(LogonFormOnline, FailedConnectionKeepsTheFormOpen) {
-    QTemporaryDir noServer;  // a socket folder with no server in it
-    SaveSetting(QStringLiteral("server_db"), noServer.path() + QStringLiteral("%%x"));
+    breakServer();
     LogonForm f;
     f.fill(QStringLiteral("zhang01"), QStringLiteral("secret1"));
     ui_->ExpectMsgBox(vb::OK);
