@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -132,11 +133,20 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
         EXPECT_FALSE(user().Logoned);
         EXPECT_FALSE(f.form.findChild<QProgressBar*>(QStringLiteral("PBarT2"))->isVisibleTo(&f.form));
 
+        // Meanwhile the account founded an association; the main window's button follows it.
+        QString name = QStringLiteral("张氏宗亲会");
+        const qint32 group = Cls数据操作().CreateGroup(account, 5, name);
+        QWidget mainWindow;
+        mainWindow.setObjectName(QStringLiteral("dsptree"));
+        auto* button = new QAction(&mainWindow);
+        button->setObjectName(QStringLiteral("b_group"));
         f.field("TxtPswd")->setText(QStringLiteral("secret1"));
         ui_->ExpectMsgBox(vb::OK);
         f.form.CmdOK_Click();
         EXPECT_EQ(messages().last(), QStringLiteral("张三 您已成功登入！"));
         EXPECT_TRUE(f.closed);
+        EXPECT_EQ(user().curGroup_Id, group);
+        EXPECT_EQ(button->toolTip(), QStringLiteral("成员列表"));
     }
     EXPECT_TRUE(user().Logoned);
     EXPECT_EQ(user().acc_id, account);
