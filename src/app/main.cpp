@@ -24,6 +24,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
 namespace {
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     FrmTest::RegisterForm();
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
+    Pxt_Brw::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

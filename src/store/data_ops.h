@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 class TreeNodeSink;
 
@@ -34,7 +35,10 @@ public:
     void 显示世祖(TreeNodeSink& tree, qint16 pageSize);
     void Tree分结点数展开(TreeNodeSink& tree, qint16 pageSize);
     void Node分结点数跳页(qint16 pageSize, QString& target);
-    void Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration);
+    // With a branch number, only members carrying it start the tree: other branches may carry stale
+    // numbers of the same generations.
+    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
+                          std::optional<qint32> branch = std::nullopt);
 
     // ---- Page and picture store (data_ops_page_store.cpp)
     // False when the picture could not be had (missing or empty file, failed download) or stored.
