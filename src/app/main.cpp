@@ -19,6 +19,7 @@
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
+#include "online/forms/frm_logon.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();
     FrmLittle::RegisterForm();
+    FrmLogon::RegisterForm();
     FrmSetPswd::RegisterForm();
     FrmColSelect::RegisterForm();
     FrmSysSetup::RegisterForm();
