@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -107,21 +106,6 @@ TEST_F(DsptreeBookToolbarTest, BackupWritesExactlyTheBranchAndRestoreBringsItBac
     EXPECT_EQ(App().SelectedNodeIndex, 0);
 }
 
-TEST_F(DsptreeBookToolbarTest, BackupNeedsAClickedMemberAndStopsOnCancel) {
-    Book("b_saveas");  // nothing clicked yet
-    Click(QStringLiteral("甲"));
-    ui_->ExpectSaveFile(QString());
-    Book("b_saveas");
-    ui_->ExpectSaveFile(dir_.filePath(QStringLiteral("a.Mdb")));
-    ui_->ExpectForm(QStringLiteral("FrmSetPswd"), [](QObject*) {
-        App().FormParamString.clear();
-        return 0;
-    });
-    Book("b_saveas");
-    EXPECT_EQ(ui_->log().size(), 3u);
-    EXPECT_TRUE(QDir(dir_.path()).isEmpty());
-}
-
 TEST_F(DsptreeBookToolbarTest, RestoreOnlyOnPageOne) {
     App().CurrentPage = 2;
     ui_->ExpectMsgBox(vb::OK);
@@ -188,7 +172,7 @@ TEST_F(DsptreeBookToolbarTest, SetUpRedrawsOnlyWhenThePageSizeChanged) {
         return 1;
     });
     Book("b_syssetup");
-    EXPECT_EQ(w.PageCount(), 4);               // 7 members, 2 a page
+    EXPECT_EQ(w.PageCount(), 4);                          // 7 members, 2 a page
     EXPECT_FALSE(Nodes().Exists(QStringLiteral("_丁")));  // page 1 holds fewer now
     EXPECT_GE(PageStartStore().HighestPage(), 2);
 }

@@ -209,15 +209,4 @@ TEST_F(DsptreeMainToolbarTest, FindAsksForANameAndTurnsToItsPage) {
     EXPECT_EQ(App().CurrentPage, 7);
 }
 
-TEST(ChosenPageTest, OnlyWholePagesWithinTheCount) {
-    struct Case {
-        const char* answer;
-        std::optional<qint32> page;
-    };
-    for (const Case c : {Case{"1", 1}, Case{" 7 ", 7}, Case{"9", 9}, Case{"10", std::nullopt},
-                         Case{"0", std::nullopt}, Case{"-3", std::nullopt}, Case{"", std::nullopt},
-                         Case{"x", std::nullopt}, Case{"3页", std::nullopt}, Case{"+3", std::nullopt}})
-        EXPECT_EQ(ChosenPage(QString::fromUtf8(c.answer), 9), c.page) << c.answer;
-}
-
 }  // namespace
