@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 #include <QPoint>
@@ -90,6 +91,8 @@ public:
     // The launcher's caption (the product title) and the page caption built from it.
     QString LauncherCaption() const;
     QString PageCaption(qint32 page) const;
+    // PageCount from the number of members, for commands that change it (dsptree_main_toolbar.cpp).
+    void RecountPages();
 
     // ---- Controls
     MemberTreeWidget* TreeVw() const { return treeVw_; }
@@ -169,6 +172,8 @@ public:
     // How the pop-up menu opens and how a member drag runs; tests replace them so that nothing waits.
     std::function<void(QMenu* menu, const QPoint& globalPos)> popupMenu;
     std::function<void()> startDrag;
+    // The day a backup's proposed file name carries; tests fix it.
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -199,6 +204,19 @@ private:
     // Selects the member's node, expanding its ancestors, and shows its page as a click does.
     void selectMemberNode(const QString& member);
     int indexOfItem(const QTreeWidgetItem* item) const;
+
+    // Main and book toolbar commands (dsptree_main_toolbar.cpp, dsptree_book_toolbar.cpp).
+    // Leaves edit mode before a command replaces the page or the book, storing the edited page.
+    void leaveEditModeForCommand();
+    void turnPage(bool forward);
+    void showTurnedPage();
+    // Draws the current page again after the book changed, and counts its pages again.
+    void redrawAfterBookChange();
+    void backUpBranch();
+    void restoreAsNewBook();
+    void splitOffBranchBook();
+    void runSystemSetup();
+    void findMember();
 
     // Member search helpers (dsptree_search.cpp).
     bool walkPagesTo(const QString& member);
