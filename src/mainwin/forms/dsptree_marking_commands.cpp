@@ -173,18 +173,7 @@ void dsptree::AddToFamousList() {
 
     if (member.Find自已(category) != 0) {
         const QString root = member.Find始祖(name);
-        // A record of the category alone: nothing of the member last loaded goes with it.
-        member.Mem_Clear();
-        member.boy_c.clear();
-        member.boy_jc = 0;
-        member.boy_wei.clear();
-        member.boy_zhi.clear();
-        member.boy_hao.clear();
-        member.boy_yi.clear();
-        member.bBoy_Sex = true;
-        member.strFather = root;
-        member.strBoy = category;
-        member.Save子女(1);
+        mainwin::SaveBareMember(member, category, root);
         if (treeNodes_->Exists(NodeKey(root)) && !treeNodes_->Exists(NodeKey(category))) {
             treeNodes_->Add(NodeKey(root), NodeKey(category), category, TreeNodeSink::kImageMale);
             treeNodes_->Expand(treeNodes_->Count());
