@@ -62,18 +62,6 @@ quint8 Cls数据操作::GetMyRight(qint32 filial_id, const QString& filial) {
     return right == 0 ? kMayChange : right;
 }
 
-void Cls数据操作::SaveLastLogonAcc_id() {
-    const auto& user = App().CurrentUser;
-    if (!user) return;
-    dao::Database& db = App().DataDb;
-    dao::Transaction tx = db.BeginTrans();
-    db.Execute(QStringLiteral("DELETE FROM \"tempinfo\" WHERE \"pageflag\" = ?"), {kLastLogonList});
-    db.Execute(
-        QStringLiteral("INSERT INTO \"tempinfo\" (\"msgName\", \"msg_id\", \"pageflag\") VALUES (?, ?, ?)"),
-        {user->NickName, user->acc_id, kLastLogonList});
-    tx.Commit();
-}
-
 quint8 Cls数据操作::AutoGetRight(quint8 rebuild) {
     dao::Database& db = App().DataDb;
     if (rebuild == 0) {

@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 
 #include "platform/interaction/form_registry.h"
 
@@ -184,6 +185,19 @@ std::optional<int> QtInteraction::ChoosePrintFromPage(int maxPage) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     if (printer.printRange() != QPrinter::PageRange || printer.fromPage() < 1) return 1;
     return printer.fromPage();
+}
+
+std::optional<std::pair<int, int>> QtInteraction::ChoosePrintPages(QPagedPaintDevice& device, int maxPage) {
+    auto* printer = dynamic_cast<QPrinter*>(&device);
+    if (!printer) return Interaction::ChoosePrintPages(device, maxPage);
+    QPrintDialog dialog(printer, QApplication::activeWindow());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, maxPage);
+    dialog.setFromTo(1, maxPage);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (printer->printRange() != QPrinter::PageRange || printer->fromPage() < 1)
+        return std::make_pair(1, maxPage);
+    return std::make_pair(printer->fromPage(), std::clamp(printer->toPage(), printer->fromPage(), maxPage));
 }
 
 int QtInteraction::ShowForm(const QString& formName, bool modal) {
