@@ -65,9 +65,18 @@ public:
     void GetLastLogonAcc_id();
 
     // ---- On-line half: node rights (src/online/data_ops_rights.cpp)
-    // The user's right on a member (by filial_id, or by name when filial_id is negative): 3 for a member
-    // the user may change, other values refuse. The window accepts 3 and 6.
+    // A member is found by filial_id, or when that is negative by name: the node text after "}", and only
+    // when no row has that exact name, the name before its "[n]".
+    // Appends two rows to the report table skrslt.
+    void TestOnline(const QString& first, const QString& second);
+    // The account that created the member; 0 when none is recorded or there is no such member.
+    qint32 GetNodeCreate_Id(qint32 filial_id, const QString& filial);
+    // The user's right on a member: 3 for a member the user may change, other values refuse. The
+    // window accepts 3 and 6.
     quint8 GetMyRight(qint32 filial_id, const QString& filial);
+    // Asks the server for the right of one queued account that created uploaded members (rebuild 0
+    // queues them afresh first): 1 when one was answered, 0 when none waits.
+    quint8 AutoGetRight(quint8 rebuild);
 
     // ---- On-line half: clan associations (src/online/data_ops_groups.cpp)
     // After the user has left the association CurrentUser.curGroup_Id: members of the book uploaded by

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -39,6 +40,7 @@ class QTreeWidgetItem;
 //   dsptree_book_toolbar.cpp  TbarOpEx (book commands)
 //   dsptree_node_toolbar.cpp  Toolbar1 (node commands, keys F4 F5 F6)
 //   dsptree_node_commands.cpp the node_* items of the pop-up menu
+//   dsptree_member_commands.cpp, dsptree_marking_commands.cpp  their commands
 //   dsptree_page_editor.cpp   the page editor, TbarEditEx and the edit_* items
 // A toolbar button or menu item whose command does not exist yet stays disabled.
 //
@@ -174,6 +176,9 @@ public:
     std::function<void()> startDrag;
     // The day a backup's proposed file name carries; tests fix it.
     std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // Builds the e-book of the branch of a node whose subtree is marked with the node's index (details
+    // off). The e-book change installs it and enables node_chm; until then node_chm does nothing.
+    std::function<void(int nodeIndex)> chmBuilder;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -222,6 +227,41 @@ private:
     bool walkPagesTo(const QString& member);
     void repairLostMember(const QString& member);
 
+    // Member commands (dsptree_member_commands.cpp), run by the node toolbar, F4 F5 F6 and the menu.
+    void NewAncestorNode();
+    void AddSiblingNode();
+    void AddChildNode();
+    void EditMemberNode();
+    void DeleteMemberNode(bool alsoServer);
+    void ResortChildren(QTreeWidgetItem* parent);
+    void InsertParentNode();
+    void DeleteWithDescendants();
+    void MoveAcrossPages();
+    void ShowOrHideRoot(bool show);
+    void ColourLineOfDescent();
+    // Shared by the command files: RepaginateNeeded and the page starts after keepPage dropped.
+    void markPagesStale(qint32 keepPage);
+    void addMemberNodes(const QString& parentKey, const QStringList& names, bool male);
+    // After a delete: the page on display is no member's any more when its member is gone.
+    void forgetDeletedPage();
+    // Deletes the member's server copy (the member-sync change; dsptree_online_commands.cpp): false,
+    // after telling the user, when it could not, and the local member then stays.
+    bool DeleteOnServer(qint32 mysqlId);
+
+    // Marking commands (dsptree_marking_commands.cpp), run by the menu.
+    void NumberGenerations();
+    void ClearGenerations();
+    void MarkLivingOrDead();
+    void SetBranchProtection();
+    void AddToFamousList();
+    void LoadBranchPackage();
+    void ImportPageFolder();
+
+    // Node toolbar (dsptree_node_toolbar.cpp).
+    void MoveAmongSiblings(int step);
+    void StoreSiblingOrder();
+    void BuildChmOfBranch();
+
     std::unique_ptr<Cls数据操作> ops_;
     qint32 pageCount_ = 0;
     QString settingsList_;
@@ -251,7 +291,8 @@ private:
     std::vector<std::unique_ptr<WidgetPane>> panes_;  // bar, tree, strip, page area
 
     // Tree view state.
-    QString selectedNodeImage_;  // the picture the selected node had, as text
+    QString selectedNodeImage_;     // the picture the selected node had, as text
+    QString pendingSortParentKey_;  // the parent whose children node_up/node_down reordered
     bool dragging_ = false;
     QString dragNodeKey_;
     QString dropHighlightKey_;
