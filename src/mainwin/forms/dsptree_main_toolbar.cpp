@@ -27,9 +27,8 @@ constexpr int kPagePrompt = 4;
 }  // namespace
 
 void dsptree::SetupMainToolbar() {
-    // The download from the server and the clan associations come with the on-line member exchange
-    // and the clan windows; their buttons stay disabled until then.
-    for (const char* key : {"Previous", "NextPage", "online", "b_edit"})
+    // The clan associations come with the clan windows; their button stays disabled until then.
+    for (const char* key : {"Previous", "NextPage", "online", "b_down", "b_edit"})
         ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
 }
 
@@ -57,8 +56,7 @@ void dsptree::TbarOP_ButtonClick(const QString& key) {
         // The button has flipped already; the page editor enters or leaves edit mode.
         EditButton_Click();
     } else if (key == QLatin1String("b_down")) {
-        // Log on and download a book from the server into this one: the on-line member exchange's.
-        // Afterwards: RepaginateNeeded, Find世祖(0, ""), redrawAfterBookChange().
+        DownloadBookFromServer();
     } else if (key == QLatin1String("b_group")) {
         // The clan-association lists, shown modelessly: the clan windows'.
     }
