@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "frame/book_schema.h"
 #include "online/member_exchange.h"
 #include "online/online_operation.h"
 #include "online/server_session.h"
@@ -15,29 +14,6 @@
 #include "store/data_ops.h"
 
 namespace {
-
-// Each staged table is an empty copy of a book table, under the name the merge knows it by, so a staged
-// row has exactly the layout of the book row it becomes. The book's indexes stay behind: two members
-// the server keeps under one name are two staged rows.
-struct StagedTable {
-    const char* name;
-    const char* source;
-    QString (*definition)();
-};
-const StagedTable kStagedTables[] = {{"本姓成员", "本姓成员", book_schema::MemberTable},
-                                     {"tmp2", "本姓成员", book_schema::MemberTable},
-                                     {"tempflag", "tempflag", book_schema::FlagQueueTable},
-                                     {"imageylk", "imageylk", book_schema::PictureTable},
-                                     {"tmp2img", "imageylk", book_schema::PictureTable},
-                                     {"story", "story", book_schema::StoryTable},
-                                     {"tmp2stry", "story", book_schema::StoryTable}};
-
-QString StagedDefinition(const StagedTable& table) {
-    QString statement = table.definition();
-    const QString source = dao::QuoteIdent(QString::fromUtf8(table.source));
-    return statement.replace(statement.indexOf(source), source.size(),
-                             dao::QuoteIdent(QString::fromUtf8(table.name)));
-}
 
 void RemoveStaging(const QString& path) {
     if (!QFileInfo::exists(path)) return;
@@ -58,12 +34,7 @@ QString PresenceMarks(const PgRows& list, int row) {
 }
 
 qint32 Stage(const QString& path, qint32 rootId) {
-    dao::Database staging = dao::Database::Create(path, QString());
-    {
-        dao::Transaction tx = staging.BeginTrans();
-        for (const StagedTable& table : kStagedTables) staging.Execute(StagedDefinition(table));
-        tx.Commit();
-    }
+    dao::Database staging = member_exchange::CreateStaging(path);
     ServerSession session;
     PgCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));

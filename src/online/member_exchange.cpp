@@ -1,6 +1,7 @@
 #include "online/member_exchange.h"
 
 #include "frame/app_state.h"
+#include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/language.h"
@@ -11,6 +12,31 @@
 #include "store/page_start_store.h"
 
 namespace member_exchange {
+
+namespace {
+
+// A staged table and the book table whose definition it copies.
+struct StagedTable {
+    const char* name;
+    const char* source;
+    QString (*definition)();
+};
+const StagedTable kStagedTables[] = {{"本姓成员", "本姓成员", book_schema::MemberTable},
+                                     {"tmp2", "本姓成员", book_schema::MemberTable},
+                                     {"tempflag", "tempflag", book_schema::FlagQueueTable},
+                                     {"imageylk", "imageylk", book_schema::PictureTable},
+                                     {"tmp2img", "imageylk", book_schema::PictureTable},
+                                     {"story", "story", book_schema::StoryTable},
+                                     {"tmp2stry", "story", book_schema::StoryTable}};
+
+QString StagedDefinition(const StagedTable& table) {
+    QString statement = table.definition();
+    const QString source = dao::QuoteIdent(QString::fromUtf8(table.source));
+    return statement.replace(statement.indexOf(source), source.size(),
+                             dao::QuoteIdent(QString::fromUtf8(table.name)));
+}
+
+}  // namespace
 
 const QList<Field>& Particulars() {
     static const QList<Field> fields = [] {
@@ -37,6 +63,14 @@ const QStringList& FetchedColumns() {
 
 QString StagingPath() {
     return GetAppPath() + QStringLiteral("downtmp.mdb");
+}
+
+dao::Database CreateStaging(const QString& path) {
+    dao::Database staging = dao::Database::Create(path, QString());
+    dao::Transaction tx = staging.BeginTrans();
+    for (const StagedTable& table : kStagedTables) staging.Execute(StagedDefinition(table));
+    tx.Commit();
+    return staging;
 }
 
 ServerMember FetchMember(PgCommand& cmd, qint32 id) {

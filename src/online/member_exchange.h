@@ -30,6 +30,11 @@ const QStringList& FetchedColumns();
 
 // The staging file of the tree download, in the book folder.
 QString StagingPath();
+// A new, empty staging file without a password: the member, picture and page tables with their work
+// copies tmp2, tmp2img and tmp2stry, and the member list tempflag, each an empty copy of the book's
+// table under that name, so that a staged row has exactly the layout of the book row it becomes. The
+// book's indexes stay behind: two members the server keeps under one name are two staged rows.
+dao::Database CreateStaging(const QString& path);
 
 // One member as the server keeps it.
 struct ServerMember {
