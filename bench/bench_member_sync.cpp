@@ -24,12 +24,9 @@ constexpr int kPictures = 2000;
 constexpr int kPictureBytes = 50 * 1024;
 constexpr qint32 kBranch = 1;
 
+// The environment's cluster as its superuser: libpq takes PGHOST and the rest for what is left empty.
 PgParams Superuser(const QString& dbname) {
     PgParams params;
-    params.host = qEnvironmentVariable("PGHOST");
-    params.port = qEnvironmentVariable("PGPORT");
-    params.user = qEnvironmentVariable("PGUSER");
-    params.password = qEnvironmentVariable("PGPASSWORD");
     params.dbname = dbname;
     return params;
 }

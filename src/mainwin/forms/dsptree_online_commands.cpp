@@ -26,8 +26,6 @@ namespace {
 using mainwin::Trans;
 using node_commands::ToolbarsDisabled;
 
-constexpr quint8 kKeepProtection = 99;
-
 // Runs one exchange with the server; a failure is told to the user (after `failure` when given) and
 // answers false.
 bool Exchanged(const std::function<void()>& exchange, const QString& failure = QString()) {
@@ -110,12 +108,7 @@ void dsptree::UploadBranchNodes() {
     app.SelectedNodeIndex = index;
     ProgressScope progress;
     ToolbarsDisabled quiet(tbarOpEx_, tbarOP_, tbarEditEx_);
-    // Marked afresh whatever was marked last, so that exactly this branch goes up; the user's own
-    // generation numbers stay.
-    qint32 start = KeptStartGeneration(name);
-    qint16 force = qint16(qMax(1, qMin(index, 32767)));
-    quint8 protection = kKeepProtection;
-    DataOps().标识世祖(name, index, 0, start, force, protection);
+    MarkBranchToActOn(DataOps(), name, index);
     if (Exchanged([&] { DataOps().UpLoad_All(index); })) ShowUploaded();
 }
 

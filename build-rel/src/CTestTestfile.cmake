@@ -1,6 +1,0 @@
-# CMake generated Testfile for 
-# Source directory: /work/wt20/src
-# Build directory: /work/wt20/build-rel/src
-# 
-# This file includes the relevant testing commands required for 
-# testing this directory and lists subdirectories to be tested as well.

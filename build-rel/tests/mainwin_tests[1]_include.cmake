@@ -1,5 +1,0 @@
-if(EXISTS "/work/wt20/build-rel/tests/mainwin_tests[1]_tests.cmake")
-  include("/work/wt20/build-rel/tests/mainwin_tests[1]_tests.cmake")
-else()
-  add_test(mainwin_tests_NOT_BUILT mainwin_tests_NOT_BUILT)
-endif()

@@ -1,5 +1,0 @@
-if(EXISTS "/work/wt20/build-rel/tests/member_tests[1]_tests.cmake")
-  include("/work/wt20/build-rel/tests/member_tests[1]_tests.cmake")
-else()
-  add_test(member_tests_NOT_BUILT member_tests_NOT_BUILT)
-endif()
