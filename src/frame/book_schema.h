@@ -28,6 +28,9 @@ QString StoryTable();        // story
 // on first use.
 QString GroupListTable();   // group_lst
 QString MemberListTable();  // member_lst
+// The e-book library's hits of the last search and its record of downloads; "IF NOT EXISTS" as above.
+QString EbookHitTable();       // newdown_eb
+QString EbookDownloadTable();  // olddown_eb
 
 // Every statement (tables and indexes) of each file, in creation order.
 QStringList DataDbStatements();
@@ -36,6 +39,8 @@ QStringList DescriptDbStatements();
 
 // The rows zpdata.ctr ships with: the pick lists and the settings record.
 void InsertShippedRows(dao::Database& db);
+// The e-book list's column layout (rowcolctrl rows of 'newdown_eb'), shipped with the members file.
+void InsertEbookListLayout(dao::Database& db);
 
 }  // namespace book_schema
 

@@ -1,0 +1,26 @@
+#include "community/ebook_tables.h"
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "platform/bookdir.h"
+
+QString EbookListKey() {
+    return OneCharKey();
+}
+
+QString EbookStagingPath() {
+    return GetAppPath() + QStringLiteral("downtmp.mdb");
+}
+
+void EnsureEbookTables() {
+    dao::Database& db = App().DataDb;
+    dao::Transaction tx = db.BeginTrans();
+    db.Execute(book_schema::EbookHitTable());
+    db.Execute(book_schema::EbookDownloadTable());
+    if (db.Scalar(QStringLiteral("SELECT 1 FROM \"rowcolctrl\" WHERE \"table_name\" = ? LIMIT 1"),
+                  {QStringLiteral("newdown_eb")})
+            .isNull())
+        book_schema::InsertEbookListLayout(db);
+    tx.Commit();
+}
