@@ -21,13 +21,11 @@ QString MemberTable() {
         "\"boy_folk\" TEXT, \"boy_active\" INTEGER DEFAULT 1, \"Boy_Sex\" INTEGER DEFAULT 1, "
         "\"c_jc_w_z_h\" TEXT, \"generation\" INTEGER DEFAULT -9999, \"flag\" INTEGER DEFAULT -9, "
         "\"filial_id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"boy_sort\" INTEGER DEFAULT 0, "
-        "\"filial_protect\" INTEGER DEFAULT 0, \"mysql_id\" INTEGER DEFAULT 0, \"myacc_id\" INTEGER DEFAULT "
-        "0)");
+        "\"filial_protect\" INTEGER DEFAULT 0, \"mysql_id\" INTEGER DEFAULT 0, \"myacc_id\" INTEGER DEFAULT 0)");
 }
 
 QString InLawTable() {
-    return QStringLiteral(
-        "CREATE TABLE \"外戚成员\" (\"filial\" TEXT COLLATE NOCASE, \"father\" TEXT COLLATE NOCASE)");
+    return QStringLiteral("CREATE TABLE \"外戚成员\" (\"filial\" TEXT COLLATE NOCASE, \"father\" TEXT COLLATE NOCASE)");
 }
 
 QString PageStartTable() {
@@ -38,41 +36,33 @@ QString PageStartTable() {
 
 QString QueueTable() {
     return QStringLiteral(
-        "CREATE TABLE \"temp\" (\"tempid\" INTEGER PRIMARY KEY AUTOINCREMENT, \"filial\" TEXT COLLATE "
-        "NOCASE, "
+        "CREATE TABLE \"temp\" (\"tempid\" INTEGER PRIMARY KEY AUTOINCREMENT, \"filial\" TEXT COLLATE NOCASE, "
         "\"generation\" INTEGER, \"filial_id\" INTEGER, \"f_key\" TEXT, \"filial_2\" TEXT)");
 }
 
 QString FlagQueueTable() {
-    return QStringLiteral(
-        "CREATE TABLE \"tempflag\" (\"father\" TEXT COLLATE NOCASE, \"currentpage\" INTEGER)");
+    return QStringLiteral("CREATE TABLE \"tempflag\" (\"father\" TEXT COLLATE NOCASE, \"currentpage\" INTEGER)");
 }
 
 QString PageKeywordTable() {
     return QStringLiteral(
-        "CREATE TABLE \"pageindx\" (\"filial\" TEXT COLLATE NOCASE, \"page_key\" TEXT, \"flag\" INTEGER "
-        "DEFAULT -9)");
+        "CREATE TABLE \"pageindx\" (\"filial\" TEXT COLLATE NOCASE, \"page_key\" TEXT, \"flag\" INTEGER DEFAULT -9)");
 }
 
 QString PickListTable() {
-    return QStringLiteral(
-        "CREATE TABLE \"tempinfo\" (\"msg_id\" INTEGER, \"msgName\" TEXT, \"pageflag\" INTEGER)");
+    return QStringLiteral("CREATE TABLE \"tempinfo\" (\"msg_id\" INTEGER, \"msgName\" TEXT, \"pageflag\" INTEGER)");
 }
 
 QString LayoutTable() {
     return QStringLiteral(
-        "CREATE TABLE \"rowcolctrl\" (\"table_name\" TEXT COLLATE NOCASE, \"col_name\" TEXT COLLATE NOCASE, "
-        "\"col_width\" INTEGER DEFAULT 0, "
+        "CREATE TABLE \"rowcolctrl\" (\"table_name\" TEXT COLLATE NOCASE, \"col_name\" TEXT COLLATE NOCASE, \"col_width\" INTEGER DEFAULT 0, "
         "\"col_visible\" INTEGER DEFAULT 0, \"seqno\" INTEGER DEFAULT 0)");
 }
 
-QString SettingsTable() {
-    return QStringLiteral("CREATE TABLE \"pswdylk\" (\"whnt\" INTEGER, \"flg\" TEXT)");
-}
+QString SettingsTable() { return QStringLiteral("CREATE TABLE \"pswdylk\" (\"whnt\" INTEGER, \"flg\" TEXT)"); }
 
 QString ChartTable() {
-    return QStringLiteral(
-        "CREATE TABLE \"skrslt\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"code\" TEXT)");
+    return QStringLiteral("CREATE TABLE \"skrslt\" (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"code\" TEXT)");
 }
 
 QString PrintWorkTable() {
@@ -90,8 +80,7 @@ QString PictureTable() {
 
 QString StoryTable() {
     return QStringLiteral(
-        "CREATE TABLE \"story\" (\"filial\" TEXT COLLATE NOCASE, \"Hisdescript\" TEXT, \"flag\" INTEGER "
-        "DEFAULT -9)");
+        "CREATE TABLE \"story\" (\"filial\" TEXT COLLATE NOCASE, \"Hisdescript\" TEXT, \"flag\" INTEGER DEFAULT -9)");
 }
 
 QString GroupListTable() {
@@ -125,13 +114,23 @@ QStringList DataDbStatements() {
             // One row per name: the name is the key of every other table.
             QStringLiteral("CREATE UNIQUE INDEX \"idx_member_filial\" ON \"本姓成员\" (\"filial\")"),
             QStringLiteral("CREATE INDEX \"idx_member_father\" ON \"本姓成员\" (\"father\")"),
-            QStringLiteral("CREATE INDEX \"idx_member_flag\" ON \"本姓成员\" (\"flag\")"), InLawTable(),
+            QStringLiteral("CREATE INDEX \"idx_member_flag\" ON \"本姓成员\" (\"flag\")"),
+            InLawTable(),
             PageStartTable(),
             QStringLiteral("CREATE INDEX \"idx_pagestart_page\" ON \"temp世祖\" (\"currentpage\")"),
-            QueueTable(), FlagQueueTable(), PageKeywordTable(),
+            QueueTable(),
+            FlagQueueTable(),
+            PageKeywordTable(),
             QStringLiteral("CREATE INDEX \"idx_pageindx_filial\" ON \"pageindx\" (\"filial\")"),
-            PickListTable(), LayoutTable(), SettingsTable(), ChartTable(), PrintWorkTable(), GroupListTable(),
-            MemberListTable(), EbookHitTable(), EbookDownloadTable()};
+            PickListTable(),
+            LayoutTable(),
+            SettingsTable(),
+            ChartTable(),
+            PrintWorkTable(),
+            GroupListTable(),
+            MemberListTable(),
+            EbookHitTable(),
+            EbookDownloadTable()};
 }
 
 QStringList ImageDbStatements() {
@@ -145,16 +144,15 @@ QStringList DescriptDbStatements() {
 namespace {
 
 const char* const kEthnicGroups[] = {
-    "汉族",     "蒙古族",   "回族",       "藏族",     "维吾尔族",   "苗族",   "彝族",     "壮族",
-    "布依族",   "朝鲜族",   "满族",       "侗族",     "瑶族",       "白族",   "土家族",   "哈尼族",
-    "哈萨克族", "傣族",     "黎族",       "傈僳族",   "佤族",       "畲族",   "高山族",   "拉祜族",
-    "水族",     "东乡族",   "纳西族",     "景颇族",   "柯尔克孜族", "土族",   "达斡尔族", "仫佬族",
-    "羌族",     "布朗族",   "撒拉族",     "毛南族",   "仡佬族",     "锡伯族", "阿昌族",   "普米族",
-    "塔吉克族", "怒族",     "乌孜别克族", "俄罗斯族", "鄂温克族",   "德昂族", "保安族",   "裕固族",
-    "京族",     "塔塔尔族", "独龙族",     "鄂伦春族", "赫哲族",     "门巴族", "珞巴族",   "基诺族"};
+    "汉族",   "蒙古族", "回族",   "藏族",     "维吾尔族", "苗族",   "彝族",   "壮族",   "布依族", "朝鲜族",
+    "满族",   "侗族",   "瑶族",   "白族",     "土家族",   "哈尼族", "哈萨克族", "傣族", "黎族",   "傈僳族",
+    "佤族",   "畲族",   "高山族", "拉祜族",   "水族",     "东乡族", "纳西族", "景颇族", "柯尔克孜族", "土族",
+    "达斡尔族", "仫佬族", "羌族", "布朗族",   "撒拉族",   "毛南族", "仡佬族", "锡伯族", "阿昌族", "普米族",
+    "塔吉克族", "怒族", "乌孜别克族", "俄罗斯族", "鄂温克族", "德昂族", "保安族", "裕固族", "京族", "塔塔尔族",
+    "独龙族", "鄂伦春族", "赫哲族", "门巴族", "珞巴族", "基诺族"};
 
-const char* const kEducationLevels[] = {"私塾", "秀才", "举人", "进士", "小学", "初中",  "高中",
-                                        "中专", "大专", "本科", "硕士", "博士", "博士后"};
+const char* const kEducationLevels[] = {"私塾", "秀才", "举人", "进士", "小学", "初中", "高中", "中专",
+                                        "大专", "本科", "硕士", "博士", "博士后"};
 
 // Position numbers: an approved member becomes 1; the founder takes the highest, the count of titles.
 const char* const kPositionTitles[] = {"会员", "理事", "常务理事", "副会长", "会长"};
@@ -168,8 +166,7 @@ void InsertList(dao::Database& db, const char* const (&items)[N], int pageflag, 
     int n = 0;
     for (const char* item : items) {
         ++n;
-        db.Execute(QStringLiteral(
-                       "INSERT INTO \"tempinfo\" (\"msg_id\", \"msgName\", \"pageflag\") VALUES (?, ?, ?)"),
+        db.Execute(QStringLiteral("INSERT INTO \"tempinfo\" (\"msg_id\", \"msgName\", \"pageflag\") VALUES (?, ?, ?)"),
                    {numbered ? QVariant(n) : QVariant(), QString::fromUtf8(item), pageflag});
     }
 }
@@ -193,8 +190,8 @@ void InsertShippedRows(dao::Database& db) {
 
 void InsertEbookListLayout(dao::Database& db) {
     // Widths in twips; never 0, which marks the member form's template rows in the same table.
-    const std::pair<const char*, int> columns[] = {{"序号", 600},   {"电子档名称", 2400}, {"大小(M)", 900},
-                                                   {"已下载", 800}, {"原作者", 1200},     {"辑录者", 1200},
+    const std::pair<const char*, int> columns[] = {{"序号", 600},    {"电子档名称", 2400}, {"大小(M)", 900},
+                                                   {"已下载", 800},  {"原作者", 1200},     {"辑录者", 1200},
                                                    {"备注", 2400}};
     int seqno = 0;
     for (const auto& [name, width] : columns)
@@ -235,8 +232,7 @@ void CreateBookFile(const QString& path, const QStringList& statements, bool shi
 
 void EnsureBookFiles() {
     if (!QFileInfo::exists(DataDbPath())) CreateBookFile(DataDbPath(), book_schema::DataDbStatements(), true);
-    if (!QFileInfo::exists(ImageDbPath()))
-        CreateBookFile(ImageDbPath(), book_schema::ImageDbStatements(), false);
+    if (!QFileInfo::exists(ImageDbPath())) CreateBookFile(ImageDbPath(), book_schema::ImageDbStatements(), false);
     if (!QFileInfo::exists(DescriptDbPath()))
         CreateBookFile(DescriptDbPath(), book_schema::DescriptDbStatements(), false);
 }
