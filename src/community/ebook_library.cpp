@@ -29,15 +29,15 @@ double NumberOf(const QString& text) {
 }
 
 QString ColumnText(const QString& column, qint64 rowNumber, const dao::Recordset& rs) {
-    if (column == QLatin1String("序号")) return QString::number(rowNumber);
-    if (column == QLatin1String("电子档名称")) return rs.Text(QStringLiteral("ebook_name"));
-    if (column == QLatin1String("大小(M)"))
+    if (column == QStringLiteral("序号")) return QString::number(rowNumber);
+    if (column == QStringLiteral("电子档名称")) return rs.Text(QStringLiteral("ebook_name"));
+    if (column == QStringLiteral("大小(M)"))
         return QString::number(rs.value(QStringLiteral("itsize")).toDouble(), 'f', 2);
-    if (column == QLatin1String("已下载"))
+    if (column == QStringLiteral("已下载"))
         return QString::number(std::llround(rs.value(QStringLiteral("down_num")).toDouble()));
-    if (column == QLatin1String("原作者")) return rs.Text(QStringLiteral("author_org"));
-    if (column == QLatin1String("辑录者")) return rs.Text(QStringLiteral("author_e"));
-    if (column == QLatin1String("备注")) return rs.Text(QStringLiteral("script_key"));
+    if (column == QStringLiteral("原作者")) return rs.Text(QStringLiteral("author_org"));
+    if (column == QStringLiteral("辑录者")) return rs.Text(QStringLiteral("author_e"));
+    if (column == QStringLiteral("备注")) return rs.Text(QStringLiteral("script_key"));
     return QString();
 }
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "community/ebook_publishing.h"
+#include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/app_settings.h"
 #include "frame/forms/launcher_form.h"
@@ -269,6 +270,7 @@ void FrmGetInfo::CmdTransToSQL_Click() {
         say(QStringLiteral("文件未上传，请先上传文件。或先进行检测。"), vb::Critical);
         return;
     }
+    if (App().SoftNo.isEmpty()) App().SoftNo = MakeSoftNo();
     ebook_publishing::Publication p;
     p.softNo = App().SoftNo;
     p.strongRecord = txtStrgPswd_->text();
