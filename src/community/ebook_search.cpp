@@ -74,7 +74,14 @@ bool RefreshCategories(const QDate& today) {
 }
 
 void RefreshCategoriesIfDue(const QDate& today) {
-    if (CategoriesDue(GetAppSetting(kDateSetting), today)) RefreshCategories(today);
+    // The date is the user's, the list the book's: a book without a list fetches one whatever the date.
+    const bool empty =
+        App()
+            .DataDb
+            .Scalar(QStringLiteral("SELECT 1 FROM \"tempinfo\" WHERE \"pageflag\" = ? LIMIT 1"),
+                    {kCategoryFlag})
+            .isNull();
+    if (empty || CategoriesDue(GetAppSetting(kDateSetting), today)) RefreshCategories(today);
 }
 
 QList<QPair<QString, QString>> Query(const Criteria& c) {

@@ -24,7 +24,7 @@ QString DateText(const QDate& date);
 // Fetches the categories and, on a successful reply with at least one name, replaces the list (tempinfo
 // pageflag 4) and saves today's date in "ebooktype"; true then. Otherwise the old list and date stay.
 bool RefreshCategories(const QDate& today = QDate::currentDate());
-// Refreshes when due.
+// Refreshes when due, or when the open book has no category list.
 void RefreshCategoriesIfDue(const QDate& today = QDate::currentDate());
 
 struct Criteria {

@@ -101,6 +101,8 @@ TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
     EXPECT_FALSE(ok->isEnabled());
     download(library, {name});
     EXPECT_EQ(library.LastImported(), 1);
+    EXPECT_EQ(library.findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItem(0)->text(3),
+              QStringLiteral("1"));  // 已下载
     EXPECT_TRUE(messages().size() == 2) << messages().join(u'\n').toStdString();
     EXPECT_EQ(
         count(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE filial IN ('张祖', '张甲', '张乙')")),
@@ -160,9 +162,10 @@ TEST_F(EbookLibrary, CategoriesAreReplacedOnlyWhenDueAndOnlyByAGoodReply) {
     const auto categories = [this] {
         return count(QStringLiteral("SELECT count(*) FROM tempinfo WHERE pageflag = 4"));
     };
+    App().DataDb.Execute(QStringLiteral("INSERT INTO tempinfo (msgName, pageflag) VALUES ('旧分类', 4)"));
     SaveAppSetting(key, ebook_search::DateText(today.addDays(-1)));
     ebook_search::RefreshCategoriesIfDue(today);
-    EXPECT_EQ(categories(), 0);
+    EXPECT_EQ(categories(), 1);
     SaveAppSetting(key, ebook_search::DateText(today.addDays(-2)));
     ebook_search::RefreshCategoriesIfDue(today);
     EXPECT_EQ(categories(), 5);

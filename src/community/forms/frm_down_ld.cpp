@@ -122,10 +122,10 @@ void FrmDownLd::Form_Resize() {
 }
 
 void FrmDownLd::Form_Unload() {
+    // By the layout's own names: the headers may show them converted to the other script.
     QList<ebook_library::Column> columns;
-    const QTreeWidgetItem* header = listView1_->headerItem();
-    for (int k = 0; k < listView1_->columnCount(); ++k)
-        columns << ebook_library::Column{header->text(k), listView1_->columnWidth(k) * 15};
+    for (int k = 0; k < columnNames_.size(); ++k)
+        columns << ebook_library::Column{columnNames_[k], listView1_->columnWidth(k) * 15};
     try {
         ebook_library::SaveLayout(columns);
     } catch (const dao::DaoError&) {
@@ -144,10 +144,10 @@ void FrmDownLd::FillEbookList() {
     } catch (const dao::DaoError& e) {
         UI().MsgBox(e.Description(), vb::Critical);
     }
-    QStringList captions;
-    for (const auto& column : columns) captions << column.name;
+    columnNames_.clear();
+    for (const auto& column : columns) columnNames_ << column.name;
     listView1_->setColumnCount(int(qMax<qsizetype>(1, columns.size())));
-    listView1_->setHeaderLabels(captions);
+    listView1_->setHeaderLabels(columnNames_);
     for (int k = 0; k < columns.size(); ++k) listView1_->setColumnWidth(k, TwipsToPixels(columns[k].width));
     for (const auto& row : rows) {
         auto* item = new QTreeWidgetItem(listView1_, row.texts);
@@ -299,12 +299,16 @@ bool FrmDownLd::fetch(int index) {
         if (saved && downloadDone_) {
             cmdStpDown_->setEnabled(false);
             QString error;
-            if (ebook_library::ImportDownloaded(book, key, &error) == 0)
+            if (ebook_library::ImportDownloaded(book, key, &error) == 0) {
                 ++imported_;
-            else
+                const int shownCount = int(columnNames_.indexOf(QStringLiteral("已下载")));
+                if (shownCount >= 0)
+                    item->setText(shownCount, QString::number(item->text(shownCount).toLongLong() + 1));
+            } else {
                 UI().MsgBox(
                     Translated(QStringLiteral("电子文档“%1”未能导入：")).arg(currentBookName_) + error,
                     vb::Critical);
+            }
         }
     }
     DoEvents();

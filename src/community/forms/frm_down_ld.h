@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class clsDownLoad;
@@ -69,6 +70,7 @@ private:
     qint64 contentLength_ = 0;
     QString currentBookName_;
     QString softNo_;
+    QStringList columnNames_;  // the layout's names of the shown columns, in order
     clsDownLoad* tg_ = nullptr;
 
     QTreeWidget* listView1_ = nullptr;

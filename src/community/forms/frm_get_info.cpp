@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "community/ebook_publishing.h"
+#include "community/ebook_search.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/app_settings.h"
@@ -173,6 +174,8 @@ void FrmGetInfo::LoadStep(int step) {
                 ebook_publishing::SplitAddress(ebook_publishing::LibraryAddress(App().SelectedNodeIndex));
             downloadFolder_ = address.folder;
             libraryFile_ = address.fileName;
+            // The list may never have been fetched in this book: the search is not the only way here.
+            ebook_search::RefreshCategoriesIfDue();
             Cls提示().BindEbook_Odklj(categories);
         } catch (const dao::DaoError& e) {
             UI().MsgBox(e.Description(), vb::Critical);
