@@ -20,14 +20,6 @@ namespace {
 const QString kListTable = QStringLiteral("newdown_eb");
 constexpr int kDefaultWidth = 600;
 
-double NumberOf(const QString& text) {
-    try {
-        return Val(text);
-    } catch (const VbError&) {
-        return 0;
-    }
-}
-
 QString ColumnText(const QString& column, qint64 rowNumber, const dao::Recordset& rs) {
     if (column == QStringLiteral("序号")) return QString::number(rowNumber);
     if (column == QStringLiteral("电子档名称")) return rs.Text(QStringLiteral("ebook_name"));
@@ -109,7 +101,7 @@ QString ItemKey(const QString& id, const QString& mark) {
 }
 
 qint32 ItemId(const QString& key) {
-    const double id = NumberOf(key.section(u'%', 0, 0));
+    const double id = LeadingNumber(key.section(u'%', 0, 0));
     return std::fabs(id) < 2147483647.0 ? qint32(id) : 0;
 }
 

@@ -15,20 +15,11 @@
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/http/http_client.h"
-#include "platform/vbcompat.h"
 #include "store/data_ops.h"
 
 namespace ebook_publishing {
 
 namespace {
-
-double NumberOf(const QString& text) {
-    try {
-        return Val(text);
-    } catch (const VbError&) {
-        return 0;
-    }
-}
 
 QString NumberText(double value) {
     return QString::number(value, 'g', 15);
@@ -122,13 +113,13 @@ QString BookNameOf(const QString& fileName) {
 
 QString CallerAddress() {
     const QString reply = HttpGetText(GetServerBaseUrl() + QStringLiteral("/littlep/ipseek.asp")).left(15);
-    return NumberOf(reply) == 0 ? QStringLiteral("0.0.0.0") : reply;
+    return LeadingNumber(reply) == 0 ? QStringLiteral("0.0.0.0") : reply;
 }
 
 qint64 CheckWithPage(const QString& command, const QString& netpath) {
     if (command.trimmed().isEmpty()) return 0;
     const QString fileName = netpath.mid(netpath.lastIndexOf(u'/') + 1);
-    return qint64(NumberOf(HttpGetText(command.trimmed() + PercentEncodeQueryValue(fileName))));
+    return qint64(LeadingNumber(HttpGetText(command.trimmed() + PercentEncodeQueryValue(fileName))));
 }
 
 qint64 ProbeNetFile(const QString& url, QString* error) {
@@ -156,9 +147,9 @@ QList<QPair<QString, QString>> PublishQuery(const Publication& p) {
             {QStringLiteral("bk_e"), p.compiler},
             {QStringLiteral("bk_key"), p.description},
             {QStringLiteral("bk_odklj"), p.category},
-            {QStringLiteral("bk_id"), NumberText(NumberOf(p.replacedId))},
+            {QStringLiteral("bk_id"), NumberText(LeadingNumber(p.replacedId))},
             {QStringLiteral("bk_right"), QStringLiteral("0")},
-            {QStringLiteral("bk_size"), NumberText(NumberOf(p.size))},
+            {QStringLiteral("bk_size"), NumberText(LeadingNumber(p.size))},
             {QStringLiteral("ip"), p.ip},
             {QStringLiteral("netcard"), p.netcard}};
 }
@@ -170,7 +161,7 @@ bool Publish(const Publication& publication) {
 }
 
 bool PublishReplyOk(const QString& reply) {
-    return NumberOf(reply) != 0;
+    return LeadingNumber(reply) != 0;
 }
 
 }  // namespace ebook_publishing

@@ -32,15 +32,6 @@ QString NumberText(double value) {
     return QString::number(value, 'g', 15);
 }
 
-// The leading number, 0 when there is none or it is out of range.
-double NumberOf(const QString& text) {
-    try {
-        return Val(text);
-    } catch (const VbError&) {
-        return 0;
-    }
-}
-
 }  // namespace
 
 bool CategoriesDue(const QString& savedDate, const QDate& today) {
@@ -85,7 +76,7 @@ void RefreshCategoriesIfDue(const QDate& today) {
 }
 
 QList<QPair<QString, QString>> Query(const Criteria& c) {
-    const double downNum = NumberOf(c.downNum);
+    const double downNum = LeadingNumber(c.downNum);
     return {{QStringLiteral("bk_name"), Trim(c.name)},
             {QStringLiteral("bk_org"), Trim(c.author)},
             {QStringLiteral("bk_e"), Trim(c.compiler)},
@@ -121,8 +112,8 @@ void StoreHits(const QList<QStringList>& records) {
         db.Execute(QStringLiteral("INSERT INTO \"newdown_eb\" (\"ebook_id\", \"ebook_name\", \"author_org\", "
                                   "\"author_e\", \"down_num\", \"itsize\", \"StrgPswd\", \"save_path\", "
                                   "\"eb_innerno\", \"script_key\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                   {qint64(NumberOf(f[1])), f[2], f[3], f[4], qint64(NumberOf(f[6])), NumberOf(f[5]), f[7],
-                    DecodeText(f[8], key), DecodeText(inner, key), f[9]});
+                   {qint64(LeadingNumber(f[1])), f[2], f[3], f[4], qint64(LeadingNumber(f[6])),
+                    LeadingNumber(f[5]), f[7], DecodeText(f[8], key), DecodeText(inner, key), f[9]});
     }
     tx.Commit();
 }
@@ -134,7 +125,7 @@ int GradeStep(int grade, bool up) {
 
 QString DownNumStep(const QString& text, bool up) {
     if (text.isEmpty()) return QStringLiteral("0");
-    const double value = NumberOf(text);
+    const double value = LeadingNumber(text);
     if (up) return NumberText(value + std::pow(10.0, double(text.size() - 1)));
     if (value <= 0) return text;
     const double step = std::pow(10.0, double(NumberText(value - 1).size() - 1));

@@ -4,6 +4,7 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "platform/bookdir.h"
+#include "platform/vbcompat.h"
 
 QString EbookListKey() {
     return OneCharKey();
@@ -23,4 +24,12 @@ void EnsureEbookTables() {
             .isNull())
         book_schema::InsertEbookListLayout(db);
     tx.Commit();
+}
+
+double LeadingNumber(const QString& text) {
+    try {
+        return Val(text);
+    } catch (const VbError&) {
+        return 0;
+    }
 }

@@ -10,6 +10,7 @@
 
 #include "community/ebook_publishing.h"
 #include "community/ebook_search.h"
+#include "community/ebook_tables.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/app_settings.h"
@@ -22,7 +23,6 @@
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
-#include "platform/vbcompat.h"
 
 namespace {
 
@@ -55,14 +55,6 @@ QPushButton* Button(QWidget* parent, const QString& name, const QString& caption
     button->setGeometry(rect);
     button->setAutoDefault(false);
     return button;
-}
-
-double NumberOf(const QString& text) {
-    try {
-        return Val(text);
-    } catch (const VbError&) {
-        return 0;
-    }
 }
 
 }  // namespace
@@ -249,7 +241,7 @@ void FrmGetInfo::CmdFileExist_Click() {
             result = ebook_publishing::CheckWithPage(checkCommand_, netpath);
         } else {
             ++checks_;
-            if (checks_ % 2 == 1 || NumberOf(txtSize_->text()) >= kProbeThresholdMb)
+            if (checks_ % 2 == 1 || LeadingNumber(txtSize_->text()) >= kProbeThresholdMb)
                 result = ebook_publishing::ProbeNetFile(netpath, &failure);
             else
                 result = HttpUrlOk(netpath);
