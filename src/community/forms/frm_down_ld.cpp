@@ -200,10 +200,10 @@ void FrmDownLd::CmdPublication_Click() {
     AppState& app = App();
     app.SelectedNodeIndex = 0;
     app.SoftNo = softNo_;
-    if (listView1_->topLevelItemCount() == 0) return;
+    // With no list row the publication is a new e-book: an empty library must not stay empty for ever.
     const QTreeWidgetItem* item = listView1_->currentItem();
-    if (!item) item = listView1_->topLevelItem(0);
-    app.SelectedNodeIndex = ebook_library::ItemId(item->data(0, kKeyRole).toString());
+    if (!item && listView1_->topLevelItemCount() > 0) item = listView1_->topLevelItem(0);
+    if (item) app.SelectedNodeIndex = ebook_library::ItemId(item->data(0, kKeyRole).toString());
     UI().ShowForm(QStringLiteral("FrmGetInfo"), false);
 }
 

@@ -164,7 +164,9 @@ void FrmGetInfo::LoadStep(int step) {
         try {
             const auto address =
                 ebook_publishing::SplitAddress(ebook_publishing::LibraryAddress(App().SelectedNodeIndex));
-            downloadFolder_ = address.folder;
+            // Without a chosen e-book the files go to the community server's own e-book folder.
+            downloadFolder_ =
+                address.folder.isEmpty() ? GetServerBaseUrl() + QStringLiteral("/ebook/") : address.folder;
             libraryFile_ = address.fileName;
             // The list may never have been fetched in this book: the search is not the only way here.
             ebook_search::RefreshCategoriesIfDue();
