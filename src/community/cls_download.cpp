@@ -71,7 +71,10 @@ void clsDownLoad::Execute() {
 
     QUrl url = BuildUrl(QString(), url_.trimmed(), {});
     if (!url.isValid()) url = QUrl(url_.trimmed(), QUrl::TolerantMode);
-    if (url_.trimmed().isEmpty() || !url.isValid() || url.isRelative()) {
+    // Addresses come from the server's catalogue: only web addresses, never local files.
+    const QString scheme = url.scheme().toLower();
+    if (url_.trimmed().isEmpty() || !url.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         emit ErrMassage(Translated(QStringLiteral("下载地址无效：")) + url_);
         return;
     }

@@ -146,13 +146,22 @@ TEST_F(Download, TransfersThatEndBadlyLeaveNoFile) {
         EXPECT_EQ(events.over, 0);
         EXPECT_FALSE(QFile::exists(target()));
     }
-    clsDownLoad tg;
-    Events events(tg);
-    tg.setURL(QStringLiteral("http://127.0.0.1:%1/x.mdb").arg(ClosedLocalPort()));
-    tg.Execute();
-    EXPECT_FALSE(tg.IsOpen());
-    ASSERT_EQ(events.errors.size(), 1);
-    EXPECT_TRUE(events.errors[0].startsWith(QStringLiteral("无法连接到下载地址：")));
+    const struct {
+        QString url;
+        const char* error;
+    } refused[] = {
+        {QStringLiteral("http://127.0.0.1:%1/x.mdb").arg(ClosedLocalPort()), "无法连接到下载地址："},
+        {QStringLiteral("file:///etc/passwd"), "下载地址无效："},
+        {QString(), "下载地址无效："}};
+    for (const auto& r : refused) {
+        clsDownLoad tg;
+        Events events(tg);
+        tg.setURL(r.url);
+        tg.Execute();
+        EXPECT_FALSE(tg.IsOpen());
+        ASSERT_EQ(events.errors.size(), 1);
+        EXPECT_TRUE(events.errors[0].startsWith(QString::fromUtf8(r.error))) << r.url.toStdString();
+    }
 }
 
 TEST_F(Download, ACancelInTheMiddleKeepsNothing) {
