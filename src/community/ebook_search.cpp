@@ -7,6 +7,7 @@
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
+#include "frame/progress.h"
 #include "frame/text_scramble.h"
 #include "platform/http/http_client.h"
 #include "platform/vbcompat.h"
@@ -44,6 +45,7 @@ QString DateText(const QDate& date) {
 }
 
 bool RefreshCategories(const QDate& today) {
+    ProgressScope progress;  // a server that does not answer holds this up to the request time-out
     bool ok = false;
     const QString reply = DecodeReplyText(HttpGetBlocking(
         BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh2/getbookodklj.asp"), {}), HttpTimeoutMs(), &ok));
