@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class FindBar;
 class QWebEngineView;
 
 // The page viewer of the main window (WebBrowser1): a web view that reads pages from files, GB18030
@@ -26,6 +27,8 @@ public:
     QString LocationURL() const { return location_; }
     // nullptr without the engine.
     QWebEngineView* view() const { return view_; }
+    // The find bar under the page, hidden until opened.
+    FindBar* findBar() const { return findBar_; }
 
     // The script that maps the old vertical style, for any other view that shows stored pages.
     static QString VerticalTextScript();
@@ -38,5 +41,6 @@ private:
     void createView();
 
     QWebEngineView* view_ = nullptr;
+    FindBar* findBar_ = nullptr;
     QString location_;
 };

@@ -73,6 +73,18 @@ QString TreeWidgetNodes::ParentKeyAt(int index) const {
     return parent ? KeyOf(parent) : QString();
 }
 
+void TreeWidgetNodes::Rekey(int index, const QString& key, const QString& text) {
+    QTreeWidgetItem* item = ItemAt(index);
+    const QString old = KeyOf(item);
+    if (key != old) {
+        if (byKey_.contains(key)) throw TreeKeyError(key);
+        byKey_.remove(old);
+        item->setData(0, kKeyRole, key);
+        byKey_.insert(key, item);
+    }
+    item->setText(0, text);
+}
+
 void TreeWidgetNodes::SetImage(int index, int image) {
     QTreeWidgetItem* item = ItemAt(index);
     item->setData(0, kImageRole, image);

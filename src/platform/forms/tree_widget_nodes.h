@@ -40,6 +40,9 @@ public:
 
     // The picture of a node (the window marks the selected node with a picture of its own).
     void SetImage(int index, int image);
+    // A node's new key and text (a renamed member); its place stays. TreeKeyError when another node
+    // has the key.
+    void Rekey(int index, const QString& key, const QString& text);
 
     QTreeWidgetItem* ItemAt(int index) const;
     // The key of a widget item ("" for an item the sink did not add).

@@ -19,9 +19,10 @@ public:
 // The Interaction used by tests: records every call and answers from a queue of expectations, in order.
 class ScriptedInteraction : public Interaction {
 public:
-    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Color", "PrintRange", "Form" or "Url".
+    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Color", "Font", "PrintRange", "Form"
+    // or "Url".
     // text: the prompt; the title of a file, folder or colour dialog; the form name; the link; the last
-    // page of a print range, as text.
+    // page of a print range, as text; the initial font (QFont::toString).
     // style: the message-box style; 1 for a modal form show; the last page of a print range; else 0.
     // filter: a file dialog's filter. initial: an input box's default text, a dialog's initial folder.
     struct Recorded {
@@ -46,6 +47,7 @@ public:
     // std::nullopt answers as a cancel.
     void ExpectColor(std::optional<quint32> color);
     void ExpectPrintRange(std::optional<int> fromPage);
+    void ExpectFont(std::optional<QFont> font);
     void ExpectForm(const QString& name, FormDriver driver);
     void ExpectUrl(bool taken);
 
@@ -63,6 +65,7 @@ public:
     QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
     std::optional<quint32> ChooseColor(const QString& title = {}) override;
     std::optional<int> ChoosePrintFromPage(int maxPage) override;
+    std::optional<QFont> ChooseFont(const QFont& initial) override;
     int ShowForm(const QString& formName, bool modal) override;
     bool OpenUrl(const QString& url) override;
 
