@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -312,6 +313,8 @@ TEST_F(DsptreePageEditorTest, PagePropertiesApplyWithoutClosingAndCancelledDialo
     ui_->ExpectOpenFile(QString());
     form.cmdBrowse_Click();
     chkFix->setChecked(true);
+    if (const QString shots = qEnvironmentVariable("QENTARA_SCREENSHOT_DIR"); !shots.isEmpty())
+        form.grab().save(QDir(shots).filePath(QStringLiteral("frm_prop.png")));
     form.CmdApply_Click();
     EXPECT_EQ(document.writes, 1);
     EXPECT_EQ(form.result(), 0);  // still open

@@ -116,6 +116,16 @@ TEST_F(PageEditorRealEngineTest, APageWrittenWithBoldTextAndAPictureComesBackFro
     ASSERT_TRUE(
         WaitFor([&] { return RunScript(view, QStringLiteral("document.images.length")).toInt() == 1; }));
 
+    // Page properties: a colour, and the same picture as a fixed background.
+    PageProperties properties = editor->ReadPageProperties();
+    EXPECT_EQ(properties.title, QStringLiteral("甲"));
+    EXPECT_EQ(properties.colours[0], QString());
+    properties.colours[0] = QStringLiteral("#FFFFEE");
+    properties.background = picture;
+    properties.fixedBackground = true;
+    editor->WritePageProperties(properties);
+    EXPECT_TRUE(editor->ReadPageProperties().fixedBackground);
+
     if (const QString shots = qEnvironmentVariable("QENTARA_SCREENSHOT_DIR"); !shots.isEmpty()) {
         WaitFor([] { return false; }, 500);
         w.grab().save(QDir(shots).filePath(QStringLiteral("page_editor.png")));
@@ -129,6 +139,11 @@ TEST_F(PageEditorRealEngineTest, APageWrittenWithBoldTextAndAPictureComesBackFro
     EXPECT_TRUE(stored.contains(QStringLiteral("旧的生平")));
     EXPECT_TRUE(stored.contains(QRegularExpression(QStringLiteral("<b>Hello</b>王氏"))));
     EXPECT_TRUE(stored.contains(QStringLiteral("CHARSET=GB18030"), Qt::CaseInsensitive));
+    EXPECT_TRUE(stored.contains(QStringLiteral("bgcolor=\"#FFFFEE\""), Qt::CaseInsensitive))
+        << stored.toStdString();
+    EXPECT_TRUE(stored.contains(QStringLiteral("background-attachment: fixed")));
+    EXPECT_TRUE(
+        stored.contains(QStringLiteral("background=\"file://") + picture_refs::TempFolder() + picture));
     const QString reference = picture_refs::StoredReference(QStringLiteral("file://") + picture, false);
     dao::Database images = dao::Database::Open(ImageDbPath(), BookDbPassword());
     EXPECT_EQ(images

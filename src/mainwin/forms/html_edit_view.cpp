@@ -17,7 +17,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "frame/file_services.h"
@@ -182,14 +181,10 @@ void HtmlEditView::createView() {
     view_ = new QWebEngineView(this);
     view_->setObjectName(QStringLiteral("DHTMLEdit1View"));
     layout()->addWidget(view_);
-    QWebEngineSettings* settings = view_->settings();
-    settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    PageViewer::PrepareForStoredPages(view_);
     QWebEnginePage* page = view_->page();
     page->scripts().insert(
         MakeScript(QStringLiteral("webchannel"), WebChannelScript(), QWebEngineScript::DocumentCreation));
-    page->scripts().insert(MakeScript(QStringLiteral("vertical-text"), PageViewer::VerticalTextScript(),
-                                      QWebEngineScript::DocumentReady));
     page->scripts().insert(
         MakeScript(QStringLiteral("editor"), EditorScript(), QWebEngineScript::DocumentReady));
     channel_ = new QWebChannel(this);

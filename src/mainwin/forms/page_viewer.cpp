@@ -37,11 +37,8 @@ bool PageViewer::EngineEnabled() {
     return gEngineEnabled;
 }
 
-void PageViewer::createView() {
-    view_ = new QWebEngineView(this);
-    view_->setObjectName(QStringLiteral("WebBrowser1View"));
-    layout()->addWidget(view_);
-    QWebEngineSettings* settings = view_->settings();
+void PageViewer::PrepareForStoredPages(QWebEngineView* view) {
+    QWebEngineSettings* settings = view->settings();
     settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
     // Stored pages refer to their pictures as local files.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
@@ -51,7 +48,14 @@ void PageViewer::createView() {
     vertical.setInjectionPoint(QWebEngineScript::DocumentReady);
     vertical.setWorldId(QWebEngineScript::ApplicationWorld);
     vertical.setRunsOnSubFrames(true);
-    view_->page()->scripts().insert(vertical);
+    view->page()->scripts().insert(vertical);
+}
+
+void PageViewer::createView() {
+    view_ = new QWebEngineView(this);
+    view_->setObjectName(QStringLiteral("WebBrowser1View"));
+    layout()->addWidget(view_);
+    PrepareForStoredPages(view_);
     connect(view_, &QWebEngineView::loadFinished, this,
             [this](bool ok) { emit documentComplete(location_, ok); });
 }

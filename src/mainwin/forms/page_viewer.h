@@ -32,6 +32,9 @@ public:
 
     // The script that maps the old vertical style, for any other view that shows stored pages.
     static QString VerticalTextScript();
+    // A view that shows stored pages: GB18030 where a page names no encoding, pictures from local
+    // files, the old vertical style mapped.
+    static void PrepareForStoredPages(QWebEngineView* view);
 
 signals:
     // A navigation finished (ok false when the page could not be loaded).
