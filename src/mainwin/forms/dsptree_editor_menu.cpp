@@ -128,6 +128,7 @@ void dsptree::editRenameMember() {
         return;
     }
     // The page in the editor now belongs to the new name, and is stored under it.
+    App().FormParamString = name;
     if (TreeTag() == old) SetTreeTag(name);
     const QString key = QLatin1Char('_') + old;
     if (TreeNodes().Exists(key)) TreeNodes().Rekey(TreeNodes().IndexOf(key), QLatin1Char('_') + name, name);

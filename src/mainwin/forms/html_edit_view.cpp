@@ -247,9 +247,9 @@ void HtmlEditView::LoadDocument(const QString& path) {
         load(QUrl::fromLocalFile(path));
         return;
     }
-    hasDocument_ = true;
     QFile file(path);
     const bool ok = file.open(QIODevice::ReadOnly);
+    hasDocument_ = ok;
     const QByteArray bytes = ok ? file.readAll() : QByteArray();
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
     html_ =
