@@ -19,10 +19,12 @@
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
+#include "online/forms/frm_logon.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
 namespace {
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();
     FrmLittle::RegisterForm();
+    FrmLogon::RegisterForm();
     FrmSetPswd::RegisterForm();
     FrmColSelect::RegisterForm();
     FrmSysSetup::RegisterForm();
@@ -84,6 +87,7 @@ int main(int argc, char** argv) {
     FrmTest::RegisterForm();
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
+    Pxt_Brw::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

@@ -54,6 +54,24 @@ struct AppState {
     dao::Database ImageDb;
     dao::Database DescriptDb;
     dao::Database ExclusiveDb;
+
+    // ---- The pedigree chart: its widths (set by the print-format dialog) and the chart browser's
+    // preview state. Lengths in twips, font sizes in points; the starting values are the print command's
+    // presets (PresetChartPreview).
+    qint16 PrintNameLength = 3;          // name cell, in Chinese characters (2 to 50)
+    qint16 PrintGenerationsPerRow = 12;  // generation columns per chart section (2 to 20)
+    quint8 PreviewPaperKind = 2;         // row of the browser's paper list
+    quint8 PreviewParamD = 10;           // table-line indicator: 2 or 10
+    float PreviewSmallFontSize = 9.0f;   // chart text
+    float PreviewFontSize = 20.0f;       // title
+    qint16 PreviewOffsetRow = 2;         // cells of margin above the chart
+    qint16 PreviewOffsetCol = 2;         // cells of margin left of the chart
+    qint16 PreviewParamA = 0;            // rows reserved on every page
+    qint16 PreviewParamB = 0;
+    qint16 PreviewParamC = 1;
+    qint16 PreviewCellWidth = 0;   // measured by every page drawing
+    qint16 PreviewCellHeight = 0;
+    float PreviewTopOffset = 1472.0f;  // bottom margin of a page
 };
 
 AppState& App();

@@ -83,6 +83,19 @@ QString StoryTable() {
         "CREATE TABLE \"story\" (\"filial\" TEXT COLLATE NOCASE, \"Hisdescript\" TEXT, \"flag\" INTEGER DEFAULT -9)");
 }
 
+QString GroupListTable() {
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"group_lst\" (\"group_name\" TEXT, \"group_sw\" INTEGER, "
+        "\"Group_id\" INTEGER, \"group_creater\" TEXT, \"group_num\" INTEGER, \"group_script\" TEXT)");
+}
+
+QString MemberListTable() {
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"member_lst\" (\"member_name\" TEXT, \"member_sw\" INTEGER, "
+        "\"member_id\" INTEGER, \"member_position_id\" INTEGER, \"member_lastgroup_id\" INTEGER, "
+        "\"member_group_state\" INTEGER)");
+}
+
 QStringList DataDbStatements() {
     return {MemberTable(),
             // One row per name: the name is the key of every other table.
@@ -100,7 +113,9 @@ QStringList DataDbStatements() {
             LayoutTable(),
             SettingsTable(),
             ChartTable(),
-            PrintWorkTable()};
+            PrintWorkTable(),
+            GroupListTable(),
+            MemberListTable()};
 }
 
 QStringList ImageDbStatements() {

@@ -24,6 +24,10 @@ QString ChartTable();        // skrslt
 QString PrintWorkTable();    // temp_px
 QString PictureTable();      // imageylk
 QString StoryTable();        // story
+// The mirrors of the server's clan associations; "IF NOT EXISTS", so that books made before them get them
+// on first use.
+QString GroupListTable();   // group_lst
+QString MemberListTable();  // member_lst
 
 // Every statement (tables and indexes) of each file, in creation order.
 QStringList DataDbStatements();

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "frame/app_state.h"
 #include "frame/http_procedures.h"
 
 quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
@@ -14,4 +15,10 @@ quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
     if (!wholeNumber.match(reply).hasMatch()) return 0;
     const int value = reply.toInt();
     return value <= 255 ? quint8(value) : 0;
+}
+
+Cls_User& CurrentUserRecord() {
+    auto& user = App().CurrentUser;
+    if (!user) user = std::make_shared<Cls_User>();
+    return *user;
 }

@@ -41,3 +41,6 @@ public:
 private:
     QString friendText_;
 };
+
+// App().CurrentUser, made (logged off) when the launcher has not made it yet.
+Cls_User& CurrentUserRecord();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class TreeNodeSink;
 
@@ -44,7 +45,10 @@ public:
     void 显示世祖(TreeNodeSink& tree, qint16 pageSize);
     void Tree分结点数展开(TreeNodeSink& tree, qint16 pageSize);
     void Node分结点数跳页(qint16 pageSize, QString& target);
-    void Tree分世代数展开(TreeNodeSink& tree, qint16 firstGeneration, qint16 lastGeneration);
+    // With a branch number, only members carrying it start the tree: other branches may carry stale
+    // numbers of the same generations.
+    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
+                          std::optional<qint32> branch = std::nullopt);
 
     // ---- Page and picture store (data_ops_page_store.cpp)
     // False when the picture could not be had (missing or empty file, failed download) or stored.
@@ -74,12 +78,25 @@ public:
     QString GetP_key(const QString& filial);
 
     // ---- Accounts (data_ops_account.cpp)
+    void SaveLastLogonAcc_id();
     void GetLastLogonAcc_id();
 
     // ---- On-line half: node rights (src/online/data_ops_rights.cpp)
     // The user's right on a member (by filial_id, or by name when filial_id is negative): 3 for a member
     // the user may change, other values refuse. The window accepts 3 and 6.
     quint8 GetMyRight(qint32 filial_id, const QString& filial);
+
+    // ---- On-line half: clan associations (src/online/data_ops_groups.cpp)
+    // After the user has left the association CurrentUser.curGroup_Id: members of the book uploaded by
+    // another account that is still in it lose their server id. Always 0.
+    quint8 ExitGroup2();
+    // Replace the mirrors group_lst and member_lst with the server's rows, in one transaction once the
+    // server has answered; a failure (PgError, dao::DaoError) reaches the caller with the old rows kept.
+    void RefreshGroupList();
+    void RefreshMemberList();
+    // Founds an association: the server's answer (the new association's id, 0 when refused); groupName
+    // comes back as the server keeps it.
+    qint32 CreateGroup(qint32 accountId, quint8 positionId, QString& groupName);
 
     // ---- Book packages (data_ops_package_export.cpp, data_ops_package_import.cpp)
     // Writes the marked branch to a package keyed with password, concealed with StrgPswdDigest when

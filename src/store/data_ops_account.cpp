@@ -17,3 +17,15 @@ void Cls数据操作::GetLastLogonAcc_id() {
     user->acc_id = id;
     user->NickName = rs.Text(QStringLiteral("msgName"));
 }
+
+void Cls数据操作::SaveLastLogonAcc_id() {
+    const Cls_User* user = App().CurrentUser.get();
+    if (!user) return;
+    dao::Database& db = App().DataDb;
+    auto tx = db.BeginTrans();
+    db.Execute(QStringLiteral("DELETE FROM \"tempinfo\" WHERE \"pageflag\"=6"));
+    db.Execute(
+        QStringLiteral("INSERT INTO \"tempinfo\" (\"msgName\", \"msg_id\", \"pageflag\") VALUES (?, ?, 6)"),
+        {user->NickName, user->acc_id});
+    tx.Commit();
+}

@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 
 #include "platform/interaction/form_registry.h"
 
@@ -192,6 +193,19 @@ std::optional<QFont> QtInteraction::ChooseFont(const QFont& initial) {
     const QFont chosen = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
     if (!ok) return std::nullopt;
     return chosen;
+}
+
+std::optional<std::pair<int, int>> QtInteraction::ChoosePrintPages(QPagedPaintDevice& device, int maxPage) {
+    auto* printer = dynamic_cast<QPrinter*>(&device);
+    if (!printer) return Interaction::ChoosePrintPages(device, maxPage);
+    QPrintDialog dialog(printer, QApplication::activeWindow());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, maxPage);
+    dialog.setFromTo(1, maxPage);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (printer->printRange() != QPrinter::PageRange || printer->fromPage() < 1)
+        return std::make_pair(1, maxPage);
+    return std::make_pair(printer->fromPage(), std::clamp(printer->toPage(), printer->fromPage(), maxPage));
 }
 
 int QtInteraction::ShowForm(const QString& formName, bool modal) {

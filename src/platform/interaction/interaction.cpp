@@ -45,6 +45,12 @@ std::unique_ptr<Interaction>& installed() {
 
 }  // namespace
 
+std::optional<std::pair<int, int>> Interaction::ChoosePrintPages(QPagedPaintDevice&, int maxPage) {
+    const std::optional<int> from = ChoosePrintFromPage(maxPage);
+    if (!from) return std::nullopt;
+    return std::make_pair(*from, maxPage);
+}
+
 Interaction& UI() {
     auto& current = installed();
     if (current) return *current;

@@ -4,6 +4,9 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <utility>
+
+class QPagedPaintDevice;
 
 // Message-box styles and answers keep the old numbers, because callers add them up and compare answers
 // against them exactly as the old code did.
@@ -59,6 +62,10 @@ public:
     // The print dialog over pages 1 to maxPage: the first page to print (1 when all pages are chosen);
     // nothing on cancel.
     virtual std::optional<int> ChoosePrintFromPage(int maxPage) = 0;
+    // The print dialog over `printer` (the program's QPrinter) for pages 1 to maxPage: the user chooses
+    // where it prints, a PDF file among the choices, and which pages. The first and last page chosen;
+    // nothing on cancel. By default the first page of ChoosePrintFromPage, to the last.
+    virtual std::optional<std::pair<int, int>> ChoosePrintPages(QPagedPaintDevice& printer, int maxPage);
     // Shows a window by its old form name: 1 accepted, 0 rejected or closed (and for a non-modal show),
     // -1 when no such form is registered.
     virtual int ShowForm(const QString& formName, bool modal) = 0;

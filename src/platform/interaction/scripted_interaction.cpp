@@ -39,6 +39,14 @@ void ScriptedInteraction::ExpectFont(std::optional<QFont> font) {
     queue_.push_back({"Font", 0, font ? font->toString() : QString(), !font.has_value(), {}});
 }
 
+void ScriptedInteraction::ExpectPrintPages(std::optional<std::pair<int, int>> pages,
+                                           std::function<void(QPagedPaintDevice&)> setUp) {
+    Expectation e{"PrintPages", pages ? pages->first : 0, {}, !pages.has_value(), {}};
+    e.number2 = pages ? pages->second : 0;
+    e.printerSetUp = std::move(setUp);
+    queue_.push_back(std::move(e));
+}
+
 void ScriptedInteraction::ExpectForm(const QString& name, FormDriver driver) {
     queue_.push_back({"Form", 0, name, false, std::move(driver)});
 }
@@ -109,6 +117,14 @@ std::optional<QFont> ScriptedInteraction::ChooseFont(const QFont& initial) {
     QFont chosen;
     chosen.fromString(e.text);
     return chosen;
+}
+
+std::optional<std::pair<int, int>> ScriptedInteraction::ChoosePrintPages(QPagedPaintDevice& printer,
+                                                                         int maxPage) {
+    const Expectation e = take({"PrintPages", QString::number(maxPage), {}, maxPage, {}, {}});
+    if (e.printerSetUp) e.printerSetUp(printer);
+    if (e.flag) return std::nullopt;
+    return std::make_pair(e.number, e.number2);
 }
 
 int ScriptedInteraction::ShowForm(const QString& formName, bool modal) {

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTreeWidget>
+
+#include "online/forms/frm_logon.h"
+#include "online/logon_gate.h"
+#include "online/online_book_fixture.h"
+#include "store/data_ops.h"
+
+namespace {
+
+// One showing of the log-on form, driven as the user would.
+struct LogonForm {
+    LogonForm() {
+        form.Form_Load();
+        QObject::connect(&form, &QDialog::finished, [this](int) { closed = true; });
+    }
+    QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(QString::fromLatin1(name)); }
+    void fill(const QString& account, const QString& password, const QString& again = {},
+              const QString& second = {}, const QString& nick = {}) {
+        field("TxtAcc_No")->setText(account);
+        field("TxtPswd")->setText(password);
+        field("TxtPswd1")->setText(again);
+        field("TxtPswd2")->setText(second);
+        field("TxtNick")->setText(nick);
+    }
+    void level(const char* name) {
+        auto* combo = form.findChild<QComboBox*>(QStringLiteral("CmbRight"));
+        combo->setCurrentIndex(combo->findText(QString::fromUtf8(name)));
+    }
+    FrmLogon form;
+    bool closed = false;
+};
+
+class LogonFormOnline : public OnlineBookTest {
+protected:
+    Cls_User& user() { return *App().CurrentUser; }
+    qint32 registerAccount(const QString& number, const QString& nick) {
+        auto db = PgConnection::Open(ServerDbParams());
+        PgCommand cmd(db.get());
+        return RegisterTestAccount(cmd, number, nick);
+    }
+    // Logs on as an account made by registerAccount, without the form.
+    void logOnAs(qint32 account, const QString& nick) {
+        user().Logoned = true;
+        user().acc_id = account;
+        user().NickName = nick;
+    }
+};
+
+TEST_F(LogonFormOnline, RegistrationRefusalsInOrderSendNothing) {
+    struct Case {
+        const char *account, *password, *again, *second, *nick, *message, *focus;
+    };
+    const Case cases[] = {
+        {"ab", "123456", "123456", "123456", "王五", "帐号太短。", "TxtAcc_No"},
+        {"  ab  ", "123456", "123456", "123456", "王五", "帐号太短。", "TxtAcc_No"},  // trimmed first
+        {"abc", "12345", "12345", "123456", "王五", "密码太短。", "TxtPswd"},
+        {"abc", "123456", "123457", "123456", "王五", "密码不一致！", "TxtPswd1"},
+        {"abc", "123456", "123456", "12345", "王五", "二级密码太短。", "TxtPswd2"},
+        {"abc", "123456", "123456", "123456", "@~王", "昵称太短。", "TxtNick"},
+    };
+    for (const Case& c : cases) {
+        LogonForm f;
+        f.form.OptLogon_Click(LogonRules::kRegister);
+        f.fill(c.account, c.password, c.again, c.second, QString::fromUtf8(c.nick));
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QString::fromUtf8(c.message));
+        ASSERT_TRUE(f.form.focusWidget());
+        EXPECT_EQ(f.form.focusWidget()->objectName(), QString::fromLatin1(c.focus)) << c.message;
+        EXPECT_FALSE(f.closed);
+        if (QByteArray(c.focus) == "TxtPswd1") {
+            EXPECT_EQ(f.field("TxtPswd1")->text(), QString());
+            EXPECT_EQ(f.field("TxtPswd")->text(), QStringLiteral("123456"));
+            EXPECT_EQ(f.field("TxtPswd2")->text(), QStringLiteral("123456"));
+        }
+    }
+    EXPECT_EQ(ownerCount(QStringLiteral("SELECT count(*) FROM accounts")), 0);
+    EXPECT_FALSE(user().Logoned);
+}
+
+TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
+    {
+        LogonForm f;
+        f.form.OptLogon_Click(LogonRules::kRegister);
+        f.fill(QStringLiteral(" zhang01 "), QStringLiteral("secret1"), QStringLiteral("secret1"),
+               QStringLiteral("second1"), QStringLiteral(" 张@~三 "));
+        f.level("公开到世界");
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("张三 您已成功注册，并登入！"));
+        EXPECT_TRUE(f.closed);
+    }
+    const qint32 account = user().acc_id;
+    EXPECT_TRUE(user().Logoned);
+    EXPECT_GT(account, 0);
+    EXPECT_EQ(user().NickName, QStringLiteral("张三"));
+    EXPECT_EQ(user().OpenLevel, 1);
+    EXPECT_EQ(ownerCount(
+                  QStringLiteral("SELECT count(*) FROM accounts WHERE nickname = '张三' AND open_level = 1")),
+              1);
+    dao::Recordset saved = App().DataDb.OpenRecordset(
+        QStringLiteral("SELECT \"msg_id\", \"msgName\" FROM \"tempinfo\" WHERE \"pageflag\" = 6"));
+    ASSERT_TRUE(saved.hasRow());
+    EXPECT_EQ(saved.value(0).toInt(), account);
+    EXPECT_EQ(saved.value(1).toString(), QStringLiteral("张三"));
+
+    {
+        LogonForm f;
+        f.form.OptLogon_Click(LogonRules::kLogoff);
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("已成功退出登录。"));
+        EXPECT_TRUE(f.closed);
+    }
+    EXPECT_FALSE(user().Logoned);
+    EXPECT_EQ(user().OpenLevel, 0);
+    EXPECT_EQ(user().acc_id, account);
+    EXPECT_EQ(user().NickName, QStringLiteral("张三"));
+
+    {
+        LogonForm f;
+        f.fill(QStringLiteral("zhang01"), QStringLiteral("wrong11"));
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("密码错！请查正再试。"));
+        EXPECT_FALSE(f.closed);
+        EXPECT_FALSE(user().Logoned);
+        EXPECT_FALSE(f.form.findChild<QProgressBar*>(QStringLiteral("PBarT2"))->isVisibleTo(&f.form));
+
+        // Meanwhile the account founded an association; the main window's button follows it.
+        QString name = QStringLiteral("张氏宗亲会");
+        const qint32 group = Cls数据操作().CreateGroup(account, 5, name);
+        QWidget mainWindow;
+        mainWindow.setObjectName(QStringLiteral("dsptree"));
+        auto* button = new QAction(&mainWindow);
+        button->setObjectName(QStringLiteral("b_group"));
+        f.field("TxtPswd")->setText(QStringLiteral("secret1"));
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("张三 您已成功登入！"));
+        EXPECT_TRUE(f.closed);
+        EXPECT_EQ(user().curGroup_Id, group);
+        EXPECT_EQ(button->toolTip(), QStringLiteral("成员列表"));
+    }
+    EXPECT_TRUE(user().Logoned);
+    EXPECT_EQ(user().acc_id, account);
+    EXPECT_EQ(user().OpenLevel, 1);
+
+    // The next start knows the account before anybody logs on.
+    App().CurrentUser = std::make_shared<Cls_User>();
+    Cls数据操作().GetLastLogonAcc_id();
+    EXPECT_EQ(user().acc_id, account);
+    EXPECT_EQ(user().NickName, QStringLiteral("张三"));
+    EXPECT_FALSE(user().Logoned);
+}
+
+TEST_F(LogonFormOnline, LoggedOnModesDoOnlyWhatTheyAreFor) {
+    const qint32 account = registerAccount(QStringLiteral("li0001"), QStringLiteral("李四"));
+    ASSERT_GT(account, 0);
+    logOnAs(account, QStringLiteral("李四"));
+    const QString level =
+        QStringLiteral("SELECT open_level FROM accounts WHERE acc_id = ") + QString::number(account);
+    {
+        LogonForm f;  // log-on mode: only closes
+        f.level("公开到世界");
+        f.form.CmdOK_Click();
+        EXPECT_TRUE(f.closed);
+        EXPECT_EQ(ownerCount(level), 0);
+    }
+    {
+        LogonForm f;
+        f.form.OptLogon_Click(LogonRules::kRegister);
+        f.level("公开到宗亲会");
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("李四 成功修改保护级别！"));
+        EXPECT_TRUE(f.closed);
+        EXPECT_EQ(ownerCount(level), 2);
+        EXPECT_EQ(user().OpenLevel, 2);
+        EXPECT_EQ(user().Protected, 2);
+    }
+    server_->pages()->stop();
+    {
+        LogonForm f;
+        f.form.OptLogon_Click(LogonRules::kRegister);
+        f.level("不公开");
+        ui_->ExpectMsgBox(vb::OK);
+        f.form.CmdOK_Click();
+        EXPECT_EQ(messages().last(), QStringLiteral("数据开放级别未能修改！请稍候再试。"));
+        EXPECT_FALSE(f.closed);
+        EXPECT_EQ(user().OpenLevel, 2);
+    }
+    EXPECT_EQ(messages().size(), 2);
+}
+
+TEST_F(LogonFormOnline, FailedConnectionKeepsTheFormOpen) {
+    breakServer();
+    LogonForm f;
+    f.fill(QStringLiteral("zhang01"), QStringLiteral("secret1"));
+    ui_->ExpectMsgBox(vb::OK);
+    f.form.CmdOK_Click();
+    EXPECT_TRUE(messages().last().startsWith(QStringLiteral("无法连接服务器数据库：")))
+        << messages().last().toStdString();
+    EXPECT_FALSE(f.closed);
+    EXPECT_FALSE(f.form.findChild<QProgressBar*>(QStringLiteral("PBarT2"))->isVisibleTo(&f.form));
+    EXPECT_FALSE(ServerConnection());
+}
+
+TEST_F(LogonFormOnline, GateShowsTheFormOnlyWhileLoggedOffAndEndsQuietly) {
+    FrmLogon::RegisterForm();
+    ui_->ExpectForm(QString::fromLatin1(kLogonFormName), [](QObject* form) {
+        static_cast<FrmLogon*>(form)->CmdCancel_Click();
+        return 0;
+    });
+    EXPECT_FALSE(RequireLogon());
+    EXPECT_TRUE(messages().isEmpty());
+
+    ui_->ExpectForm(QString::fromLatin1(kLogonFormName), [this](QObject* object) {
+        auto* form = static_cast<FrmLogon*>(object);
+        form->OptLogon_Click(LogonRules::kRegister);
+        for (const auto& [name, text] : {std::pair{"TxtAcc_No", "wang01"},
+                                         {"TxtPswd", "secret1"},
+                                         {"TxtPswd1", "secret1"},
+                                         {"TxtPswd2", "second1"},
+                                         {"TxtNick", "王五"}})
+            form->findChild<QLineEdit*>(QString::fromLatin1(name))->setText(QString::fromUtf8(text));
+        ui_->ExpectMsgBox(vb::OK);
+        form->CmdOK_Click();
+        return 1;
+    });
+    EXPECT_TRUE(RequireLogon());
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("王五 您已成功注册，并登入！")}));
+
+    const size_t shown = ui_->log().size();
+    EXPECT_TRUE(RequireLogon());
+    EXPECT_EQ(ui_->log().size(), shown);
+    EXPECT_TRUE(ui_->AllConsumed());
+}
+
+TEST_F(LogonFormOnline, DownloadModeListsTheBookRootsAndTakesTheTickedOne) {
+    const qint32 account = registerAccount(QStringLiteral("wang02"), QStringLiteral("王"));
+    const qint32 other = registerAccount(QStringLiteral("li0002"), QStringLiteral("李"));
+    qint32 first = 0;
+    {
+        auto db = PgConnection::Open(ServerDbParams());
+        PgCommand cmd(db.get());
+        first = SaveTestMember(cmd, account, 0, {QStringLiteral("王一")});
+        SaveTestMember(cmd, account, 0, {QStringLiteral("王二")});
+        SaveTestMember(cmd, other, 0, {QStringLiteral("李三")});  // not opened to anybody
+    }
+    logOnAs(account, QStringLiteral("王"));
+    user().Tag = QStringLiteral("stale");
+    FrmLogon::RegisterForm();
+    ui_->ExpectForm(QString::fromLatin1(kLogonFormName), [](QObject* object) {
+        auto* form = static_cast<FrmLogon*>(object);
+        form->OptLogon_Click(LogonRules::kDownload);
+        auto* list = form->findChild<QTreeWidget*>(QStringLiteral("Lst_ZpRoot"));
+        EXPECT_EQ(list->topLevelItemCount(), 2);
+        EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("王二"));
+        EXPECT_EQ(list->property("Tag").toString(), QStringLiteral("1"));
+        list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        list->topLevelItem(0)->setCheckState(0, Qt::Checked);  // a different text: the other goes
+        EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+        form->CmdOK_Click();
+        return 1;
+    });
+    EXPECT_EQ(ChooseBookRootToDownload(), QString::number(first));
+    EXPECT_TRUE(ui_->AllConsumed());
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/server_connection.h"
+#include "online/user_record.h"
+#include "platform/interaction/interaction.h"
+#include "platform/pg/pg_error.h"
+#include "platform/settings_store.h"
+#include "support/community_server.h"
+#include "support/scripted_ui.h"
+#include "support/temp_book.h"
+
+// A book of its own, a community server of its own with its pages, scripted dialogs and a logged-off
+// user: what every on-line command of the program meets.
+class OnlineBookTest : public CommunityServerTest {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        EnsureBookFiles();
+        OpenDataDb(DataDbPath(), BookDbPassword());
+        App().CurrentUser = std::make_shared<Cls_User>();
+        ui_ = InstallScriptedInteraction(&previousUi_);
+        CommunityServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_EQ(server_->startPages(QString(), addPages_), QString());
+    }
+    void TearDown() override {
+        CommunityServerTest::TearDown();
+        SetInteraction(std::move(previousUi_));
+        ResetAppState();
+        dao::ReleaseAllIdleConnections();
+    }
+
+    // The texts of the message boxes shown so far.
+    QStringList messages() const {
+        QStringList texts;
+        for (const auto& call : ui_->log())
+            if (call.kind == QLatin1String("MsgBox")) texts << call.text;
+        return texts;
+    }
+    // The program's server database is a socket folder with no server in it.
+    void breakServer() { SaveSetting(QStringLiteral("server_db"), noServer_.path() + QStringLiteral("%%x")); }
+    int ownerCount(const QString& sql) { return server_->owner().exec(sql).rows.value(0).value(0).toInt(); }
+
+    TempBook book_;
+    ScriptedInteraction* ui_ = nullptr;
+    std::unique_ptr<Interaction> previousUi_;
+    std::function<void(PageService&)> addPages_;
+    QTemporaryDir noServer_;
+};

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <utility>
+#include <vector>
+
+#include "../../bench/book_generator.h"
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/progress.h"
+#include "mainwin/forms/frm_little.h"
+#include "print/chart_work_tree.h"
+#include "print/golden.h"
+#include "print/print_tree.h"
+#include "print/print_zp.h"
+#include "store/data_ops.h"
+#include "support/book_fixture.h"
+#include "support/scripted_ui.h"
+
+namespace {
+
+// A forest from (name, parent) pairs in the order the nodes are added.
+std::unique_ptr<ChartWorkTree> Forest(const std::vector<std::pair<QString, QString>>& nodes) {
+    auto tree = std::make_unique<ChartWorkTree>();
+    for (const auto& [name, parent] : nodes)
+        tree->Add(parent.isEmpty() ? QString() : "_" + parent, "_" + name, name);
+    return tree;
+}
+
+QStringList Lines(const ChartWorkTree& tree, int nameLength, int generations, qint64 first = 1,
+                  const ChartNameMap& map = {}) {
+    const auto section = BuildChartSection(tree, 1, first, {nameLength, generations}, map);
+    return section ? section->lines : QStringList{"<none>"};
+}
+
+TEST(ChartSection, GlyphColumnsAndCells) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<QString, QString>> forest;
+        int nameLength;
+        QStringList lines;
+    };
+    const std::vector<Case> cases = {
+        {"one child: a rule, no line down", {{"甲", ""}, {"乙", "甲"}}, 2, {"  甲━━乙        "}},
+        {"three children, the first with two rows",
+         {{"祖", ""}, {"甲", "祖"}, {"乙", "祖"}, {"丙", "祖"}, {"戊", "甲"}, {"己", "甲"}},
+         2,
+         {"  祖┳━甲┳━戊  ", "    ┃    ┗━己  ", "    ┣━乙        ", "    ┗━丙        "}},
+        {"bracket numbers hidden, long names cut, odd fill keeps a space",
+         {{"王甲[2]", ""}, {"长长长长名", "王甲[2]"}, {"A张", "长长长长名"}},
+         2,
+         {"王甲━长长━ A张  "}},
+        {"two roots, the second reached as a sibling",
+         {{"甲", ""}, {"乙", ""}},
+         2,
+         {"  甲              ", "  乙              "}},
+        {"a path deeper than the section keeps its first columns",
+         {{"甲", ""}, {"乙", "甲"}, {"丙", "乙"}, {"丁", "丙"}},
+         2,
+         {"  甲━━乙━━丙  "}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Lines(*Forest(c.forest), c.nameLength, 3), c.lines) << c.what;
+    }
+    ChartWorkTree empty;
+    EXPECT_FALSE(BuildChartSection(empty, 1, 1, {2, 3}));
+}
+
+TEST(ChartSection, HeaderLines) {
+    EXPECT_EQ(ChartHeaderLine(1, {3, 3}), "   1世     2世     3世  ");
+    EXPECT_EQ(ChartHeaderLine(123, {2, 3}), "23世  24世  25世  ");
+    EXPECT_EQ(ChartHeaderLine(-5, {3, 2}), "  -5世    -4世  ");
+    EXPECT_EQ(ChartHeaderLine(37, {2, 12}).count(u'世'), 12);
+}
+
+TEST(ChartSection, LinksShowMemberNumbers) {
+    const auto tree = Forest({{"甲", ""}, {"乙[1]", "甲"}, {"丙", "甲"}});
+    const auto number = [](const QString& name) { return name == "甲" ? QString("7") : QString("12345"); };
+    EXPECT_EQ(Lines(*tree, 2, 2, 1, number), QStringList({"   7┳12345  ", "    ┗12345  "}));
+    EXPECT_EQ(Lines(*tree, 3, 2, 1, number), QStringList({"     7┳ 12345  ", "      ┗ 12345  "}));
+}
+
+class ChartGenerator : public BookFixture {
+protected:
+    void SetUp() override {
+        BookFixture::SetUp();
+        previousSink_ = SetProgressSink(std::make_unique<CountingProgress>());
+        script_ = InstallScriptedInteraction(&previousUi_);
+        OpenDataDb(DataDbPath(), BookDbPassword());
+    }
+    void TearDown() override {
+        SetInteraction(std::move(previousUi_));
+        SetProgressSink(std::move(previousSink_));
+        BookFixture::TearDown();
+    }
+
+    void Add(const QString& name, const QString& father, int sort = 0) {
+        App().DataDb.Execute(
+            "INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"boy_sort\") VALUES (?, ?, ?)",
+            {name, father, sort});
+    }
+    // The start-generation prompt answers `answer` (accepted) or is cancelled.
+    void ExpectPrompt(const QString& answer, bool accept = true) {
+        script_->ExpectForm("FrmLittle", [answer, accept](QObject*) {
+            EXPECT_EQ(App().LittleRunType, 6);
+            App().FormParamString = answer;
+            return accept ? 1 : 0;
+        });
+    }
+    bool Chart(const QString& root, const QString& title, bool links = false) {
+        App().FormParamString = title;
+        return clsPrintZp().PrintPxt(root, links);
+    }
+    // The chart table, a row without a value as "<null>".
+    static QStringList Rows() {
+        QStringList rows;
+        for (auto rs = App().DataDb.OpenRecordset("SELECT \"code\" FROM \"skrslt\" ORDER BY \"id\"");
+             rs.hasRow(); rs.MoveNext())
+            rows << (rs.value(0).isNull() ? QString("<null>") : rs.value(0).toString());
+        return rows;
+    }
+    static QStringList Generations() {
+        QStringList out;
+        for (auto rs = App().DataDb.OpenRecordset(
+                 "SELECT \"filial\" || '=' || \"generation\" FROM \"本姓成员\" ORDER BY \"filial_id\"");
+             rs.hasRow(); rs.MoveNext())
+            out << rs.value(0).toString();
+        return out;
+    }
+
+    ScriptedInteraction* script_ = nullptr;
+    std::unique_ptr<Interaction> previousUi_;
+    std::unique_ptr<ProgressSink> previousSink_;
+};
+
+TEST_F(ChartGenerator, SectionsOverlapByOneGenerationInTheTableLayout) {
+    Add("甲", "");
+    Add("乙", "甲");
+    Add("丙", "乙");
+    Add("丁'\\[3]", "丙");
+    Add("戊", "丁'\\[3]");
+    App().PrintNameLength = 2;
+    App().PrintGenerationsPerRow = 3;
+    App().SelectedNodeIndex = 4;
+    // The prompt itself, answered as a user would.
+    FrmLittle::RegisterForm();
+    script_->ExpectForm("FrmLittle", [](QObject* form) {
+        auto* little = qobject_cast<FrmLittle*>(form);
+        EXPECT_EQ(little->findChild<QLabel*>("LblMsg")->text(), "甲世系图 的起始世代数：");
+        little->findChild<QLineEdit*>("TxtDestNode")->setText("37");
+        little->CmdOK_Click();
+        return little->result();
+    });
+    ASSERT_TRUE(Chart("甲", "甲世系图"));
+
+    QStringList expected{"甲世系图"};
+    for (int i = 0; i < 80; ++i) expected << "<null>";
+    expected << "<null>"
+             << "37世  38世  39世  "
+             << "<null>"
+             << "  甲━━乙━━丙  "
+             << "<null>"
+             << "39世  40世  41世  "
+             << "<null>"
+             << "  丙━丁'\\━━戊  ";
+    EXPECT_EQ(Rows().mid(81), expected.mid(81));
+    EXPECT_EQ(Rows().mid(0, 81), expected.mid(0, 81));
+    EXPECT_EQ(App().FormParamString, "甲世系图");
+    EXPECT_TRUE(script_->AllConsumed());
+}
+
+TEST_F(ChartGenerator, OtherBranchesKeepTheirNumbersAndStayOffTheChart) {
+    Add("甲", "");
+    Add("甲子", "甲");
+    Add("乙", "");
+    Add("乙子", "乙");
+    Add("乙孙", "乙子");
+    Cls数据操作 ops;
+    qint32 first = 1;
+    qint16 force = -1;
+    quint8 keep = 99;
+    ops.标识世祖("乙", 2, 0, first, force, keep);
+    const QStringList before = Generations();
+
+    App().PrintNameLength = 2;
+    App().PrintGenerationsPerRow = 2;
+    App().SelectedNodeIndex = 1;
+    ExpectPrompt("");  // an empty answer numbers from 1
+    ASSERT_TRUE(Chart("甲", "T"));
+    EXPECT_EQ(Rows().mid(81), QStringList({"<null>", " 1世   2世  ", "<null>", "  甲━甲子  "}));
+    QStringList after = before;
+    after[1] = "甲子=2";
+    after[0] = "甲=1";
+    EXPECT_EQ(Generations(), after);
+    EXPECT_EQ(Generations().mid(2), QStringList({"乙=1", "乙子=2", "乙孙=3"}));
+}
+
+TEST_F(ChartGenerator, FathersMatchWithoutRegardToCase) {
+    Add("Li", "");
+    Add("Li子", "LI");
+    App().PrintNameLength = 2;
+    App().PrintGenerationsPerRow = 2;
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart("Li", "T"));
+    EXPECT_EQ(Rows().mid(84), QStringList({"  Li━Li子  "}));
+}
+
+TEST_F(ChartGenerator, LongSectionsKeepTheirLineOrder) {
+    Add("甲", "");
+    dao::Transaction tx = App().DataDb.BeginTrans();
+    for (int i = 1; i <= 1234; ++i) Add(QString("子%1").arg(i, 4, 10, QChar('0')), "甲", i);
+    tx.Commit();
+    App().PrintNameLength = 3;
+    App().PrintGenerationsPerRow = 2;
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart("甲", "T"));
+    const QStringList rows = Rows();
+    ASSERT_EQ(rows.size(), 81 + 3 + 1234);
+    for (int i = 1; i <= 1234; ++i)
+        ASSERT_TRUE(rows[83 + i].endsWith(QString("子%1  ").arg(i, 4, 10, QChar('0')))) << i;
+}
+
+TEST_F(ChartGenerator, CancelLeavesBookAndChartTableAlone) {
+    Add("甲", "");
+    Add("乙", "甲");
+    App().DataDb.Execute("INSERT INTO \"skrslt\" (\"code\") VALUES ('旧图')");
+    ExpectPrompt("5", false);
+    EXPECT_FALSE(Chart("甲", "T"));
+    EXPECT_EQ(Rows(), QStringList({"旧图"}));
+    EXPECT_EQ(Generations(), QStringList({"甲=-9999", "乙=-9999"}));
+    EXPECT_EQ(App().FormParamString, "T");
+}
+
+// Two generated branches, checked in whole: a book from its root, and a branch inside a bigger book
+// started at generation 37 with member numbers for links.
+TEST_F(ChartGenerator, GeneratedBranchesMatchGoldenFiles) {
+    struct Case {
+        const char* golden;
+        int members;
+        int rootIndex;
+        int nameLength;
+        int generations;
+        QString start;
+        bool links;
+    };
+    const Case cases[] = {{"chart_generated_root.txt", 300, 0, 3, 12, "", false},
+                          {"chart_generated_branch_links.txt", 600, 2, 2, 6, "37", true}};
+    for (const Case& c : cases) {
+        App().DataDb.Execute("DELETE FROM \"本姓成员\"");
+        book_generator::GenerateBook(App().DataDb, c.members, 20240601u);
+        App().PrintNameLength = qint16(c.nameLength);
+        App().PrintGenerationsPerRow = qint16(c.generations);
+        App().SelectedNodeIndex = 3;
+        ExpectPrompt(c.start);
+        ASSERT_TRUE(Chart(book_generator::BookMemberName(c.rootIndex), "世系图", c.links));
+        ExpectGolden(c.golden, Rows().mid(81).join("\n").toUtf8() + "\n");
+    }
+}
+
+}  // namespace
