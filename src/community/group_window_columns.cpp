@@ -27,11 +27,11 @@ void EnsureLayout(dao::Database& db, const QString& table) {
 
 QList<ListColumn> DefaultLayout(const QString& table) {
     if (table == QLatin1String("group_lst"))
-        return {{QStringLiteral("序号"), 600},  {QStringLiteral("宗亲会"), 2800},
+        return {{QStringLiteral("序号"), 800},  {QStringLiteral("宗亲会"), 2600},
                 {QStringLiteral("声望"), 1000}, {QStringLiteral("成员数"), 1000},
                 {QStringLiteral("简介"), 3600}, {QStringLiteral("创始人"), 1800}};
     if (table == QLatin1String("member_lst"))
-        return {{QStringLiteral("序号"), 600},  {QStringLiteral("昵称"), 2000},
+        return {{QStringLiteral("序号"), 800},  {QStringLiteral("昵称"), 1800},
                 {QStringLiteral("声望"), 1000}, {QStringLiteral("职位"), 1400},
                 {QStringLiteral("简介"), 1800}, {QStringLiteral("前宗亲会"), 2800}};
     return {};

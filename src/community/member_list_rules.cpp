@@ -187,10 +187,19 @@ bool Leave() {
         UI().MsgBox(QStringLiteral("退会未成功！"), vb::Exclamation);
         return false;
     }
-    // While the user's association is still the one just left: it tells whose members to detach.
-    Cls数据操作().ExitGroup2();
-    user.curGroup_Id = 0;
-    user.position_id = 0;
+    // The server has let the user go, whatever happens in the book from here on.
+    const auto leftIt = [&user] {
+        user.curGroup_Id = 0;
+        user.position_id = 0;
+    };
+    try {
+        // While the user's association is still the one just left: it tells whose members to detach.
+        Cls数据操作().ExitGroup2();
+    } catch (...) {
+        leftIt();
+        throw;
+    }
+    leftIt();
     Db().Execute(QStringLiteral("DELETE FROM \"member_lst\""));
     UI().MsgBox(QStringLiteral("已退会！"), vb::Exclamation);
     return true;

@@ -58,6 +58,15 @@ TEST_F(GroupListOnline, ColumnsFollowTheLayoutAndClosingStoresTheirWidths) {
         EXPECT_EQ(list->columnWidth(0), 40);  // width 0: 600 twips
         EXPECT_EQ(shown(list), QStringList({"甲|1||", "|2||"}));
         EXPECT_EQ(list->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 9);
+        // The right button opens the column chooser; the list follows what it applied.
+        ui_->ExpectForm(QStringLiteral("FrmColSelect"), [this](QObject*) {
+            EXPECT_EQ(App().FormParamString, QStringLiteral("group_lst"));
+            App().DataDb.Execute(
+                QStringLiteral("UPDATE \"rowcolctrl\" SET \"col_visible\" = 3 WHERE \"col_name\" = '别的'"));
+            return 1;
+        });
+        form.ListView1_MouseDown(2);
+        EXPECT_EQ(list->captions(), QStringList({"创始人", "序号", "简介"}));
         list->header()->resizeSection(1, 100);
         form.close();
     }
@@ -65,7 +74,7 @@ TEST_F(GroupListOnline, ColumnsFollowTheLayoutAndClosingStoresTheirWidths) {
         rows(QStringLiteral(
             "SELECT \"col_name\", \"col_width\", \"col_visible\", \"seqno\" FROM \"rowcolctrl\" "
             "WHERE \"table_name\" = 'group_lst' ORDER BY rowid")),
-        QStringList({"创始人|600|2|1", "序号|1500|2|2", "声望|900|3|3", "简介|1200|2|3", "别的|600|2|4"}));
+        QStringList({"创始人|600|2|1", "序号|1500|2|2", "声望|900|3|3", "简介|1200|2|3", "别的|600|3|5"}));
 
     // A book without a layout gets the default one.
     App().DataDb.Execute(QStringLiteral("DELETE FROM \"rowcolctrl\""));

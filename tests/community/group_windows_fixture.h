@@ -10,7 +10,9 @@
 #include "store/data_ops.h"
 
 // Texts in failure messages as text.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 // Accounts on a server of the test's own, a book, and a stand-in main window whose association button
 // shows the tool tip the windows set.
@@ -44,15 +46,6 @@ protected:
                       .arg(account))
             .rows.value(0)
             .value(0);
-    }
-    QStringList rows(const QString& sql) {
-        QStringList out;
-        for (dao::Recordset rs = App().DataDb.OpenRecordset(sql); rs.hasRow(); rs.MoveNext()) {
-            QStringList fields;
-            for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
-            out << fields.join(u'|');
-        }
-        return out;
     }
     // The cell texts of every row of a list, "|"-joined.
     static QStringList shown(const QTreeWidget* list) {
