@@ -100,7 +100,7 @@ void FrmMemberList::FillMemberList() {
     positions_ = group_list_rules::PositionCount();
     // The rows are new and unchecked: the buttons offer what an unchecked list offers.
     showButtons(OnItemCheck(user, positions_, MemberRow(), false));
-    setWindowTitle(WindowCaption(GroupName(user.curGroup_Id)));
+    setWindowTitle(InterfaceText(WindowCaption(GroupName(user.curGroup_Id))));
 }
 
 void FrmMemberList::showButtons(const Buttons& buttons) {
@@ -109,8 +109,7 @@ void FrmMemberList::showButtons(const Buttons& buttons) {
     cmdUpgrade_->setEnabled(buttons.raise);
     cmdExitOrTi_->setEnabled(buttons.exit);
     exitMode_ = buttons.mode;
-    const QString caption = ExitCaption(buttons.mode);
-    cmdExitOrTi_->setText(App().Translator ? App().Translator->TransLanguage(caption) : caption);
+    cmdExitOrTi_->setText(InterfaceText(ExitCaption(buttons.mode)));
 }
 
 QList<qint32> FrmMemberList::checkedMembers() const {

@@ -134,9 +134,12 @@ void RefreshFromServer(const std::function<void()>& refresh) {
     }
 }
 
+QString InterfaceText(const QString& text) {
+    return App().Translator ? App().Translator->TransLanguage(text) : text;
+}
+
 void UpdateGroupButtonTip() {
-    const QString tip = LogonRules::GroupButtonTip(CurrentUserRecord().curGroup_Id);
-    SetGroupButtonTip(App().Translator ? App().Translator->TransLanguage(tip) : tip);
+    SetGroupButtonTip(InterfaceText(LogonRules::GroupButtonTip(CurrentUserRecord().curGroup_Id)));
 }
 
 void PlaceListAndButtons(QWidget* window, GroupListView* list, const QList<QPushButton*>& buttons) {

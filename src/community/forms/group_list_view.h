@@ -57,6 +57,9 @@ QPushButton* AddListButton(QWidget* window, const QString& name, const QString& 
 // table keeps its rows.
 void RefreshFromServer(const std::function<void()>& refresh);
 
+// A caption in the interface language, as the windows' own captions are shown after they load.
+QString InterfaceText(const QString& text);
+
 // The main window's association button names the window it now leads to, in the interface language.
 void UpdateGroupButtonTip();
 
