@@ -2,4 +2,5 @@
 
 void RegisterAllPages(PageService& service) {
     RegisterAccountPages(service);
+    RegisterGroupPages(service);
 }

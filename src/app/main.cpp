@@ -3,6 +3,8 @@
 #include <QTextStream>
 #include <memory>
 
+#include "community/forms/frm_group_list.h"
+#include "community/forms/frm_member_list.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
+    FrmGroupList::RegisterForm();
+    FrmMemberList::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();
