@@ -31,11 +31,9 @@ void WaitUntil(const std::function<bool()>& done) {
 }
 
 void UseBook(int members) {
-    const bool fresh = bench_support::UseBookFolder(members);
+    const bool fresh = bench_support::UseGeneratedBook(members);
     App().CurrentUser = std::make_shared<Cls_User>();
     if (!fresh) return;
-    dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
-    book_generator::GenerateBook(db, members, 20240601u);
     Cls数据操作 ops;
     // Pages for the first members (they stand on page 1).
     for (int i = 0; i < 20; ++i) {

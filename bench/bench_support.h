@@ -12,6 +12,8 @@
 #include "book_generator.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 
@@ -31,6 +33,17 @@ bool UseBookFolder(const Key& key = {}) {
     dao::ReleaseAllIdleConnections();
     qputenv("QENTARA_HOME", dir->path().toUtf8());
     if (fresh) EnsureBookFiles();
+    return fresh;
+}
+
+// The generated book of `members` members as the current book, generated the first time it is used in
+// a run; returns whether that was now.
+inline bool UseGeneratedBook(int members) {
+    const bool fresh = UseBookFolder(members);
+    if (fresh) {
+        dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
+        book_generator::GenerateBook(db, members, 20240601u);
+    }
     return fresh;
 }
 

@@ -3,4 +3,5 @@
 void RegisterAllPages(PageService& service) {
     RegisterAccountPages(service);
     RegisterEbookPages(service);
+    RegisterGroupPages(service);
 }

@@ -6,6 +6,8 @@
 #include "community/forms/frm_down_ld.h"
 #include "community/forms/frm_get_info.h"
 #include "community/forms/frm_search.h"
+#include "community/forms/frm_group_list.h"
+#include "community/forms/frm_member_list.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -94,6 +96,8 @@ int main(int argc, char** argv) {
     FrmDownLd::RegisterForm();
     FrmSearch::RegisterForm();
     FrmGetInfo::RegisterForm();
+    FrmGroupList::RegisterForm();
+    FrmMemberList::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

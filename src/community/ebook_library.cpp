@@ -17,9 +17,6 @@ namespace ebook_library {
 
 namespace {
 
-const QString kListTable = QStringLiteral("newdown_eb");
-constexpr int kDefaultWidth = 600;
-
 QString ColumnText(const QString& column, qint64 rowNumber, const dao::Recordset& rs) {
     if (column == QStringLiteral("序号")) return QString::number(rowNumber);
     if (column == QStringLiteral("电子档名称")) return rs.Text(QStringLiteral("ebook_name"));
@@ -35,47 +32,7 @@ QString ColumnText(const QString& column, qint64 rowNumber, const dao::Recordset
 
 }  // namespace
 
-QList<Column> Layout() {
-    EnsureEbookTables();
-    QList<Column> columns;
-    for (dao::Recordset rs = App().DataDb.OpenRecordset(
-             QStringLiteral("SELECT \"col_name\", \"col_width\", \"col_visible\" FROM \"rowcolctrl\" WHERE "
-                            "\"table_name\" = ? ORDER BY \"col_visible\", \"seqno\""),
-             {kListTable});
-         rs.hasRow() && columns.size() < kMaxColumns; rs.MoveNext()) {
-        if (rs.Long(QStringLiteral("col_visible")) >= 3) continue;
-        const int width = int(rs.Long(QStringLiteral("col_width")));
-        columns << Column{rs.Text(QStringLiteral("col_name")), width == 0 ? kDefaultWidth : width};
-    }
-    return columns;
-}
-
-void SaveLayout(const QList<Column>& columns) {
-    dao::Database& db = App().DataDb;
-    dao::Transaction tx = db.BeginTrans();
-    int seqno = 0;
-    for (const Column& column : columns) {
-        ++seqno;
-        const QVariant row =
-            db.Scalar(QStringLiteral("SELECT rowid FROM \"rowcolctrl\" WHERE \"table_name\" = ? "
-                                     "AND \"col_name\" = ? ORDER BY rowid LIMIT 1"),
-                      {kListTable, column.name});
-        // Width 0 would make the row look like a member-form template row.
-        const int width = qMax(1, column.width);
-        if (row.isNull())
-            db.Execute(
-                QStringLiteral("INSERT INTO \"rowcolctrl\" (\"table_name\", \"col_name\", \"col_width\", "
-                               "\"seqno\") VALUES (?, ?, ?, ?)"),
-                {kListTable, column.name, width, seqno});
-        else
-            db.Execute(
-                QStringLiteral("UPDATE \"rowcolctrl\" SET \"col_width\" = ?, \"seqno\" = ? WHERE rowid = ?"),
-                {width, seqno, row});
-    }
-    tx.Commit();
-}
-
-QList<Row> Rows(const QList<Column>& columns) {
+QList<Row> Rows(const QList<ListColumn>& columns) {
     EnsureEbookTables();
     QList<Row> rows;
     qint64 number = 0;
@@ -84,7 +41,7 @@ QList<Row> Rows(const QList<Column>& columns) {
          rs.hasRow(); rs.MoveNext()) {
         ++number;
         Row row;
-        for (const Column& column : columns) row.texts << ColumnText(column.name, number, rs);
+        for (const ListColumn& column : columns) row.texts << ColumnText(column.caption, number, rs);
         row.key =
             ItemKey(rs.Text(QStringLiteral("ebook_id")), ListMark(rs.Text(QStringLiteral("eb_innerno"))));
         rows << row;

@@ -5,29 +5,21 @@
 #include <QString>
 #include <QStringList>
 
-// The rules of the e-book library window, without its window: the list of the last search's hits with
-// its column layout, the e-book behind a list item, the status texts of a download, and what follows a
+#include "community/group_window_columns.h"
+
+// The rules of the e-book library window, without its window: the list of the last search's hits, the
+// e-book behind a list item, the status texts of a download, and what follows a
 // complete download (import, counts).
 namespace ebook_library {
-
-// A shown column of the list: its name (one of 序号, 电子档名称, 大小(M), 已下载, 原作者, 辑录者, 备注)
-// and width in twips.
-struct Column {
-    QString name;
-    int width = 0;
-};
-constexpr int kMaxColumns = 12;
-// The shown columns of the layout, in order; a stored width of 0 gives 600.
-QList<Column> Layout();
-// Writes each column's width and position (from 1) back; a column without a row gets one.
-void SaveLayout(const QList<Column>& columns);
 
 // One list item: its key text (id "%1%" list mark) and its text for each column.
 struct Row {
     QString key;
     QStringList texts;
 };
-QList<Row> Rows(const QList<Column>& columns);
+// The rows of newdown_eb for the shown columns (group_window_columns::Shown("newdown_eb")), whose
+// captions are 序号, 电子档名称, 大小(M), 已下载, 原作者, 辑录者, 备注.
+QList<Row> Rows(const QList<ListColumn>& columns);
 
 // The list mark kept in an eb_innerno field; "" when it holds none.
 QString ListMark(const QString& innerno);

@@ -19,10 +19,6 @@ void EnsureEbookTables() {
     dao::Transaction tx = db.BeginTrans();
     db.Execute(book_schema::EbookHitTable());
     db.Execute(book_schema::EbookDownloadTable());
-    if (db.Scalar(QStringLiteral("SELECT 1 FROM \"rowcolctrl\" WHERE \"table_name\" = ? LIMIT 1"),
-                  {QStringLiteral("newdown_eb")})
-            .isNull())
-        book_schema::InsertEbookListLayout(db);
     tx.Commit();
 }
 

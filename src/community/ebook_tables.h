@@ -17,6 +17,5 @@ QString EbookStagingPath();
 // The leading number of a reply or a field (Val); 0 when there is none or it is out of range.
 double LeadingNumber(const QString& text);
 
-// Creates newdown_eb and olddown_eb in the members file when a book made before them lacks them, and
-// gives the e-book list its shipped column layout when it has none.
+// Creates newdown_eb and olddown_eb in the members file when a book made before them lacks them.
 void EnsureEbookTables();

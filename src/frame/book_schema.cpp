@@ -178,7 +178,6 @@ void InsertShippedRows(dao::Database& db) {
     InsertList(db, kEducationLevels, 2, false);
     InsertList(db, kPositionTitles, 5, true);
     InsertList(db, kUpdateItems, 8, false);
-    InsertEbookListLayout(db);
     // Settings record: row 0 holds fields 1 to 4 (dealer web address, telephone, name, members per
     // page), row 1 fields 5 to 7; both are stored scrambled with the settings key.
     const QString key = SettingsKey();
@@ -186,18 +185,6 @@ void InsertShippedRows(dao::Database& db) {
                {EncodeText(QStringLiteral("%%%") + QString::number(kDefaultNodesPerPage), key)});
     db.Execute(QStringLiteral("INSERT INTO \"pswdylk\" (\"whnt\", \"flg\") VALUES (1, ?)"),
                {EncodeText(QStringLiteral("%%"), key)});
-}
-
-void InsertEbookListLayout(dao::Database& db) {
-    // Widths in twips; never 0, which marks the member form's template rows in the same table.
-    const std::pair<const char*, int> columns[] = {{"序号", 600},    {"电子档名称", 2400}, {"大小(M)", 900},
-                                                   {"已下载", 800},  {"原作者", 1200},     {"辑录者", 1200},
-                                                   {"备注", 2400}};
-    int seqno = 0;
-    for (const auto& [name, width] : columns)
-        db.Execute(QStringLiteral("INSERT INTO \"rowcolctrl\" (\"table_name\", \"col_name\", \"col_width\", "
-                                  "\"col_visible\", \"seqno\") VALUES (?, ?, ?, 2, ?)"),
-                   {QStringLiteral("newdown_eb"), QString::fromUtf8(name), width, ++seqno});
 }
 
 }  // namespace book_schema

@@ -39,8 +39,6 @@ QStringList DescriptDbStatements();
 
 // The rows zpdata.ctr ships with: the pick lists and the settings record.
 void InsertShippedRows(dao::Database& db);
-// The e-book list's column layout (rowcolctrl rows of 'newdown_eb'), shipped with the members file.
-void InsertEbookListLayout(dao::Database& db);
 
 }  // namespace book_schema
 

@@ -7,6 +7,7 @@
 #include "frame/app_state.h"
 #include "platform/dao/dao_database.h"
 #include "platform/vbcompat.h"
+#include "store/data_ops.h"
 #include "store/page_start_store.h"
 
 namespace {
@@ -51,4 +52,55 @@ void QueuePageStarts(qint32 page) {
 
 bool PageQueueEmpty() {
     return App().DataDb.Scalar(QStringLiteral("SELECT 1 FROM \"temp\" LIMIT 1")).isNull();
+}
+
+std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount) {
+    const QString text = answer.trimmed();
+    bool whole = !text.isEmpty();
+    for (const QChar c : text) whole = whole && c >= u'0' && c <= u'9';
+    if (!whole) return std::nullopt;
+    bool ok = false;
+    const qint64 page = text.toLongLong(&ok);
+    if (!ok || page < 1 || page > pageCount) return std::nullopt;
+    return qint32(page);
+}
+
+qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,
+                  const std::function<void(qint32 page)>& onStep) {
+    AppState& app = App();
+    PageStartStore starts;
+    qint32 last = starts.HighestPage();
+    if (last == 0) {
+        // Nothing recorded: page 1 is cut again from the roots (a book without roots has only page 1).
+        ops.Find世祖(0, QString());
+        last = qMax(starts.HighestPage(), 1);
+    }
+    if (chosen <= last || !app.RepaginateNeeded) {
+        app.CurrentPage = qMin(chosen, last);
+        return app.CurrentPage;
+    }
+
+    const qint16 pageSize = qint16(qMin(app.NodesPerPage, 32767));
+    QueuePageStarts(last);
+    app.CurrentPage = last - 1;
+    // The queue holds the starts of the page after CurrentPage; each jump expands that page and records
+    // the starts of the one after it, as long as members are left to place.
+    for (;;) {
+        if (PageQueueEmpty()) {
+            // No member left for the page after: the walk stands on the last page (the last recorded
+            // one when even its starts place nobody).
+            app.CurrentPage = qMax(app.CurrentPage, last);
+            app.RepaginateNeeded = false;
+            pageCount = app.CurrentPage;
+            return app.CurrentPage;
+        }
+        if (chosen <= app.CurrentPage + 1) {
+            app.CurrentPage = chosen;
+            return chosen;
+        }
+        if (onStep) onStep(app.CurrentPage);
+        QString target;
+        ops.Node分结点数跳页(pageSize, target);
+        ++app.CurrentPage;
+    }
 }

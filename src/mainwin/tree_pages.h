@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <optional>
+
+class Cls数据操作;
 
 // The main window's numbers for the tree pages and the work queue its page walks share with the
 // store's page jump (Cls数据操作::Node分结点数跳页).
@@ -20,3 +24,15 @@ bool RepaginateFromSetting(const QString& value);
 void QueuePageStarts(qint32 page);
 // Whether the queue holds no member left to place.
 bool PageQueueEmpty();
+
+// The page a user chose in the page prompt: a whole number from 1 to pageCount; nothing for any other
+// answer (cancelled, 0, negative, beyond the count, not a number).
+std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount);
+
+// The page to show for a chosen page, leaving CurrentPage on it: the chosen page when its starts are
+// recorded or can be computed by walking forward from the last recorded page; the last page of the
+// book when the chosen one lies beyond it. A walk that reaches the end sets pageCount to the real
+// number of pages (RepaginateNeeded is then false). Before each page step onStep gets the page the walk
+// stands on.
+qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,
+                  const std::function<void(qint32 page)>& onStep = {});

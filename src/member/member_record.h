@@ -58,7 +58,8 @@ public:
     qint16 Whnt自已(const QString& OldName);
     qint16 Whnt父亲(const QString& f, const QString& boy);
     qint16 Whnt父母(const QString& f, const QString& m, const QString& boy);
-    qint16 Whnt_BoySort(const QString& boy, quint8 mySort);
+    // The sibling order is a whole number: a parent with more than 255 children keeps them in order.
+    qint16 Whnt_BoySort(const QString& boy, qint32 mySort);
     qint16 SetDisplayYesNo(const QString& myName, bool bDisplay);
     void Delete子女(const QString& boy);
 

@@ -127,9 +127,9 @@ qint16 Cls子女::Whnt自已(const QString& OldName) {
     Db().Execute(QStringLiteral("UPDATE ") + side.Pictures() +
                      QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),
                  rename);
-    Db().Execute(QStringLiteral("UPDATE ") + side.Pages() +
-                     QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),
-                 rename);
+    Db().Execute(
+        QStringLiteral("UPDATE ") + side.Pages() + QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),
+        rename);
     tx.Commit();
     return 0;
 }
@@ -147,9 +147,9 @@ qint16 Cls子女::Whnt父母(const QString& f, const QString& m, const QString& 
 }
 
 // Only this member's place changes; its siblings keep theirs.
-qint16 Cls子女::Whnt_BoySort(const QString& boy, quint8 mySort) {
+qint16 Cls子女::Whnt_BoySort(const QString& boy, qint32 mySort) {
     Db().Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"boy_sort\" = ? WHERE \"filial\" = ?"),
-                 {int(mySort), boy});
+                 {mySort, boy});
     return 0;
 }
 
@@ -182,10 +182,9 @@ void Cls子女::Delete子女(const QString& boy) {
     Db().Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"filial\" = ?"), name);
     Db().Execute(QStringLiteral("DELETE FROM \"pageindx\" WHERE \"filial\" = ?"), name);
     ops.删除起始页中世祖(boy);
-    Db().Execute(
-        QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),
-        name);
-    Db().Execute(
-        QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"), name);
+    Db().Execute(QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),
+                 name);
+    Db().Execute(QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"),
+                 name);
     tx.Commit();
 }

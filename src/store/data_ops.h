@@ -1,10 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
 class TreeNodeSink;
+
+// One file a page refers to: the address it is read from (as SaveAnyImage takes it) and whether it is
+// the page background.
+struct PageFileSource {
+    QString source;
+    bool background = false;
+    bool operator==(const PageFileSource&) const = default;
+};
 
 // The data-operations object of the book: it works on the shared book files and keeps nothing of its
 // own but the page jump's queue between calls. Creating one (re)opens the members database into DataDb.
@@ -44,6 +54,13 @@ public:
     // False when the picture could not be had (missing or empty file, failed download) or stored.
     bool SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
     void SaveAnyHtml(QString& html, const QString& filial);
+    // Stores a member's page text with the files it refers to in one transaction over the picture and
+    // page files: the member's stored files that the page no longer names go, the others take the
+    // bytes read now, and a file that cannot be read keeps its stored copy. An error reaches the
+    // caller with the stored page and files as they were. Returns the sources that could not be read
+    // and had no stored copy.
+    QStringList SavePageAndFiles(const QString& filial, const QString& html,
+                                 const QList<PageFileSource>& files);
     bool GetAnyHtml(const QString& target, const QString& filial);
     bool GetAnyHtml2(const QString& target, const QString& filial, bool withDetails);
     bool GetAnyHtmlCode(const QString& filial, QString& html);
@@ -65,9 +82,18 @@ public:
     void GetLastLogonAcc_id();
 
     // ---- On-line half: node rights (src/online/data_ops_rights.cpp)
-    // The user's right on a member (by filial_id, or by name when filial_id is negative): 3 for a member
-    // the user may change, other values refuse. The window accepts 3 and 6.
+    // A member is found by filial_id, or when that is negative by name: the node text after "}", and only
+    // when no row has that exact name, the name before its "[n]".
+    // Appends two rows to the report table skrslt.
+    void TestOnline(const QString& first, const QString& second);
+    // The account that created the member; 0 when none is recorded or there is no such member.
+    qint32 GetNodeCreate_Id(qint32 filial_id, const QString& filial);
+    // The user's right on a member: 3 for a member the user may change, other values refuse. The
+    // window accepts 3 and 6.
     quint8 GetMyRight(qint32 filial_id, const QString& filial);
+    // Asks the server for the right of one queued account that created uploaded members (rebuild 0
+    // queues them afresh first): 1 when one was answered, 0 when none waits.
+    quint8 AutoGetRight(quint8 rebuild);
 
     // ---- On-line half: clan associations (src/online/data_ops_groups.cpp)
     // After the user has left the association CurrentUser.curGroup_Id: members of the book uploaded by

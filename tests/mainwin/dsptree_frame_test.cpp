@@ -37,11 +37,13 @@ TEST_F(DsptreeFrameTest, StartUpCountsPagesAndShowsThePageOne) {
     EXPECT_EQ(w.PageArea()->currentWidget(), w.WebBrowser1());
     EXPECT_FALSE(launcher_->isVisible());
     // Buttons exist under their keys; those whose commands are not there yet are disabled.
-    for (const char* key :
-         {"b_exit", "b_find", "Previous", "b_edit", "b_2find", "f_print", "node_new", "node_chm"}) {
+    for (const char* key : {"b_print", "b_down", "b_copy", "b_font", "node_script", "node_chm"}) {
         ASSERT_NE(w.ToolbarButton(QString::fromLatin1(key)), nullptr) << key;
         EXPECT_FALSE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
     }
+    // The page editor's: edit mode, and the buttons usable in both modes.
+    for (const char* key : {"b_edit", "b_2find", "f_open", "f_save", "f_print"})
+        EXPECT_TRUE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
     EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(), QStringLiteral("从当前结点备份"));
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_edit"))->isCheckable());
 }
@@ -91,6 +93,14 @@ TEST_F(DsptreeFrameTest, ClosingIsRefusedInEditModeAndOtherwiseBringsTheLauncher
 TEST_F(DsptreeFrameTest, FunctionKeysRunTheNodeCommandsAndNothingElse) {
     Add(QStringLiteral("甲"), QString(), 1);
     dsptree& w = Open();
+    // Each key opens the member form (a root's sibling is a new first ancestor); all are cancelled.
+    const auto cancelForm = [this] {
+        ui_->ExpectForm(QStringLiteral("Frm子女"), [](QObject*) {
+            App().FormParamString.clear();
+            return 0;
+        });
+    };
+    for (int shown = 0; shown < 3; ++shown) cancelForm();
     EXPECT_EQ(w.Form_KeyDown(Qt::Key_F4), QStringLiteral("node_tongbei"));
     EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QStringLiteral("node_zhilu"));
     EXPECT_EQ(w.Form_KeyDown(Qt::Key_F6), QStringLiteral("node_edit"));
@@ -106,6 +116,7 @@ TEST_F(DsptreeFrameTest, FunctionKeysRunTheNodeCommandsAndNothingElse) {
     if (QApplication::focusWidget() != w.DHTMLEdit1()) GTEST_SKIP() << "no focus offscreen";
     EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QString());
     w.TreeVw()->setFocus();
+    cancelForm();
     EXPECT_EQ(w.Form_KeyDown(Qt::Key_F5), QStringLiteral("node_zhilu"));
     w.SetEditMode(false);
 }
@@ -118,9 +129,9 @@ TEST_F(DsptreeFrameTest, LayoutKeepsEditingButtonsOnlyInEditMode) {
     w.Form_Resize();
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     w.SetEditMode(false);
     w.Form_Resize();
+    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
 }

@@ -14,6 +14,8 @@
 #include "community/cls_download.h"
 #include "community/ebook_library.h"
 #include "community/ebook_tables.h"
+#include "community/forms/group_list_view.h"
+#include "community/group_window_columns.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/forms/launcher_form.h"
@@ -32,6 +34,7 @@ constexpr int kFrameHeight = 600;
 constexpr int kImageSize = 480;
 constexpr int kKeyRole = Qt::UserRole;
 const QString kCaption = QStringLiteral("电子文档下载");
+const QString kListTable = QStringLiteral("newdown_eb");
 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, int left) {
     auto* button = new QPushButton(caption, parent);
@@ -123,11 +126,11 @@ void FrmDownLd::Form_Resize() {
 
 void FrmDownLd::Form_Unload() {
     // By the layout's own names: the headers may show them converted to the other script.
-    QList<ebook_library::Column> columns;
+    QList<ListColumn> columns;
     for (int k = 0; k < columnNames_.size(); ++k)
-        columns << ebook_library::Column{columnNames_[k], listView1_->columnWidth(k) * 15};
+        columns.append({columnNames_[k], listView1_->columnWidth(k) * 15});
     try {
-        ebook_library::SaveLayout(columns);
+        group_window_columns::Store(kListTable, columns);
     } catch (const dao::DaoError&) {
         // A layout that cannot be written only costs the widths next time.
     }
@@ -136,19 +139,21 @@ void FrmDownLd::Form_Unload() {
 void FrmDownLd::FillEbookList() {
     QSignalBlocker quiet(listView1_);
     listView1_->clear();
-    QList<ebook_library::Column> columns;
+    QList<ListColumn> columns;
     QList<ebook_library::Row> rows;
     try {
-        columns = ebook_library::Layout();
+        EnsureEbookTables();
+        columns = group_window_columns::Shown(kListTable);
         rows = ebook_library::Rows(columns);
     } catch (const dao::DaoError& e) {
         UI().MsgBox(e.Description(), vb::Critical);
     }
     columnNames_.clear();
-    for (const auto& column : columns) columnNames_ << column.name;
+    for (const auto& column : columns) columnNames_ << column.caption;
     listView1_->setColumnCount(int(qMax<qsizetype>(1, columns.size())));
     listView1_->setHeaderLabels(columnNames_);
-    for (int k = 0; k < columns.size(); ++k) listView1_->setColumnWidth(k, TwipsToPixels(columns[k].width));
+    for (int k = 0; k < columns.size(); ++k)
+        listView1_->setColumnWidth(k, TwipsToPixels(columns[k].widthTwips));
     for (const auto& row : rows) {
         auto* item = new QTreeWidgetItem(listView1_, row.texts);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -170,10 +175,7 @@ void FrmDownLd::ListView1_Click() {
 void FrmDownLd::ListView1_MouseDown(int button) {
     // A new list would pull the items from under a running batch.
     if (button != 2 || running_) return;
-    App().FormParamString = QStringLiteral("newdown_eb");
-    App().ListDialogOk = 1;
-    UI().ShowForm(QStringLiteral("FrmColSelect"), true);
-    if (App().ListDialogOk == 1) FillEbookList();
+    if (GroupListView::ChooseColumns(kListTable)) FillEbookList();
 }
 
 bool FrmDownLd::eventFilter(QObject* watched, QEvent* event) {

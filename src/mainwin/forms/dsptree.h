@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "platform/forms/tree_widget_nodes.h"
 
 class Cls数据操作;
+class HtmlEditView;
 class MemberTreeWidget;
 class PageViewer;
 class QAction;
@@ -38,7 +41,9 @@ class QTreeWidgetItem;
 //   dsptree_book_toolbar.cpp  TbarOpEx (book commands)
 //   dsptree_node_toolbar.cpp  Toolbar1 (node commands, keys F4 F5 F6)
 //   dsptree_node_commands.cpp the node_* items of the pop-up menu
-//   dsptree_page_editor.cpp   the page editor, TbarEditEx and the edit_* items
+//   dsptree_member_commands.cpp, dsptree_marking_commands.cpp  their commands
+//   dsptree_page_editor.cpp   the page editor: edit mode, TbarEditEx, the page save
+//   dsptree_editor_menu.cpp   the editor's pop-up menu and its edit_* items
 // A toolbar button or menu item whose command does not exist yet stays disabled.
 //
 // Every handler can be called directly; controls carry their old names as object names, toolbar
@@ -90,6 +95,8 @@ public:
     // The launcher's caption (the product title) and the page caption built from it.
     QString LauncherCaption() const;
     QString PageCaption(qint32 page) const;
+    // PageCount from the number of members, for commands that change it (dsptree_main_toolbar.cpp).
+    void RecountPages();
 
     // ---- Controls
     MemberTreeWidget* TreeVw() const { return treeVw_; }
@@ -122,12 +129,20 @@ public:
     void TbarEditEx_ButtonClick(const QString& key);
     void Toolbar1_ButtonClick(const QString& key);
 
-    // ---- Page editor (dsptree_page_editor.cpp)
-    // Stores the editor's document as the member's page.
-    void SaveEditedPage(const QString& member);
+    // ---- Page editor (dsptree_page_editor.cpp, dsptree_editor_menu.cpp)
+    // Stores the editor's document as the member's page, with its pictures, media and linked files, in
+    // one transaction. False, after telling the user, when it could not be stored: the stored page
+    // and files are then as they were. Nothing happens (true) for "" or an editor never given a page.
+    bool SaveEditedPage(const QString& member);
+    // The editing buttons that follow a command enabled as the editor offers the command now.
     void UpdateEditButtons();
     // The b_edit branch of TbarOP's handler: enters or leaves edit mode after the button flipped.
     void EditButton_Click();
+    // Whether the editor offers the command (a decmd number) now.
+    bool ButtonEnable(int command);
+    HtmlEditView* Editor() const { return editor_; }
+    // The editor's pop-up menu: the edit_* items, those that follow a command enabled as it is offered.
+    void DHTMLEdit1_ContextMenu(const QPoint& globalPos);
 
     // ---- Pop-up menu (dsptree_menus.cpp)
     QMenu* nodemenu() const { return nodemenu_; }
@@ -169,6 +184,11 @@ public:
     // How the pop-up menu opens and how a member drag runs; tests replace them so that nothing waits.
     std::function<void(QMenu* menu, const QPoint& globalPos)> popupMenu;
     std::function<void()> startDrag;
+    // The day a backup's proposed file name carries; tests fix it.
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // Builds the e-book of the branch of a node whose subtree is marked with the node's index (details
+    // off). The e-book change installs it and enables node_chm; until then node_chm does nothing.
+    std::function<void(int nodeIndex)> chmBuilder;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -188,6 +208,20 @@ private:
     void SetupNodeToolbar();
     void SetupNodeCommands();
     void SetupPageEditor();
+    void SetupEditorMenu();
+
+    // Page editor helpers (dsptree_page_editor.cpp, dsptree_editor_menu.cpp).
+    bool editorShown() const;
+    void openHtmlFile();
+    void saveShownPage();
+    void printShownPage();
+    // The editor's selected text, trimmed; it stays on the clipboard.
+    QString selectedEditorText();
+    void editInsertMedia();
+    void editDownloadLink();
+    void editPageProperties();
+    void editRenameMember();
+    void editPageKeyword();
 
     // Tree view helpers (dsptree_tree_view.cpp).
     // Writes ltmp.htm for the member and shows it, or a blank page; sets the viewer's Tag. False, after
@@ -200,9 +234,57 @@ private:
     void selectMemberNode(const QString& member);
     int indexOfItem(const QTreeWidgetItem* item) const;
 
+    // Main and book toolbar commands (dsptree_main_toolbar.cpp, dsptree_book_toolbar.cpp).
+    // Leaves edit mode before a command replaces the page or the book, storing the edited page.
+    void leaveEditModeForCommand();
+    void turnPage(bool forward);
+    void showTurnedPage();
+    // Draws the current page again after the book changed, and counts its pages again.
+    void redrawAfterBookChange();
+    void backUpBranch();
+    void restoreAsNewBook();
+    void splitOffBranchBook();
+    void runSystemSetup();
+    void findMember();
+
     // Member search helpers (dsptree_search.cpp).
     bool walkPagesTo(const QString& member);
     void repairLostMember(const QString& member);
+
+    // Member commands (dsptree_member_commands.cpp), run by the node toolbar, F4 F5 F6 and the menu.
+    void NewAncestorNode();
+    void AddSiblingNode();
+    void AddChildNode();
+    void EditMemberNode();
+    void DeleteMemberNode(bool alsoServer);
+    void ResortChildren(QTreeWidgetItem* parent);
+    void InsertParentNode();
+    void DeleteWithDescendants();
+    void MoveAcrossPages();
+    void ShowOrHideRoot(bool show);
+    void ColourLineOfDescent();
+    // Shared by the command files: RepaginateNeeded and the page starts after keepPage dropped.
+    void markPagesStale(qint32 keepPage);
+    void addMemberNodes(const QString& parentKey, const QStringList& names, bool male);
+    // After a delete: the page on display is no member's any more when its member is gone.
+    void forgetDeletedPage();
+    // Deletes the member's server copy (the member-sync change; dsptree_online_commands.cpp): false,
+    // after telling the user, when it could not, and the local member then stays.
+    bool DeleteOnServer(qint32 mysqlId);
+
+    // Marking commands (dsptree_marking_commands.cpp), run by the menu.
+    void NumberGenerations();
+    void ClearGenerations();
+    void MarkLivingOrDead();
+    void SetBranchProtection();
+    void AddToFamousList();
+    void LoadBranchPackage();
+    void ImportPageFolder();
+
+    // Node toolbar (dsptree_node_toolbar.cpp).
+    void MoveAmongSiblings(int step);
+    void StoreSiblingOrder();
+    void BuildChmOfBranch();
 
     std::unique_ptr<Cls数据操作> ops_;
     qint32 pageCount_ = 0;
@@ -220,6 +302,7 @@ private:
     QStackedWidget* pageArea_ = nullptr;
     PageViewer* webBrowser1_ = nullptr;
     QWidget* dhtmlEdit1_ = nullptr;
+    HtmlEditView* editor_ = nullptr;
     QToolBar* tbarOP_ = nullptr;
     QToolBar* tbarOpEx_ = nullptr;
     QToolBar* tbarEditEx_ = nullptr;
@@ -233,7 +316,8 @@ private:
     std::vector<std::unique_ptr<WidgetPane>> panes_;  // bar, tree, strip, page area
 
     // Tree view state.
-    QString selectedNodeImage_;  // the picture the selected node had, as text
+    QString selectedNodeImage_;     // the picture the selected node had, as text
+    QString pendingSortParentKey_;  // the parent whose children node_up/node_down reordered
     bool dragging_ = false;
     QString dragNodeKey_;
     QString dropHighlightKey_;

@@ -1,5 +1,26 @@
-// The node_* items of the pop-up menu (member, marking and on-line commands). Each command connects
-// its item here with ConnectMenuItem, which also enables it; until then the items stay disabled.
+// The node_* items of the pop-up menu: the member commands and the marking commands. The on-line
+// items (upload, download, the synchronised delete) stay disabled until the member-sync commands come.
 #include "mainwin/forms/dsptree.h"
+#include "mainwin/forms/node_command_support.h"
 
-void dsptree::SetupNodeCommands() {}
+void dsptree::SetupNodeCommands() {
+    const auto connect = [this](const char* item, void (dsptree::*command)()) {
+        ConnectMenuItem(QString::fromLatin1(item),
+                        [this, command] { node_commands::RunReported([&] { (this->*command)(); }); });
+    };
+    connect("node_addonedai", &dsptree::InsertParentNode);
+    connect("node_deleteAll", &dsptree::DeleteWithDescendants);
+    connect("node_multipagemove", &dsptree::MoveAcrossPages);
+    connect("node_color", &dsptree::ColourLineOfDescent);
+    connect("node_generation", &dsptree::NumberGenerations);
+    connect("node_UnGeneration", &dsptree::ClearGenerations);
+    connect("node_active", &dsptree::MarkLivingOrDead);
+    connect("node_SetProtect", &dsptree::SetBranchProtection);
+    connect("node_notable", &dsptree::AddToFamousList);
+    connect("node_subboy", &dsptree::LoadBranchPackage);
+    connect("node_import", &dsptree::ImportPageFolder);
+    ConnectMenuItem(QStringLiteral("node_display"),
+                    [this] { node_commands::RunReported([this] { ShowOrHideRoot(true); }); });
+    ConnectMenuItem(QStringLiteral("node_nodisplay"),
+                    [this] { node_commands::RunReported([this] { ShowOrHideRoot(false); }); });
+}

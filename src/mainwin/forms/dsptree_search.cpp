@@ -161,16 +161,7 @@ void dsptree::repairLostMember(const QString& name) {
         }
         if (app.DataDb.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"filial\" = ?"), {father})
                 .isNull()) {
-            member.Mem_Clear();
-            member.boy_c.clear();
-            member.boy_jc = 0;
-            member.boy_wei.clear();
-            member.boy_zhi.clear();
-            member.boy_hao.clear();
-            member.boy_yi.clear();
-            member.strBoy = father;
-            member.bBoy_Sex = true;
-            member.Save子女(1);
+            mainwin::SaveBareMember(member, father, QString());
             PageStartStore().AddStart(1, father, 0);
             break;
         }

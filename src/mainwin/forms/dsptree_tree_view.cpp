@@ -46,6 +46,7 @@ bool MayChange(quint8 right) {
 }  // namespace
 
 int dsptree::indexOfItem(const QTreeWidgetItem* item) const {
+    if (!item) return 0;
     const QString key = TreeWidgetNodes::KeyOf(item);
     return treeNodes_->Exists(key) ? treeNodes_->IndexOf(key) : 0;
 }

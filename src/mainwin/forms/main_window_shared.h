@@ -23,4 +23,20 @@ inline Cls子女& SharedMember() {
     return *app.SharedMember;
 }
 
+// Adds a member that has only a name, a father and male sex: nothing of the member the record held
+// last goes with it (its name parts survive Mem_Clear).
+inline void SaveBareMember(Cls子女& record, const QString& name, const QString& father) {
+    record.Mem_Clear();
+    record.boy_c.clear();
+    record.boy_jc = 0;
+    record.boy_wei.clear();
+    record.boy_zhi.clear();
+    record.boy_hao.clear();
+    record.boy_yi.clear();
+    record.bBoy_Sex = true;
+    record.strFather = father;
+    record.strBoy = name;
+    record.Save子女(1);
+}
+
 }  // namespace mainwin

@@ -79,6 +79,48 @@ void TreeWidgetNodes::SetImage(int index, int image) {
     item->setIcon(0, image >= 1 && image <= images_.size() ? images_.at(image - 1) : QIcon());
 }
 
+void TreeWidgetNodes::SetKeyAndText(int index, const QString& key, const QString& text) {
+    QTreeWidgetItem* item = ItemAt(index);
+    const QString old = KeyOf(item);
+    if (key != old) {
+        if (byKey_.contains(key)) throw TreeKeyError(key);
+        byKey_.remove(old);
+        byKey_.insert(key, item);
+        item->setData(0, kKeyRole, key);
+    }
+    item->setText(0, text);
+}
+
+bool TreeWidgetNodes::MoveAmongSiblings(int index, int step) {
+    QTreeWidgetItem* item = ItemAt(index);
+    QTreeWidgetItem* parent = item->parent();
+    if (!tree_ || (step != -1 && step != 1)) return false;
+    const int from = parent ? parent->indexOfChild(item) : tree_->indexOfTopLevelItem(item);
+    const int count = parent ? parent->childCount() : tree_->topLevelItemCount();
+    const int to = from + step;
+    if (from < 0 || to < 0 || to >= count) return false;
+    // Taking an item out of the view forgets which of its nodes were open.
+    std::vector<std::pair<QTreeWidgetItem*, bool>> open;
+    std::vector<QTreeWidgetItem*> pending{item};
+    while (!pending.empty()) {
+        QTreeWidgetItem* node = pending.back();
+        pending.pop_back();
+        open.emplace_back(node, node->isExpanded());
+        for (int c = 0; c < node->childCount(); ++c) pending.push_back(node->child(c));
+    }
+    const bool wasCurrent = tree_->currentItem() == item;
+    if (parent) {
+        parent->takeChild(from);
+        parent->insertChild(to, item);
+    } else {
+        tree_->takeTopLevelItem(from);
+        tree_->insertTopLevelItem(to, item);
+    }
+    for (const auto& [node, expanded] : open) node->setExpanded(expanded);
+    if (wasCurrent) tree_->setCurrentItem(item);
+    return true;
+}
+
 void TreeWidgetNodes::Expand(int index) {
     ItemAt(index)->setExpanded(true);
 }

@@ -40,6 +40,12 @@ public:
 
     // The picture of a node (the window marks the selected node with a picture of its own).
     void SetImage(int index, int image);
+    // A renamed member's node: its key and caption change, its place, children and index stay. Throws
+    // TreeKeyError when another node has the key.
+    void SetKeyAndText(int index, const QString& key, const QString& text);
+    // Moves a node with its subtree one place up (step -1) or down (+1) among its siblings, keeping its
+    // key, colours, expansion and the selection; false at either end.
+    bool MoveAmongSiblings(int index, int step);
 
     QTreeWidgetItem* ItemAt(int index) const;
     // The key of a widget item ("" for an item the sink did not add).

@@ -1,0 +1,103 @@
+#include "mainwin/folder_import.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QStringList>
+#include <vector>
+
+#include "frame/app_state.h"
+#include "frame/dir_list.h"
+#include "mainwin/imported_page.h"
+#include "member/member_name.h"
+#include "member/member_record.h"
+#include "platform/dao/dao_database.h"
+#include "platform/interaction/do_events.h"
+#include "store/data_ops.h"
+#include "store/tree_node_sink.h"
+
+namespace {
+
+constexpr int kNameFields = 20;
+// A folder or file whose name is nothing but characters a member name cannot hold.
+const QString kUnnamed = QStringLiteral("无名");
+
+// Names compare as the name columns do: ASCII letters without regard to case.
+QString Folded(const QString& name) {
+    QString folded = name;
+    for (QChar& c : folded)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    return folded;
+}
+
+QString MemberNameOf(const QString& segment) {
+    const QString name = CleanMemberName(segment);
+    return name.isEmpty() ? kUnnamed : name;
+}
+
+QString NodeKey(const QString& name) {
+    return QLatin1Char('_') + name;
+}
+
+// The path parts of every listed file, in the order listed.
+std::vector<QStringList> ListedFiles() {
+    QStringList columns;
+    for (int i = 1; i <= kNameFields; ++i) columns << QStringLiteral("\"boy%1\"").arg(i);
+    std::vector<QStringList> files;
+    for (dao::Recordset rs =
+             App().DataDb.OpenRecordset(QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                                        QStringLiteral(" FROM \"temp_px\" ORDER BY \"tmp_id\""));
+         rs.hasRow(); rs.MoveNext()) {
+        QStringList parts;
+        for (int i = 0; i < kNameFields && !rs.value(i).toString().isEmpty(); ++i)
+            parts << rs.value(i).toString();
+        if (!parts.isEmpty()) files.push_back(parts);
+    }
+    return files;
+}
+
+}  // namespace
+
+QString FolderImport::addMember(const QString& rawName, const QString& father) {
+    const QString name = ops_.TongMing字(false, MemberNameOf(rawName), 0);
+    // A record of its own: the shared one keeps name parts that are no business of these members.
+    Cls子女 member;
+    member.Mem_Clear();
+    member.strFather = father;
+    member.strBoy = name;
+    member.bBoy_Sex = true;
+    member.Save子女(1);
+    const QString parentKey = father.isEmpty() ? QString() : NodeKey(father);
+    if ((parentKey.isEmpty() || tree_.Exists(parentKey)) && !tree_.Exists(NodeKey(name))) {
+        tree_.Add(parentKey, NodeKey(name), name, TreeNodeSink::kImageMale);
+        tree_.Expand(tree_.Count());
+    }
+    return name;
+}
+
+QString FolderImport::Run(const QString& folder) {
+    const QString top = QDir::cleanPath(folder);
+    ClsDirList list;
+    list.RootFolder = top;
+    if (!list.sDirTraversal(top))
+        throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能列出目录中的文件：") + top);
+
+    const std::vector<QStringList> files = ListedFiles();
+    const QString root = addMember(QFileInfo(top).fileName(), QString());
+    // Each folder and file by the member names of its path: one member per name under one parent.
+    QHash<QString, QString> members;
+    for (const QStringList& parts : files) {
+        QString father = root;
+        QString path;
+        for (const QString& part : parts) {
+            path += QLatin1Char('/') + Folded(MemberNameOf(part));
+            auto it = members.find(path);
+            if (it == members.end()) it = members.insert(path, addMember(part, father));
+            father = *it;
+        }
+        imported_page::Store(ops_, father, top + QLatin1Char('/') + parts.join(QLatin1Char('/')), top);
+        DoEvents();
+    }
+    App().DataDb.Execute(QStringLiteral("DELETE FROM \"temp_px\""));
+    return root;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class Cls数据操作;
+class TreeNodeSink;
+
+// Imports a folder tree of page files (".htm", ".txt") as a new branch: the folder becomes a root
+// member, each folder below it and each file a member under its folder's member, and each file's
+// text the page of its member. Names are cleaned as member names and made unique; folders whose names
+// are one member name under one parent become one member, a name met again under another parent a
+// member of its own. The new nodes go into the tree where their fathers are shown.
+class FolderImport {
+public:
+    FolderImport(Cls数据操作& ops, TreeNodeSink& tree) : ops_(ops), tree_(tree) {}
+
+    // The new root's name. A file that cannot be read is imported without its page; a book that
+    // cannot be written raises dao::DaoError, keeping the members made so far.
+    QString Run(const QString& folder);
+
+private:
+    QString addMember(const QString& rawName, const QString& father);
+
+    Cls数据操作& ops_;
+    TreeNodeSink& tree_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class Cls数据操作;
+
+// One page file of a folder import, made into a member's stored page without the page editor.
+namespace imported_page {
+
+// The file's text by its encoding: a byte-order mark, else the character set its <meta> declares,
+// else UTF-8 when the bytes are valid UTF-8, else GB18030.
+QString Decode(const QByteArray& bytes);
+
+// The page as it is kept: trimmed, its <head> and every <script> cut out, every "background=" cut
+// up to the end of its tag. A ".txt" file is plain text: escaped, its line breaks kept.
+QString CleanText(const QString& text, bool plainText);
+
+// Stores the file as the member's page. Its pictures that lie inside rootFolder (relative ones
+// resolved against the file's own folder) are stored with the member and referred to as stored
+// pictures; others are left as written. False when the file could not be read (nothing stored).
+bool Store(Cls数据操作& ops, const QString& member, const QString& filePath, const QString& rootFolder);
+
+}  // namespace imported_page
