@@ -34,6 +34,11 @@ QList<ListColumn> DefaultLayout(const QString& table) {
         return {{QStringLiteral("序号"), 800},  {QStringLiteral("昵称"), 1800},
                 {QStringLiteral("声望"), 1000}, {QStringLiteral("职位"), 1400},
                 {QStringLiteral("简介"), 1800}, {QStringLiteral("前宗亲会"), 2800}};
+    if (table == QLatin1String("newdown_eb"))
+        return {{QStringLiteral("序号"), 600},    {QStringLiteral("电子档名称"), 2400},
+                {QStringLiteral("大小(M)"), 900}, {QStringLiteral("已下载"), 800},
+                {QStringLiteral("原作者"), 1200}, {QStringLiteral("辑录者"), 1200},
+                {QStringLiteral("备注"), 2400}};
     return {};
 }
 

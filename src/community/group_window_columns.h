@@ -3,7 +3,8 @@
 #include <QList>
 #include <QString>
 
-// The columns of the two clan-association lists ("group_lst", "member_lst") as the book keeps them in
+// The columns of the two clan-association lists ("group_lst", "member_lst") and of the e-book list
+// ("newdown_eb") as the book keeps them in
 // "rowcolctrl": one row per column with its caption, width in twips, whether it is shown (2) or hidden
 // (3) and its place.
 struct ListColumn {
