@@ -86,7 +86,7 @@ fi
 
 # Files the pages hand out: a message page and the version file to start with; update files go to zip/
 # and chm/, e-books wherever their addresses say. Files already there are kept.
-mkdir -p "$www/zip" "$www/chm"
+mkdir -p "$www/zip" "$www/chm" "$www/ebook"
 cp -rn "$here/www/." "$www/"
 
 echo "Database qntzpsvr01 on 127.0.0.1:$db_port; files from $www"

@@ -13,6 +13,7 @@
 struct PageRequest {
     QString path;
     QList<QPair<QString, QString>> query;
+    QString remoteAddress;  // the caller's address as this service sees it
 
     // The first value whose key matches without regard to case (as the old pages read them); "" when
     // there is none.

@@ -59,6 +59,7 @@ void PageService::Impl::answerPage(const PageHandler& handler, const httplib::Re
                                    httplib::Response& res) {
     PageRequest request;
     request.path = FromUtf8(req.path);
+    request.remoteAddress = FromUtf8(req.remote_addr);
     for (const auto& [key, value] : req.params) request.query.append({FromUtf8(key), FromUtf8(value)});
 
     QString error;
@@ -154,6 +155,10 @@ void PageService::stop() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     impl_->server.stop();
     impl_->thread.join();
+}
+
+QString PageService::staticRoot() const {
+    return impl_->config.staticRoot;
 }
 
 int PageService::port() const {

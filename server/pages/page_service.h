@@ -36,6 +36,7 @@ public:
     void stop();
 
     int port() const;
+    QString staticRoot() const;  // "" when the service serves no files
     QString baseUrl() const;  // "http://host:port", without a closing "/"
 
 private:

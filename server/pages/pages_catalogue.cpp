@@ -2,4 +2,6 @@
 
 void RegisterAllPages(PageService& service) {
     RegisterAccountPages(service);
+    RegisterEbookPages(service);
+    RegisterGroupPages(service);
 }

@@ -3,6 +3,11 @@
 #include <QTextStream>
 #include <memory>
 
+#include "community/forms/frm_down_ld.h"
+#include "community/forms/frm_get_info.h"
+#include "community/forms/frm_search.h"
+#include "community/forms/frm_group_list.h"
+#include "community/forms/frm_member_list.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -88,6 +93,11 @@ int main(int argc, char** argv) {
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
+    FrmDownLd::RegisterForm();
+    FrmSearch::RegisterForm();
+    FrmGetInfo::RegisterForm();
+    FrmGroupList::RegisterForm();
+    FrmMemberList::RegisterForm();
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();

@@ -43,6 +43,8 @@ struct AppState {
 
     QString StrgPswdDigest;
     qint16 ListDialogOk = 0;
+    // The installation number sent with publications (set by the e-book library, see MakeSoftNo).
+    QString SoftNo;
 
     // Shared objects: the launcher creates Translator and CurrentUser, the main window SharedMember.
     std::shared_ptr<ClsLanguage> Translator;

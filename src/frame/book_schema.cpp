@@ -96,6 +96,19 @@ QString MemberListTable() {
         "\"member_group_state\" INTEGER)");
 }
 
+QString EbookHitTable() {
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"newdown_eb\" (\"ebook_id\" INTEGER, \"ebook_name\" TEXT, "
+        "\"author_org\" TEXT, \"author_e\" TEXT, \"down_num\" INTEGER DEFAULT 0, \"itsize\" REAL DEFAULT 0, "
+        "\"StrgPswd\" TEXT, \"save_path\" TEXT, \"eb_innerno\" TEXT, \"script_key\" TEXT)");
+}
+
+QString EbookDownloadTable() {
+    return QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS \"olddown_eb\" (\"ebook_id\" INTEGER, \"lastdowndt\" TEXT, "
+        "\"ebook_name\" TEXT)");
+}
+
 QStringList DataDbStatements() {
     return {MemberTable(),
             // One row per name: the name is the key of every other table.
@@ -115,7 +128,9 @@ QStringList DataDbStatements() {
             ChartTable(),
             PrintWorkTable(),
             GroupListTable(),
-            MemberListTable()};
+            MemberListTable(),
+            EbookHitTable(),
+            EbookDownloadTable()};
 }
 
 QStringList ImageDbStatements() {

@@ -28,6 +28,9 @@ QString StoryTable();        // story
 // on first use.
 QString GroupListTable();   // group_lst
 QString MemberListTable();  // member_lst
+// The e-book library's hits of the last search and its record of downloads; "IF NOT EXISTS" as above.
+QString EbookHitTable();       // newdown_eb
+QString EbookDownloadTable();  // olddown_eb
 
 // Every statement (tables and indexes) of each file, in creation order.
 QStringList DataDbStatements();

@@ -1,11 +1,21 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
 class ReservedNames;
 class TreeNodeSink;
+
+// One file a page refers to: the address it is read from (as SaveAnyImage takes it) and whether it is
+// the page background.
+struct PageFileSource {
+    QString source;
+    bool background = false;
+    bool operator==(const PageFileSource&) const = default;
+};
 
 // The data-operations object of the book: it works on the shared book files and keeps nothing of its
 // own but the page jump's queue between calls. Creating one (re)opens the members database into DataDb.
@@ -45,6 +55,13 @@ public:
     // False when the picture could not be had (missing or empty file, failed download) or stored.
     bool SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
     void SaveAnyHtml(QString& html, const QString& filial);
+    // Stores a member's page text with the files it refers to in one transaction over the picture and
+    // page files: the member's stored files that the page no longer names go, the others take the
+    // bytes read now, and a file that cannot be read keeps its stored copy. An error reaches the
+    // caller with the stored page and files as they were. Returns the sources that could not be read
+    // and had no stored copy.
+    QStringList SavePageAndFiles(const QString& filial, const QString& html,
+                                 const QList<PageFileSource>& files);
     bool GetAnyHtml(const QString& target, const QString& filial);
     bool GetAnyHtml2(const QString& target, const QString& filial, bool withDetails);
     bool GetAnyHtmlCode(const QString& filial, QString& html);

@@ -6,9 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -25,11 +26,10 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/page_file.h"
 #include "store/picture_refs.h"
 
 namespace {
-
-constexpr int kFileAccessError = 75;
 
 // Opens a page or picture file into its shared handle for one operation and afterwards puts the
 // handle back as it was (closed, normally), so that an operation started from inside another's
@@ -57,35 +57,6 @@ SharedFileScope OpenPictureFile() {
 }
 SharedFileScope OpenPageFile() {
     return SharedFileScope(App().DescriptDb, &OpenDescriptDb, DescriptDbPath());
-}
-
-void WriteWholeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
-}
-
-const QString kCharsetMeta =
-    QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb18030\">");
-
-// Generated pages are GB18030 with CR LF line ends. A page edited in the browser may declare another
-// character set, which would then be wrong: every declaration gives way to ours.
-void WriteHtmlFile(const QString& path, QString text) {
-    static const QRegularExpression charsetMeta(QStringLiteral("<meta\\b[^>]*charset[^>]*>"),
-                                                QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression headOpen(QStringLiteral("<head\\b[^>]*>"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    text.remove(charsetMeta);
-    const QRegularExpressionMatch head = headOpen.match(text);
-    if (head.hasMatch())
-        text.insert(head.capturedEnd(), kCharsetMeta);
-    else
-        text.prepend(kCharsetMeta + QStringLiteral("\r\n"));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    WriteWholeFile(path, ToGb18030(text));
 }
 
 // The member's page text as stored (still scrambled); false when the member has no page.
@@ -161,7 +132,7 @@ qint32 ExtractPictures(const QString& filial) {
 QByteArray FetchPicture(const QString& source) {
     const qsizetype cut = source.indexOf(QLatin1String("//"));
     if (cut < 0) return {};
-    if (source.left(cut) == QLatin1String("http:")) {
+    if (picture_refs::IsWebAddress(source)) {
         const QString target = picture_refs::DownloadTarget(source);
         if (target.isEmpty()) return {};
         bool ok = false;
@@ -270,6 +241,76 @@ void Cls数据操作::SaveAnyHtml(QString& html, const QString& filial) {
         db.Execute(QStringLiteral("UPDATE \"story\" SET \"Hisdescript\"=?, \"filial\"=? WHERE rowid=?"),
                    {html, filial, row});
     tx.Commit();
+}
+
+QStringList Cls数据操作::SavePageAndFiles(const QString& filial, const QString& html,
+                                          const QList<PageFileSource>& files) {
+    // Everything is read (and downloaded) before the book files are touched.
+    struct Incoming {
+        QString stored;  // the reference as the picture table holds it
+        QString source;
+        QByteArray bytes;
+    };
+    QList<Incoming> incoming;
+    QSet<QString> named;
+    for (const PageFileSource& file : files) {
+        const QString reference = picture_refs::StoredReference(file.source, file.background);
+        if (reference.isEmpty()) continue;
+        const QString stored = DecodeText(reference, StoreKey());
+        if (named.contains(stored)) continue;
+        named.insert(stored);
+        incoming.append({stored, file.source, FetchPicture(file.source)});
+    }
+
+    dao::Database& db = App().DataDb;
+    AttachedSideFiles side(db, QStringLiteral("save_pictures"), QStringLiteral("save_pages"));
+    dao::Transaction tx = db.BeginTrans();
+    QHash<QString, qint64> storedRows;
+    QList<qint64> unnamed;
+    for (dao::Recordset rs =
+             db.OpenRecordset(QStringLiteral("SELECT \"image_id\", \"imagepath\" FROM ") + side.Pictures() +
+                                  QStringLiteral(" WHERE \"filial\"=? ORDER BY rowid"),
+                              {filial});
+         !rs.EOF_(); rs.MoveNext()) {
+        const QString stored = Trim(rs.Text(QStringLiteral("imagepath")));
+        const qint64 id = rs.Long(QStringLiteral("image_id"));
+        if (!named.contains(stored))
+            unnamed.append(id);
+        else if (!storedRows.contains(stored))
+            storedRows.insert(stored, id);
+    }
+    for (const qint64 id : unnamed)
+        db.Execute(QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"image_id\"=?"),
+                   {id});
+    QStringList missing;
+    for (const Incoming& file : incoming) {
+        const auto row = storedRows.constFind(file.stored);
+        if (file.bytes.isEmpty()) {
+            if (row == storedRows.cend()) missing.append(file.source);
+        } else if (row == storedRows.cend()) {
+            db.Execute(QStringLiteral("INSERT INTO ") + side.Pictures() +
+                           QStringLiteral(" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
+                       {filial, file.bytes, file.stored});
+        } else {
+            db.Execute(QStringLiteral("UPDATE ") + side.Pictures() +
+                           QStringLiteral(" SET \"myimage\"=? WHERE \"image_id\"=?"),
+                       {file.bytes, *row});
+        }
+    }
+    const QString scrambled = EncodeText(html, StoreKey());
+    const QVariant page = db.Scalar(QStringLiteral("SELECT rowid FROM ") + side.Pages() +
+                                        QStringLiteral(" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"),
+                                    {filial});
+    if (page.isNull())
+        db.Execute(QStringLiteral("INSERT INTO ") + side.Pages() +
+                       QStringLiteral(" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+                   {filial, scrambled});
+    else
+        db.Execute(
+            QStringLiteral("UPDATE ") + side.Pages() + QStringLiteral(" SET \"Hisdescript\"=? WHERE rowid=?"),
+            {scrambled, page});
+    tx.Commit();
+    return missing;
 }
 
 bool Cls数据操作::GetAnyHtml(const QString& target, const QString& filial) {

@@ -64,6 +64,13 @@ QString ChmImagesFolder() {
     return GetAppPath() + QStringLiteral("chm/images/");
 }
 
+bool IsWebAddress(const QString& address) {
+    const qsizetype cut = address.indexOf(QLatin1String("//"));
+    if (cut < 0) return false;
+    const QStringView scheme = QStringView(address).left(cut);
+    return scheme == QLatin1String("http:") || scheme == QLatin1String("https:");
+}
+
 QString DownloadTarget(const QString& address) {
     const qsizetype cut = address.indexOf(QLatin1String("//"));
     if (cut < 0) return QString();
@@ -80,7 +87,7 @@ QString StoredReference(const QString& source, bool background) {
     if (cut < 0) return QString();
     QString scheme = source.left(cut);
     QString path;
-    if (scheme == QLatin1String("http:")) {
+    if (IsWebAddress(source)) {
         path = DownloadTarget(source);
         scheme = QStringLiteral("file:");
     } else {

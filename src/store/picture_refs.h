@@ -13,13 +13,16 @@ QString TempFolder();
 // GetAppPath() + "chm/images/": the pictures of help and e-book output.
 QString ChmImagesFolder();
 
-// The stored reference of a picture source: "file://" + a full local path, or an "http://" address
+// The stored reference of a picture source: "file://" + a full local path, or a web address
 // (saved below the temp folder, see DownloadTarget). A file below the temp folder keeps its path
 // below it; any other file keeps its whole path. "" when the source has no "//" or names no file.
 // The main window rewrites the references of a page it saves with this same rule.
 QString StoredReference(const QString& source, bool background);
 
-// The file an "http://" address is saved to: the address's folders below the host, inside the temp
+// Whether the address is fetched from the web: its part before "//" is "http:" or "https:".
+bool IsWebAddress(const QString& address);
+
+// The file a web address is saved to: the address's folders below the host, inside the temp
 // folder. "" when the address names no file.
 QString DownloadTarget(const QString& address);
 

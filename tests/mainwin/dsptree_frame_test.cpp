@@ -37,11 +37,13 @@ TEST_F(DsptreeFrameTest, StartUpCountsPagesAndShowsThePageOne) {
     EXPECT_EQ(w.PageArea()->currentWidget(), w.WebBrowser1());
     EXPECT_FALSE(launcher_->isVisible());
     // Buttons exist under their keys; those whose commands are not there yet are disabled.
-    for (const char* key :
-         {"b_print", "b_group", "b_2find", "f_print", "node_script", "node_chm"}) {
+    for (const char* key : {"b_print", "b_copy", "b_font", "node_script", "node_chm"}) {
         ASSERT_NE(w.ToolbarButton(QString::fromLatin1(key)), nullptr) << key;
         EXPECT_FALSE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
     }
+    // The page editor's: edit mode, and the buttons usable in both modes.
+    for (const char* key : {"b_edit", "b_2find", "f_open", "f_save", "f_print"})
+        EXPECT_TRUE(w.ToolbarButton(QString::fromLatin1(key))->isEnabled()) << key;
     EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(), QStringLiteral("从当前结点备份"));
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_edit"))->isCheckable());
 }
@@ -127,9 +129,9 @@ TEST_F(DsptreeFrameTest, LayoutKeepsEditingButtonsOnlyInEditMode) {
     w.Form_Resize();
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
-    EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     w.SetEditMode(false);
     w.Form_Resize();
+    EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
 }

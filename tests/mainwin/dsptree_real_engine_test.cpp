@@ -18,41 +18,17 @@
 #include "dsptree_fixture.h"
 #include "frame/test_data_generator.h"
 #include "platform/bookdir.h"
+#include "real_engine.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
-
-QVariant RunScript(QWebEngineView* view, const QString& script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    WaitFor([&] { return done; }, 10000);
-    return result;
-}
+using real_engine::RunScript;
+using real_engine::WaitFor;
 
 class DsptreeRealEngineTest : public DsptreeFixture {
 protected:
     void SetUp() override {
-        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) +
-                           QStringLiteral("/QtWebEngineProcess")))
-            GTEST_SKIP() << "the web engine is not installed";
-        // As root the engine starts only without its sandbox, and there is no GPU here.
-        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+        if (const QString why = real_engine::Prepare(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
         DsptreeFixture::SetUp();
         PageViewer::SetEngineEnabled(true);
         ClsTest().生成测试数据(199);  // 1,000 members in five lines

@@ -35,15 +35,6 @@ protected:
         cmd_.SetActiveConnection(db_.get());
     }
     qint32 found(qint32 account, QString name) { return Cls数据操作().CreateGroup(account, 5, name); }
-    QStringList rows(const QString& sql) {
-        QStringList out;
-        for (dao::Recordset rs = App().DataDb.OpenRecordset(sql); rs.hasRow(); rs.MoveNext()) {
-            QStringList fields;
-            for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
-            out << fields.join(u'|');
-        }
-        return out;
-    }
 
     std::unique_ptr<PgConnection> db_;
     PgCommand cmd_;

@@ -47,6 +47,16 @@ protected:
     // The program's server database is a socket folder with no server in it.
     void breakServer() { SaveSetting(QStringLiteral("server_db"), noServer_.path() + QStringLiteral("%%x")); }
     int ownerCount(const QString& sql) { return server_->owner().exec(sql).rows.value(0).value(0).toInt(); }
+    // The book's rows of a query, each with its fields "|"-joined.
+    QStringList rows(const QString& sql) {
+        QStringList out;
+        for (dao::Recordset rs = App().DataDb.OpenRecordset(sql); rs.hasRow(); rs.MoveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
+            out << fields.join(u'|');
+        }
+        return out;
+    }
 
     TempBook book_;
     ScriptedInteraction* ui_ = nullptr;

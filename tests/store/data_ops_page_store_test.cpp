@@ -340,3 +340,76 @@ TEST_F(PageStore, DeleteHtmlHeadKeepsTextAsWritten) {
     EXPECT_EQ(cut("<!unfinished"), "<!unfinished");
     EXPECT_EQ(cut("<head><title>x</title>rest"), "<title>x</title>rest");
 }
+
+TEST_F(PageStore, PageSaveReplacesNamedFilesKeepsUnreadableOnesAndDropsTheRest) {
+    QTemporaryDir outside;
+    WriteFile(T() + "/a.png", "A-old");
+    WriteFile(T() + "/b.png", "B-old");
+    WriteFile(outside.path() + "/c.png", "C-old");
+    const QString a = "file://" + T() + "/a.png";
+    const QString c = "file://" + outside.path() + "/c.png";
+    ASSERT_TRUE(ops_->SaveAnyImage(a, false, "王一", false));
+    ASSERT_TRUE(ops_->SaveAnyImage("file://" + T() + "/b.png", false, "王一", false));
+    ASSERT_TRUE(ops_->SaveAnyImage(c, false, "王一", false));
+    ASSERT_TRUE(ops_->SaveAnyImage(a, false, "王二", false));
+    QString old = "old page";
+    ops_->SaveAnyHtml(old, "王一");
+
+    WriteFile(T() + "/a.png", "A-new");
+    QFile::remove(outside.path() + "/c.png");
+    WriteFile(T() + "/d.png", "D");
+    const QString missing = "file://" + T() + "/e.png";
+    const QStringList unread = ops_->SavePageAndFiles(
+        "王一", "新的生平",
+        {{a, false}, {c, false}, {"file://" + T() + "/d.png", true}, {missing, false}, {a, false}});
+    EXPECT_EQ(unread, QStringList{missing});
+    const QString outsideRef = "file://_app.path_" + QString(outside.path()).replace('/', '\\') + "\\c.png";
+    const QList<std::tuple<QString, QString, QByteArray>> expected{
+        {"王一", "file://_app.path_\\a.png", "A-new"},
+        {"王一", outsideRef, "C-old"},  // not readable now: the stored copy stays
+        {"王二", "file://_app.path_\\a.png", "A-old"},
+        {"王一", "file://_app.bg_\\d.png", "D"}};
+    EXPECT_EQ(pictureRows(), expected);
+    QString page;
+    EXPECT_FALSE(ops_->GetAnyHtmlCode("王一", page));
+    EXPECT_EQ(page, "新的生平");
+    EXPECT_EQ(pages().Scalar("SELECT count(*) FROM \"story\" WHERE filial=?", {"王一"}).toInt(), 1);
+}
+
+TEST_F(PageStore, FailedPageSaveLeavesPageAndPicturesByteIdentical) {
+    WriteFile(T() + "/a.png", "A-old");
+    WriteFile(T() + "/b.png", "B-old");
+    ASSERT_TRUE(ops_->SaveAnyImage("file://" + T() + "/a.png", false, "王一", false));
+    ASSERT_TRUE(ops_->SaveAnyImage("file://" + T() + "/b.png", false, "王一", false));
+    QString old = "old page";
+    ops_->SaveAnyHtml(old, "王一");
+    const auto snapshot = [] {
+        QList<QByteArray> rows;
+        for (auto rs = images().OpenRecordset("SELECT image_id, filial, imagepath, myimage FROM \"imageylk\" "
+                                              "ORDER BY rowid");
+             rs.hasRow(); rs.MoveNext())
+            rows << rs.Text("image_id").toUtf8() + rs.Text("filial").toUtf8() +
+                        rs.Text("imagepath").toUtf8() + rs.Bytes("myimage");
+        for (auto rs =
+                 pages().OpenRecordset("SELECT rowid, filial, Hisdescript FROM \"story\" ORDER BY rowid");
+             rs.hasRow(); rs.MoveNext())
+            rows << rs.Text("filial").toUtf8() + rs.Text("Hisdescript").toUtf8();
+        return rows;
+    };
+    const QList<QByteArray> before = snapshot();
+
+    // The page is written last, after the pictures have been replaced and dropped: it fails there.
+    pages().Execute(
+        "CREATE TRIGGER refuse_page BEFORE UPDATE ON \"story\" BEGIN SELECT RAISE(ABORT, 'forced'); END");
+    WriteFile(T() + "/a.png", "A-new");
+    WriteFile(T() + "/c.png", "C");
+    try {
+        ops_->SavePageAndFiles("王一", "新的生平",
+                               {{"file://" + T() + "/a.png", false}, {"file://" + T() + "/c.png", false}});
+        ADD_FAILURE() << "the save went through";
+    } catch (const dao::DaoError& e) {
+        EXPECT_TRUE(e.Description().contains("forced")) << e.Description().toStdString();
+    }
+    pages().Execute("DROP TRIGGER refuse_page");
+    EXPECT_EQ(snapshot(), before);
+}

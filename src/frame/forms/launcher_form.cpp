@@ -48,6 +48,7 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
                &mQentaraQp::online_update_Click)
         ->setEnabled(false);
     addCommand(nullptr, QStringLiteral("m_SvrAB"), QStringLiteral("在线客服"), &mQentaraQp::m_SvrAB_Click);
+    addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"), &mQentaraQp::m_ebook_Click);
     QMenu* language = bar->addMenu(QStringLiteral("Language"));
     language->setObjectName(QStringLiteral("b_language"));
     language->menuAction()->setObjectName(QStringLiteral("b_language"));
@@ -198,6 +199,12 @@ void mQentaraQp::b_taiwan_Click() {
 void mQentaraQp::b_connect_Click() {
     timer1_->stop();
     UI().ShowForm(QStringLiteral("FrmAgent"), true);
+}
+
+// The e-book library, which no other window opens.
+void mQentaraQp::m_ebook_Click() {
+    timer1_->stop();
+    UI().ShowForm(QStringLiteral("FrmDownLd"), false);
 }
 
 // The language items leave the version check alone.

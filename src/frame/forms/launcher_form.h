@@ -35,6 +35,7 @@ public:
     void b_china_Click();
     void b_taiwan_Click();
     void b_connect_Click();
+    void m_ebook_Click();
 
     QTimer* Timer1() const { return timer1_; }
 

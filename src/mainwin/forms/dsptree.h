@@ -15,6 +15,7 @@
 #include "platform/forms/tree_widget_nodes.h"
 
 class Cls数据操作;
+class HtmlEditView;
 class MemberTreeWidget;
 class PageViewer;
 class QAction;
@@ -41,7 +42,8 @@ class QTreeWidgetItem;
 //   dsptree_node_toolbar.cpp  Toolbar1 (node commands, keys F4 F5 F6)
 //   dsptree_node_commands.cpp the node_* items of the pop-up menu
 //   dsptree_member_commands.cpp, dsptree_marking_commands.cpp  their commands
-//   dsptree_page_editor.cpp   the page editor, TbarEditEx and the edit_* items
+//   dsptree_page_editor.cpp   the page editor: edit mode, TbarEditEx, the page save
+//   dsptree_editor_menu.cpp   the editor's pop-up menu and its edit_* items
 // A toolbar button or menu item whose command does not exist yet stays disabled.
 //
 // Every handler can be called directly; controls carry their old names as object names, toolbar
@@ -127,12 +129,20 @@ public:
     void TbarEditEx_ButtonClick(const QString& key);
     void Toolbar1_ButtonClick(const QString& key);
 
-    // ---- Page editor (dsptree_page_editor.cpp)
-    // Stores the editor's document as the member's page.
-    void SaveEditedPage(const QString& member);
+    // ---- Page editor (dsptree_page_editor.cpp, dsptree_editor_menu.cpp)
+    // Stores the editor's document as the member's page, with its pictures, media and linked files, in
+    // one transaction. False, after telling the user, when it could not be stored: the stored page
+    // and files are then as they were. Nothing happens (true) for "" or an editor never given a page.
+    bool SaveEditedPage(const QString& member);
+    // The editing buttons that follow a command enabled as the editor offers the command now.
     void UpdateEditButtons();
     // The b_edit branch of TbarOP's handler: enters or leaves edit mode after the button flipped.
     void EditButton_Click();
+    // Whether the editor offers the command (a decmd number) now.
+    bool ButtonEnable(int command);
+    HtmlEditView* Editor() const { return editor_; }
+    // The editor's pop-up menu: the edit_* items, those that follow a command enabled as it is offered.
+    void DHTMLEdit1_ContextMenu(const QPoint& globalPos);
 
     // ---- Pop-up menu (dsptree_menus.cpp)
     QMenu* nodemenu() const { return nodemenu_; }
@@ -198,6 +208,20 @@ private:
     void SetupNodeToolbar();
     void SetupNodeCommands();
     void SetupPageEditor();
+    void SetupEditorMenu();
+
+    // Page editor helpers (dsptree_page_editor.cpp, dsptree_editor_menu.cpp).
+    bool editorShown() const;
+    void openHtmlFile();
+    void saveShownPage();
+    void printShownPage();
+    // The editor's selected text, trimmed; it stays on the clipboard.
+    QString selectedEditorText();
+    void editInsertMedia();
+    void editDownloadLink();
+    void editPageProperties();
+    void editRenameMember();
+    void editPageKeyword();
 
     // Tree view helpers (dsptree_tree_view.cpp).
     // Writes ltmp.htm for the member and shows it, or a blank page; sets the viewer's Tag. False, after
@@ -286,6 +310,7 @@ private:
     QStackedWidget* pageArea_ = nullptr;
     PageViewer* webBrowser1_ = nullptr;
     QWidget* dhtmlEdit1_ = nullptr;
+    HtmlEditView* editor_ = nullptr;
     QToolBar* tbarOP_ = nullptr;
     QToolBar* tbarOpEx_ = nullptr;
     QToolBar* tbarEditEx_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QToolBar>
 
+#include "community/group_list_rules.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
@@ -13,6 +14,8 @@
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/forms/toolbars_busy.h"
 #include "mainwin/tree_pages.h"
+#include "online/logon_gate.h"
+#include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
@@ -27,8 +30,7 @@ constexpr int kPagePrompt = 4;
 }  // namespace
 
 void dsptree::SetupMainToolbar() {
-    // The clan associations come with the clan windows; their button stays disabled until then.
-    for (const char* key : {"Previous", "NextPage", "online", "b_down", "b_edit"})
+    for (const char* key : {"Previous", "NextPage", "online", "b_down", "b_edit", "b_group"})
         ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
 }
 
@@ -58,7 +60,12 @@ void dsptree::TbarOP_ButtonClick(const QString& key) {
     } else if (key == QLatin1String("b_down")) {
         DownloadBookFromServer();
     } else if (key == QLatin1String("b_group")) {
-        // The clan-association lists, shown modelessly: the clan windows'.
+        // The user's own association's members, or the associations to join or found; modeless, so the
+        // toolbars come back at once.
+        if (!RequireLogon()) return;
+        UI().ShowForm(QString::fromLatin1(CurrentUserRecord().curGroup_Id != 0 ? kMemberListFormName
+                                                                               : kGroupListFormName),
+                      false);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "mainwin/forms/page_viewer.h"
 
+#include "mainwin/forms/find_bar.h"
+
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -20,7 +22,11 @@ PageViewer::PageViewer(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WebBrowser1"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     if (gEngineEnabled) createView();
+    findBar_ = new FindBar(this);
+    if (view_) findBar_->SetPage(view_->page());
+    layout->addWidget(findBar_);
 }
 
 void PageViewer::SetEngineEnabled(bool enabled) {
@@ -31,11 +37,8 @@ bool PageViewer::EngineEnabled() {
     return gEngineEnabled;
 }
 
-void PageViewer::createView() {
-    view_ = new QWebEngineView(this);
-    view_->setObjectName(QStringLiteral("WebBrowser1View"));
-    layout()->addWidget(view_);
-    QWebEngineSettings* settings = view_->settings();
+void PageViewer::PrepareForStoredPages(QWebEngineView* view) {
+    QWebEngineSettings* settings = view->settings();
     settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
     // Stored pages refer to their pictures as local files.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
@@ -45,7 +48,14 @@ void PageViewer::createView() {
     vertical.setInjectionPoint(QWebEngineScript::DocumentReady);
     vertical.setWorldId(QWebEngineScript::ApplicationWorld);
     vertical.setRunsOnSubFrames(true);
-    view_->page()->scripts().insert(vertical);
+    view->page()->scripts().insert(vertical);
+}
+
+void PageViewer::createView() {
+    view_ = new QWebEngineView(this);
+    view_->setObjectName(QStringLiteral("WebBrowser1View"));
+    layout()->addWidget(view_);
+    PrepareForStoredPages(view_);
     connect(view_, &QWebEngineView::loadFinished, this,
             [this](bool ok) { emit documentComplete(location_, ok); });
 }
@@ -63,18 +73,21 @@ void PageViewer::Navigate(const QString& address) {
 }
 
 QString PageViewer::VerticalTextScript() {
-    // The engine drops the unknown property from the style, but the attribute keeps its text; style
-    // sheets get the new property beside the old one.
+    // The engine drops the unknown property from the style but keeps the attribute's text, so the new
+    // property is written beside the old one into the text; a page that has it already (one edited and
+    // stored before) is left as it is, so that saving a page again does not add it again.
     return QStringLiteral(R"JS((function () {
-  var old = /layout-flow\s*:\s*vertical-ideographic/i;
+  var old = /layout-flow\s*:\s*vertical-ideographic/i, done = /writing-mode\s*:/i;
   var all = document.querySelectorAll('[style]');
   for (var i = 0; i < all.length; ++i) {
-    if (old.test(all[i].getAttribute('style'))) all[i].style.writingMode = 'vertical-rl';
+    var style = all[i].getAttribute('style');
+    if (old.test(style) && !done.test(style))
+      all[i].setAttribute('style', style.replace(/;?\s*$/, ';') + 'writing-mode:vertical-rl');
   }
   var sheets = document.querySelectorAll('style');
   for (var j = 0; j < sheets.length; ++j) {
     var text = sheets[j].textContent;
-    if (old.test(text))
+    if (old.test(text) && !done.test(text))
       sheets[j].textContent = text.replace(/layout-flow\s*:\s*vertical-ideographic\s*;?/gi,
                                            function (m) { return m + ';writing-mode:vertical-rl;'; });
   }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class FindBar;
 class QWebEngineView;
 
 // The page viewer of the main window (WebBrowser1): a web view that reads pages from files, GB18030
@@ -26,9 +27,14 @@ public:
     QString LocationURL() const { return location_; }
     // nullptr without the engine.
     QWebEngineView* view() const { return view_; }
+    // The find bar under the page, hidden until opened.
+    FindBar* findBar() const { return findBar_; }
 
     // The script that maps the old vertical style, for any other view that shows stored pages.
     static QString VerticalTextScript();
+    // A view that shows stored pages: GB18030 where a page names no encoding, pictures from local
+    // files, the old vertical style mapped.
+    static void PrepareForStoredPages(QWebEngineView* view);
 
 signals:
     // A navigation finished (ok false when the page could not be loaded).
@@ -38,5 +44,6 @@ private:
     void createView();
 
     QWebEngineView* view_ = nullptr;
+    FindBar* findBar_ = nullptr;
     QString location_;
 };

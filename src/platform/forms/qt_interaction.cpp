@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPrintDialog>
@@ -185,6 +186,13 @@ std::optional<int> QtInteraction::ChoosePrintFromPage(int maxPage) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     if (printer.printRange() != QPrinter::PageRange || printer.fromPage() < 1) return 1;
     return printer.fromPage();
+}
+
+std::optional<QFont> QtInteraction::ChooseFont(const QFont& initial) {
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, initial, QApplication::activeWindow());
+    if (!ok) return std::nullopt;
+    return chosen;
 }
 
 std::optional<std::pair<int, int>> QtInteraction::ChoosePrintPages(QPagedPaintDevice& device, int maxPage) {

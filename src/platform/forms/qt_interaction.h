@@ -23,6 +23,7 @@ public:
     QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
     std::optional<quint32> ChooseColor(const QString& title = {}) override;
     std::optional<int> ChoosePrintFromPage(int maxPage) override;
+    std::optional<QFont> ChooseFont(const QFont& initial) override;
     std::optional<std::pair<int, int>> ChoosePrintPages(QPagedPaintDevice& printer, int maxPage) override;
     // A modal show exec()s a QDialog (a plain QWidget runs until it is hidden) and deletes the window
     // afterwards. A non-modal show of a form that is already open brings that window forward instead of

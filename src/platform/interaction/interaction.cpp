@@ -18,6 +18,7 @@ public:
     }
     QString BrowseForFolder(const QString& title, const QString&) override { fail("Folder", title); }
     std::optional<quint32> ChooseColor(const QString& title) override { fail("Color", title); }
+    std::optional<QFont> ChooseFont(const QFont& initial) override { fail("Font", initial.family()); }
     std::optional<int> ChoosePrintFromPage(int maxPage) override {
         fail("PrintRange", QString::number(maxPage));
     }

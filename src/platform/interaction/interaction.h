@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -56,6 +57,8 @@ public:
     virtual QString BrowseForFolder(const QString& title, const QString& initialDir = {}) = 0;
     // The colour in the old number form, red + green * 256 + blue * 65536; nothing on cancel.
     virtual std::optional<quint32> ChooseColor(const QString& title = {}) = 0;
+    // The font dialog, opened on `initial`; nothing on cancel.
+    virtual std::optional<QFont> ChooseFont(const QFont& initial) = 0;
     // The print dialog over pages 1 to maxPage: the first page to print (1 when all pages are chosen);
     // nothing on cancel.
     virtual std::optional<int> ChoosePrintFromPage(int maxPage) = 0;

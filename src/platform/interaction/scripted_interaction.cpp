@@ -35,6 +35,10 @@ void ScriptedInteraction::ExpectPrintRange(std::optional<int> fromPage) {
     queue_.push_back({"PrintRange", fromPage.value_or(0), {}, !fromPage.has_value(), {}});
 }
 
+void ScriptedInteraction::ExpectFont(std::optional<QFont> font) {
+    queue_.push_back({"Font", 0, font ? font->toString() : QString(), !font.has_value(), {}});
+}
+
 void ScriptedInteraction::ExpectPrintPages(std::optional<std::pair<int, int>> pages,
                                            std::function<void(QPagedPaintDevice&)> setUp) {
     Expectation e{"PrintPages", pages ? pages->first : 0, {}, !pages.has_value(), {}};
@@ -105,6 +109,14 @@ std::optional<int> ScriptedInteraction::ChoosePrintFromPage(int maxPage) {
     const Expectation e = take({"PrintRange", QString::number(maxPage), {}, maxPage, {}, {}});
     if (e.flag) return std::nullopt;
     return e.number;
+}
+
+std::optional<QFont> ScriptedInteraction::ChooseFont(const QFont& initial) {
+    const Expectation e = take({"Font", initial.toString(), {}, 0, {}, {}});
+    if (e.flag) return std::nullopt;
+    QFont chosen;
+    chosen.fromString(e.text);
+    return chosen;
 }
 
 std::optional<std::pair<int, int>> ScriptedInteraction::ChoosePrintPages(QPagedPaintDevice& printer,

@@ -19,10 +19,10 @@ public:
 // The Interaction used by tests: records every call and answers from a queue of expectations, in order.
 class ScriptedInteraction : public Interaction {
 public:
-    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Color", "PrintRange", "PrintPages",
-    // "Form" or "Url".
+    // kind is "MsgBox", "InputBox", "OpenFile", "SaveFile", "Folder", "Color", "Font", "PrintRange",
+    // "PrintPages", "Form" or "Url".
     // text: the prompt; the title of a file, folder or colour dialog; the form name; the link; the last
-    // page of a print range, as text.
+    // page of a print range, as text; the initial font (QFont::toString).
     // style: the message-box style; 1 for a modal form show; the last page of a print range; else 0.
     // filter: a file dialog's filter. initial: an input box's default text, a dialog's initial folder.
     struct Recorded {
@@ -47,6 +47,7 @@ public:
     // std::nullopt answers as a cancel.
     void ExpectColor(std::optional<quint32> color);
     void ExpectPrintRange(std::optional<int> fromPage);
+    void ExpectFont(std::optional<QFont> font);
     // The pages chosen in the print dialog over a printer (nothing: cancelled); setUp, when given, gets
     // the printer first, as the user would set it (a PDF file, say).
     void ExpectPrintPages(std::optional<std::pair<int, int>> pages,
@@ -68,6 +69,7 @@ public:
     QString BrowseForFolder(const QString& title, const QString& initialDir = {}) override;
     std::optional<quint32> ChooseColor(const QString& title = {}) override;
     std::optional<int> ChoosePrintFromPage(int maxPage) override;
+    std::optional<QFont> ChooseFont(const QFont& initial) override;
     std::optional<std::pair<int, int>> ChoosePrintPages(QPagedPaintDevice& printer, int maxPage) override;
     int ShowForm(const QString& formName, bool modal) override;
     bool OpenUrl(const QString& url) override;
@@ -80,7 +82,7 @@ private:
         bool flag = false;
         FormDriver driver;
         int number2 = 0;
-        std::function<void(QPagedPaintDevice&)> printerSetUp;
+        std::function<void(QPagedPaintDevice&)> printerSetUp{};
     };
 
     // Records the call, then takes the front expectation, which must be of the same kind.

@@ -1,0 +1,31 @@
+#include "community/ebook_tables.h"
+
+#include "frame/app_state.h"
+#include "frame/book_schema.h"
+#include "frame/builtin_seeds.h"
+#include "platform/bookdir.h"
+#include "platform/vbcompat.h"
+
+QString EbookListKey() {
+    return OneCharKey();
+}
+
+QString EbookStagingPath() {
+    return GetAppPath() + QStringLiteral("downtmp.mdb");
+}
+
+void EnsureEbookTables() {
+    dao::Database& db = App().DataDb;
+    dao::Transaction tx = db.BeginTrans();
+    db.Execute(book_schema::EbookHitTable());
+    db.Execute(book_schema::EbookDownloadTable());
+    tx.Commit();
+}
+
+double LeadingNumber(const QString& text) {
+    try {
+        return Val(text);
+    } catch (const VbError&) {
+        return 0;
+    }
+}
