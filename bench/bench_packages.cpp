@@ -2,7 +2,6 @@
 // member and 2,000 pictures of 50 KB, and a 100,000-member branch without pictures. The import goes into
 // the book the branch came from, so every member's name clashes and is made unique: the costly case.
 #include <benchmark/benchmark.h>
-#include <QRandomGenerator>
 #include <utility>
 
 #include "bench_support.h"
@@ -33,28 +32,7 @@ void UseBook(int members, int pictures) {
         dao::Database db = dao::Database::Open(DataDbPath(), BookDbPassword());
         book_generator::GenerateBook(db, members, 20240601u);
     }
-    if (pictures > 0) {
-        dao::Database pages = dao::Database::Open(DescriptDbPath(), BookDbPassword());
-        dao::Transaction tx = pages.BeginTrans();
-        const QString text =
-            QStringLiteral("<p>先祖王公，字子明，号东山，生于嘉庆年间，卒于光绪年间。</p>").repeated(8);
-        for (int i = 0; i < members; ++i)
-            pages.Execute(QStringLiteral("INSERT INTO story (filial, Hisdescript) VALUES (?, ?)"),
-                          {book_generator::BookMemberName(i), text});
-        tx.Commit();
-        dao::Database images = dao::Database::Open(ImageDbPath(), BookDbPassword());
-        dao::Transaction itx = images.BeginTrans();
-        QRandomGenerator gen(7);
-        QByteArray bytes(kPictureBytes, Qt::Uninitialized);
-        for (int i = 0; i < pictures; ++i) {
-            for (char& c : bytes) c = char(gen.bounded(256));
-            images.Execute(
-                QStringLiteral("INSERT INTO imageylk (filial, myimage, imagepath) VALUES (?, ?, ?)"),
-                {book_generator::BookMemberName(i * members / pictures), bytes,
-                 QStringLiteral("file://_app.path_\\p%1.jpg").arg(i)});
-        }
-        itx.Commit();
-    }
+    if (pictures > 0) bench_support::AddPagesAndPictures(members, pictures, kPictureBytes);
     Cls数据操作 ops;
     bench_support::MarkWholeBook(ops, kBranch);
 }

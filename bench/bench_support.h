@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
@@ -45,6 +46,30 @@ inline bool UseGeneratedBook(int members) {
         book_generator::GenerateBook(db, members, 20240601u);
     }
     return fresh;
+}
+
+// Gives every member of the generated book a page and `pictures` of its members, evenly spread, a
+// picture of random bytes each.
+inline void AddPagesAndPictures(int members, int pictures, int pictureBytes) {
+    dao::Database pages = dao::Database::Open(DescriptDbPath(), BookDbPassword());
+    dao::Transaction tx = pages.BeginTrans();
+    const QString text =
+        QStringLiteral("<p>先祖王公，字子明，号东山，生于嘉庆年间，卒于光绪年间。</p>").repeated(8);
+    for (int i = 0; i < members; ++i)
+        pages.Execute(QStringLiteral("INSERT INTO story (filial, Hisdescript) VALUES (?, ?)"),
+                      {book_generator::BookMemberName(i), text});
+    tx.Commit();
+    dao::Database images = dao::Database::Open(ImageDbPath(), BookDbPassword());
+    dao::Transaction itx = images.BeginTrans();
+    QRandomGenerator gen(7);
+    QByteArray bytes(pictureBytes, Qt::Uninitialized);
+    for (int i = 0; i < pictures; ++i) {
+        for (char& c : bytes) c = char(gen.bounded(256));
+        images.Execute(QStringLiteral("INSERT INTO imageylk (filial, myimage, imagepath) VALUES (?, ?, ?)"),
+                       {book_generator::BookMemberName(i * members / pictures), bytes,
+                        QStringLiteral("file://_app.path_\\p%1.jpg").arg(i)});
+    }
+    itx.Commit();
 }
 
 // Numbers the whole generated book from its root as branch `branch`, as the generation command does.

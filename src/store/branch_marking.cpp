@@ -2,6 +2,7 @@
 
 #include "frame/app_state.h"
 #include "platform/dao/dao_database.h"
+#include "store/data_ops.h"
 
 qint32 KeptStartGeneration(const QString& name) {
     constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a generation number
@@ -9,4 +10,12 @@ qint32 KeptStartGeneration(const QString& name) {
         QStringLiteral("SELECT \"generation\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {name});
     if (g.isNull() || g.toLongLong() <= kNumberedAbove) return 1;
     return qint32(g.toLongLong());
+}
+
+void MarkBranchToActOn(Cls数据操作& ops, const QString& name, qint32 branch) {
+    constexpr quint8 kKeepProtection = 99;
+    qint32 start = KeptStartGeneration(name);
+    qint16 force = qint16(qBound(1, branch, 32767));
+    quint8 protection = kKeepProtection;
+    ops.标识世祖(name, branch, 0, start, force, protection);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class ReservedNames;
 class TreeNodeSink;
 
 // One file a page refers to: the address it is read from (as SaveAnyImage takes it) and whether it is
@@ -95,6 +96,36 @@ public:
     // queues them afresh first): 1 when one was answered, 0 when none waits.
     quint8 AutoGetRight(quint8 rebuild);
 
+    // ---- On-line half: member sync (src/online/data_ops_upload.cpp, data_ops_download.cpp,
+    // data_ops_tree_download.cpp, data_ops_merge.cpp). Each exchange is one OnlineOperation: refused
+    // with SyncError while another runs. Server failures raise PgError, book failures dao::DaoError.
+    // The member's server id; 0 when it was never uploaded or no member bears the name.
+    qint32 GetSql_Id(const QString& filial);
+    // The member and all its descendants count as never uploaded.
+    void deleteSql_ID(const QString& filial);
+    // The nearest ancestor not yet uploaded; "" when there is none, the member is unknown or the father
+    // links run in a loop.
+    QString CheckSqlId_0(const QString& filial);
+    // Merges the staging file of DownLoad_All into the book, whole or not at all: 0, or the error
+    // number (and its description) with the book unchanged.
+    qint32 DaReLoad(const QString& path, QString* errorText = nullptr);
+    // Refreshes the member that carries the server id from the server, a change of name with everything
+    // that names the member; name becomes its local name. False, with nothing changed, for id 0 and for
+    // a member the server no longer holds.
+    bool DownLoad_1(qint32 serverId, QString& name);
+    // Stages the tree under the server member rootId in downtmp.mdb for DaReLoad; answers the members
+    // staged. A failure raises and leaves no staging file behind.
+    qint32 DownLoad_All(qint32 rootId);
+    // Deletes the member on the server; id 0 (never uploaded) sends nothing.
+    void TongBuDelete_1(qint32 serverId);
+    // Uploads the member with its page and pictures; the server id is written back. Stops with
+    // SyncError at the first failure.
+    void UpLoad_1(const QString& filial);
+    // Uploads the members marked with the branch number in filial_id order, fathers sent earlier in the
+    // batch by the names the server gave them; answers the members uploaded. At the first failure it
+    // stops with SyncError, which says how far it got; the ids already written stay.
+    qint32 UpLoad_All(qint32 branch);
+
     // ---- On-line half: clan associations (src/online/data_ops_groups.cpp)
     // After the user has left the association CurrentUser.curGroup_Id: members of the book uploaded by
     // another account that is still in it lose their server id. Always 0.
@@ -120,6 +151,9 @@ public:
 private:
     // Unique names against server ids, for the on-line half (data_ops_names.cpp).
     QString TongMing字Sql(const QString& name, qint32 mysql_id);
+    // The same rule for a merge: against every member but the row filial_id (0: none), and clear of the
+    // names the merge has already given out.
+    QString TongMing字Merge(const QString& name, qint32 filial_id, const ReservedNames& reserved);
     friend class UniqueNamesProbe;  // tests reach the server-id variant
     // Stamps a member's pictures and page with a branch number (data_ops_generations.cpp).
     void SetImageStoryFlag(const QString& name, qint32 branch);

@@ -6,6 +6,7 @@
 #include "frame/db_connections.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/reserved_names.h"
 
 namespace {
 
@@ -33,23 +34,26 @@ qint64 SuffixNumber(const QString& afterBracket) {
     return qint64(rounded);
 }
 
-// The rows that are "this member" are left out of every look-up by selfClause ("" when none is).
-QString MakeUnique(dao::Database& db, const QString& name, const QString& selfClause,
-                   const dao::Params& self) {
+// The rows that are "this member" are left out of every look-up by selfClause ("" when none is); names
+// a batch has reserved count as borne.
+QString MakeUnique(dao::Database& db, const QString& name, const QString& selfClause, const dao::Params& self,
+                   const ReservedNames* reserved = nullptr) {
     const QString cut = LastChars(name);
-    const auto others = [&](const QString& sql, dao::Params params) {
-        params += self;
-        return db.Scalar(sql + selfClause, params);
-    };
     const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
-    if (others(countSql, {cut}).toLongLong() == 0) return cut;
+    const auto taken = [&](const QString& candidate) {
+        if (reserved && reserved->Has(candidate)) return true;
+        dao::Params params{candidate};
+        params += self;
+        return db.Scalar(countSql + selfClause, params).toLongLong() > 0;
+    };
+    if (!taken(cut)) return cut;
 
     // Names that begin with the name and "[", found through the name index: under NOCASE the
     // range ["name[", "name\") holds exactly those, whatever the letter case.
     const QString prefix = cut + QLatin1Char('[');
     dao::Params params{prefix, cut + QLatin1Char('\\')};
     params += self;
-    qint64 highest = 0;
+    qint64 highest = reserved ? reserved->HighestSuffix(cut) : 0;
     for (auto rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
                  selfClause,
@@ -60,7 +64,7 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     // A long name loses its first characters to the suffix and may then meet another stored name.
     for (qint64 n = highest + 1;; ++n) {
         const QString result = LastChars(cut + QLatin1Char('[') + QString::number(n) + QLatin1Char(']'));
-        if (others(countSql, {result}).toLongLong() == 0) return result;
+        if (!taken(result)) return result;
     }
 }
 
@@ -79,6 +83,10 @@ QString Cls数据操作::TongMing字Sql(const QString& name, qint32 mysql_id) {
     // Id 0 marks members never uploaded, so it names no particular row.
     if (mysql_id == 0) return MakeUnique(App().DataDb, name, QString(), {});
     return MakeUnique(App().DataDb, name, QStringLiteral(" AND ifnull(\"mysql_id\",0)<>?"), {mysql_id});
+}
+
+QString Cls数据操作::TongMing字Merge(const QString& name, qint32 filial_id, const ReservedNames& reserved) {
+    return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id}, &reserved);
 }
 
 qint32 Cls数据操作::TotalRecnNum() {

@@ -84,7 +84,7 @@ TEST_F(DsptreeTreeViewTest, KeyboardAndMouseSelectionGoThroughTheClick) {
     EXPECT_TRUE(w.MenuItem(QStringLiteral("node_deleteAll"))->isVisible());
     EXPECT_TRUE(w.MenuItem(QStringLiteral("node_sp9"))->isVisible());
     EXPECT_FALSE(w.MenuItem(QStringLiteral("edit_cut"))->isVisible());
-    EXPECT_FALSE(w.MenuItem(QStringLiteral("node_Uploadinfo_1"))->isEnabled());  // its command comes later
+    EXPECT_TRUE(w.MenuItem(QStringLiteral("node_Uploadinfo_1"))->isEnabled());
     EXPECT_TRUE(w.TreeVw_BeforeLabelEdit());
 }
 

@@ -281,6 +281,14 @@ private:
     void LoadBranchPackage();
     void ImportPageFolder();
 
+    // On-line node commands and the book download (dsptree_online_commands.cpp).
+    void UploadMemberNode();
+    void UploadBranchNodes();
+    void DownloadMemberNode();
+    void DownloadBranchNodes();
+    void DeleteNodeOnServer();
+    void DownloadBookFromServer();
+
     // Node toolbar (dsptree_node_toolbar.cpp).
     void MoveAmongSiblings(int step);
     void StoreSiblingOrder();

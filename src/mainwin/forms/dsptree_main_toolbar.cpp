@@ -30,9 +30,7 @@ constexpr int kPagePrompt = 4;
 }  // namespace
 
 void dsptree::SetupMainToolbar() {
-    // The download from the server comes with the on-line member exchange; its button stays disabled
-    // until then.
-    for (const char* key : {"Previous", "NextPage", "online", "b_edit", "b_group"})
+    for (const char* key : {"Previous", "NextPage", "online", "b_down", "b_edit", "b_group"})
         ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
 }
 
@@ -60,8 +58,7 @@ void dsptree::TbarOP_ButtonClick(const QString& key) {
         // The button has flipped already; the page editor enters or leaves edit mode.
         EditButton_Click();
     } else if (key == QLatin1String("b_down")) {
-        // Log on and download a book from the server into this one: the on-line member exchange's.
-        // Afterwards: RepaginateNeeded, Find世祖(0, ""), redrawAfterBookChange().
+        DownloadBookFromServer();
     } else if (key == QLatin1String("b_group")) {
         // The user's own association's members, or the associations to join or found; modeless, so the
         // toolbars come back at once.

@@ -222,10 +222,7 @@ void dsptree::DeleteWithDescendants() {
         return;
     ProgressScope progress;
     ToolbarsDisabled quiet(tbarOpEx_, tbarOP_, tbarEditEx_);
-    qint32 start = KeptStartGeneration(name);
-    qint16 force = qint16(qMax(1, qMin(index, 32767)));
-    quint8 protection = kKeepProtection;
-    DataOps().标识世祖(name, index, 0, start, force, protection);
+    MarkBranchToActOn(DataOps(), name, index);
     if (name == app.RootAncestorName) app.RootAncestorName.clear();
     DataOps().删除有标识的子女(index);
     treeNodes_->Remove(index);

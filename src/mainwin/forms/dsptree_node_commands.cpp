@@ -1,5 +1,5 @@
-// The node_* items of the pop-up menu: the member commands and the marking commands. The on-line
-// items (upload, download, the synchronised delete) stay disabled until the member-sync commands come.
+// The node_* items of the pop-up menu: the member commands, the marking commands and the on-line
+// commands (upload, download, the synchronised delete).
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/node_command_support.h"
 
@@ -19,6 +19,11 @@ void dsptree::SetupNodeCommands() {
     connect("node_notable", &dsptree::AddToFamousList);
     connect("node_subboy", &dsptree::LoadBranchPackage);
     connect("node_import", &dsptree::ImportPageFolder);
+    connect("node_Uploadinfo_1", &dsptree::UploadMemberNode);
+    connect("node_Uploadinfo_n", &dsptree::UploadBranchNodes);
+    connect("node_downloadinfo_1", &dsptree::DownloadMemberNode);
+    connect("node_downloadinfo_n", &dsptree::DownloadBranchNodes);
+    connect("node_tongbudel_1", &dsptree::DeleteNodeOnServer);
     ConnectMenuItem(QStringLiteral("node_display"),
                     [this] { node_commands::RunReported([this] { ShowOrHideRoot(true); }); });
     ConnectMenuItem(QStringLiteral("node_nodisplay"),

@@ -1,0 +1,84 @@
+// One member refreshed from its copy on the server.
+
+#include "frame/app_state.h"
+#include "frame/db_connections.h"
+#include "frame/text_utils.h"
+#include "online/member_exchange.h"
+#include "online/online_operation.h"
+#include "online/server_session.h"
+#include "platform/dao/dao_database.h"
+#include "platform/interaction/do_events.h"
+#include "platform/pg/pg_command.h"
+#include "store/data_ops.h"
+
+namespace {
+
+const QString kImages = QStringLiteral("dl1_img");
+const QString kPages = QStringLiteral("dl1_stry");
+
+}  // namespace
+
+bool Cls数据操作::DownLoad_1(qint32 serverId, QString& name) {
+    if (serverId == 0) return false;
+    OnlineOperation operation;
+    DoEvents();
+    // Everything is fetched before the book is touched, so that a failing server changes nothing.
+    member_exchange::ServerMember fetched;
+    std::optional<QString> page;
+    QList<member_exchange::Picture> pictures;
+    {
+        ServerSession session;
+        PgCommand cmd(session.connection());
+        fetched = member_exchange::FetchMember(cmd, serverId);
+        if (fetched.id < 1) return false;
+        page = member_exchange::FetchPage(cmd, fetched.name);
+        pictures = member_exchange::FetchPictures(cmd, fetched.name);
+    }
+    const QString serverName = StripBracketSuffix(fetched.name);
+
+    dao::Database& db = App().DataDb;
+    AttachedSideFiles side(db, kImages, kPages);
+    dao::Transaction tx = db.BeginTrans();
+    std::optional<qint64> rowId;
+    QString oldName;
+    {
+        dao::Recordset rs = db.OpenRecordset(
+            QStringLiteral("SELECT \"filial_id\", \"filial\" FROM \"本姓成员\" WHERE \"mysql_id\" = ? "
+                           "ORDER BY \"filial_id\" LIMIT 1"),
+            {serverId});
+        if (rs.hasRow()) {
+            rowId = rs.value(0).toLongLong();
+            oldName = rs.Text(QStringLiteral("filial"));
+        }
+    }
+    // The server's name, unless another member of the book bears it.
+    const QString local = rowId && oldName == serverName
+                              ? serverName
+                              : TongMing字(false, serverName, qint32(rowId.value_or(0)));
+    member_exchange::StoreMember(db, rowId, StripBracketSuffix(fetched.father), local, serverId,
+                                 fetched.values);
+    if (rowId && local != oldName) member_exchange::FollowRename(db, side, oldName, local);
+
+    // What the server sends replaces the book's; when it sends nothing, what was added here since the
+    // upload stays.
+    if (page) {
+        db.Execute(QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"),
+                   {local});
+        db.Execute(QStringLiteral("INSERT INTO ") + side.Pages() +
+                       QStringLiteral(" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+                   {local, *page});
+    }
+    if (!pictures.isEmpty()) {
+        db.Execute(QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),
+                   {local});
+        for (const auto& picture : pictures) {
+            db.Execute(QStringLiteral("INSERT INTO ") + side.Pictures() +
+                           QStringLiteral(" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
+                       {local, picture.bytes, picture.storedPath});
+            DoEvents();
+        }
+    }
+    tx.Commit();
+    name = local;
+    return true;
+}

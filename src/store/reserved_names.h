@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+// Names a batch has given to members it has not written yet. The unique-name rule counts them as
+// borne, so that no two members of one batch end up with one name. Letter case is ignored, as the
+// book's name columns ignore it.
+class ReservedNames {
+public:
+    void Reserve(const QString& name) {
+        names_.insert(name.toLower());
+        const qsizetype open = name.lastIndexOf(QLatin1Char('['));
+        if (open <= 0 || !name.endsWith(QLatin1Char(']'))) return;
+        bool whole = false;
+        const qint64 n = name.mid(open + 1, name.size() - open - 2).toLongLong(&whole);
+        qint64& highest = highest_[name.left(open).toLower()];
+        if (whole && n > highest) highest = n;
+    }
+    bool Has(const QString& name) const { return names_.contains(name.toLower()); }
+    // The highest "[n]" given out after this name; 0 when none.
+    qint64 HighestSuffix(const QString& name) const { return highest_.value(name.toLower()); }
+
+private:
+    QSet<QString> names_;
+    QHash<QString, qint64> highest_;
+};

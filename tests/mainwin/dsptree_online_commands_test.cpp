@@ -1,0 +1,141 @@
+#include <QToolBar>
+
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/http_procedures.h"
+#include "frame/server_connection.h"
+#include "node_commands_fixture.h"
+#include "support/community_server.h"
+#include "support/pg_test_server.h"
+
+namespace {
+
+// The member tree of NodeCommandsFixture, a server of its own and a logged-on account.
+class DsptreeOnlineTest : public NodeCommandsFixture {
+protected:
+    void SetUp() override {
+        NodeCommandsFixture::SetUp();
+        if (!PgTestServerExpected()) GTEST_SKIP() << "no PostgreSQL test cluster (PGHOST unset)";
+        server_ = std::make_unique<TestCommunityServer>();
+        ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
+        ASSERT_EQ(server_->startPages(), QString());
+        db_ = PgConnection::Open(ServerDbParams());
+        cmd_.SetActiveConnection(db_.get());
+        account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
+        App().CurrentUser->acc_id = account_;
+        App().CurrentUser->Logoned = true;
+        Open();
+    }
+    void TearDown() override {
+        window_.reset();
+        db_.reset();
+        server_.reset();
+        NodeCommandsFixture::TearDown();
+    }
+    void Expect(int answer) { ui_->ExpectMsgBox(answer); }
+
+    std::unique_ptr<TestCommunityServer> server_;
+    std::unique_ptr<PgConnection> db_;
+    PgCommand cmd_;
+    qint32 account_ = 0;
+};
+
+TEST_F(DsptreeOnlineTest, UploadsCheckTheAncestorsAndNeverReportAFailedRunAsDone) {
+    Select(QStringLiteral("乙"));
+    Expect(vb::OK);
+    Menu("node_Uploadinfo_1");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("请先上传父节点：甲 数据后才能上传此节点数据！"));
+    EXPECT_EQ(LastDialog().style, vb::Critical);
+    EXPECT_EQ(Column(QStringLiteral("乙"), "mysql_id"), QStringLiteral("0"));
+
+    Select(QStringLiteral("甲"));
+    Expect(vb::OK);
+    Menu("node_Uploadinfo_1");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("上传完毕！\n\n用于对外展示的网址为 ") + server_->pagesUrl() +
+                                     QStringLiteral("/logonx.aspx?id=") + QString::number(account_));
+    EXPECT_EQ(LastDialog().style, vb::Information);
+
+    // 乙's branch: 乙, 丁, 戊; the server refuses 丁's picture.
+    dao::Database::Open(ImageDbPath(), BookDbPassword())
+        .Execute(QStringLiteral(
+            "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES ('丁', 'x', 'p')"));
+    ASSERT_TRUE(server_->owner()
+                    .exec(QStringLiteral("REVOKE EXECUTE ON ROUTINE \"sp_saveimage\" FROM qntzpsvr01"))
+                    .ok);
+    Select(QStringLiteral("乙"));
+    Expect(vb::Yes);
+    Expect(vb::OK);
+    Menu("node_Uploadinfo_n");
+    EXPECT_EQ(ui_->log().at(ui_->log().size() - 2).text, QStringLiteral("您是否已下定决心上传这些数据？"));
+    EXPECT_TRUE(
+        LastDialog().text.startsWith(QStringLiteral("上传未完成：共 3 个成员，已上传 1 个，在“丁”处停止：")))
+        << LastDialog().text.toStdString();
+    EXPECT_EQ(LastDialog().style, vb::Critical);
+    EXPECT_EQ(Column(QStringLiteral("丙"), "flag"), QStringLiteral("-9"));  // exactly the branch was marked
+    EXPECT_TRUE(window_->TbarOP()->isEnabled());
+}
+
+TEST_F(DsptreeOnlineTest, DownloadsRenameTheNodeAndTheSynchronisedDeleteReachesTheServer) {
+    Cls数据操作 ops;
+    ops.UpLoad_1(QStringLiteral("甲"));
+    ops.UpLoad_1(QStringLiteral("乙"));
+    SaveTestMember(cmd_, account_, ops.GetSql_Id(QStringLiteral("甲")), {QStringLiteral("甲新")});
+    Select(QStringLiteral("甲"));
+    Expect(vb::OK);
+    Menu("node_downloadinfo_1");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("下载完毕！"));
+    EXPECT_EQ(window_->SelectedMemberName(), QStringLiteral("甲新"));
+    EXPECT_EQ(ParentOf(QStringLiteral("乙")), QStringLiteral("_甲新"));
+    EXPECT_EQ(FatherOf(QStringLiteral("乙")), QStringLiteral("甲新"));
+
+    // A child added on the server comes with the branch, and the page is drawn again.
+    SaveTestMember(cmd_, account_, 0, {QStringLiteral("新子"), QStringLiteral("甲新")});
+    Select(QStringLiteral("甲新"));
+    Expect(vb::Yes);
+    Expect(vb::OK);
+    Menu("node_downloadinfo_n");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("下载完毕！"));
+    EXPECT_EQ(ParentOf(QStringLiteral("新子")), QStringLiteral("_甲新"));
+
+    Select(QStringLiteral("庚"));  // never uploaded
+    Expect(vb::OK);
+    Menu("node_downloadinfo_1");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("数据已被删除，无法下载！"));
+
+    Select(QStringLiteral("乙"));
+    Menu("node_tongbudel_1");
+    EXPECT_FALSE(Exists(QStringLiteral("乙")));
+    EXPECT_EQ(server_->owner()
+                  .exec(QStringLiteral("SELECT string_agg(filial, ',' ORDER BY filial_id) FROM members"))
+                  .rows,
+              QList<QStringList>{QStringList{QStringLiteral("甲新,新子")}});
+}
+
+TEST_F(DsptreeOnlineTest, TheBookChosenAtLogOnIsMergedAndPageOneShown) {
+    const qint32 other = RegisterTestAccount(cmd_, QStringLiteral("acc002"), QStringLiteral("乙"), 1);
+    const qint32 root = SaveTestMember(cmd_, other, 0, {QStringLiteral("外祖")});
+    SaveTestMember(cmd_, other, 0, {QStringLiteral("外子"), QStringLiteral("外祖")});
+    App().CurrentPage = 2;
+    const auto logOnTicking = [this](const QString& tag) {
+        ui_->ExpectForm(QStringLiteral("FrmLogon"), [tag](QObject*) {
+            App().CurrentUser->Tag = tag;
+            return 1;
+        });
+    };
+    logOnTicking(QString());  // nothing ticked: nothing happens
+    window_->TbarOP_ButtonClick(QStringLiteral("b_down"));
+    EXPECT_FALSE(Exists(QStringLiteral("外祖")));
+
+    logOnTicking(QString::number(root));
+    Expect(vb::Yes);
+    window_->TbarOP_ButtonClick(QStringLiteral("b_down"));
+    EXPECT_EQ(LastDialog().text, QStringLiteral("您是否已下定决心下载这些数据？"));
+    EXPECT_EQ(LastDialog().style, vb::YesNo);
+    EXPECT_EQ(App().CurrentPage, 1);
+    EXPECT_EQ(ParentOf(QStringLiteral("外子")), QStringLiteral("_外祖"));
+    EXPECT_EQ(window_->windowTitle(), window_->PageCaption(1));
+    EXPECT_EQ(window_->PageCount(), 1);
+    EXPECT_TRUE(window_->TbarOP()->isEnabled());
+}
+
+}  // namespace
