@@ -18,6 +18,7 @@
 #include "frame/http_procedures.h"
 #include "pages/board_desk.h"
 #include "platform/bookdir.h"
+#include "support/temp_book.h"
 #include "support/test_http_server.h"
 
 namespace {
@@ -121,6 +122,38 @@ TEST_F(Board, ValuesCannotReshapeTheQueueAndTheLogNameKeepsOnlySafeCharacters) {
     queue.Rename(QStringLiteral("张|~|9||x&y=%"));
     EXPECT_EQ(queue.Queue().count(QStringLiteral("|~|")), 2);
     EXPECT_TRUE(queue.Queue().endsWith(QStringLiteral("&name=%E5%BC%A0%7C~%7C9%7C%7Cx%26y%3D%25|~|")));
+}
+
+// The desk's status reply: a leading number above 0 is on line; a last digit 0 sends the board to the
+// service account (whose status is asked once more).
+TEST(BoardReplies, StatusReplyDecidesTheDeskAndTheAddressIsMasked) {
+    TempBook book;
+    TestHttpServer server;
+    SetBuiltInServerUrl(server.base());
+    server.answer("/flsh/ipseek.asp", "200 OK", "10.1.2.34");
+    const struct {
+        const char* reply;
+        const char* shown;
+        bool switched;
+    } cases[] = {
+        {"5", "客服在线", false}, {"0", "客服离线", true}, {"10", "客服在线", true}, {"", "客服离线", true}};
+    for (const auto& c : cases) {
+        server.answer("/flsh/getsvrinfo.asp", "200 OK", c.reply);
+        BoardQueue queue;
+        QStringList panel2;
+        QObject::connect(&queue, &BoardQueue::statusText, [&](int panel, const QString& text) {
+            if (panel == 2) panel2 << text;
+        });
+        queue.Load(QStringLiteral("0571-1"), QStringLiteral("own"), QStringLiteral("800018080"));
+        queue.Activate();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return queue.Queue().isEmpty() && queue.State() == 1; }, 8000));
+        ASSERT_FALSE(panel2.isEmpty());
+        EXPECT_EQ(panel2.first(), QStringLiteral("10.1.2.*")) << c.reply;
+        EXPECT_EQ(panel2.value(1), QString::fromUtf8(c.shown)) << c.reply;
+        EXPECT_EQ(queue.PartnerNo(), c.switched ? QStringLiteral("800018080") : QStringLiteral("0571-1"))
+            << c.reply;
+    }
+    SetBuiltInServerUrl(QString());
 }
 
 TEST(BoardText, ReceivedBodiesKeepOnlyHarmlessMarkup) {
