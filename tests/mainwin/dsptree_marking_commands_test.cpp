@@ -207,10 +207,12 @@ TEST_F(MarkingCommandsTest, AFolderOfPagesBecomesABranchWithItsPictures) {
     write("zhang/2.htm", "two");       // one member name with Zhang under one parent
     write("部/Zhang/3.txt", "three");  // listed after both
     write("../outside.png", picture);
-    Open();
+    SetNodesPerPage(5);
+    EXPECT_EQ(Open().PageCount(), 2);
     Select(QStringLiteral("甲"));
     ui_->ExpectFolder(top);
     Menu("node_import");
+    EXPECT_EQ(window_->PageCount(), 3);  // 13 members: the new ones can be reached
     EXPECT_EQ(ui_->log().back().text, QStringLiteral("请选择导入文件所在目录："));
 
     const QString zhang = Column(QStringLiteral("1.htm"), "father");

@@ -219,6 +219,7 @@ void dsptree::LoadBranchPackage() {
         DataOps().Del后续分页标志(app.CurrentPage);
     app.SelectedNodeIndex = 0;
     RebuildPage();
+    RecountPages();  // the branch's members may need pages of their own
 }
 
 void dsptree::ImportPageFolder() {
@@ -231,7 +232,9 @@ void dsptree::ImportPageFolder() {
         FolderImport(DataOps(), *treeNodes_).Run(folder);
     } catch (...) {
         markPagesStale(App().CurrentPage - 1);  // the members made before the failure stay
+        RecountPages();
         throw;
     }
     markPagesStale(App().CurrentPage - 1);
+    RecountPages();
 }
