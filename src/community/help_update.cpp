@@ -133,8 +133,9 @@ qint32 MergeHelpPackage(const QString& path, QString* error) {
     app.RootAncestorName.clear();
     const qint32 result =
         ops.ReLoad(path, QString::fromLatin1(kEbookDbPassword), QString(), QString(), error);
+    // The saved branch is concealed as the book's own packages are, with its strong password.
     if (result != 0 && hadBranch)
-        ops.ReLoad(backup, QString::fromLatin1(kEbookDbPassword), QString(), QString());
+        ops.ReLoad(backup, QString::fromLatin1(kEbookDbPassword), QString(), app.StrgPswdDigest);
     dao::ReleaseIdleConnections(backup);
     app.RootAncestorName.clear();
     return result;

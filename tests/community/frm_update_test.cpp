@@ -144,6 +144,25 @@ TEST_F(Update, TruncatedOrForeignPackagesLeaveTheOldBranchInPlace) {
     }
 }
 
+// A merge that fails after the old branch was taken out puts it back.
+TEST_F(Update, FailedMergePutsTheOldBranchBack) {
+    const QByteArray otherKey = helpPackage({QStringLiteral("新手入门")}, QStringLiteral("587"));
+    userBook();
+    const QString path = books_.back()->file(QStringLiteral("foreign.mdb"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(otherKey);
+    file.close();
+    QString error;
+    EXPECT_EQ(help_update::MergeHelpPackage(path, &error), 3031);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(members(),
+              (QStringList{QStringLiteral("帮助文件"), QStringLiteral("张祖"), QStringLiteral("旧说明")}));
+    EXPECT_EQ(
+        App().DataDb.Scalar(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\"='旧说明'")),
+        QStringLiteral("帮助文件"));
+}
+
 TEST_F(Update, MissingHelpFileIsPassedOverAndNoAnswerIsTold) {
     serve(QStringLiteral("data/newver.txt"), "99.1.2");
     ui_->ExpectMsgBox(vb::OK);
