@@ -109,6 +109,7 @@ void FrmUpdate::Form_Load() {
     }
     cmb100Xi_->addItems(items);
     const help_update::UpdateSetting setting = help_update::ReadUpdateSetting();
+    txtWeb_->addItem(BuiltInServerUrl());
     txtWeb_->setEditText(setting.web.isEmpty() ? BuiltInServerUrl() : setting.web);
     rememberedModified_ = setting.helpModified;
     lastDate_ = setting.lastDate;

@@ -157,6 +157,9 @@ void mQentaraQp::Timer1_Timer() {
 
 void mQentaraQp::offerNewVersion(const QString& reply) {
     if (Val(reply) <= 0) return;
+    // The user may have opened the update while the answer was on its way.
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("FrmUpdate") && window->isVisible()) return;
     const auto& translator = App().Translator;
     const auto trans = [&](const QString& text) {
         return translator ? translator->TransLanguage(text) : text;
