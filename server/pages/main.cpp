@@ -6,8 +6,41 @@
 #include <csignal>
 #include <iostream>
 
+#include "pages/board_desk.h"
 #include "pages/page_service.h"
 #include "pages/schema_loader.h"
+
+namespace {
+
+int RunDesk(const PgParams& database, const QString& deskNo, const QString& userNo, const QString& html) {
+    QString error;
+    auto db = PgConnection::Open(database, &error);
+    if (!db) {
+        std::cerr << "qentara_server: " << error.toStdString() << std::endl;
+        return 1;
+    }
+    if (!userNo.isEmpty()) {
+        const QString stamp = DeskAnswer(*db, deskNo, userNo, html, &error);
+        if (!error.isEmpty()) {
+            std::cerr << "qentara_server: " << error.toStdString() << std::endl;
+            return 1;
+        }
+        std::cout << "Answered " << userNo.toStdString() << " at " << stamp.toStdString() << std::endl;
+        return 0;
+    }
+    const QList<DeskMessage> waiting = DeskWaiting(*db, deskNo, &error);
+    if (!error.isEmpty()) {
+        std::cerr << "qentara_server: " << error.toStdString() << std::endl;
+        return 1;
+    }
+    for (const DeskMessage& m : waiting)
+        std::cout << m.stamp.toStdString() << "  " << m.userNo.toStdString() << " ("
+                  << m.shownName.toStdString() << "): " << m.html.toStdString() << std::endl;
+    if (waiting.isEmpty()) std::cout << "Nothing new." << std::endl;
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -40,7 +73,19 @@ int main(int argc, char** argv) {
         {QStringLiteral("load-schema")},
         QStringLiteral("Load (or bring up to date) the server's schema first."));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("Do not log each request."));
-    parser.addOptions({listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet});
+    const QCommandLineOption desk(
+        {QStringLiteral("desk")},
+        QStringLiteral("Answer as this desk member instead of serving pages: without --answer-to, print "
+                       "what users wrote to it since the last look."),
+        QStringLiteral("desk-no"));
+    const QCommandLineOption answerTo({QStringLiteral("answer-to")},
+                                      QStringLiteral("With --desk: the user's board number to answer."),
+                                      QStringLiteral("user-no"));
+    const QCommandLineOption text({QStringLiteral("text")},
+                                  QStringLiteral("With --answer-to: the answer (HTML)."),
+                                  QStringLiteral("html"));
+    parser.addOptions(
+        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet, desk, answerTo, text});
     parser.process(app);
 
     PageServiceConfig config;
@@ -63,6 +108,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+
+    if (parser.isSet(desk))
+        return RunDesk(config.database, parser.value(desk), parser.value(answerTo), parser.value(text));
 
     // Signals are taken by sigwait below, not by a handler that would run on any thread.
     sigset_t stopSignals;

@@ -4,4 +4,5 @@ void RegisterAllPages(PageService& service) {
     RegisterAccountPages(service);
     RegisterEbookPages(service);
     RegisterGroupPages(service);
+    RegisterBoardPages(service);
 }

@@ -6,5 +6,6 @@ class PageService;
 void RegisterAccountPages(PageService& service);  // log-on form, user record, rights, associations
 void RegisterEbookPages(PageService& service);    // e-book library: categories, search, publishing
 void RegisterGroupPages(PageService& service);    // the clan-association windows
+void RegisterBoardPages(PageService& service);    // the service-desk message board
 
 void RegisterAllPages(PageService& service);

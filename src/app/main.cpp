@@ -5,9 +5,11 @@
 
 #include "community/forms/frm_down_ld.h"
 #include "community/forms/frm_get_info.h"
-#include "community/forms/frm_search.h"
 #include "community/forms/frm_group_list.h"
 #include "community/forms/frm_member_list.h"
+#include "community/forms/frm_msg_1a.h"
+#include "community/forms/frm_search.h"
+#include "community/forms/frm_update.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -94,6 +96,8 @@ int main(int argc, char** argv) {
     dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
     FrmDownLd::RegisterForm();
+    FrmMsg_1A::RegisterForm();
+    FrmUpdate::RegisterForm();
     FrmSearch::RegisterForm();
     FrmGetInfo::RegisterForm();
     FrmGroupList::RegisterForm();

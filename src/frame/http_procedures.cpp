@@ -112,11 +112,11 @@ QVariant GetSiteUrl() {
     return QVariant(BuiltInServerUrl());
 }
 
-QString CheckNewVersion(quint8 mode) {
-    if (mode != 0) return {};
-    QString text = HttpGetText(GetServerBaseUrl() + QStringLiteral("/data/newver.txt"));
-    if (text.startsWith(u'-')) text.remove(0, 1);
+namespace {
 
+// "1" or "0" (newer than this program or not) + "%" + the version text the server sent.
+QString VersionAnswer(QString text) {
+    if (text.startsWith(u'-')) text.remove(0, 1);
     const QStringList fields = (text + QStringLiteral("..")).split(u'.');
     bool newer = false;
     try {
@@ -134,6 +134,36 @@ QString CheckNewVersion(quint8 mode) {
         newer = false;
     }
     return QString(newer ? u'1' : u'0') + u'%' + text;
+}
+
+QString VersionFileUrl() {
+    return GetServerBaseUrl() + QStringLiteral("/data/newver.txt");
+}
+
+}  // namespace
+
+QString CheckNewVersion(quint8 mode) {
+    if (mode != 0) return {};
+    // An error page is no version file: it reads as no answer.
+    bool ok = false;
+    const QByteArray body = HttpGetBlocking(ToRequestUrl(VersionFileUrl()), HttpTimeoutMs(), &ok);
+    return VersionAnswer(ok ? DecodeReplyText(body) : QString());
+}
+
+void CheckNewVersionAsync(QObject* context, int timeoutMs, std::function<void(const QString&)> done) {
+    auto* request = new AsyncHttpGet(context);
+    QObject::connect(request, &AsyncHttpGet::finished, context,
+                     [request, done = std::move(done)](const QString& text, bool ok) {
+                         request->deleteLater();
+                         done(VersionAnswer(ok ? text : QString()));
+                     });
+    request->start(ToRequestUrl(VersionFileUrl()), timeoutMs);
+}
+
+QString OfferedVersionText(const QString& reply) {
+    static const QRegularExpression version(QStringLiteral("[0-9A-Za-z][0-9A-Za-z.\\-]*"));
+    const auto m = version.match(reply.mid(reply.indexOf(u'%') + 1));
+    return m.hasMatch() ? m.captured(0) : QString();
 }
 
 void OpenServiceChat() {
@@ -159,6 +189,8 @@ void OpenServiceChat() {
             const QString link = QStringLiteral("tencent://message/?uin=") +
                                  PercentEncodeQueryValue(service) + QStringLiteral("&Site=&Menu=yes");
             if (UI().OpenUrl(link)) return;
+            UI().MsgBox(Trans(QStringLiteral("本机没有能打开QQ链接的程序，请在留言板上与客服联系。")),
+                        vb::Information);
         }
     } else {
         UI().MsgBox(Trans(QStringLiteral("QQ未上线，不能启动客服。")), vb::OKOnly);

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
+
+class QObject;
 
 // The program talks to its community server only by HTTP GET; replies are plain text that each caller
 // parses itself.
@@ -33,6 +36,11 @@ QVariant GetSiteUrl();
 // Mode 0: "1" or "0" (whether the server offers a newer version than this program's) + "%" + the version
 // text read from the server; any other mode gives "".
 QString CheckNewVersion(quint8 mode);
+// The same check without waiting: `done` runs with CheckNewVersion(0)'s answer when the reply is in, or
+// with "0%" when none came within timeoutMs. Nothing runs once `context` is gone.
+void CheckNewVersionAsync(QObject* context, int timeoutMs, std::function<void(const QString&)> done);
+// The version named in such an answer, without what surrounds it: "99.1.2" of "1%99.1.2 / ".
+QString OfferedVersionText(const QString& reply);
 
 // The version this program reports as its own.
 constexpr int kRunningMajor = 6;

@@ -1,5 +1,6 @@
 #include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 #include <QStringList>
 #include <exception>
 #include <optional>
@@ -155,6 +156,9 @@ QString Cls数据操作::GetTeleNo() {
 
 QString Cls数据操作::GetQQNo() {
     QString t = SettingsField(ChgPswd2(), 5).toLower();
+    // A number written alone is the number itself; otherwise it follows "qq" or a leading mark.
+    static const QRegularExpression digitsAlone(QStringLiteral("^\\s*[0-9]+\\s*$"));
+    if (digitsAlone.match(t).hasMatch()) return t.trimmed();
     const qsizetype at = t.indexOf(QStringLiteral("qq"));
     t = at >= 0 ? t.mid(at + 2) : t.mid(1);
     QString digits;

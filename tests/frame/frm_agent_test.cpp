@@ -107,6 +107,16 @@ TEST_F(FrmAgentTest, EditedFieldsRoundTripAndPercentNeverShiftsThem) {
     EXPECT_EQ(ops.GetQQNo(), QStringLiteral("9"));
     open();
     EXPECT_EQ(shown(), QStringList({"http://a.cn/?x=120", "0571 123", "经销商'", "qq9", "100", ""}));
+    // A number written alone keeps its first digit; after a mark or "qq" the number follows it.
+    for (const auto& [typed, number] : {std::pair{"12345", "12345"},
+                                        {" 678 ", "678"},
+                                        {"Q1234", "1234"},
+                                        {"QQ:10086 msn", "10086"},
+                                        {"", ""}}) {
+        App().DataDb.Execute(QStringLiteral("DELETE FROM \"pswdylk\" WHERE \"whnt\"=1"));
+        StoreRow(1, QString::fromUtf8(typed) + QStringLiteral("%%"));
+        EXPECT_EQ(ops.GetQQNo(), QString::fromUtf8(number)) << typed;
+    }
 }
 
 TEST_F(FrmAgentTest, ShortRecordShowsBlanksAndOkFillsEveryPosition) {

@@ -67,9 +67,17 @@ TEST_F(HttpProceduresTest, UnreadableVersionFileOffersNothing) {
     EXPECT_EQ(versionCheckWith(""), QStringLiteral("0%"));
     EXPECT_EQ(versionCheckWith("garbage"), QStringLiteral("0%garbage"));
     EXPECT_EQ(versionCheckWith("9e999.1.1"), QStringLiteral("0%9e999.1.1"));
+    server.answer("/data/newver.txt", "404 Not Found", "404 page");
+    EXPECT_EQ(CheckNewVersion(0), QStringLiteral("0%"));
 
     SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedLocalPort()));
     EXPECT_EQ(CheckNewVersion(0), QStringLiteral("0%"));
+}
+
+TEST(OfferedVersionText, KeepsOnlyTheVersion) {
+    for (const auto& [reply, shown] :
+         {std::pair{"1%99.1.2 / \r\n", "99.1.2"}, {"1%6.2.169 beta", "6.2.169"}, {"0%", ""}, {"1% 7", "7"}})
+        EXPECT_EQ(OfferedVersionText(QString::fromLatin1(reply)), QString::fromLatin1(shown)) << reply;
 }
 
 TEST_F(HttpProceduresTest, ServerThatNeverAnswersEndsWithinTheTimeOut) {
@@ -215,9 +223,13 @@ TEST_F(ServiceChatTest, LinkNobodyTakesFallsBackToTheBoard) {
     expectPrompt(QStringLiteral("12345"));
     ui->ExpectMsgBox(vb::Yes);
     ui->ExpectUrl(false);
+    ui->ExpectMsgBox(vb::OK);
     expectBoard();
     OpenServiceChat();
-    EXPECT_EQ(kinds(), (QStringList{kPrompt, kQuestion, kBuiltInLink, kBoard}));
+    EXPECT_EQ(
+        kinds(),
+        (QStringList{kPrompt, kQuestion, kBuiltInLink,
+                     QStringLiteral("MsgBox:本机没有能打开QQ链接的程序，请在留言板上与客服联系。"), kBoard}));
     EXPECT_EQ(ui->log().back().style, 1);
 }
 

@@ -1,6 +1,5 @@
 #include "community/forms/frm_down_ld.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFrame>
@@ -15,13 +14,12 @@
 #include "community/ebook_library.h"
 #include "community/ebook_tables.h"
 #include "community/forms/group_list_view.h"
+#include "community/forms/main_tree_refresh.h"
 #include "community/group_window_columns.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/window_utils.h"
-#include "mainwin/forms/dsptree.h"
-#include "mainwin/tree_pages.h"
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/form_registry.h"
@@ -251,7 +249,7 @@ void FrmDownLd::CmdOK_Click() {
         cmdStpDown_->setEnabled(true);
         if (!fetch(i)) break;
     }
-    if (imported_ > 0) rebuildMainTree();
+    if (imported_ > 0) RebuildMainTreesAfterImport();
 
     App().StrgPswdDigest.clear();
     setRunning(false);
@@ -327,21 +325,6 @@ void FrmDownLd::tg_ErrMassage(const QString& text) {
     downloadDone_ = false;
     stopRequested_ = true;
     UI().MsgBox(text, vb::Critical);
-}
-
-void FrmDownLd::rebuildMainTree() {
-    try {
-        ebook_library::PrepareTreeAfterImport();
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* main = qobject_cast<dsptree*>(window);
-            if (!main) continue;
-            main->SetPageCount(PageCountFor(main->DataOps().TotalRecnNum(), App().NodesPerPage));
-            main->RebuildPage();
-            main->setWindowTitle(main->PageCaption(1));
-        }
-    } catch (const dao::DaoError& e) {
-        UI().MsgBox(e.Description(), vb::Critical);
-    }
 }
 
 void FrmDownLd::closeEvent(QCloseEvent* event) {

@@ -59,8 +59,6 @@ private:
     void setRunning(bool running);
     // Downloads and imports one e-book; false when the item must stay checked and the batch end.
     bool fetch(int index);
-    // Shows the imported members in the main window, if it is open.
-    void rebuildMainTree();
 
     bool running_ = false;
     bool stopRequested_ = false;

@@ -41,12 +41,10 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
 
     QMenuBar* bar = menuBar();
     addCommand(nullptr, QStringLiteral("m_recipe"), QStringLiteral("我的族谱"), &mQentaraQp::m_recipe_Click);
-    // The windows behind these commands are not part of the program yet; their items stay disabled.
     addCommand(nullptr, QStringLiteral("m_sysset"), QStringLiteral("系统设置"), &mQentaraQp::m_sysset_Click);
     addCommand(nullptr, QStringLiteral("b_test"), QStringLiteral("测试"), &mQentaraQp::b_test_Click);
     addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
-               &mQentaraQp::online_update_Click)
-        ->setEnabled(false);
+               &mQentaraQp::online_update_Click);
     addCommand(nullptr, QStringLiteral("m_SvrAB"), QStringLiteral("在线客服"), &mQentaraQp::m_SvrAB_Click);
     addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"), &mQentaraQp::m_ebook_Click);
     QMenu* language = bar->addMenu(QStringLiteral("Language"));
@@ -147,20 +145,28 @@ void mQentaraQp::applyLanguage() {
     update();  // the background shows the caption
 }
 
+// The check runs while the launcher goes on taking input: a server that accepts and never answers
+// costs the offer, not the window.
 void mQentaraQp::Timer1_Timer() {
     timer1_->stop();
     if (Val(timer1_->property(kTag).toString()) > 0) return;
-    const QString reply = CheckNewVersion(0);  // flag "%" version
-    if (Val(reply) > 0) {
-        const auto& translator = App().Translator;
-        const auto trans = [&](const QString& text) {
-            return translator ? translator->TransLanguage(text) : text;
-        };
-        const QString prompt = trans(QStringLiteral("检测到新版本( ")) + reply.mid(2) +
-                               trans(QStringLiteral(" )是否立即升级？"));
-        if (UI().MsgBox(prompt, vb::YesNo + vb::Information) == vb::Yes) online_update_Click();
-    }
     timer1_->setProperty(kTag, QStringLiteral("1"));
+    CheckNewVersionAsync(this, kVersionCheckTimeoutMs,
+                         [this](const QString& reply) { offerNewVersion(reply); });
+}
+
+void mQentaraQp::offerNewVersion(const QString& reply) {
+    if (Val(reply) <= 0) return;
+    // The user may have opened the update while the answer was on its way.
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("FrmUpdate") && window->isVisible()) return;
+    const auto& translator = App().Translator;
+    const auto trans = [&](const QString& text) {
+        return translator ? translator->TransLanguage(text) : text;
+    };
+    const QString prompt = trans(QStringLiteral("检测到新版本( ")) + OfferedVersionText(reply) +
+                           trans(QStringLiteral(" )是否立即升级？"));
+    if (UI().MsgBox(prompt, vb::YesNo + vb::Information) == vb::Yes) online_update_Click();
 }
 
 void mQentaraQp::m_recipe_Click() {
@@ -180,7 +186,7 @@ void mQentaraQp::b_test_Click() {
 
 void mQentaraQp::online_update_Click() {
     timer1_->stop();
-    UI().ShowForm(QStringLiteral("FrmUpdate"), false);  // -1 while the program has no update window
+    UI().ShowForm(QStringLiteral("FrmUpdate"), false);
 }
 
 void mQentaraQp::m_SvrAB_Click() {

@@ -25,8 +25,10 @@ public:
     // The handlers, callable as their events call them.
     void Form_Load();
     void Form_Activate();
-    // The once-per-run check for a newer version; the timer's Tag "1" means it has run.
+    // The once-per-run check for a newer version, which does not wait for the server; the timer's Tag
+    // "1" means it has run. An answer that offers a newer version asks whether to update.
     void Timer1_Timer();
+    static constexpr int kVersionCheckTimeoutMs = 10000;
     void m_recipe_Click();
     void m_sysset_Click();
     void b_test_Click();
@@ -51,6 +53,7 @@ private:
                         void (mQentaraQp::*handler)());
     void chooseLanguage(qint32 languageId);
     void applyLanguage();
+    void offerNewVersion(const QString& reply);
 
     QTimer* timer1_ = nullptr;
 };
