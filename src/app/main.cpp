@@ -43,6 +43,7 @@ int RunWithoutDisplay() {
     // A damaged or foreign members file fails at the count, not at the open: it is reported the same way.
     try {
         EnsureBookFiles();
+        CheckBookFiles();
         OpenDataDb(DataDbPath(), BookDbPassword());
         members = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
     } catch (const dao::DaoError& e) {

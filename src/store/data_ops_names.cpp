@@ -37,7 +37,7 @@ qint64 SuffixNumber(const QString& afterBracket) {
 // The rows that are "this member" are left out of every look-up by selfClause ("" when none is); names
 // a batch has reserved count as borne.
 QString MakeUnique(dao::Database& db, const QString& name, const QString& selfClause, const dao::Params& self,
-                   const ReservedNames* reserved = nullptr) {
+                   const ReservedNames* reserved = nullptr, SuffixMemo* memo = nullptr) {
     const QString cut = LastChars(name);
     const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
     const auto taken = [&](const QString& candidate) {
@@ -54,17 +54,24 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     dao::Params params{prefix, cut + QLatin1Char('\\')};
     params += self;
     qint64 highest = reserved ? reserved->HighestSuffix(cut) : 0;
-    for (auto rs = db.OpenRecordset(
-             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
-                 selfClause,
-             params);
-         rs.hasRow(); rs.MoveNext()) {
-        highest = std::max(highest, SuffixNumber(rs.Text(QStringLiteral("filial")).mid(prefix.size())));
+    if (memo && memo->Knows(cut)) {
+        highest = std::max(highest, memo->Highest(cut));
+    } else {
+        for (auto rs = db.OpenRecordset(
+                 QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
+                     selfClause,
+                 params);
+             rs.hasRow(); rs.MoveNext()) {
+            highest = std::max(highest, SuffixNumber(rs.Text(QStringLiteral("filial")).mid(prefix.size())));
+        }
     }
     // A long name loses its first characters to the suffix and may then meet another stored name.
     for (qint64 n = highest + 1;; ++n) {
         const QString result = LastChars(cut + QLatin1Char('[') + QString::number(n) + QLatin1Char(']'));
-        if (!taken(result)) return result;
+        if (!taken(result)) {
+            if (memo) memo->Note(cut, n);
+            return result;
+        }
     }
 }
 
@@ -77,6 +84,10 @@ Cls数据操作::Cls数据操作() {
 QString Cls数据操作::TongMing字(bool skip, const QString& name, qint32 filial_id) {
     if (skip) return LastChars(name);
     return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id});
+}
+
+QString Cls数据操作::TongMing字Batch(const QString& name, SuffixMemo& memo) {
+    return MakeUnique(App().DataDb, name, QString(), {}, nullptr, &memo);
 }
 
 QString Cls数据操作::TongMing字Sql(const QString& name, qint32 mysql_id) {

@@ -15,6 +15,7 @@
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/package_format.h"
+#include "store/reserved_names.h"
 #include "store/strong_password.h"
 
 namespace {
@@ -59,12 +60,18 @@ QVariant Restore(const QVariant& stored, const QString& key, bool trim) {
 // Gives every row of the walk a level: breadth first from the root, then from the members whose father
 // is not in the package, then from whatever a loop in the father links kept out of reach.
 void Spread(dao::Database& db, qint64& level) {
+    // "+level" keeps the level index out of the outer loop: the walk then goes from the members of the
+    // last level to their children through the parent index, linear in the depth of the tree.
     const QString next = QStringLiteral("UPDATE ") + dao::QuoteIdent(kWalk) +
                          QStringLiteral(
-                             " SET \"level\"=? WHERE \"level\" IS NULL AND \"parent\" IN "
+                             " SET \"level\"=? WHERE +\"level\" IS NULL AND \"parent\" IN "
                              "(SELECT \"pkg_row\" FROM ") +
                          dao::QuoteIdent(kWalk) + QStringLiteral(" WHERE \"level\"=?)");
-    while (db.Execute(next, {level + 1, level}) > 0) ++level;
+    int levels = 0;
+    while (db.Execute(next, {level + 1, level}) > 0) {
+        ++level;
+        if (++levels % kRowsPerDoEvents == 0) DoEvents();
+    }
 }
 
 void NumberTheWalk(dao::Database& db, const QVariant& root) {
@@ -88,6 +95,24 @@ void NumberTheWalk(dao::Database& db, const QVariant& root) {
                    {level, row});
         Spread(db, level);
     }
+}
+
+// A member without a name cannot be placed: its children would attach to whoever bears their father's
+// name in the book. Names restored with the wrong keys are told by their links: the fathers of a sound
+// package name its members, those restored with the wrong key name nobody. The strong-password record
+// may have been removed, so this does not rely on it.
+void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
+    const qint64 nameless = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                      QStringLiteral(" WHERE \"name\" IS NULL OR \"name\"=''"))
+                                .toLongLong();
+    if (nameless > 0)
+        Refuse(dao::kErrDamaged,
+               QStringLiteral("族谱包中有 %1 个成员没有名字，这个包已损坏。没有导入任何成员。").arg(nameless));
+    const bool fathers = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                   QStringLiteral(" WHERE \"father\"<>''")).toLongLong() > 0;
+    const bool linked = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                  QStringLiteral(" WHERE \"parent\" IS NOT NULL")).toLongLong() > 0;
+    if (fathers && !linked) Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
 }
 
 // Checks the package copy and prepares the walk in it; returns the row of the package's root, if any.
@@ -129,6 +154,7 @@ QVariant PreparePackage(const QString& copy, const QString& password, const QStr
                QStringLiteral(".\"father\" AND p.\"pkg_row\"<>") + walk +
                QStringLiteral(".\"pkg_row\" ORDER BY p.\"pkg_row\" LIMIT 1) WHERE \"father\"<>''"));
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_parent\" ON ") + walk + QStringLiteral(" (\"parent\")"));
+    RefuseUnreadableMembers(db, walk);
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_order\" ON ") + walk +
                QStringLiteral(" (\"level\", \"pkg_row\")"));
     // The export leaves the root's father empty.
@@ -170,6 +196,7 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
 
     dao::Params row;
     int count = 0;
+    SuffixMemo suffixes;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT w.\"pkg_row\" AS q_row, w.\"name\" AS q_name, w.\"father\" AS q_father, "
                             "w.\"parent\" AS q_parent, m.* FROM ") +
@@ -177,7 +204,7 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
              QStringLiteral(" m ON m.rowid=w.\"pkg_row\" ORDER BY w.\"level\", w.\"pkg_row\""));
          rs.hasRow(); rs.MoveNext()) {
         const QVariant pkgRow = rs.value(0);
-        const QString name = ops.TongMing字(false, StripBracketSuffix(rs.value(1).toString()), 0);
+        const QString name = ops.TongMing字Batch(StripBracketSuffix(rs.value(1).toString()), suffixes);
         QVariant father = rs.value(2);
         bool deferred = false;
         if (!attachUnder.isEmpty() && root.isValid() && pkgRow == root) {
