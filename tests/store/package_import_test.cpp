@@ -176,6 +176,60 @@ TEST_F(PackageImport, AWrongStrongPasswordIsRefusedWithNothingImported) {
     EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
 }
 
+// The record of the strong password may be gone or blanked; the concealed names still show it.
+TEST_F(PackageImport, AStrongPasswordPackageWithoutItsRecordIsRefused) {
+    const QString strong = Package(Digest("secret99"));
+    const QByteArray whole = FileBytes(strong);
+    const QStringList before = Snapshot();
+    for (const char* strip : {"DELETE FROM myStrgPswd", "UPDATE myStrgPswd SET pswd=''",
+                              "UPDATE myStrgPswd SET pswd=NULL", "DROP TABLE myStrgPswd"}) {
+        SCOPED_TRACE(strip);
+        {
+            QFile f(strong);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(whole);
+        }
+        dao::Database::Open(strong, "pw123").Execute(QString::fromLatin1(strip));
+        dao::ReleaseAllIdleConnections();
+        QString error;
+        EXPECT_EQ(Import(strong, QString(), QString(), "pw123", &error), dao::kErrWrongPassword);
+        EXPECT_EQ(error, "强力密码不正确！再试一次吧。");
+        EXPECT_EQ(Snapshot(), before);
+    }
+    // With the password typed the stripped package still imports; a plain one with a password does not.
+    EXPECT_EQ(Import(strong, QString(), Digest("secret99")), 0);
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+    const QString plain = book_.file("plain.mdb");
+    ASSERT_EQ(Export(plain), 5);
+    EXPECT_EQ(Import(plain, QString(), Digest("secret99")), dao::kErrWrongPassword);
+}
+
+TEST_F(PackageImport, MembersWithoutANameRefuseThePackage) {
+    const QString path = Package();
+    const QByteArray whole = FileBytes(path);
+    const QStringList before = Snapshot();
+    for (const char* name : {"NULL", "''", "'   '"}) {
+        SCOPED_TRACE(name);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(whole);
+        }
+        // 王乙 is the father of 王丁: the child would otherwise attach to the book's own 王乙.
+        dao::Database pkg = dao::Database::Open(path, "pw123");
+        const QString concealed = EncodeText("王乙", SettingsKey());
+        ASSERT_EQ(pkg.Execute(QStringLiteral("UPDATE \"本姓成员\" SET filial=%1 WHERE filial=?").arg(name),
+                              {concealed}),
+                  1);
+        pkg.Close();
+        dao::ReleaseAllIdleConnections();
+        QString error;
+        EXPECT_EQ(Import(path, QString(), QString(), "pw123", &error), dao::kErrDamaged);
+        EXPECT_EQ(error, "族谱包中有 1 个成员没有名字，这个包已损坏。没有导入任何成员。");
+        EXPECT_EQ(Snapshot(), before);
+    }
+}
+
 TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     const QString path = Package();
     const QStringList before = Snapshot();
