@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -301,13 +306,53 @@ void Merge(Cls数据操作& ops, const QString& copy, const QString& password, c
     tx.Commit();
 }
 
+const QString kCopyFolderPrefix = QStringLiteral("qentara-import-");
+
+// The private copy's folder, held by a lock while the import runs; a folder whose lock nobody holds is
+// what a killed import left behind.
+class CopyFolder {
+public:
+    CopyFolder() : dir_(QDir::temp().filePath(kCopyFolderPrefix + QStringLiteral("XXXXXX"))) {
+        if (dir_.isValid()) fd_ = ::open(QFile::encodeName(HoldPath(dir_.path())).constData(),
+                                         O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~CopyFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool isValid() const { return dir_.isValid() && fd_ >= 0; }
+    QString path() const { return dir_.path(); }
+
+    static void RemoveLeftovers() {
+        const QDir temp = QDir::temp();
+        for (const QString& name : temp.entryList({kCopyFolderPrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString folder = temp.filePath(name);
+            const int fd = ::open(QFile::encodeName(HoldPath(folder)).constData(), O_RDWR | O_CLOEXEC);
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                continue;  // another import is running
+            }
+            // Without its lock file the folder may be one another import has only just made.
+            if (fd < 0 && QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) < 60) continue;
+            QDir(folder).removeRecursively();
+            if (fd >= 0) ::close(fd);
+        }
+    }
+
+private:
+    static QString HoldPath(const QString& folder) { return folder + QStringLiteral("/busy"); }
+    QTemporaryDir dir_;
+    int fd_ = -1;
+};
+
 void Import(Cls数据操作& ops, const QString& path, const QString& password, const QString& attachUnder,
             const QString& digest) {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         Refuse(dao::kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    CopyFolder::RemoveLeftovers();
     // The import works in a private copy: the package itself is only read, so a read-only package or one
     // on a read-only medium imports as well, and an interrupted import cannot change it.
-    QTemporaryDir folder;
+    CopyFolder folder;
     const QString copy = folder.path() + QStringLiteral("/package.mdb");
     if (!folder.isValid() || !QFile::copy(path, copy))
         Refuse(dao::kErrGeneric, QStringLiteral("不能读取文件 '%1'。").arg(path));

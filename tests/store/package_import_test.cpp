@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFileInfo>
 
 #include "frame/dao_table.h"
@@ -266,6 +267,11 @@ TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
 }
 
 TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
+    // The private copies go to a temporary folder of this case's own; one of them a killed run left.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    ASSERT_TRUE(QDir().mkpath(book_.file("tmp/qentara-import-Ab12Cd")));
+    QFile(book_.file("tmp/qentara-import-Ab12Cd/busy")).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", book_.file("tmp").toUtf8());
     const QString path = Package();
     Images().Execute("ALTER TABLE imageylk RENAME TO imageylk_old");
     const qint64 keywords = Count(db(), "SELECT count(*) FROM pageindx");
@@ -274,6 +280,8 @@ TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx"), keywords);
     dao::Database pages = Pages();
     EXPECT_EQ(Count(pages, "SELECT count(*) FROM story"), 3);
+    EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    qputenv("TMPDIR", tmp);
 }
 
 TEST_F(PackageImport, AReadOnlyPackageImportsAndIsLeftAsItWas) {
