@@ -29,6 +29,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "platform/forms/qt_translations.h"
 #include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     InstallFonts(app);
     QApplication::setWindowIcon(mQentaraQp::ProgramIcon());
     SetInteraction(std::make_unique<QtInteraction>());
+    UseQtTranslations(0);  // until the launcher reads the stored language
     SetProgressSink(std::make_unique<ProgressWindowSink>());
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();

@@ -104,8 +104,8 @@ std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& pass
     // A wrong key only shows at the first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) conn->fail(rc);
-    if (existing) conn->checkFile();
     sqlite3_exec(db, "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
+    if (existing) conn->checkFile();
     return conn;
 }
 
