@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -124,6 +125,7 @@ void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
 // Nothing is restored before the strong password has been checked.
 QVariant PreparePackage(const QString& copy, const QString& password, const QString& digest) {
     dao::Database db = dao::Database::Open(copy, password, true);
+    db.Execute(QStringLiteral("PRAGMA cache_size=-65536"));
     for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
         if (!db.TableExists(table))
             Refuse(dao::kErrTableNotFound, QStringLiteral("找不到输入表或查询 (%1)。").arg(table));
@@ -196,8 +198,8 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
     const QString record =
         QStringLiteral("INSERT INTO ") + In(kPackage, kNames) +
         QStringLiteral(" (\"pkg_row\", \"new_name\", \"book_id\", \"deferred\") VALUES (?, ?, ?, ?)");
-    const QString parentName = QStringLiteral("SELECT \"new_name\" FROM ") + In(kPackage, kNames) +
-                               QStringLiteral(" WHERE \"pkg_row\"=?");
+    // The walk gives parents their names before their children: kept here, not looked up again.
+    QHash<qint64, QString> newNames;
 
     dao::Params row;
     int count = 0;
@@ -215,16 +217,17 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
         if (!attachUnder.isEmpty() && root.isValid() && pkgRow == root) {
             father = attachUnder;
         } else if (rs.value(3).isValid()) {
-            const QVariant parent = db.Scalar(parentName, {rs.value(3)});
+            const auto parent = newNames.constFind(rs.value(3).toLongLong());
             // Only a loop in the father links puts a child before its parent.
-            deferred = !parent.isValid();
-            if (!deferred) father = parent;
+            deferred = parent == newNames.constEnd();
+            if (!deferred) father = *parent;
         }
         row.clear();
         row << father << name;
         for (const QString& field : fields) row << rs.value(field);
         db.Execute(insert, row);
         db.Execute(record, {pkgRow, name, db.LastInsertId(), deferred ? 1 : 0});
+        newNames.insert(pkgRow.toLongLong(), name);
         if (++count % kRowsPerDoEvents == 0) DoEvents();
     }
     for (dao::Recordset rs = db.OpenRecordset(
@@ -295,6 +298,9 @@ void Merge(Cls数据操作& ops, const QString& copy, const QString& password, c
     attached.Attach(copy, kPackage, password);
     attached.Attach(ImageDbPath(), kImages, BookDbPassword());
     attached.Attach(DescriptDbPath(), kStories, BookDbPassword());
+    // The walk's tables are read in the order of the walk, not of their pages: a page cache that holds
+    // them saves decrypting each page again and again.
+    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(kPackage) + QStringLiteral(".cache_size=-65536"));
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const package_format::Keys* restore = digest.isEmpty() ? nullptr : &keys;
 
