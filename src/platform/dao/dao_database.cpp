@@ -104,6 +104,8 @@ std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& pass
     // A wrong key only shows at the first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) conn->fail(rc);
+    // A new file exists from that first read on.
+    conn->sameFile(IdentityOf(key));
     sqlite3_exec(db, "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
     if (existing) conn->checkFile();
     return conn;
