@@ -366,6 +366,12 @@ void Import(Cls数据操作& ops, const QString& path, const QString& password, 
     try {
         const QVariant root = PreparePackage(copy, password, digest);
         Merge(ops, copy, password, root, attachUnder, digest);
+    } catch (const dao::DaoError& e) {
+        dao::ReleaseIdleConnections(copy);
+        // The user knows the package, not its private copy.
+        QString description = e.Description();
+        description.replace(QFileInfo(copy).canonicalFilePath(), path);
+        Refuse(e.Number(), description);
     } catch (...) {
         dao::ReleaseIdleConnections(copy);
         throw;

@@ -264,6 +264,11 @@ TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     for (const double part : {0.3, 0.6, 0.8, 0.95})
         refused(write(QString("cut%1.mdb").arg(part), whole.left(qsizetype(whole.size() * part))), "pw123",
                 0);
+    // A torn package is named as the user's file, never as the import's private copy.
+    const QString torn = write("torn.mdb", whole.left(whole.size() - 1000));
+    QString error;
+    EXPECT_EQ(Import(torn, QString(), QString(), "pw123", &error), dao::kErrDamaged);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("文件 '%1' 已损坏").arg(torn))) << error.toStdString();
 }
 
 TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
