@@ -189,9 +189,11 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
         if (packageFields.contains(QLatin1String(field), Qt::CaseInsensitive)) fields << QLatin1String(field);
     QString columns = QStringLiteral("\"father\", \"filial\"");
     QString marks = QStringLiteral("?, ?");
+    QString selected;
     for (const QString& field : fields) {
         columns += QStringLiteral(", ") + dao::QuoteIdent(field);
         marks += QStringLiteral(", ?");
+        selected += QStringLiteral(", m.") + dao::QuoteIdent(field);
     }
     const QString insert = QStringLiteral("INSERT INTO main.\"本姓成员\" (") + columns +
                            QStringLiteral(") VALUES (") + marks + ')';
@@ -205,8 +207,8 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
     int count = 0;
     SuffixMemo suffixes;
     for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT w.\"pkg_row\" AS q_row, w.\"name\" AS q_name, w.\"father\" AS q_father, "
-                            "w.\"parent\" AS q_parent, m.* FROM ") +
+             QStringLiteral("SELECT w.\"pkg_row\", w.\"name\", w.\"father\", w.\"parent\"") + selected +
+             QStringLiteral(" FROM ") +
              In(kPackage, kWalk) + QStringLiteral(" w CROSS JOIN ") + In(kPackage, kMembers) +
              QStringLiteral(" m ON m.rowid=w.\"pkg_row\" ORDER BY w.\"level\", w.\"pkg_row\""));
          rs.hasRow(); rs.MoveNext()) {
@@ -224,7 +226,7 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
         }
         row.clear();
         row << father << name;
-        for (const QString& field : fields) row << rs.value(field);
+        for (int i = 0; i < fields.size(); ++i) row << rs.value(4 + i);
         db.Execute(insert, row);
         db.Execute(record, {pkgRow, name, db.LastInsertId(), deferred ? 1 : 0});
         newNames.insert(pkgRow.toLongLong(), name);
