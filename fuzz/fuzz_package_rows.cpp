@@ -5,6 +5,7 @@
 #include <QList>
 
 #include "fuzz_support.h"
+#include "frame/text_scramble.h"
 #include "platform/dao/dao_database.h"
 #include "store/package_format.h"
 
@@ -17,12 +18,18 @@ QVariant Field(const QList<QByteArray>& fields, int i) {
     return QString::fromUtf8(fields[i]);
 }
 
+// Names and fathers are stored concealed, as the export writes them.
+QVariant Concealed(const QVariant& text, const QString& key) {
+    return text.isNull() ? text : QVariant(EncodeText(text.toString(), key));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_support::StartBook();
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     const QString path = fuzz_support::BookFolder() + QStringLiteral("rows.mdb");
+    const package_format::Keys keys = package_format::MakeKeys(QString());
     dao::RemoveWorkFiles(path);
     {
         dao::Database package = dao::Database::Create(path, QString());
@@ -30,11 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dao::Transaction tx = package.BeginTrans();
         int line = 0;
         for (const QByteArray& row : input.split('\n')) {
+            if (row.isEmpty()) continue;
             if (++line > 64) break;
             const QList<QByteArray> f = row.split('\t');
             package.Execute(QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"mother\", \"boy_sort\") "
                                            "VALUES (?, ?, ?, ?)"),
-                            {Field(f, 0), Field(f, 1), Field(f, 2), f.value(3).toLongLong()});
+                            {Concealed(Field(f, 0), keys.second), Concealed(Field(f, 1), keys.first), Field(f, 2),
+                             f.value(3).toLongLong()});
             if (f.size() > 4)
                 package.Execute(QStringLiteral("INSERT INTO \"pageindx\" (\"filial\", \"page_key\") VALUES (?, ?)"),
                                 {Field(f, 0), Field(f, 4)});

@@ -93,16 +93,17 @@ QString WriteFile(const QString& name, const QByteArray& bytes) {
     return path;
 }
 
-void ImportAndForget(const QString& path) {
+qint32 ImportAndForget(const QString& path) {
     dao::Database data = dao::Database::Open(DataDbPath(), BookDbPassword());
     dao::Database pages = dao::Database::Open(DescriptDbPath(), BookDbPassword());
     dao::Database images = dao::Database::Open(ImageDbPath(), BookDbPassword());
     const Marks marks{MaxRow(data, "本姓成员"), MaxRow(data, "pageindx"), MaxRow(images, "imageylk"),
                       MaxRow(pages, "story")};
+    qint32 result = 0;
     {
         Cls数据操作 ops;
         QString error;
-        const qint32 result = ops.ReLoad(path, QString(), QString(), QString(), &error);
+        result = ops.ReLoad(path, QString(), QString(), QString(), &error);
         // QENTARA_FUZZ_SAY=1 tells what each input did, to see how far a corpus gets.
         if (qEnvironmentVariableIsSet("QENTARA_FUZZ_SAY"))
             std::fprintf(stderr, "import: %d %s\n", result, qUtf8Printable(error));
@@ -113,6 +114,9 @@ void ImportAndForget(const QString& path) {
     DeleteAbove(pages, "story", marks.pages);
     dao::ReleaseIdleConnections(path);
     QFile::remove(path);
+    // The import gives every member a name of its own: a duplicate is its fault, whatever the package.
+    if (result == dao::kErrDuplicateKey) __builtin_trap();
+    return result;
 }
 
 void ExportSeedPackage(const QString& path) {

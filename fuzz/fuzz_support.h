@@ -16,8 +16,9 @@ void StartBook();
 QString BookFolder();
 // Writes bytes to a file in the book folder and returns its path.
 QString WriteFile(const QString& name, const QByteArray& bytes);
-// Imports the package at path (no password) and removes whatever the import added.
-void ImportAndForget(const QString& path);
+// Imports the package at path (no password) and removes whatever the import added; returns ReLoad's
+// result. A duplicate name (3022) is a fault of the import and stops the run.
+qint32 ImportAndForget(const QString& path);
 // The members, keywords, pictures and pages of the seed package, exported from the seed book.
 void ExportSeedPackage(const QString& path);
 
