@@ -31,6 +31,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "platform/forms/qt_translations.h"
 #include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -45,6 +46,7 @@ int RunWithoutDisplay() {
     // A damaged or foreign members file fails at the count, not at the open: it is reported the same way.
     try {
         EnsureBookFiles();
+        CheckBookFiles();
         OpenDataDb(DataDbPath(), BookDbPassword());
         members = App().DataDb.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
     } catch (const dao::DaoError& e) {
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
     InstallFonts(app);
     QApplication::setWindowIcon(mQentaraQp::ProgramIcon());
     SetInteraction(std::make_unique<QtInteraction>());
+    UseQtTranslations(0);  // until the launcher reads the stored language
     SetProgressSink(std::make_unique<ProgressWindowSink>());
     // Forms are registered by hand: a static library drops self-registration nothing refers to.
     mQentaraQp::Register();

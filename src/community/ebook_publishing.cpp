@@ -119,7 +119,7 @@ QString CallerAddress() {
 qint64 CheckWithPage(const QString& command, const QString& netpath) {
     if (command.trimmed().isEmpty()) return 0;
     const QString fileName = netpath.mid(netpath.lastIndexOf(u'/') + 1);
-    return qint64(LeadingNumber(HttpGetText(command.trimmed() + PercentEncodeQueryValue(fileName))));
+    return LeadingWhole(HttpGetText(command.trimmed() + PercentEncodeQueryValue(fileName)));
 }
 
 qint64 ProbeNetFile(const QString& url, QString* error) {

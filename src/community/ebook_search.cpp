@@ -114,7 +114,7 @@ void StoreHits(const QList<QStringList>& records) {
         db.Execute(QStringLiteral("INSERT INTO \"newdown_eb\" (\"ebook_id\", \"ebook_name\", \"author_org\", "
                                   "\"author_e\", \"down_num\", \"itsize\", \"StrgPswd\", \"save_path\", "
                                   "\"eb_innerno\", \"script_key\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                   {qint64(LeadingNumber(f[1])), f[2], f[3], f[4], qint64(LeadingNumber(f[6])),
+                   {LeadingWhole(f[1]), f[2], f[3], f[4], LeadingWhole(f[6]),
                     LeadingNumber(f[5]), f[7], DecodeText(f[8], key), DecodeText(inner, key), f[9]});
     }
     tx.Commit();

@@ -1,5 +1,7 @@
 #include "community/ebook_tables.h"
 
+#include <cmath>
+
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
@@ -28,4 +30,10 @@ double LeadingNumber(const QString& text) {
     } catch (const VbError&) {
         return 0;
     }
+}
+
+qint64 LeadingWhole(const QString& text) {
+    const double value = LeadingNumber(text);
+    // 2^63 itself is already out of range.
+    return std::abs(value) < 9223372036854775808.0 ? qint64(value) : 0;
 }

@@ -16,6 +16,9 @@ QString EbookStagingPath();
 
 // The leading number of a reply or a field (Val); 0 when there is none or it is out of range.
 double LeadingNumber(const QString& text);
+// The same as a whole number (its fraction dropped); 0 as well beyond what a 64-bit number holds, which
+// only a damaged or hostile reply carries.
+qint64 LeadingWhole(const QString& text);
 
 // Creates newdown_eb and olddown_eb in the members file when a book made before them lacks them.
 void EnsureEbookTables();

@@ -6,6 +6,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/text_scramble.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 
 namespace book_schema {
@@ -191,35 +192,80 @@ void InsertShippedRows(dao::Database& db) {
 
 namespace {
 
-// Built under a temporary name and renamed, so a failure never leaves a half-made book file.
-void CreateBookFile(const QString& path, const QStringList& statements, bool shippedRows) {
-    const QString part = path + QStringLiteral(".part");
-    QFile::remove(part);
+struct BookFile {
+    QString path;
+    const char* what;
+    QStringList statements;
+    bool shippedRows;
+};
+
+QList<BookFile> TheBookFiles() {
+    return {{DataDbPath(), "成员资料", book_schema::DataDbStatements(), true},
+            {ImageDbPath(), "图片", book_schema::ImageDbStatements(), false},
+            {DescriptDbPath(), "传记页面", book_schema::DescriptDbStatements(), false}};
+}
+
+QString PartOf(const QString& path) {
+    return path + QStringLiteral(".part");
+}
+
+// Built under a temporary name, so a failure never leaves a half-made book file.
+void CreatePart(const BookFile& file) {
+    const QString part = PartOf(file.path);
+    dao::RemoveWorkFiles(part);
     try {
         dao::Database db = dao::Database::Create(part, BookDbPassword());
         auto tx = db.BeginTrans();
-        for (const QString& sql : statements) db.Execute(sql);
-        if (shippedRows) book_schema::InsertShippedRows(db);
+        for (const QString& sql : file.statements) db.Execute(sql);
+        if (file.shippedRows) book_schema::InsertShippedRows(db);
         tx.Commit();
         db.Close();
         dao::ReleaseIdleConnections(part);
     } catch (...) {
         dao::ReleaseIdleConnections(part);
-        QFile::remove(part);
+        dao::RemoveWorkFiles(part);
         throw;
-    }
-    QFile::remove(part + QStringLiteral(".lck"));
-    if (!QFile::rename(part, path)) {
-        QFile::remove(part);
-        throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能创建文件 '%1'。").arg(path));
     }
 }
 
 }  // namespace
 
 void EnsureBookFiles() {
-    if (!QFileInfo::exists(DataDbPath())) CreateBookFile(DataDbPath(), book_schema::DataDbStatements(), true);
-    if (!QFileInfo::exists(ImageDbPath())) CreateBookFile(ImageDbPath(), book_schema::ImageDbStatements(), false);
-    if (!QFileInfo::exists(DescriptDbPath()))
-        CreateBookFile(DescriptDbPath(), book_schema::DescriptDbStatements(), false);
+    const QList<BookFile> files = TheBookFiles();
+    QStringList missing;
+    for (const BookFile& f : files)
+        if (!QFileInfo::exists(f.path))
+            missing << QStringLiteral("“%1”（%2）").arg(QFileInfo(f.path).fileName(), QString::fromUtf8(f.what));
+    if (missing.isEmpty()) return;
+    // One file gone beside the others is a lost file, not a new book: made afresh it would leave the
+    // pictures and pages of the others pointing at no member.
+    if (missing.size() < files.size())
+        throw dao::DaoError(
+            dao::kErrFileNotFound,
+            QStringLiteral("族谱文件夹 '%1' 中缺少族谱文件 %2，其余的族谱文件还在。程序没有改动任何文件。"
+                           "请从备份中把缺少的文件放回这个文件夹；若要开始一部新的族谱，请先把其余的族谱文件移到别处。")
+                .arg(GetAppPath(), missing.join(QStringLiteral("、"))));
+    try {
+        for (const BookFile& f : files) CreatePart(f);
+        for (const BookFile& f : files)
+            if (!QFile::rename(PartOf(f.path), f.path))
+                throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能创建文件 '%1'。").arg(f.path));
+    } catch (...) {
+        for (const BookFile& f : files) dao::RemoveWorkFiles(PartOf(f.path));
+        throw;
+    }
+}
+
+void CheckBookFiles() {
+    for (const BookFile& f : TheBookFiles()) dao::Database::Open(f.path, BookDbPassword());
+}
+
+void RemoveStaleWorkFiles() {
+    for (const BookFile& f : TheBookFiles()) {
+        dao::RemoveWorkFiles(dao::RewriteWorkFile(f.path));
+        dao::RemoveWorkFiles(PartOf(f.path));
+        // Once the book files have been opened, their journals are rolled back and no super-journal
+        // beside them is needed any more.
+        dao::RemoveSuperJournals(f.path);
+    }
 }

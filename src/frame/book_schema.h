@@ -42,5 +42,11 @@ void InsertShippedRows(dao::Database& db);
 
 }  // namespace book_schema
 
-// Creates whichever of the three book files is missing from the book folder, whole or not at all.
+// Creates the three book files when none exists (a new book), whole or not at all. Throws 3024 naming
+// the missing file when only some are there, and changes nothing.
 void EnsureBookFiles();
+// Opens the three book files once, so that a damaged one is reported (3049) before anything is written.
+void CheckBookFiles();
+// Removes what a killed compaction or creation left beside the book files, and stale super-journals.
+// Call after CheckBookFiles, which rolls back any journal that still needed one.
+void RemoveStaleWorkFiles();

@@ -1,6 +1,7 @@
 #include "frame/builtin_seeds.h"
 
 #include "frame/text_scramble.h"
+#include "platform/dao/dao_file_guard.h"
 
 // These seeds must never change: every book file, package and settings record already written depends
 // on the keys derived from them.
@@ -31,7 +32,12 @@ QString StoreKey() {
 }
 
 QString BookDbPassword() {
-    return StoreKey().left(11);
+    static const QString password = [] {
+        const QString p = StoreKey().left(11);
+        dao::DeclareBuiltInPassword(p);
+        return p;
+    }();
+    return password;
 }
 
 QString SettingsKey() {

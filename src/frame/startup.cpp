@@ -12,6 +12,7 @@
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
+#include "platform/dao/dao_error.h"
 #include "platform/bookdir.h"
 #include "platform/interaction/interaction.h"
 
@@ -71,8 +72,17 @@ bool Main() {
 
     // A first run has no book yet. A folder where it cannot be made is not reported here: the launcher
     // opens with no book, as it does for a locked one, and each book command reports its own failure.
+    // A missing or damaged book file is said at once, before anything could be written into the book.
     try {
         EnsureBookFiles();
+        CheckBookFiles();
+        // Only the copy that holds the folder's lock may take work files for leftovers of a killed run.
+        if (heldLock()) RemoveStaleWorkFiles();
+    } catch (const dao::DaoError& e) {
+        if (e.Number() == dao::kErrDamaged || e.Number() == dao::kErrFileNotFound)
+            UI().MsgBox(e.Description(), vb::Critical);
+        else
+            qWarning("The book files cannot be opened in %s: %s", qUtf8Printable(GetAppPath()), e.what());
     } catch (const std::exception& e) {
         qWarning("The book files cannot be created in %s: %s", qUtf8Printable(GetAppPath()), e.what());
     }

@@ -55,8 +55,7 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     params += self;
     qint64 highest = reserved ? reserved->HighestSuffix(cut) : 0;
     for (auto rs = db.OpenRecordset(
-             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
-                 selfClause,
+             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") + selfClause,
              params);
          rs.hasRow(); rs.MoveNext()) {
         highest = std::max(highest, SuffixNumber(rs.Text(QStringLiteral("filial")).mid(prefix.size())));
@@ -65,6 +64,52 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     for (qint64 n = highest + 1;; ++n) {
         const QString result = LastChars(cut + QLatin1Char('[') + QString::number(n) + QLatin1Char(']'));
         if (!taken(result)) return result;
+    }
+}
+
+// A name given out counts, for every name it begins with followed by "[", as that name's copy with the
+// number after the bracket, as the scan of MakeUnique would count it.
+void NoteGiven(SuffixMemo& memo, const QString& given) {
+    for (qsizetype i = given.indexOf(QLatin1Char('[')); i > 0; i = given.indexOf(QLatin1Char('['), i + 1)) {
+        const QString base = given.left(i);
+        if (memo.Knows(base)) memo.Note(base, SuffixNumber(given.mid(i + 1)));
+    }
+}
+
+// MakeUnique for a batch of new members, with no row to leave out: one pass over the name and its numbered
+// copies tells both whether it is borne and its highest copy, and is made once per name. The number found
+// is still looked up: a cut long name, or one with a NUL the range cannot order, may meet a stored name.
+QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& memo) {
+    const QString cut = LastChars(name);
+    const QString prefix = cut + QLatin1Char('[');
+    qint64 highest = 0;
+    if (memo.Knows(cut)) {
+        highest = memo.Highest(cut);  // known only once the name was found borne
+    } else {
+        bool borne = false;
+        for (auto rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"filial\"=?, \"filial\">=? FROM \"本姓成员\" "
+                                                       "WHERE \"filial\">=? AND \"filial\"<?"),
+                                        {cut, prefix, cut, cut + QLatin1Char('\\')});
+             rs.hasRow(); rs.MoveNext()) {
+            if (rs.value(1).toBool())
+                borne = true;
+            else if (rs.value(2).toBool())
+                highest = std::max(highest, SuffixNumber(rs.value(0).toString().mid(prefix.size())));
+        }
+        if (!borne) {
+            NoteGiven(memo, cut);
+            return cut;
+        }
+    }
+    const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
+    for (qint64 n = highest + 1;; ++n) {
+        const QString whole = prefix + QString::number(n) + QLatin1Char(']');
+        const QString result = LastChars(whole);
+        if (db.Scalar(countSql, {result}).toLongLong() == 0) {
+            memo.Note(cut, n);
+            NoteGiven(memo, result);
+            return result;
+        }
     }
 }
 
@@ -77,6 +122,10 @@ Cls数据操作::Cls数据操作() {
 QString Cls数据操作::TongMing字(bool skip, const QString& name, qint32 filial_id) {
     if (skip) return LastChars(name);
     return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id});
+}
+
+QString Cls数据操作::TongMing字Batch(const QString& name, SuffixMemo& memo) {
+    return MakeUniqueInBatch(App().DataDb, name, memo);
 }
 
 QString Cls数据操作::TongMing字Sql(const QString& name, qint32 mysql_id) {

@@ -49,7 +49,7 @@ bool IsProtectedTarget(const QString& path) {
 }
 
 void RemoveFileSet(const QString& path) {
-    for (const char* suffix : {"", ".lck", "-journal"}) QFile::remove(path + QLatin1String(suffix));
+    dao::RemoveWorkFiles(path);
 }
 
 // The columns both tables have, in the package's order: tables are matched by name, never by position.

@@ -1,4 +1,10 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,6 +21,7 @@
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/package_format.h"
+#include "store/reserved_names.h"
 #include "store/strong_password.h"
 
 namespace {
@@ -59,12 +66,18 @@ QVariant Restore(const QVariant& stored, const QString& key, bool trim) {
 // Gives every row of the walk a level: breadth first from the root, then from the members whose father
 // is not in the package, then from whatever a loop in the father links kept out of reach.
 void Spread(dao::Database& db, qint64& level) {
+    // "+level" keeps the level index out of the outer loop: the walk then goes from the members of the
+    // last level to their children through the parent index, linear in the depth of the tree.
     const QString next = QStringLiteral("UPDATE ") + dao::QuoteIdent(kWalk) +
                          QStringLiteral(
-                             " SET \"level\"=? WHERE \"level\" IS NULL AND \"parent\" IN "
+                             " SET \"level\"=? WHERE +\"level\" IS NULL AND \"parent\" IN "
                              "(SELECT \"pkg_row\" FROM ") +
                          dao::QuoteIdent(kWalk) + QStringLiteral(" WHERE \"level\"=?)");
-    while (db.Execute(next, {level + 1, level}) > 0) ++level;
+    int levels = 0;
+    while (db.Execute(next, {level + 1, level}) > 0) {
+        ++level;
+        if (++levels % kRowsPerDoEvents == 0) DoEvents();
+    }
 }
 
 void NumberTheWalk(dao::Database& db, const QVariant& root) {
@@ -90,10 +103,29 @@ void NumberTheWalk(dao::Database& db, const QVariant& root) {
     }
 }
 
+// A member without a name cannot be placed: its children would attach to whoever bears their father's
+// name in the book. Names restored with the wrong keys are told by their links: the fathers of a sound
+// package name its members, those restored with the wrong key name nobody. The strong-password record
+// may have been removed, so this does not rely on it.
+void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
+    const qint64 nameless = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                      QStringLiteral(" WHERE \"name\" IS NULL OR \"name\"=''"))
+                                .toLongLong();
+    if (nameless > 0)
+        Refuse(dao::kErrDamaged,
+               QStringLiteral("族谱包中有 %1 个成员没有名字，这个包已损坏。没有导入任何成员。").arg(nameless));
+    const bool fathers = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                   QStringLiteral(" WHERE \"father\"<>''")).toLongLong() > 0;
+    const bool linked = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                                  QStringLiteral(" WHERE \"parent\" IS NOT NULL")).toLongLong() > 0;
+    if (fathers && !linked) Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
+}
+
 // Checks the package copy and prepares the walk in it; returns the row of the package's root, if any.
 // Nothing is restored before the strong password has been checked.
 QVariant PreparePackage(const QString& copy, const QString& password, const QString& digest) {
     dao::Database db = dao::Database::Open(copy, password, true);
+    db.Execute(QStringLiteral("PRAGMA cache_size=-65536"));
     for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
         if (!db.TableExists(table))
             Refuse(dao::kErrTableNotFound, QStringLiteral("找不到输入表或查询 (%1)。").arg(table));
@@ -129,6 +161,7 @@ QVariant PreparePackage(const QString& copy, const QString& password, const QStr
                QStringLiteral(".\"father\" AND p.\"pkg_row\"<>") + walk +
                QStringLiteral(".\"pkg_row\" ORDER BY p.\"pkg_row\" LIMIT 1) WHERE \"father\"<>''"));
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_parent\" ON ") + walk + QStringLiteral(" (\"parent\")"));
+    RefuseUnreadableMembers(db, walk);
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_order\" ON ") + walk +
                QStringLiteral(" (\"level\", \"pkg_row\")"));
     // The export leaves the root's father empty.
@@ -156,43 +189,47 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
         if (packageFields.contains(QLatin1String(field), Qt::CaseInsensitive)) fields << QLatin1String(field);
     QString columns = QStringLiteral("\"father\", \"filial\"");
     QString marks = QStringLiteral("?, ?");
+    QString selected;
     for (const QString& field : fields) {
         columns += QStringLiteral(", ") + dao::QuoteIdent(field);
         marks += QStringLiteral(", ?");
+        selected += QStringLiteral(", m.") + dao::QuoteIdent(field);
     }
     const QString insert = QStringLiteral("INSERT INTO main.\"本姓成员\" (") + columns +
                            QStringLiteral(") VALUES (") + marks + ')';
     const QString record =
         QStringLiteral("INSERT INTO ") + In(kPackage, kNames) +
         QStringLiteral(" (\"pkg_row\", \"new_name\", \"book_id\", \"deferred\") VALUES (?, ?, ?, ?)");
-    const QString parentName = QStringLiteral("SELECT \"new_name\" FROM ") + In(kPackage, kNames) +
-                               QStringLiteral(" WHERE \"pkg_row\"=?");
+    // The walk gives parents their names before their children: kept here, not looked up again.
+    QHash<qint64, QString> newNames;
 
     dao::Params row;
     int count = 0;
+    SuffixMemo suffixes;
     for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT w.\"pkg_row\" AS q_row, w.\"name\" AS q_name, w.\"father\" AS q_father, "
-                            "w.\"parent\" AS q_parent, m.* FROM ") +
+             QStringLiteral("SELECT w.\"pkg_row\", w.\"name\", w.\"father\", w.\"parent\"") + selected +
+             QStringLiteral(" FROM ") +
              In(kPackage, kWalk) + QStringLiteral(" w CROSS JOIN ") + In(kPackage, kMembers) +
              QStringLiteral(" m ON m.rowid=w.\"pkg_row\" ORDER BY w.\"level\", w.\"pkg_row\""));
          rs.hasRow(); rs.MoveNext()) {
         const QVariant pkgRow = rs.value(0);
-        const QString name = ops.TongMing字(false, StripBracketSuffix(rs.value(1).toString()), 0);
+        const QString name = ops.TongMing字Batch(StripBracketSuffix(rs.value(1).toString()), suffixes);
         QVariant father = rs.value(2);
         bool deferred = false;
         if (!attachUnder.isEmpty() && root.isValid() && pkgRow == root) {
             father = attachUnder;
         } else if (rs.value(3).isValid()) {
-            const QVariant parent = db.Scalar(parentName, {rs.value(3)});
+            const auto parent = newNames.constFind(rs.value(3).toLongLong());
             // Only a loop in the father links puts a child before its parent.
-            deferred = !parent.isValid();
-            if (!deferred) father = parent;
+            deferred = parent == newNames.constEnd();
+            if (!deferred) father = *parent;
         }
         row.clear();
         row << father << name;
-        for (const QString& field : fields) row << rs.value(field);
+        for (int i = 0; i < fields.size(); ++i) row << rs.value(4 + i);
         db.Execute(insert, row);
         db.Execute(record, {pkgRow, name, db.LastInsertId(), deferred ? 1 : 0});
+        newNames.insert(pkgRow.toLongLong(), name);
         if (++count % kRowsPerDoEvents == 0) DoEvents();
     }
     for (dao::Recordset rs = db.OpenRecordset(
@@ -263,6 +300,9 @@ void Merge(Cls数据操作& ops, const QString& copy, const QString& password, c
     attached.Attach(copy, kPackage, password);
     attached.Attach(ImageDbPath(), kImages, BookDbPassword());
     attached.Attach(DescriptDbPath(), kStories, BookDbPassword());
+    // The walk's tables are read in the order of the walk, not of their pages: a page cache that holds
+    // them saves decrypting each page again and again.
+    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(kPackage) + QStringLiteral(".cache_size=-65536"));
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const package_format::Keys* restore = digest.isEmpty() ? nullptr : &keys;
 
@@ -274,13 +314,53 @@ void Merge(Cls数据操作& ops, const QString& copy, const QString& password, c
     tx.Commit();
 }
 
+const QString kCopyFolderPrefix = QStringLiteral("qentara-import-");
+
+// The private copy's folder, held by a lock while the import runs; a folder whose lock nobody holds is
+// what a killed import left behind.
+class CopyFolder {
+public:
+    CopyFolder() : dir_(QDir::temp().filePath(kCopyFolderPrefix + QStringLiteral("XXXXXX"))) {
+        if (dir_.isValid()) fd_ = ::open(QFile::encodeName(HoldPath(dir_.path())).constData(),
+                                         O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~CopyFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool isValid() const { return dir_.isValid() && fd_ >= 0; }
+    QString path() const { return dir_.path(); }
+
+    static void RemoveLeftovers() {
+        const QDir temp = QDir::temp();
+        for (const QString& name : temp.entryList({kCopyFolderPrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString folder = temp.filePath(name);
+            const int fd = ::open(QFile::encodeName(HoldPath(folder)).constData(), O_RDWR | O_CLOEXEC);
+            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                continue;  // another import is running
+            }
+            // Without its lock file the folder may be one another import has only just made.
+            if (fd < 0 && QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) < 60) continue;
+            QDir(folder).removeRecursively();
+            if (fd >= 0) ::close(fd);
+        }
+    }
+
+private:
+    static QString HoldPath(const QString& folder) { return folder + QStringLiteral("/busy"); }
+    QTemporaryDir dir_;
+    int fd_ = -1;
+};
+
 void Import(Cls数据操作& ops, const QString& path, const QString& password, const QString& attachUnder,
             const QString& digest) {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         Refuse(dao::kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    CopyFolder::RemoveLeftovers();
     // The import works in a private copy: the package itself is only read, so a read-only package or one
     // on a read-only medium imports as well, and an interrupted import cannot change it.
-    QTemporaryDir folder;
+    CopyFolder folder;
     const QString copy = folder.path() + QStringLiteral("/package.mdb");
     if (!folder.isValid() || !QFile::copy(path, copy))
         Refuse(dao::kErrGeneric, QStringLiteral("不能读取文件 '%1'。").arg(path));
@@ -288,6 +368,12 @@ void Import(Cls数据操作& ops, const QString& path, const QString& password, 
     try {
         const QVariant root = PreparePackage(copy, password, digest);
         Merge(ops, copy, password, root, attachUnder, digest);
+    } catch (const dao::DaoError& e) {
+        dao::ReleaseIdleConnections(copy);
+        // The user knows the package, not its private copy.
+        QString description = e.Description();
+        description.replace(QFileInfo(copy).canonicalFilePath(), path);
+        Refuse(e.Number(), description);
     } catch (...) {
         dao::ReleaseIdleConnections(copy);
         throw;

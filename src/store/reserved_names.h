@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <algorithm>
 
 // Names a batch has given to members it has not written yet. The unique-name rule counts them as
 // borne, so that no two members of one batch end up with one name. Letter case is ignored, as the
@@ -24,5 +25,20 @@ public:
 
 private:
     QSet<QString> names_;
+    QHash<QString, qint64> highest_;
+};
+
+// The highest "[n]" the book is known to hold after each name, for a batch that adds names one by one.
+// Letter case is ignored.
+class SuffixMemo {
+public:
+    bool Knows(const QString& name) const { return highest_.contains(name.toLower()); }
+    qint64 Highest(const QString& name) const { return highest_.value(name.toLower()); }
+    void Note(const QString& name, qint64 n) {
+        qint64& h = highest_[name.toLower()];
+        h = std::max(h, n);
+    }
+
+private:
     QHash<QString, qint64> highest_;
 };

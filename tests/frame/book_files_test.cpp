@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
@@ -101,16 +102,88 @@ TEST_F(BookFiles, ShippedPickListsAndSettingsRecord) {
     EXPECT_EQ(DecodeText(db().Scalar("SELECT flg FROM pswdylk WHERE whnt=1").toString(), key), "%%");
 }
 
-TEST_F(BookFiles, ExistingFilesAreKeptAndMissingOnesRemade) {
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QString DescriptionOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const dao::DaoError& e) {
+        return QString::number(e.Number()) + ' ' + e.Description();
+    }
+    return QString();
+}
+
+TEST_F(BookFiles, AMissingFileIsNamedAndNothingIsRemade) {
     db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES ('始祖')");
     ResetAppState();
     dao::ReleaseAllIdleConnections();
+    const QByteArray members = Bytes(DataDbPath());
     ASSERT_TRUE(QFile::remove(ImageDbPath()));
+    const QString said = DescriptionOf([] { EnsureBookFiles(); });
+    EXPECT_TRUE(said.startsWith("3024 ")) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("“zpimage.ctr”（图片）"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("程序没有改动任何文件"))) << said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(ImageDbPath()));
+    EXPECT_EQ(Bytes(DataDbPath()), members);
+    // With none of the three there, it is a new book.
+    ASSERT_TRUE(QFile::remove(DataDbPath()) && QFile::remove(DescriptDbPath()));
     EnsureBookFiles();
-    OpenDataDb(DataDbPath(), BookDbPassword());
-    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\"").toInt(), 1);
-    EXPECT_EQ(db().Scalar("SELECT count(*) FROM tempinfo WHERE pageflag=1").toInt(), 56);
-    EXPECT_TRUE(QFileInfo::exists(ImageDbPath()));
+    for (const QString& path : {DataDbPath(), ImageDbPath(), DescriptDbPath()})
+        EXPECT_TRUE(QFileInfo::exists(path) && !QFileInfo::exists(path + ".part")) << path.toStdString();
+}
+
+// Each kind of damage on each book file: the check refuses it naming the file, and no write reaches it.
+TEST_F(BookFiles, DamagedOrForeignFilesAreRefusedAndLeftAsTheyAre) {
+    db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES ('始祖')");
+    ResetAppState();
+    dao::ReleaseAllIdleConnections();
+    const QByteArray plainSqlite = [&] {
+        const QString path = book_.file("plain.db");
+        dao::Database::Create(path, "").Execute("CREATE TABLE t (x)");
+        dao::ReleaseAllIdleConnections();
+        return Bytes(path);
+    }();
+    const struct {
+        const char* kind;
+        std::function<QByteArray(QByteArray)> damage;
+    } kinds[] = {
+        {"torn last page", [](QByteArray b) { return b.left(b.size() - 1500); }},
+        {"flipped byte in the last page", [](QByteArray b) { b[b.size() - 700] = char(b[b.size() - 700] ^ 0x10); return b; }},
+        {"flipped byte in the first page", [](QByteArray b) { b[100] = char(b[100] ^ 0x01); return b; }},
+        {"empty", [](QByteArray) { return QByteArray(); }},
+        {"text", [](QByteArray) { return QByteArray("not a book\n").repeated(500); }},
+        {"unencrypted database", [&](QByteArray) { return plainSqlite; }},
+    };
+    for (const QString& path : {DataDbPath(), ImageDbPath(), DescriptDbPath()}) {
+        const QByteArray sound = Bytes(path);
+        for (const auto& k : kinds) {
+            SCOPED_TRACE(path.toStdString() + ": " + k.kind);
+            Write(path, k.damage(sound));
+            const QByteArray damaged = Bytes(path);
+            const QString said = DescriptionOf([] { CheckBookFiles(); });
+            EXPECT_TRUE(said.startsWith("3049 ")) << said.toStdString();
+            EXPECT_TRUE(said.contains(path)) << said.toStdString();
+            EXPECT_TRUE(said.contains(QStringLiteral("程序没有改动它；请先为它保留一份副本。"))) << said.toStdString();
+            EXPECT_FALSE(said.contains(QStringLiteral("不是有效的密码"))) << said.toStdString();
+            EXPECT_EQ(DescriptionOf([&] {
+                          dao::Database::Open(path, BookDbPassword()).Execute("CREATE TABLE w (x)");
+                      }).left(5),
+                      "3049 ");
+            EXPECT_EQ(Bytes(path), damaged);
+            dao::ReleaseAllIdleConnections();
+        }
+        Write(path, sound);
+    }
+    CheckBookFiles();
 }
 
 TEST_F(BookFiles, OpenersKeepTheHandleOnFailure) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -57,6 +58,8 @@ TEST(HeadlessRun, NewBookIsMadeAndCounted) {
 TEST(HeadlessRun, ForeignMembersFileIsReportedNotACrash) {
     if (!QFileInfo(ProgramPath()).isExecutable()) GTEST_SKIP() << "the program is not built";
     TempBook book;
+    ASSERT_EQ(RunWithoutDisplay(book.path()).exitCode, 0);
+    ASSERT_TRUE(QFile::remove(DataDbPath()));
     {
         // Opens with the book password but has no members table.
         dao::Database foreign = dao::Database::Create(DataDbPath(), BookDbPassword());
@@ -68,4 +71,25 @@ TEST(HeadlessRun, ForeignMembersFileIsReportedNotACrash) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("打开族谱数据库出错 (3078): "))) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+}
+
+// A torn members file and a lost pages file are told at start, and the files stay as they were.
+TEST(HeadlessRun, DamagedAndMissingFilesAreToldAndLeftAlone) {
+    if (!QFileInfo(ProgramPath()).isExecutable()) GTEST_SKIP() << "the program is not built";
+    TempBook book;
+    ASSERT_EQ(RunWithoutDisplay(book.path()).exitCode, 0);
+    QFile members(DataDbPath());
+    ASSERT_TRUE(members.resize(members.size() - 1000));
+    const qint64 tornSize = members.size();
+    const ProgramRun torn = RunWithoutDisplay(book.path());
+    EXPECT_EQ(torn.exitCode, 1);
+    EXPECT_TRUE(torn.err.contains(QStringLiteral("(3049): 文件 '%1' 已损坏").arg(DataDbPath()))) << torn.err.toStdString();
+    EXPECT_EQ(QFileInfo(DataDbPath()).size(), tornSize);
+
+    ASSERT_TRUE(QFile::remove(DescriptDbPath()));
+    const ProgramRun missing = RunWithoutDisplay(book.path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("(3024): "))) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("“descript.ctr”（传记页面）"))) << missing.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(DescriptDbPath()));
 }

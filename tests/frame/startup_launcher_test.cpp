@@ -150,6 +150,25 @@ TEST_F(StartupLauncherTest, SecondStartAnsweredYesRunsBesideTheFirst) {
     EXPECT_TRUE(App().DataDb.isOpen());
 }
 
+TEST_F(StartupLauncherTest, ADamagedBookFileIsSaidAtStartAndNotWritten) {
+    EnsureBookFiles();
+    dao::ReleaseAllIdleConnections();
+    QFile pictures(ImageDbPath());
+    ASSERT_TRUE(pictures.resize(pictures.size() - 100));
+    const qint64 tornSize = pictures.size();
+    script_->ExpectMsgBox(vb::OK);
+    script_->ExpectForm(QStringLiteral("mQentaraQp"), {});
+
+    EXPECT_TRUE(MainProc::Main());
+
+    EXPECT_TRUE(script_->AllConsumed());
+    ASSERT_GE(script_->log().size(), 1u);
+    EXPECT_EQ(script_->log()[0].style, vb::Critical);
+    EXPECT_TRUE(script_->log()[0].text.startsWith(QStringLiteral("文件 '%1' 已损坏").arg(ImageDbPath())))
+        << script_->log()[0].text.toStdString();
+    EXPECT_EQ(QFileInfo(ImageDbPath()).size(), tornSize);
+}
+
 TEST_F(StartupLauncherTest, FirstStartHoldsTheFolderUntilReleased) {
     script_->ExpectForm(QStringLiteral("mQentaraQp"), {});
     EXPECT_TRUE(MainProc::Main());

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -102,7 +103,34 @@ TEST(DaoOpen, AnotherProgramsLocksAreHonoured) {
         OtherProgramLock other(path, LOCK_EX);
         ASSERT_TRUE(other.ok);
         EXPECT_EQ(ErrorOf([&] { Database::Open(path, "pw"); }), dao::kErrOpenedExclusively);
+        // An attach is a use of the file as much as an open.
+        Database main = MakeDb(book.file("main.ctr"), "pw");
+        EXPECT_EQ(ErrorOf([&] { main.Attach(path, "side", "pw"); }), dao::kErrOpenedExclusively);
     }
+    // Attached, the file holds a shared lock another copy's exclusive open must respect; the lock file
+    // goes once nobody holds it.
+    Database main = Database::Open(book.file("main.ctr"), "pw");
+    main.Attach(path, "side", "pw");
+    EXPECT_FALSE(OtherProgramLock(path, LOCK_EX).ok);
+    main.Detach("side");
+    main.Close();
+    dao::ReleaseAllIdleConnections();
+    EXPECT_FALSE(QFileInfo::exists(path + ".lck"));
+}
+
+TEST(DaoOpen, AFileReplacedOnDiskIsOpenedAfresh) {
+    TempBook book;
+    const QString path = book.file("a.ctr");
+    Database first = MakeDb(path, "pw");
+    first.Execute("INSERT INTO m VALUES ('old', 1)");
+    {
+        Database other = MakeDb(book.file("b.ctr"), "pw");
+        other.Execute("INSERT INTO m VALUES ('new', 2)");
+    }
+    dao::ReleaseIdleConnections(book.file("b.ctr"));
+    ASSERT_EQ(std::rename(QFile::encodeName(book.file("b.ctr")).constData(), QFile::encodeName(path).constData()), 0);
+    first.Close();
+    EXPECT_EQ(Database::Open(path, "pw").Scalar("SELECT name FROM m").toString(), "new");
 }
 
 TEST(DaoOpen, FileCreatedThroughALinkedFolderIsOneFile) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "platform/forms/qt_interaction.h"
+#include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "support/scripted_ui.h"
@@ -274,3 +275,28 @@ TEST(QtInteraction, ShowsRegisteredFormsAndRefusesUnknownOnes) {
 }
 
 }  // namespace
+
+// The standard buttons follow the interface language; the box is never narrower than its title.
+TEST(QtInteraction, StandardButtonsSpeakTheInterfaceLanguage) {
+    const struct {
+        int language;
+        const char* yes;
+        const char* no;
+        const char* ok;
+        const char* cancel;
+    } cases[] = {{0, "是", "否", "确定", "取消"}, {1, "是", "否", "確定", "取消"}, {0, "是", "否", "确定", "取消"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        ASSERT_TRUE(UseQtTranslations(c.language));
+        auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::YesNoCancel, QStringLiteral("标题"));
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').left(1), QString::fromUtf8(c.yes));
+        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').left(1), QString::fromUtf8(c.no));
+        EXPECT_TRUE(box->button(QMessageBox::Cancel)->text().startsWith(QString::fromUtf8(c.cancel)));
+        box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::OKOnly, {});
+        EXPECT_TRUE(box->button(QMessageBox::Ok)->text().startsWith(QString::fromUtf8(c.ok)));
+    }
+    const QString title = QStringLiteral("这是一个很长的标题，说明了为什么要问这个问题").repeated(2);
+    auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::OKOnly, title);
+    box->adjustSize();
+    EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(title));
+}

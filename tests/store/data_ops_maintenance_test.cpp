@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
@@ -153,8 +154,8 @@ TEST_F(Maintenance, PasswordChangeOfAFileTheProgramHoldsReopensItsHandle) {
     EXPECT_EQ(App().ImageDb.Scalar("SELECT filial FROM imageylk").toString(), "张三");
     App().ImageDb.Close();
     dao::ReleaseIdleConnections(ImageDbPath());
-    EXPECT_EQ(DaoErrorOf([&] { dao::Database::Open(ImageDbPath(), BookDbPassword()); }),
-              dao::kErrWrongPassword);
+    // Under the built-in password the re-keyed file is no book file of ours any more.
+    EXPECT_EQ(DaoErrorOf([&] { dao::Database::Open(ImageDbPath(), BookDbPassword()); }), dao::kErrDamaged);
 }
 
 TEST_F(Maintenance, SettingsStringKeepsFieldPositions) {
@@ -225,4 +226,48 @@ TEST_F(Maintenance, PageKeywordsOfOneMember) {
     EXPECT_EQ(ops_->GetP_key("张三"), "祖籍%迁徙%");
     EXPECT_EQ(ops_->GetP_key("O'Neil"), "100%%");
     EXPECT_EQ(ops_->GetP_key("王五"), "");
+}
+
+// What a killed run leaves beside the files is cleared by the next run (or the next start), a failed run
+// leaves nothing, and no lock file stays beside a file once it is let go.
+TEST_F(Maintenance, NoWorkFileOutlivesItsOperation) {
+    // Files the program has let go: their lock files must have gone with them.
+    const auto files = [&] {
+        dao::ReleaseAllIdleConnections();
+        return QDir(book_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    };
+    const auto leave = [&](const QString& name) {
+        QFile f(book_.file(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("left by a killed run");
+    };
+    const QString pkg = MakeFile("a.zpk", "", 20);
+    dao::ReleaseAllIdleConnections();
+    const QStringList clean = files();
+
+    leave("a.zpk.rewrite~");
+    leave("a.zpk.rewrite~-journal");
+    ops_->Dao修复压缩(pkg, book_.file("gmap.tmp"), "");
+    EXPECT_EQ(files(), clean);
+    EXPECT_EQ(DaoErrorOf([&] { ops_->Dao修复压缩(pkg, book_.file("gmap.tmp"), "wrong"); }), dao::kErrWrongPassword);
+    ops_->ChgPswd(pkg, "", "新密码");
+    dao::ReleaseAllIdleConnections();
+    EXPECT_EQ(files(), clean);
+
+    leave("zpdata.ctr-mj0A1B2C3D");
+    leave("zpimage.ctr.rewrite~");
+    leave("descript.ctr.part");
+    CheckBookFiles();
+    RemoveStaleWorkFiles();
+    EXPECT_EQ(files(), clean);
+
+    // A compaction of an empty file is refused; it used to leave a file without tables.
+    leave("empty.zpk");
+    QFile(book_.file("empty.zpk")).resize(0);
+    EXPECT_EQ(DaoErrorOf([&] { ops_->Dao修复压缩(book_.file("empty.zpk"), book_.file("gmap.tmp"), ""); }),
+              dao::kErrDamaged);
+    EXPECT_EQ(QFileInfo(book_.file("empty.zpk")).size(), 0);
+    QStringList withEmpty = clean + QStringList{"empty.zpk"};
+    withEmpty.sort();
+    EXPECT_EQ(files(), withEmpty);
 }

@@ -123,7 +123,15 @@ TEST_F(PackageExport, AFailedExportLeavesNoPartAndKeepsTheEarlierPackage) {
     EXPECT_FALSE(QFileInfo::exists(folder + ".part"));
 
     const QString path = book_.file("pkg.mdb");
+    // What an export killed half-way left is cleared by the next one.
+    for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"}) {
+        QFile f(path + left);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("left");
+    }
     EXPECT_EQ(Export(path), 5);
+    for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"})
+        EXPECT_FALSE(QFileInfo::exists(path + left)) << left;
     const QByteArray earlier = FileBytes(path);
     Pages().Execute("DROP TABLE story");
     try {

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFileInfo>
 
 #include "frame/dao_table.h"
@@ -176,6 +177,60 @@ TEST_F(PackageImport, AWrongStrongPasswordIsRefusedWithNothingImported) {
     EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
 }
 
+// The record of the strong password may be gone or blanked; the concealed names still show it.
+TEST_F(PackageImport, AStrongPasswordPackageWithoutItsRecordIsRefused) {
+    const QString strong = Package(Digest("secret99"));
+    const QByteArray whole = FileBytes(strong);
+    const QStringList before = Snapshot();
+    for (const char* strip : {"DELETE FROM myStrgPswd", "UPDATE myStrgPswd SET pswd=''",
+                              "UPDATE myStrgPswd SET pswd=NULL", "DROP TABLE myStrgPswd"}) {
+        SCOPED_TRACE(strip);
+        {
+            QFile f(strong);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(whole);
+        }
+        dao::Database::Open(strong, "pw123").Execute(QString::fromLatin1(strip));
+        dao::ReleaseAllIdleConnections();
+        QString error;
+        EXPECT_EQ(Import(strong, QString(), QString(), "pw123", &error), dao::kErrWrongPassword);
+        EXPECT_EQ(error, "强力密码不正确！再试一次吧。");
+        EXPECT_EQ(Snapshot(), before);
+    }
+    // With the password typed the stripped package still imports; a plain one with a password does not.
+    EXPECT_EQ(Import(strong, QString(), Digest("secret99")), 0);
+    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
+    const QString plain = book_.file("plain.mdb");
+    ASSERT_EQ(Export(plain), 5);
+    EXPECT_EQ(Import(plain, QString(), Digest("secret99")), dao::kErrWrongPassword);
+}
+
+TEST_F(PackageImport, MembersWithoutANameRefuseThePackage) {
+    const QString path = Package();
+    const QByteArray whole = FileBytes(path);
+    const QStringList before = Snapshot();
+    for (const char* name : {"NULL", "''", "'   '"}) {
+        SCOPED_TRACE(name);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(whole);
+        }
+        // 王乙 is the father of 王丁: the child would otherwise attach to the book's own 王乙.
+        dao::Database pkg = dao::Database::Open(path, "pw123");
+        const QString concealed = EncodeText("王乙", SettingsKey());
+        ASSERT_EQ(pkg.Execute(QStringLiteral("UPDATE \"本姓成员\" SET filial=%1 WHERE filial=?").arg(name),
+                              {concealed}),
+                  1);
+        pkg.Close();
+        dao::ReleaseAllIdleConnections();
+        QString error;
+        EXPECT_EQ(Import(path, QString(), QString(), "pw123", &error), dao::kErrDamaged);
+        EXPECT_EQ(error, "族谱包中有 1 个成员没有名字，这个包已损坏。没有导入任何成员。");
+        EXPECT_EQ(Snapshot(), before);
+    }
+}
+
 TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     const QString path = Package();
     const QStringList before = Snapshot();
@@ -209,9 +264,19 @@ TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     for (const double part : {0.3, 0.6, 0.8, 0.95})
         refused(write(QString("cut%1.mdb").arg(part), whole.left(qsizetype(whole.size() * part))), "pw123",
                 0);
+    // A torn package is named as the user's file, never as the import's private copy.
+    const QString torn = write("torn.mdb", whole.left(whole.size() - 1000));
+    QString error;
+    EXPECT_EQ(Import(torn, QString(), QString(), "pw123", &error), dao::kErrDamaged);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("文件 '%1' 已损坏").arg(torn))) << error.toStdString();
 }
 
 TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
+    // The private copies go to a temporary folder of this case's own; one of them a killed run left.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    ASSERT_TRUE(QDir().mkpath(book_.file("tmp/qentara-import-Ab12Cd")));
+    QFile(book_.file("tmp/qentara-import-Ab12Cd/busy")).open(QIODevice::WriteOnly);
+    qputenv("TMPDIR", book_.file("tmp").toUtf8());
     const QString path = Package();
     Images().Execute("ALTER TABLE imageylk RENAME TO imageylk_old");
     const qint64 keywords = Count(db(), "SELECT count(*) FROM pageindx");
@@ -220,6 +285,8 @@ TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx"), keywords);
     dao::Database pages = Pages();
     EXPECT_EQ(Count(pages, "SELECT count(*) FROM story"), 3);
+    EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    qputenv("TMPDIR", tmp);
 }
 
 TEST_F(PackageImport, AReadOnlyPackageImportsAndIsLeftAsItWas) {

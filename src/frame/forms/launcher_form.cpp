@@ -20,6 +20,7 @@
 #include "frame/http_procedures.h"
 #include "frame/language.h"
 #include "online/user_record.h"
+#include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
@@ -141,6 +142,7 @@ void mQentaraQp::Form_Activate() {
 }
 
 void mQentaraQp::applyLanguage() {
+    UseQtTranslations(App().LanguageId);
     if (const auto& translator = App().Translator) translator->SetLanguage(this);
     update();  // the background shows the caption
 }

@@ -13,12 +13,15 @@ namespace {
 constexpr int kMaxIdleStatements = 96;
 }
 
-void ThrowSqliteError(int rc, const QString& message, const QString& path) {
+void ThrowSqliteError(int rc, const QString& message, const QString& path, bool builtInKey) {
     const int primary = rc & 0xff;
     const QString name = path.isEmpty() ? QString() : path;
     switch (primary) {
         case SQLITE_NOTADB:
+            if (builtInKey) throw DaoError(kErrDamaged, DamagedFileText(name, message));
             throw DaoError(kErrWrongPassword, QStringLiteral("不是有效的密码。"));
+        case SQLITE_CORRUPT:
+            throw DaoError(kErrDamaged, DamagedFileText(name, message));
         case SQLITE_CANTOPEN:
             throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(name));
         case SQLITE_CONSTRAINT:
@@ -41,8 +44,31 @@ void ThrowSqliteError(int rc, const QString& message, const QString& path) {
     throw DaoError(kErrGeneric, QStringLiteral("数据库错误 (%1)。").arg(message));
 }
 
-Connection::Connection(sqlite3* db, QString path, QString password, bool exclusive, int lockFd)
-    : db_(db), path_(std::move(path)), password_(std::move(password)), exclusive_(exclusive), lockFd_(lockFd) {}
+Connection::Connection(sqlite3* db, QString path, QString password, bool exclusive, int lockFd, FileId id)
+    : db_(db),
+      path_(std::move(path)),
+      password_(std::move(password)),
+      exclusive_(exclusive),
+      lockFd_(lockFd),
+      id_(id) {}
+
+void Connection::checkFile() {
+    CheckFileOnce(db_, QStringLiteral("main"), path_, id_);
+    checked_ = true;
+}
+
+void Connection::noteAttached(const QString& alias, const QString& file, int lockFd, const FileId& id) {
+    attached_.insert(alias, {file, lockFd, id});
+}
+
+void Connection::forgetAttached(const QString& alias) {
+    const auto it = attached_.constFind(alias);
+    if (it == attached_.constEnd()) return;
+    const AttachedFile a = *it;
+    attached_.erase(it);
+    ForgetFileHolder(a.file, a.id);
+    ReleaseFileLock(a.lockFd, a.file);
+}
 
 Connection::~Connection() { closeNow(); }
 
@@ -55,17 +81,19 @@ void Connection::closeNow() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
-    if (lockFd_ >= 0) {
-        ::flock(lockFd_, LOCK_UN);
-        ::close(lockFd_);
-        lockFd_ = -1;
+    for (const QString& alias : attached_.keys()) forgetAttached(alias);
+    if (checked_) {
+        checked_ = false;
+        ForgetFileHolder(path_, id_);
     }
+    ReleaseFileLock(lockFd_, path_);
+    lockFd_ = -1;
 }
 
 void Connection::fail(int rc, const QString& context) const {
     QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
     if (!context.isEmpty()) message += QStringLiteral(" [") + context + QStringLiteral("]");
-    ThrowSqliteError(rc, message, path_);
+    ThrowSqliteError(rc, message, path_, IsBuiltInPassword(password_));
 }
 
 sqlite3_stmt* Connection::acquire(const QString& sql) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "platform/dao/dao_file_guard.h"
 #include "platform/dao/dao_types.h"
 
 struct sqlite3;
@@ -16,7 +17,7 @@ namespace dao {
 // registry in dao_registry.cpp caches shared connections per file so that a keyed open is paid once.
 class Connection {
 public:
-    Connection(sqlite3* db, QString path, QString password, bool exclusive, int lockFd);
+    Connection(sqlite3* db, QString path, QString password, bool exclusive, int lockFd, FileId id);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -25,6 +26,18 @@ public:
     const QString& path() const { return path_; }
     const QString& password() const { return password_; }
     bool exclusive() const { return exclusive_; }
+    const FileId& fileId() const { return id_; }
+    // A file this connection created exists only after its first write: its identity is learnt then.
+    bool sameFile(const FileId& current) {
+        if (!id_.valid()) id_ = current;
+        return id_ == current;
+    }
+
+    // The file has passed the engine's check; its hold is given back when the connection closes.
+    void checkFile();
+    // A file attached under alias holds its own lock and check until it is detached.
+    void noteAttached(const QString& alias, const QString& file, int lockFd, const FileId& id);
+    void forgetAttached(const QString& alias);
 
     // Prepared statements are cached by their text: look-ups by name run thousands of times a second.
     sqlite3_stmt* acquire(const QString& sql);
@@ -48,12 +61,21 @@ private:
     QString password_;
     bool exclusive_;
     int lockFd_;
+    FileId id_;
+    bool checked_ = false;
+    struct AttachedFile {
+        QString file;
+        int lockFd;
+        FileId id;
+    };
+    QHash<QString, AttachedFile> attached_;
     QHash<QString, QList<sqlite3_stmt*>> idle_;
     QHash<QString, std::shared_ptr<const ColumnMap>> columnMaps_;
     int idleCount_ = 0;
 };
 
 // Maps an engine result code and message to the old engine's error number and text.
-[[noreturn]] void ThrowSqliteError(int rc, const QString& message, const QString& path);
+// A file keyed with a built-in password that does not open is damaged or foreign, not wrongly keyed.
+[[noreturn]] void ThrowSqliteError(int rc, const QString& message, const QString& path, bool builtInKey = false);
 
 }  // namespace dao

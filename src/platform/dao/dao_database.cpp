@@ -83,29 +83,17 @@ QByteArray EngineKey(const QString& path, const QString& password) {
     return raw;
 }
 
-// Another program sees our opens through an advisory lock on a file beside the database.
-int TakeFileLock(const QString& key, bool exclusive) {
-    const QByteArray lockPath = QFile::encodeName(key + QStringLiteral(".lck"));
-    int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;  // a read-only folder: no other writer can use it either
-    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        ::close(fd);
-        if (exclusive)
-            throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
-        throw DaoError(kErrOpenedExclusively,
-                       QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(key));
-    }
-    return fd;
-}
-
-std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& password, bool exclusive) {
+// An existing file is checked by the engine before anything is read from it or written to it.
+std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& password, bool exclusive,
+                                         bool existing) {
     const int lockFd = TakeFileLock(key, exclusive);
+    const FileId id = IdentityOf(key);
     sqlite3* db = nullptr;
     // Attached files take the main file's flags, and an export attaches a new file: always allow creation.
     // Open() has already refused a missing main file.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(QFile::encodeName(key).constData(), &db, flags, nullptr);
-    auto conn = std::make_shared<Connection>(db, key, password, exclusive, lockFd);
+    auto conn = std::make_shared<Connection>(db, key, password, exclusive, lockFd, id);
     if (rc != SQLITE_OK) conn->fail(rc);
     if (!password.isEmpty()) {
         const QByteArray engineKey = EngineKey(key, password);
@@ -116,7 +104,10 @@ std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& pass
     // A wrong key only shows at the first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) conn->fail(rc);
+    // A new file exists from that first read on.
+    conn->sameFile(IdentityOf(key));
     sqlite3_exec(db, "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
+    if (existing) conn->checkFile();
     return conn;
 }
 
@@ -141,12 +132,14 @@ Database Database::Open(const QString& path, const QString& password, bool exclu
     }
     Database result;
     if (!exclusive) {
+        // A file replaced on disk (a restored copy) is another file: its cached connection still reads
+        // the old one, so it is not reused; handles still on it keep it until they let go.
         auto cached = r.shared.value(key);
-        if (cached && cached->password() == password) {
+        if (cached && cached->password() == password && cached->sameFile(IdentityOf(key))) {
             result.handle_ = std::make_shared<Handle>(cached);
             return result;
         }
-        auto conn = OpenPhysical(key, password, false);
+        auto conn = OpenPhysical(key, password, false, true);
         r.shared.insert(key, conn);
         result.handle_ = std::make_shared<Handle>(conn);
         return result;
@@ -156,7 +149,7 @@ Database Database::Open(const QString& path, const QString& password, bool exclu
             throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
         r.shared.erase(it);
     }
-    auto conn = OpenPhysical(key, password, true);
+    auto conn = OpenPhysical(key, password, true, true);
     r.exclusive.insert(key, conn);
     result.handle_ = std::make_shared<Handle>(conn);
     return result;
@@ -166,7 +159,7 @@ Database Database::Create(const QString& path, const QString& password) {
     if (QFileInfo::exists(path))
         throw DaoError(kErrDatabaseExists, QStringLiteral("数据库 '%1' 已存在。").arg(path));
     const QString key = CanonicalPath(path);
-    auto conn = OpenPhysical(key, password, false);
+    auto conn = OpenPhysical(key, password, false, false);
     registry().shared.insert(key, conn);
     Database result;
     result.handle_ = std::make_shared<Handle>(conn);
@@ -219,16 +212,37 @@ void Database::Attach(const QString& path, const QString& alias, const QString& 
     if (!QFileInfo(path).isFile())
         throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
     const QString file = CanonicalPath(path);
-    conn().execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?",
-                   {file, QString::fromUtf8(EngineKey(file, password))});
-    // A wrong key shows only at the first read of the attached file.
+    Connection& c = conn();
+    // An attached file is in use as much as an opened one: another copy of the program sees it.
+    const int lockFd = TakeFileLock(file, false);
+    const FileId id = IdentityOf(file);
     try {
-        conn().execute("SELECT count(*) FROM " + QuoteIdent(alias) + ".sqlite_master", {});
+        c.execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?",
+                  {file, QString::fromUtf8(EngineKey(file, password))});
     } catch (...) {
-        sqlite3_exec(conn().raw(), ("DETACH DATABASE " + QuoteIdent(alias)).toUtf8().constData(), nullptr,
-                     nullptr, nullptr);
+        ReleaseFileLock(lockFd, file);
         throw;
     }
+    const auto detach = [&] {
+        sqlite3_exec(c.raw(), ("DETACH DATABASE " + QuoteIdent(alias)).toUtf8().constData(), nullptr, nullptr,
+                     nullptr);
+        ReleaseFileLock(lockFd, file);
+    };
+    // A wrong key shows only at the first read of the attached file; its errors name that file.
+    const QByteArray probe = "SELECT count(*) FROM " + QuoteIdent(alias).toUtf8() + ".sqlite_master";
+    const int rc = sqlite3_exec(c.raw(), probe.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(c.raw()));
+        detach();
+        ThrowSqliteError(rc, message, file, IsBuiltInPassword(password));
+    }
+    try {
+        CheckFileOnce(c.raw(), alias, file, id);
+    } catch (...) {
+        detach();
+        throw;
+    }
+    c.noteAttached(alias, file, lockFd, id);
 }
 
 AttachGuard::~AttachGuard() {
@@ -247,6 +261,7 @@ void AttachGuard::Attach(const QString& path, const QString& alias, const QStrin
 
 void Database::Detach(const QString& alias) {
     conn().execute("DETACH DATABASE " + QuoteIdent(alias), {});
+    conn().forgetAttached(alias);
 }
 
 bool Database::TableExists(const QString& table, const QString& schema) {
@@ -315,6 +330,22 @@ void ReleaseAllIdleConnections() {
     }
 }
 
+QString RewriteWorkFile(const QString& path) {
+    return CanonicalPath(path) + QStringLiteral(".rewrite~");
+}
+
+void RemoveWorkFiles(const QString& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm", ".lck"}) QFile::remove(path + QLatin1String(suffix));
+    RemoveSuperJournals(path);
+}
+
+void RemoveSuperJournals(const QString& path) {
+    const QFileInfo fi(path);
+    for (const QString& name :
+         fi.absoluteDir().entryList({fi.fileName() + QStringLiteral("-mj*")}, QDir::Files | QDir::Hidden))
+        QFile::remove(fi.absoluteDir().filePath(name));
+}
+
 void RewriteFile(const QString& path, const QString& password, const QString& newPassword) {
     if (!QFileInfo(path).isFile())
         throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
@@ -322,17 +353,24 @@ void RewriteFile(const QString& path, const QString& password, const QString& ne
     if (IsFileInUse(key))
         throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
     ReleaseIdleConnections(key);
-    const QString temporary = key + QStringLiteral(".rewrite~");
-    QFile::remove(temporary);
+    const QString temporary = RewriteWorkFile(key);
+    // A run killed half-way left its copy; it is only ever ours.
+    RemoveWorkFiles(temporary);
     // The new file replaces the old one while the old one is still held exclusively, so another
     // program cannot open (and write to) the old file in between.
     Database source = Database::Open(key, password, true);
-    source.ExportTo(temporary, newPassword);
+    try {
+        source.ExportTo(temporary, newPassword);
+    } catch (...) {
+        RemoveWorkFiles(temporary);
+        throw;
+    }
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(key).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(temporary);
+        RemoveWorkFiles(temporary);
         throw DaoError(kErrGeneric, QStringLiteral("不能替换文件 '%1' (%2)。").arg(key, reason));
     }
+    RemoveWorkFiles(temporary);
     source.Close();
 }
 

@@ -82,6 +82,13 @@ void ReleaseIdleConnections(const QString& path);
 // Closes every idle cached connection (program end, tests).
 void ReleaseAllIdleConnections();
 
+// The work file a rewrite of path writes before its rename.
+QString RewriteWorkFile(const QString& path);
+// Removes a work file with whatever the engine keeps beside it (journals, lock file).
+void RemoveWorkFiles(const QString& path);
+// A transaction over several files leaves its super-journal beside the first one when killed.
+void RemoveSuperJournals(const QString& path);
+
 // Rewrites a database file through an export into a temporary file and an atomic rename:
 // compaction when newPassword equals password, a password change otherwise. Refused with 3045
 // while any handle of this process or another program still has the file open.

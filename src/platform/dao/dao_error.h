@@ -17,6 +17,7 @@ enum ErrorNumber : int {
     kErrDatabaseExists = 3204,
     kErrItemNotFound = 3265,
     kErrLocked = 3260,
+    kErrDamaged = 3049,
     kErrGeneric = 3000,
 };
 

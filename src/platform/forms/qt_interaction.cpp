@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPrintDialog>
@@ -89,6 +90,12 @@ std::unique_ptr<QMessageBox> QtInteraction::BuildMessageBox(const QString& promp
         default:
             box->setIcon(QMessageBox::NoIcon);
             break;
+    }
+    // A box narrower than its title gets the title cut by the window frame.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 120;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     }
     return box;
 }
