@@ -29,6 +29,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
+#include "print/forms/frm_print_ctrl.h"
 #include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
+    FrmPrintCtrl::RegisterForm();
     FrmDownLd::RegisterForm();
     FrmSearch::RegisterForm();
     FrmGetInfo::RegisterForm();

@@ -246,6 +246,10 @@ private:
     void splitOffBranchBook();
     void runSystemSetup();
     void findMember();
+    // The print command (dsptree_print_command.cpp): the print-format dialog, then the chart, the site,
+    // the e-book or the printed book of the selected member's branch.
+    void printBranch();
+    void printChart(const QString& name, const QString& title);
 
     // Member search helpers (dsptree_search.cpp).
     bool walkPagesTo(const QString& member);
