@@ -250,6 +250,9 @@ private:
     // the e-book or the printed book of the selected member's branch.
     void printBranch();
     void printChart(const QString& name, const QString& title);
+    // Writes the book (style '0' document, else the biography register), shows it in the viewer and
+    // opens its print preview; the viewer goes back to a blank page afterwards.
+    void printBook(const QString& name, QChar style, bool vertical);
 
     // Member search helpers (dsptree_search.cpp).
     bool walkPagesTo(const QString& member);

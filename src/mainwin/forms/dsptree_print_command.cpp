@@ -1,12 +1,25 @@
 // The print command of the book toolbar: the print-format dialog, then its command string carried out
 // for the selected member's branch.
 #include "frame/app_state.h"
+#include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "mainwin/forms/dsptree.h"
+#include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
+#include "mainwin/forms/page_print_preview.h"
+#include "mainwin/forms/page_viewer.h"
+#include "mainwin/forms/web_wait.h"
+#include "platform/bookdir.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "print/print_zp.h"
+
+namespace {
+
+// Loading a long book takes its time; a viewer that never reports is given up on.
+constexpr int kBookLoadTimeoutMs = 300000;
+
+}  // namespace
 
 void dsptree::printBranch() {
     AppState& app = App();
@@ -23,6 +36,8 @@ void dsptree::printBranch() {
     if (kind == u'0') {
         const QChar format = command.size() > 1 ? command.at(1) : QChar();
         if (format == u'0') printChart(name, title);
+    } else if (kind == u'3') {
+        printBook(name, command.at(1), command.at(2) == u'1');
     }
 }
 
@@ -31,4 +46,25 @@ void dsptree::printChart(const QString& name, const QString& title) {
     if (!clsPrintZp().PrintPxt(name, false)) return;
     PresetChartPreview();
     UI().ShowForm(QStringLiteral("Pxt_Brw"), true);
+}
+
+void dsptree::printBook(const QString& name, QChar style, bool vertical) {
+    App().FormParamString = name;
+    {
+        clsPrintZp printer;
+        const quint8 flag = vertical ? 1 : 0;
+        if (!(style == u'0' ? printer.打印文档(name, flag) : printer.传记谱(name, flag))) return;
+    }
+    SetDocumentLoaded(false);
+    webBrowser1_->Navigate(clsPrintZp::BookFile());
+    ShowViewer();
+    const bool loaded = WaitUntil([this] { return DocumentLoaded(); }, kBookLoadTimeoutMs);
+    Progress().Hide();
+    if (!loaded) {
+        UI().MsgBox(mainwin::Trans(QStringLiteral("打印页未能在限定时间内装入，打印已取消。")), vb::Critical);
+    } else {
+        ShowPagePrintPreview(webBrowser1_->view());
+    }
+    // The book stays in tPrint.htm.
+    webBrowser1_->Navigate(QStringLiteral("about:blank"));
 }
