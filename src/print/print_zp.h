@@ -34,6 +34,13 @@ public:
     bool 打印文档(const QString& startName, quint8 vertical);
     static QString BookFile();
 
+    // ---- The linked HTML site in chm/ (print_zp_site.cpp), from the chart table as PrintPxt left it with
+    // links: the chart page (named after its title, "tmpExcel.htm" without one) in which every name
+    // links to the member's page z<filial_id>.htm (sp.htm for a member without a page), the member pages
+    // and their pictures. The site's earlier pages and pictures go first; an e-book stays. Tells the
+    // user where the chart page went; answers its path, "" when told of an error.
+    QString Lfn_to_html2(bool showDetails);
+
     // The text before the first "[" (the whole text when there is none).
     static QString CutAtBracket(const QString& text);
 

@@ -12,12 +12,23 @@
 #include "platform/bookdir.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "print/chm_doc.h"
 #include "print/print_zp.h"
+#include "store/data_ops.h"
+
+#include <QTreeWidgetItem>
 
 namespace {
 
 // Loading a long book takes its time; a viewer that never reports is given up on.
 constexpr int kBookLoadTimeoutMs = 300000;
+
+ChmTocNode TocOf(const QTreeWidgetItem* item) {
+    ChmTocNode node{item->text(0), {}};
+    node.children.reserve(size_t(item->childCount()));
+    for (int i = 0; i < item->childCount(); ++i) node.children.push_back(TocOf(item->child(i)));
+    return node;
+}
 
 }  // namespace
 
@@ -35,7 +46,19 @@ void dsptree::printBranch() {
     const QChar kind = command.at(0);
     if (kind == u'0') {
         const QChar format = command.size() > 1 ? command.at(1) : QChar();
-        if (format == u'0') printChart(name, title);
+        const bool details = command.at(2) != u'0';
+        if (format == u'0') {
+            printChart(name, title);
+        } else if (format == u'1') {
+            publishSite(name, title, details);
+        } else if (format == u'2') {
+            // The e-book is named after the member; the title is not used.
+            app.FormParamString = name;
+            const int index = app.SelectedNodeIndex;
+            if (index == 0 || treeNodes_->ItemAt(index)->childCount() == 0) return;
+            DataOps().Chm_标识世祖(name, index);
+            buildEbook(index, details);
+        }
     } else if (kind == u'3') {
         printBook(name, command.at(1), command.at(2) == u'1');
     }
@@ -67,4 +90,16 @@ void dsptree::printBook(const QString& name, QChar style, bool vertical) {
     }
     // The book stays in tPrint.htm.
     webBrowser1_->Navigate(QStringLiteral("about:blank"));
+}
+
+void dsptree::publishSite(const QString& name, const QString& title, bool details) {
+    App().FormParamString = title;
+    clsPrintZp printer;
+    if (!printer.PrintPxt(name, true)) return;
+    printer.Lfn_to_html2(details);
+}
+
+void dsptree::buildEbook(int nodeIndex, bool details) {
+    if (nodeIndex < 1 || nodeIndex > treeNodes_->Count()) return;
+    ClsChmDoc().init_Nopen_Chm(TocOf(treeNodes_->ItemAt(nodeIndex)), details);
 }
