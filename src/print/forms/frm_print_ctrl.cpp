@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 
 #include "frame/app_state.h"
 #include "frame/forms/window_utils.h"
@@ -140,7 +141,14 @@ void FrmPrintCtrl::buildBookFrame() {
     styles->addButton(bookStyle_[1], 1);
     bookStyle_[1]->setChecked(true);
     // The surname box sits in the gap of its option's caption.
-    txtSurname_ = Box(frame4_, QStringLiteral("Txt姓字"), QStringLiteral("1"), QRect(92, 60, 30, 24));
+    const QFontMetrics metrics(bookStyle_[1]->font());
+    const int indicator = bookStyle_[1]->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                          bookStyle_[1]->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    const int gapLeft = 24 + indicator + metrics.horizontalAdvance(QStringLiteral("分拆姓"));
+    const int gapWidth = metrics.horizontalAdvance(QStringLiteral("      "));
+    txtSurname_ = Box(frame4_, QStringLiteral("Txt姓字"), QStringLiteral("1"),
+                      QRect(gapLeft + 1, 60, std::max(gapWidth - 2, 18), 24));
+    txtSurname_->raise();
     chkVertical_ =
         Check(frame4_, QStringLiteral("Chk_FontStyle"), QStringLiteral("竖排文字"), QRect(24, 90, 120, 24));
     chkPageNo_ =
