@@ -30,9 +30,9 @@ constexpr int kMembers = 10000;
 // The generated book with a page per member, open, with scripted dialogs that answer everything.
 class PrintBook {
 public:
-    PrintBook() {
-        if (bench_support::UseGeneratedBook(kMembers))
-            bench_support::AddPagesAndPictures(kMembers, 200, 20000);
+    explicit PrintBook(int members = kMembers) {
+        if (bench_support::UseGeneratedBook(members))
+            bench_support::AddPagesAndPictures(members, members / 50, 20000);
         OpenDataDb(DataDbPath(), BookDbPassword());
         auto ui = std::make_unique<ScriptedInteraction>();
         script_ = ui.get();
@@ -77,22 +77,27 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-// The vertical register, loaded in the viewer and printed to A4 PDF.
+// The register (vertical or not) of a branch of that size, loaded in the viewer and printed to A4 PDF.
 void BM_PrintBookToPdf(benchmark::State& state) {
-    PrintBook book;
+    const int members = int(state.range(0));
+    const quint8 vertical = quint8(state.range(1));
+    PrintBook book(members);
     book.ExpectStartGeneration();
-    if (!clsPrintZp().传记谱(Root(), 1)) throw std::runtime_error("book not written");
+    if (!clsPrintZp().传记谱(Root(), vertical)) throw std::runtime_error("book not written");
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     int pages = 0;
+    double loadMs = 0;
     for (auto _ : state) {
         PageViewer viewer;
         bool loaded = false;
-        QObject::connect(&viewer, &PageViewer::documentComplete,
-                         [&](const QString&, bool ok) { loaded = ok; });
+        QObject::connect(&viewer, &PageViewer::documentComplete, [&](const QString&, bool ok) { loaded = ok; });
+        QElapsedTimer clock;
+        clock.start();
         viewer.Navigate(clsPrintZp::BookFile());
-        if (!WaitFor([&] { return loaded; }, 600000)) throw std::runtime_error("book not loaded");
-        const auto pdf = PrintPageToPdf(viewer.view()->page(), PdfLayoutFor(printer), 1200000);
+        if (!WaitFor([&] { return loaded; }, 900000)) throw std::runtime_error("book not loaded");
+        loadMs = double(clock.elapsed());
+        const auto pdf = PrintPageToPdf(viewer.view()->page(), PdfLayoutFor(printer), 1800000);
         if (!pdf) throw std::runtime_error("no PDF");
         QPdfDocument document;
         QByteArray bytes = *pdf;
@@ -102,8 +107,15 @@ void BM_PrintBookToPdf(benchmark::State& state) {
         pages = document.pageCount();
     }
     state.counters["pages"] = pages;
+    state.counters["load_ms"] = loadMs;
 }
-BENCHMARK(BM_PrintBookToPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_PrintBookToPdf)
+    ->Args({300, 1})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 void BM_Site(benchmark::State& state) {
     PrintBook book;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "frame/progress.h"
 #include "mainwin/forms/main_window_shared.h"
 #include "platform/interaction/interaction.h"
 #include "print/page_setup.h"
@@ -119,6 +120,8 @@ void ShowPagePrintPreview(QWebEngineView* view) {
     const QString footer = page_setup::Value(QStringLiteral("footer"));
     bool reported = false;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, view, [&](QPrinter* target) {
+        // A long book takes a while to lay out into pages.
+        ProgressScope progress;
         const std::optional<QByteArray> pdf =
             PrintPageToPdf(view->page(), PdfLayoutFor(*target), kPdfTimeoutMs);
         if ((!pdf || !PaintPdfPages(*pdf, target, header, footer)) && !reported) {
