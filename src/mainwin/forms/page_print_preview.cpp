@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QEventLoop>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPointer>
@@ -25,6 +26,7 @@ constexpr int kPdfTimeoutMs = 600000;
 // Pages are painted from images of at most this resolution: enough for print, small enough to hold
 // one page at a time.
 constexpr int kMaxDpi = 300;
+constexpr int kPreviewDpi = 72;
 constexpr qreal kMinMarginMm = 15;
 
 }  // namespace
@@ -79,13 +81,21 @@ bool PaintPdfPages(const QByteArray& pdf, QPrinter* printer, const QString& head
     QPainter painter;
     if (!painter.begin(printer)) return false;
     const int count = document.pageCount();
+    const bool preview = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
+    const int dpi = preview ? kPreviewDpi : std::min(printer->resolution(), kMaxDpi);
     for (int page = 0; page < count; ++page) {
         if (page > 0) printer->newPage();
         const QRectF paper = painter.viewport();
-        const int dpi = std::min(printer->resolution(), kMaxDpi);
         const QSizeF points = document.pagePointSize(page);
         const QSize pixels((points * dpi / 72.0).toSize());
-        const QImage image = document.render(page, pixels);
+        // On white paper; the preview keeps every page's picture, so there a small one, so that a long
+        // book fits in memory.
+        QImage image(pixels, preview ? QImage::Format_RGB16 : QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter onPaper(&image);
+            onPaper.drawImage(0, 0, document.render(page, pixels));
+        }
         painter.drawImage(paper, image);
 
         // Header and footer sit in the middle of the top and bottom margins.
