@@ -32,6 +32,7 @@
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
 #include "platform/forms/qt_translations.h"
+#include "print/forms/frm_print_ctrl.h"
 #include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
 
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     Frm子女::RegisterForm();
     dsptree::RegisterForm();
     Pxt_Brw::RegisterForm();
+    FrmPrintCtrl::RegisterForm();
     FrmDownLd::RegisterForm();
     FrmMsg_1A::RegisterForm();
     FrmUpdate::RegisterForm();

@@ -5,8 +5,8 @@
 
 class Cls数据操作;
 
-// The printing and publishing driver of a branch: the pedigree chart (print_zp_chart.cpp); the book
-// printer and the HTML site join it in files of their own.
+// The printing and publishing driver of a branch: the pedigree chart (print_zp_chart.cpp), the book
+// (print_zp_book.cpp) and the linked HTML site (print_zp_site.cpp).
 class clsPrintZp {
 public:
     clsPrintZp();
@@ -21,6 +21,25 @@ public:
     // False when the user cancelled or a database error was reported; the chart table is then left as
     // it was.
     bool PrintPxt(const QString& rootName, bool withLinks);
+
+    // ---- The book, written to BookFile() in GB18030: the member `startName` and its descendants,
+    // breadth-first, each parent's children in their sibling order. Vertical 1 lays the page out in
+    // vertical text. A loop in the father links ends the walk. The book's generation numbers are not
+    // touched.
+    // The biography register: a generation heading before each generation and a block of labelled
+    // particulars per member. Asks for the starting generation first (FrmLittle, mode 6); false, with
+    // nothing written, when the prompt was cancelled or the book could not be read or written (told).
+    bool 传记谱(const QString& startName, quint8 vertical);
+    // The document style: the members' stored pages joined. False when told of an error.
+    bool 打印文档(const QString& startName, quint8 vertical);
+    static QString BookFile();
+
+    // ---- The linked HTML site in chm/ (print_zp_site.cpp), from the chart table as PrintPxt left it with
+    // links: the chart page (named after its title, "tmpExcel.htm" without one) in which every name
+    // links to the member's page z<filial_id>.htm (sp.htm for a member without a page), the member pages
+    // and their pictures. The site's earlier pages and pictures go first; an e-book stays. Tells the
+    // user where the chart page went; answers its path, "" when told of an error.
+    QString Lfn_to_html2(bool showDetails);
 
     // The text before the first "[" (the whole text when there is none).
     static QString CutAtBracket(const QString& text);

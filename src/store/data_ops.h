@@ -67,6 +67,8 @@ public:
     QStringList SavePageAndFiles(const QString& filial, const QString& html,
                                  const QList<PageFileSource>& files);
     bool GetAnyHtml(const QString& target, const QString& filial);
+    // Writes the member's page to target with its pictures in images/ beside it; true when the member
+    // has no stored page (nothing is written then).
     bool GetAnyHtml2(const QString& target, const QString& filial, bool withDetails);
     bool GetAnyHtmlCode(const QString& filial, QString& html);
     qint32 GnAnyImage(const QString& filial);

@@ -346,7 +346,8 @@ bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, 
             // A background keeps its "file://" (only src= lost it above).
             ReplaceAll(text, QStringLiteral("file://") + stored, name);
             ReplaceAll(text, stored, name);
-            const QString path = GetAppPath() + QStringLiteral("chm/") + name;
+            // Beside the page, wherever it is written: the site's folder or the e-book's work folder.
+            const QString path = QFileInfo(target).absolutePath() + u'/' + name;
             if (!QFileInfo::exists(path)) {
                 const QByteArray bytes = PictureBytes(file.db(), row.id);
                 if (!bytes.isEmpty()) WriteWholeFile(path, bytes);

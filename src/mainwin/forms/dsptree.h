@@ -187,7 +187,7 @@ public:
     // The day a backup's proposed file name carries; tests fix it.
     std::function<QDate()> today = [] { return QDate::currentDate(); };
     // Builds the e-book of the branch of a node whose subtree is marked with the node's index (details
-    // off). The e-book change installs it and enables node_chm; until then node_chm does nothing.
+    // off): buildEbook unless a test replaces it.
     std::function<void(int nodeIndex)> chmBuilder;
 
 protected:
@@ -246,6 +246,16 @@ private:
     void splitOffBranchBook();
     void runSystemSetup();
     void findMember();
+    // The print command (dsptree_print_command.cpp): the print-format dialog, then the chart, the site,
+    // the e-book or the printed book of the selected member's branch.
+    void printBranch();
+    void printChart(const QString& name, const QString& title);
+    // Writes the book (style '0' document, else the biography register), shows it in the viewer and
+    // opens its print preview; the viewer goes back to a blank page afterwards.
+    void printBook(const QString& name, QChar style, bool vertical);
+    void publishSite(const QString& name, const QString& title, bool details);
+    // The e-book of the branch under the node (its subtree already flagged with the node's index).
+    void buildEbook(int nodeIndex, bool details);
 
     // Member search helpers (dsptree_search.cpp).
     bool walkPagesTo(const QString& member);

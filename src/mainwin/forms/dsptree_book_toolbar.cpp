@@ -45,8 +45,7 @@ bool MemberExists(const QString& name) {
 }  // namespace
 
 void dsptree::SetupBookToolbar() {
-    // Printing comes with the print command; its button stays disabled until then.
-    for (const char* key : {"b_exit", "b_saveas", "b_load", "b_lineoff", "b_syssetup", "b_find"})
+    for (const char* key : {"b_exit", "b_saveas", "b_load", "b_lineoff", "b_print", "b_syssetup", "b_find"})
         ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
 }
 
@@ -63,8 +62,7 @@ void dsptree::TbarOpEx_ButtonClick(const QString& key) {
     } else if (key == QLatin1String("b_lineoff")) {
         splitOffBranchBook();
     } else if (key == QLatin1String("b_print")) {
-        // The print command's: with a member selected (SelectedNodeIndex not 0) its name goes into
-        // FormParamString, the print-format dialog is shown and its command string carried out.
+        printBranch();
     } else if (key == QLatin1String("b_syssetup")) {
         runSystemSetup();
     } else if (key == QLatin1String("b_find")) {

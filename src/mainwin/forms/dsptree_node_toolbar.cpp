@@ -17,10 +17,11 @@ const QString kSortButton = QStringLiteral("node_sort");
 }  // namespace
 
 void dsptree::SetupNodeToolbar() {
-    // node_script and page_find have no command; node_chm waits for the e-book builder.
+    // node_script and page_find have no command.
     for (const char* key : {"node_new", "node_tongbei", "node_zhilu", "node_edit", "node_del", "node_up",
-                            "node_down", "node_sort"})
+                            "node_down", "node_sort", "node_chm"})
         ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
+    chmBuilder = [this](int nodeIndex) { buildEbook(nodeIndex, false); };
 }
 
 void dsptree::Toolbar1_ButtonClick(const QString& key) {

@@ -1,0 +1,177 @@
+// Printing and publishing a generated branch of 10,000 members with a page each: writing the book
+// (tPrint.htm), printing it to PDF with the real web engine offscreen, the linked HTML site and the
+// CHM e-book (chmcmd).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPdfDocument>
+#include <QPrinter>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+#include <map>
+
+#include "bench_support.h"
+#include "mainwin/forms/page_print_preview.h"
+#include "mainwin/forms/page_viewer.h"
+#include "platform/bookdir.h"
+#include "platform/interaction/scripted_interaction.h"
+#include "print/chm_doc.h"
+#include "print/print_zp.h"
+
+namespace {
+
+constexpr int kMembers = 10000;
+
+// The generated book with a page per member, open, with scripted dialogs that answer everything.
+class PrintBook {
+public:
+    explicit PrintBook(int members = kMembers) {
+        if (bench_support::UseGeneratedBook(members))
+            bench_support::AddPagesAndPictures(members, members / 50, 20000);
+        OpenDataDb(DataDbPath(), BookDbPassword());
+        auto ui = std::make_unique<ScriptedInteraction>();
+        script_ = ui.get();
+        previous_ = SetInteraction(std::move(ui));
+    }
+    ~PrintBook() { SetInteraction(std::move(previous_)); }
+    void ExpectStartGeneration() {
+        script_->ExpectForm(QStringLiteral("FrmLittle"), [](QObject*) {
+            App().FormParamString = QStringLiteral("1");
+            return 1;
+        });
+    }
+    ScriptedInteraction& script() { return *script_; }
+
+private:
+    ScriptedInteraction* script_;
+    std::unique_ptr<Interaction> previous_;
+};
+
+QString Root() {
+    return book_generator::BookMemberName(0);
+}
+
+void BM_WriteBook(benchmark::State& state) {
+    PrintBook book;
+    const bool biography = state.range(0) == 1;
+    for (auto _ : state) {
+        if (biography) book.ExpectStartGeneration();
+        const bool ok = biography ? clsPrintZp().传记谱(Root(), 1) : clsPrintZp().打印文档(Root(), 1);
+        if (!ok) throw std::runtime_error("book not written");
+    }
+    state.counters["MB"] = double(QFile(clsPrintZp::BookFile()).size()) / 1e6;
+    state.counters["members/s"] =
+        benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_WriteBook)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+// The register (vertical or not) of a branch of that size, loaded in the viewer and printed to A4 PDF.
+void BM_PrintBookToPdf(benchmark::State& state) {
+    const int members = int(state.range(0));
+    const quint8 vertical = quint8(state.range(1));
+    PrintBook book(members);
+    book.ExpectStartGeneration();
+    if (!clsPrintZp().传记谱(Root(), vertical)) throw std::runtime_error("book not written");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    int pages = 0;
+    double loadMs = 0;
+    for (auto _ : state) {
+        PageViewer viewer;
+        bool loaded = false;
+        QObject::connect(&viewer, &PageViewer::documentComplete, [&](const QString&, bool ok) { loaded = ok; });
+        QElapsedTimer clock;
+        clock.start();
+        viewer.Navigate(clsPrintZp::BookFile());
+        if (!WaitFor([&] { return loaded; }, 900000)) throw std::runtime_error("book not loaded");
+        loadMs = double(clock.elapsed());
+        const auto pdf = PrintPageToPdf(viewer.view()->page(), PdfLayoutFor(printer), 1800000);
+        if (!pdf) throw std::runtime_error("no PDF");
+        QPdfDocument document;
+        QByteArray bytes = *pdf;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        document.load(&buffer);
+        pages = document.pageCount();
+    }
+    state.counters["pages"] = pages;
+    state.counters["load_ms"] = loadMs;
+}
+BENCHMARK(BM_PrintBookToPdf)
+    ->Args({300, 1})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+void BM_Site(benchmark::State& state) {
+    PrintBook book;
+    for (auto _ : state) {
+        book.ExpectStartGeneration();
+        book.script().ExpectMsgBox(vb::OK);
+        App().FormParamString = QStringLiteral("王氏世系图");
+        App().SelectedNodeIndex = 5;
+        clsPrintZp printer;
+        if (!printer.PrintPxt(Root(), true) || printer.Lfn_to_html2(false).isEmpty())
+            throw std::runtime_error("site not written");
+    }
+    state.counters["members/s"] =
+        benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Site)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+// The branch as the tree shows it: every member with its children in sibling order.
+ChmTocNode Branch() {
+    std::map<QString, std::vector<QString>> children;
+    for (auto rs = App().DataDb.OpenRecordset(QStringLiteral(
+             "SELECT \"filial\", \"father\" FROM \"本姓成员\" ORDER BY \"boy_sort\", \"filial_id\""));
+         rs.hasRow(); rs.MoveNext())
+        children[rs.Text(QStringLiteral("father"))].push_back(rs.Text(QStringLiteral("filial")));
+    const std::function<ChmTocNode(const QString&)> node = [&](const QString& name) {
+        ChmTocNode n{name, {}};
+        for (const QString& child : children[name]) n.children.push_back(node(child));
+        return n;
+    };
+    return node(Root());
+}
+
+void BM_Ebook(benchmark::State& state) {
+    PrintBook book;
+    const ChmTocNode branch = Branch();
+    for (auto _ : state) {
+        book.script().ExpectMsgBox(vb::OK);
+        if (!ClsChmDoc().init_Nopen_Chm(branch, false)) throw std::runtime_error("e-book not made");
+    }
+    state.counters["MB"] =
+        double(QFile(GetAppPath() + QStringLiteral("chm/") + Root() + QStringLiteral(".chm")).size()) / 1e6;
+    state.counters["members/s"] =
+        benchmark::Counter(double(kMembers) * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Ebook)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    return bench_support::RunBenchmarks<QApplication>(argc, argv);
+}

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <memory>
+
+#include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
+#include "frame/progress.h"
+#include "platform/codepage.h"
+#include "print/golden.h"
+#include "print/print_zp.h"
+#include "store/data_ops.h"
+#include "support/book_fixture.h"
+#include "support/scripted_ui.h"
+
+namespace {
+
+// 祖 (code 4 with 讳, two wives) ── 甲 (code 1, page) ─┬─ 丙 (code 2, one wife, education) ── 戊 (code 3)
+//                                  乙 (code 0, daughter) └─ 丁无子女 ── 己 (still printed)
+// 庚 (code 4 without 讳) under 乙; 戊 has no page.
+class BookPrinterTest : public BookFixture {
+protected:
+    void SetUp() override {
+        BookFixture::SetUp();
+        previousSink_ = SetProgressSink(std::make_unique<CountingProgress>());
+        ui_ = InstallScriptedInteraction(&previousUi_);
+        OpenDataDb(DataDbPath(), BookDbPassword());
+        ops_ = std::make_unique<Cls数据操作>();
+        App().SurnameLength = 1;
+        Add("祖", "", "", 0, "始%4%太公%%%", true, "", "");
+        Add("甲", "祖", "王氏", 1, "%1%%伯良%松山%", true, "大学", "");
+        Add("乙", "祖", "李氏", 2, "长%0%%%%", false, "", "");
+        Add("李丙[2]", "甲", "赵氏", 1, "%2%讳丙%%%文<正>", true, "秀才 & 举人", "知县");
+        Add("丁无子女", "甲", "赵氏", 2, "", true, "", "");
+        Add("戊", "李丙[2]", "", 1, "%3%%%%", true, "", "");
+        Add("己", "丁无子女", "", 1, "", true, "", "");
+        Add("庚", "乙", "乙夫", 1, "%4%%%%", true, "", "");
+        Db().Execute("UPDATE \"本姓成员\" SET \"Mother_active\"=0 WHERE \"mother\"='李氏'");
+        Db().Execute("UPDATE \"本姓成员\" SET \"mother_birthday\"='1900' WHERE \"mother\"='王氏'");
+        Db().Execute(
+            "UPDATE \"本姓成员\" SET \"boy_birthday\"='1920年', \"boy_death\"='1990年' WHERE "
+            "\"filial\"='甲'");
+        QString page = "<html><head><title>x</title></head><body><div class=a>甲的生平</div></body></html>";
+        ops_->SaveAnyHtml(page, "甲");
+        page = "<p>祖的<b>生平</b></p>";
+        ops_->SaveAnyHtml(page, "祖");
+        Db().Execute("UPDATE \"本姓成员\" SET \"generation\"=77");
+    }
+    void TearDown() override {
+        EXPECT_TRUE(ui_->AllConsumed());
+        ops_.reset();
+        SetInteraction(std::move(previousUi_));
+        SetProgressSink(std::move(previousSink_));
+        BookFixture::TearDown();
+    }
+    static dao::Database& Db() { return App().DataDb; }
+    static void Add(const QString& name, const QString& father, const QString& mother, int sort,
+                    const QString& names, bool male, const QString& education, const QString& position) {
+        Db().Execute(
+            "INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"mother\", \"boy_sort\", \"c_jc_w_z_h\", "
+            "\"Boy_Sex\", "
+            "\"boy_education\", \"boy_position\", \"boy_active\", \"Mother_active\") VALUES (?, ?, ?, ?, ?, "
+            "?, ?, ?, 1, 1)",
+            {name, father, mother, sort, names, male, education, position});
+    }
+    static QByteArray Book() {
+        QFile file(clsPrintZp::BookFile());
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }
+
+    std::unique_ptr<Cls数据操作> ops_;
+    ScriptedInteraction* ui_ = nullptr;
+    std::unique_ptr<Interaction> previousUi_;
+    std::unique_ptr<ProgressSink> previousSink_;
+};
+
+TEST_F(BookPrinterTest, BothStylesInBothDirectionsMatchTheirGoldenFiles) {
+    struct Case {
+        bool biography;
+        quint8 vertical;
+        const char* golden;
+    };
+    for (const Case c : {Case{true, 0, "book_register.htm"}, Case{true, 1, "book_register_vertical.htm"},
+                         Case{false, 0, "book_document.htm"}, Case{false, 1, "book_document_vertical.htm"}}) {
+        if (c.biography)
+            ui_->ExpectForm("FrmLittle", [](QObject*) {
+                EXPECT_EQ(App().LittleRunType, 6);
+                EXPECT_EQ(App().FormParamString, "祖");
+                App().FormParamString = "5";
+                return 1;
+            });
+        clsPrintZp printer;
+        ASSERT_TRUE(c.biography ? printer.传记谱("祖", c.vertical) : printer.打印文档("祖", c.vertical));
+        const QByteArray book = Book();
+        EXPECT_TRUE(book.contains("\r\n") && !book.contains("\r\r")) << c.golden;
+        ExpectGolden(c.golden, book);
+        EXPECT_EQ(App().FormParamString, "祖");
+    }
+    // The book's generation numbers stay as they were.
+    EXPECT_EQ(Db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE \"generation\"<>77").toInt(), 0);
+}
+
+TEST_F(BookPrinterTest, CancelledPromptWritesNothingAndALoopEndsTheWalk) {
+    QFile::remove(clsPrintZp::BookFile());
+    ui_->ExpectForm("FrmLittle", [](QObject*) { return 0; });
+    EXPECT_FALSE(clsPrintZp().传记谱("祖", 0));
+    EXPECT_FALSE(QFile::exists(clsPrintZp::BookFile()));
+
+    // 祖's father is his grandson: the walk stops where it came round.
+    Db().Execute("UPDATE \"本姓成员\" SET \"father\"='戊' WHERE \"filial\"='祖'");
+    ASSERT_TRUE(clsPrintZp().打印文档("甲", 0));
+    const QString book = FromGb18030(Book());
+    EXPECT_EQ(book.count("甲的生平"), 1);
+    EXPECT_EQ(book.count("祖的"), 1);
+}
+
+}  // namespace
