@@ -34,6 +34,14 @@ QString PageStartTable() {
         "\"generation\" INTEGER, \"No_Display\" INTEGER DEFAULT 0)");
 }
 
+QStringList PageOrderStatements() {
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_order\" (\"pos\" INTEGER PRIMARY KEY, "
+                           "\"name\" TEXT COLLATE NOCASE, \"generation\" INTEGER, \"queued\" INTEGER DEFAULT 0)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS \"idx_pagestart_name\" ON \"pagestart_order\" (\"name\")"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_page\" (\"page\" INTEGER PRIMARY KEY, "
+                           "\"head\" INTEGER, \"tail\" INTEGER, \"fresh\" INTEGER)")};
+}
+
 QString QueueTable() {
     return QStringLiteral(
         "CREATE TABLE \"temp\" (\"tempid\" INTEGER PRIMARY KEY AUTOINCREMENT, \"filial\" TEXT COLLATE NOCASE, "
@@ -118,6 +126,9 @@ QStringList DataDbStatements() {
             InLawTable(),
             PageStartTable(),
             QStringLiteral("CREATE INDEX \"idx_pagestart_page\" ON \"temp世祖\" (\"currentpage\")"),
+            PageOrderStatements()[0],
+            PageOrderStatements()[1],
+            PageOrderStatements()[2],
             QueueTable(),
             FlagQueueTable(),
             PageKeywordTable(),

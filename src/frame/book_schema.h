@@ -14,6 +14,8 @@ namespace book_schema {
 QString MemberTable();       // 本姓成员
 QString InLawTable();        // 外戚成员
 QString PageStartTable();    // temp世祖
+// The order of queued members and the page windows over it (page_start_store.h); safe to run again.
+QStringList PageOrderStatements();
 QString QueueTable();        // temp
 QString FlagQueueTable();    // tempflag
 QString PageKeywordTable();  // pageindx

@@ -41,10 +41,10 @@ bool RepaginateFromSetting(const QString& value) {
 
 void QueuePageStarts(qint32 page) {
     dao::Database& db = App().DataDb;
-    const QList<PageStart> starts = PageStartStore(db).StartsOf(page);
+    const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
-    for (const PageStart& s : starts)
+    for (const PageStartEntry& s : starts)
         db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES (?, ?)"),
                    {s.generation, s.name});
     tx.Commit();

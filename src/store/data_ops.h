@@ -163,4 +163,5 @@ private:
     // (data_ops_tree.cpp).
     struct PageWalkState;
     std::shared_ptr<PageWalkState> pageWalk_;
+    static void RecordJumpPage(PageWalkState& state, qint32 page, size_t added);
 };

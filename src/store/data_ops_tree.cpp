@@ -14,6 +14,7 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
 
 namespace {
@@ -30,10 +31,16 @@ struct Child {
 };
 using ChildList = std::vector<Child>;
 
+bool IsHiddenRootName(const QString& name) {
+    return name.compare(kHiddenRoot, Qt::CaseInsensitive) == 0;
+}
+
 // Siblings come in one order for the page display and the page jump alike, or the two would cut
-// different pages. Nameless rows are no members and are never shown.
+// different pages. A name blank after trimming is no member and is never shown. "No_Display" marks
+// hidden roots: it is nobody's father in the walks, even when a member bears that name.
 ChildList PageChildren(dao::Database& db, const QString& father) {
     ChildList out;
+    if (IsHiddenRootName(father)) return out;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\" FROM \"本姓成员\" "
                             "WHERE \"father\" <> '' AND \"father\" = ? "
@@ -41,10 +48,27 @@ ChildList PageChildren(dao::Database& db, const QString& father) {
              {father});
          rs.hasRow(); rs.MoveNext()) {
         const QVariant name = rs.value(0);
-        if (name.isNull() || name.toString().isEmpty()) continue;
+        if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
         out.push_back({name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
     }
     return out;
+}
+
+bool HasPageChildren(dao::Database& db, const QString& name) {
+    return !IsHiddenRootName(name) &&
+           !db.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" <> '' AND \"father\" = ? "
+                                     "AND trim(\"filial\") <> '' LIMIT 1"),
+                      {name})
+                .isNull();
+}
+
+// Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
+// hold none, and keep their text.
+QString FoldAscii(const QString& name) {
+    QString folded = name;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
+    return folded;
 }
 
 QString NodeKey(const QString& name) {
@@ -77,14 +101,7 @@ private:
 // the walk needs. Nodes, texts and order are those of the walk that asks for each member's children.
 void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first, qint32 last,
                              qint32 branch) {
-    // Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
-    // hold none, and keep their text.
-    const auto fold = [](const QString& name) {
-        QString folded = name;
-        for (qsizetype i = 0; i < name.size(); ++i)
-            if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
-        return folded;
-    };
+    const auto fold = FoldAscii;
     struct Row {
         QString name;
         QString folded;  // trimmed and folded
@@ -178,6 +195,7 @@ private:
 struct StartMember {
     bool exists = false;
     QString father;
+    qsizetype children = 0;  // as PageChildren counts them
 };
 
 StartMember LookUpStart(dao::Database& db, const QString& name) {
@@ -187,6 +205,58 @@ StartMember LookUpStart(dao::Database& db, const QString& name) {
     return {true, rs.Text(QStringLiteral("father"))};
 }
 
+// The start members of a page in two reads per few hundred of them, not two reads each.
+std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts) {
+    constexpr size_t kChunk = 400;
+    std::vector<StartMember> out(starts.size());
+    QHash<QString, std::vector<size_t>> byName;  // folded name: the starts with it
+    for (size_t i = 0; i < starts.size(); ++i) byName[FoldAscii(starts[i].name)].push_back(i);
+    const QStringList names = byName.keys();
+    for (qsizetype from = 0; from < names.size(); from += qsizetype(kChunk)) {
+        const QStringList chunk = names.mid(from, qsizetype(kChunk));
+        dao::Params params;
+        for (const QString& n : chunk) params.push_back(n);
+        QString marks = QStringLiteral("?");
+        for (qsizetype i = 1; i < chunk.size(); ++i) marks += QStringLiteral(", ?");
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM "
+                                                                 "\"本姓成员\" WHERE \"filial\" IN (") +
+                                                      marks + QLatin1Char(')'),
+                                                  params);
+             rs.hasRow(); rs.MoveNext())
+            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                out[i] = {true, rs.Text(QStringLiteral("father")), 0};
+        for (dao::Recordset rs = db.OpenRecordset(
+                 QStringLiteral("SELECT \"father\", count(*) FROM \"本姓成员\" WHERE \"father\" IN (") + marks +
+                     QStringLiteral(") AND \"father\" <> '' AND trim(\"filial\") <> '' GROUP BY \"father\""),
+                 params);
+             rs.hasRow(); rs.MoveNext()) {
+            if (IsHiddenRootName(rs.value(0).toString())) continue;
+            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                out[i].children = qsizetype(rs.value(1).toLongLong());
+        }
+    }
+    return out;
+}
+
+// The positions of the starts a walk kept queued, when its choice is the one recorded with the page:
+// then the next page is a window of the same order. Nothing when they differ (the book changed since,
+// or the page was cut by other means).
+std::optional<std::vector<qint64>> KeptPositions(const std::vector<PageStartEntry>& page,
+                                                 const std::vector<QString>& kept) {
+    std::vector<qint64> out;
+    size_t k = 0;
+    for (const PageStartEntry& e : page) {
+        const bool isKept = k < kept.size() && kept[k] == e.name;
+        if (isKept != e.queued || (isKept && e.position < 0)) return std::nullopt;
+        if (isKept) {
+            out.push_back(e.position);
+            ++k;
+        }
+    }
+    if (k != kept.size()) return std::nullopt;
+    return out;
+}
+
 qint32 NullAsZero(const QVariant& v) {
     return v.isNull() ? 0 : qint32(v.toLongLong());
 }
@@ -194,16 +264,6 @@ qint32 NullAsZero(const QVariant& v) {
 void DeleteQueueRows(dao::Database& db, const std::vector<qint64>& rows) {
     for (const qint64 row : rows)
         db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" = ?"), {row});
-}
-
-// Writes the members still queued as the starts of a page, one row each, in queue order.
-template <typename Queue>
-void RecordPageStarts(dao::Database& db, qint32 page, const Queue& queue) {
-    db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
-    for (const auto& e : queue)
-        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
-                                  "VALUES (?, ?, ?)"),
-                   {e.name, page, e.generation});
 }
 
 // Nothing in the member or work tables has changed since the walk state was taken when neither this
@@ -230,6 +290,7 @@ struct Cls数据操作::PageWalkState {
         qint32 generation = 0;
         qint64 row = 0;  // tempid; 0 until written
         ChildList children;
+        qint64 position = -1;  // in the order of page starts; -1 until recorded
     };
     std::weak_ptr<dao::Connection> connection;
     BookVersion version;
@@ -240,6 +301,9 @@ struct Cls数据操作::PageWalkState {
     // Rows of start members that the page display would not queue (no children): they go first thing
     // in the next call, so that both walks cut the same pages.
     std::vector<qint64> staleRows;
+    // Whether the queue's entries carry their positions in the order of page starts, so that the next
+    // page is recorded as a window of it.
+    bool inOrder = false;
 };
 
 void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
@@ -248,17 +312,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     dao::Database& db = App().DataDb;
     const qint32 page = App().CurrentPage;
 
-    struct Start {
-        QString name;
-        qint32 generation;
-    };
-    std::vector<Start> starts;
-    for (dao::Recordset rs =
-             db.OpenRecordset(QStringLiteral("SELECT \"father\", \"generation\" FROM \"temp世祖\" "
-                                             "WHERE \"currentpage\" = ? ORDER BY rowid"),
-                              {page});
-         rs.hasRow(); rs.MoveNext())
-        starts.push_back({Trim(rs.Text(QStringLiteral("father"))), NullAsZero(rs.value(1))});
+    const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
+    const std::vector<StartMember> members = LookUpStarts(db, starts);
 
     struct QueueRow {
         QString name;
@@ -268,22 +323,21 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     std::vector<QueueRow> rows;
     RootVisibility roots(db);
     EventPump pump;
-    for (const Start& s : starts) {
-        const QString key = NodeKey(s.name);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        // Names are taken as stored, blanks around them included: they name the member exactly.
+        const QString& name = starts[i].name;
+        const QString key = NodeKey(name);
         // A start that is gone (renamed or deleted since the pages were cut) or listed twice is passed over.
-        if (s.name.isEmpty() || tree.Exists(key)) continue;
-        const StartMember member = LookUpStart(db, s.name);
-        if (!member.exists) continue;
-        const bool shown = roots.Shown(s.name, member.father);
+        if (Trim(name).isEmpty() || tree.Exists(key) || !members[i].exists) continue;
+        const bool shown = roots.Shown(name, members[i].father);
         if (page == 1 || shown) {
-            tree.Add(QString(), key, NodeText(s.name, s.generation), TreeNodeSink::kImagePageStart);
+            tree.Add(QString(), key, NodeText(name, starts[i].generation), TreeNodeSink::kImagePageStart);
             tree.Expand(tree.Count());
         }
         if (shown) {
             // Once per child, carrying the start member's own generation: at a page end it becomes
             // the number that member shows on the next page.
-            const qsizetype children = qsizetype(PageChildren(db, s.name).size());
-            for (qsizetype i = 0; i < children; ++i) rows.push_back({s.name, s.generation, key});
+            for (qsizetype c = 0; c < members[i].children; ++c) rows.push_back({name, starts[i].generation, key});
         }
         pump.Tick();
     }
@@ -325,6 +379,9 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         if (key.isEmpty()) key = NodeKey(name);  // rows left by the page jump carry no key
         queue.push_back({name, NullAsZero(rs.value(2)), key, {row}});
     }
+    std::vector<QString> startNames;
+    for (const Entry& e : queue) startNames.push_back(e.name);
+    size_t expandedStarts = 0;
 
     std::vector<qint64> expandedRows;
     qint32 count = 1;
@@ -344,6 +401,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
             pump.Tick();
         }
         expandedRows.insert(expandedRows.end(), x.rows.begin(), x.rows.end());
+        if (!x.rows.empty()) ++expandedStarts;
         if (count > App().NodesPerPage) {
             full = true;
             break;
@@ -357,10 +415,22 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
             db.Execute(QStringLiteral(
                            "INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
                        {e.name, e.generation, e.key});
-    if (full) {
-        // The next page's starts are cut once; expanding this page again leaves them as they are.
-        const QVariant last = db.Scalar(QStringLiteral("SELECT max(\"currentpage\") FROM \"temp世祖\""));
-        if (last.isNull() || last.toLongLong() < qint64(page) + 1) RecordPageStarts(db, page + 1, queue);
+    // The next page's starts are cut once; expanding this page again leaves them as they are.
+    PageStartStore store(db);
+    if (full && store.HighestPage() < page + 1) {
+        // The starts this walk began with are those the display queued; the members it added follow.
+        std::vector<PageStartEntry> added;
+        std::vector<PageStartEntry> whole;
+        for (const Entry& e : queue) {
+            PageStartEntry entry{e.name, e.generation, -1, e.rows.empty() ? HasPageChildren(db, e.name) : true};
+            if (e.rows.empty()) added.push_back(entry);
+            whole.push_back(std::move(entry));
+        }
+        const std::optional<std::vector<qint64>> positions = KeptPositions(store.EntriesOf(page), startNames);
+        const bool inOrder =
+            positions && store.RecordNext(page, expandedStarts < positions->size() ? (*positions)[expandedStarts] : -1,
+                                          added);
+        if (!inOrder) store.RecordNextAfresh(page, whole);
     }
     tx.Commit();
 
@@ -369,6 +439,30 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         if (tree.Count() > 0) tree.Select(1);
     } catch (...) {
     }
+}
+
+// Records the starts of the page after `page` from the jump's queue, whose last `added` entries this
+// call met: in order, only those; otherwise the whole queue once, after which it is in order.
+void Cls数据操作::RecordJumpPage(PageWalkState& state, qint32 page, size_t added) {
+    PageStartStore store(App().DataDb);
+    const auto entry = [](const PageWalkState::Entry& e) {
+        return PageStartEntry{e.name, e.generation, -1, !e.children.empty()};
+    };
+    if (state.inOrder) {
+        std::vector<PageStartEntry> met;
+        for (auto it = state.queue.end() - qsizetype(added); it != state.queue.end(); ++it) met.push_back(entry(*it));
+        const qint64 head = state.queue.size() > added ? state.queue.front().position : -1;
+        if (store.RecordNext(page, head, met)) {
+            auto it = state.queue.end() - qsizetype(added);
+            for (const PageStartEntry& m : met) (it++)->position = m.position;
+            return;
+        }
+    }
+    std::vector<PageStartEntry> whole;
+    for (const PageWalkState::Entry& e : state.queue) whole.push_back(entry(e));
+    store.RecordNextAfresh(page, whole);
+    for (size_t i = 0; i < whole.size(); ++i) state.queue[i].position = whole[i].position;
+    state.inOrder = true;
 }
 
 void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& target) {
@@ -392,25 +486,36 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         for (dao::Recordset rs = db.OpenRecordset(QStringLiteral(
                  "SELECT \"tempid\", \"filial\", \"generation\" FROM \"temp\" ORDER BY \"tempid\""));
              rs.hasRow(); rs.MoveNext())
-            rows.push_back(
-                {rs.value(0).toLongLong(), Trim(rs.Text(QStringLiteral("filial"))), NullAsZero(rs.value(2))});
+            rows.push_back({rs.value(0).toLongLong(), rs.Text(QStringLiteral("filial")), NullAsZero(rs.value(2))});
+        // The queue is the page's starts as recorded when it names them in their order.
+        const std::vector<PageStartEntry> recorded = PageStartStore(db).EntriesOf(App().CurrentPage + 1);
+        bool asRecorded = recorded.size() == rows.size();
+        for (size_t i = 0; asRecorded && i < rows.size(); ++i) asRecorded = recorded[i].name == rows[i].name;
+        std::vector<PageStartEntry> asStarts;
+        for (const Row& r : rows) asStarts.push_back({r.name, r.generation, -1, false});
+        const std::vector<StartMember> members = LookUpStarts(db, asStarts);
         RootVisibility roots(db);
-        for (Row& r : rows) {
-            bool keep = !r.name.isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
-            ChildList children;
-            if (keep) {
-                const StartMember member = LookUpStart(db, r.name);
-                keep = member.exists && roots.Shown(r.name, member.father);
-                if (keep) children = PageChildren(db, r.name);
-                keep = keep && !children.empty();
-                if (!keep) state->done.insert(r.name);
-            }
+        std::vector<QString> kept;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Row& r = rows[i];
+            const bool fresh =
+                !Trim(r.name).isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
+            const bool keep =
+                fresh && members[i].exists && members[i].children > 0 && roots.Shown(r.name, members[i].father);
+            if (fresh && !keep) state->done.insert(r.name);
             if (!keep) {
                 state->staleRows.push_back(r.row);
                 continue;
             }
             state->queued.insert(r.name);
-            state->queue.push_back({r.name, r.generation, r.row, std::move(children)});
+            kept.push_back(r.name);
+            state->queue.push_back({r.name, r.generation, r.row, PageChildren(db, r.name), -1});
+        }
+        const std::optional<std::vector<qint64>> positions =
+            asRecorded ? KeptPositions(recorded, kept) : std::nullopt;
+        if (positions) {
+            for (size_t i = 0; i < positions->size(); ++i) state->queue[i].position = (*positions)[i];
+            state->inOrder = true;
         }
     }
 
@@ -457,13 +562,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         e.row = db.LastInsertId();
         ++added;
     }
-    if (full) {
-        const qint32 page = App().CurrentPage + 2;
-        db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
-        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
-                                  "SELECT \"filial\", ?, \"generation\" FROM \"temp\" ORDER BY \"tempid\""),
-                   {page});
-    }
+    if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
 
     const bool reachedEnd = state->queue.empty();
