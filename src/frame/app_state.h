@@ -28,6 +28,10 @@ struct AppState {
     bool RepaginateNeeded = false;
     bool GenerationsMarked = false;
     QString RootAncestorName;
+    // The branch number and the state of the book files of that marking: it stands only while both
+    // are unchanged.
+    qint32 RootAncestorBranch = 0;
+    QString RootAncestorBook;
 
     // Input defaults of the set-up form.
     qint32 SurnameLength = 1;

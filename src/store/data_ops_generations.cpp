@@ -1,6 +1,7 @@
 #include <QHashFunctions>
 #include <QSet>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -453,10 +454,35 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
 
 }  // namespace
 
+namespace {
+
+// Changes whenever anything is written to the book: this connection's change count, the members file's
+// version as other connections leave it, and the three files on disk (pictures and pages are written
+// through connections of their own).
+QString BookState(dao::Database& db) {
+    QStringList parts{db.Scalar(QStringLiteral("SELECT total_changes()")).toString(),
+                      db.Scalar(QStringLiteral("PRAGMA data_version")).toString()};
+    for (const QString& path : {DataDbPath(), ImageDbPath(), DescriptDbPath()})
+        for (const QString& file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-journal")}) {
+            std::error_code error;
+            const std::filesystem::path p(file.toStdString());
+            const auto size = std::filesystem::file_size(p, error);
+            const auto time = std::filesystem::last_write_time(p, error);
+            parts << (error ? QStringLiteral("-") : QString::number(size) + QLatin1Char('@') +
+                                                      QString::number(time.time_since_epoch().count()));
+        }
+    return parts.join(QLatin1Char('/'));
+}
+
+}  // namespace
+
 void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration,
                            qint16& force, quint8& protection) {
     AppState& app = App();
-    if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName)
+    // The marking stands only for the same root and number over a book nobody has written to since.
+    if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName &&
+        branch == app.RootAncestorBranch && !app.RootAncestorBook.isEmpty() &&
+        app.RootAncestorBook == BookState(app.DataDb))
         return;
     if (rootName.isEmpty()) {
         app.RootAncestorName.clear();
@@ -507,6 +533,8 @@ void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint1
     tx.Commit();
 
     app.RootAncestorName = rootName;
+    app.RootAncestorBranch = branch;
+    app.RootAncestorBook = BookState(db);
     app.FormParamString =
         QStringList{QString::number(population.depth + 1),    QString::number(population.livingMale),
                     QString::number(population.livingFemale), QString::number(population.deadMale),
