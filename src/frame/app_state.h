@@ -23,7 +23,7 @@ struct AppState {
     bool AsyncReplyDone = false;
 
     // Page state of the member tree.
-    qint32 NodesPerPage = 30;
+    qint32 NodesPerPage = 0;  // loaded by the main window from the settings record
     qint32 CurrentPage = 1;
     bool RepaginateNeeded = false;
     bool GenerationsMarked = false;
@@ -36,7 +36,7 @@ struct AppState {
     // Input defaults of the set-up form.
     qint32 SurnameLength = 1;
     qint32 ChildInputStyle = 1;
-    bool DefaultAlive = true;
+    bool DefaultAlive = false;  // the set-up form sets it
     QString DefaultTitle;
     QString DefaultTitleSuffix;
     QString DefaultFolk;
