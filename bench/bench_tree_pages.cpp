@@ -45,10 +45,12 @@ qint32 JumpToLastPage(Cls数据操作& ops, qint32 pageLimit) {
     tx.Commit();
     App().CurrentPage = 0;
     QString target;
+    ops.BeginPageRun();
     while (QueueRows() > 0 && App().CurrentPage < pageLimit) {
         ops.Node分结点数跳页(kNodesPerPage, target);
         ++App().CurrentPage;
     }
+    ops.EndPageRun();
     return App().CurrentPage;
 }
 

@@ -54,6 +54,22 @@ bool PageQueueEmpty() {
     return App().DataDb.Scalar(QStringLiteral("SELECT 1 FROM \"temp\" LIMIT 1")).isNull();
 }
 
+PageRun::PageRun(Cls数据操作& ops) : ops_(ops) {
+    ops_.BeginPageRun();
+}
+
+PageRun::~PageRun() {
+    try {
+        ops_.EndPageRun();
+    } catch (...) {
+    }
+}
+
+void PageRun::Flush() {
+    ops_.EndPageRun();
+    ops_.BeginPageRun();
+}
+
 std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount) {
     const QString text = answer.trimmed();
     bool whole = !text.isEmpty();
@@ -82,6 +98,7 @@ qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,
 
     const qint16 pageSize = qint16(qMin(app.NodesPerPage, 32767));
     QueuePageStarts(last);
+    PageRun run(ops);
     app.CurrentPage = last - 1;
     // The queue holds the starts of the page after CurrentPage; each jump expands that page and records
     // the starts of the one after it, as long as members are left to place.

@@ -17,6 +17,30 @@
 #include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
 
+// The writes of page jumps made one after another, in one transaction that is committed before window
+// messages run (so nothing a message does joins it) and when the run ends: a disk flush per page would
+// cost more than the page.
+class PageRunWrites {
+public:
+    explicit PageRunWrites(dao::Database& db) : db_(db), connection_(db.connection()) {}
+    // Only for the members database it began on: a book opened since runs on its own.
+    bool Serves(dao::Database& db) const { return connection_.lock() == db.connection() && db.connection(); }
+    void Open() {
+        if (!tx_) tx_.emplace(db_.BeginTrans());
+    }
+    void Commit() {
+        if (!tx_) return;
+        dao::Transaction tx = std::move(*tx_);
+        tx_.reset();
+        tx.Commit();
+    }
+
+private:
+    dao::Database& db_;
+    std::weak_ptr<dao::Connection> connection_;
+    std::optional<dao::Transaction> tx_;
+};
+
 namespace {
 
 constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a generation number
@@ -85,14 +109,16 @@ QString NodeText(const QString& name, qint32 generation) {
 // walk itself on a large book.
 class EventPump {
 public:
-    EventPump() { clock_.start(); }
+    explicit EventPump(PageRunWrites* run = nullptr) : run_(run) { clock_.start(); }
     void Tick() {
         if (clock_.elapsed() < kEventsEveryMs) return;
+        if (run_) run_->Commit();
         DoEvents();
         clock_.restart();
     }
 
 private:
+    PageRunWrites* run_;
     QElapsedTimer clock_;
 };
 
@@ -465,10 +491,21 @@ void Cls数据操作::RecordJumpPage(PageWalkState& state, qint32 page, size_t a
     state.inOrder = true;
 }
 
+void Cls数据操作::BeginPageRun() {
+    pageRun_ = std::make_shared<PageRunWrites>(App().DataDb);
+}
+
+void Cls数据操作::EndPageRun() {
+    const std::shared_ptr<PageRunWrites> run = std::move(pageRun_);
+    if (run) run->Commit();
+}
+
 void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& target) {
     ProgressScope progress;
     dao::Database& db = App().DataDb;
     using Entry = PageWalkState::Entry;
+    PageRunWrites* run = pageRun_ && pageRun_->Serves(db) ? pageRun_.get() : nullptr;
+    if (run) run->Open();
 
     // The state of the previous call is used only when nothing has touched the book since; it is
     // given back only when this call ends well.
@@ -524,7 +561,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     qint64 lastExpandedRow = 0;
     qint32 count = 1;
     bool full = false;
-    EventPump pump;
+    EventPump pump(run);
     while (!state->queue.empty()) {
         Entry x = std::move(state->queue.front());
         state->queue.pop_front();
