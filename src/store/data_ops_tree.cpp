@@ -47,6 +47,8 @@ constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a gener
 constexpr qint64 kEventsEveryMs = 15;
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
+// Members without a name, as the members' index of them has it (book_schema::BlankNameIndex).
+const QString kBlankName = QStringLiteral("\"filial\" IS NULL OR trim(\"filial\") = ''");
 
 struct Child {
     QString name;
@@ -237,7 +239,9 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
     std::vector<StartMember> out(starts.size());
     QHash<QString, std::vector<size_t>> byName;  // folded name: the starts with it
     for (size_t i = 0; i < starts.size(); ++i) byName[FoldAscii(starts[i].name)].push_back(i);
-    const QStringList names = byName.keys();
+    // In key order, so that each read walks neighbouring index pages.
+    QStringList names = byName.keys();
+    names.sort();
     for (qsizetype from = 0; from < names.size(); from += qsizetype(kChunk)) {
         const QStringList chunk = names.mid(from, qsizetype(kChunk));
         dao::Params params;
@@ -251,15 +255,17 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
              rs.hasRow(); rs.MoveNext())
             for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
                 out[i] = {true, rs.Text(QStringLiteral("father")), 0};
-        for (dao::Recordset rs = db.OpenRecordset(
-                 QStringLiteral("SELECT \"father\", count(*) FROM \"本姓成员\" WHERE \"father\" IN (") + marks +
-                     QStringLiteral(") AND \"father\" <> '' AND trim(\"filial\") <> '' GROUP BY \"father\""),
-                 params);
-             rs.hasRow(); rs.MoveNext()) {
-            if (IsHiddenRootName(rs.value(0).toString())) continue;
-            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
-                out[i].children = qsizetype(rs.value(1).toLongLong());
-        }
+        // Children from the father index alone, less the nameless ones from their own small index.
+        for (const auto& [sign, blank] : {std::pair{1, QString()}, std::pair{-1, QStringLiteral(" AND (") + kBlankName + QLatin1Char(')')}})
+            for (dao::Recordset rs = db.OpenRecordset(
+                     QStringLiteral("SELECT \"father\", count(*) FROM \"本姓成员\" WHERE \"father\" IN (") + marks +
+                         QStringLiteral(") AND \"father\" <> ''") + blank + QStringLiteral(" GROUP BY \"father\""),
+                     params);
+                 rs.hasRow(); rs.MoveNext()) {
+                if (IsHiddenRootName(rs.value(0).toString())) continue;
+                for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                    out[i].children += sign * qsizetype(rs.value(1).toLongLong());
+            }
     }
     return out;
 }
@@ -330,6 +336,31 @@ struct Cls数据操作::PageWalkState {
     // Whether the queue's entries carry their positions in the order of page starts, so that the next
     // page is recorded as a window of it.
     bool inOrder = false;
+    // Children of every member (by folded father), read in one pass once the walk has asked for many
+    // one by one: past that, one read of the table costs less than the questions still to come.
+    std::optional<QHash<QString, ChildList>> allChildren;
+    qint64 childQueries = 0;
+
+    ChildList ChildrenOf(dao::Database& db, const QString& name) {
+        constexpr qint64 kQueriesBeforeOneRead = 4096;
+        if (!allChildren && ++childQueries > kQueriesBeforeOneRead) allChildren = ReadAllChildren(db);
+        if (!allChildren) return PageChildren(db, name);
+        if (IsHiddenRootName(name)) return {};
+        return allChildren->value(FoldAscii(name));
+    }
+    static QHash<QString, ChildList> ReadAllChildren(dao::Database& db) {
+        QHash<QString, ChildList> out;
+        for (dao::Recordset rs = db.OpenRecordset(
+                 QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\", \"father\" FROM \"本姓成员\" "
+                                "WHERE \"father\" <> '' ORDER BY \"boy_sort\", \"boy_birthday\", \"filial_id\""));
+             rs.hasRow(); rs.MoveNext()) {
+            const QVariant name = rs.value(0);
+            if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
+            out[FoldAscii(rs.value(3).toString())].push_back(
+                {name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
+        }
+        return out;
+    }
 };
 
 void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
@@ -360,11 +391,9 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
             tree.Add(QString(), key, NodeText(name, starts[i].generation), TreeNodeSink::kImagePageStart);
             tree.Expand(tree.Count());
         }
-        if (shown) {
-            // Once per child, carrying the start member's own generation: at a page end it becomes
-            // the number that member shows on the next page.
-            for (qsizetype c = 0; c < members[i].children; ++c) rows.push_back({name, starts[i].generation, key});
-        }
+        // Queued once, with its own generation: at a page end it becomes the number that member
+        // shows on the next page.
+        if (shown && members[i].children > 0) rows.push_back({name, starts[i].generation, key});
         pump.Tick();
     }
 
@@ -569,7 +598,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         state->done.insert(x.name);
         for (const Child& c : x.children) {
             if (state->queued.contains(c.name) || state->done.contains(c.name)) continue;
-            state->queue.push_back({c.name, c.generation, 0, PageChildren(db, c.name)});
+            state->queue.push_back({c.name, c.generation, 0, state->ChildrenOf(db, c.name)});
             state->queued.insert(c.name);
             ++count;
             if (!target.isEmpty() && target == c.name) target = kSeekOk;
