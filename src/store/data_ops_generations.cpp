@@ -229,7 +229,9 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     }
 
     // Members that carried the number and are not in the branch now; many of them are better
-    // released by the second walk, which reads each side table once.
+    // released by the second walk, which reads each side table once. Released rows keep -9 and need
+    // nothing unless their numbers go too.
+    if (stamp.branch == kReleased && !stamp.numbered) return population;
     std::vector<std::pair<qint64, QString>> leaving;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial_id\", \"filial\" FROM \"本姓成员\" WHERE \"flag\"=?"),
@@ -414,7 +416,9 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         if (depthOf[size_t(r)] > 0) {
             if (!(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation))
                 writer.StampMember(ids[size_t(r)], generation);
-        } else if ((b & kCarried) && !(b & kVisited)) {
+        } else if ((b & kCarried) && !(b & kVisited) &&
+                   (stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered))) {
+            // A row released already is rewritten only for its number.
             writer.ReleaseMember(ids[size_t(r)]);
         }
     }
@@ -422,15 +426,21 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
         std::vector<std::pair<qint64, qint32>> changes;
-        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\" FROM ") + table);
+        for (dao::Recordset rs =
+                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\", \"flag\" FROM ") + table);
              rs.hasRow(); rs.MoveNext()) {
             const qint32 member = byName.Find(FoldCase(rs.value(1).toString()));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
+            // Only rows whose number changes are written: a picture row would be copied whole.
+            const QVariant flag = rs.value(2);
+            const auto change = [&](qint32 value) {
+                if (flag.isNull() || flag.toLongLong() != value) changes.emplace_back(rs.value(0).toLongLong(), value);
+            };
             if (b & kVisited) {
-                if (stamp.sides) changes.emplace_back(rs.value(0).toLongLong(), stamp.branch);
+                if (stamp.sides) change(stamp.branch);
             } else if (b & kCarried) {
-                changes.emplace_back(rs.value(0).toLongLong(), kReleased);
+                change(kReleased);
             }
             writer.Tick();
         }
@@ -552,9 +562,16 @@ void Cls数据操作::Chm_标识世祖(const QString& rootName, qint32 branch) {
     AttachedSideFiles side(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
-    const QVariant rootId =
-        db.Scalar(QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {rootName});
-    if (!rootId.isNull()) Writer(db, stamp).StampMember(rootId.toLongLong(), 0);
+    QVariant rootId;
+    {
+        dao::Recordset rs = db.OpenRecordset(
+            QStringLiteral("SELECT \"filial_id\", \"flag\" IS ? FROM \"本姓成员\" WHERE \"filial\"=?"),
+            {branch, rootName});
+        if (rs.hasRow()) {
+            rootId = rs.value(0);
+            if (rs.value(1).toLongLong() == 0) Writer(db, stamp).StampMember(rootId.toLongLong(), 0);
+        }
+    }
     const Population walked = WalkBranch(db, rootName, rootId.isNull() ? -1 : rootId.toLongLong(), 0, stamp);
     if (walked.metNameless) DeleteNamelessMembers(db);
     tx.Commit();

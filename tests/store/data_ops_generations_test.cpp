@@ -378,3 +378,20 @@ TEST_F(Generations, ARepeatedMarkingIsSkippedOnlyWhileNothingChanged) {
     EXPECT_EQ(SideFlags("王三"), "/4/");
     EXPECT_EQ(SideFlags("王二"), "//4");
 }
+
+// Flagging a branch -9 (released) writes only the rows whose number changes, not every row of the
+// book that is released already.
+TEST_F(Generations, ChmReleasingTouchesOnlyTheRowsThatChange) {
+    Add("王一", "");
+    Add("王二", "王一");
+    for (int i = 0; i < 40; ++i) Add(QStringLiteral("赵%1").arg(i), i == 0 ? "" : "赵0");
+    AddSideRows("王二", 5);
+    AddSideRows("赵1");
+    db().Execute("UPDATE \"本姓成员\" SET flag=5 WHERE filial='王二'");
+    const auto changes = [&] { return db().Scalar("SELECT total_changes()").toLongLong(); };
+    const qint64 before = changes();
+    ops_->Chm_标识世祖("王一", -9);
+    EXPECT_EQ(Flag("王二"), -9);
+    EXPECT_EQ(SideFlags("王二"), "5/5/5");  // side rows are the numbering's, not this flagging's
+    EXPECT_EQ(changes() - before, 1);
+}
