@@ -11,6 +11,7 @@
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/test_data_generator.h"
 #include "platform/dao/dao_database.h"
 #include "member/member_record.h"
 #include "store/data_ops.h"
@@ -132,6 +133,28 @@ BENCHMARK(BM_JumpToLastPage)
     ->Args({10000, 1000000})
     ->Args({100000, 1000000})
     ->Args({1000000, 1000000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// The test-data generator's line books: five lines of single children, `generations` deep.
+void BM_JumpToLastPageLineBook(benchmark::State& state) {
+    const int generations = int(state.range(0));
+    if (bench_support::UseBookFolder(-generations)) ClsTest().生成测试数据(generations);
+    App().NodesPerPage = kNodesPerPage;
+    Cls数据操作 ops;
+    const qint64 before = QFileInfo(DataDbPath()).size();
+    bench_support::ResetPeak();
+    qint32 pages = 0;
+    for (auto _ : state) pages = JumpToLastPage(ops, 10000000);
+    state.counters["members"] = double(5 * (qint64(generations) + 1));
+    state.counters["pages"] = pages;
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
+    state.counters["file_growth_MB"] = double(QFileInfo(DataDbPath()).size() - before) / 1048576.0;
+}
+BENCHMARK(BM_JumpToLastPageLineBook)
+    ->Arg(20000)
+    ->Arg(200000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include <algorithm>
 #include <QHash>
 #include <QSet>
 #include <deque>
@@ -293,9 +294,17 @@ qint32 NullAsZero(const QVariant& v) {
     return v.isNull() ? 0 : qint32(v.toLongLong());
 }
 
+// A statement per 100 rows: one per row costs more than the rows.
 void DeleteQueueRows(dao::Database& db, const std::vector<qint64>& rows) {
-    for (const qint64 row : rows)
-        db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" = ?"), {row});
+    constexpr size_t kChunk = 100;
+    for (size_t from = 0; from < rows.size(); from += kChunk) {
+        const size_t n = std::min(kChunk, rows.size() - from);
+        dao::Params params;
+        for (size_t i = 0; i < n; ++i) params.push_back(rows[from + i]);
+        db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" IN (?") +
+                       QStringLiteral(", ?").repeated(qsizetype(n) - 1) + QLatin1Char(')'),
+                   params);
+    }
 }
 
 // Nothing in the member or work tables has changed since the walk state was taken when neither this

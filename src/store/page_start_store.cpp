@@ -41,13 +41,19 @@ qint32 NullAsZero(const QVariant& v) {
 }
 
 // Writes entries at positions from `from` on, over rows a forgotten page may have left there.
+// Up to 50 rows a statement: one statement per row costs more than the row.
 void WriteOrder(dao::Database& db, qint64 from, const std::vector<PageStartEntry>& entries) {
-    const QString sql = QStringLiteral(
-        "INSERT OR REPLACE INTO \"pagestart_order\" (\"pos\", \"name\", \"generation\", \"queued\") "
-        "VALUES (?, ?, ?, ?)");
-    for (size_t i = 0; i < entries.size(); ++i)
-        db.Execute(sql, {from + qint64(i), entries[i].name, entries[i].generation,
-                         entries[i].queued ? 1 : 0});
+    constexpr size_t kChunk = 50;
+    for (size_t first = 0; first < entries.size(); first += kChunk) {
+        const size_t n = std::min(kChunk, entries.size() - first);
+        dao::Params params;
+        for (size_t i = first; i < first + n; ++i)
+            params << from + qint64(i) << entries[i].name << entries[i].generation << (entries[i].queued ? 1 : 0);
+        db.Execute(QStringLiteral("INSERT OR REPLACE INTO \"pagestart_order\" (\"pos\", \"name\", "
+                                  "\"generation\", \"queued\") VALUES (?, ?, ?, ?)") +
+                       QStringLiteral(", (?, ?, ?, ?)").repeated(qsizetype(n) - 1),
+                   params);
+    }
 }
 
 void WriteWindow(dao::Database& db, qint32 page, const Window& w) {
