@@ -637,13 +637,15 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // "temp" now holds the queue in queue order, so the expanded members are its first rows.
     if (lastExpandedRow != 0)
         db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" <= ?"), {lastExpandedRow});
-    size_t added = 0;  // members queued by this call: the last ones in the queue
-    for (Entry& e : state->queue) {
-        if (e.row != 0) continue;
+    // Members queued by this call, the only ones without a row: the last ones in the queue. Found from
+    // the back, since the queue can be far wider than what one page adds.
+    auto firstAdded = state->queue.end();
+    while (firstAdded != state->queue.begin() && std::prev(firstAdded)->row == 0) --firstAdded;
+    const size_t added = size_t(state->queue.end() - firstAdded);
+    for (auto it = firstAdded; it != state->queue.end(); ++it) {
         db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES (?, ?)"),
-                   {e.name, e.generation});
-        e.row = db.LastInsertId();
-        ++added;
+                   {it->name, it->generation});
+        it->row = db.LastInsertId();
     }
     if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
@@ -652,7 +654,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // Start members without children are shown on their page but never queued by the display. Only
     // the members queued by this call can be such: the others were sorted out before.
     std::vector<Entry> tail;
-    for (; added > 0; --added) {
+    for (size_t n = added; n > 0; --n) {
         tail.push_back(std::move(state->queue.back()));
         state->queue.pop_back();
     }
