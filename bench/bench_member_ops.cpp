@@ -11,6 +11,7 @@
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -43,8 +44,7 @@ void UseBook() {
     for (int i = 0; i < kKeywords; ++i)
         db.Execute(QStringLiteral("INSERT INTO \"pageindx\" (\"filial\", \"page_key\") VALUES (?, ?)"),
                    {kFamilyHead, QStringLiteral("关键词%1").arg(i)});
-    db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\") VALUES (?, 3)"),
-               {kFamilyHead});
+    PageStartStore(db).AddStart(3, kFamilyHead, 0);
     tx.Commit();
 
     const QByteArray picture(50 * 1024, 'p');
@@ -64,7 +64,7 @@ qint64 Count(dao::Database& db, const QString& table, const QString& name) {
     return db
         .Scalar(QStringLiteral("SELECT count(*) FROM ") + dao::QuoteIdent(table) +
                     QStringLiteral(" WHERE \"") +
-                    (table == QStringLiteral("temp世祖") ? "father" : "filial") + QStringLiteral("\" = ?"),
+                    QStringLiteral("filial\" = ?"),
                 {name})
         .toLongLong();
 }
@@ -89,7 +89,7 @@ void BM_RenameFamilyHead(benchmark::State& state) {
                 .Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"father\" = ?"), {current})
                 .toInt() != kChildren ||
         Count(App().DataDb, QStringLiteral("pageindx"), current) != kKeywords ||
-        Count(App().DataDb, QStringLiteral("temp世祖"), current) != 1 ||
+        !PageStartStore().StartsOf(3).contains(PageStart{current, 0}) ||
         Count(App().ImageDb, QStringLiteral("imageylk"), current) != kPictures ||
         Count(App().DescriptDb, QStringLiteral("story"), current) != 1)
         state.SkipWithError("the rename did not carry every row");

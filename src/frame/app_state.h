@@ -23,16 +23,20 @@ struct AppState {
     bool AsyncReplyDone = false;
 
     // Page state of the member tree.
-    qint32 NodesPerPage = 30;
+    qint32 NodesPerPage = 0;  // loaded by the main window from the settings record
     qint32 CurrentPage = 1;
     bool RepaginateNeeded = false;
     bool GenerationsMarked = false;
     QString RootAncestorName;
+    // The branch number and the state of the book files of that marking: it stands only while both
+    // are unchanged.
+    qint32 RootAncestorBranch = 0;
+    QString RootAncestorBook;
 
     // Input defaults of the set-up form.
     qint32 SurnameLength = 1;
     qint32 ChildInputStyle = 1;
-    bool DefaultAlive = true;
+    bool DefaultAlive = false;  // the set-up form sets it
     QString DefaultTitle;
     QString DefaultTitleSuffix;
     QString DefaultFolk;

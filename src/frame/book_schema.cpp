@@ -35,6 +35,21 @@ QString PageStartTable() {
         "\"generation\" INTEGER, \"No_Display\" INTEGER DEFAULT 0)");
 }
 
+QString BlankNameIndex() {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS \"idx_member_blank\" ON \"本姓成员\" (\"father\") "
+                          "WHERE \"filial\" IS NULL OR trim(\"filial\") = ''");
+}
+
+// No index on the names: a walk writes the order in bulk, and a rename or removal reads it through
+// faster than an index would cost the walk.
+QStringList PageOrderStatements() {
+    return {QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_order\" (\"pos\" INTEGER PRIMARY KEY, "
+                           "\"name\" TEXT COLLATE NOCASE, \"generation\" INTEGER, \"queued\" INTEGER DEFAULT 0)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_page\" (\"page\" INTEGER PRIMARY KEY, "
+                           "\"head\" INTEGER, \"tail\" INTEGER, \"fresh\" INTEGER)"),
+            BlankNameIndex()};
+}
+
 QString QueueTable() {
     return QStringLiteral(
         "CREATE TABLE \"temp\" (\"tempid\" INTEGER PRIMARY KEY AUTOINCREMENT, \"filial\" TEXT COLLATE NOCASE, "
@@ -119,6 +134,9 @@ QStringList DataDbStatements() {
             InLawTable(),
             PageStartTable(),
             QStringLiteral("CREATE INDEX \"idx_pagestart_page\" ON \"temp世祖\" (\"currentpage\")"),
+            PageOrderStatements()[0],
+            PageOrderStatements()[1],
+            BlankNameIndex(),
             QueueTable(),
             FlagQueueTable(),
             PageKeywordTable(),

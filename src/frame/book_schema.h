@@ -14,6 +14,10 @@ namespace book_schema {
 QString MemberTable();       // 本姓成员
 QString InLawTable();        // 外戚成员
 QString PageStartTable();    // temp世祖
+// The order of queued members and the page windows over it (page_start_store.h), and the members'
+// index of nameless members the page display counts children by; safe to run again.
+QStringList PageOrderStatements();
+QString BlankNameIndex();
 QString QueueTable();        // temp
 QString FlagQueueTable();    // tempflag
 QString PageKeywordTable();  // pageindx

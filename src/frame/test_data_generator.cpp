@@ -6,6 +6,7 @@
 #include "frame/progress.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void ClsTest::生成测试数据(qint32 n) {
                QStringLiteral(".\"imageylk\""));
     db.Execute(QStringLiteral("DELETE FROM ") + dao::QuoteIdent(kStoryAlias) + QStringLiteral(".\"story\""));
     db.Execute(QStringLiteral("DELETE FROM \"本姓成员\""));
-    db.Execute(QStringLiteral("DELETE FROM \"temp世祖\""));
+    PageStartStore(db).Clear();
     db.Execute(QStringLiteral("DELETE FROM \"pageindx\""));
 
     // One statement text each, so the prepared statements are reused for every row.

@@ -41,10 +41,10 @@ bool RepaginateFromSetting(const QString& value) {
 
 void QueuePageStarts(qint32 page) {
     dao::Database& db = App().DataDb;
-    const QList<PageStart> starts = PageStartStore(db).StartsOf(page);
+    const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
-    for (const PageStart& s : starts)
+    for (const PageStartEntry& s : starts)
         db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES (?, ?)"),
                    {s.generation, s.name});
     tx.Commit();
@@ -52,6 +52,22 @@ void QueuePageStarts(qint32 page) {
 
 bool PageQueueEmpty() {
     return App().DataDb.Scalar(QStringLiteral("SELECT 1 FROM \"temp\" LIMIT 1")).isNull();
+}
+
+PageRun::PageRun(Cls数据操作& ops) : ops_(ops) {
+    ops_.BeginPageRun();
+}
+
+PageRun::~PageRun() {
+    try {
+        ops_.EndPageRun();
+    } catch (...) {
+    }
+}
+
+void PageRun::Flush() {
+    ops_.EndPageRun();
+    ops_.BeginPageRun();
 }
 
 std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount) {
@@ -82,6 +98,7 @@ qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,
 
     const qint16 pageSize = qint16(qMin(app.NodesPerPage, 32767));
     QueuePageStarts(last);
+    PageRun run(ops);
     app.CurrentPage = last - 1;
     // The queue holds the starts of the page after CurrentPage; each jump expands that page and records
     // the starts of the one after it, as long as members are left to place.

@@ -25,6 +25,21 @@ void QueuePageStarts(qint32 page);
 // Whether the queue holds no member left to place.
 bool PageQueueEmpty();
 
+// Page jumps made in a row share their writes (Cls数据操作::BeginPageRun) while one of these lives.
+class PageRun {
+public:
+    explicit PageRun(Cls数据操作& ops);
+    // Commits what the jumps wrote; a failure then loses only page starts, which are cut again.
+    ~PageRun();
+    PageRun(const PageRun&) = delete;
+    PageRun& operator=(const PageRun&) = delete;
+    // Commits now, so that what follows (showing a page) runs outside the jumps' transaction.
+    void Flush();
+
+private:
+    Cls数据操作& ops_;
+};
+
 // The page a user chose in the page prompt: a whole number from 1 to pageCount; nothing for any other
 // answer (cancelled, 0, negative, beyond the count, not a number).
 std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount);

@@ -9,6 +9,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
 
 namespace {
@@ -142,9 +143,7 @@ QString Cls子女::创建分支谱(const QString& root_Node, const QString& sele
     db.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"father\" = ? WHERE \"father\" = ?"),
                {root, selected_Node});
     db.Execute(QStringLiteral("INSERT INTO \"本姓成员\" (\"father\", \"filial\") VALUES ('', ?)"), {root});
-    db.Execute(QStringLiteral(
-                   "INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") VALUES (?, ?, 0)"),
-               {root, App().CurrentPage});
+    PageStartStore(db).AddStart(App().CurrentPage, root, 0);
     tx.Commit();
     return root;
 }

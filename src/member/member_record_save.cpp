@@ -9,6 +9,7 @@
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ qint16 Cls子女::Whnt自已(const QString& OldName) {
 
     const dao::Params rename{strBoy, oldName};
     Db().Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"father\" = ? WHERE \"father\" = ?"), rename);
-    Db().Execute(QStringLiteral("UPDATE \"temp世祖\" SET \"father\" = ? WHERE \"father\" = ?"), rename);
+    PageStartStore(Db()).Rename(oldName, strBoy);
     Db().Execute(QStringLiteral("UPDATE \"pageindx\" SET \"filial\" = ? WHERE \"filial\" = ?"), rename);
     Db().Execute(QStringLiteral("UPDATE ") + side.Pictures() +
                      QStringLiteral(" SET \"filial\" = ? WHERE \"filial\" = ?"),

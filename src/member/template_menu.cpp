@@ -24,7 +24,7 @@ QString TemplateMenu::SaveAs(quint8 style, const QList<Cls提示::TemplateContro
                              const QString& current) {
     const QString answer = UI().InputBox(Trans(QStringLiteral("输入自定义模板名称：")), QString(), current);
     if (answer.compare(Cls提示::kBuiltInTemplate, Qt::CaseInsensitive) == 0) {
-        UI().MsgBox(kBuiltInRefused, vb::Critical);
+        UI().MsgBox(Trans(kBuiltInRefused), vb::Critical);
         return current;
     }
     if (answer.isEmpty()) return current;
@@ -47,7 +47,7 @@ bool TemplateMenu::Export(const QString& current) {
         UI().MsgBox(error.message(), vb::Critical);
         return false;
     }
-    UI().MsgBox(QStringLiteral("成功导出!"), vb::Information);
+    UI().MsgBox(Trans(QStringLiteral("成功导出!")), vb::Information);
     return true;
 }
 
@@ -57,11 +57,11 @@ bool TemplateMenu::Import() {
     const QString name = TemplateNameOf(path);
     // The built-in template is the design layout: rows under its name would change what it means.
     if (name.compare(Cls提示::kBuiltInTemplate, Qt::CaseInsensitive) == 0) {
-        UI().MsgBox(kBuiltInRefused, vb::Critical);
+        UI().MsgBox(Trans(kBuiltInRefused), vb::Critical);
         return false;
     }
     if (name.isEmpty()) {
-        UI().MsgBox(QStringLiteral("无法从文件名得到模板名称：") + path, vb::Critical);
+        UI().MsgBox(Trans(QStringLiteral("无法从文件名得到模板名称：")) + path, vb::Critical);
         return false;
     }
     try {
@@ -70,7 +70,7 @@ bool TemplateMenu::Import() {
         UI().MsgBox(error.message(), vb::Critical);
         return false;
     }
-    UI().MsgBox(QStringLiteral("成功导入!"), vb::Information);
+    UI().MsgBox(Trans(QStringLiteral("成功导入!")), vb::Information);
     return true;
 }
 

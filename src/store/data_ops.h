@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class PageRunWrites;
 class ReservedNames;
 class SuffixMemo;
 class TreeNodeSink;
@@ -50,6 +51,10 @@ public:
     void 显示世祖(TreeNodeSink& tree, qint16 pageSize);
     void Tree分结点数展开(TreeNodeSink& tree, qint16 pageSize);
     void Node分结点数跳页(qint16 pageSize, QString& target);
+    // Page jumps made one after another between these two share their writes: committed whenever
+    // window messages run and at the end, not once a page (a disk flush each).
+    void BeginPageRun();
+    void EndPageRun();
     // With a branch number, only members carrying it start the tree: other branches may carry stale
     // numbers of the same generations.
     void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
@@ -169,4 +174,6 @@ private:
     // (data_ops_tree.cpp).
     struct PageWalkState;
     std::shared_ptr<PageWalkState> pageWalk_;
+    static void RecordJumpPage(PageWalkState& state, qint32 page, size_t added);
+    std::shared_ptr<PageRunWrites> pageRun_;
 };

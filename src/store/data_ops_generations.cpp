@@ -1,6 +1,7 @@
 #include <QHashFunctions>
 #include <QSet>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -228,7 +229,9 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     }
 
     // Members that carried the number and are not in the branch now; many of them are better
-    // released by the second walk, which reads each side table once.
+    // released by the second walk, which reads each side table once. Released rows keep -9 and need
+    // nothing unless their numbers go too.
+    if (stamp.branch == kReleased && !stamp.numbered) return population;
     std::vector<std::pair<qint64, QString>> leaving;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial_id\", \"filial\" FROM \"本姓成员\" WHERE \"flag\"=?"),
@@ -413,7 +416,9 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         if (depthOf[size_t(r)] > 0) {
             if (!(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation))
                 writer.StampMember(ids[size_t(r)], generation);
-        } else if ((b & kCarried) && !(b & kVisited)) {
+        } else if ((b & kCarried) && !(b & kVisited) &&
+                   (stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered))) {
+            // A row released already is rewritten only for its number.
             writer.ReleaseMember(ids[size_t(r)]);
         }
     }
@@ -421,15 +426,21 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
         std::vector<std::pair<qint64, qint32>> changes;
-        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\" FROM ") + table);
+        for (dao::Recordset rs =
+                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\", \"flag\" FROM ") + table);
              rs.hasRow(); rs.MoveNext()) {
             const qint32 member = byName.Find(FoldCase(rs.value(1).toString()));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
+            // Only rows whose number changes are written: a picture row would be copied whole.
+            const QVariant flag = rs.value(2);
+            const auto change = [&](qint32 value) {
+                if (flag.isNull() || flag.toLongLong() != value) changes.emplace_back(rs.value(0).toLongLong(), value);
+            };
             if (b & kVisited) {
-                if (stamp.sides) changes.emplace_back(rs.value(0).toLongLong(), stamp.branch);
+                if (stamp.sides) change(stamp.branch);
             } else if (b & kCarried) {
-                changes.emplace_back(rs.value(0).toLongLong(), kReleased);
+                change(kReleased);
             }
             writer.Tick();
         }
@@ -453,10 +464,35 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
 
 }  // namespace
 
+namespace {
+
+// Changes whenever anything is written to the book: this connection's change count, the members file's
+// version as other connections leave it, and the three files on disk (pictures and pages are written
+// through connections of their own).
+QString BookState(dao::Database& db) {
+    QStringList parts{db.Scalar(QStringLiteral("SELECT total_changes()")).toString(),
+                      db.Scalar(QStringLiteral("PRAGMA data_version")).toString()};
+    for (const QString& path : {DataDbPath(), ImageDbPath(), DescriptDbPath()})
+        for (const QString& file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-journal")}) {
+            std::error_code error;
+            const std::filesystem::path p(file.toStdString());
+            const auto size = std::filesystem::file_size(p, error);
+            const auto time = std::filesystem::last_write_time(p, error);
+            parts << (error ? QStringLiteral("-") : QString::number(size) + QLatin1Char('@') +
+                                                      QString::number(time.time_since_epoch().count()));
+        }
+    return parts.join(QLatin1Char('/'));
+}
+
+}  // namespace
+
 void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration,
                            qint16& force, quint8& protection) {
     AppState& app = App();
-    if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName)
+    // The marking stands only for the same root and number over a book nobody has written to since.
+    if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName &&
+        branch == app.RootAncestorBranch && !app.RootAncestorBook.isEmpty() &&
+        app.RootAncestorBook == BookState(app.DataDb))
         return;
     if (rootName.isEmpty()) {
         app.RootAncestorName.clear();
@@ -507,6 +543,8 @@ void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint1
     tx.Commit();
 
     app.RootAncestorName = rootName;
+    app.RootAncestorBranch = branch;
+    app.RootAncestorBook = BookState(db);
     app.FormParamString =
         QStringList{QString::number(population.depth + 1),    QString::number(population.livingMale),
                     QString::number(population.livingFemale), QString::number(population.deadMale),
@@ -524,9 +562,16 @@ void Cls数据操作::Chm_标识世祖(const QString& rootName, qint32 branch) {
     AttachedSideFiles side(db, kImageAlias, kStoryAlias);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"tempflag\""));
-    const QVariant rootId =
-        db.Scalar(QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {rootName});
-    if (!rootId.isNull()) Writer(db, stamp).StampMember(rootId.toLongLong(), 0);
+    QVariant rootId;
+    {
+        dao::Recordset rs = db.OpenRecordset(
+            QStringLiteral("SELECT \"filial_id\", \"flag\" IS ? FROM \"本姓成员\" WHERE \"filial\"=?"),
+            {branch, rootName});
+        if (rs.hasRow()) {
+            rootId = rs.value(0);
+            if (rs.value(1).toLongLong() == 0) Writer(db, stamp).StampMember(rootId.toLongLong(), 0);
+        }
+    }
     const Population walked = WalkBranch(db, rootName, rootId.isNull() ? -1 : rootId.toLongLong(), 0, stamp);
     if (walked.metNameless) DeleteNamelessMembers(db);
     tx.Commit();

@@ -1,4 +1,5 @@
 #include <QElapsedTimer>
+#include <algorithm>
 #include <QHash>
 #include <QSet>
 #include <deque>
@@ -14,14 +15,46 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
+
+// The writes of page jumps made one after another, in one transaction that is committed before window
+// messages run (so nothing a message does joins it) and when the run ends: a disk flush per page would
+// cost more than the page.
+class PageRunWrites {
+public:
+    explicit PageRunWrites(dao::Database& db) : db_(db), connection_(db.connection()) { sinceMessages.start(); }
+    // Only for the members database it began on: a book opened since runs on its own.
+    bool Serves(dao::Database& db) const { return connection_.lock() == db.connection() && db.connection(); }
+    void Open() {
+        if (!tx_) tx_.emplace(db_.BeginTrans());
+    }
+    void Commit() {
+        if (!tx_) return;
+        dao::Transaction tx = std::move(*tx_);
+        tx_.reset();
+        tx.Commit();
+    }
+
+    // Carried from one jump to the next: each jump alone is far shorter than the pause between rounds
+    // of window messages.
+    QElapsedTimer sinceMessages;
+
+private:
+    dao::Database& db_;
+    std::weak_ptr<dao::Connection> connection_;
+    std::optional<dao::Transaction> tx_;
+};
 
 namespace {
 
 constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a generation number
 constexpr qint64 kEventsEveryMs = 15;
+constexpr qint64 kRunEventsEveryMs = 60;
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
+// Members without a name, as the members' index of them has it (book_schema::BlankNameIndex).
+const QString kBlankName = QStringLiteral("\"filial\" IS NULL OR trim(\"filial\") = ''");
 
 struct Child {
     QString name;
@@ -30,10 +63,16 @@ struct Child {
 };
 using ChildList = std::vector<Child>;
 
+bool IsHiddenRootName(const QString& name) {
+    return name.compare(kHiddenRoot, Qt::CaseInsensitive) == 0;
+}
+
 // Siblings come in one order for the page display and the page jump alike, or the two would cut
-// different pages. Nameless rows are no members and are never shown.
+// different pages. A name blank after trimming is no member and is never shown. "No_Display" marks
+// hidden roots: it is nobody's father in the walks, even when a member bears that name.
 ChildList PageChildren(dao::Database& db, const QString& father) {
     ChildList out;
+    if (IsHiddenRootName(father)) return out;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\" FROM \"本姓成员\" "
                             "WHERE \"father\" <> '' AND \"father\" = ? "
@@ -41,10 +80,27 @@ ChildList PageChildren(dao::Database& db, const QString& father) {
              {father});
          rs.hasRow(); rs.MoveNext()) {
         const QVariant name = rs.value(0);
-        if (name.isNull() || name.toString().isEmpty()) continue;
+        if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
         out.push_back({name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
     }
     return out;
+}
+
+bool HasPageChildren(dao::Database& db, const QString& name) {
+    return !IsHiddenRootName(name) &&
+           !db.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" <> '' AND \"father\" = ? "
+                                     "AND trim(\"filial\") <> '' LIMIT 1"),
+                      {name})
+                .isNull();
+}
+
+// Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
+// hold none, and keep their text.
+QString FoldAscii(const QString& name) {
+    QString folded = name;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
+    return folded;
 }
 
 QString NodeKey(const QString& name) {
@@ -61,14 +117,19 @@ QString NodeText(const QString& name, qint32 generation) {
 // walk itself on a large book.
 class EventPump {
 public:
-    EventPump() { clock_.start(); }
+    explicit EventPump(PageRunWrites* run = nullptr) : run_(run) { clock_.start(); }
     void Tick() {
-        if (clock_.elapsed() < kEventsEveryMs) return;
+        // In a run of page jumps each round of messages costs a commit too: fewer rounds, still
+        // several a second.
+        QElapsedTimer& clock = run_ ? run_->sinceMessages : clock_;
+        if (clock.elapsed() < (run_ ? kRunEventsEveryMs : kEventsEveryMs)) return;
+        if (run_) run_->Commit();
         DoEvents();
-        clock_.restart();
+        clock.restart();
     }
 
 private:
+    PageRunWrites* run_;
     QElapsedTimer clock_;
 };
 
@@ -77,14 +138,7 @@ private:
 // the walk needs. Nodes, texts and order are those of the walk that asks for each member's children.
 void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first, qint32 last,
                              qint32 branch) {
-    // Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
-    // hold none, and keep their text.
-    const auto fold = [](const QString& name) {
-        QString folded = name;
-        for (qsizetype i = 0; i < name.size(); ++i)
-            if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
-        return folded;
-    };
+    const auto fold = FoldAscii;
     struct Row {
         QString name;
         QString folded;  // trimmed and folded
@@ -178,6 +232,7 @@ private:
 struct StartMember {
     bool exists = false;
     QString father;
+    qsizetype children = 0;  // as PageChildren counts them
 };
 
 StartMember LookUpStart(dao::Database& db, const QString& name) {
@@ -187,23 +242,77 @@ StartMember LookUpStart(dao::Database& db, const QString& name) {
     return {true, rs.Text(QStringLiteral("father"))};
 }
 
+// The start members of a page in two reads per few hundred of them, not two reads each.
+std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts) {
+    constexpr size_t kChunk = 400;
+    std::vector<StartMember> out(starts.size());
+    QHash<QString, std::vector<size_t>> byName;  // folded name: the starts with it
+    for (size_t i = 0; i < starts.size(); ++i) byName[FoldAscii(starts[i].name)].push_back(i);
+    // In key order, so that each read walks neighbouring index pages.
+    QStringList names = byName.keys();
+    names.sort();
+    for (qsizetype from = 0; from < names.size(); from += qsizetype(kChunk)) {
+        const QStringList chunk = names.mid(from, qsizetype(kChunk));
+        dao::Params params;
+        for (const QString& n : chunk) params.push_back(n);
+        QString marks = QStringLiteral("?");
+        for (qsizetype i = 1; i < chunk.size(); ++i) marks += QStringLiteral(", ?");
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM "
+                                                                 "\"本姓成员\" WHERE \"filial\" IN (") +
+                                                      marks + QLatin1Char(')'),
+                                                  params);
+             rs.hasRow(); rs.MoveNext())
+            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                out[i] = {true, rs.Text(QStringLiteral("father")), 0};
+        // Children from the father index alone, less the nameless ones from their own small index.
+        for (const auto& [sign, blank] : {std::pair{1, QString()}, std::pair{-1, QStringLiteral(" AND (") + kBlankName + QLatin1Char(')')}})
+            for (dao::Recordset rs = db.OpenRecordset(
+                     QStringLiteral("SELECT \"father\", count(*) FROM \"本姓成员\" WHERE \"father\" IN (") + marks +
+                         QStringLiteral(") AND \"father\" <> ''") + blank + QStringLiteral(" GROUP BY \"father\""),
+                     params);
+                 rs.hasRow(); rs.MoveNext()) {
+                if (IsHiddenRootName(rs.value(0).toString())) continue;
+                for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                    out[i].children += sign * qsizetype(rs.value(1).toLongLong());
+            }
+    }
+    return out;
+}
+
+// The positions of the starts a walk kept queued, when its choice is the one recorded with the page:
+// then the next page is a window of the same order. Nothing when they differ (the book changed since,
+// or the page was cut by other means).
+std::optional<std::vector<qint64>> KeptPositions(const std::vector<PageStartEntry>& page,
+                                                 const std::vector<QString>& kept) {
+    std::vector<qint64> out;
+    size_t k = 0;
+    for (const PageStartEntry& e : page) {
+        const bool isKept = k < kept.size() && kept[k] == e.name;
+        if (isKept != e.queued || (isKept && e.position < 0)) return std::nullopt;
+        if (isKept) {
+            out.push_back(e.position);
+            ++k;
+        }
+    }
+    if (k != kept.size()) return std::nullopt;
+    return out;
+}
+
 qint32 NullAsZero(const QVariant& v) {
     return v.isNull() ? 0 : qint32(v.toLongLong());
 }
 
+// A statement per 32 rows: one per row costs more than the rows. Short lists repeat their last row,
+// so that the statement text, prepared once, stays the same.
 void DeleteQueueRows(dao::Database& db, const std::vector<qint64>& rows) {
-    for (const qint64 row : rows)
-        db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" = ?"), {row});
-}
-
-// Writes the members still queued as the starts of a page, one row each, in queue order.
-template <typename Queue>
-void RecordPageStarts(dao::Database& db, qint32 page, const Queue& queue) {
-    db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
-    for (const auto& e : queue)
-        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
-                                  "VALUES (?, ?, ?)"),
-                   {e.name, page, e.generation});
+    constexpr qsizetype kChunk = 32;
+    static const QString sql = QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" IN (?") +
+                               QStringLiteral(", ?").repeated(kChunk - 1) + QLatin1Char(')');
+    for (size_t from = 0; from < rows.size(); from += size_t(kChunk)) {
+        dao::Params params;
+        for (qsizetype i = 0; i < kChunk; ++i) params.push_back(rows[std::min(from + size_t(i), rows.size() - 1)]);
+        db.Execute(sql, params);
+    }
 }
 
 // Nothing in the member or work tables has changed since the walk state was taken when neither this
@@ -230,6 +339,7 @@ struct Cls数据操作::PageWalkState {
         qint32 generation = 0;
         qint64 row = 0;  // tempid; 0 until written
         ChildList children;
+        qint64 position = -1;  // in the order of page starts; -1 until recorded
     };
     std::weak_ptr<dao::Connection> connection;
     BookVersion version;
@@ -240,6 +350,34 @@ struct Cls数据操作::PageWalkState {
     // Rows of start members that the page display would not queue (no children): they go first thing
     // in the next call, so that both walks cut the same pages.
     std::vector<qint64> staleRows;
+    // Whether the queue's entries carry their positions in the order of page starts, so that the next
+    // page is recorded as a window of it.
+    bool inOrder = false;
+    // Children of every member (by folded father), read in one pass once the walk has asked for many
+    // one by one: past that, one read of the table costs less than the questions still to come.
+    std::optional<QHash<QString, ChildList>> allChildren;
+    qint64 childQueries = 0;
+
+    ChildList ChildrenOf(dao::Database& db, const QString& name) {
+        constexpr qint64 kQueriesBeforeOneRead = 4096;
+        if (!allChildren && ++childQueries > kQueriesBeforeOneRead) allChildren = ReadAllChildren(db);
+        if (!allChildren) return PageChildren(db, name);
+        if (IsHiddenRootName(name)) return {};
+        return allChildren->value(FoldAscii(name));
+    }
+    static QHash<QString, ChildList> ReadAllChildren(dao::Database& db) {
+        QHash<QString, ChildList> out;
+        for (dao::Recordset rs = db.OpenRecordset(
+                 QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\", \"father\" FROM \"本姓成员\" "
+                                "WHERE \"father\" <> '' ORDER BY \"boy_sort\", \"boy_birthday\", \"filial_id\""));
+             rs.hasRow(); rs.MoveNext()) {
+            const QVariant name = rs.value(0);
+            if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
+            out[FoldAscii(rs.value(3).toString())].push_back(
+                {name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
+        }
+        return out;
+    }
 };
 
 void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
@@ -248,17 +386,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     dao::Database& db = App().DataDb;
     const qint32 page = App().CurrentPage;
 
-    struct Start {
-        QString name;
-        qint32 generation;
-    };
-    std::vector<Start> starts;
-    for (dao::Recordset rs =
-             db.OpenRecordset(QStringLiteral("SELECT \"father\", \"generation\" FROM \"temp世祖\" "
-                                             "WHERE \"currentpage\" = ? ORDER BY rowid"),
-                              {page});
-         rs.hasRow(); rs.MoveNext())
-        starts.push_back({Trim(rs.Text(QStringLiteral("father"))), NullAsZero(rs.value(1))});
+    const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
+    const std::vector<StartMember> members = LookUpStarts(db, starts);
 
     struct QueueRow {
         QString name;
@@ -268,23 +397,20 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     std::vector<QueueRow> rows;
     RootVisibility roots(db);
     EventPump pump;
-    for (const Start& s : starts) {
-        const QString key = NodeKey(s.name);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        // Names are taken as stored, blanks around them included: they name the member exactly.
+        const QString& name = starts[i].name;
+        const QString key = NodeKey(name);
         // A start that is gone (renamed or deleted since the pages were cut) or listed twice is passed over.
-        if (s.name.isEmpty() || tree.Exists(key)) continue;
-        const StartMember member = LookUpStart(db, s.name);
-        if (!member.exists) continue;
-        const bool shown = roots.Shown(s.name, member.father);
+        if (Trim(name).isEmpty() || tree.Exists(key) || !members[i].exists) continue;
+        const bool shown = roots.Shown(name, members[i].father);
         if (page == 1 || shown) {
-            tree.Add(QString(), key, NodeText(s.name, s.generation), TreeNodeSink::kImagePageStart);
+            tree.Add(QString(), key, NodeText(name, starts[i].generation), TreeNodeSink::kImagePageStart);
             tree.Expand(tree.Count());
         }
-        if (shown) {
-            // Once per child, carrying the start member's own generation: at a page end it becomes
-            // the number that member shows on the next page.
-            const qsizetype children = qsizetype(PageChildren(db, s.name).size());
-            for (qsizetype i = 0; i < children; ++i) rows.push_back({s.name, s.generation, key});
-        }
+        // Queued once, with its own generation: at a page end it becomes the number that member
+        // shows on the next page.
+        if (shown && members[i].children > 0) rows.push_back({name, starts[i].generation, key});
         pump.Tick();
     }
 
@@ -325,6 +451,9 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         if (key.isEmpty()) key = NodeKey(name);  // rows left by the page jump carry no key
         queue.push_back({name, NullAsZero(rs.value(2)), key, {row}});
     }
+    std::vector<QString> startNames;
+    for (const Entry& e : queue) startNames.push_back(e.name);
+    size_t expandedStarts = 0;
 
     std::vector<qint64> expandedRows;
     qint32 count = 1;
@@ -344,6 +473,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
             pump.Tick();
         }
         expandedRows.insert(expandedRows.end(), x.rows.begin(), x.rows.end());
+        if (!x.rows.empty()) ++expandedStarts;
         if (count > App().NodesPerPage) {
             full = true;
             break;
@@ -357,10 +487,22 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
             db.Execute(QStringLiteral(
                            "INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
                        {e.name, e.generation, e.key});
-    if (full) {
-        // The next page's starts are cut once; expanding this page again leaves them as they are.
-        const QVariant last = db.Scalar(QStringLiteral("SELECT max(\"currentpage\") FROM \"temp世祖\""));
-        if (last.isNull() || last.toLongLong() < qint64(page) + 1) RecordPageStarts(db, page + 1, queue);
+    // The next page's starts are cut once; expanding this page again leaves them as they are.
+    PageStartStore store(db);
+    if (full && store.HighestPage() < page + 1) {
+        // The starts this walk began with are those the display queued; the members it added follow.
+        std::vector<PageStartEntry> added;
+        std::vector<PageStartEntry> whole;
+        for (const Entry& e : queue) {
+            PageStartEntry entry{e.name, e.generation, -1, e.rows.empty() ? HasPageChildren(db, e.name) : true};
+            if (e.rows.empty()) added.push_back(entry);
+            whole.push_back(std::move(entry));
+        }
+        const std::optional<std::vector<qint64>> positions = KeptPositions(store.EntriesOf(page), startNames);
+        const bool inOrder =
+            positions && store.RecordNext(page, expandedStarts < positions->size() ? (*positions)[expandedStarts] : -1,
+                                          added);
+        if (!inOrder) store.RecordNextAfresh(page, whole);
     }
     tx.Commit();
 
@@ -371,10 +513,45 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
     }
 }
 
+// Records the starts of the page after `page` from the jump's queue, whose last `added` entries this
+// call met: in order, only those; otherwise the whole queue once, after which it is in order.
+void Cls数据操作::RecordJumpPage(PageWalkState& state, qint32 page, size_t added) {
+    PageStartStore store(App().DataDb);
+    const auto entry = [](const PageWalkState::Entry& e) {
+        return PageStartEntry{e.name, e.generation, -1, !e.children.empty()};
+    };
+    if (state.inOrder) {
+        std::vector<PageStartEntry> met;
+        for (auto it = state.queue.end() - qsizetype(added); it != state.queue.end(); ++it) met.push_back(entry(*it));
+        const qint64 head = state.queue.size() > added ? state.queue.front().position : -1;
+        if (store.RecordNext(page, head, met)) {
+            auto it = state.queue.end() - qsizetype(added);
+            for (const PageStartEntry& m : met) (it++)->position = m.position;
+            return;
+        }
+    }
+    std::vector<PageStartEntry> whole;
+    for (const PageWalkState::Entry& e : state.queue) whole.push_back(entry(e));
+    store.RecordNextAfresh(page, whole);
+    for (size_t i = 0; i < whole.size(); ++i) state.queue[i].position = whole[i].position;
+    state.inOrder = true;
+}
+
+void Cls数据操作::BeginPageRun() {
+    pageRun_ = std::make_shared<PageRunWrites>(App().DataDb);
+}
+
+void Cls数据操作::EndPageRun() {
+    const std::shared_ptr<PageRunWrites> run = std::move(pageRun_);
+    if (run) run->Commit();
+}
+
 void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& target) {
     ProgressScope progress;
     dao::Database& db = App().DataDb;
     using Entry = PageWalkState::Entry;
+    PageRunWrites* run = pageRun_ && pageRun_->Serves(db) ? pageRun_.get() : nullptr;
+    if (run) run->Open();
 
     // The state of the previous call is used only when nothing has touched the book since; it is
     // given back only when this call ends well.
@@ -392,25 +569,36 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         for (dao::Recordset rs = db.OpenRecordset(QStringLiteral(
                  "SELECT \"tempid\", \"filial\", \"generation\" FROM \"temp\" ORDER BY \"tempid\""));
              rs.hasRow(); rs.MoveNext())
-            rows.push_back(
-                {rs.value(0).toLongLong(), Trim(rs.Text(QStringLiteral("filial"))), NullAsZero(rs.value(2))});
+            rows.push_back({rs.value(0).toLongLong(), rs.Text(QStringLiteral("filial")), NullAsZero(rs.value(2))});
+        // The queue is the page's starts as recorded when it names them in their order.
+        const std::vector<PageStartEntry> recorded = PageStartStore(db).EntriesOf(App().CurrentPage + 1);
+        bool asRecorded = recorded.size() == rows.size();
+        for (size_t i = 0; asRecorded && i < rows.size(); ++i) asRecorded = recorded[i].name == rows[i].name;
+        std::vector<PageStartEntry> asStarts;
+        for (const Row& r : rows) asStarts.push_back({r.name, r.generation, -1, false});
+        const std::vector<StartMember> members = LookUpStarts(db, asStarts);
         RootVisibility roots(db);
-        for (Row& r : rows) {
-            bool keep = !r.name.isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
-            ChildList children;
-            if (keep) {
-                const StartMember member = LookUpStart(db, r.name);
-                keep = member.exists && roots.Shown(r.name, member.father);
-                if (keep) children = PageChildren(db, r.name);
-                keep = keep && !children.empty();
-                if (!keep) state->done.insert(r.name);
-            }
+        std::vector<QString> kept;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Row& r = rows[i];
+            const bool fresh =
+                !Trim(r.name).isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
+            const bool keep =
+                fresh && members[i].exists && members[i].children > 0 && roots.Shown(r.name, members[i].father);
+            if (fresh && !keep) state->done.insert(r.name);
             if (!keep) {
                 state->staleRows.push_back(r.row);
                 continue;
             }
             state->queued.insert(r.name);
-            state->queue.push_back({r.name, r.generation, r.row, std::move(children)});
+            kept.push_back(r.name);
+            state->queue.push_back({r.name, r.generation, r.row, PageChildren(db, r.name), -1});
+        }
+        const std::optional<std::vector<qint64>> positions =
+            asRecorded ? KeptPositions(recorded, kept) : std::nullopt;
+        if (positions) {
+            for (size_t i = 0; i < positions->size(); ++i) state->queue[i].position = (*positions)[i];
+            state->inOrder = true;
         }
     }
 
@@ -419,7 +607,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     qint64 lastExpandedRow = 0;
     qint32 count = 1;
     bool full = false;
-    EventPump pump;
+    EventPump pump(run);
     while (!state->queue.empty()) {
         Entry x = std::move(state->queue.front());
         state->queue.pop_front();
@@ -427,7 +615,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         state->done.insert(x.name);
         for (const Child& c : x.children) {
             if (state->queued.contains(c.name) || state->done.contains(c.name)) continue;
-            state->queue.push_back({c.name, c.generation, 0, PageChildren(db, c.name)});
+            state->queue.push_back({c.name, c.generation, 0, state->ChildrenOf(db, c.name)});
             state->queued.insert(c.name);
             ++count;
             if (!target.isEmpty() && target == c.name) target = kSeekOk;
@@ -449,28 +637,24 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // "temp" now holds the queue in queue order, so the expanded members are its first rows.
     if (lastExpandedRow != 0)
         db.Execute(QStringLiteral("DELETE FROM \"temp\" WHERE \"tempid\" <= ?"), {lastExpandedRow});
-    size_t added = 0;  // members queued by this call: the last ones in the queue
-    for (Entry& e : state->queue) {
-        if (e.row != 0) continue;
+    // Members queued by this call, the only ones without a row: the last ones in the queue. Found from
+    // the back, since the queue can be far wider than what one page adds.
+    auto firstAdded = state->queue.end();
+    while (firstAdded != state->queue.begin() && std::prev(firstAdded)->row == 0) --firstAdded;
+    const size_t added = size_t(state->queue.end() - firstAdded);
+    for (auto it = firstAdded; it != state->queue.end(); ++it) {
         db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES (?, ?)"),
-                   {e.name, e.generation});
-        e.row = db.LastInsertId();
-        ++added;
+                   {it->name, it->generation});
+        it->row = db.LastInsertId();
     }
-    if (full) {
-        const qint32 page = App().CurrentPage + 2;
-        db.Execute(QStringLiteral("DELETE FROM \"temp世祖\" WHERE \"currentpage\" = ?"), {page});
-        db.Execute(QStringLiteral("INSERT INTO \"temp世祖\" (\"father\", \"currentpage\", \"generation\") "
-                                  "SELECT \"filial\", ?, \"generation\" FROM \"temp\" ORDER BY \"tempid\""),
-                   {page});
-    }
+    if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
 
     const bool reachedEnd = state->queue.empty();
     // Start members without children are shown on their page but never queued by the display. Only
     // the members queued by this call can be such: the others were sorted out before.
     std::vector<Entry> tail;
-    for (; added > 0; --added) {
+    for (size_t n = added; n > 0; --n) {
         tail.push_back(std::move(state->queue.back()));
         state->queue.pop_back();
     }

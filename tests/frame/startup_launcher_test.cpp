@@ -145,6 +145,9 @@ TEST_F(StartupLauncherTest, SecondStartAnsweredYesRunsBesideTheFirst) {
     EXPECT_TRUE(launcherBuilt);
     EXPECT_EQ(App().ChildInputStyle, 1);
     EXPECT_EQ(App().SurnameLength, 1);
+    // Every other module value starts as zero, False or empty until its owner loads it.
+    EXPECT_FALSE(App().DefaultAlive);
+    EXPECT_EQ(App().NodesPerPage, 0);
     EXPECT_EQ(App().StrgPswdDigest, QString());
     EXPECT_TRUE(QFile::exists(DataDbPath()));
     EXPECT_TRUE(App().DataDb.isOpen());

@@ -203,7 +203,7 @@ TEST_F(FrmMemberTest, SeveralChildrenGetTheSurnameAndDistinctNames) {
     Type("Txt子生日", QStringLiteral("1900"));
     f->CmdSave_Click();
     const QString names = QStringLiteral("王甲;王乙[1];王丙;王丙[1]");
-    EXPECT_EQ(S(Text("Txt子女")), S(names));
+    EXPECT_EQ(S(Text("Txt子女")), S(QStringLiteral("甲;乙;丙[3];丙")));  // the user's text stays
     EXPECT_EQ(S(App().FormParamString), S(QStringLiteral("王大%李氏%") + names + QStringLiteral("%True")));
     EXPECT_EQ(S(Members().join(',')), S(QStringLiteral("王大||,王乙|别人|,王甲|王大|李氏,王乙[1]|王大|李氏,"
                                                        "王丙|王大|李氏,王丙[1]|王大|李氏")));
@@ -273,6 +273,12 @@ TEST_F(FrmMemberTest, ChildrenOfAFatherNotInTheBookKeepTheFormOpen) {
     EXPECT_FALSE(closed_);
     EXPECT_EQ(S(App().FormParamString), "");
     EXPECT_TRUE(Members().isEmpty());
+
+    // Saved again once the father is there: the surname goes in front once.
+    EXPECT_EQ(S(Text("Txt子女")), S(QStringLiteral("甲;乙")));
+    Add(QStringLiteral("无名"), QString());
+    form_->CmdSave_Click();
+    EXPECT_EQ(S(Members().join(',')), S(QStringLiteral("无名||,无甲|无名|,无乙|无名|")));
 }
 
 TEST_F(FrmMemberTest, EditWithTheSameNameAndWithAnotherMembersName) {

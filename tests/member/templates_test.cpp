@@ -295,3 +295,25 @@ TEST_F(Templates, RefusalsChangeNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Templates, MessagesFollowTheLanguage) {
+    App().LanguageId = 1;
+    hints_.SaveAllFrm子女(1, DesignForm(), "丙式");
+    ui->ExpectInput(Cls提示::kBuiltInTemplate);
+    ui->ExpectMsgBox(vb::OK);
+    TemplateMenu::SaveAs(1, DesignForm(), "丙式");
+    ui->ExpectSaveFile(book_->file("丙式.Zpt"));
+    ui->ExpectMsgBox(vb::OK);
+    TemplateMenu::Export("丙式");
+    ui->ExpectOpenFile(book_->file("丙式.Zpt"));
+    ui->ExpectMsgBox(vb::OK);
+    TemplateMenu::Import();
+    App().LanguageId = 0;
+    EXPECT_EQ(ui->log()[1].text, "不能用內置模板名保存!");
+    EXPECT_EQ(ui->log()[3].text, "成功導出!");
+    EXPECT_EQ(ui->log()[5].text, "成功導入!");
+}
+
+}  // namespace

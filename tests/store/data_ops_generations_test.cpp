@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "data_ops_fixture.h"
 #include "frame/app_state.h"
@@ -99,11 +102,10 @@ TEST_F(Generations, NumbersFlagsAndCountsTheWholeSubtree) {
     EXPECT_EQ(progress->shows, shows + 1);
     EXPECT_FALSE(progress->shown);
 
-    // The same root again with the default arguments: already marked, nothing happens.
-    db().Execute("UPDATE \"本姓成员\" SET generation=77 WHERE filial='王二'");
+    // The same root again with the default arguments over an unchanged book: already marked.
     App().FormParamString = "x";
     Mark("王一", 5, 0, 3);
-    EXPECT_EQ(Gen("王二"), 77);
+    EXPECT_EQ(progress->shows, shows + 1);
     EXPECT_EQ(App().FormParamString, "x");
     Mark("王一", 5, 0, 1, -1);
     EXPECT_EQ(Gen("王二"), 2);
@@ -344,4 +346,52 @@ TEST_F(Generations, LargeBranchWithLoopsCaseAndNamelessRows) {
     EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=6").toInt(), line + 3);
     EXPECT_EQ(Gen("tom2"), -9999);
     EXPECT_EQ(Flag("赵一"), 5);
+}
+
+// A repeated marking is skipped only for the same root and number over an unchanged book: a member,
+// a picture or a page written since, or another number, marks the branch again as it stands.
+TEST_F(Generations, ARepeatedMarkingIsSkippedOnlyWhileNothingChanged) {
+    Add("王一", "");
+    Add("王二", "王一");
+    Mark("王一", 3);
+    App().FormParamString = "kept";
+    Mark("王一", 3);
+    EXPECT_EQ(App().FormParamString, "kept");
+
+    const std::vector<std::pair<const char*, std::function<void()>>> changes{
+        {"another number", [] {}},
+        {"a member added", [&] { Add("王三", "王二"); }},
+        {"a picture added", [&] {
+             App().ImageDb.Execute("INSERT INTO imageylk (filial, myimage, imagepath) VALUES ('王三', x'00', 'q.gif')");
+         }},
+        {"a page added", [&] { App().DescriptDb.Execute("INSERT INTO story (filial, Hisdescript) VALUES ('王二', 'p')"); }},
+    };
+    qint32 branch = 3;
+    for (const auto& [what, change] : changes) {
+        if (std::string(what) == "another number") ++branch;
+        change();
+        App().FormParamString = "kept";
+        Mark("王一", branch);
+        EXPECT_NE(App().FormParamString, "kept") << what;
+    }
+    EXPECT_EQ(Flag("王三"), 4);
+    EXPECT_EQ(SideFlags("王三"), "/4/");
+    EXPECT_EQ(SideFlags("王二"), "//4");
+}
+
+// Flagging a branch -9 (released) writes only the rows whose number changes, not every row of the
+// book that is released already.
+TEST_F(Generations, ChmReleasingTouchesOnlyTheRowsThatChange) {
+    Add("王一", "");
+    Add("王二", "王一");
+    for (int i = 0; i < 40; ++i) Add(QStringLiteral("赵%1").arg(i), i == 0 ? "" : "赵0");
+    AddSideRows("王二", 5);
+    AddSideRows("赵1");
+    db().Execute("UPDATE \"本姓成员\" SET flag=5 WHERE filial='王二'");
+    const auto changes = [&] { return db().Scalar("SELECT total_changes()").toLongLong(); };
+    const qint64 before = changes();
+    ops_->Chm_标识世祖("王一", -9);
+    EXPECT_EQ(Flag("王二"), -9);
+    EXPECT_EQ(SideFlags("王二"), "5/5/5");  // side rows are the numbering's, not this flagging's
+    EXPECT_EQ(changes() - before, 1);
 }

@@ -7,6 +7,7 @@
 #include "frame/book_schema.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -17,18 +18,16 @@ protected:
                      {name, father, generation});
     }
     void AddStart(const QString& name, qint32 page, qint32 generation = 0) {
-        db().Execute("INSERT INTO \"temp世祖\" (father, currentpage, generation) VALUES (?, ?, ?)",
-                     {name, page, generation});
+        PageStartStore(db()).AddStart(page, name, generation);
     }
-    // Every page-start row as "father/page/generation/No_Display", in the order added.
+    // Every page start as "name/page/generation", page by page ("null" for one outside every page).
     QStringList Starts() {
+        PageStartStore store(db());
         QStringList out;
-        for (auto rs = db().OpenRecordset(
-                 "SELECT father, currentpage, generation, No_Display FROM \"temp世祖\" ORDER BY rowid");
-             rs.hasRow(); rs.MoveNext())
-            out << QStringList{rs.Text("father"), rs.IsNull("currentpage") ? "null" : rs.Text("currentpage"),
-                               rs.Text("generation"), rs.Text("No_Display")}
-                       .join('/');
+        for (const PageStart& s : store.StartsOf(0)) out << s.name + "/null/" + QString::number(s.generation);
+        for (qint32 page = 1; page <= store.HighestPage(); ++page)
+            for (const PageStart& s : store.StartsOf(page))
+                out << QStringList{s.name, QString::number(page), QString::number(s.generation)}.join('/');
         return out;
     }
 };
@@ -45,7 +44,7 @@ TEST_F(PageStarts, FirstPageHoldsEveryNamedRootInTableOrder) {
 
     ops_->Find世祖(0, "");
 
-    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1/0", "隐祖/1/5/1", "乙祖/1/0/0", "丙祖/1/-9999/0"}));
+    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1", "隐祖/1/5", "乙祖/1/0", "丙祖/1/-9999"}));
     EXPECT_EQ(db().Scalar("SELECT count(*) FROM temp").toInt(), 0);
     EXPECT_TRUE(App().RepaginateNeeded);
 
@@ -58,13 +57,13 @@ TEST_F(PageStarts, FirstPageHoldsEveryNamedRootInTableOrder) {
 TEST_F(PageStarts, TestRebuildsOnlyAnEmptyList) {
     Add("甲祖", "", 1);
     ops_->Test世祖();
-    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1/0"}));
+    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1"}));
 
     Add("乙祖", "", 1);
     AddStart("甲一", 2, 3);
     App().RepaginateNeeded = false;
     ops_->Test世祖();
-    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1/0", "甲一/2/3/0"}));
+    EXPECT_EQ(Starts(), QStringList({"甲祖/1/1", "甲一/2/3"}));
     EXPECT_FALSE(App().RepaginateNeeded);
 }
 
@@ -76,10 +75,10 @@ TEST_F(PageStarts, TruncatingAndRemovingStarts) {
 
     ops_->删除起始页中世祖("王'二");  // a quote is data, not SQL
     EXPECT_EQ(Starts(),
-              QStringList({"页1/1/0/0", "页2/2/0/0", "页3/3/0/0", "页4/4/0/0", "页5/5/0/0", "王二/3/0/0"}));
+              QStringList({"页1/1/0", "页2/2/0", "页3/3/0", "王二/3/0", "页4/4/0", "页5/5/0"}));
 
     ops_->Del后续分页标志(1);
-    EXPECT_EQ(Starts(), QStringList({"页1/1/0/0"}));
+    EXPECT_EQ(Starts(), QStringList({"页1/1/0"}));
 }
 
 TEST_F(PageStarts, InLawClimbEndsAtTopAtNullFatherAndAtLoop) {
@@ -89,16 +88,16 @@ TEST_F(PageStarts, InLawClimbEndsAtTopAtNullFatherAndAtLoop) {
     inLaw("甲", "乙");
     inLaw("乙", "丙");
     ops_->Find世祖(-1, "甲");
-    EXPECT_EQ(Starts(), QStringList({"丙/null/0/0"}));
+    EXPECT_EQ(Starts(), QStringList({"丙/null/0"}));
 
     inLaw("丙", QVariant());  // a Null father ends the climb where it stands
     ops_->Find世祖(-1, "甲");
-    EXPECT_EQ(Starts(), QStringList({"丙/null/0/0"}));
+    EXPECT_EQ(Starts(), QStringList({"丙/null/0"}));
 
     inLaw("丁", "戊");
     inLaw("戊", "丁");  // a loop ends instead of hanging
     ops_->Find世祖(-1, "丁");
-    EXPECT_EQ(Starts(), QStringList({"戊/null/0/0"}));
+    EXPECT_EQ(Starts(), QStringList({"戊/null/0"}));
 }
 
 TEST_F(PageStarts, GenerationModeListsTheFathersWithTheirOwnGeneration) {
@@ -112,7 +111,7 @@ TEST_F(PageStarts, GenerationModeListsTheFathersWithTheirOwnGeneration) {
     ops_->Find世祖(3, "");
     QStringList starts = Starts();
     starts.sort();
-    EXPECT_EQ(starts, QStringList({"父乙/1/2/0", "父甲/1/2/0"}));
+    EXPECT_EQ(starts, QStringList({"父乙/1/2", "父甲/1/2"}));
 }
 
 }  // namespace

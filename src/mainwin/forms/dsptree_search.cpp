@@ -107,6 +107,7 @@ bool dsptree::walkPagesTo(const QString& member) {
         app.CurrentPage = 0;
     }
     QueuePageStarts(app.CurrentPage + 1);
+    PageRun run(DataOps());
     // The page count is an estimate; the walk goes on while members are left to place.
     while (!PageQueueEmpty()) {
         walkCaption();
@@ -118,6 +119,7 @@ bool dsptree::walkPagesTo(const QString& member) {
         ++app.CurrentPage;
         if (app.CurrentPage > pageCount_) pageCount_ = app.CurrentPage;
         if (found != kSeekOk) continue;
+        run.Flush();
         walkCaption();
         app.SelectedNodeIndex = 0;
         RebuildPage();
@@ -129,6 +131,7 @@ bool dsptree::walkPagesTo(const QString& member) {
         }
     }
 
+    run.Flush();
     app.CurrentPage = pageShown;
     setWindowTitle(caption);
     if (treeReplaced) RebuildPage();

@@ -98,7 +98,10 @@ bool Frm子女::saveNames(QString& nameToSave) {
             typed, surname, [&](const QString& name) { return ops.TongMing字(false, name, id); });
         QStringList joined;
         for (const QString& name : stored) joined << name.left(MemberInputRules::kJoinedNameLength);
-        names->setText(joined.join(QLatin1Char(';')));
+        // The field keeps what the user typed: a second Save after a refused or failed one must not
+        // put the surname in front again.
+        nameToSave = Trim(joined.join(QLatin1Char(';')));
+        return true;
     }
 
     if (tag_ == QStringLiteral("?")) {
