@@ -426,8 +426,10 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
                QStringLiteral("<font color='#FF0000'>】</font>");
     };
 
-    const QStringList parts =
-        (rs.Text(QStringLiteral("c_jc_w_z_h")) + QStringLiteral("%%%%%")).split(QLatin1Char('%'));
+    // Field values are text, not markup: a "<" in a name must not open a tag in the e-book page.
+    const QStringList parts = (rs.Text(QStringLiteral("c_jc_w_z_h")) + QStringLiteral("%%%%%"))
+                                  .toHtmlEscaped()
+                                  .split(QLatin1Char('%'));
     QString title = parts[0];
     const QString& code = parts[1];
     const QString& wei = parts[2];
@@ -439,7 +441,7 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
     else if (!title.startsWith(QStringLiteral("世")))
         title.prepend(QStringLiteral("世"));
 
-    const QString name = StripBracketSuffix(rs.Text(QStringLiteral("filial")));
+    const QString name = StripBracketSuffix(rs.Text(QStringLiteral("filial"))).toHtmlEscaped();
     const int surname = std::max(0, App().SurnameLength);
     QString heading = name;  // code "0", "" and any code not known
     if (code == QLatin1String("1"))
@@ -475,10 +477,10 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
         father != QLatin1String("No_Display")) {
         lines << QStringLiteral("<FONT size=") + labelSize +
                      QStringLiteral("><font color='#ff0000 '>【</font>父<font color='#FF0000'>】</font>");
-        lines << StripBracketSuffix(father);
+        lines << StripBracketSuffix(father).toHtmlEscaped();
     }
     const auto sentence = [&](const char* field, const QString& word) {
-        const QString value = Trim(rs.Text(QString::fromLatin1(field)));
+        const QString value = Trim(rs.Text(QString::fromLatin1(field))).toHtmlEscaped();
         if (value.isEmpty()) return;
         lines << label(word) << value + QStringLiteral("。");
     };
@@ -489,8 +491,8 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
     const bool male = rs.Bool(QStringLiteral("Boy_Sex"));
     const bool active = rs.Bool(QStringLiteral("boy_active"));
     const QString self = rs.Text(QStringLiteral("filial"));
-    const QString education = Trim(rs.Text(QStringLiteral("boy_education")));
-    const QString position = Trim(rs.Text(QStringLiteral("boy_position")));
+    const QString education = Trim(rs.Text(QStringLiteral("boy_education"))).toHtmlEscaped();
+    const QString position = Trim(rs.Text(QStringLiteral("boy_position"))).toHtmlEscaped();
     rs.Close();
 
     Cls子女 member;
@@ -503,10 +505,10 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
                              : alive ? QStringLiteral("室")
                                      : QStringLiteral("妣");
         lines << label(word + (k < 2 ? QString() : QString::number(i)));
-        lines << member.Get母亲信息(spouses[i], self);
+        lines << member.Get母亲信息(spouses[i], self).toHtmlEscaped();
     }
     if (!education.isEmpty()) {
-        lines << (active ? Trim(self) : QStringLiteral("世祖")) + label(QStringLiteral("学历"));
+        lines << (active ? Trim(self).toHtmlEscaped() : QStringLiteral("世祖")) + label(QStringLiteral("学历"));
         lines << education + QStringLiteral("。");
     }
     if (!position.isEmpty()) lines << label(QStringLiteral("位")) << position + QStringLiteral("。");

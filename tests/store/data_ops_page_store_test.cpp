@@ -325,6 +325,21 @@ TEST_F(PageStore, MemberHtmlWithOneAndTwoWives) {
                                   label.arg("妣2") + "\r\n赵氏。\r\n" + tail));
 }
 
+TEST_F(PageStore, MemberHtmlFieldsAreTextNotMarkup) {
+    App().DataDb.Execute(
+        "INSERT INTO \"本姓成员\" (filial, father, mother, boy_position, generation, c_jc_w_z_h) "
+        "VALUES (?, ?, ?, ?, ?, ?)",
+        {"<b>甲", "父&子", "<script>x()</script>", "'理事'", 1, "%%<i>%%%"});
+    QString text = "<P>传记</P>";
+    ops_->SaveAnyHtml(text, "<b>甲");
+    const QString target = book_->file("chm/m2.htm");
+    EXPECT_FALSE(ops_->GetAnyHtml2(target, "<b>甲", true));
+    const QString page = QString::fromStdString(pageFile(target));
+    for (const char* escaped : {"&lt;b&gt;甲", "父&amp;子", "&lt;script&gt;x()&lt;/script&gt;", "讳 &lt;i&gt;"})
+        EXPECT_TRUE(page.contains(QString::fromUtf8(escaped))) << escaped;
+    EXPECT_FALSE(page.contains(QStringLiteral("<script>")));
+}
+
 TEST_F(PageStore, DeleteHtmlHeadKeepsTextAsWritten) {
     const auto cut = [&](QString html) {
         ops_->DeleteHtmlHead(html);
