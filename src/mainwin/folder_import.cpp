@@ -35,10 +35,6 @@ QString MemberNameOf(const QString& segment) {
     return name.isEmpty() ? kUnnamed : name;
 }
 
-QString NodeKey(const QString& name) {
-    return QLatin1Char('_') + name;
-}
-
 // The path parts of every listed file, in the order listed.
 std::vector<QStringList> ListedFiles() {
     QStringList columns;
@@ -67,9 +63,9 @@ QString FolderImport::addMember(const QString& rawName, const QString& father) {
     member.strBoy = name;
     member.bBoy_Sex = true;
     member.Save子女(1);
-    const QString parentKey = father.isEmpty() ? QString() : NodeKey(father);
-    if ((parentKey.isEmpty() || tree_.Exists(parentKey)) && !tree_.Exists(NodeKey(name))) {
-        tree_.Add(parentKey, NodeKey(name), name, TreeNodeSink::kImageMale);
+    const QString parentKey = father.isEmpty() ? QString() : TreeNodeSink::MemberKey(father);
+    if ((parentKey.isEmpty() || tree_.Exists(parentKey)) && !tree_.Exists(TreeNodeSink::MemberKey(name))) {
+        tree_.Add(parentKey, TreeNodeSink::MemberKey(name), name, TreeNodeSink::kImageMale);
         tree_.Expand(tree_.Count());
     }
     return name;

@@ -25,6 +25,9 @@ public:
     static constexpr int kImageFemale = 2;
     static constexpr int kImagePageStart = 3;
 
+    // A member's node key: its name behind "_", so that a name such as "1" is never read as an index.
+    static QString MemberKey(const QString& name) { return QLatin1Char('_') + name; }
+
     virtual ~TreeNodeSink() = default;
     virtual void Clear() = 0;
     // Adds a top-level node when parentKey is empty, else a child of parentKey. Throws TreeKeyError

@@ -162,7 +162,7 @@ void dsptree::splitOffBranchBook() {
     if (root.isEmpty()) return;
 
     // The tree follows in place: the new root at the end, the member's children under it in their order.
-    const QString rootKey = QLatin1Char('_') + root;
+    const QString rootKey = TreeNodeSink::MemberKey(root);
     treeNodes_->Add(QString(), rootKey, root, TreeNodeSink::kImagePageStart);
     while (node->childCount() > 0) treeNodes_->SetParent(TreeWidgetNodes::KeyOf(node->child(0)), rootKey);
     treeNodes_->Expand(treeNodes_->IndexOf(rootKey));

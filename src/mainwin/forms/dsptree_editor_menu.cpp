@@ -130,8 +130,8 @@ void dsptree::editRenameMember() {
     // The page in the editor now belongs to the new name, and is stored under it.
     App().FormParamString = name;
     if (TreeTag() == old) SetTreeTag(name);
-    const QString key = QLatin1Char('_') + old;
-    if (TreeNodes().Exists(key)) TreeNodes().SetKeyAndText(TreeNodes().IndexOf(key), QLatin1Char('_') + name, name);
+    const QString key = TreeNodeSink::MemberKey(old);
+    if (TreeNodes().Exists(key)) TreeNodes().SetKeyAndText(TreeNodes().IndexOf(key), TreeNodeSink::MemberKey(name), name);
 }
 
 void dsptree::editPageKeyword() {

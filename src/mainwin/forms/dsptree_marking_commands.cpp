@@ -30,10 +30,6 @@ using node_commands::HasChildren;
 constexpr quint8 kKeepProtection = 99;
 const QString kNotablePrefix = QStringLiteral(".");
 
-QString NodeKey(const QString& name) {
-    return QLatin1Char('_') + name;
-}
-
 qint32 WholeNumber(const QString& text) {
     try {
         return CLng(Val(text));
@@ -174,8 +170,8 @@ void dsptree::AddToFamousList() {
     if (member.Find自已(category) != 0) {
         const QString root = member.Find始祖(name);
         mainwin::SaveBareMember(member, category, root);
-        if (treeNodes_->Exists(NodeKey(root)) && !treeNodes_->Exists(NodeKey(category))) {
-            treeNodes_->Add(NodeKey(root), NodeKey(category), category, TreeNodeSink::kImageMale);
+        if (treeNodes_->Exists(TreeNodeSink::MemberKey(root)) && !treeNodes_->Exists(TreeNodeSink::MemberKey(category))) {
+            treeNodes_->Add(TreeNodeSink::MemberKey(root), TreeNodeSink::MemberKey(category), category, TreeNodeSink::kImageMale);
             treeNodes_->Expand(treeNodes_->Count());
         }
     }
@@ -184,8 +180,8 @@ void dsptree::AddToFamousList() {
     member.strFather = category;
     member.strBoy = entry;
     member.Save子女(1);
-    if (treeNodes_->Exists(NodeKey(category)) && !treeNodes_->Exists(NodeKey(entry))) {
-        treeNodes_->Add(NodeKey(category), NodeKey(entry), entry,
+    if (treeNodes_->Exists(TreeNodeSink::MemberKey(category)) && !treeNodes_->Exists(TreeNodeSink::MemberKey(entry))) {
+        treeNodes_->Add(TreeNodeSink::MemberKey(category), TreeNodeSink::MemberKey(entry), entry,
                         member.bBoy_Sex ? TreeNodeSink::kImageMale : TreeNodeSink::kImageFemale);
         treeNodes_->Expand(treeNodes_->Count());
     }

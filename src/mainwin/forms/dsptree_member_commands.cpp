@@ -30,10 +30,6 @@ const QString kHiddenRoot = QStringLiteral("No_Display");
 constexpr quint8 kKeepProtection = 99;
 const QColor kLineColour(255, 0, 0);
 
-QString NodeKey(const QString& name) {
-    return QLatin1Char('_') + name;
-}
-
 bool IsRootFather(const QString& father) {
     return father.isEmpty() || father == kHiddenRoot;
 }
@@ -54,8 +50,8 @@ void dsptree::addMemberNodes(const QString& parentKey, const QStringList& names,
     if (!treeNodes_->Exists(parentKey)) return;
     const QStringList added = App().ChildInputStyle == 2 ? names : names.mid(0, 1);
     for (const QString& name : added) {
-        if (treeNodes_->Exists(NodeKey(name))) continue;
-        treeNodes_->Add(parentKey, NodeKey(name), name,
+        if (treeNodes_->Exists(TreeNodeSink::MemberKey(name))) continue;
+        treeNodes_->Add(parentKey, TreeNodeSink::MemberKey(name), name,
                         male ? TreeNodeSink::kImageMale : TreeNodeSink::kImageFemale);
         treeNodes_->Expand(treeNodes_->Count());
     }
@@ -80,8 +76,8 @@ void dsptree::NewAncestorNode() {
     const auto answer = AskMemberForm(QStringLiteral("@"), std::nullopt);
     if (!answer) return;
     const QString name = answer->names.first();
-    if (!treeNodes_->Exists(NodeKey(name))) {
-        treeNodes_->Add(QString(), NodeKey(name), name, TreeNodeSink::kImageMale);
+    if (!treeNodes_->Exists(TreeNodeSink::MemberKey(name))) {
+        treeNodes_->Add(QString(), TreeNodeSink::MemberKey(name), name, TreeNodeSink::kImageMale);
         treeNodes_->Expand(treeNodes_->Count());
     }
     markPagesStale(app.CurrentPage - 1);
@@ -99,7 +95,7 @@ void dsptree::AddSiblingNode() {
     }
     const auto answer = AskMemberForm(QStringLiteral("+"), QString::number(pageCount_));
     if (!answer) return;
-    addMemberNodes(NodeKey(answer->father), answer->names, answer->male);
+    addMemberNodes(TreeNodeSink::MemberKey(answer->father), answer->names, answer->male);
     markPagesStale(App().CurrentPage - 1);
 }
 
@@ -124,7 +120,7 @@ void dsptree::AddChildNode() {
     const auto answer = AskMemberForm(QStringLiteral("+"), QString::number(pageCount_));
     if (!answer) return;
     // Under the father the children were stored with: the selected member, unless the form named another.
-    addMemberNodes(NodeKey(answer->father), answer->names, answer->male);
+    addMemberNodes(TreeNodeSink::MemberKey(answer->father), answer->names, answer->male);
     markPagesStale(App().CurrentPage - 1);
 }
 
@@ -145,7 +141,7 @@ void dsptree::EditMemberNode() {
     const qsizetype brace = text.indexOf(QLatin1Char('}'));
     const QString label = brace >= 0 ? text.left(brace + 1) : QString();
     if (name == app.RootAncestorName) app.RootAncestorName = renamed;
-    treeNodes_->SetKeyAndText(indexOfItem(node), NodeKey(renamed), label + renamed);
+    treeNodes_->SetKeyAndText(indexOfItem(node), TreeNodeSink::MemberKey(renamed), label + renamed);
     if (TreeTag() == name) SetTreeTag(renamed);
     selectedNodeImage_ = answer->male ? QStringLiteral("1") : QStringLiteral("2");
 }
@@ -263,7 +259,7 @@ void dsptree::InsertParentNode() {
     const auto answer = AskMemberForm(QStringLiteral("-"), QString::number(pageCount_));
     if (!answer) return;
     const QString added = answer->names.first();
-    const QString key = NodeKey(added);
+    const QString key = TreeNodeSink::MemberKey(added);
     const QString selectedKey = TreeWidgetNodes::KeyOf(node);
     if (!treeNodes_->Exists(key)) {
         if (!node->parent()) {

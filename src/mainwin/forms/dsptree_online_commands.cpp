@@ -129,7 +129,7 @@ void dsptree::DownloadMemberNode() {
     AppState& app = App();
     const QString text = node->text(0);
     const qsizetype brace = text.indexOf(QLatin1Char('}'));
-    treeNodes_->SetKeyAndText(indexOfItem(node), QLatin1Char('_') + local,
+    treeNodes_->SetKeyAndText(indexOfItem(node), TreeNodeSink::MemberKey(local),
                               (brace >= 0 ? text.left(brace + 1) : QString()) + local);
     if (name == app.RootAncestorName) app.RootAncestorName = local;
     // The page on display is the member's refreshed one.

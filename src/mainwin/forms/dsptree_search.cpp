@@ -67,7 +67,7 @@ void dsptree::SeekMember(const QString& text) {
     }
     if (answer != QLatin1String("ok")) return;
 
-    if (member.NodeExist(*treeNodes_, QLatin1Char('_') + name)) {
+    if (member.NodeExist(*treeNodes_, TreeNodeSink::MemberKey(name))) {
         selectMemberNode(name);
         return;
     }
@@ -92,7 +92,7 @@ bool dsptree::walkPagesTo(const QString& member) {
     AppState& app = App();
     const qint32 pageShown = app.CurrentPage;
     const QString caption = windowTitle();
-    const QString key = QLatin1Char('_') + member;
+    const QString key = TreeNodeSink::MemberKey(member);
     bool treeReplaced = false;
     const auto walkCaption = [&] {
         setWindowTitle(LauncherCaption() + Trans(QStringLiteral(" 第 ")) + QString::number(app.CurrentPage) +

@@ -261,7 +261,7 @@ void dsptree::WriteGenerationLabels(int nodeIndex, bool show) {
 }
 
 void dsptree::selectMemberNode(const QString& member) {
-    const QString key = QLatin1Char('_') + member;
+    const QString key = TreeNodeSink::MemberKey(member);
     if (!treeNodes_->Exists(key)) return;
     QTreeWidgetItem* node = treeNodes_->ItemAt(treeNodes_->IndexOf(key));
     for (QTreeWidgetItem* up = node->parent(); up; up = up->parent()) up->setExpanded(true);
