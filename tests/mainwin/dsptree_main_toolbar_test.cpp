@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include "frame/test_data_generator.h"
 #include "mainwin/forms/frm_little.h"
 #include "mainwin/tree_pages.h"
+#include "platform/interaction/form_registry.h"
 
 namespace {
 
@@ -91,6 +93,8 @@ TEST_F(DsptreeMainToolbarTest, PreviousBeyondTheRecordedPagesWalksForward) {
 
 TEST_F(DsptreeMainToolbarTest, ThePromptOffersTheNeighbouringPage) {
     FrmLittle::RegisterForm();
+    // Later cases of this program script the prompt themselves.
+    const auto unregister = qScopeGuard([] { FormRegistry::Unregister(QStringLiteral("FrmLittle")); });
     dsptree& w = Open();
     Turn("NextPage", QStringLiteral("3"));
     for (const auto& [key, offered] : {std::pair{"NextPage", "4"}, std::pair{"Previous", "2"}}) {
