@@ -114,8 +114,10 @@ TEST_F(FrmPrintCtrlTest, ChartWidthsAreCheckedAndSurnameTaken) {
         form->TxtPerLineSdn()->setText(c.perRow);
         form->Txt姓字()->setText("2");
         if (c.message) ui_->ExpectMsgBox(vb::OK);
+        const auto before = std::pair{App().PrintNameLength, App().PrintGenerationsPerRow};
         form->CmdOk_Click();
         if (c.message) {
+            EXPECT_EQ(std::pair(App().PrintNameLength, App().PrintGenerationsPerRow), before);  // refused: kept
             EXPECT_EQ(ui_->log().back().text, QString::fromUtf8(c.message)) << c.nameLength << c.perRow;
             EXPECT_EQ(ui_->log().back().style, vb::Critical);
             EXPECT_EQ(App().FormParamString, "");

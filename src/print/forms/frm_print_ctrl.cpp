@@ -229,9 +229,6 @@ void FrmPrintCtrl::CmdOk_Click() {
     if (chart) {
         const std::optional<qint16> nameLength = BoxNumber(txtNameLen_);
         const std::optional<qint16> perRow = BoxNumber(txtPerLineSdn_);
-        // The typed numbers stay even when refused; nothing reads them before the next OK.
-        if (nameLength) app.PrintNameLength = *nameLength;
-        if (perRow) app.PrintGenerationsPerRow = *perRow;
         if (!nameLength || *nameLength < 2 || *nameLength > 50) {
             UI().MsgBox(Trans(QStringLiteral("名字字数最大=50，最小=2")), vb::Critical);
             return;
@@ -240,6 +237,9 @@ void FrmPrintCtrl::CmdOk_Click() {
             UI().MsgBox(Trans(QStringLiteral("世代数最大=20，最小=2")), vb::Critical);
             return;
         }
+        // Kept only once both are accepted: the chart and the site read them unchecked.
+        app.PrintNameLength = *nameLength;
+        app.PrintGenerationsPerRow = *perRow;
     } else if (optBook_->isChecked()) {
         writePageSetup();
     }
