@@ -59,6 +59,7 @@ FrmMsg_1A::FrmMsg_1A(QWidget* parent) : QDialog(parent), queue_(std::make_unique
     setObjectName(QStringLiteral("FrmMsg_1A"));
     setWindowTitle(QStringLiteral("在线客服留言"));
     resize(720, 560);
+    setMinimumSize(640, 420);  // narrower, the toolbar folds "发送" away into its overflow menu
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 0);
