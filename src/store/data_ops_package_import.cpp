@@ -206,6 +206,13 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
     dao::Params row;
     int count = 0;
     SuffixMemo suffixes;
+    const auto holdsNul = [&](const QString& table, const char* column) {
+        return db.Scalar(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE instr(CAST(") +
+                         dao::QuoteIdent(QLatin1String(column)) + QStringLiteral(" AS BLOB), x'00')>0 LIMIT 1"))
+            .isValid();
+    };
+    suffixes.SetRangesExact(!holdsNul(QStringLiteral("main.\"本姓成员\""), "filial") &&
+                            !holdsNul(In(kPackage, kWalk), "name"));
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT w.\"pkg_row\", w.\"name\", w.\"father\", w.\"parent\"") + selected +
              QStringLiteral(" FROM ") +
