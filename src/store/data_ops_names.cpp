@@ -78,7 +78,8 @@ void NoteGiven(SuffixMemo& memo, const QString& given) {
 
 // MakeUnique for a batch of new members, with no row to leave out: one pass over the name and its numbered
 // copies tells both whether it is borne and its highest copy, and is made once per name. The number found
-// is still looked up: a cut long name, or one with a NUL the range cannot order, may meet a stored name.
+// is still looked up unless the memo knows the ranges are exact: a cut long name may meet a stored name,
+// and the range does not order names holding a NUL.
 QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& memo) {
     const QString cut = LastChars(name);
     const QString prefix = cut + QLatin1Char('[');
@@ -105,7 +106,8 @@ QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& me
     for (qint64 n = highest + 1;; ++n) {
         const QString whole = prefix + QString::number(n) + QLatin1Char(']');
         const QString result = LastChars(whole);
-        if (db.Scalar(countSql, {result}).toLongLong() == 0) {
+        const bool free = memo.RangesExact() && result.size() == whole.size();
+        if (free || db.Scalar(countSql, {result}).toLongLong() == 0) {
             memo.Note(cut, n);
             NoteGiven(memo, result);
             return result;

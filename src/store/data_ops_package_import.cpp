@@ -63,6 +63,13 @@ QVariant Restore(const QVariant& stored, const QString& key, bool trim) {
     return DecodeText(trim ? Trim(stored.toString()) : stored.toString(), key);
 }
 
+// The private copy is thrown away whatever happens, so its writes need neither a journal on disk nor
+// syncs; nor does it make the book's commit a commit of several files.
+void WorkWithoutSyncs(dao::Database& db, const QString& schema) {
+    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(schema) + QStringLiteral(".synchronous=OFF"));
+    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(schema) + QStringLiteral(".journal_mode=MEMORY"));
+}
+
 // Gives every row of the walk a level: breadth first from the root, then from the members whose father
 // is not in the package, then from whatever a loop in the father links kept out of reach.
 void Spread(dao::Database& db, qint64& level) {
@@ -126,6 +133,7 @@ void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
 QVariant PreparePackage(const QString& copy, const QString& password, const QString& digest) {
     dao::Database db = dao::Database::Open(copy, password, true);
     db.Execute(QStringLiteral("PRAGMA cache_size=-65536"));
+    WorkWithoutSyncs(db, QStringLiteral("main"));
     for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
         if (!db.TableExists(table))
             Refuse(dao::kErrTableNotFound, QStringLiteral("找不到输入表或查询 (%1)。").arg(table));
@@ -206,6 +214,13 @@ void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root
     dao::Params row;
     int count = 0;
     SuffixMemo suffixes;
+    const auto holdsNul = [&](const QString& table, const char* column) {
+        return db.Scalar(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE instr(CAST(") +
+                         dao::QuoteIdent(QLatin1String(column)) + QStringLiteral(" AS BLOB), x'00')>0 LIMIT 1"))
+            .isValid();
+    };
+    suffixes.SetRangesExact(!holdsNul(QStringLiteral("main.\"本姓成员\""), "filial") &&
+                            !holdsNul(In(kPackage, kWalk), "name"));
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT w.\"pkg_row\", w.\"name\", w.\"father\", w.\"parent\"") + selected +
              QStringLiteral(" FROM ") +
@@ -303,6 +318,7 @@ void Merge(Cls数据操作& ops, const QString& copy, const QString& password, c
     // The walk's tables are read in the order of the walk, not of their pages: a page cache that holds
     // them saves decrypting each page again and again.
     db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(kPackage) + QStringLiteral(".cache_size=-65536"));
+    WorkWithoutSyncs(db, kPackage);
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const package_format::Keys* restore = digest.isEmpty() ? nullptr : &keys;
 

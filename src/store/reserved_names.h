@@ -38,7 +38,12 @@ public:
         qint64& h = highest_[name.toLower()];
         h = std::max(h, n);
     }
+    // Set when no name in the book or the batch holds a NUL. The name index then orders every name, so a
+    // number above each copy its range holds is free and need not be looked up again.
+    void SetRangesExact(bool exact) { rangesExact_ = exact; }
+    bool RangesExact() const { return rangesExact_; }
 
 private:
     QHash<QString, qint64> highest_;
+    bool rangesExact_ = false;
 };

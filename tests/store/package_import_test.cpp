@@ -72,6 +72,31 @@ TEST_F(PackageImport, ClashingNamesFollowTheirOwnMembers) {
               QStringList({"X[2]|pX|100", "X[3]|pX[2]|400"}));
 }
 
+// The numbered name chosen must be free whether or not it is looked up again: copies in other letter
+// case or with a fractional number count, and a name with a NUL in the book brings the look-up back.
+TEST_F(PackageImport, ANumberAboveEveryStoredCopyIsChosenWithOrWithoutANulInTheBook) {
+    const QString longName = QString(47, QChar(u'长'));
+    for (const QString& stray : {QString(), QStringLiteral("有%1零").arg(QChar(0))}) {
+        SCOPED_TRACE(stray.size());
+        Add("X", "", 1);
+        Add(longName, "X", 2);
+        Mark("X");
+        const QString path = book_.file("x.mdb");
+        ASSERT_EQ(Export(path, QString(), "", "X"), 2);
+        Add("x[1]", "", 3);
+        Add("X[2.6]", "", 4);
+        Add(longName.right(46) + "[1]", "", 5);
+        Add(stray.isEmpty() ? QStringLiteral("Q") : stray, "", 6);
+        ASSERT_EQ(Import(path, QString(), QString(), ""), 0);
+        // The long name loses its first characters to the suffix and meets a stored name: [2] it is.
+        EXPECT_EQ(Rows(db(), "SELECT filial, father FROM \"本姓成员\" WHERE filial_id>6 ORDER BY filial_id"),
+                  QStringList({"X[4]|", longName.right(46) + "[2]|X[4]"}));
+        TearDown();
+        for (const QString& f : {DataDbPath(), ImageDbPath(), DescriptDbPath(), path}) QFile::remove(f);
+        SetUp();
+    }
+}
+
 TEST_F(PackageImport, ImportingTwiceAppendsNumberedCopies) {
     const QString path = Package();
     ASSERT_EQ(Import(path), 0);
