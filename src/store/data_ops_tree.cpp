@@ -14,6 +14,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
+#include "store/batched_rows.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
@@ -53,6 +54,8 @@ constexpr qint64 kEventsEveryMs = 15;
 constexpr qint64 kRunEventsEveryMs = 60;
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
+const QString kQueueInsertWithKey =
+    QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES");
 // Members without a name, as the members' index of them has it (book_schema::BlankNameIndex).
 const QString kBlankName = QStringLiteral("\"filial\" IS NULL OR trim(\"filial\") = ''");
 
@@ -235,13 +238,6 @@ struct StartMember {
     qsizetype children = 0;  // as PageChildren counts them
 };
 
-StartMember LookUpStart(dao::Database& db, const QString& name) {
-    dao::Recordset rs =
-        db.OpenRecordset(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {name});
-    if (rs.EOF_()) return {};
-    return {true, rs.Text(QStringLiteral("father"))};
-}
-
 // The start members of a page in two reads per few hundred of them, not two reads each.
 std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts) {
     constexpr size_t kChunk = 400;
@@ -416,10 +412,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
 
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
-    for (const QueueRow& r : rows)
-        db.Execute(
-            QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
-            {r.name, r.generation, r.key});
+    batched_rows::Insert(db, kQueueInsertWithKey, QStringLiteral("(?, ?, ?)"), rows.size(),
+                         [&](size_t i, dao::Params& params) { params << rows[i].name << rows[i].generation << rows[i].key; });
     tx.Commit();
 }
 
@@ -482,11 +476,11 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
 
     dao::Transaction tx = db.BeginTrans();
     DeleteQueueRows(db, expandedRows);
+    std::vector<const Entry*> met;  // the members this walk queued
     for (const Entry& e : queue)
-        if (e.rows.empty())
-            db.Execute(QStringLiteral(
-                           "INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
-                       {e.name, e.generation, e.key});
+        if (e.rows.empty()) met.push_back(&e);
+    batched_rows::Insert(db, kQueueInsertWithKey, QStringLiteral("(?, ?, ?)"), met.size(),
+                         [&](size_t i, dao::Params& params) { params << met[i]->name << met[i]->generation << met[i]->key; });
     // The next page's starts are cut once; expanding this page again leaves them as they are.
     PageStartStore store(db);
     if (full && store.HighestPage() < page + 1) {
@@ -556,7 +550,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // The state of the previous call is used only when nothing has touched the book since; it is
     // given back only when this call ends well.
     std::shared_ptr<PageWalkState> state = std::move(pageWalk_);
-    if (!state || state->connection.lock() != db.connection() || state->version != CurrentVersion(db)) {
+    BookVersion before = CurrentVersion(db);
+    if (!state || state->connection.lock() != db.connection() || state->version != before) {
         state = std::make_shared<PageWalkState>();
         state->connection = db.connection();
         // The caller has queued the starts of the page; take them as the page display would.
@@ -600,10 +595,10 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
             for (size_t i = 0; i < positions->size(); ++i) state->queue[i].position = (*positions)[i];
             state->inOrder = true;
         }
+        before = CurrentVersion(db);
     }
 
     // The walk reads only; everything it changes is written in one transaction afterwards.
-    const BookVersion before = CurrentVersion(db);
     qint64 lastExpandedRow = 0;
     qint32 count = 1;
     bool full = false;
@@ -642,11 +637,16 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     auto firstAdded = state->queue.end();
     while (firstAdded != state->queue.begin() && std::prev(firstAdded)->row == 0) --firstAdded;
     const size_t added = size_t(state->queue.end() - firstAdded);
-    for (auto it = firstAdded; it != state->queue.end(); ++it) {
-        db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES (?, ?)"),
-                   {it->name, it->generation});
-        it->row = db.LastInsertId();
-    }
+    auto unnumbered = firstAdded;
+    batched_rows::Insert(
+        db, QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES"), QStringLiteral("(?, ?)"), added,
+        [&](size_t i, dao::Params& params) {
+            const Entry& e = firstAdded[qsizetype(i)];
+            params << e.name << e.generation;
+        },
+        [&](qint64 last, size_t n) {
+            for (size_t i = n; i > 0; --i) (unnumbered++)->row = last - qint64(i - 1);
+        });
     if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
 
