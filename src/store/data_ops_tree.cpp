@@ -340,9 +340,9 @@ struct Cls数据操作::PageWalkState {
     std::weak_ptr<dao::Connection> connection;
     BookVersion version;
     std::deque<Entry> queue;
-    QSet<QString> queued;
-    // Members expanded (or dropped) during this run of calls: a loop in stale page starts ends.
-    QSet<QString> done;
+    // Members queued, expanded or dropped during this run of calls: each is queued once, and a loop in
+    // stale page starts ends.
+    QSet<QString> met;
     // Rows of start members that the page display would not queue (no children): they go first thing
     // in the next call, so that both walks cut the same pages.
     std::vector<qint64> staleRows;
@@ -577,15 +577,14 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         for (size_t i = 0; i < rows.size(); ++i) {
             Row& r = rows[i];
             const bool fresh =
-                !Trim(r.name).isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
+                !Trim(r.name).isEmpty() && !state->met.contains(r.name);
             const bool keep =
                 fresh && members[i].exists && members[i].children > 0 && roots.Shown(r.name, members[i].father);
-            if (fresh && !keep) state->done.insert(r.name);
+            if (fresh) state->met.insert(r.name);
             if (!keep) {
                 state->staleRows.push_back(r.row);
                 continue;
             }
-            state->queued.insert(r.name);
             kept.push_back(r.name);
             state->queue.push_back({r.name, r.generation, r.row, PageChildren(db, r.name), -1});
         }
@@ -606,12 +605,11 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     while (!state->queue.empty()) {
         Entry x = std::move(state->queue.front());
         state->queue.pop_front();
-        state->queued.remove(x.name);
-        state->done.insert(x.name);
         for (const Child& c : x.children) {
-            if (state->queued.contains(c.name) || state->done.contains(c.name)) continue;
+            const qsizetype known = state->met.size();
+            state->met.insert(c.name);
+            if (state->met.size() == known) continue;
             state->queue.push_back({c.name, c.generation, 0, state->ChildrenOf(db, c.name)});
-            state->queued.insert(c.name);
             ++count;
             if (!target.isEmpty() && target == c.name) target = kSeekOk;
             pump.Tick();
@@ -627,6 +625,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // may be out of date, and the state is not carried to the next page.
     const bool undisturbed = CurrentVersion(db) == before;
     dao::Transaction tx = db.BeginTrans();
+    // Stale rows before the last expanded one go with the range below.
+    std::erase_if(state->staleRows, [&](qint64 row) { return row <= lastExpandedRow; });
     DeleteQueueRows(db, state->staleRows);
     state->staleRows.clear();
     // "temp" now holds the queue in queue order, so the expanded members are its first rows.
@@ -664,8 +664,6 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
             continue;
         }
         state->staleRows.push_back(it->row);
-        state->queued.remove(it->name);
-        state->done.insert(it->name);
     }
     state->version = CurrentVersion(db);
     if (undisturbed) pageWalk_ = std::move(state);
