@@ -210,13 +210,17 @@ Cls子女& SharedMember() {
 class RootVisibility {
 public:
     explicit RootVisibility(dao::Database& db) : db_(db) {}
-    bool Shown(const QString& name, const QString& father) {
+    // Only then does Shown need the fathers.
+    bool AnyHidden() {
         if (!anyHidden_.has_value())
             anyHidden_ =
                 !db_.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" = ? LIMIT 1"),
                             {kHiddenRoot})
                      .isNull();
-        if (!*anyHidden_) return true;
+        return *anyHidden_;
+    }
+    bool Shown(const QString& name, const QString& father) {
+        if (!AnyHidden()) return true;
         const auto it = byFather_.constFind(father);
         if (it != byFather_.constEnd()) return *it;
         Cls子女& m = SharedMember();
@@ -238,8 +242,11 @@ struct StartMember {
     qsizetype children = 0;  // as PageChildren counts them
 };
 
-// The start members of a page in two reads per few hundred of them, not two reads each.
-std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts) {
+// The start members of a page in two reads per few hundred of them, not two reads each. Without
+// fathers, whether a member exists is read from the name index alone: reading the members' rows
+// themselves, scattered over the whole table, would cost most of the time.
+std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts,
+                                      bool withFathers) {
     constexpr size_t kChunk = 400;
     std::vector<StartMember> out(starts.size());
     QHash<QString, std::vector<size_t>> byName;  // folded name: the starts with it
@@ -253,13 +260,14 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
         for (const QString& n : chunk) params.push_back(n);
         QString marks = QStringLiteral("?");
         for (qsizetype i = 1; i < chunk.size(); ++i) marks += QStringLiteral(", ?");
-        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM "
-                                                                 "\"本姓成员\" WHERE \"filial\" IN (") +
-                                                      marks + QLatin1Char(')'),
-                                                  params);
+        for (dao::Recordset rs = db.OpenRecordset(
+                 (withFathers ? QStringLiteral("SELECT \"filial\", \"father\" FROM ")
+                              : QStringLiteral("SELECT \"filial\", '' FROM ")) +
+                     QStringLiteral("\"本姓成员\" WHERE \"filial\" IN (") + marks + QLatin1Char(')'),
+                 params);
              rs.hasRow(); rs.MoveNext())
             for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
-                out[i] = {true, rs.Text(QStringLiteral("father")), 0};
+                out[i] = {true, rs.value(1).toString(), 0};
         // Children from the father index alone, less the nameless ones from their own small index.
         for (const auto& [sign, blank] : {std::pair{1, QString()}, std::pair{-1, QStringLiteral(" AND (") + kBlankName + QLatin1Char(')')}})
             for (dao::Recordset rs = db.OpenRecordset(
@@ -383,7 +391,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     const qint32 page = App().CurrentPage;
 
     const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
-    const std::vector<StartMember> members = LookUpStarts(db, starts);
+    RootVisibility roots(db);
+    const std::vector<StartMember> members = LookUpStarts(db, starts, roots.AnyHidden());
 
     struct QueueRow {
         QString name;
@@ -391,7 +400,6 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
         QString key;
     };
     std::vector<QueueRow> rows;
-    RootVisibility roots(db);
     EventPump pump;
     for (size_t i = 0; i < starts.size(); ++i) {
         // Names are taken as stored, blanks around them included: they name the member exactly.
@@ -571,8 +579,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         for (size_t i = 0; asRecorded && i < rows.size(); ++i) asRecorded = recorded[i].name == rows[i].name;
         std::vector<PageStartEntry> asStarts;
         for (const Row& r : rows) asStarts.push_back({r.name, r.generation, -1, false});
-        const std::vector<StartMember> members = LookUpStarts(db, asStarts);
         RootVisibility roots(db);
+        const std::vector<StartMember> members = LookUpStarts(db, asStarts, roots.AnyHidden());
         std::vector<QString> kept;
         for (size_t i = 0; i < rows.size(); ++i) {
             Row& r = rows[i];
