@@ -342,7 +342,7 @@ struct Cls数据操作::PageWalkState {
         QString name;
         qint32 generation = 0;
         qint64 row = 0;  // tempid; 0 until written
-        ChildList children;
+        std::shared_ptr<const ChildList> children;  // never null
         qint64 position = -1;  // in the order of page starts; -1 until recorded
     };
     std::weak_ptr<dao::Connection> connection;
@@ -359,27 +359,36 @@ struct Cls数据操作::PageWalkState {
     bool inOrder = false;
     // Children of every member (by folded father), read in one pass once the walk has asked for many
     // one by one: past that, one read of the table costs less than the questions still to come.
-    std::optional<QHash<QString, ChildList>> allChildren;
+    // Shared with the queue's entries: a million copies of child lists would cost more than the walk.
+    std::optional<QHash<QString, std::shared_ptr<const ChildList>>> allChildren;
     qint64 childQueries = 0;
 
-    ChildList ChildrenOf(dao::Database& db, const QString& name) {
+    static std::shared_ptr<const ChildList> Shared(ChildList list) {
+        static const auto none = std::make_shared<const ChildList>();
+        return list.empty() ? none : std::make_shared<const ChildList>(std::move(list));
+    }
+    std::shared_ptr<const ChildList> ChildrenOf(dao::Database& db, const QString& name) {
         constexpr qint64 kQueriesBeforeOneRead = 4096;
         if (!allChildren && ++childQueries > kQueriesBeforeOneRead) allChildren = ReadAllChildren(db);
-        if (!allChildren) return PageChildren(db, name);
-        if (IsHiddenRootName(name)) return {};
-        return allChildren->value(FoldAscii(name));
+        if (!allChildren) return Shared(PageChildren(db, name));
+        if (IsHiddenRootName(name)) return Shared({});
+        const auto it = allChildren->constFind(FoldAscii(name));
+        return it == allChildren->constEnd() ? Shared({}) : *it;
     }
-    static QHash<QString, ChildList> ReadAllChildren(dao::Database& db) {
-        QHash<QString, ChildList> out;
+    static QHash<QString, std::shared_ptr<const ChildList>> ReadAllChildren(dao::Database& db) {
+        QHash<QString, ChildList> lists;
         for (dao::Recordset rs = db.OpenRecordset(
                  QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\", \"father\" FROM \"本姓成员\" "
                                 "WHERE \"father\" <> '' ORDER BY \"boy_sort\", \"boy_birthday\", \"filial_id\""));
              rs.hasRow(); rs.MoveNext()) {
             const QVariant name = rs.value(0);
             if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
-            out[FoldAscii(rs.value(3).toString())].push_back(
+            lists[FoldAscii(rs.value(3).toString())].push_back(
                 {name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
         }
+        QHash<QString, std::shared_ptr<const ChildList>> out;
+        out.reserve(lists.size());
+        for (auto it = lists.begin(); it != lists.end(); ++it) out.insert(it.key(), Shared(std::move(it.value())));
         return out;
     }
 };
@@ -520,7 +529,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
 void Cls数据操作::RecordJumpPage(PageWalkState& state, qint32 page, size_t added) {
     PageStartStore store(App().DataDb);
     const auto entry = [](const PageWalkState::Entry& e) {
-        return PageStartEntry{e.name, e.generation, -1, !e.children.empty()};
+        return PageStartEntry{e.name, e.generation, -1, !e.children->empty()};
     };
     if (state.inOrder) {
         std::vector<PageStartEntry> met;
@@ -594,7 +603,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
                 continue;
             }
             kept.push_back(r.name);
-            state->queue.push_back({r.name, r.generation, r.row, PageChildren(db, r.name), -1});
+            state->queue.push_back({r.name, r.generation, r.row, PageWalkState::Shared(PageChildren(db, r.name)), -1});
         }
         const std::optional<std::vector<qint64>> positions =
             asRecorded ? KeptPositions(recorded, kept) : std::nullopt;
@@ -613,7 +622,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     while (!state->queue.empty()) {
         Entry x = std::move(state->queue.front());
         state->queue.pop_front();
-        for (const Child& c : x.children) {
+        for (const Child& c : *x.children) {
             const qsizetype known = state->met.size();
             state->met.insert(c.name);
             if (state->met.size() == known) continue;
@@ -667,7 +676,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         state->queue.pop_back();
     }
     for (auto it = tail.rbegin(); it != tail.rend(); ++it) {
-        if (!it->children.empty()) {
+        if (!it->children->empty()) {
             state->queue.push_back(std::move(*it));
             continue;
         }
