@@ -254,6 +254,11 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
     // In key order, so that each read walks neighbouring index pages.
     QStringList names = byName.keys();
     names.sort();
+    const auto startsNamed = [&](const QString& name) -> const std::vector<size_t>& {
+        static const std::vector<size_t> none;
+        const auto it = byName.constFind(FoldAscii(name));
+        return it == byName.constEnd() ? none : *it;
+    };
     for (qsizetype from = 0; from < names.size(); from += qsizetype(kChunk)) {
         const QStringList chunk = names.mid(from, qsizetype(kChunk));
         dao::Params params;
@@ -266,8 +271,7 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
                      QStringLiteral("\"本姓成员\" WHERE \"filial\" IN (") + marks + QLatin1Char(')'),
                  params);
              rs.hasRow(); rs.MoveNext())
-            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
-                out[i] = {true, rs.value(1).toString(), 0};
+            for (size_t i : startsNamed(rs.value(0).toString())) out[i] = {true, rs.value(1).toString(), 0};
         // Children from the father index alone, less the nameless ones from their own small index.
         for (const auto& [sign, blank] : {std::pair{1, QString()}, std::pair{-1, QStringLiteral(" AND (") + kBlankName + QLatin1Char(')')}})
             for (dao::Recordset rs = db.OpenRecordset(
@@ -276,7 +280,7 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
                      params);
                  rs.hasRow(); rs.MoveNext()) {
                 if (IsHiddenRootName(rs.value(0).toString())) continue;
-                for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                for (size_t i : startsNamed(rs.value(0).toString()))
                     out[i].children += sign * qsizetype(rs.value(1).toLongLong());
             }
     }
