@@ -14,6 +14,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
+#include "store/batched_rows.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
@@ -53,6 +54,8 @@ constexpr qint64 kEventsEveryMs = 15;
 constexpr qint64 kRunEventsEveryMs = 60;
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
+const QString kQueueInsertWithKey =
+    QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES");
 // Members without a name, as the members' index of them has it (book_schema::BlankNameIndex).
 const QString kBlankName = QStringLiteral("\"filial\" IS NULL OR trim(\"filial\") = ''");
 
@@ -207,13 +210,17 @@ Cls子女& SharedMember() {
 class RootVisibility {
 public:
     explicit RootVisibility(dao::Database& db) : db_(db) {}
-    bool Shown(const QString& name, const QString& father) {
+    // Only then does Shown need the fathers.
+    bool AnyHidden() {
         if (!anyHidden_.has_value())
             anyHidden_ =
                 !db_.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" = ? LIMIT 1"),
                             {kHiddenRoot})
                      .isNull();
-        if (!*anyHidden_) return true;
+        return *anyHidden_;
+    }
+    bool Shown(const QString& name, const QString& father) {
+        if (!AnyHidden()) return true;
         const auto it = byFather_.constFind(father);
         if (it != byFather_.constEnd()) return *it;
         Cls子女& m = SharedMember();
@@ -235,15 +242,11 @@ struct StartMember {
     qsizetype children = 0;  // as PageChildren counts them
 };
 
-StartMember LookUpStart(dao::Database& db, const QString& name) {
-    dao::Recordset rs =
-        db.OpenRecordset(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {name});
-    if (rs.EOF_()) return {};
-    return {true, rs.Text(QStringLiteral("father"))};
-}
-
-// The start members of a page in two reads per few hundred of them, not two reads each.
-std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts) {
+// The start members of a page in two reads per few hundred of them, not two reads each. Without
+// fathers, whether a member exists is read from the name index alone: reading the members' rows
+// themselves, scattered over the whole table, would cost most of the time.
+std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageStartEntry>& starts,
+                                      bool withFathers) {
     constexpr size_t kChunk = 400;
     std::vector<StartMember> out(starts.size());
     QHash<QString, std::vector<size_t>> byName;  // folded name: the starts with it
@@ -251,19 +254,24 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
     // In key order, so that each read walks neighbouring index pages.
     QStringList names = byName.keys();
     names.sort();
+    const auto startsNamed = [&](const QString& name) -> const std::vector<size_t>& {
+        static const std::vector<size_t> none;
+        const auto it = byName.constFind(FoldAscii(name));
+        return it == byName.constEnd() ? none : *it;
+    };
     for (qsizetype from = 0; from < names.size(); from += qsizetype(kChunk)) {
         const QStringList chunk = names.mid(from, qsizetype(kChunk));
         dao::Params params;
         for (const QString& n : chunk) params.push_back(n);
         QString marks = QStringLiteral("?");
         for (qsizetype i = 1; i < chunk.size(); ++i) marks += QStringLiteral(", ?");
-        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"father\" FROM "
-                                                                 "\"本姓成员\" WHERE \"filial\" IN (") +
-                                                      marks + QLatin1Char(')'),
-                                                  params);
+        for (dao::Recordset rs = db.OpenRecordset(
+                 (withFathers ? QStringLiteral("SELECT \"filial\", \"father\" FROM ")
+                              : QStringLiteral("SELECT \"filial\", '' FROM ")) +
+                     QStringLiteral("\"本姓成员\" WHERE \"filial\" IN (") + marks + QLatin1Char(')'),
+                 params);
              rs.hasRow(); rs.MoveNext())
-            for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
-                out[i] = {true, rs.Text(QStringLiteral("father")), 0};
+            for (size_t i : startsNamed(rs.value(0).toString())) out[i] = {true, rs.value(1).toString(), 0};
         // Children from the father index alone, less the nameless ones from their own small index.
         for (const auto& [sign, blank] : {std::pair{1, QString()}, std::pair{-1, QStringLiteral(" AND (") + kBlankName + QLatin1Char(')')}})
             for (dao::Recordset rs = db.OpenRecordset(
@@ -272,7 +280,7 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
                      params);
                  rs.hasRow(); rs.MoveNext()) {
                 if (IsHiddenRootName(rs.value(0).toString())) continue;
-                for (size_t i : byName.value(FoldAscii(rs.value(0).toString())))
+                for (size_t i : startsNamed(rs.value(0).toString()))
                     out[i].children += sign * qsizetype(rs.value(1).toLongLong());
             }
     }
@@ -338,15 +346,15 @@ struct Cls数据操作::PageWalkState {
         QString name;
         qint32 generation = 0;
         qint64 row = 0;  // tempid; 0 until written
-        ChildList children;
+        std::shared_ptr<const ChildList> children;  // never null
         qint64 position = -1;  // in the order of page starts; -1 until recorded
     };
     std::weak_ptr<dao::Connection> connection;
     BookVersion version;
     std::deque<Entry> queue;
-    QSet<QString> queued;
-    // Members expanded (or dropped) during this run of calls: a loop in stale page starts ends.
-    QSet<QString> done;
+    // Members queued, expanded or dropped during this run of calls: each is queued once, and a loop in
+    // stale page starts ends.
+    QSet<QString> met;
     // Rows of start members that the page display would not queue (no children): they go first thing
     // in the next call, so that both walks cut the same pages.
     std::vector<qint64> staleRows;
@@ -355,27 +363,36 @@ struct Cls数据操作::PageWalkState {
     bool inOrder = false;
     // Children of every member (by folded father), read in one pass once the walk has asked for many
     // one by one: past that, one read of the table costs less than the questions still to come.
-    std::optional<QHash<QString, ChildList>> allChildren;
+    // Shared with the queue's entries: a million copies of child lists would cost more than the walk.
+    std::optional<QHash<QString, std::shared_ptr<const ChildList>>> allChildren;
     qint64 childQueries = 0;
 
-    ChildList ChildrenOf(dao::Database& db, const QString& name) {
+    static std::shared_ptr<const ChildList> Shared(ChildList list) {
+        static const auto none = std::make_shared<const ChildList>();
+        return list.empty() ? none : std::make_shared<const ChildList>(std::move(list));
+    }
+    std::shared_ptr<const ChildList> ChildrenOf(dao::Database& db, const QString& name) {
         constexpr qint64 kQueriesBeforeOneRead = 4096;
         if (!allChildren && ++childQueries > kQueriesBeforeOneRead) allChildren = ReadAllChildren(db);
-        if (!allChildren) return PageChildren(db, name);
-        if (IsHiddenRootName(name)) return {};
-        return allChildren->value(FoldAscii(name));
+        if (!allChildren) return Shared(PageChildren(db, name));
+        if (IsHiddenRootName(name)) return Shared({});
+        const auto it = allChildren->constFind(FoldAscii(name));
+        return it == allChildren->constEnd() ? Shared({}) : *it;
     }
-    static QHash<QString, ChildList> ReadAllChildren(dao::Database& db) {
-        QHash<QString, ChildList> out;
+    static QHash<QString, std::shared_ptr<const ChildList>> ReadAllChildren(dao::Database& db) {
+        QHash<QString, ChildList> lists;
         for (dao::Recordset rs = db.OpenRecordset(
                  QStringLiteral("SELECT \"filial\", \"generation\", \"Boy_Sex\", \"father\" FROM \"本姓成员\" "
                                 "WHERE \"father\" <> '' ORDER BY \"boy_sort\", \"boy_birthday\", \"filial_id\""));
              rs.hasRow(); rs.MoveNext()) {
             const QVariant name = rs.value(0);
             if (name.isNull() || Trim(name.toString()).isEmpty()) continue;
-            out[FoldAscii(rs.value(3).toString())].push_back(
+            lists[FoldAscii(rs.value(3).toString())].push_back(
                 {name.toString(), qint32(rs.value(1).toLongLong()), rs.value(2).toLongLong() != 0});
         }
+        QHash<QString, std::shared_ptr<const ChildList>> out;
+        out.reserve(lists.size());
+        for (auto it = lists.begin(); it != lists.end(); ++it) out.insert(it.key(), Shared(std::move(it.value())));
         return out;
     }
 };
@@ -387,7 +404,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     const qint32 page = App().CurrentPage;
 
     const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
-    const std::vector<StartMember> members = LookUpStarts(db, starts);
+    RootVisibility roots(db);
+    const std::vector<StartMember> members = LookUpStarts(db, starts, roots.AnyHidden());
 
     struct QueueRow {
         QString name;
@@ -395,7 +413,6 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
         QString key;
     };
     std::vector<QueueRow> rows;
-    RootVisibility roots(db);
     EventPump pump;
     for (size_t i = 0; i < starts.size(); ++i) {
         // Names are taken as stored, blanks around them included: they name the member exactly.
@@ -416,10 +433,8 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
 
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
-    for (const QueueRow& r : rows)
-        db.Execute(
-            QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
-            {r.name, r.generation, r.key});
+    batched_rows::Insert(db, kQueueInsertWithKey, QStringLiteral("(?, ?, ?)"), rows.size(),
+                         [&](size_t i, dao::Params& params) { params << rows[i].name << rows[i].generation << rows[i].key; });
     tx.Commit();
 }
 
@@ -482,11 +497,11 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
 
     dao::Transaction tx = db.BeginTrans();
     DeleteQueueRows(db, expandedRows);
+    std::vector<const Entry*> met;  // the members this walk queued
     for (const Entry& e : queue)
-        if (e.rows.empty())
-            db.Execute(QStringLiteral(
-                           "INSERT INTO \"temp\" (\"filial\", \"generation\", \"f_key\") VALUES (?, ?, ?)"),
-                       {e.name, e.generation, e.key});
+        if (e.rows.empty()) met.push_back(&e);
+    batched_rows::Insert(db, kQueueInsertWithKey, QStringLiteral("(?, ?, ?)"), met.size(),
+                         [&](size_t i, dao::Params& params) { params << met[i]->name << met[i]->generation << met[i]->key; });
     // The next page's starts are cut once; expanding this page again leaves them as they are.
     PageStartStore store(db);
     if (full && store.HighestPage() < page + 1) {
@@ -518,7 +533,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
 void Cls数据操作::RecordJumpPage(PageWalkState& state, qint32 page, size_t added) {
     PageStartStore store(App().DataDb);
     const auto entry = [](const PageWalkState::Entry& e) {
-        return PageStartEntry{e.name, e.generation, -1, !e.children.empty()};
+        return PageStartEntry{e.name, e.generation, -1, !e.children->empty()};
     };
     if (state.inOrder) {
         std::vector<PageStartEntry> met;
@@ -556,7 +571,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // The state of the previous call is used only when nothing has touched the book since; it is
     // given back only when this call ends well.
     std::shared_ptr<PageWalkState> state = std::move(pageWalk_);
-    if (!state || state->connection.lock() != db.connection() || state->version != CurrentVersion(db)) {
+    BookVersion before = CurrentVersion(db);
+    if (!state || state->connection.lock() != db.connection() || state->version != before) {
         state = std::make_shared<PageWalkState>();
         state->connection = db.connection();
         // The caller has queued the starts of the page; take them as the page display would.
@@ -576,23 +592,22 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         for (size_t i = 0; asRecorded && i < rows.size(); ++i) asRecorded = recorded[i].name == rows[i].name;
         std::vector<PageStartEntry> asStarts;
         for (const Row& r : rows) asStarts.push_back({r.name, r.generation, -1, false});
-        const std::vector<StartMember> members = LookUpStarts(db, asStarts);
         RootVisibility roots(db);
+        const std::vector<StartMember> members = LookUpStarts(db, asStarts, roots.AnyHidden());
         std::vector<QString> kept;
         for (size_t i = 0; i < rows.size(); ++i) {
             Row& r = rows[i];
             const bool fresh =
-                !Trim(r.name).isEmpty() && !state->queued.contains(r.name) && !state->done.contains(r.name);
+                !Trim(r.name).isEmpty() && !state->met.contains(r.name);
             const bool keep =
                 fresh && members[i].exists && members[i].children > 0 && roots.Shown(r.name, members[i].father);
-            if (fresh && !keep) state->done.insert(r.name);
+            if (fresh) state->met.insert(r.name);
             if (!keep) {
                 state->staleRows.push_back(r.row);
                 continue;
             }
-            state->queued.insert(r.name);
             kept.push_back(r.name);
-            state->queue.push_back({r.name, r.generation, r.row, PageChildren(db, r.name), -1});
+            state->queue.push_back({r.name, r.generation, r.row, PageWalkState::Shared(PageChildren(db, r.name)), -1});
         }
         const std::optional<std::vector<qint64>> positions =
             asRecorded ? KeptPositions(recorded, kept) : std::nullopt;
@@ -600,10 +615,10 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
             for (size_t i = 0; i < positions->size(); ++i) state->queue[i].position = (*positions)[i];
             state->inOrder = true;
         }
+        before = CurrentVersion(db);
     }
 
     // The walk reads only; everything it changes is written in one transaction afterwards.
-    const BookVersion before = CurrentVersion(db);
     qint64 lastExpandedRow = 0;
     qint32 count = 1;
     bool full = false;
@@ -611,12 +626,11 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     while (!state->queue.empty()) {
         Entry x = std::move(state->queue.front());
         state->queue.pop_front();
-        state->queued.remove(x.name);
-        state->done.insert(x.name);
-        for (const Child& c : x.children) {
-            if (state->queued.contains(c.name) || state->done.contains(c.name)) continue;
+        for (const Child& c : *x.children) {
+            const qsizetype known = state->met.size();
+            state->met.insert(c.name);
+            if (state->met.size() == known) continue;
             state->queue.push_back({c.name, c.generation, 0, state->ChildrenOf(db, c.name)});
-            state->queued.insert(c.name);
             ++count;
             if (!target.isEmpty() && target == c.name) target = kSeekOk;
             pump.Tick();
@@ -632,6 +646,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // may be out of date, and the state is not carried to the next page.
     const bool undisturbed = CurrentVersion(db) == before;
     dao::Transaction tx = db.BeginTrans();
+    // Stale rows before the last expanded one go with the range below.
+    std::erase_if(state->staleRows, [&](qint64 row) { return row <= lastExpandedRow; });
     DeleteQueueRows(db, state->staleRows);
     state->staleRows.clear();
     // "temp" now holds the queue in queue order, so the expanded members are its first rows.
@@ -642,11 +658,16 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     auto firstAdded = state->queue.end();
     while (firstAdded != state->queue.begin() && std::prev(firstAdded)->row == 0) --firstAdded;
     const size_t added = size_t(state->queue.end() - firstAdded);
-    for (auto it = firstAdded; it != state->queue.end(); ++it) {
-        db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES (?, ?)"),
-                   {it->name, it->generation});
-        it->row = db.LastInsertId();
-    }
+    auto unnumbered = firstAdded;
+    batched_rows::Insert(
+        db, QStringLiteral("INSERT INTO \"temp\" (\"filial\", \"generation\") VALUES"), QStringLiteral("(?, ?)"), added,
+        [&](size_t i, dao::Params& params) {
+            const Entry& e = firstAdded[qsizetype(i)];
+            params << e.name << e.generation;
+        },
+        [&](qint64 last, size_t n) {
+            for (size_t i = n; i > 0; --i) (unnumbered++)->row = last - qint64(i - 1);
+        });
     if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
 
@@ -659,13 +680,11 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         state->queue.pop_back();
     }
     for (auto it = tail.rbegin(); it != tail.rend(); ++it) {
-        if (!it->children.empty()) {
+        if (!it->children->empty()) {
             state->queue.push_back(std::move(*it));
             continue;
         }
         state->staleRows.push_back(it->row);
-        state->queued.remove(it->name);
-        state->done.insert(it->name);
     }
     state->version = CurrentVersion(db);
     if (undisturbed) pageWalk_ = std::move(state);

@@ -7,6 +7,7 @@
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "platform/dao/dao_database.h"
+#include "store/batched_rows.h"
 
 namespace {
 
@@ -41,22 +42,14 @@ qint32 NullAsZero(const QVariant& v) {
 }
 
 // Writes entries at positions from `from` on, over rows a forgotten page may have left there.
-// Whole runs of 32 rows a statement (one statement per row costs more than the row), the rest one by
-// one: two statement texts, each prepared once.
 void WriteOrder(dao::Database& db, qint64 from, const std::vector<PageStartEntry>& entries) {
-    constexpr size_t kChunk = 32;
-    const QString one = QStringLiteral(
-        "INSERT OR REPLACE INTO \"pagestart_order\" (\"pos\", \"name\", \"generation\", \"queued\") "
-        "VALUES (?, ?, ?, ?)");
-    static const QString many = one + QStringLiteral(", (?, ?, ?, ?)").repeated(kChunk - 1);
-    for (size_t first = 0; first < entries.size();) {
-        const size_t n = entries.size() - first >= kChunk ? kChunk : 1;
-        dao::Params params;
-        for (size_t i = first; i < first + n; ++i)
+    batched_rows::Insert(
+        db,
+        QStringLiteral("INSERT OR REPLACE INTO \"pagestart_order\" (\"pos\", \"name\", \"generation\", \"queued\") "
+                       "VALUES"),
+        QStringLiteral("(?, ?, ?, ?)"), entries.size(), [&](size_t i, dao::Params& params) {
             params << from + qint64(i) << entries[i].name << entries[i].generation << (entries[i].queued ? 1 : 0);
-        db.Execute(n == kChunk ? many : one, params);
-        first += n;
-    }
+        });
 }
 
 void WriteWindow(dao::Database& db, qint32 page, const Window& w) {
