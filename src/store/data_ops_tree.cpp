@@ -106,10 +106,6 @@ QString FoldAscii(const QString& name) {
     return folded;
 }
 
-QString NodeKey(const QString& name) {
-    return QLatin1Char('_') + name;
-}
-
 QString NodeText(const QString& name, qint32 generation) {
     if (App().GenerationsMarked && generation > kNumberedAbove)
         return QLatin1Char('{') + QString::number(generation) + QLatin1Char('}') + name;
@@ -175,7 +171,7 @@ void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first
     std::deque<Entry> queue;
     for (qint32 r : roots) {
         const QString trimmed = Trim(rows[size_t(r)].name);
-        const QString key = NodeKey(trimmed);
+        const QString key = TreeNodeSink::MemberKey(trimmed);
         if (trimmed.isEmpty() || tree.Exists(key)) continue;
         if (first != 1 && !childrenOfRow(r)) continue;
         tree.Add(QString(), key, rows[size_t(r)].name);
@@ -189,7 +185,7 @@ void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first
         if (!kids) continue;
         for (qint32 k : *kids) {
             const QString name = Trim(rows[size_t(k)].name);
-            const QString key = NodeKey(name);
+            const QString key = TreeNodeSink::MemberKey(name);
             // A member already in the tree is not added again, so a loop in the father chain ends.
             if (name.isEmpty() || tree.Exists(key)) continue;
             tree.Add(x.key, key, name);
@@ -417,7 +413,7 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     for (size_t i = 0; i < starts.size(); ++i) {
         // Names are taken as stored, blanks around them included: they name the member exactly.
         const QString& name = starts[i].name;
-        const QString key = NodeKey(name);
+        const QString key = TreeNodeSink::MemberKey(name);
         // A start that is gone (renamed or deleted since the pages were cut) or listed twice is passed over.
         if (Trim(name).isEmpty() || tree.Exists(key) || !members[i].exists) continue;
         const bool shown = roots.Shown(name, members[i].father);
@@ -463,7 +459,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         }
         firstRow.insert(name, queue.size());
         QString key = Trim(rs.Text(QStringLiteral("f_key")));
-        if (key.isEmpty()) key = NodeKey(name);  // rows left by the page jump carry no key
+        if (key.isEmpty()) key = TreeNodeSink::MemberKey(name);  // rows left by the page jump carry no key
         queue.push_back({name, NullAsZero(rs.value(2)), key, {row}});
     }
     std::vector<QString> startNames;
@@ -478,7 +474,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         Entry x = std::move(queue.front());
         queue.pop_front();
         for (const Child& c : PageChildren(db, x.name)) {
-            const QString key = NodeKey(c.name);
+            const QString key = TreeNodeSink::MemberKey(c.name);
             if (tree.Exists(key)) continue;  // already on the page: a loop or a repeated name
             tree.Add(x.key, key, NodeText(c.name, c.generation),
                      c.male ? TreeNodeSink::kImageMale : TreeNodeSink::kImageFemale);
@@ -714,13 +710,13 @@ void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGen
          rs.hasRow(); rs.MoveNext()) {
         const QString name = rs.Text(QStringLiteral("filial"));
         const QString trimmed = Trim(name);
-        if (trimmed.isEmpty() || tree.Exists(NodeKey(trimmed))) continue;
+        if (trimmed.isEmpty() || tree.Exists(TreeNodeSink::MemberKey(trimmed))) continue;
         if (firstGeneration != 1 &&
             db.Scalar(QStringLiteral("SELECT 1 FROM \"本姓成员\" WHERE \"father\" = ? LIMIT 1"), {name})
                 .isNull())
             continue;
-        tree.Add(QString(), NodeKey(trimmed), name);
-        queue.push_back({trimmed, NodeKey(trimmed)});
+        tree.Add(QString(), TreeNodeSink::MemberKey(trimmed), name);
+        queue.push_back({trimmed, TreeNodeSink::MemberKey(trimmed)});
     }
 
     EventPump pump;
@@ -734,7 +730,7 @@ void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGen
                                   {x.name});
              rs.hasRow(); rs.MoveNext()) {
             const QString name = Trim(rs.Text(QStringLiteral("filial")));
-            const QString key = NodeKey(name);
+            const QString key = TreeNodeSink::MemberKey(name);
             // A member already in the tree is not added again, so a loop in the father chain ends.
             if (name.isEmpty() || tree.Exists(key)) continue;
             tree.Add(x.key, key, name);
