@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
@@ -106,6 +108,21 @@ int RunBenchmarks(int argc, char** argv) {
     ResetAppState();
     dao::ReleaseAllIdleConnections();
     return 0;
+}
+
+// Benchmarks of windows with the web engine: offscreen, no sandbox or GPU, and settings in a folder of
+// their own (the windows write theirs on closing, never into the user's).
+template <typename Application>
+int RunEngineBenchmarks(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    return RunBenchmarks<Application>(argc, argv);
 }
 
 }  // namespace bench_support
