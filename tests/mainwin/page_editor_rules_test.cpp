@@ -54,7 +54,9 @@ TEST(ClsDhtmlEditTest, EveryKeyRunsItsCommandWithItsArguments) {
         ASSERT_EQ(editor.calls.size(), 1u) << key;
         EXPECT_EQ(editor.calls[0].first, command) << key;
         EXPECT_EQ(editor.calls[0].second, rest) << key;
-        if (rest.size() == 2) EXPECT_EQ(editor.calls[0].second[1].typeId(), QMetaType::Short) << key;
+        if (rest.size() == 2) {
+            EXPECT_EQ(editor.calls[0].second[1].typeId(), QMetaType::Short) << key;
+        }
     }
     FakeEditor editor;
     for (const char* key : {"b_table", "B_B", "b_meda", "f_open", ""}) ClsDhtmlEdit().EditCmd(editor, key);
@@ -107,7 +109,9 @@ TEST(PageColoursTest, NumbersAndPageTextsBothWays) {
                                        {"", 0u},
                                        {"nocolour", 0u}}) {
         EXPECT_EQ(HTML2RGB(QString::fromLatin1(text)), colour) << text;
-        if (colour) EXPECT_EQ(HTML2RGB(RGB2HTML(colour)), colour) << text;
+        if (colour) {
+            EXPECT_EQ(HTML2RGB(RGB2HTML(colour)), colour) << text;
+        }
     }
     EXPECT_EQ(RGB2HTML(HTML2RGB(QStringLiteral("#00ff00"))), QStringLiteral("#00FF00"));
 }

@@ -139,7 +139,7 @@ TEST_F(FrmPrintCtrlTest, FooterFollowsThePageNumberSettingsAndIsReadBack) {
         QString footer;
         const char* shownAfter;
     };
-    for (const Case c :
+    for (const Case& c :
          {Case{true, "靠右", "&b第 &p/&P 页", "靠右"}, Case{true, "居中", "&b第 &p/&P 页&b", "居中"},
           Case{true, "靠左", "第 &p/&P 页", "靠左"}, Case{true, "别处", "第 &p/&P 页", "靠左"},
           Case{false, "靠右", "", "靠左"}}) {
