@@ -72,12 +72,6 @@ PageReply Rename(const PageRequest& request, PgConnection& db) {
             .toInt());
 }
 
-PageReply CallerAddress(const PageRequest& request, PgConnection&) {
-    QString address = request.remoteAddress;
-    if (address.startsWith(QLatin1String("::ffff:"))) address = address.mid(7);
-    return PageReply::Text(address);
-}
-
 }  // namespace
 
 void RegisterBoardPages(PageService& service) {

@@ -40,13 +40,6 @@ PageReply CountDownload(const PageRequest& request, PgConnection& db) {
             .toInt());
 }
 
-// The caller's address, dotted.
-PageReply CallerAddress(const PageRequest& request, PgConnection&) {
-    QString address = request.remoteAddress;
-    if (address.startsWith(QLatin1String("::ffff:"))) address = address.mid(7);
-    return PageReply::Text(address);
-}
-
 // The new or replaced e-book's id; 0 when the publication is refused.
 PageReply Publish(const PageRequest& request, PgConnection& db) {
     qint32 replaced = 0, right = 0;

@@ -32,3 +32,7 @@ PgResult PageQuery(PgConnection& db, const QString& sql, const QList<QVariant>& 
     if (!result.ok) throw PgError(result.error, result.sqlState);
     return result;
 }
+
+PageReply CallerAddress(const PageRequest& request, PgConnection&) {
+    return PageReply::Text(request.remoteAddress);
+}

@@ -13,7 +13,7 @@
 struct PageRequest {
     QString path;
     QList<QPair<QString, QString>> query;
-    QString remoteAddress;  // the caller's address as this service sees it
+    QString remoteAddress;  // the caller's address as this service sees it, IPv4 dotted
 
     // The first value whose key matches without regard to case (as the old pages read them); "" when
     // there is none.
@@ -33,6 +33,9 @@ struct PageReply {
     // Input the page cannot use: status 400 with the body the program reads as "not done".
     static PageReply Bad(const QByteArray& body) { return {400, body}; }
 };
+
+// The page that tells callers their own address.
+PageReply CallerAddress(const PageRequest& request, PgConnection&);
 
 // Records each ended by "@~", fields separated by "%!" (book roots, e-book search).
 QString RecordsReply(const QList<QStringList>& records);

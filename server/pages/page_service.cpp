@@ -60,6 +60,8 @@ void PageService::Impl::answerPage(const PageHandler& handler, const httplib::Re
     PageRequest request;
     request.path = FromUtf8(req.path);
     request.remoteAddress = FromUtf8(req.remote_addr);
+    // An IPv4 caller on a dual-stack socket: the pages tell the dotted address.
+    if (request.remoteAddress.startsWith(QLatin1String("::ffff:"))) request.remoteAddress.remove(0, 7);
     for (const auto& [key, value] : req.params) request.query.append({FromUtf8(key), FromUtf8(value)});
 
     QString error;

@@ -6,6 +6,7 @@
 #include "frame/app_state.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
+#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
@@ -128,30 +129,14 @@ public:
             (row.filial.contains(QStringLiteral("无子女")) || row.filial.contains(QStringLiteral("无子嗣"))))
             return;
         const QString page = Page(row.filial);
-        const QStringList parts = (row.names + QStringLiteral("%%%%%")).split(u'%');
-        QString title = parts[0];
-        const QString& code = parts[1];
-        const QString& wei = parts[2];
-        const QString& zhi = parts[3];
-        const QString& hao = parts[4];
-        const QString& shi = parts[5];
-        if (title.isEmpty())
-            title = QStringLiteral("世祖");
-        else if (!title.startsWith(u'世'))
-            title.prepend(u'世');
-
-        const QString name = Trim(StripBracketSuffix(row.filial));
-        // The surname cannot be longer than the name, nor shorter than nothing.
-        const qsizetype surname = std::clamp<qsizetype>(surnameLength, 0, name.size());
-        QString shown = name;
-        if (code == QLatin1String("1"))
-            shown = name.left(surname) + QStringLiteral("公") + name.mid(surname);
-        else if (code == QLatin1String("2"))
-            shown = name.mid(surname) + QStringLiteral("公");
-        else if (code == QLatin1String("3"))
-            shown = name + QStringLiteral("公");
-        else if (code == QLatin1String("4"))
-            shown = QStringLiteral("世祖庙讳 ") + (wei.isEmpty() ? name : wei);
+        const StyleNames names = ParseStyleNames(row.names);
+        const QString& title = names.title;
+        const QString& code = names.code;
+        const QString& wei = names.wei;
+        const QString& zhi = names.zhi;
+        const QString& hao = names.hao;
+        const QString& shi = names.shi;
+        const QString shown = HeadingName(names, Trim(StripBracketSuffix(row.filial)), surnameLength);
 
         if (generation != shownGeneration_) {
             const QString numeral = NumToChineseGen(qint16(std::clamp<qint32>(generation, -32768, 32767)));

@@ -19,6 +19,7 @@
 #include "frame/progress.h"
 #include "frame/text_scramble.h"
 #include "frame/text_utils.h"
+#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/bookdir.h"
 #include "platform/codepage.h"
@@ -427,31 +428,16 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
     };
 
     // Field values are text, not markup: a "<" in a name must not open a tag in the e-book page.
-    const QStringList parts = (rs.Text(QStringLiteral("c_jc_w_z_h")) + QStringLiteral("%%%%%"))
-                                  .toHtmlEscaped()
-                                  .split(QLatin1Char('%'));
-    QString title = parts[0];
-    const QString& code = parts[1];
-    const QString& wei = parts[2];
-    const QString& zhi = parts[3];
-    const QString& hao = parts[4];
-    const QString& shi = parts[5];
-    if (title.isEmpty())
-        title = QStringLiteral("世祖");
-    else if (!title.startsWith(QStringLiteral("世")))
-        title.prepend(QStringLiteral("世"));
-
-    const QString name = StripBracketSuffix(rs.Text(QStringLiteral("filial"))).toHtmlEscaped();
-    const int surname = std::max(0, App().SurnameLength);
-    QString heading = name;  // code "0", "" and any code not known
-    if (code == QLatin1String("1"))
-        heading = name.left(surname) + QStringLiteral("公") + name.mid(surname);
-    else if (code == QLatin1String("2"))
-        heading = name.mid(surname) + QStringLiteral("公");
-    else if (code == QLatin1String("3"))
-        heading = name + QStringLiteral("公");
-    else if (code == QLatin1String("4"))
-        heading = QStringLiteral("世祖庙讳 ") + (wei.isEmpty() ? name : wei);
+    const StyleNames names = ParseStyleNames(rs.Text(QStringLiteral("c_jc_w_z_h")));
+    const QString heading =
+        HeadingName(names, StripBracketSuffix(rs.Text(QStringLiteral("filial"))), App().SurnameLength)
+            .toHtmlEscaped();
+    const QString& code = names.code;
+    const QString title = names.title.toHtmlEscaped();
+    const QString wei = names.wei.toHtmlEscaped();
+    const QString zhi = names.zhi.toHtmlEscaped();
+    const QString hao = names.hao.toHtmlEscaped();
+    const QString shi = names.shi.toHtmlEscaped();
 
     const qint64 generation = rs.Long(QStringLiteral("generation"));
     QStringList lines;
