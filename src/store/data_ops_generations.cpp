@@ -1,4 +1,3 @@
-#include <QHashFunctions>
 #include <QSet>
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/member_name_index.h"
 
 namespace {
 
@@ -39,19 +39,6 @@ void DeleteNamelessMembers(dao::Database& db) {
 
 bool IsChildlessPlaceholder(const QString& name) {
     return name.contains(QStringLiteral("无子女")) || name.contains(QStringLiteral("无子嗣"));
-}
-
-// Member names compare as the name columns do (NOCASE): ASCII letters without regard to case.
-QString FoldCase(const QString& name) {
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (name[i] >= u'A' && name[i] <= u'Z') {
-            QString folded = name;
-            for (qsizetype j = i; j < folded.size(); ++j)
-                if (folded[j] >= u'A' && folded[j] <= u'Z') folded[j] = QChar(folded[j].unicode() + 32);
-            return folded;
-        }
-    }
-    return name;
 }
 
 // What a marking writes on the rows of its branch, and takes from rows that leave the branch.
@@ -248,59 +235,6 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     return population;
 }
 
-// Member names (folded) to row indexes, for the whole-table walk: open addressing over 64-bit hashes
-// kept beside the indexes, so that a probe reads a name only when the hashes agree. At a million
-// members this is several times quicker than a hash of strings, whose probes compare names.
-class NameIndex {
-public:
-    explicit NameIndex(qint64 expected) {
-        size_t capacity = 16;
-        while (capacity < size_t(expected) * 2) capacity *= 2;
-        slots_.assign(capacity, Slot{});
-        names_.reserve(size_t(expected));
-    }
-
-    // Row index equals the number of rows added before; nameless rows are added as "".
-    void Add(QString folded) {
-        names_.push_back(std::move(folded));
-        const QString& name = names_.back();
-        if (name.isEmpty()) return;
-        if ((++used_) * 2 > slots_.size()) Grow();
-        Place(qHash(name, kSeed), qint32(names_.size() - 1));
-    }
-
-    qint32 Find(const QString& folded) const {
-        if (folded.isEmpty()) return -1;
-        const quint64 hash = qHash(folded, kSeed);
-        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-            const Slot& slot = slots_[i];
-            if (slot.index < 0) return -1;
-            if (slot.hash == hash && names_[size_t(slot.index)] == folded) return slot.index;
-        }
-    }
-
-private:
-    static constexpr size_t kSeed = 0x5bd1e995;
-    struct Slot {
-        quint64 hash = 0;
-        qint32 index = -1;
-    };
-    void Place(quint64 hash, qint32 index) {
-        size_t i = hash & (slots_.size() - 1);
-        while (slots_[i].index >= 0) i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = {hash, index};
-    }
-    void Grow() {
-        std::vector<Slot> old(slots_.size() * 2, Slot{});
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.index >= 0) Place(slot.hash, slot.index);
-    }
-    std::vector<Slot> slots_;
-    std::vector<QString> names_;
-    size_t used_ = 0;
-};
-
 // The second walk reads the whole member table once, in stored order, links fathers and children in
 // memory, and writes in stored order only the rows whose values change; the side tables are read once
 // each as well. No random reads, whatever the size of the book.
@@ -325,7 +259,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     for (auto* v : {&ids, &generations}) v->reserve(size_t(expectedRows));
     father.reserve(size_t(expectedRows));
     bits.reserve(size_t(expectedRows));
-    NameIndex byName(expectedRows);
+    MemberNameIndex byName(expectedRows);
     qint32 rootIndex = -1;
     Writer writer(db, stamp);
     {
@@ -349,15 +283,15 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             generations.push_back(rs.value(3).toLongLong());
             bits.push_back(quint8(rs.value(4).toInt()));
             father.push_back(kNoFather);
-            byName.Add(bits.back() & kNameless ? QString() : FoldCase(rs.value(1).toString()));
-            const QString fatherName = FoldCase(rs.value(2).toString());
+            byName.Add(bits.back() & kNameless ? QString() : FoldAscii(rs.value(1).toString()));
+            const QString fatherName = FoldAscii(rs.value(2).toString());
             if (!fatherName.isEmpty()) {  // "" is no member's name
                 father.back() = byName.Find(fatherName);
                 if (father.back() < 0) unresolved.emplace_back(index, fatherName);
             }
             writer.Tick();
         }
-        const QString foldedRoot = FoldCase(root);
+        const QString foldedRoot = FoldAscii(root);
         const qint32 rootWithoutRow = qint32(ids.size());
         for (const auto& [index, fatherName] : unresolved) {
             const qint32 found = byName.Find(fatherName);
@@ -429,7 +363,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         for (dao::Recordset rs =
                  db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\", \"flag\" FROM ") + table);
              rs.hasRow(); rs.MoveNext()) {
-            const qint32 member = byName.Find(FoldCase(rs.value(1).toString()));
+            const qint32 member = byName.Find(FoldAscii(rs.value(1).toString()));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
             // Only rows whose number changes are written: a picture row would be copied whole.
