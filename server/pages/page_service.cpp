@@ -39,6 +39,14 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// The credential of "Authorization: Bearer <credential>"; "" for none.
+QByteArray Credential(const httplib::Request& req) {
+    const std::string header = req.get_header_value("Authorization");
+    static const std::string scheme = "Bearer ";
+    if (header.size() <= scheme.size() || header.compare(0, scheme.size(), scheme) != 0) return {};
+    return QByteArray::fromStdString(header.substr(scheme.size())).trimmed();
+}
+
 void Log(const httplib::Request& req, int status) {
     std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' ' << req.method << ' '
               << req.target << ' ' << status << std::endl;
@@ -72,6 +80,14 @@ void PageService::Impl::answerPage(const PageHandler& handler, const httplib::Re
         return;
     }
     try {
+        const QByteArray credential = Credential(req);
+        if (!credential.isEmpty())
+            request.provenAccount =
+                PageQuery(*db, QStringLiteral("SELECT page_credential_account($1::text)"),
+                          {QString::fromLatin1(credential)})
+                    .rows.value(0)
+                    .value(0)
+                    .toInt();
         const PageReply reply = handler(request, *db);
         res.status = reply.status;
         res.set_content(reply.body.constData(), size_t(reply.body.size()), reply.contentType.constData());

@@ -90,7 +90,11 @@ TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
          {QStringLiteral("SELECT * FROM accounts"),
           QStringLiteral("INSERT INTO members (filial, sent_name, myacc_id) VALUES ('x', 'x', 1)"),
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
-          QStringLiteral("SELECT zp_clean_text('x')")}) {
+          QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
+          // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
+          QStringLiteral("CREATE TEMP TABLE t (x integer)"), QStringLiteral("SELECT pid FROM pg_stat_activity"),
+          QStringLiteral("SELECT pg_terminate_backend(1)"), QStringLiteral("SELECT pg_advisory_lock(1)"),
+          QStringLiteral("SELECT lo_create(0)")}) {
         const PgResult refused = ServerConnection()->exec(sql);
         EXPECT_FALSE(refused.ok) << sql.toStdString();
         EXPECT_EQ(refused.sqlState, QStringLiteral("42501")) << sql.toStdString();
@@ -210,11 +214,11 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
 }
 
 TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
-    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"));
-    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
+    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"), 1);
     QString name;
     const qint32 locked = saveMember(creator, 0, QStringLiteral("赵一"), QString(), &name, 1);
     const qint32 open = saveMember(creator, 0, QStringLiteral("赵二"), QString(), nullptr, 0);
+    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
 
     EXPECT_EQ(saveMember(other, locked, QStringLiteral("改名"), QString(), &name, 0, QStringLiteral("x")),
               locked);
@@ -236,7 +240,8 @@ TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_boy_right")), QVariant(0));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_myacc_id")), QVariant(creator));
 
-    // The seek list hides a closed account's tree from others.
+    // Closed again, the creator's tree is hidden from the other account's seek list.
+    ASSERT_TRUE(server_->owner().exec(QStringLiteral("UPDATE accounts SET open_level = 0")).ok);
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));
     cmd.SetValue(QStringLiteral("@myacc_id"), other);
     cmd.SetValue(QStringLiteral("@myboy_id"), open);
