@@ -382,8 +382,7 @@ $$;
 
 -- Its page text and pictures go with it; its children become trees of their own. Only for an account
 -- that may change the member; one it cannot see is not there for it.
-DROP PROCEDURE IF EXISTS "sp_deleteZpdata"(integer);
-CREATE PROCEDURE "sp_deleteZpdata"(IN "@z_filial_id" integer)
+CREATE OR REPLACE PROCEDURE "sp_deleteZpdata"(IN "@z_filial_id" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     acc integer := zp_proven_account();
@@ -424,8 +423,7 @@ $$;
 -- Founds an association led by the account at position maxp, never outside 1 and the count of position
 -- titles: the new association's id, or 0 when the account already belongs to one or the name is empty
 -- or taken; kept_name comes back as the server keeps the name.
-DROP FUNCTION IF EXISTS zp_create_group(integer, integer, text);
-CREATE FUNCTION zp_create_group(acc integer, maxp integer, INOUT kept_name text, OUT new_group integer)
+CREATE OR REPLACE FUNCTION zp_create_group(acc integer, maxp integer, INOUT kept_name text, OUT new_group integer)
 LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
 DECLARE
     founder accounts%ROWTYPE;
