@@ -92,7 +92,8 @@ TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
           QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
           // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
-          QStringLiteral("CREATE TEMP TABLE t (x integer)"), QStringLiteral("SELECT pid FROM pg_stat_activity"),
+          QStringLiteral("CREATE TEMP TABLE t (x integer)"),
+          QStringLiteral("SELECT pid FROM pg_stat_activity"),
           QStringLiteral("SELECT pg_terminate_backend(1)"), QStringLiteral("SELECT pg_advisory_lock(1)"),
           QStringLiteral("SELECT lo_create(0)")}) {
         const PgResult refused = ServerConnection()->exec(sql);
