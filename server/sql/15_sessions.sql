@@ -3,14 +3,9 @@
 -- it (or it showed a credential issued at such a log-on, zp_bind_session). Pages prove it with that
 -- credential alone. Ids that callers send are checked against the proven account, never believed.
 
--- The account a database connection proved. Kept where the program's account cannot reach it, keyed by
--- the server process and the moment it started, so that a later connection that gets the same process
--- id inherits nothing. A crash empties the table, and takes every connection with it.
-CREATE UNLOGGED TABLE IF NOT EXISTS session_bindings (
-    backend_pid   integer PRIMARY KEY,
-    backend_start timestamptz NOT NULL,
-    acc_id        integer NOT NULL REFERENCES accounts ON DELETE CASCADE
-);
+-- The account a database connection proved lives in a temporary table of that connection's own,
+-- made by the procedures' owner: the program's account can neither read nor change it (nor make
+-- temporary tables at all), and it ends with the connection, so nothing passes to a later one.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
 -- was last used.
@@ -21,29 +16,33 @@ CREATE TABLE IF NOT EXISTS session_credentials (
 );
 CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
 
-CREATE OR REPLACE FUNCTION zp_backend_start() RETURNS timestamptz
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT backend_start FROM pg_catalog.pg_stat_get_activity(pg_catalog.pg_backend_pid())
-$$;
-
 -- The account this connection proved; 0 for none.
 CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT coalesce((SELECT acc_id FROM session_bindings
-                      WHERE backend_pid = pg_catalog.pg_backend_pid() AND backend_start = zp_backend_start()), 0)
-$$;
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer;
+BEGIN
+    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
+        RETURN 0;
+    END IF;
+    SELECT acc_id INTO acc FROM pg_temp.zp_session_account;
+    RETURN coalesce(acc, 0);
+END $$;
 
 -- Binds this connection to acc (0: to none).
 CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
-    IF coalesce(acc, 0) = 0 THEN
-        DELETE FROM session_bindings WHERE backend_pid = pg_catalog.pg_backend_pid();
-        RETURN;
+    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
+        IF coalesce(acc, 0) = 0 THEN
+            RETURN;
+        END IF;
+        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL);
     END IF;
-    INSERT INTO session_bindings (backend_pid, backend_start, acc_id)
-    VALUES (pg_catalog.pg_backend_pid(), zp_backend_start(), acc)
-    ON CONFLICT (backend_pid) DO UPDATE SET backend_start = EXCLUDED.backend_start, acc_id = EXCLUDED.acc_id;
+    DELETE FROM pg_temp.zp_session_account;
+    IF coalesce(acc, 0) <> 0 THEN
+        INSERT INTO pg_temp.zp_session_account (acc_id) VALUES (acc);
+    END IF;
 END $$;
 
 -- The proven account, for a procedure that acts for one; refused on a connection that proved none.

@@ -86,11 +86,14 @@ TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
 }
 
 TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
+    registerAccount(QStringLiteral("acc"), QStringLiteral("甲"));  // the connection's binding exists
     for (const QString& sql :
          {QStringLiteral("SELECT * FROM accounts"),
           QStringLiteral("INSERT INTO members (filial, sent_name, myacc_id) VALUES ('x', 'x', 1)"),
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
           QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
+          QStringLiteral("SELECT * FROM pg_temp.zp_session_account"),
+          QStringLiteral("UPDATE pg_temp.zp_session_account SET acc_id = 2"),
           // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
           QStringLiteral("CREATE TEMP TABLE t (x integer)"),
           QStringLiteral("SELECT pid FROM pg_stat_activity"),
