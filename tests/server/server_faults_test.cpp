@@ -101,3 +101,21 @@ TEST_F(ServerFaultsTest, ARequestBesideAHundredIdleConnectionsIsAnsweredAtOnce) 
     // On a quiet machine a few milliseconds; the idle clients' time-out would be seconds.
     EXPECT_LT(clock.elapsed(), 1000);
 }
+
+TEST_F(ServerFaultsTest, ACallOnAConnectionTheServerDroppedSaysSoInTheProgramsWords) {
+    ConnectServerDb();
+    PgCommand cmd(ServerConnection().get());
+    cmd.SetCommandText(QStringLiteral("sp_GetGroupList"));
+    cmd.Execute();
+    ASSERT_EQ(ownerRows(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                                       "WHERE datname = current_database() AND usename = 'qntzpsvr01'")),
+              QStringList({"1"}));
+    try {
+        cmd.Execute();
+        ADD_FAILURE() << "no error";
+    } catch (const PgError& e) {
+        EXPECT_TRUE(e.Description().startsWith(
+            QStringLiteral("调用过程“sp_GetGroupList”失败：与服务器的连接断开了，请检查网络连接后再试。（")))
+            << e.what();
+    }
+}
