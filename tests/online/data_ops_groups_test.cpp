@@ -120,6 +120,24 @@ TEST_F(GroupListsOnline, ExitDetachesOnlyMembersOfCreatorsStillInTheAssociation)
     EXPECT_TRUE(asked_.isEmpty());
 }
 
+// Every operation's new connection acts for the user by the log-on's credential; one that lapsed ends
+// the log-on with a word, not with a server that refuses whatever follows.
+TEST_F(GroupListsOnline, EachConnectionBindsWithTheCredentialAndALapsedOneEndsTheLogOn) {
+    const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
+    ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), a);
+    QString first = QStringLiteral("甲氏宗亲会"), second = QStringLiteral("乙氏宗亲会");
+    EXPECT_GT(Cls数据操作().CreateGroup(a, 5, first), 0);
+    EXPECT_EQ(Cls数据操作().CreateGroup(a, 5, second), 0);  // on a new connection, for the same account
+    ASSERT_TRUE(
+        server_->owner()
+            .exec(QStringLiteral("UPDATE session_credentials SET expires = now() - interval '1 second'"))
+            .ok);
+    EXPECT_EQ(PgErrorOf([] { Cls数据操作().RefreshGroupList(); }),
+              QStringLiteral("登录已过期，请重新登录后再试。"));
+    EXPECT_FALSE(App().CurrentUser->Logoned);
+    EXPECT_TRUE(App().ServerCredential.isEmpty());
+}
+
 TEST_F(GroupListsOnline, CreateGroupAnswersTheServersIdAndName) {
     const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
     QString name = QStringLiteral(" 王氏@~宗亲会 ");

@@ -23,15 +23,6 @@ struct Caller {
     PgCommand cmd;
 };
 
-QString ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PgError& e) {
-        return e.Description();
-    }
-    return QString();
-}
-
 class AccountTrustTest : public CommunityServerTest {
 protected:
     void SetUp() override {
@@ -159,7 +150,7 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
          QString()},
     };
     for (const Case& c : cases) {
-        const QString error = ErrorOf(c.call);
+        const QString error = PgErrorOf(c.call);
         EXPECT_EQ(error.mid(error.indexOf(QStringLiteral("失败：")) + 3), c.error) << c.what;
     }
     EXPECT_EQ(fetch(nobody, guarded), 0);
@@ -181,7 +172,7 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
                     .ok);
     EXPECT_EQ(fetch(nobody, guarded), guarded);
     EXPECT_EQ(call(nobody, "sp_GnSeekList2", {{"@myacc_id", 0}, {"@myboy_id", guarded}}).size(), 2);
-    EXPECT_EQ(ErrorOf([&] {
+    EXPECT_EQ(PgErrorOf([&] {
                   call(bob, "sp_deleteZpdata", {{"@z_filial_id", guarded}});
               }),
               QStringLiteral("调用过程“sp_deleteZpdata”失败：成员“赵甲”受创建者保护，不能在服务器上删除。"));
@@ -193,7 +184,7 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
 
     // A failed log-on leaves the connection acting for nobody.
     EXPECT_EQ(CallTryLogon(alice.cmd, QStringLiteral("alice"), QStringLiteral("wrong"), 0), 2);
-    EXPECT_EQ(ErrorOf([&] { save(alice, a, 0, "赵丙", ""); }),
+    EXPECT_EQ(PgErrorOf([&] { save(alice, a, 0, "赵丙", ""); }),
               QStringLiteral("调用过程“sp_savezpdata2”失败：") + kNotLoggedOn);
 }
 

@@ -54,15 +54,6 @@ protected:
     PgCommand cmd;
 };
 
-QString ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PgError& e) {
-        return e.Description();
-    }
-    return QStringLiteral("(no error)");
-}
-
 }  // namespace
 
 TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
@@ -73,16 +64,16 @@ TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
     EXPECT_EQ(cmd.Parameters(QStringLiteral("@z_accid")).TypeName, QStringLiteral("integer"));
     EXPECT_EQ(cmd.ParameterNames().size(), 21);
 
-    EXPECT_EQ(ErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
               QStringLiteral("过程“sp_savezpdata2”没有参数“@z_nosuch”。"));
     // The procedure's name compares without case too; an unknown one is refused when first used.
     cmd.SetCommandText(QStringLiteral("SP_GETGROUPLIST"));
     EXPECT_TRUE(cmd.Execute().isEmpty());
     cmd.SetCommandText(QStringLiteral("sp_nosuch"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
     PgCommand unconnected;
     unconnected.SetCommandText(QStringLiteral("sp_GetGroupList"));
-    EXPECT_EQ(ErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
+    EXPECT_EQ(PgErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
 }
 
 TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
@@ -185,7 +176,7 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     cmd.Execute();
 
     cmd.SetValue(QStringLiteral("@z_filial"), QStringLiteral("无此人"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }),
               QStringLiteral("调用过程“sp_saveimage”失败：服务器上没有成员“无此人”。"));
     const PgRows story = rowsOf(QStringLiteral("sp_GetStory"), QStringLiteral("@z_filial"), childName);
     ASSERT_EQ(story.size(), 1);

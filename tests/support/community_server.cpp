@@ -11,6 +11,7 @@
 #include "frame/server_connection.h"
 #include "online/user_record.h"
 #include "pages/schema_loader.h"
+#include "platform/pg/pg_error.h"
 #include "platform/settings_store.h"
 #include "support/pg_test_server.h"
 
@@ -84,6 +85,15 @@ void CommunityServerTest::SetUp() {
     if (!PgTestServerExpected()) GTEST_SKIP() << "no PostgreSQL test cluster (PGHOST unset)";
     server_ = std::make_unique<TestCommunityServer>();
     ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
+}
+
+QString PgErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const PgError& e) {
+        return e.Description();
+    }
+    return QString();
 }
 
 int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,

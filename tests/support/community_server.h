@@ -59,6 +59,9 @@ protected:
 
 // Calls of the procedures as the on-line operations make them, for tests that need accounts and members.
 
+// The description of the PgError the call raises; "" when it raises none.
+QString PgErrorOf(const std::function<void()>& call);
+
 // sp_trylogon; returns @z_state (1 logged on, 2 refused, 3 registered). The second password is the first
 // with "-2" appended.
 int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
