@@ -8,13 +8,14 @@
 -- temporary tables at all), and it ends with the connection, so nothing passes to a later one.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
--- was last used.
+-- was last used; an account keeps its twenty latest.
 CREATE TABLE IF NOT EXISTS session_credentials (
     token_hash bytea PRIMARY KEY,
     acc_id     integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
     expires    timestamptz NOT NULL
 );
 CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
+CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (acc_id, expires);
 
 -- The account this connection proved; 0 for none.
 CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
@@ -73,9 +74,10 @@ END $$;
 -- The account a reading sees through: 0 (what is open to the world) when the caller names none,
 -- otherwise as zp_acting_account.
 CREATE OR REPLACE FUNCTION zp_reading_account(sent integer) RETURNS integer
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT CASE WHEN coalesce(sent, 0) = 0 THEN 0 ELSE zp_acting_account(sent) END
-$$;
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    RETURN CASE WHEN coalesce(sent, 0) = 0 THEN 0 ELSE zp_acting_account(sent) END;
+END $$;
 
 -- The account a credential stands for, 0 when it is unknown or has lapsed. A use renews it (at most
 -- once an hour, so that reading pages does not mean writing each time).
@@ -103,6 +105,8 @@ BEGIN
         RETURN NULL;
     END IF;
     DELETE FROM session_credentials WHERE expires < now();
+    DELETE FROM session_credentials WHERE token_hash IN (
+        SELECT token_hash FROM session_credentials WHERE acc_id = acc ORDER BY expires DESC OFFSET 19);
     token := encode(gen_random_bytes(24), 'hex');
     INSERT INTO session_credentials (token_hash, acc_id, expires)
     VALUES (digest(token, 'sha256'), acc, now() + interval '12 hours');

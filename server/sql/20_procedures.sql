@@ -48,16 +48,21 @@ BEGIN
 END $$;
 
 -- Whether viewer may see what creator uploaded: his own, an open account's, or one of his association's
--- when the creator opened his data to it.
+-- when the creator opened his data to it. PL/pgSQL, whose plan is kept: it is asked for every member a
+-- reading returns, and a SQL function with its own search path is planned anew at every call.
 CREATE OR REPLACE FUNCTION zp_visible(creator integer, viewer integer) RETURNS boolean
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT creator = viewer OR EXISTS (
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    IF creator = viewer THEN
+        RETURN true;
+    END IF;
+    RETURN EXISTS (
         SELECT 1 FROM accounts c LEFT JOIN accounts v ON v.acc_id = viewer
          WHERE c.acc_id = creator
            AND (c.open_level = 1
                 OR (c.open_level = 2 AND c.group_id > 0 AND c.group_state = 0
-                    AND v.group_id = c.group_id AND v.group_state = 0)))
-$$;
+                    AND v.group_id = c.group_id AND v.group_state = 0)));
+END $$;
 
 -- Whether target lies on the father line that starts at start_id (start_id itself included).
 CREATE OR REPLACE FUNCTION zp_in_line(start_id integer, target integer) RETURNS boolean
@@ -99,9 +104,10 @@ END $$;
 -- account protected (1 or 2), neither.
 DROP FUNCTION IF EXISTS zp_may_change(integer, integer);
 CREATE OR REPLACE FUNCTION zp_may_change(creator integer, protection integer, acc integer) RETURNS boolean
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT creator = acc OR (protection NOT IN (1, 2) AND zp_visible(creator, acc))
-$$;
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    RETURN creator = acc OR (protection NOT IN (1, 2) AND zp_visible(creator, acc));
+END $$;
 
 CREATE OR REPLACE PROCEDURE "sp_trylogon"(
     IN "@z_user_no" text, IN "@z_pswd" text, IN "@z_pswd2" text,
