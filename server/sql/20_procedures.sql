@@ -25,7 +25,7 @@ END $$;
 -- choose one number; the caller tries again should a name of another spelling take it in between.
 DROP FUNCTION IF EXISTS zp_member_name(text, integer);
 CREATE OR REPLACE FUNCTION zp_free_name(sent text, self_id integer, OUT chosen text, OUT chosen_no integer)
-LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp SET plan_cache_mode = force_custom_plan AS $$
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
     self integer := coalesce(self_id, 0);
 BEGIN
@@ -76,10 +76,10 @@ $$;
 
 -- The member a father's name stands for: the account's own member sent under that name, else the member
 -- the server keeps under it; a local name's bracketed suffix is tried without it when nothing bears it
--- whole. Never one that would close a loop. Look-ups like this one are planned for each call: a plan
--- kept from the first calls of a connection, made while the table was small, reads the whole table.
+-- whole. Never one that would close a loop. Look-ups like this one never read the whole table: the plan
+-- a connection keeps may have been made while the table was small, when reading it all looked cheaper.
 CREATE OR REPLACE FUNCTION zp_resolve_father(father_name text, acc integer, self_id integer) RETURNS integer
-LANGUAGE plpgsql STABLE SET search_path = public, pg_temp SET plan_cache_mode = force_custom_plan AS $$
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
     wanted text;
     found_id integer;
