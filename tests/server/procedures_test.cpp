@@ -54,15 +54,6 @@ protected:
     PgCommand cmd;
 };
 
-QString ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PgError& e) {
-        return e.Description();
-    }
-    return QStringLiteral("(no error)");
-}
-
 }  // namespace
 
 TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
@@ -73,24 +64,32 @@ TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
     EXPECT_EQ(cmd.Parameters(QStringLiteral("@z_accid")).TypeName, QStringLiteral("integer"));
     EXPECT_EQ(cmd.ParameterNames().size(), 21);
 
-    EXPECT_EQ(ErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
               QStringLiteral("过程“sp_savezpdata2”没有参数“@z_nosuch”。"));
     // The procedure's name compares without case too; an unknown one is refused when first used.
     cmd.SetCommandText(QStringLiteral("SP_GETGROUPLIST"));
     EXPECT_TRUE(cmd.Execute().isEmpty());
     cmd.SetCommandText(QStringLiteral("sp_nosuch"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
     PgCommand unconnected;
     unconnected.SetCommandText(QStringLiteral("sp_GetGroupList"));
-    EXPECT_EQ(ErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
+    EXPECT_EQ(PgErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
 }
 
 TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
+    registerAccount(QStringLiteral("acc"), QStringLiteral("甲"));  // the connection's binding exists
     for (const QString& sql :
          {QStringLiteral("SELECT * FROM accounts"),
           QStringLiteral("INSERT INTO members (filial, sent_name, myacc_id) VALUES ('x', 'x', 1)"),
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
-          QStringLiteral("SELECT zp_clean_text('x')")}) {
+          QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
+          QStringLiteral("SELECT * FROM pg_temp.zp_session_account"),
+          QStringLiteral("UPDATE pg_temp.zp_session_account SET acc_id = 2"),
+          // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
+          QStringLiteral("CREATE TEMP TABLE t (x integer)"),
+          QStringLiteral("SELECT pid FROM pg_stat_activity"),
+          QStringLiteral("SELECT pg_terminate_backend(1)"), QStringLiteral("SELECT pg_advisory_lock(1)"),
+          QStringLiteral("SELECT lo_create(0)")}) {
         const PgResult refused = ServerConnection()->exec(sql);
         EXPECT_FALSE(refused.ok) << sql.toStdString();
         EXPECT_EQ(refused.sqlState, QStringLiteral("42501")) << sql.toStdString();
@@ -177,7 +176,7 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     cmd.Execute();
 
     cmd.SetValue(QStringLiteral("@z_filial"), QStringLiteral("无此人"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }),
               QStringLiteral("调用过程“sp_saveimage”失败：服务器上没有成员“无此人”。"));
     const PgRows story = rowsOf(QStringLiteral("sp_GetStory"), QStringLiteral("@z_filial"), childName);
     ASSERT_EQ(story.size(), 1);
@@ -210,11 +209,11 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
 }
 
 TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
-    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"));
-    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
+    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"), 1);
     QString name;
     const qint32 locked = saveMember(creator, 0, QStringLiteral("赵一"), QString(), &name, 1);
     const qint32 open = saveMember(creator, 0, QStringLiteral("赵二"), QString(), nullptr, 0);
+    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
 
     EXPECT_EQ(saveMember(other, locked, QStringLiteral("改名"), QString(), &name, 0, QStringLiteral("x")),
               locked);
@@ -236,7 +235,8 @@ TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_boy_right")), QVariant(0));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_myacc_id")), QVariant(creator));
 
-    // The seek list hides a closed account's tree from others.
+    // Closed again, the creator's tree is hidden from the other account's seek list.
+    ASSERT_TRUE(server_->owner().exec(QStringLiteral("UPDATE accounts SET open_level = 0")).ok);
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));
     cmd.SetValue(QStringLiteral("@myacc_id"), other);
     cmd.SetValue(QStringLiteral("@myboy_id"), open);
