@@ -165,8 +165,8 @@ void ResolveFathers(dao::Database& db, QList<StagedMember>& staged, const Reserv
     QSet<qint64> rowsInDownload;
     for (const StagedMember& member : staged)
         if (member.bookRow) rowsInDownload.insert(*member.bookRow);
-    const QString bookRowOf =
-        QStringLiteral("SELECT \"filial_id\", \"filial\" FROM main.\"本姓成员\" WHERE \"filial\" = ? LIMIT 1");
+    const QString bookRowOf = QStringLiteral(
+        "SELECT \"filial_id\", \"filial\" FROM main.\"本姓成员\" WHERE \"filial\" = ? LIMIT 1");
     for (qsizetype i = 0; i < staged.size(); ++i) {
         StagedMember& member = staged[i];
         if (member.bookRow) continue;  // a member already in the book keeps its father

@@ -19,6 +19,7 @@
 #include "platform/pg/pg_command.h"
 #include "platform/pg/pg_error.h"
 #include "store/data_ops.h"
+#include "store/reserved_names.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ public:
     // there. Only a father not on the server goes by that name, for the server to link when he comes.
     QString FatherName(const QString& father, const QHash<QString, QString>& sentInBatch = {}) {
         if (IsRootFather(father)) return QString();
-        if (const auto sent = sentInBatch.constFind(father.toLower()); sent != sentInBatch.constEnd())
+        if (const auto sent = sentInBatch.constFind(NameColumnKey(father)); sent != sentInBatch.constEnd())
             return *sent;
         const qint32 id = qint32(
             App()
@@ -181,7 +182,7 @@ private:
 // in the order of the book once nothing else can.
 QList<qsizetype> FathersFirst(const QList<LocalMember>& members) {
     QHash<QString, qsizetype> inBranch;
-    for (qsizetype i = 0; i < members.size(); ++i) inBranch.insert(members[i].name.toLower(), i);
+    for (qsizetype i = 0; i < members.size(); ++i) inBranch.insert(NameColumnKey(members[i].name), i);
     QList<bool> sent(members.size(), false);
     QHash<QString, QList<qsizetype>> waiting;  // father -> his children in the order of the book
     QList<qsizetype> order;
@@ -192,12 +193,12 @@ QList<qsizetype> FathersFirst(const QList<LocalMember>& members) {
             if (sent[at]) continue;
             sent[at] = true;
             order.append(at);
-            const QList<qsizetype> children = waiting.take(members[at].name.toLower());
+            const QList<qsizetype> children = waiting.take(NameColumnKey(members[at].name));
             for (auto child = children.crbegin(); child != children.crend(); ++child) stack.append(*child);
         }
     };
     for (qsizetype i = 0; i < members.size(); ++i) {
-        const QString father = members[i].father.toLower();
+        const QString father = NameColumnKey(members[i].father);
         const auto it = inBranch.constFind(father);
         if (it != inBranch.constEnd() && !sent[*it] && *it != i)
             waiting[father].append(i);
@@ -246,9 +247,9 @@ QString Cls数据操作::CheckSqlId_0(const QString& filial) {
         if (!rs.hasRow()) return {};
         ancestor = rs.Text(QStringLiteral("father"));
     }
-    QSet<QString> visited{filial.toLower()};
-    while (!IsRootFather(ancestor) && !visited.contains(ancestor.toLower())) {
-        visited.insert(ancestor.toLower());
+    QSet<QString> visited{NameColumnKey(filial)};
+    while (!IsRootFather(ancestor) && !visited.contains(NameColumnKey(ancestor))) {
+        visited.insert(NameColumnKey(ancestor));
         dao::Recordset rs = db.OpenRecordset(select, {ancestor});
         if (!rs.hasRow()) return {};
         if (rs.Long(QStringLiteral("mysql_id")) == 0) return rs.Text(QStringLiteral("filial"));
@@ -294,7 +295,7 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
     dao::Database& db = App().DataDb;
     const QList<LocalMember> members =
         ReadMembers(db, QStringLiteral("\"flag\" = ? ORDER BY \"filial_id\""), {branch});
-    // Local name (without case) -> the name the server gave that member in this batch.
+    // Local name (keyed as the book keys names) -> the name the server gave that member in this batch.
     QHash<QString, QString> sentAs;
     qint32 done = 0;
     std::optional<dao::Transaction> ids;
@@ -320,7 +321,8 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
             const LocalMember& member = members[at];
             current = member.name;
             if (!ids) ids.emplace(db.BeginTrans());
-            sentAs.insert(member.name.toLower(), sender.Send(member, sender.FatherName(member.father, sentAs)));
+            sentAs.insert(NameColumnKey(member.name),
+                          sender.Send(member, sender.FatherName(member.father, sentAs)));
             if (++done % kMembersPerCommit == 0) commitIds();
             DoEvents();
         }
