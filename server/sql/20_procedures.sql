@@ -69,25 +69,29 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT EXISTS (SELECT 1 FROM up WHERE id = target)
 $$;
 
--- The member a father's name stands for: the account's own member sent under that name, else the member
--- the server keeps under it; a local name's bracketed suffix is tried without it when nothing bears it
--- whole. Never one that would close a loop.
+-- The member a father's name stands for. A name the server keeps a member under is that member, taken
+-- exactly as it is: the program names every father the server holds so. Any other name is one a book
+-- gave a father not on the server yet, and stands for the account's one member sent under it; two such
+-- members, or none, leave the father unknown rather than guessed. Never a member that would close a
+-- loop.
 CREATE OR REPLACE FUNCTION zp_resolve_father(father_name text, acc integer, self_id integer) RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
-    wanted text;
     found_id integer;
+    sent_as integer;
 BEGIN
-    FOREACH wanted IN ARRAY ARRAY[father_name, split_part(father_name, '[', 1)] LOOP
-        EXIT WHEN wanted = '';
-        SELECT filial_id INTO found_id
-          FROM members
-         WHERE ((myacc_id = acc AND sent_name = wanted) OR filial = wanted)
-           AND filial_id <> coalesce(self_id, 0)
-         ORDER BY (myacc_id = acc AND filial = wanted) DESC, (myacc_id = acc) DESC, filial_id
-         LIMIT 1;
-        EXIT WHEN found_id IS NOT NULL;
-    END LOOP;
+    IF coalesce(father_name, '') = '' THEN
+        RETURN NULL;
+    END IF;
+    SELECT filial_id INTO found_id FROM members
+     WHERE filial = father_name AND filial_id <> coalesce(self_id, 0);
+    IF found_id IS NULL THEN
+        SELECT min(filial_id), count(*) INTO found_id, sent_as FROM members
+         WHERE myacc_id = acc AND sent_name = father_name AND filial_id <> coalesce(self_id, 0);
+        IF sent_as <> 1 THEN
+            found_id := NULL;
+        END IF;
+    END IF;
     IF found_id IS NOT NULL AND self_id IS NOT NULL AND zp_in_line(found_id, self_id) THEN
         RETURN NULL;
     END IF;
@@ -224,10 +228,13 @@ BEGIN
         RETURNING filial_id, filial INTO saved_id, "@z_filial";
     END IF;
 
-    -- Children of this account sent before their father now find him.
+    -- Children of this account sent before their father now find him, by the name he is kept under or,
+    -- while he is the account's only member sent under it, by the name his book gave him.
     UPDATE members c SET father_id = saved_id
      WHERE c.father_id IS NULL AND c.myacc_id = acc
-       AND (c.father IN (sent, "@z_filial") OR split_part(c.father, '[', 1) IN (sent, "@z_filial"))
+       AND (c.father = "@z_filial"
+            OR (c.father = sent AND NOT EXISTS (SELECT 1 FROM members o WHERE o.myacc_id = acc
+                                                   AND o.sent_name = sent AND o.filial_id <> saved_id)))
        AND c.filial_id <> saved_id AND NOT zp_in_line(saved_id, c.filial_id);
     "@z_filial_id" := saved_id;
 END $$;
@@ -292,8 +299,9 @@ BEGIN
         m.boy_folk := ''; m.boy_education := ''; m.boy_position := ''; m.c_jc_w_z_h := '';
         m.boy_sort := 0; m.boy_right := 0; m.myacc_id := 0;
     ELSE
+        -- The father as the server links him; a member it links to nobody is a tree of its own.
         SELECT f.filial INTO father_now FROM members f WHERE f.filial_id = m.father_id;
-        m.father := coalesce(father_now, m.father);
+        m.father := coalesce(father_now, '');
     END IF;
     "@z_filial" := m.filial;
     "@z_father" := m.father;
