@@ -6,22 +6,28 @@
 
 namespace {
 
-// "1" when the account's data-openness level (0-2) was changed, else "0".
+// "1" when the proven account's data-openness level (0-2) was changed, else "0".
 PageReply ChangeProtected(const PageRequest& request, PgConnection& db) {
     qint32 accid = 0, right = 0;
     if (!request.number(QStringLiteral("accid"), &accid) || !request.number(QStringLiteral("right"), &right))
         return PageReply::Bad("0");
+    const std::optional<qint32> account = request.actingAccount(QStringLiteral("accid"));
+    if (!account) return PageReply::Refused("0");
     const PgResult changed = PageQuery(
-        db, QStringLiteral("SELECT page_change_protected($1::integer, $2::integer)"), {accid, right});
+        db, QStringLiteral("SELECT page_change_protected($1::integer, $2::integer)"), {*account, right});
     return PageReply::Number(changed.rows.value(0).value(0).toInt());
 }
 
-// The book roots the account may download: "name%!id@~" per root, nothing when there are none.
+// The book roots the proven account may download: "name%!id@~" per root, nothing when there are none.
+// Without a credential, accid 0 asks for the trees open to the world.
 PageReply BookRoots(const PageRequest& request, PgConnection& db) {
     qint32 accid = 0;
     if (!request.number(QStringLiteral("accid"), &accid)) return PageReply::Bad("");
+    const std::optional<qint32> viewer =
+        accid == 0 ? std::optional<qint32>(0) : request.actingAccount(QStringLiteral("accid"));
+    if (!viewer) return PageReply::Refused("");
     const PgResult roots =
-        PageQuery(db, QStringLiteral("SELECT shown, root_id FROM page_book_roots($1::integer)"), {accid});
+        PageQuery(db, QStringLiteral("SELECT shown, root_id FROM page_book_roots($1::integer)"), {*viewer});
     return PageReply::Text(RecordsReply(roots.rows));
 }
 

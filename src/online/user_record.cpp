@@ -8,7 +8,7 @@
 quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
     // The level change goes to the built-in server host, never to the configurable server base.
     const QString reply =
-        HttpGetText(BuiltInServerUrl() + QStringLiteral("/flsh2/ChangeProtected.asp?accid=") +
+        HttpGetTextAsUser(BuiltInServerUrl() + QStringLiteral("/flsh2/ChangeProtected.asp?accid=") +
                     QString::number(accid) + QStringLiteral("&right=") + QString::number(right))
             .trimmed();
     static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,3}$"));

@@ -22,8 +22,7 @@ protected:
         db_ = PgConnection::Open(ServerDbParams());
         cmd_.SetActiveConnection(db_.get());
         account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
-        App().CurrentUser->acc_id = account_;
-        App().CurrentUser->Logoned = true;
+        ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account_);
         Open();
     }
     void TearDown() override {

@@ -62,13 +62,13 @@ const Case kCases[] = {
 class MemberSyncFathersTest : public MemberSyncTest {
 protected:
     // A fresh book of its own for the account, which is logged on.
-    void useBook(qint32 account) {
+    void useBook(const QString& account) {
         ResetAppState();
         dao::ReleaseAllIdleConnections();
         EnsureBookFiles();
         OpenDataDb(DataDbPath(), BookDbPassword());
         App().CurrentUser = std::make_shared<Cls_User>();
-        LogOn(account);
+        ASSERT_GT(LogOnProgramUser(account), 0);
     }
     void leaveBook() {
         ResetAppState();
@@ -103,7 +103,7 @@ protected:
 };
 
 TEST_F(MemberSyncFathersTest, EveryMemberKeepsHisFatherPageAndPictures) {
-    const qint32 relative = RegisterTestAccount(cmd_, QStringLiteral("acc003"), QStringLiteral("丙"));
+    ASSERT_GT(RegisterTestAccount(cmd_, QStringLiteral("acc003"), QStringLiteral("丙")), 0);
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.title);
         ASSERT_TRUE(server_->owner().exec(QStringLiteral("DELETE FROM members")).ok);
@@ -111,7 +111,7 @@ TEST_F(MemberSyncFathersTest, EveryMemberKeepsHisFatherPageAndPictures) {
         qint32 root = 0;
         {
             TempBook uploading;
-            useBook(account_);
+            ASSERT_NO_FATAL_FAILURE(useBook(QStringLiteral("acc001")));
             for (const Member& m : c.uploaded) {
                 const QString name = QString::fromUtf8(m.name);
                 Add(name, QString::fromUtf8(m.father));
@@ -143,7 +143,7 @@ TEST_F(MemberSyncFathersTest, EveryMemberKeepsHisFatherPageAndPictures) {
         QStringList merged;
         {
             TempBook downloading;
-            useBook(relative);
+            ASSERT_NO_FATAL_FAILURE(useBook(QStringLiteral("acc003")));
             for (const Member& m : c.present) Add(QString::fromUtf8(m.name), QString::fromUtf8(m.father));
             Cls数据操作 ops;
             ops.DownLoad_All(root);

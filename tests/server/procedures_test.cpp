@@ -90,7 +90,12 @@ TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
          {QStringLiteral("SELECT * FROM accounts"),
           QStringLiteral("INSERT INTO members (filial, sent_name, myacc_id) VALUES ('x', 'x', 1)"),
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
-          QStringLiteral("SELECT zp_clean_text('x')")}) {
+          QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
+          // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
+          QStringLiteral("CREATE TEMP TABLE t (x integer)"),
+          QStringLiteral("SELECT pid FROM pg_stat_activity"),
+          QStringLiteral("SELECT pg_terminate_backend(1)"), QStringLiteral("SELECT pg_advisory_lock(1)"),
+          QStringLiteral("SELECT lo_create(0)")}) {
         const PgResult refused = ServerConnection()->exec(sql);
         EXPECT_FALSE(refused.ok) << sql.toStdString();
         EXPECT_EQ(refused.sqlState, QStringLiteral("42501")) << sql.toStdString();
@@ -210,28 +215,32 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
 }
 
 TEST_F(ProceduresTest, AFatherIsTheMemberKeptUnderHisNameElseTheOneSentUnderIt) {
-    const qint32 mine = registerAccount(QStringLiteral("mine"), QStringLiteral("甲"));
-    const qint32 theirs = registerAccount(QStringLiteral("theirs"), QStringLiteral("乙"));
     const auto remove = [&](qint32 id) {
         cmd.SetCommandText(QStringLiteral("sp_deleteZpdata"));
         cmd.SetValue(QStringLiteral("@z_filial_id"), id);
         cmd.Execute();
     };
+    const qint32 theirs = registerAccount(QStringLiteral("theirs"), QStringLiteral("乙"), 1);
     saveMember(theirs, 0, QStringLiteral("李四"), QString());
-    saveMember(mine, 0, QStringLiteral("李四"), QString());  // kept as 李四(2)
     const qint32 firstZhou = saveMember(theirs, 0, QStringLiteral("周八"), QString());
+    saveMember(registerAccount(QStringLiteral("closed"), QStringLiteral("丙")), 0, QStringLiteral("钱九"),
+               QString());  // not to be seen by others
+    const qint32 mine = registerAccount(QStringLiteral("mine"), QStringLiteral("甲"));
+    saveMember(mine, 0, QStringLiteral("李四"), QString());  // kept as 李四(2)
     saveMember(mine, 0, QStringLiteral("周八"), QString());  // kept as 周八(2), then the only 周八 sent
-    remove(firstZhou);
     const qint32 firstWang = saveMember(mine, 0, QStringLiteral("王五"), QString());
     saveMember(mine, 0, QStringLiteral("王五"), QString());
     saveMember(mine, 0, QStringLiteral("王五"), QString());
     remove(firstWang);  // two of mine were sent as 王五, none is kept under it
+    ASSERT_EQ(logon(QStringLiteral("theirs"), QStringLiteral("digest-theirs"), 0), 1);
+    remove(firstZhou);
+    ASSERT_EQ(logon(QStringLiteral("mine"), QStringLiteral("digest-mine"), 0), 1);
 
     const struct {
         const char* father;
         const char* linked;
     } cases[] = {{"李四", "李四"},       {"李四(2)", "李四(2)"}, {"周八", "周八(2)"}, {"王五", ""},
-                 {"王五(2)", "王五(2)"}, {"李四(2)[1]", ""},     {"李四[1]", ""}};
+                 {"王五(2)", "王五(2)"}, {"李四(2)[1]", ""},     {"李四[1]", ""},     {"钱九", ""}};
     for (const auto& c : cases) {
         getMember(saveMember(mine, 0, QStringLiteral("子"), QString::fromUtf8(c.father)));
         EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")).toString(), QString::fromUtf8(c.linked)) << c.father;
@@ -239,11 +248,11 @@ TEST_F(ProceduresTest, AFatherIsTheMemberKeptUnderHisNameElseTheOneSentUnderIt) 
 }
 
 TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
-    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"));
-    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
+    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"), 1);
     QString name;
     const qint32 locked = saveMember(creator, 0, QStringLiteral("赵一"), QString(), &name, 1);
     const qint32 open = saveMember(creator, 0, QStringLiteral("赵二"), QString(), nullptr, 0);
+    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
 
     EXPECT_EQ(saveMember(other, locked, QStringLiteral("改名"), QString(), &name, 0, QStringLiteral("x")),
               locked);
@@ -265,7 +274,8 @@ TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_boy_right")), QVariant(0));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_myacc_id")), QVariant(creator));
 
-    // The seek list hides a closed account's tree from others.
+    // Closed again, the creator's tree is hidden from the other account's seek list.
+    ASSERT_TRUE(server_->owner().exec(QStringLiteral("UPDATE accounts SET open_level = 0")).ok);
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));
     cmd.SetValue(QStringLiteral("@myacc_id"), other);
     cmd.SetValue(QStringLiteral("@myboy_id"), open);
