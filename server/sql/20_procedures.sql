@@ -106,53 +106,72 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT creator = acc OR (protection NOT IN (1, 2) AND zp_visible(creator, acc))
 $$;
 
+-- A log-on, or a registration (logon_type 1), as the log-on form and the log-on page make it: the state
+-- (0 busy, 1 logged on, 2 refused, 3 registered and logged on) and, on success, the account.
+CREATE OR REPLACE FUNCTION zp_try_logon(account_no text, pswd_digest text, pswd2_digest text, nick text,
+                                        wanted_level integer, logon_type integer)
+RETURNS TABLE (state integer, acc_id integer, nickname text, group_id integer, open_level integer)
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    account accounts%ROWTYPE;
+BEGIN
+    account_no := coalesce(account_no, '');
+    pswd_digest := coalesce(pswd_digest, '');
+    SELECT * INTO account FROM accounts a WHERE a.user_no = account_no;
+    IF FOUND THEN
+        -- Registering an existing account logs on with the right password, as logging on does.
+        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
+            state := 1;
+        ELSE
+            state := 2;
+        END IF;
+    ELSIF logon_type = 1 AND account_no <> '' THEN
+        BEGIN
+            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
+            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
+                    crypt(coalesce(pswd2_digest, ''), gen_salt('bf', 8)), btrim(zp_clean_text(nick)),
+                    CASE WHEN wanted_level BETWEEN 0 AND 2 THEN wanted_level ELSE 0 END)
+            RETURNING * INTO account;
+            state := 3;
+        EXCEPTION WHEN unique_violation THEN
+            -- Another registration of the same number won the race: busy, try again.
+            state := 0;
+        END;
+    ELSE
+        -- An unknown account costs the same time as a wrong password.
+        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
+        state := 2;
+    END IF;
+    IF state IN (1, 3) THEN
+        acc_id := account.acc_id;
+        nickname := account.nickname;
+        group_id := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
+        open_level := account.open_level;
+    ELSE
+        acc_id := 0;
+        group_id := 0;
+    END IF;
+    RETURN NEXT;
+END $$;
+
 CREATE OR REPLACE PROCEDURE "sp_trylogon"(
     IN "@z_user_no" text, IN "@z_pswd" text, IN "@z_pswd2" text,
     INOUT "@z_right" integer, INOUT "@z_acc_id" integer, INOUT "@z_nick" text,
     INOUT "@z_state" integer, INOUT "@z_group_id" integer, IN "@z_logon_type" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    account accounts%ROWTYPE;
-    account_no text := coalesce("@z_user_no", '');
-    pswd_digest text := coalesce("@z_pswd", '');
+    result record;
 BEGIN
-    SELECT * INTO account FROM accounts WHERE user_no = account_no;
-    IF FOUND THEN
-        -- Registering an existing account logs on with the right password, as logging on does.
-        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
-            "@z_state" := 1;
-        ELSE
-            "@z_state" := 2;
-        END IF;
-    ELSIF "@z_logon_type" = 1 AND account_no <> '' THEN
-        BEGIN
-            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
-            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
-                    crypt(coalesce("@z_pswd2", ''), gen_salt('bf', 8)),
-                    btrim(zp_clean_text("@z_nick")),
-                    CASE WHEN "@z_right" BETWEEN 0 AND 2 THEN "@z_right" ELSE 0 END)
-            RETURNING * INTO account;
-            "@z_state" := 3;
-        EXCEPTION WHEN unique_violation THEN
-            -- Another registration of the same number won the race: busy, try again.
-            "@z_state" := 0;
-        END;
-    ELSE
-        -- An unknown account costs the same time as a wrong password.
-        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
-        "@z_state" := 2;
-    END IF;
-
+    SELECT * INTO result
+      FROM zp_try_logon("@z_user_no", "@z_pswd", "@z_pswd2", "@z_nick", "@z_right", "@z_logon_type");
+    "@z_state" := result.state;
     -- The connection acts for the account whose password it proved, and for nobody after a failure.
-    PERFORM zp_bind_account(CASE WHEN "@z_state" IN (1, 3) THEN account.acc_id ELSE 0 END);
-    IF "@z_state" IN (1, 3) THEN
-        "@z_right" := account.open_level;
-        "@z_acc_id" := account.acc_id;
-        "@z_nick" := account.nickname;
-        "@z_group_id" := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
-    ELSE
-        "@z_acc_id" := 0;
-        "@z_group_id" := 0;
+    PERFORM zp_bind_account(result.acc_id);
+    "@z_acc_id" := result.acc_id;
+    "@z_group_id" := result.group_id;
+    IF result.state IN (1, 3) THEN
+        "@z_right" := result.open_level;
+        "@z_nick" := result.nickname;
     END IF;
 END $$;
 
