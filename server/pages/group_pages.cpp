@@ -61,8 +61,9 @@ void RegisterGroupPages(PageService& service) {
     // acting officer as "myaccid".
     const Bound self{QStringLiteral("accid"), true}, officer{QStringLiteral("myaccid"), true},
         member{QStringLiteral("accid")}, gid{QStringLiteral("gid")};
-    service.addPage(QStringLiteral("/flsh2/requestintogroup.asp"),
-                    NumberPage(QStringLiteral("SELECT page_group_request($1::integer, $2::integer)"), {self, gid}));
+    service.addPage(
+        QStringLiteral("/flsh2/requestintogroup.asp"),
+        NumberPage(QStringLiteral("SELECT page_group_request($1::integer, $2::integer)"), {self, gid}));
     service.addPage(QStringLiteral("/flsh2/creategroup.asp"), Found);
     service.addPage(QStringLiteral("/flsh2/getgroupdetail.asp"), Detail);
     service.addPage(
@@ -80,6 +81,7 @@ void RegisterGroupPages(PageService& service) {
         QStringLiteral("/flsh2/TiOutgroup.asp"),
         NumberPage(QStringLiteral("SELECT page_group_expel($1::integer, $2::integer, $3::integer)"),
                    {officer, member, gid}, "0"));
-    service.addPage(QStringLiteral("/flsh2/exitgroup2.asp"),
-                    NumberPage(QStringLiteral("SELECT page_group_leave($1::integer, $2::integer)"), {self, gid}));
+    service.addPage(
+        QStringLiteral("/flsh2/exitgroup2.asp"),
+        NumberPage(QStringLiteral("SELECT page_group_leave($1::integer, $2::integer)"), {self, gid}));
 }

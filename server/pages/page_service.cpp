@@ -105,12 +105,11 @@ bool PageService::Impl::tryPage(const PageHandler& handler, PageRequest request,
     bool answered = true;
     try {
         if (!credential.isEmpty())
-            request.provenAccount =
-                PageQuery(db, QStringLiteral("SELECT page_credential_account($1::text)"),
-                          {QString::fromLatin1(credential)})
-                    .rows.value(0)
-                    .value(0)
-                    .toInt();
+            request.provenAccount = PageQuery(db, QStringLiteral("SELECT page_credential_account($1::text)"),
+                                              {QString::fromLatin1(credential)})
+                                        .rows.value(0)
+                                        .value(0)
+                                        .toInt();
         const PageReply reply = handler(request, db);
         res.status = reply.status;
         res.set_content(reply.body.constData(), size_t(reply.body.size()), reply.contentType.constData());
@@ -120,8 +119,8 @@ bool PageService::Impl::tryPage(const PageHandler& handler, PageRequest request,
             answered = false;
         } else {
             // The program reads an empty reply as "not done".
-            std::cerr << "page service: " << request.path.toStdString() << ": " << e.Description().toStdString()
-                      << std::endl;
+            std::cerr << "page service: " << request.path.toStdString() << ": "
+                      << e.Description().toStdString() << std::endl;
             res.status = 500;
         }
     }

@@ -79,7 +79,7 @@ struct AppState {
     qint16 PreviewParamA = 0;            // rows reserved on every page
     qint16 PreviewParamB = 0;
     qint16 PreviewParamC = 1;
-    qint16 PreviewCellWidth = 0;   // measured by every page drawing
+    qint16 PreviewCellWidth = 0;  // measured by every page drawing
     qint16 PreviewCellHeight = 0;
     float PreviewTopOffset = 1472.0f;  // bottom margin of a page
 };

@@ -22,7 +22,8 @@ void BindToLoggedOnAccount(PgConnection& connection) {
 ServerSession::ServerSession(Binding binding) {
     try {
         ConnectServerDb();
-        if (binding == Binding::LoggedOnAccount && connection()->isOpen()) BindToLoggedOnAccount(*connection());
+        if (binding == Binding::LoggedOnAccount && connection()->isOpen())
+            BindToLoggedOnAccount(*connection());
     } catch (...) {
         ServerConnection().reset();
         throw;

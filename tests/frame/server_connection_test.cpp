@@ -36,8 +36,9 @@ TEST_F(PgServerConnectionTest, UnreachableServerIsRaisedNotJustShown) {
     } catch (const PgError& e) {
         // What to do in the program's words, the engine's own after it.
         const QString text = e.Description();
-        EXPECT_TRUE(text.startsWith(QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
-                                                   "仍然不行，请与服务器的管理员联系。（")))
+        EXPECT_TRUE(text.startsWith(
+            QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
+                           "仍然不行，请与服务器的管理员联系。（")))
             << e.what();
         EXPECT_TRUE(text.endsWith(QStringLiteral("）")));
     }

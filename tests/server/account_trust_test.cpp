@@ -43,11 +43,13 @@ protected:
         b = RegisterTestAccount(bob.cmd, QStringLiteral("bob"), QStringLiteral("乙"));
         ASSERT_GT(a, 0);
         ASSERT_GT(b, 0);
-        guarded = SaveTestMember(alice.cmd, a, 0, {QStringLiteral("赵甲"), QString(), QStringLiteral("母甲"), 1});
+        guarded =
+            SaveTestMember(alice.cmd, a, 0, {QStringLiteral("赵甲"), QString(), QStringLiteral("母甲"), 1});
         plain = SaveTestMember(alice.cmd, a, 0, {QStringLiteral("赵乙"), QStringLiteral("赵甲")});
         ASSERT_GT(plain, guarded);
         call(alice, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "page"}});
-        call(alice, "sp_saveimage", {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("jpg")}, {"@z_imgpath", "a"}});
+        call(alice, "sp_saveimage",
+             {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("jpg")}, {"@z_imgpath", "a"}});
         aliceCredential = TestCredential(*alice.db);
         bobCredential = TestCredential(*bob.db);
         ASSERT_EQ(aliceCredential.size(), 48);
@@ -78,9 +80,10 @@ protected:
         return out;
     }
     QStringList alicesData() {
-        return ownerRows(QStringLiteral(
-                   "SELECT filial, mother, boy_right FROM members WHERE myacc_id = %1 ORDER BY filial_id")
-                             .arg(a)) +
+        return ownerRows(
+                   QStringLiteral(
+                       "SELECT filial, mother, boy_right FROM members WHERE myacc_id = %1 ORDER BY filial_id")
+                       .arg(a)) +
                ownerRows(QStringLiteral("SELECT (SELECT count(*) FROM member_stories) || '/' || "
                                         "(SELECT count(*) FROM member_images)")) +
                ownerRows(QStringLiteral("SELECT open_level, group_id FROM accounts ORDER BY acc_id"));
@@ -110,12 +113,21 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
     const Case cases[] = {
         {"save, no log-on", &nobody, [&] { save(nobody, a, guarded, "赵甲", "x"); }, kNotLoggedOn},
         {"save as another", &bob, [&] { save(bob, a, guarded, "赵甲", "x"); }, notAlice},
-        {"delete, no log-on", &nobody, [&] { call(nobody, "sp_deleteZpdata", {{"@z_filial_id", guarded}}); },
+        {"delete, no log-on", &nobody,
+         [&] {
+             call(nobody, "sp_deleteZpdata", {{"@z_filial_id", guarded}});
+         },
          kNotLoggedOn},
-        {"page, no log-on", &nobody, [&] { call(nobody, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "x"}}); },
+        {"page, no log-on", &nobody,
+         [&] {
+             call(nobody, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "x"}});
+         },
          kNotLoggedOn},
         {"picture, no log-on", &nobody,
-         [&] { call(nobody, "sp_saveimage", {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("x")}, {"@z_imgpath", "b"}}); },
+         [&] {
+             call(nobody, "sp_saveimage",
+                  {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("x")}, {"@z_imgpath", "b"}});
+         },
          kNotLoggedOn},
         // A setting the caller can set proves nothing.
         {"page after SET", &bob,
@@ -124,15 +136,27 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
              call(bob, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "x"}});
          },
          QStringLiteral("服务器上没有成员“赵甲”。")},
-        {"tree of another", &bob, [&] { call(bob, "sp_GnSeekList2", {{"@myacc_id", a}, {"@myboy_id", guarded}}); },
+        {"tree of another", &bob,
+         [&] {
+             call(bob, "sp_GnSeekList2", {{"@myacc_id", a}, {"@myboy_id", guarded}});
+         },
          notAlice},
         {"tree, no log-on", &nobody,
-         [&] { call(nobody, "sp_GnSeekList2", {{"@myacc_id", a}, {"@myboy_id", guarded}}); }, kNotLoggedOn},
+         [&] {
+             call(nobody, "sp_GnSeekList2", {{"@myacc_id", a}, {"@myboy_id", guarded}});
+         },
+         kNotLoggedOn},
         {"found for another", &bob,
-         [&] { call(bob, "sp_CreateGroup", {{"@z_acc_id", a}, {"@z_maxp_id", 5}, {"@z_group_name", "g"}}); },
+         [&] {
+             call(bob, "sp_CreateGroup", {{"@z_acc_id", a}, {"@z_maxp_id", 5}, {"@z_group_name", "g"}});
+         },
          notAlice},
         // What another account keeps private is not there for bob: nothing to delete, nothing to read.
-        {"delete private", &bob, [&] { call(bob, "sp_deleteZpdata", {{"@z_filial_id", plain}}); }, QString()},
+        {"delete private", &bob,
+         [&] {
+             call(bob, "sp_deleteZpdata", {{"@z_filial_id", plain}});
+         },
+         QString()},
     };
     for (const Case& c : cases) {
         const QString error = ErrorOf(c.call);
@@ -152,15 +176,20 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
     EXPECT_EQ(alicesData(), before);
 
     // Open to the world: anybody reads, bob changes only what alice left unprotected.
-    ASSERT_TRUE(server_->owner().exec(QStringLiteral("UPDATE accounts SET open_level = 1 WHERE acc_id = %1").arg(a)).ok);
+    ASSERT_TRUE(server_->owner()
+                    .exec(QStringLiteral("UPDATE accounts SET open_level = 1 WHERE acc_id = %1").arg(a))
+                    .ok);
     EXPECT_EQ(fetch(nobody, guarded), guarded);
     EXPECT_EQ(call(nobody, "sp_GnSeekList2", {{"@myacc_id", 0}, {"@myboy_id", guarded}}).size(), 2);
-    EXPECT_EQ(ErrorOf([&] { call(bob, "sp_deleteZpdata", {{"@z_filial_id", guarded}}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  call(bob, "sp_deleteZpdata", {{"@z_filial_id", guarded}});
+              }),
               QStringLiteral("调用过程“sp_deleteZpdata”失败：成员“赵甲”受创建者保护，不能在服务器上删除。"));
     EXPECT_EQ(save(bob, b, guarded, "赵甲", "x"), guarded);
     call(bob, "sp_deleteZpdata", {{"@z_filial_id", plain}});
-    EXPECT_EQ(ownerRows(QStringLiteral("SELECT filial, mother, boy_right FROM members WHERE myacc_id = %1").arg(a)),
-              QStringList({"赵甲|母甲|1"}));
+    EXPECT_EQ(
+        ownerRows(QStringLiteral("SELECT filial, mother, boy_right FROM members WHERE myacc_id = %1").arg(a)),
+        QStringList({"赵甲|母甲|1"}));
 
     // A failed log-on leaves the connection acting for nobody.
     EXPECT_EQ(CallTryLogon(alice.cmd, QStringLiteral("alice"), QStringLiteral("wrong"), 0), 2);

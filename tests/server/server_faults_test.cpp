@@ -52,25 +52,27 @@ TEST_F(ServerFaultsTest, TenSessionsUploadingTheSameNamesAtOnceAreAllStoredUnder
             if (account == 0) failures[s] << QStringLiteral("no account");
         });
     for (std::thread& session : sessions) session.join();
-    for (const QStringList& failed : failures) EXPECT_TRUE(failed.isEmpty()) << failed.join(u'\n').toStdString();
+    for (const QStringList& failed : failures)
+        EXPECT_TRUE(failed.isEmpty()) << failed.join(u'\n').toStdString();
 
     EXPECT_EQ(ownerRows(QStringLiteral("SELECT count(*), count(DISTINCT filial) FROM members")),
               QStringList({"300|300"}));
     // Every name got the bare name and the numbers 2 to 10, each once.
     QStringList expected{QStringLiteral("同名7")};
     for (int number = 2; number <= kSessions; ++number) expected << QStringLiteral("同名7(%1)").arg(number);
-    EXPECT_EQ(ownerRows(QStringLiteral("SELECT filial FROM members WHERE sent_name = '同名7' ORDER BY name_no")),
-              expected);
+    EXPECT_EQ(
+        ownerRows(QStringLiteral("SELECT filial FROM members WHERE sent_name = '同名7' ORDER BY name_no")),
+        expected);
 }
 
 TEST_F(ServerFaultsTest, ThePoolReplacesConnectionsTheDatabaseDroppedAndTheFirstRequestSucceeds) {
     ASSERT_EQ(server_->startPages(QString(),
                                   [](PageService& service) {
-                                      service.addPage(QStringLiteral("/test/slow.asp"),
-                                                      [](const PageRequest&, PgConnection& db) {
-                                                          PageQuery(db, QStringLiteral("SELECT pg_sleep(0.2)"));
-                                                          return PageReply::Number(1);
-                                                      });
+                                      service.addPage(QStringLiteral("/test/slow.asp"), [](const PageRequest&,
+                                                                                           PgConnection& db) {
+                                          PageQuery(db, QStringLiteral("SELECT pg_sleep(0.2)"));
+                                          return PageReply::Number(1);
+                                      });
                                   }),
               QString());
     // Requests at once leave several connections in the pool.

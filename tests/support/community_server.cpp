@@ -155,7 +155,8 @@ qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServe
     return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
 }
 
-RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target, const QString& credential) {
+RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
+                        const QString& credential) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
     RawReply reply;
