@@ -31,6 +31,22 @@ PageReply BookRoots(const PageRequest& request, PgConnection& db) {
     return PageReply::Text(RecordsReply(roots.rows));
 }
 
+// A log-on (R=1: a registration) as the log-on form makes it, over HTTP: one record
+// "state%!acc_id%!nickname%!group_id%!level%!credential@~", the state as sp_trylogon answers it and the
+// credential the pages and the program's connections take for this account ("" when it failed).
+PageReply TryLogon(const PageRequest& request, PgConnection& db) {
+    qint32 reg = 0;
+    if (request.value(QStringLiteral("u_no")).isEmpty() || !request.number(QStringLiteral("R"), &reg))
+        return PageReply::Bad("");
+    const PgResult answer =
+        PageQuery(db,
+                  QStringLiteral("SELECT state, acc_id, nickname, group_id, open_level, credential "
+                                 "FROM page_try_logon($1, $2, $3, $4, $5::integer)"),
+                  {request.value(QStringLiteral("u_no")), request.value(QStringLiteral("pswd")),
+                   request.value(QStringLiteral("pswd2")), request.value(QStringLiteral("Nick")), reg});
+    return PageReply::Text(RecordsReply(answer.rows));
+}
+
 // A single number that a statement gives for one account id; "0" for a request without one.
 PageHandler AccountNumber(const QString& sql) {
     return [sql](const PageRequest& request, PgConnection& db) {
@@ -45,6 +61,7 @@ PageHandler AccountNumber(const QString& sql) {
 void RegisterAccountPages(PageService& service) {
     service.addPage(QStringLiteral("/flsh2/ChangeProtected.asp"), ChangeProtected);
     service.addPage(QStringLiteral("/flsh2/get_zproot3.asp"), BookRoots);
+    service.addPage(QStringLiteral("/flsh2/tryLogon3.asp"), TryLogon);
     service.addPage(QStringLiteral("/flsh2/getright.asp"),
                     AccountNumber(QStringLiteral("SELECT page_account_level($1::integer)")));
     service.addPage(QStringLiteral("/flsh2/getgroupid.asp"),

@@ -93,24 +93,31 @@ LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
     SELECT coalesce((SELECT acc_id FROM hit), 0)
 $$;
 
+-- A new credential for acc, whose password was just proven: 48 hex digits, only their SHA-256 kept.
+CREATE OR REPLACE FUNCTION zp_new_credential(acc integer) RETURNS text
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    token text := encode(gen_random_bytes(24), 'hex');
+BEGIN
+    DELETE FROM session_credentials WHERE expires < now();
+    DELETE FROM session_credentials WHERE token_hash IN (
+        SELECT token_hash FROM session_credentials WHERE acc_id = acc ORDER BY expires DESC OFFSET 19);
+    INSERT INTO session_credentials (token_hash, acc_id, expires)
+    VALUES (digest(token, 'sha256'), acc, now() + interval '12 hours');
+    RETURN token;
+END $$;
+
 -- A new credential for the account this connection proved, for the pages that act for it and for the
 -- program's later connections: 48 hex digits. NULL on a connection that proved none.
 CREATE OR REPLACE FUNCTION zp_session_token() RETURNS text
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     acc integer := zp_bound_account();
-    token text;
 BEGIN
     IF acc = 0 THEN
         RETURN NULL;
     END IF;
-    DELETE FROM session_credentials WHERE expires < now();
-    DELETE FROM session_credentials WHERE token_hash IN (
-        SELECT token_hash FROM session_credentials WHERE acc_id = acc ORDER BY expires DESC OFFSET 19);
-    token := encode(gen_random_bytes(24), 'hex');
-    INSERT INTO session_credentials (token_hash, acc_id, expires)
-    VALUES (digest(token, 'sha256'), acc, now() + interval '12 hours');
-    RETURN token;
+    RETURN zp_new_credential(acc);
 END $$;
 
 -- Binds this connection to the account of a credential: the account's id, or 0 (and no account bound)

@@ -74,26 +74,30 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT EXISTS (SELECT 1 FROM up WHERE id = target)
 $$;
 
--- The member a father's name stands for: the account's own member sent under that name, else the member
--- the server keeps under it; a local name's bracketed suffix is tried without it when nothing bears it
--- whole. Never one that would close a loop. Look-ups like this one never read the whole table: the plan
--- a connection keeps may have been made while the table was small, when reading it all looked cheaper.
+-- The member a father's name stands for. A name the server keeps a member under is that member, taken
+-- exactly as it is: the program names every father the server holds so (one the account may see). Any
+-- other name is one a book gave a father not on the server yet, and stands for the account's one member
+-- sent under it; two such members, or none, leave the father unknown rather than guessed. Never a member
+-- that would close a loop. Look-ups like this one never read the whole table: the plan a connection
+-- keeps may have been made while the table was small.
 CREATE OR REPLACE FUNCTION zp_resolve_father(father_name text, acc integer, self_id integer) RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
-    wanted text;
     found_id integer;
+    sent_as integer;
 BEGIN
-    FOREACH wanted IN ARRAY ARRAY[father_name, split_part(father_name, '[', 1)] LOOP
-        EXIT WHEN wanted = '';
-        SELECT filial_id INTO found_id
-          FROM members
-         WHERE ((myacc_id = acc AND sent_name = wanted) OR filial = wanted)
-           AND filial_id <> coalesce(self_id, 0)
-         ORDER BY (myacc_id = acc AND filial = wanted) DESC, (myacc_id = acc) DESC, filial_id
-         LIMIT 1;
-        EXIT WHEN found_id IS NOT NULL;
-    END LOOP;
+    IF coalesce(father_name, '') = '' THEN
+        RETURN NULL;
+    END IF;
+    SELECT filial_id INTO found_id FROM members
+     WHERE filial = father_name AND filial_id <> coalesce(self_id, 0) AND zp_visible(myacc_id, acc);
+    IF found_id IS NULL THEN
+        SELECT min(filial_id), count(*) INTO found_id, sent_as FROM members
+         WHERE myacc_id = acc AND sent_name = father_name AND filial_id <> coalesce(self_id, 0);
+        IF sent_as <> 1 THEN
+            found_id := NULL;
+        END IF;
+    END IF;
     IF found_id IS NOT NULL AND self_id IS NOT NULL AND zp_in_line(found_id, self_id) THEN
         RETURN NULL;
     END IF;
@@ -109,53 +113,72 @@ BEGIN
     RETURN creator = acc OR (protection NOT IN (1, 2) AND zp_visible(creator, acc));
 END $$;
 
+-- A log-on, or a registration (logon_type 1), as the log-on form and the log-on page make it: the state
+-- (0 busy, 1 logged on, 2 refused, 3 registered and logged on) and, on success, the account.
+CREATE OR REPLACE FUNCTION zp_try_logon(account_no text, pswd_digest text, pswd2_digest text, nick text,
+                                        wanted_level integer, logon_type integer)
+RETURNS TABLE (state integer, acc_id integer, nickname text, group_id integer, open_level integer)
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    account accounts%ROWTYPE;
+BEGIN
+    account_no := coalesce(account_no, '');
+    pswd_digest := coalesce(pswd_digest, '');
+    SELECT * INTO account FROM accounts a WHERE a.user_no = account_no;
+    IF FOUND THEN
+        -- Registering an existing account logs on with the right password, as logging on does.
+        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
+            state := 1;
+        ELSE
+            state := 2;
+        END IF;
+    ELSIF logon_type = 1 AND account_no <> '' THEN
+        BEGIN
+            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
+            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
+                    crypt(coalesce(pswd2_digest, ''), gen_salt('bf', 8)), btrim(zp_clean_text(nick)),
+                    CASE WHEN wanted_level BETWEEN 0 AND 2 THEN wanted_level ELSE 0 END)
+            RETURNING * INTO account;
+            state := 3;
+        EXCEPTION WHEN unique_violation THEN
+            -- Another registration of the same number won the race: busy, try again.
+            state := 0;
+        END;
+    ELSE
+        -- An unknown account costs the same time as a wrong password.
+        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
+        state := 2;
+    END IF;
+    IF state IN (1, 3) THEN
+        acc_id := account.acc_id;
+        nickname := account.nickname;
+        group_id := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
+        open_level := account.open_level;
+    ELSE
+        acc_id := 0;
+        group_id := 0;
+    END IF;
+    RETURN NEXT;
+END $$;
+
 CREATE OR REPLACE PROCEDURE "sp_trylogon"(
     IN "@z_user_no" text, IN "@z_pswd" text, IN "@z_pswd2" text,
     INOUT "@z_right" integer, INOUT "@z_acc_id" integer, INOUT "@z_nick" text,
     INOUT "@z_state" integer, INOUT "@z_group_id" integer, IN "@z_logon_type" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    account accounts%ROWTYPE;
-    account_no text := coalesce("@z_user_no", '');
-    pswd_digest text := coalesce("@z_pswd", '');
+    result record;
 BEGIN
-    SELECT * INTO account FROM accounts WHERE user_no = account_no;
-    IF FOUND THEN
-        -- Registering an existing account logs on with the right password, as logging on does.
-        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
-            "@z_state" := 1;
-        ELSE
-            "@z_state" := 2;
-        END IF;
-    ELSIF "@z_logon_type" = 1 AND account_no <> '' THEN
-        BEGIN
-            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
-            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
-                    crypt(coalesce("@z_pswd2", ''), gen_salt('bf', 8)),
-                    btrim(zp_clean_text("@z_nick")),
-                    CASE WHEN "@z_right" BETWEEN 0 AND 2 THEN "@z_right" ELSE 0 END)
-            RETURNING * INTO account;
-            "@z_state" := 3;
-        EXCEPTION WHEN unique_violation THEN
-            -- Another registration of the same number won the race: busy, try again.
-            "@z_state" := 0;
-        END;
-    ELSE
-        -- An unknown account costs the same time as a wrong password.
-        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
-        "@z_state" := 2;
-    END IF;
-
+    SELECT * INTO result
+      FROM zp_try_logon("@z_user_no", "@z_pswd", "@z_pswd2", "@z_nick", "@z_right", "@z_logon_type");
+    "@z_state" := result.state;
     -- The connection acts for the account whose password it proved, and for nobody after a failure.
-    PERFORM zp_bind_account(CASE WHEN "@z_state" IN (1, 3) THEN account.acc_id ELSE 0 END);
-    IF "@z_state" IN (1, 3) THEN
-        "@z_right" := account.open_level;
-        "@z_acc_id" := account.acc_id;
-        "@z_nick" := account.nickname;
-        "@z_group_id" := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
-    ELSE
-        "@z_acc_id" := 0;
-        "@z_group_id" := 0;
+    PERFORM zp_bind_account(result.acc_id);
+    "@z_acc_id" := result.acc_id;
+    "@z_group_id" := result.group_id;
+    IF result.state IN (1, 3) THEN
+        "@z_right" := result.open_level;
+        "@z_nick" := result.nickname;
     END IF;
 END $$;
 
@@ -256,10 +279,13 @@ BEGIN
         END;
     END LOOP;
 
-    -- Children of this account sent before their father now find him.
+    -- Children of this account sent before their father now find him, by the name he is kept under or,
+    -- while he is the account's only member sent under it, by the name his book gave him.
     UPDATE members c SET father_id = saved_id
      WHERE c.father_id IS NULL AND c.myacc_id = acc
-       AND (c.father IN (sent, "@z_filial") OR split_part(c.father, '[', 1) IN (sent, "@z_filial"))
+       AND (c.father = "@z_filial"
+            OR (c.father = sent AND NOT EXISTS (SELECT 1 FROM members o WHERE o.myacc_id = acc
+                                                   AND o.sent_name = sent AND o.filial_id <> saved_id)))
        AND c.filial_id <> saved_id AND NOT zp_in_line(saved_id, c.filial_id);
     "@z_filial_id" := saved_id;
 END $$;
@@ -327,8 +353,9 @@ BEGIN
         m.boy_folk := ''; m.boy_education := ''; m.boy_position := ''; m.c_jc_w_z_h := '';
         m.boy_sort := 0; m.boy_right := 0; m.myacc_id := 0;
     ELSE
+        -- The father as the server links him; a member it links to nobody is a tree of its own.
         SELECT f.filial INTO father_now FROM members f WHERE f.filial_id = m.father_id;
-        m.father := coalesce(father_now, m.father);
+        m.father := coalesce(father_now, '');
     END IF;
     "@z_filial" := m.filial;
     "@z_father" := m.father;

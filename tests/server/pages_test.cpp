@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "frame/app_state.h"
@@ -120,6 +121,46 @@ TEST_F(PagesTest, UserRecordChangesTheLevelThroughThePage) {
     // With the page service down the change is reported as not done.
     server_->pages()->stop();
     EXPECT_EQ(user.ChangeProtected(me, 1), 0);
+    App().ServerCredential.clear();
+}
+
+TEST_F(PagesTest, TheLogOnPageRegistersLogsOnAndIssuesACredential) {
+    Cls_User user;
+    const auto fields = [](const QString& reply) {
+        EXPECT_TRUE(reply.endsWith(QStringLiteral("@~"))) << reply.toStdString();
+        return reply.chopped(2).split(QStringLiteral("%!"));
+    };
+    // The nickname arrives whole, "&" and all, with the reply separators taken out.
+    const QStringList registered = fields(user.Logon2(QStringLiteral("号1"), QStringLiteral("d&1"),
+                                                      QStringLiteral("d2"), QStringLiteral("新%!人&R=0"), 1));
+    ASSERT_EQ(registered.size(), 6);
+    EXPECT_EQ(registered.mid(2, 3), QStringList({QStringLiteral("新人&R=0"), "0", "0"}));
+    EXPECT_EQ(registered[0], QStringLiteral("3"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{48}$")).match(registered[5]).hasMatch());
+    const qint32 id = registered[1].toInt();
+    EXPECT_EQ(CallTryLogon(cmd, QStringLiteral("号1"), QStringLiteral("d&1"), 0), 1);  // and sp_trylogon
+
+    const struct {
+        const char* password;
+        quint8 R;
+        const char* state;
+    } cases[] = {{"d&1", 0, "1"}, {"d&1", 1, "1"}, {"wrong", 0, "2"}, {"wrong", 1, "2"}};
+    for (const auto& c : cases) {
+        const QStringList answer = fields(
+            user.Logon2(QStringLiteral("号1"), QString::fromUtf8(c.password), QString(), QString(), c.R));
+        ASSERT_EQ(answer.size(), 6) << c.password;
+        EXPECT_EQ(answer[0], QString::fromLatin1(c.state)) << c.password << int(c.R);
+        EXPECT_EQ(answer[1], answer[0] == "1" ? QString::number(id) : QStringLiteral("0")) << c.password;
+        EXPECT_EQ(answer[5].size(), answer[0] == "1" ? 48 : 0) << c.password;
+    }
+    EXPECT_EQ(
+        fields(user.Logon2(QStringLiteral("无此号"), QStringLiteral("x"), QString(), QString(), 0)).first(),
+        QStringLiteral("2"));
+    EXPECT_EQ(user.Logon2(QString(), QString(), QString(), QString(), 0), QString());
+
+    // The credential acts for the account at the pages.
+    App().ServerCredential = registered[5];
+    EXPECT_EQ(user.ChangeProtected(id, 1), 1);
     App().ServerCredential.clear();
 }
 

@@ -205,7 +205,40 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_filial_id")).toInt(), 0);
     EXPECT_EQ(rowsOf(QStringLiteral("sp_GetImage"), QStringLiteral("@z_filial"), rootName).size(), 0);
     getMember(child);
-    EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")), QVariant(QStringLiteral("张一'")));
+    EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")), QVariant(QString()));
+}
+
+TEST_F(ProceduresTest, AFatherIsTheMemberKeptUnderHisNameElseTheOneSentUnderIt) {
+    const auto remove = [&](qint32 id) {
+        cmd.SetCommandText(QStringLiteral("sp_deleteZpdata"));
+        cmd.SetValue(QStringLiteral("@z_filial_id"), id);
+        cmd.Execute();
+    };
+    const qint32 theirs = registerAccount(QStringLiteral("theirs"), QStringLiteral("乙"), 1);
+    saveMember(theirs, 0, QStringLiteral("李四"), QString());
+    const qint32 firstZhou = saveMember(theirs, 0, QStringLiteral("周八"), QString());
+    saveMember(registerAccount(QStringLiteral("closed"), QStringLiteral("丙")), 0, QStringLiteral("钱九"),
+               QString());  // not to be seen by others
+    const qint32 mine = registerAccount(QStringLiteral("mine"), QStringLiteral("甲"));
+    saveMember(mine, 0, QStringLiteral("李四"), QString());  // kept as 李四(2)
+    saveMember(mine, 0, QStringLiteral("周八"), QString());  // kept as 周八(2), then the only 周八 sent
+    const qint32 firstWang = saveMember(mine, 0, QStringLiteral("王五"), QString());
+    saveMember(mine, 0, QStringLiteral("王五"), QString());
+    saveMember(mine, 0, QStringLiteral("王五"), QString());
+    remove(firstWang);  // two of mine were sent as 王五, none is kept under it
+    ASSERT_EQ(logon(QStringLiteral("theirs"), QStringLiteral("digest-theirs"), 0), 1);
+    remove(firstZhou);
+    ASSERT_EQ(logon(QStringLiteral("mine"), QStringLiteral("digest-mine"), 0), 1);
+
+    const struct {
+        const char* father;
+        const char* linked;
+    } cases[] = {{"李四", "李四"},       {"李四(2)", "李四(2)"}, {"周八", "周八(2)"}, {"王五", ""},
+                 {"王五(2)", "王五(2)"}, {"李四(2)[1]", ""},     {"李四[1]", ""},     {"钱九", ""}};
+    for (const auto& c : cases) {
+        getMember(saveMember(mine, 0, QStringLiteral("子"), QString::fromUtf8(c.father)));
+        EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")).toString(), QString::fromUtf8(c.linked)) << c.father;
+    }
 }
 
 TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
