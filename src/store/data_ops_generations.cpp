@@ -1,6 +1,7 @@
 #include <QSet>
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 #include <optional>
 #include <vector>
 
@@ -135,6 +136,109 @@ private:
     const Stamp& stamp_;
     QString sql_;
     int sinceEvents_ = 0;
+};
+
+// Member rows written many to a statement for the walk over the whole table. Rows take their new values
+// in filial_id order: a run of neighbouring rows that all take the same ones is written by one
+// statement over its range of ids; scattered rows are gathered from a stretch of neighbours (so that
+// the stretch stays in the page cache) and written by one statement per list of ids that take the
+// same values. A statement a row costs more than the row.
+class StampRuns {
+public:
+    StampRuns(dao::Database& db, const Stamp& stamp, Writer& writer) : db_(db), stamp_(stamp), writer_(writer) {}
+
+    // The member's row takes the branch at that generation, or with release loses the number; whether
+    // it must be written or already holds those values.
+    void Add(qint64 id, bool release, qint64 generation, bool write) {
+        const Key key{release, release ? kNotNumbered : generation};
+        if (!run_.empty() && (!(run_.key == key) || !write)) EndRun();
+        if (!write) return;
+        if (run_.empty()) run_.key = key;
+        run_.ids.push_back(id);
+        writer_.Tick();
+    }
+    // The row does not change, and splits any run around it.
+    void Skip() { EndRun(); }
+
+    void Flush() {
+        EndRun();
+        WriteScattered();
+    }
+
+private:
+    static constexpr size_t kLongRun = 16;
+    static constexpr size_t kStretch = 4096;
+    static constexpr size_t kMostInList = 256;
+    struct Key {
+        bool release = false;
+        qint64 generation = 0;
+        bool operator==(const Key&) const = default;
+        bool operator<(const Key& o) const { return std::tie(release, generation) < std::tie(o.release, o.generation); }
+    };
+    struct Run {
+        Key key;
+        std::vector<qint64> ids;
+        bool empty() const { return ids.empty(); }
+    };
+
+    void WriteScattered() {
+        std::stable_sort(scattered_.begin(), scattered_.end(),
+                         [](const std::pair<Key, qint64>& a, const std::pair<Key, qint64>& b) { return a.first < b.first; });
+        for (size_t from = 0; from < scattered_.size();) {
+            size_t to = from;
+            while (to < scattered_.size() && to - from < kMostInList && scattered_[to].first == scattered_[from].first)
+                ++to;
+            WriteList(from, to);
+            from = to;
+        }
+        scattered_.clear();
+    }
+
+    void EndRun() {
+        if (run_.ids.size() >= kLongRun) {
+            dao::Params params = Values(run_.key);
+            params << run_.ids.front() << run_.ids.back();
+            db_.Execute(Statement(run_.key, QStringLiteral(" BETWEEN ? AND ?")), params);
+        } else {
+            for (qint64 id : run_.ids) scattered_.emplace_back(run_.key, id);
+            if (scattered_.size() >= kStretch) WriteScattered();
+        }
+        run_.ids.clear();
+    }
+
+    // Rows [from, to) of the scattered ones, with a list of ids a power of two long (the last one
+    // repeated), so that a handful of statement texts stay prepared.
+    void WriteList(size_t from, size_t to) {
+        size_t marks = 1;
+        while (marks < to - from) marks *= 2;
+        dao::Params params = Values(scattered_[from].first);
+        for (size_t i = 0; i < marks; ++i) params << scattered_[std::min(from + i, to - 1)].second;
+        db_.Execute(Statement(scattered_[from].first, QStringLiteral(" IN (?") +
+                                                          QStringLiteral(", ?").repeated(qsizetype(marks) - 1) +
+                                                          QLatin1Char(')')),
+                    params);
+    }
+
+    QString Statement(const Key& key, const QString& ids) const {
+        QString sql = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
+        if (stamp_.numbered) sql += QStringLiteral(", \"generation\"=?");
+        if (!key.release && stamp_.protect) sql += QStringLiteral(", \"filial_protect\"=?");
+        if (!key.release && stamp_.setLiving) sql += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
+        return sql + QStringLiteral(" WHERE \"filial_id\"") + ids;
+    }
+    dao::Params Values(const Key& key) const {
+        dao::Params params{key.release ? kReleased : stamp_.branch};
+        if (stamp_.numbered) params << key.generation;
+        if (!key.release && stamp_.protect) params << int(stamp_.protection);
+        if (!key.release && stamp_.setLiving) params << stamp_.alive << stamp_.alive;
+        return params;
+    }
+
+    dao::Database& db_;
+    const Stamp& stamp_;
+    Writer& writer_;
+    Run run_;
+    std::vector<std::pair<Key, qint64>> scattered_;
 };
 
 struct Population {
@@ -272,7 +376,8 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
-                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\""),
+                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\" "
+                     "ORDER BY \"filial_id\""),
                  {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
                   QStringLiteral("无子女"), QStringLiteral("无子嗣")});
              rs.hasRow(); rs.MoveNext()) {
@@ -344,18 +449,22 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     std::vector<qint32>().swap(kids);
     std::vector<qint32>().swap(first);
 
+    StampRuns runs(db, stamp, writer);
     for (qint32 r = 0; r < rows; ++r) {
         const quint8 b = bits[size_t(r)];
         const qint64 generation = firstGeneration + depthOf[size_t(r)];
         if (depthOf[size_t(r)] > 0) {
-            if (!(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation))
-                writer.StampMember(ids[size_t(r)], generation);
-        } else if ((b & kCarried) && !(b & kVisited) &&
-                   (stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered))) {
+            runs.Add(ids[size_t(r)], false, generation,
+                     !(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation));
+        } else if ((b & kCarried) && !(b & kVisited)) {
             // A row released already is rewritten only for its number.
-            writer.ReleaseMember(ids[size_t(r)]);
+            runs.Add(ids[size_t(r)], true, 0,
+                     stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered));
+        } else {
+            runs.Skip();
         }
     }
+    runs.Flush();
 
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
@@ -393,6 +502,20 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
     if (auto walked =
             WalkByQueries(db, root, rootId, firstGeneration, stamp, std::max(kSmallBranch, highestId / 16)))
         return *walked;
+    // Most pages of the member table change: held in memory until the commit, each is encrypted and
+    // written once, instead of spilled (with a journal sync) and written again as the walk goes on.
+    constexpr int kWholeTableCacheKiB = 262144;
+    constexpr int kUsualCacheKiB = 16000;
+    db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
+    struct RestoreCache {
+        dao::Database& db;
+        ~RestoreCache() {
+            try {
+                db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kUsualCacheKiB));
+            } catch (...) {
+            }
+        }
+    } restore{db};
     return WalkInMemory(db, root, rootId, firstGeneration, stamp);
 }
 
