@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "bench_support.h"
@@ -124,8 +125,9 @@ void ReportJump(benchmark::State& state, qint32 pages, double ms, qint64 sizeBef
     state.SetLabel(!QueueLeft() ? "reached the last page" : "stopped at the page cap");
 }
 
-// CPU time is the figure to compare: the wall time holds the disk syncs of the commits.
-void BM_JumpToLastPage(benchmark::State& state) {
+// Times one jump over the book of the first argument. CPU time is the figure to compare: the wall time
+// holds the disk syncs of the commits.
+void TimeJump(benchmark::State& state, const std::function<qint32(Cls数据操作&)>& jump) {
     UseBook(int(state.range(0)));
     Cls数据操作 ops;
     const qint64 before = QFileInfo(DataDbPath()).size();
@@ -135,10 +137,14 @@ void BM_JumpToLastPage(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        pages = JumpToLastPage(ops);
+        pages = jump(ops);
         ms = double(clock.nsecsElapsed()) / 1e6;
     }
     ReportJump(state, pages, ms, before);
+}
+
+void BM_JumpToLastPage(benchmark::State& state) {
+    TimeJump(state, [](Cls数据操作& ops) { return JumpToLastPage(ops); });
 }
 BENCHMARK(BM_JumpToLastPage)
     ->Arg(10000)
@@ -151,19 +157,8 @@ BENCHMARK(BM_JumpToLastPage)
 
 // The second argument caps the pages walked.
 void BM_JumpPageByPage(benchmark::State& state) {
-    UseBook(int(state.range(0)));
-    Cls数据操作 ops;
-    const qint64 before = QFileInfo(DataDbPath()).size();
-    bench_support::ResetPeak();
-    qint32 pages = 0;
-    double ms = 0;
-    for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
-        pages = JumpPageByPage(ops, qint32(state.range(1)));
-        ms = double(clock.nsecsElapsed()) / 1e6;
-    }
-    ReportJump(state, pages, ms, before);
+    const qint32 cap = qint32(state.range(1));
+    TimeJump(state, [cap](Cls数据操作& ops) { return JumpPageByPage(ops, cap); });
 }
 BENCHMARK(BM_JumpPageByPage)
     ->Args({10000, 1000000})
