@@ -505,17 +505,17 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
     // Most pages of the member table change: held in memory until the commit, each is encrypted and
     // written once, instead of spilled (with a journal sync) and written again as the walk goes on.
     constexpr int kWholeTableCacheKiB = 262144;
-    constexpr int kUsualCacheKiB = 16000;
-    db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
     struct RestoreCache {
         dao::Database& db;
+        qint64 size;
         ~RestoreCache() {
             try {
-                db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kUsualCacheKiB));
+                db.Execute(QStringLiteral("PRAGMA cache_size=%1").arg(size));
             } catch (...) {
             }
         }
-    } restore{db};
+    } restore{db, db.Scalar(QStringLiteral("PRAGMA cache_size")).toLongLong()};
+    db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
     return WalkInMemory(db, root, rootId, firstGeneration, stamp);
 }
 

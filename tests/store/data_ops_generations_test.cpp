@@ -362,7 +362,9 @@ TEST_F(Generations, RowsWrittenTogetherLeaveTheirNeighboursAlone) {
         db().Execute("UPDATE \"本姓成员\" SET flag=5, generation=2 WHERE filial='子700'");
         tx.Commit();
     }
+    const QVariant cacheBefore = db().Scalar("PRAGMA cache_size");
     Mark("祖", 5);
+    EXPECT_EQ(db().Scalar("PRAGMA cache_size"), cacheBefore);  // the walk's larger cache is given back
     EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=5 AND generation=2").toInt(), sons);
     for (const char* outsider : {"外甲", "外乙"}) {
         EXPECT_EQ(Flag(outsider), 8) << outsider;
