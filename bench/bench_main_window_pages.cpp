@@ -61,7 +61,8 @@ public:
     void Seek(const QString& name, int hits) {
         for (int i = 0; i < hits; ++i)
             ui_->ExpectForm(QStringLiteral("Frm子女"), [name](QObject*) {
-                App().FormParamString = App().SharedMember->strBoy == name ? QStringLiteral("ok") : QStringLiteral("s");
+                App().FormParamString =
+                    App().SharedMember->strBoy == name ? QStringLiteral("ok") : QStringLiteral("s");
                 return 1;
             });
         ui_->ExpectMsgBox(vb::Yes);
@@ -141,11 +142,13 @@ void BM_SeekMemberOnLastPage(benchmark::State& state) {
         if (w.TreeNodes().KeyAt(i).startsWith(QLatin1Char('_'))) name = w.TreeNodes().KeyAt(i).mid(1);
     const QVariant id = App().DataDb.Scalar(
         QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {name});
-    const int hits = App().DataDb
-                         .Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE "
-                                                "instr(lower(\"filial\"), lower(?)) > 0 AND \"filial_id\" <= ?"),
-                                 {name, id})
-                         .toInt();
+    const int hits =
+        App()
+            .DataDb
+            .Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE "
+                                   "instr(lower(\"filial\"), lower(?)) > 0 AND \"filial_id\" <= ?"),
+                    {name, id})
+            .toInt();
     bench_support::ResetPeak();
     for (auto _ : state) {
         state.PauseTiming();
@@ -153,7 +156,8 @@ void BM_SeekMemberOnLastPage(benchmark::State& state) {
         state.ResumeTiming();
         paging.Seek(name, hits);
     }
-    if (App().CurrentPage != lastPage || w.TreeTag() != name) state.SkipWithError("the search did not land on the last page");
+    if (App().CurrentPage != lastPage || w.TreeTag() != name)
+        state.SkipWithError("the search did not land on the last page");
     state.counters["page"] = App().CurrentPage;
     state.counters["hits"] = hits;
     state.counters["peak_MB"] = bench_support::PeakMegabytes();

@@ -1,8 +1,8 @@
 #include <QSet>
 #include <algorithm>
 #include <filesystem>
-#include <tuple>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "frame/app_state.h"
@@ -145,7 +145,8 @@ private:
 // same values. A statement a row costs more than the row.
 class StampRuns {
 public:
-    StampRuns(dao::Database& db, const Stamp& stamp, Writer& writer) : db_(db), stamp_(stamp), writer_(writer) {}
+    StampRuns(dao::Database& db, const Stamp& stamp, Writer& writer)
+        : db_(db), stamp_(stamp), writer_(writer) {}
 
     // The member's row takes the branch at that generation, or with release loses the number; whether
     // it must be written or already holds those values.
@@ -173,7 +174,9 @@ private:
         bool release = false;
         qint64 generation = 0;
         bool operator==(const Key&) const = default;
-        bool operator<(const Key& o) const { return std::tie(release, generation) < std::tie(o.release, o.generation); }
+        bool operator<(const Key& o) const {
+            return std::tie(release, generation) < std::tie(o.release, o.generation);
+        }
     };
     struct Run {
         Key key;
@@ -183,10 +186,13 @@ private:
 
     void WriteScattered() {
         std::stable_sort(scattered_.begin(), scattered_.end(),
-                         [](const std::pair<Key, qint64>& a, const std::pair<Key, qint64>& b) { return a.first < b.first; });
+                         [](const std::pair<Key, qint64>& a, const std::pair<Key, qint64>& b) {
+                             return a.first < b.first;
+                         });
         for (size_t from = 0; from < scattered_.size();) {
             size_t to = from;
-            while (to < scattered_.size() && to - from < kMostInList && scattered_[to].first == scattered_[from].first)
+            while (to < scattered_.size() && to - from < kMostInList &&
+                   scattered_[to].first == scattered_[from].first)
                 ++to;
             WriteList(from, to);
             from = to;
@@ -213,9 +219,9 @@ private:
         while (marks < to - from) marks *= 2;
         dao::Params params = Values(scattered_[from].first);
         for (size_t i = 0; i < marks; ++i) params << scattered_[std::min(from + i, to - 1)].second;
-        db_.Execute(Statement(scattered_[from].first, QStringLiteral(" IN (?") +
-                                                          QStringLiteral(", ?").repeated(qsizetype(marks) - 1) +
-                                                          QLatin1Char(')')),
+        db_.Execute(Statement(scattered_[from].first,
+                              QStringLiteral(" IN (?") +
+                                  QStringLiteral(", ?").repeated(qsizetype(marks) - 1) + QLatin1Char(')')),
                     params);
     }
 
@@ -223,7 +229,8 @@ private:
         QString sql = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
         if (stamp_.numbered) sql += QStringLiteral(", \"generation\"=?");
         if (!key.release && stamp_.protect) sql += QStringLiteral(", \"filial_protect\"=?");
-        if (!key.release && stamp_.setLiving) sql += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
+        if (!key.release && stamp_.setLiving)
+            sql += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
         return sql + QStringLiteral(" WHERE \"filial_id\"") + ids;
     }
     dao::Params Values(const Key& key) const {
@@ -478,7 +485,8 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             // Only rows whose number changes are written: a picture row would be copied whole.
             const QVariant flag = rs.value(2);
             const auto change = [&](qint32 value) {
-                if (flag.isNull() || flag.toLongLong() != value) changes.emplace_back(rs.value(0).toLongLong(), value);
+                if (flag.isNull() || flag.toLongLong() != value)
+                    changes.emplace_back(rs.value(0).toLongLong(), value);
             };
             if (b & kVisited) {
                 if (stamp.sides) change(stamp.branch);
@@ -535,8 +543,9 @@ QString BookState(dao::Database& db) {
             const std::filesystem::path p(file.toStdString());
             const auto size = std::filesystem::file_size(p, error);
             const auto time = std::filesystem::last_write_time(p, error);
-            parts << (error ? QStringLiteral("-") : QString::number(size) + QLatin1Char('@') +
-                                                      QString::number(time.time_since_epoch().count()));
+            parts << (error ? QStringLiteral("-")
+                            : QString::number(size) + QLatin1Char('@') +
+                                  QString::number(time.time_since_epoch().count()));
         }
     return parts.join(QLatin1Char('/'));
 }
