@@ -1,7 +1,7 @@
 #include <QHash>
-#include <algorithm>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
 
 #include "frame/app_state.h"
 #include "member/member_record.h"
@@ -80,9 +80,9 @@ const QString kMotherRow = QStringLiteral(
     "SELECT * FROM \"本姓成员\" WHERE \"mother\" = ? AND \"father\" = ? ORDER BY \"filial_id\" LIMIT 1");
 
 Cls子女::ChildMother ChildMotherOf(const dao::Recordset& rs) {
-    return {rs.Text("mother"),        rs.Text("mother_folk"), rs.Text("m_education"),
+    return {rs.Text("mother"),        rs.Text("mother_folk"),     rs.Text("m_education"),
             rs.Text("m_position"),    rs.Text("mother_birthday"), rs.Text("mother_death"),
-            rs.Bool("Mother_active"), rs.value("boy_sort"),   rs.Long("filial_id")};
+            rs.Bool("Mother_active"), rs.value("boy_sort"),       rs.Long("filial_id")};
 }
 
 // The mother's particulars of a child's row, as one sentence.

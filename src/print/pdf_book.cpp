@@ -126,8 +126,8 @@ bool WriteDocument(const std::vector<Part>& parts, int first, int last, const QB
         writer.setOutputMemory();
         writer.write();
         const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
-        WriteWholeFile(path, QByteArray(reinterpret_cast<const char*>(bytes->getBuffer()),
-                                        qsizetype(bytes->getSize())));
+        WriteWholeFile(
+            path, QByteArray(reinterpret_cast<const char*>(bytes->getBuffer()), qsizetype(bytes->getSize())));
         return true;
     } catch (const std::exception& e) {
         // The file's own failures (VbError) say what they are in UTF-8, as qpdf's do.

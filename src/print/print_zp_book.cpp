@@ -46,7 +46,7 @@ struct MemberRow {
     QString education;
     bool active = true;
     QString position;
-    QString names;                 // c_jc_w_z_h
+    QString names;                // c_jc_w_z_h
     Cls子女::ChildMother mother;  // what the row tells of the mother, for the father's spouses
 };
 
@@ -138,9 +138,9 @@ void WalkBranch(const QString& startName, qint32 startGeneration,
 QStringList BookHead(bool vertical) {
     // Chromium paginates vertical text only when the root element is vertical; the old style on the div
     // stays for older readers.
-    QStringList head{vertical ? QStringLiteral("<HTML style=\"writing-mode: vertical-rl\">")
-                              : QStringLiteral("<HTML>"),
-                     QStringLiteral("<HEAD></HEAD>"), QStringLiteral("<BODY>")};
+    QStringList head{
+        vertical ? QStringLiteral("<HTML style=\"writing-mode: vertical-rl\">") : QStringLiteral("<HTML>"),
+        QStringLiteral("<HEAD></HEAD>"), QStringLiteral("<BODY>")};
     if (vertical) head << kVerticalDiv;
     return head;
 }
@@ -154,7 +154,9 @@ QStringList BookTail(bool vertical) {
 class BookWriter {
 public:
     BookWriter(Cls数据操作& ops, bool vertical)
-        : ops_(ops), vertical_(vertical), out_(clsPrintZp::BookFile(), BookHead(vertical), BookTail(vertical)) {}
+        : ops_(ops),
+          vertical_(vertical),
+          out_(clsPrintZp::BookFile(), BookHead(vertical), BookTail(vertical)) {}
 
     void DocumentBlock(const MemberRow& row, bool start) {
         out_.BeginMember(false);
@@ -210,9 +212,9 @@ public:
                   QStringLiteral("><font color='#ff0000 '>【</font>父<font color='#FF0000'>】</font>") +
                   fatherName + kClose);
         }
-        for (const auto& [value, word] :
-             {std::pair{row.mother.mother, QStringLiteral("母")}, std::pair{row.birthday, QStringLiteral("生于")},
-              std::pair{row.death, QStringLiteral("卒于")}}) {
+        for (const auto& [value, word] : {std::pair{row.mother.mother, QStringLiteral("母")},
+                                          std::pair{row.birthday, QStringLiteral("生于")},
+                                          std::pair{row.death, QStringLiteral("卒于")}}) {
             const QString trimmed = Trim(value);
             if (trimmed.isEmpty()) continue;
             Put(Label(word));

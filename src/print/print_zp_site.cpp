@@ -141,8 +141,8 @@ QString clsPrintZp::Lfn_to_html2(bool showDetails) {
         const int width = App().PrintNameLength * 2;
         const int generations = App().PrintGenerationsPerRow;
         SiteLinker linker(Ops(), folder, width, showDetails);
-        QString text = QStringLiteral("<html>\r\n<head>") + kChartPageStyle +
-                       QStringLiteral("</head>\r\n<body>\r\n");
+        QString text =
+            QStringLiteral("<html>\r\n<head>") + kChartPageStyle + QStringLiteral("</head>\r\n<body>\r\n");
         text += QStringLiteral("<p align='center'><b><font size='5' color='#FF0000'>") +
                 title.toHtmlEscaped() + QStringLiteral("</font></b></p>\r\n");
         text += QStringLiteral(

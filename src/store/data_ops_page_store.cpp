@@ -27,8 +27,8 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
-#include "store/page_read_run.h"
 #include "store/page_file.h"
+#include "store/page_read_run.h"
 #include "store/picture_refs.h"
 
 namespace {

@@ -36,13 +36,23 @@ protected:
         for (int i = 1; i < members; ++i)
             Add(QStringLiteral("子孙%1").arg(i), i <= 6 ? "始祖" : QStringLiteral("子孙%1").arg((i - 1) / 6));
         Db().Execute(
-            "UPDATE \"本姓成员\" SET \"boy_education\"='秀才举人进士及第', \"boy_position\"='知府兼领本路兵马'");
+            "UPDATE \"本姓成员\" SET \"boy_education\"='秀才举人进士及第', "
+            "\"boy_position\"='知府兼领本路兵马'");
     }
     void ExpectStartGeneration() {
         ui_->ExpectForm("FrmLittle", [](QObject*) {
             App().FormParamString = "1";
             return 1;
         });
+    }
+    // The vertical register of a book of 150 members, written in parts of a few pages each.
+    QStringList BookInParts() {
+        AddBook(150);
+        BookOutput::SetPartChars(12000);
+        ExpectStartGeneration();
+        clsPrintZp printer;
+        EXPECT_TRUE(printer.传记谱("始祖", 1));
+        return printer.BookParts();
     }
     static QPageLayout A4Layout() {
         QPrinter printer(QPrinter::HighResolution);
@@ -69,12 +79,7 @@ QStringList PageTexts(const std::vector<pdf_book::Part>& parts) {
 const auto kGoOn = [](const pdf_part_printer::Progress&) { return true; };
 
 TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
-    AddBook(150);
-    BookOutput::SetPartChars(12000);
-    ExpectStartGeneration();
-    clsPrintZp printer;
-    ASSERT_TRUE(printer.传记谱("始祖", 1));
-    const QStringList parts = printer.BookParts();
+    const QStringList parts = BookInParts();
     ASSERT_GE(parts.size(), 3);
 
     const pdf_part_printer::Result whole =
@@ -92,7 +97,8 @@ TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
     const QStringList wholeTexts = PageTexts(whole.parts);
     const QStringList partTexts = PageTexts(inParts.parts);
     ASSERT_EQ(partTexts.size(), pdf_book::PageCount(whole.parts));
-    for (qsizetype i = 0; i < partTexts.size(); ++i) EXPECT_EQ(partTexts[i], wholeTexts[i]) << "page " << i + 1;
+    for (qsizetype i = 0; i < partTexts.size(); ++i)
+        EXPECT_EQ(partTexts[i], wholeTexts[i]) << "page " << i + 1;
     ASSERT_FALSE(told.isEmpty());
     EXPECT_EQ(told.last().parts, parts.size());
 
@@ -103,7 +109,8 @@ TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
     file.setOutputFormat(QPrinter::PdfFormat);
     file.setOutputFileName(dir.filePath("book.pdf"));
     QString error;
-    ASSERT_TRUE(WritePdfFile(inParts.parts, file, QString(), "&b第 &p/&P 页&b", {}, &error)) << error.toStdString();
+    ASSERT_TRUE(WritePdfFile(inParts.parts, file, QString(), "&b第 &p/&P 页&b", {}, &error))
+        << error.toStdString();
     QPdfDocument written;
     ASSERT_EQ(written.load(file.outputFileName()), QPdfDocument::Error::None);
     const int pages = int(partTexts.size());
@@ -117,15 +124,11 @@ TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
 }
 
 TEST_F(BookPrintRealEngineTest, CancelledPrintingStopsAtOnce) {
-    AddBook(150);
-    BookOutput::SetPartChars(12000);
-    ExpectStartGeneration();
-    clsPrintZp printer;
-    ASSERT_TRUE(printer.传记谱("始祖", 1));
+    const QStringList parts = BookInParts();
     QElapsedTimer clock;
     clock.start();
     const pdf_part_printer::Result result = pdf_part_printer::Print(
-        printer.BookParts(), A4Layout(), [](const pdf_part_printer::Progress&) { return false; }, 120000);
+        parts, A4Layout(), [](const pdf_part_printer::Progress&) { return false; }, 120000);
     EXPECT_EQ(result.outcome, pdf_part_printer::Outcome::Cancelled);
     EXPECT_TRUE(result.parts.empty());
     EXPECT_LT(clock.elapsed(), 5000);

@@ -46,7 +46,8 @@ QStringList Texts(const QString& path) {
 
 TEST(PdfBook, PartsJoinWithoutTheirLeadPagesAndCarryTheFooterAsText) {
     // The second part opens with a page that is not the document's.
-    const std::vector<pdf_book::Part> parts = {{Pages({"Alpha", "Beta"}), 0}, {Pages({"Lead", "Gamma", "Delta"}), 1}};
+    const std::vector<pdf_book::Part> parts = {{Pages({"Alpha", "Beta"}), 0},
+                                               {Pages({"Lead", "Gamma", "Delta"}), 1}};
     ASSERT_EQ(pdf_book::PageCount(parts), 4);
     QTemporaryDir dir;
     struct Case {
@@ -55,8 +56,8 @@ TEST(PdfBook, PartsJoinWithoutTheirLeadPagesAndCarryTheFooterAsText) {
     };
     for (const Case& c : {Case{1, 4, {"Alpha", "Beta", "Gamma", "Delta"}}, Case{2, 3, {"Beta", "Gamma"}}}) {
         const QString path = dir.filePath(QStringLiteral("book%1.pdf").arg(c.first));
-        const QByteArray footer =
-            pdf_book::HeaderFooterPages(kA4, QString(), QStringLiteral("&b第 &p/&P 页&b"), c.first, c.last, 4);
+        const QByteArray footer = pdf_book::HeaderFooterPages(
+            kA4, QString(), QStringLiteral("&b第 &p/&P 页&b"), c.first, c.last, 4);
         QString error;
         QStringList told;
         ASSERT_TRUE(pdf_book::WriteDocument(
@@ -72,7 +73,8 @@ TEST(PdfBook, PartsJoinWithoutTheirLeadPagesAndCarryTheFooterAsText) {
         for (qsizetype i = 0; i < texts.size(); ++i) {
             EXPECT_TRUE(texts[i].contains(c.pages[i])) << texts[i].toStdString();
             // The footer's last character may be read back as a radical.
-            EXPECT_TRUE(texts[i].contains(QStringLiteral("第 %1/4").arg(c.first + i))) << texts[i].toStdString();
+            EXPECT_TRUE(texts[i].contains(QStringLiteral("第 %1/4").arg(c.first + i)))
+                << texts[i].toStdString();
             EXPECT_FALSE(texts[i].contains("Lead"));
         }
         EXPECT_EQ(told.size(), c.pages.size());
@@ -85,7 +87,8 @@ TEST(PdfBook, StoppedOrUnreadableWritesNothing) {
     const std::vector<pdf_book::Part> parts = {{Pages({"Alpha", "Beta"}), 0}};
     const QByteArray footer = pdf_book::HeaderFooterPages(kA4, QString(), QStringLiteral("&p"), 1, 2, 2);
     QString error;
-    EXPECT_FALSE(pdf_book::WriteDocument(parts, 1, 2, footer, path, [](int, int) { return false; }, &error));
+    EXPECT_FALSE(pdf_book::WriteDocument(
+        parts, 1, 2, footer, path, [](int, int) { return false; }, &error));
     EXPECT_EQ(error, "");
     EXPECT_FALSE(QFile::exists(path));
 

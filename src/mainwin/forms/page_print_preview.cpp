@@ -226,8 +226,9 @@ void ShowPdfPrintPreview(QWidget* parent, const PdfSource& source) {
             const bool written = WritePdfFile(
                 parts, *target, header, footer,
                 [&](int page, int pages) {
-                    return box.Tell(Trans(QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")).arg(page).arg(pages),
-                                    page, pages);
+                    return box.Tell(
+                        Trans(QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")).arg(page).arg(pages), page,
+                        pages);
                 },
                 &error);
             if (!written && !error.isEmpty())
@@ -240,8 +241,7 @@ void ShowPdfPrintPreview(QWidget* parent, const PdfSource& source) {
             return box.Tell(doing.arg(page).arg(pages), page, pages);
         });
         if (painted) return;
-        if (!box.Cancelled())
-            UI().MsgBox(Trans(QStringLiteral("打印页无法读取。")), vb::Critical);
+        if (!box.Cancelled()) UI().MsgBox(Trans(QStringLiteral("打印页无法读取。")), vb::Critical);
         if (preview) close();
     });
     dialog.exec();
@@ -249,34 +249,36 @@ void ShowPdfPrintPreview(QWidget* parent, const PdfSource& source) {
 
 void ShowPagePrintPreview(QWebEngineView* view) {
     if (!view) return;
-    ShowPdfPrintPreview(view->window(), [view](const QPageLayout& layout)
-                                            -> std::optional<std::vector<pdf_book::Part>> {
-        // A long page takes a while to lay out into pages.
-        ProgressScope progress;
-        const std::optional<QByteArray> pdf = PrintPageToPdf(view->page(), layout, kPdfTimeoutMs);
-        if (!pdf || pdf->isEmpty()) {
-            UI().MsgBox(Trans(QStringLiteral("页面未能在限定时间内排成打印页，打印已取消。")), vb::Critical);
-            return std::nullopt;
-        }
-        return std::vector<pdf_book::Part>{{*pdf, 0}};
-    });
+    ShowPdfPrintPreview(
+        view->window(), [view](const QPageLayout& layout) -> std::optional<std::vector<pdf_book::Part>> {
+            // A long page takes a while to lay out into pages.
+            ProgressScope progress;
+            const std::optional<QByteArray> pdf = PrintPageToPdf(view->page(), layout, kPdfTimeoutMs);
+            if (!pdf || pdf->isEmpty()) {
+                UI().MsgBox(Trans(QStringLiteral("页面未能在限定时间内排成打印页，打印已取消。")),
+                            vb::Critical);
+                return std::nullopt;
+            }
+            return std::vector<pdf_book::Part>{{*pdf, 0}};
+        });
 }
 
 void ShowBookPrintPreview(QWidget* parent, const QStringList& parts) {
     if (!PageViewer::EngineEnabled() || parts.isEmpty()) return;
-    ShowPdfPrintPreview(parent, [parent, parts](const QPageLayout& layout)
-                                    -> std::optional<std::vector<pdf_book::Part>> {
-        ProgressBox box(parent);
-        const QString doing = Trans(QStringLiteral("正在排版打印页：已完成 %1/%2 部分，共 %3 页"));
-        const pdf_part_printer::Result printed = pdf_part_printer::Print(
-            parts, layout,
-            [&](const pdf_part_printer::Progress& p) {
-                return box.Tell(doing.arg(p.partsDone).arg(p.parts).arg(p.pages), p.partsDone, p.parts);
-            },
-            kPdfTimeoutMs);
-        if (printed.outcome == pdf_part_printer::Outcome::Done) return printed.parts;
-        if (printed.outcome == pdf_part_printer::Outcome::Failed)
-            UI().MsgBox(Trans(QStringLiteral("页面未能在限定时间内排成打印页，打印已取消。")), vb::Critical);
-        return std::nullopt;
-    });
+    ShowPdfPrintPreview(
+        parent, [parent, parts](const QPageLayout& layout) -> std::optional<std::vector<pdf_book::Part>> {
+            ProgressBox box(parent);
+            const QString doing = Trans(QStringLiteral("正在排版打印页：已完成 %1/%2 部分，共 %3 页"));
+            const pdf_part_printer::Result printed = pdf_part_printer::Print(
+                parts, layout,
+                [&](const pdf_part_printer::Progress& p) {
+                    return box.Tell(doing.arg(p.partsDone).arg(p.parts).arg(p.pages), p.partsDone, p.parts);
+                },
+                kPdfTimeoutMs);
+            if (printed.outcome == pdf_part_printer::Outcome::Done) return printed.parts;
+            if (printed.outcome == pdf_part_printer::Outcome::Failed)
+                UI().MsgBox(Trans(QStringLiteral("页面未能在限定时间内排成打印页，打印已取消。")),
+                            vb::Critical);
+            return std::nullopt;
+        });
 }

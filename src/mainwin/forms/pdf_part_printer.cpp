@@ -90,15 +90,16 @@ private:
         job.clock.start();
         QWebEnginePage* page = job.page.get();
         PageViewer::PrepareForStoredPages(page);
-        QObject::connect(page, &QWebEnginePage::loadFinished, page, [this, shared = shared_, page, index](bool ok) {
-            if (shared->over) return;
-            if (!ok) return fail();
-            page->printToPdf(
-                [this, shared = shared_, index](const QByteArray& pdf) {
-                    if (!shared->over) partDone(index, pdf);
-                },
-                layout_);
-        });
+        QObject::connect(page, &QWebEnginePage::loadFinished, page,
+                         [this, shared = shared_, page, index](bool ok) {
+                             if (shared->over) return;
+                             if (!ok) return fail();
+                             page->printToPdf(
+                                 [this, shared = shared_, index](const QByteArray& pdf) {
+                                     if (!shared->over) partDone(index, pdf);
+                                 },
+                                 layout_);
+                         });
         page->load(QUrl::fromLocalFile(files_[index]));
     }
 
