@@ -8,9 +8,9 @@
 
 namespace {
 
-// About two hundred members of the register: the engine lays a part of this size out in about a
-// second, while its time grows faster than the length of what it lays out.
-constexpr qsizetype kDefaultPartChars = 200000;
+// About 120 members of the register, 25 to 30 A4 pages: a thousand members make eight parts, one for
+// each renderer of a common computer, and the engine's time grows faster than the length of a part.
+constexpr qsizetype kDefaultPartChars = 120000;
 qsizetype gPartChars = kDefaultPartChars;
 
 // Written text is handed to the files in pieces of about this size.

@@ -6,9 +6,7 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPointer>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QProgressDialog>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -20,6 +18,8 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/forms/pdf_part_printer.h"
+#include "mainwin/forms/pdf_print_preview.h"
+#include "mainwin/forms/print_progress_box.h"
 #include "platform/interaction/interaction.h"
 #include "print/page_setup.h"
 
@@ -34,30 +34,6 @@ constexpr int kPdfTimeoutMs = 600000;
 constexpr int kMaxDpi = 300;
 constexpr int kPreviewDpi = 72;
 constexpr qreal kMinMarginMm = 15;
-
-// The wait window of the printing: what is being done, how far it is, and a button to cancel. It shows
-// only when the work lasts.
-class ProgressBox {
-public:
-    explicit ProgressBox(QWidget* parent) : dialog_(parent) {
-        dialog_.setWindowModality(Qt::ApplicationModal);
-        dialog_.setCancelButtonText(Trans(QStringLiteral("取消")));
-        dialog_.setAutoClose(false);
-        dialog_.setAutoReset(false);
-        dialog_.setMinimumDuration(300);
-    }
-    // False once the user has cancelled.
-    bool Tell(const QString& text, int done, int total) {
-        dialog_.setLabelText(text);
-        dialog_.setMaximum(std::max(total, 1));
-        dialog_.setValue(std::min(done, std::max(total, 1)));
-        return !dialog_.wasCanceled();
-    }
-    bool Cancelled() const { return dialog_.wasCanceled(); }
-
-private:
-    QProgressDialog dialog_;
-};
 
 // The pages of a document in parts, numbered through all of them.
 class PdfPages {
@@ -100,15 +76,6 @@ private:
     bool readable_ = true;
 };
 
-bool IsPreview(const QPrinter& printer) {
-    QPaintEngine* engine = printer.paintEngine();
-    return engine && engine->type() == QPaintEngine::Picture;
-}
-
-bool IsPdfFile(const QPrinter& printer) {
-    return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
-}
-
 }  // namespace
 
 std::optional<QByteArray> PrintPageToPdf(QWebEnginePage* page, const QPageLayout& layout, int timeoutMs) {
@@ -145,6 +112,8 @@ QPageLayout PdfLayoutFor(const QPrinter& printer) {
     margins.setRight(std::max(margins.right(), 10.0));
     layout.setMinimumMargins(QMarginsF());
     layout.setMargins(margins);
+    // A printer that has painted full-page compares equal to the one it was before.
+    layout.setMode(QPageLayout::StandardMode);
     return layout;
 }
 
@@ -198,53 +167,8 @@ bool WritePdfFile(const std::vector<pdf_book::Part>& parts, const QPrinter& prin
 }
 
 void ShowPdfPrintPreview(QWidget* parent, const PdfSource& source) {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dialog(&printer, parent);
-    const QString header = page_setup::Value(QStringLiteral("header"));
-    const QString footer = page_setup::Value(QStringLiteral("footer"));
-    std::optional<QPageLayout> madeFor;
-    std::vector<pdf_book::Part> parts;
-    bool closing = false;
-    const auto close = [&] {
-        closing = true;
-        QTimer::singleShot(0, &dialog, &QDialog::reject);
-    };
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        if (closing) return;
-        // Another paper or orientation lays the pages out afresh.
-        const QPageLayout layout = PdfLayoutFor(*target);
-        if (!madeFor || !(*madeFor == layout)) {
-            std::optional<std::vector<pdf_book::Part>> made = source(layout);
-            if (!made) return close();
-            parts = std::move(*made);
-            madeFor = layout;
-        }
-        ProgressBox box(&dialog);
-        const bool preview = IsPreview(*target);
-        if (!preview && IsPdfFile(*target)) {
-            QString error;
-            const bool written = WritePdfFile(
-                parts, *target, header, footer,
-                [&](int page, int pages) {
-                    return box.Tell(
-                        Trans(QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")).arg(page).arg(pages), page,
-                        pages);
-                },
-                &error);
-            if (!written && !error.isEmpty())
-                UI().MsgBox(Trans(QStringLiteral("PDF 文件未能写入：")) + error, vb::Critical);
-            return;
-        }
-        const QString doing = preview ? Trans(QStringLiteral("正在绘制预览：第 %1/%2 页"))
-                                      : Trans(QStringLiteral("正在打印：第 %1/%2 页"));
-        const bool painted = PaintPdfPages(parts, target, header, footer, [&](int page, int pages) {
-            return box.Tell(doing.arg(page).arg(pages), page, pages);
-        });
-        if (painted) return;
-        if (!box.Cancelled()) UI().MsgBox(Trans(QStringLiteral("打印页无法读取。")), vb::Critical);
-        if (preview) close();
-    });
-    dialog.exec();
+    PdfPrintPreview preview(parent, source);
+    if (preview.Prepare()) preview.exec();
 }
 
 void ShowPagePrintPreview(QWebEngineView* view) {
@@ -267,7 +191,7 @@ void ShowBookPrintPreview(QWidget* parent, const QStringList& parts) {
     if (!PageViewer::EngineEnabled() || parts.isEmpty()) return;
     ShowPdfPrintPreview(
         parent, [parent, parts](const QPageLayout& layout) -> std::optional<std::vector<pdf_book::Part>> {
-            ProgressBox box(parent);
+            PrintProgressBox box(parent);
             const QString doing = Trans(QStringLiteral("正在排版打印页：已完成 %1/%2 部分，共 %3 页"));
             const pdf_part_printer::Result printed = pdf_part_printer::Print(
                 parts, layout,

@@ -17,10 +17,10 @@ class QWebEngineView;
 class QWidget;
 
 // Printing a page on display, or the printed book. The engine's own printing has no header or footer,
-// so the page is printed to PDF in the printer's page layout (the book in parts, side by side); the
-// preview and a printer get the PDF's pages painted one at a time with the stored header and footer
-// (their "&b", "&p", "&P" codes filled in), numbered through all parts; a PDF file gets the engine's
-// own pages, their text kept as text, with the header and footer laid over them as text.
+// so the page is printed to PDF in the printer's page layout (the book in parts, side by side), and
+// the stored header and footer (their "&b", "&p", "&P" codes filled in) are added, numbered through all
+// parts: a PDF file and the preview get the engine's own pages, their text kept as text, with the
+// header and footer laid over them as text; a printer gets the pages painted one at a time.
 
 // The page as PDF; nothing when the engine did not answer within timeoutMs.
 std::optional<QByteArray> PrintPageToPdf(QWebEnginePage* page, const QPageLayout& layout, int timeoutMs);
@@ -46,8 +46,8 @@ bool WritePdfFile(const std::vector<pdf_book::Part>& parts, const QPrinter& prin
 // or failed (the source has told the user).
 using PdfSource = std::function<std::optional<std::vector<pdf_book::Part>>(const QPageLayout&)>;
 
-// The print preview of what the source makes, with the stored header and footer. Long work shows its
-// progress and can be cancelled, which closes the preview.
+// The print preview (PdfPrintPreview) of what the source makes, with the stored header and footer. Long
+// work shows its progress and can be cancelled; the preview then does not open.
 void ShowPdfPrintPreview(QWidget* parent, const PdfSource& source);
 // The preview of the page on display. Nothing happens without an engine (a null view).
 void ShowPagePrintPreview(QWebEngineView* view);
