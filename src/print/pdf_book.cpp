@@ -75,6 +75,8 @@ int PageCount(const std::vector<Part>& parts) {
 QByteArray HeaderFooterPages(const QPageLayout& layout, const QString& header, const QString& footer,
                              int first, int last, int pageCount) {
     QByteArray pdf;
+    // Room for every page at once: grown a piece at a time, the buffer would be copied over and over.
+    pdf.reserve(qsizetype(std::max(0, last - first + 1)) * 2048 + (1 << 20));
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
@@ -94,6 +96,12 @@ bool WriteDocument(const std::vector<Part>& parts, int first, int last, const QB
                    const QString& path, const PageReport& report, QString* error) {
     error->clear();
     try {
+        // One whole document with nothing to add is written as it is.
+        if (parts.size() == 1 && parts[0].firstPage == 0 && overlay.isEmpty() && first == 1 &&
+            last == PageCount(parts[0].pdf)) {
+            WriteWholeFile(path, parts[0].pdf);
+            return true;
+        }
         QPDF out;
         out.setSuppressWarnings(true);
         out.emptyPDF();

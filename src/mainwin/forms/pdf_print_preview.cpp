@@ -1,5 +1,6 @@
 #include "mainwin/forms/pdf_print_preview.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPdfView>
@@ -88,6 +89,7 @@ bool PdfPrintPreview::Prepare() {
         return false;
     }
     shown_.load(file);
+    shownFile_ = file;
     parts_ = std::move(*made);
     madeFor_ = layout;
     pageCount_ = count;
@@ -114,9 +116,13 @@ bool PdfPrintPreview::print() {
     if (!(PdfLayoutFor(printer_) == *madeFor_) && !Prepare()) return false;
     PrintProgressBox box(this);
     if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
+        // The file gets the pages as shown, which already carry their header and footer.
+        QFile shown(shownFile_);
+        const QByteArray pages = shown.open(QIODevice::ReadOnly) ? shown.readAll() : QByteArray();
+        const auto [first, last] = ChosenPages(printer_, pageCount_);
         QString error;
-        if (WritePdfFile(parts_, printer_, header_, footer_,
-                         Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")), &error))
+        if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
+                                    Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")), &error))
             return true;
         if (!error.isEmpty()) UI().MsgBox(Trans(QStringLiteral("PDF 文件未能写入：")) + error, vb::Critical);
         return false;

@@ -41,6 +41,7 @@ private:
     std::vector<pdf_book::Part> parts_;
     int pageCount_ = 0;
     QTemporaryDir shownFolder_;
+    QString shownFile_;
     QPdfDocument shown_;
     QPdfView* view_ = nullptr;
     QLabel* pages_ = nullptr;
