@@ -48,6 +48,9 @@ protected:
         return [this](const QPageLayout& layout) -> std::optional<std::vector<pdf_book::Part>> {
             asked_.push_back(layout.pageSize().id());
             if (refuse_) return std::nullopt;
+            // Larger paper holds the whole document on one page.
+            if (layout.pageSize().id() == QPageSize::A3)
+                return std::vector<pdf_book::Part>{{Pages(layout, {"Alpha Beta Gamma Delta"}), 0}};
             return std::vector<pdf_book::Part>{{Pages(layout, {"Alpha", "Beta"}), 0},
                                                {Pages(layout, {"Lead", "Gamma", "Delta"}), 1}};
         };
@@ -90,6 +93,26 @@ TEST_F(PdfPrintPreviewTest, ShowsEveryPageAndPrintsTheChosenOnesToAFile) {
     EXPECT_TRUE(printed.getAllText(1).text().contains("Gamma"));
     EXPECT_TRUE(printed.getAllText(1).text().contains("3/4"));
     EXPECT_EQ(printed.pagePointSize(0).toSize(), QPageSize(QPageSize::A5).sizePoints());
+}
+
+TEST_F(PdfPrintPreviewTest, PagesBeyondTheBookLaidOutAfreshAreRefusedAndNothingIsWritten) {
+    PdfPrintPreview preview(nullptr, Source());
+    preview.Printer().setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_TRUE(preview.Prepare());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("book.pdf");
+    ui_->ExpectPrintPages(std::make_pair(3, 4), [&](QPagedPaintDevice& device) {
+        auto& printer = dynamic_cast<QPrinter&>(device);
+        printer.setPageSize(QPageSize(QPageSize::A3));
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+    });
+    ui_->ExpectMsgBox(vb::OK);
+    preview.CmdPrint_Click();
+    EXPECT_EQ(ui_->log().back().text, "所选的页不在打印页中：共 1 页。");
+    EXPECT_EQ(preview.PageCount(), 1);
+    EXPECT_NE(preview.result(), QDialog::Accepted);
+    EXPECT_FALSE(QFile::exists(file));
 }
 
 TEST_F(PdfPrintPreviewTest, NothingOpensWhenThePagesAreNotMade) {

@@ -114,12 +114,18 @@ bool PdfPrintPreview::print() {
     printer_.setFromTo(chosen->first, chosen->second);
     // Other paper or orientation: the pages are laid out afresh.
     if (!(PdfLayoutFor(printer_) == *madeFor_) && !Prepare()) return false;
+    // Laid out afresh, the book may have fewer pages than the range chosen for the old paper.
+    const auto [first, last] = ChosenPages(printer_, pageCount_);
+    if (first > last) {
+        UI().MsgBox(Trans(QStringLiteral("所选的页不在打印页中：共 %1 页。")).arg(pageCount_),
+                    vb::Exclamation);
+        return false;
+    }
     PrintProgressBox box(this);
     if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
         // The file gets the pages as shown, which already carry their header and footer.
         QFile shown(shownFile_);
         const QByteArray pages = shown.open(QIODevice::ReadOnly) ? shown.readAll() : QByteArray();
-        const auto [first, last] = ChosenPages(printer_, pageCount_);
         QString error;
         if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
                                     Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")), &error))
