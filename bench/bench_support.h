@@ -82,6 +82,18 @@ inline void MarkWholeBook(Cls数据操作& ops, qint32 branch) {
     ops.标识世祖(book_generator::BookMemberName(0), branch, 0, first, force, protection);
 }
 
+// The runs on 2,000,000 members come only when QENTARA_BENCH_LONG is set: generating that book alone
+// takes a minute or more.
+inline bool LongRuns() {
+    return qEnvironmentVariableIntValue("QENTARA_BENCH_LONG") != 0;
+}
+constexpr int kLongRunMembers = 2000000;
+
+// Adds the long run's book size to a benchmark when long runs are asked for.
+inline void WithLongRun(benchmark::internal::Benchmark* b) {
+    if (LongRuns()) b->Arg(kLongRunMembers);
+}
+
 // Peak resident memory since the last ResetPeak, in MB.
 inline double PeakMegabytes() {
     QFile status(QStringLiteral("/proc/self/status"));

@@ -55,6 +55,13 @@ public:
     // window messages run and at the end, not once a page (a disk flush each).
     void BeginPageRun();
     void EndPageRun();
+    // Node分结点数跳页 called again and again, raising CurrentPage after each call as the callers do, until
+    // page stopAt is recorded, the target is met (it becomes "%SeekOK%") or the last page is reached:
+    // the same pages recorded and the same queue left, but the member table is read once into memory
+    // and the pages cut there (data_ops_page_jump.cpp). For a walk over many pages. False when something
+    // else wrote to the book meanwhile: CurrentPage and the queue then stand where the pages recorded so
+    // far end, and the caller goes on page by page.
+    bool JumpPagesInMemory(qint32 stopAt, QString& target);
     // With a branch number, only members carrying it start the tree: other branches may carry stale
     // numbers of the same generations.
     void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
