@@ -55,10 +55,7 @@ public:
     // window messages run and at the end, not once a page (a disk flush each).
     void BeginPageRun();
     void EndPageRun();
-    // With a branch number, only members carrying it start the tree: other branches may carry stale
-    // numbers of the same generations.
-    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
-                          std::optional<qint32> branch = std::nullopt);
+    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration);
 
     // ---- Page and picture store (data_ops_page_store.cpp)
     // False when the picture could not be had (missing or empty file, failed download) or stored.
