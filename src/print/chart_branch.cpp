@@ -1,11 +1,13 @@
 #include "print/chart_branch.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <QStringView>
 #include <QVariant>
 #include <algorithm>
+#include <numeric>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
@@ -19,6 +21,10 @@ std::u16string_view View(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.constData()), size_t(text.size())};
 }
 
+QStringView Key(std::u16string_view text) {
+    return QStringView(text.data(), qsizetype(text.size()));
+}
+
 // Blanks only, as names are trimmed everywhere.
 std::u16string_view Trimmed(std::u16string_view text) {
     while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
@@ -27,9 +33,7 @@ std::u16string_view Trimmed(std::u16string_view text) {
 }
 
 bool HasCapitals(std::u16string_view text) {
-    for (char16_t c : text)
-        if (c >= u'A' && c <= u'Z') return true;
-    return false;
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'Z'; });
 }
 
 // Names compare as the name columns do (NOCASE): ASCII letters without regard to case.
@@ -40,7 +44,29 @@ QString Folded(std::u16string_view text) {
     return folded;
 }
 
-using KeyOfText = std::unordered_map<std::u16string_view, qint32>;
+using KeyOfText = QHash<QStringView, qint32>;
+
+// The text's key: the next number the first time the text is met.
+qint32 KeyFor(KeyOfText& keys, std::u16string_view text) {
+    const auto it = keys.constFind(Key(text));
+    if (it != keys.constEnd()) return *it;
+    const qint32 key = qint32(keys.size());
+    keys.insert(Key(text), key);
+    return key;
+}
+
+// A text kept in a run of texts: where it starts and how long it is.
+struct Span {
+    quint32 at;
+    quint32 size;
+};
+
+Span Keep(std::u16string& run, const QVariant& value) {
+    const QString text = value.toString();
+    const Span span{quint32(run.size()), quint32(text.size())};
+    run.append(View(text));
+    return span;
+}
 
 }  // namespace
 
@@ -56,8 +82,7 @@ public:
         return {numbers_.data() + n.firstChild - 1, size_t(n.children)};
     }
     QString Shown(int node) const override {
-        const ChartBranch::Member& member = branch_.members_[size_t(nodes_[size_t(node) - 1].member)];
-        return links_ ? branch_.MemberNumber(member) : Trim(member.name);
+        return branch_.Shown(branch_.members_[size_t(nodes_[size_t(node) - 1].member)], links_);
     }
     bool ShowsNumbers() const override { return links_; }
 
@@ -80,99 +105,78 @@ private:
     bool links_;
 };
 
-namespace {
-
-struct ReadMember {
-    QString name;
-    QString father;
-    qint64 generation;
-    qint64 id;
-    bool sorted;  // has a sort number
-    qint64 sort;
-};
-
-// The branch's members in sibling order. Read in the order of their numbers and put in sibling order
-// here when every sort number is a whole number or none (as the member editor stores them): the engine
-// would sort all of them on disk. A branch that is a good part of the book is read straight through
-// the table, which is several times quicker per member than through the branch index.
-std::vector<ReadMember> ReadInSiblingOrder(dao::Database& db, qint32 branch, qint64 first, qint64 last) {
-    const qint64 members =
+ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 last) : db_(db) {
+    // Read in the order of the member numbers and put in sibling order here when every sort number is
+    // a whole number or none (as the member editor stores them): the engine would sort the whole branch
+    // on disk. A branch that is a good part of the book is read straight through the table, several
+    // times quicker per member than through the branch index.
+    const qint64 flagged =
         db.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"flag\" = ?"), {branch})
             .toLongLong();
     const qint64 rows = db.Scalar(QStringLiteral("SELECT max(\"filial_id\") FROM \"本姓成员\"")).toLongLong();
-    const QString head = QStringLiteral(
-        "SELECT \"filial\", \"father\", \"generation\", \"filial_id\", \"boy_sort\" FROM \"本姓成员\" "
-        "WHERE ");
-    const QString where =
-        members * 4 >= rows ? QStringLiteral("+\"flag\" = ?") : QStringLiteral("\"flag\" = ?");
-    const QString range = QStringLiteral(" AND \"generation\" BETWEEN ? AND ? ORDER BY ");
-    std::vector<ReadMember> read;
-    bool wholeNumbers = true;
+    const QString select =
+        QStringLiteral(
+            "SELECT \"filial\", \"father\", \"generation\", \"filial_id\", \"boy_sort\" FROM \"本姓成员\" "
+            "WHERE ") +
+        (flagged * 4 >= rows ? QStringLiteral("+\"flag\" = ?") : QStringLiteral("\"flag\" = ?")) +
+        QStringLiteral(" AND \"generation\" BETWEEN ? AND ? ORDER BY ");
+    struct Read {
+        Span father;
+        bool sorted;  // has a sort number
+        qint64 sort;
+    };
+    std::vector<Read> read;
+    std::u16string fathers;
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     const auto readAll = [&](const QString& order) {
+        bool wholeNumbers = true;
+        names_.clear();
+        members_.clear();
         read.clear();
-        for (dao::Recordset rs = db.OpenRecordset(head + where + range + order, {branch, first, last});
-             rs.hasRow(); rs.MoveNext()) {
+        fathers.clear();
+        for (dao::Recordset rs = db.OpenRecordset(select + order, {branch, first, last}); rs.hasRow();
+             rs.MoveNext()) {
+            const Span name = Keep(names_, rs.value(0));
+            members_.push_back(
+                {name.at, name.size, rs.value(2).toLongLong(), rs.value(3).toLongLong(), 0, 0});
             const QVariant sort = rs.value(4);
-            read.push_back({rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toLongLong(),
-                            rs.value(3).toLongLong(), sort.isValid(), sort.toLongLong()});
+            read.push_back({Keep(fathers, rs.value(1)), sort.isValid(), sort.toLongLong()});
             wholeNumbers = wholeNumbers && (!sort.isValid() || sort.typeId() == QMetaType::LongLong);
             if (sinceEvents.elapsed() >= kEventsEveryMs) {
                 DoEvents();
                 sinceEvents.restart();
             }
         }
+        return wholeNumbers;
     };
-    readAll(QStringLiteral("\"filial_id\""));
-    if (wholeNumbers) {
-        // No sort number comes first, as in the engine's order; members are numbered uniquely.
-        std::sort(read.begin(), read.end(), [](const ReadMember& a, const ReadMember& b) {
-            return std::tie(a.sorted, a.sort, a.id) < std::tie(b.sorted, b.sort, b.id);
-        });
-    } else {
-        readAll(QStringLiteral("\"boy_sort\", \"filial_id\""));
-    }
-    return read;
-}
-
-}  // namespace
-
-ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 last) : db_(db) {
-    std::vector<QString> fathers;
-    {
-        std::vector<ReadMember> read = ReadInSiblingOrder(db, branch, first, last);
-        members_.reserve(read.size());
-        fathers.reserve(read.size());
-        for (ReadMember& m : read) {
-            members_.push_back({std::move(m.name), m.generation, m.id, 0, 0});
-            fathers.push_back(std::move(m.father));
-        }
-    }
+    const bool sortHere = readAll(QStringLiteral("\"filial_id\""));
+    if (!sortHere) readAll(QStringLiteral("\"boy_sort\", \"filial_id\""));
+    names_.shrink_to_fit();
 
     // Keys of the trimmed names; the folded keys are the same unless some name has capitals.
     KeyOfText byName;
-    byName.reserve(members_.size());
+    byName.reserve(qsizetype(members_.size()));
     bool capitals = false;
     for (Member& m : members_) {
-        const std::u16string_view name = Trimmed(View(m.name));
-        m.nameKey = byName.try_emplace(name, qint32(byName.size())).first->second;
+        const std::u16string_view name = Trimmed(Name(m));
+        m.nameKey = KeyFor(byName, name);
         capitals = capitals || HasCapitals(name);
     }
     nameKeys_ = qint32(byName.size());
     KeyOfText byFolded;
-    std::vector<QString> foldedNames;  // their data stays put when the vector grows
+    std::vector<QString> foldedNames;  // their text stays put when the vector grows
     if (capitals) {
         std::vector<qint32> foldedOf(size_t(nameKeys_), -1);
         for (Member& m : members_) {
             qint32& key = foldedOf[size_t(m.nameKey)];
             if (key < 0) {
-                std::u16string_view name = Trimmed(View(m.name));
+                std::u16string_view name = Trimmed(Name(m));
                 if (HasCapitals(name)) {
                     foldedNames.push_back(Folded(name));
                     name = View(foldedNames.back());
                 }
-                key = byFolded.try_emplace(name, qint32(byFolded.size())).first->second;
+                key = KeyFor(byFolded, name);
             }
             m.foldedKey = key;
         }
@@ -181,21 +185,44 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
     }
     const KeyOfText& foldedKeys = capitals ? byFolded : byName;
 
-    // Each member under its father's folded key, in sibling order.
+    // Each father's folded key: "" is no member's name.
     std::vector<qint32> fatherKey(members_.size(), -1);
     for (size_t i = 0; i < members_.size(); ++i) {
-        if (fathers[i].isEmpty()) continue;  // "" is no member's name
-        std::u16string_view father = View(fathers[i]);
+        std::u16string_view father =
+            std::u16string_view(fathers).substr(read[i].father.at, read[i].father.size);
+        if (father.empty()) continue;
         QString folded;
         if (HasCapitals(father)) {
             folded = Folded(father);
             father = View(folded);
         }
-        const auto it = foldedKeys.find(father);
-        if (it != foldedKeys.end()) fatherKey[i] = it->second;
+        fatherKey[i] = foldedKeys.value(Key(father), -1);
     }
-    std::vector<QString>().swap(fathers);
-    childStart_.assign(foldedKeys.size() + 1, 0);
+    std::u16string().swap(fathers);
+
+    if (sortHere) {
+        // No sort number comes first, as in the engine's order; member numbers are unique.
+        std::vector<qint32> order(members_.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](qint32 a, qint32 b) {
+            return std::tie(read[size_t(a)].sorted, read[size_t(a)].sort, members_[size_t(a)].id) <
+                   std::tie(read[size_t(b)].sorted, read[size_t(b)].sort, members_[size_t(b)].id);
+        });
+        std::vector<Member> sorted;
+        sorted.reserve(members_.size());
+        std::vector<qint32> sortedFathers;
+        sortedFathers.reserve(members_.size());
+        for (qint32 i : order) {
+            sorted.push_back(members_[size_t(i)]);
+            sortedFathers.push_back(fatherKey[size_t(i)]);
+        }
+        members_.swap(sorted);
+        fatherKey.swap(sortedFathers);
+    }
+    std::vector<Read>().swap(read);
+
+    // Each member under its father's folded key, in sibling order.
+    childStart_.assign(size_t(foldedKeys.size()) + 1, 0);
     for (qint32 key : fatherKey)
         if (key >= 0) ++childStart_[size_t(key) + 1];
     for (size_t k = 1; k < childStart_.size(); ++k) childStart_[k] += childStart_[k - 1];
@@ -207,11 +234,14 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
 
 ChartBranch::~ChartBranch() = default;
 
-QString ChartBranch::MemberNumber(const Member& member) const {
-    const QString name = Trim(member.name);
+QString ChartBranch::Shown(const Member& member, bool links) const {
+    const std::u16string_view stored = Name(member);
+    const std::u16string_view trimmed = Trimmed(stored);
+    const QString name = QString::fromUtf16(trimmed.data(), qsizetype(trimmed.size()));
+    if (!links) return name;
     // Names are unique in the book, letter case aside: the member itself bears its trimmed name
     // unless it was stored with blanks around it.
-    if (name == member.name) return QString::number(member.id);
+    if (trimmed.size() == stored.size()) return QString::number(member.id);
     const QVariant id =
         db_.Scalar(QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {name});
     return id.isNull() ? name : Trim(id.toString());
@@ -233,7 +263,7 @@ std::unique_ptr<ChartForest> ChartBranch::Section(qint64 first, qint64 last, boo
     std::vector<bool> taken(size_t(nameKeys_), false);
     const auto take = [&](qint32 m) {
         const Member& member = members_[size_t(m)];
-        if (Trimmed(View(member.name)).empty() || taken[size_t(member.nameKey)]) return false;
+        if (Trimmed(Name(member)).empty() || taken[size_t(member.nameKey)]) return false;
         taken[size_t(member.nameKey)] = true;
         return true;
     };
