@@ -1,7 +1,6 @@
 #include "store/branch_marking.h"
 
 #include "frame/app_state.h"
-#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 
@@ -25,7 +24,7 @@ qint32 BackUpBranch(Cls数据操作& ops, const QString& name, qint32 branch, co
                     const QString& password) {
     MarkBranchToActOn(ops, name, branch);
     App().FormParamString = name;
-    const qint32 written = ops.族谱备份(path, name, branch, password);
-    ops.Dao修复压缩(path, GetAppPath() + QStringLiteral("gmap.mdb"), password);
-    return written;
+    // The package is written afresh in one transaction that only adds rows, so it holds no free pages:
+    // compacting it would copy the whole file for nothing.
+    return ops.族谱备份(path, name, branch, password);
 }
