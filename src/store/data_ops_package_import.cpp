@@ -17,6 +17,7 @@
 #include "frame/text_scramble.h"
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
+#include "platform/dao/dao_file_guard.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
@@ -111,13 +112,14 @@ void NumberTheWalk(dao::Database& db, const QVariant& root) {
 }
 
 // A member without a name cannot be placed: its children would attach to whoever bears their father's
-// name in the book. Names restored with the wrong keys are told by their links: the fathers of a sound
-// package name its members, those restored with the wrong key name nobody. The strong-password record
-// may have been removed, so this does not rely on it.
+// name in the book. NULs are no part of a name (the unique names leave them out). Names restored with the
+// wrong keys are told by their links: the fathers of a sound package name its members, those restored with
+// the wrong key name nobody. The strong-password record may have been removed, so this does not rely on it.
 void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
-    const qint64 nameless = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
-                                      QStringLiteral(" WHERE \"name\" IS NULL OR \"name\"=''"))
-                                .toLongLong();
+    const qint64 nameless =
+        db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                  QStringLiteral(" WHERE \"name\" IS NULL OR replace(\"name\", char(0), '')=''"))
+            .toLongLong();
     if (nameless > 0)
         Refuse(dao::kErrDamaged,
                QStringLiteral("族谱包中有 %1 个成员没有名字，这个包已损坏。没有导入任何成员。").arg(nameless));
@@ -154,12 +156,19 @@ QVariant PreparePackage(const QString& copy, const QString& password, const QStr
     const QString insert = QStringLiteral("INSERT INTO ") + walk +
                            QStringLiteral(" (\"pkg_row\", \"name\", \"father\") VALUES (?, ?, ?)");
     int count = 0;
-    for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, \"father\", \"filial\" FROM ") +
-                                              dao::QuoteIdent(kMembers) + QStringLiteral(" ORDER BY rowid"));
-         rs.hasRow(); rs.MoveNext()) {
-        db.Execute(insert, {rs.value(0), Restore(rs.value(2), keys.second, true),
-                            Restore(rs.value(1), keys.first, true)});
-        if (++count % kRowsPerDoEvents == 0) DoEvents();
+    try {
+        for (dao::Recordset rs =
+                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"father\", \"filial\" FROM ") +
+                                  dao::QuoteIdent(kMembers) + QStringLiteral(" ORDER BY rowid"));
+             rs.hasRow(); rs.MoveNext()) {
+            db.Execute(insert, {rs.value(0), Restore(rs.value(2), keys.second, true),
+                                Restore(rs.value(1), keys.first, true)});
+            if (++count % kRowsPerDoEvents == 0) DoEvents();
+        }
+    } catch (const dao::DaoError& e) {
+        // A sound file never holds one row number twice.
+        if (e.Number() != dao::kErrDuplicateKey) throw;
+        Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
     }
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_name\" ON ") + walk + QStringLiteral(" (\"name\")"));
     // Each member's parent is the package member its father names; a name without text is nobody's.
