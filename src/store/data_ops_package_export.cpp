@@ -131,10 +131,10 @@ qint32 WritePackage(const QString& part, const QString& password, const QString&
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const bool strong = !digest.isEmpty();
     // Null stays Null: it is not a name, and the reader leaves it as it is.
-    const dao::SqlFunction conceal(package, QStringLiteral("qz_conceal"), 2, [](const dao::Params& a) {
+    const dao::SqlFunction conceal(package, QStringLiteral("qz_conceal"), 2, [](std::span<const QVariant> a) {
         return a[0].isValid() ? QVariant(EncodeText(a[0].toString(), a[1].toString())) : QVariant();
     });
-    const dao::SqlFunction toggle(package, QStringLiteral("qz_toggle"), 2, [](const dao::Params& a) {
+    const dao::SqlFunction toggle(package, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
         if (!a[0].isValid()) return QVariant();
         QByteArray bytes = a[0].toByteArray();
         package_format::TogglePicture(bytes, a[1].toString());

@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <exception>
+#include <vector>
 
 #include "platform/dao/dao_connection.h"
 #include "platform/dao/dao_database.h"
@@ -66,10 +68,14 @@ void SetResult(sqlite3_context* context, const QVariant& result) {
 void Call(sqlite3_context* context, int count, sqlite3_value** values) {
     const auto* body = static_cast<const SqlFunction::Body*>(sqlite3_user_data(context));
     try {
-        Params arguments;
-        arguments.reserve(count);
-        for (int i = 0; i < count; ++i) arguments << ValueOf(values[i]);
-        SetResult(context, (*body)(arguments));
+        // Most functions take a few arguments: they are not worth a list on the heap.
+        constexpr int kOnStack = 4;
+        std::array<QVariant, kOnStack> few;
+        std::vector<QVariant> many;
+        if (count > kOnStack) many.resize(size_t(count));
+        QVariant* arguments = count > kOnStack ? many.data() : few.data();
+        for (int i = 0; i < count; ++i) arguments[i] = ValueOf(values[i]);
+        SetResult(context, (*body)(std::span<const QVariant>(arguments, size_t(count))));
     } catch (const std::exception& e) {
         sqlite3_result_error(context, e.what(), -1);
     } catch (...) {

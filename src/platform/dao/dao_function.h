@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "platform/dao/dao_types.h"
 
@@ -18,7 +19,7 @@ class Database;
 // exception the body throws fails the statement. The function is gone when the guard goes.
 class SqlFunction {
 public:
-    using Body = std::function<QVariant(const Params& arguments)>;
+    using Body = std::function<QVariant(std::span<const QVariant> arguments)>;
     SqlFunction(Database& db, const QString& name, int arguments, Body body);
     ~SqlFunction();
     SqlFunction(const SqlFunction&) = delete;
