@@ -135,10 +135,7 @@ qint32 WritePackage(const QString& part, const QString& password, const QString&
         return a[0].isValid() ? QVariant(EncodeText(a[0].toString(), a[1].toString())) : QVariant();
     });
     const dao::SqlFunction toggle(package, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
-        if (!a[0].isValid()) return QVariant();
-        QByteArray bytes = a[0].toByteArray();
-        package_format::TogglePicture(bytes, a[1].toString());
-        return QVariant(bytes);
+        return package_format::ToggledPicture(a[0], a[1].toString());
     });
     qint32 members = 0;
     {

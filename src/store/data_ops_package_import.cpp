@@ -69,48 +69,51 @@ PackageWalk ReadPackage(const QString& copy, const QString& password, const QStr
     return PackageWalk::Read(db, package_format::MakeKeys(digest), copy);
 }
 
-// What the walk gives each member: its name in the book and its father there.
-struct Placed {
-    std::vector<QString> names;     // by member
-    std::vector<QVariant> fathers;  // by member
-    std::vector<qint32> deferred;   // members whose parent comes after them (a loop): linked at the end
-};
-
-// Names in the order of the walk, each parent before its children, so that each child takes its own
-// parent's new name.
-Placed Place(const PackageWalk& walk, const QString& attachUnder) {
-    std::vector<QString> asked;
-    asked.reserve(walk.members.size());
-    for (const PackageWalk::Member& m : walk.members) asked.push_back(m.name);
-    BatchUniqueNames unique(App().DataDb, asked);
-    std::vector<QString>().swap(asked);
-    Placed placed;
-    placed.names.resize(walk.members.size());
-    placed.fathers.resize(walk.members.size());
-    std::vector<bool> named(walk.members.size(), false);
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (qint32 i : walk.order) {
-        const PackageWalk::Member& m = walk.members[size_t(i)];
-        placed.names[size_t(i)] = unique.Give(m.name);
-        named[size_t(i)] = true;
-        QVariant& father = placed.fathers[size_t(i)];
-        father = m.fatherNull ? QVariant() : QVariant(m.father);
-        if (!attachUnder.isEmpty() && i == walk.root) {
-            father = attachUnder;
-        } else if (m.parent >= 0) {
-            if (named[size_t(m.parent)])
-                father = placed.names[size_t(m.parent)];
-            else
-                placed.deferred.push_back(i);
-        }
-        if (sinceEvents.elapsed() >= kEventsEveryMs) {
-            DoEvents();
-            sinceEvents.restart();
+// What the walk gives each member: its name in the book, and its father there: the attach-under member
+// for the root, its parent's new name when the parent comes first in the walk, else the father as the
+// package has it (a parent that comes later, in a loop, is linked once every member is in).
+class Placed {
+public:
+    Placed(const PackageWalk& walk, const QString& attachUnder) : walk_(walk), attachUnder_(attachUnder) {
+        std::vector<QString> asked;
+        asked.reserve(walk.members.size());
+        for (const PackageWalk::Member& m : walk.members) asked.push_back(m.name);
+        BatchUniqueNames unique(App().DataDb, asked);
+        std::vector<QString>().swap(asked);
+        names_.resize(walk.members.size());
+        place_.resize(walk.members.size());
+        QElapsedTimer sinceEvents;
+        sinceEvents.start();
+        // Each parent is named before its children, so that each child takes its own parent's new name.
+        for (qint32 p = 0; p < qint32(walk.order.size()); ++p) {
+            const qint32 i = walk.order[size_t(p)];
+            names_[size_t(i)] = unique.Give(walk.members[size_t(i)].name);
+            place_[size_t(i)] = p;
+            if (sinceEvents.elapsed() >= kEventsEveryMs) {
+                DoEvents();
+                sinceEvents.restart();
+            }
         }
     }
-    return placed;
-}
+    const QString& Name(qint32 member) const { return names_[size_t(member)]; }
+    QVariant Father(qint32 member) const {
+        const PackageWalk::Member& m = walk_.members[size_t(member)];
+        if (!attachUnder_.isEmpty() && member == walk_.root) return attachUnder_;
+        if (Deferred(member) || m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
+        return names_[size_t(m.parent)];
+    }
+    bool Deferred(qint32 member) const {
+        const PackageWalk::Member& m = walk_.members[size_t(member)];
+        return m.parent >= 0 && !(!attachUnder_.isEmpty() && member == walk_.root) &&
+               place_[size_t(m.parent)] > place_[size_t(member)];
+    }
+
+private:
+    const PackageWalk& walk_;
+    const QString attachUnder_;
+    std::vector<QString> names_;  // by member
+    std::vector<qint32> place_;   // by member: its place in the walk
+};
 
 // Appends the members in the order of the walk, runs of them at a time, each row copied by the engine
 // with its name and father given by the walk.
@@ -137,11 +140,10 @@ void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& pla
         return QVariant(walk.members[size_t(member(a))].row);
     });
     const dao::SqlFunction name(db, QStringLiteral("qz_name"), 1, [&](std::span<const QVariant> a) {
-        return QVariant(placed.names[size_t(member(a))]);
+        return QVariant(placed.Name(member(a)));
     });
-    const dao::SqlFunction father(db, QStringLiteral("qz_father"), 1, [&](std::span<const QVariant> a) {
-        return placed.fathers[size_t(member(a))];
-    });
+    const dao::SqlFunction father(db, QStringLiteral("qz_father"), 1,
+                                  [&](std::span<const QVariant> a) { return placed.Father(member(a)); });
     const qint64 count = qint64(walk.order.size());
     for (qint64 from = 0; from < count; from += kMembersPerRun) {
         const qint64 to = std::min(count, from + kMembersPerRun) - 1;
@@ -151,9 +153,10 @@ void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& pla
         DoEvents();
     }
     // Names in the book are unique: each names its row.
-    for (qint32 i : placed.deferred)
-        db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
-                   {placed.names[size_t(walk.members[size_t(i)].parent)], placed.names[size_t(i)]});
+    for (qint32 i = 0; i < qint32(walk.members.size()); ++i)
+        if (placed.Deferred(i))
+            db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
+                       {placed.Name(walk.members[size_t(i)].parent), placed.Name(i)});
 }
 
 // Appends the rows of a side table under their members' new names: the name the walk gave the first
@@ -197,15 +200,12 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
         return a[0].isValid() ? QVariant(DecodeText(a[0].toString(), a[1].toString())) : QVariant();
     });
     const dao::SqlFunction toggled(db, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
-        if (!a[0].isValid()) return QVariant();
-        QByteArray bytes = a[0].toByteArray();
-        package_format::TogglePicture(bytes, a[1].toString());
-        return QVariant(bytes);
+        return package_format::ToggledPicture(a[0], a[1].toString());
     });
     const dao::SqlFunction renamed(db, QStringLiteral("qz_rename"), 1, [&](std::span<const QVariant> a) {
         if (!a[0].isValid()) return a[0];
         const qint32 member = walk.Named(a[0].toString());
-        return member < 0 ? a[0] : QVariant(placed.names[size_t(member)]);
+        return member < 0 ? a[0] : QVariant(placed.Name(member));
     });
 
     dao::Transaction tx = db.BeginTrans();
@@ -271,7 +271,7 @@ void Import(const QString& path, const QString& password, const QString& attachU
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     try {
         const PackageWalk walk = ReadPackage(copy, password, digest);
-        const Placed placed = Place(walk, attachUnder);
+        const Placed placed(walk, attachUnder);
         Merge(copy, password, walk, placed, digest);
     } catch (const dao::DaoError& e) {
         dao::ReleaseIdleConnections(copy);

@@ -74,6 +74,9 @@ PackageWalk PackageWalk::Read(dao::Database& package, const package_format::Keys
     const bool linked =
         std::any_of(walk.members.begin(), walk.members.end(), [](const Member& m) { return m.parent >= 0; });
     if (fathers && !linked) Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
+    // A member under a parent in the package takes its father from the parent: its own text goes.
+    for (Member& m : walk.members)
+        if (m.parent >= 0) m.father = QString();
     walk.Order();
     return walk;
 }

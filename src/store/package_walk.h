@@ -20,7 +20,7 @@ struct PackageWalk {
     struct Member {
         qint64 row;  // in the package's member table
         QString name;
-        QString father;
+        QString father;  // kept only where no parent is found
         bool fatherNull;
         qint32 parent;  // index of the member its father names, -1 for none
     };

@@ -172,21 +172,13 @@ TEST_F(PackageExport, AnEmptyBranchGivesEmptyTables) {
 // pages, so the backup has nothing to compact.
 TEST_F(PackageExport, ALongBranchIsWrittenWholeWithoutFreePages) {
     MakeBook();
-    constexpr int kMore = 20100;
-    {
-        dao::Transaction tx = db().BeginTrans();
-        for (int i = 0; i < kMore; ++i)
-            db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, '王丁')",
-                         {QString("王孙%1").arg(i)});
-        tx.Commit();
-    }
-    Mark("王甲");
+    AddGrandchildren();
     const QString path = book_.file("long.mdb");
-    EXPECT_EQ(Export(path), 5 + kMore);
+    EXPECT_EQ(Export(path), 5 + kLongLine);
     dao::Database package = dao::Database::Open(path, "pw123");
     EXPECT_EQ(Count(package, "PRAGMA freelist_count"), 0);
     EXPECT_EQ(Rows(package, "SELECT filial, father FROM \"本姓成员\" ORDER BY filial_id DESC LIMIT 1"),
-              QStringList({EncodeText(QString("王孙%1").arg(kMore - 1), SettingsKey()) + "|" +
+              QStringList({EncodeText(QString("王孙%1").arg(kLongLine - 1), SettingsKey()) + "|" +
                            EncodeText("王丁", ServerKey())}));
-    EXPECT_EQ(Count(package, "SELECT count(DISTINCT filial_id) FROM \"本姓成员\""), 5 + kMore);
+    EXPECT_EQ(Count(package, "SELECT count(DISTINCT filial_id) FROM \"本姓成员\""), 5 + kLongLine);
 }

@@ -163,20 +163,12 @@ TEST_F(PackageImport, ImportingTwiceAppendsNumberedCopies) {
 // the runs' edges, in the order of the walk.
 TEST_F(PackageImport, ALongPackageGoesInWholeAcrossRuns) {
     MakeBook();
-    constexpr int kGrandchildren = 20100;
-    {
-        dao::Transaction tx = db().BeginTrans();
-        for (int i = 0; i < kGrandchildren; ++i)
-            db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, ?)",
-                         {QString("王孙%1").arg(i), i % 2 ? "王丁" : "王'戊"});
-        tx.Commit();
-    }
-    Mark("王甲");
+    AddGrandchildren();
     const QString path = book_.file("long.mdb");
-    ASSERT_EQ(Export(path), 5 + kGrandchildren);
+    ASSERT_EQ(Export(path), 5 + kLongLine);
     ASSERT_EQ(Import(path), 0);
-    EXPECT_EQ(Members(), 7 + kGrandchildren + 5 + kGrandchildren);
-    for (const int i : {0, 19994, 19995, 19996, kGrandchildren - 1})
+    EXPECT_EQ(Members(), 7 + kLongLine + 5 + kLongLine);
+    for (const int i : {0, 19994, 19995, 19996, kLongLine - 1})
         EXPECT_EQ(Father(QString("王孙%1[1]").arg(i)), i % 2 ? "王丁[1]" : "王'戊[1]") << i;
     // Parents were written before their children.
     EXPECT_EQ(Count(db(),
