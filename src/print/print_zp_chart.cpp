@@ -61,18 +61,8 @@ public:
     // the book's members, as the site's pages do, and the next chart reuses them.
     void DropPrevious() {
         if (!db_.TableExists(kSetAside)) return;
-        const QVariant secure = db_.Scalar(QStringLiteral("PRAGMA secure_delete"));
-        db_.Execute(QStringLiteral("PRAGMA secure_delete=0"));
-        const auto restore = [&] {
-            db_.Execute(QStringLiteral("PRAGMA secure_delete=") + QString::number(secure.toInt()));
-        };
-        try {
-            db_.Execute(QStringLiteral("DROP TABLE ") + dao::QuoteIdent(kSetAside));
-        } catch (...) {
-            restore();
-            throw;
-        }
-        restore();
+        const dao::FreeWithoutOverwriting freed(db_);
+        db_.Execute(QStringLiteral("DROP TABLE ") + dao::QuoteIdent(kSetAside));
     }
 
 private:

@@ -152,7 +152,11 @@ void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& pla
             Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
         DoEvents();
     }
-    // Names in the book are unique: each names its row.
+}
+
+// Members whose parent came after them in the walk (a loop) take its new name now. Names in the book
+// are unique: each names its row.
+void LinkDeferred(dao::Database& db, const PackageWalk& walk, const Placed& placed) {
     for (qint32 i = 0; i < qint32(walk.members.size()); ++i)
         if (placed.Deferred(i))
             db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
@@ -183,6 +187,56 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
                keys ? dao::Params{keys->first, keys->second} : dao::Params{});
 }
 
+// A large package into a large book: the indexes of the member names go before the rows and are built
+// again after them, one sorted pass each, instead of taking the new names at scattered places, where each
+// insert reads, decrypts and writes again a page of an index far larger than the page cache. (The other
+// indexes take the new rows at their end.) Their freed pages hold nothing the book does not keep, so
+// they are freed without being overwritten.
+class NameIndexesSetAside {
+public:
+    NameIndexesSetAside(dao::Database& db, qint64 incoming) : db_(db) {
+        const qint64 held = db.Scalar(QStringLiteral("SELECT count(*) FROM main.\"本姓成员\"")).toLongLong();
+        if (incoming * 2 < held || held + incoming < kLargeBook) return;
+        QStringList names;
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("PRAGMA main.index_list(\"本姓成员\")"));
+             rs.hasRow(); rs.MoveNext())
+            if (!rs.value(4).toBool() && rs.value(3).toString() == QLatin1String("c"))
+                names << rs.value(1).toString();
+        for (const QString& name : names) {
+            dao::Recordset columns = db.OpenRecordset(QStringLiteral("PRAGMA main.index_info(") +
+                                                      dao::QuoteIdent(name) + QLatin1Char(')'));
+            const QString first = columns.hasRow() ? columns.value(2).toString() : QString();
+            columns.Close();
+            if (first.compare(QLatin1String("filial"), Qt::CaseInsensitive) != 0 &&
+                first.compare(QLatin1String("father"), Qt::CaseInsensitive) != 0)
+                continue;
+            set_ << name;
+            created_ << db.Scalar(
+                              QStringLiteral("SELECT \"sql\" FROM main.sqlite_master WHERE \"type\"='index' "
+                                             "AND \"name\"=?"),
+                              {name})
+                            .toString();
+        }
+        if (set_.isEmpty()) return;
+        const dao::FreeWithoutOverwriting freed(db);
+        for (const QString& name : set_)
+            db.Execute(QStringLiteral("DROP INDEX main.") + dao::QuoteIdent(name));
+    }
+    // A name given twice would fail the name index here, and the import with it.
+    void BuildAgain() {
+        for (const QString& sql : created_) {
+            db_.Execute(sql);
+            DoEvents();
+        }
+    }
+
+private:
+    static constexpr qint64 kLargeBook = 200000;
+    dao::Database& db_;
+    QStringList set_;      // the names of the indexes set aside
+    QStringList created_;  // the statements that made them
+};
+
 void Merge(const QString& copy, const QString& password, const PackageWalk& walk, const Placed& placed,
            const QString& digest) {
     dao::Database& db = App().DataDb;
@@ -207,9 +261,11 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
         const qint32 member = walk.Named(a[0].toString());
         return member < 0 ? a[0] : QVariant(placed.Name(member));
     });
-
     dao::Transaction tx = db.BeginTrans();
+    NameIndexesSetAside indexes(db, qint64(walk.members.size()));
     AppendMembers(db, walk, placed, copy);
+    indexes.BuildAgain();
+    LinkDeferred(db, walk, placed);
     AppendSideRows(db, kKeywords, QStringLiteral("main"), {QStringLiteral("page_key")}, nullptr);
     AppendSideRows(db, kPictures, kImages, {QStringLiteral("imagepath"), QStringLiteral("myimage")}, restore);
     AppendSideRows(db, kPages, kStories, {QStringLiteral("Hisdescript")}, restore);

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "../../bench/book_generator.h"
 #include "frame/dao_table.h"
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
@@ -175,6 +176,29 @@ TEST_F(PackageImport, ALongPackageGoesInWholeAcrossRuns) {
                     "SELECT count(*) FROM \"本姓成员\" c JOIN \"本姓成员\" p ON p.filial = c.father "
                     "WHERE c.filial LIKE '%[1]' AND p.filial_id > c.filial_id"),
               0);
+}
+
+// A clan imported into its own book: the indexes of the names are built again after the rows, the same
+// as before, and still refuse a name twice.
+TEST_F(PackageImport, ALargePackageIntoALargeBookKeepsTheNameIndexes) {
+    book_generator::GenerateBook(db(), 100000, 20240601u);
+    db().Execute("UPDATE \"本姓成员\" SET flag=?", {kBranch});
+    const auto indexes = [&] {
+        return Rows(db(),
+                    "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name='本姓成员' "
+                    "ORDER BY name");
+    };
+    const QStringList before = indexes();
+    const QString path = book_.file("clan.mdb");
+    ASSERT_EQ(Export(path, QString(), "pw123", book_generator::BookMemberName(0)), 100000);
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Members(), 200000);
+    EXPECT_EQ(indexes(), before);
+    EXPECT_EQ(Father(book_generator::BookMemberName(99999) + "[1]"),
+              Father(book_generator::BookMemberName(99999)) + "[1]");
+    EXPECT_THROW(db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES (?)",
+                              {book_generator::BookMemberName(5).toLower() + "[1]"}),
+                 dao::DaoError);
 }
 
 TEST_F(PackageImport, AttachesTheRootUnderTheGivenMember) {
