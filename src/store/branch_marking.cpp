@@ -1,6 +1,7 @@
 #include "store/branch_marking.h"
 
 #include "frame/app_state.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 
@@ -24,7 +25,13 @@ qint32 BackUpBranch(Cls数据操作& ops, const QString& name, qint32 branch, co
                     const QString& password) {
     MarkBranchToActOn(ops, name, branch);
     App().FormParamString = name;
-    // The package is written afresh in one transaction that only adds rows, so it holds no free pages:
-    // compacting it would copy the whole file for nothing.
-    return ops.族谱备份(path, name, branch, password);
+    const qint32 written = ops.族谱备份(path, name, branch, password);
+    // Compaction gives back free pages; a package written afresh only gained rows and usually has
+    // none, and copying the whole file then would cost as long as writing it.
+    const bool hasFreePages = [&] {
+        dao::Database package = dao::Database::Open(path, password);
+        return package.Scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong() > 0;
+    }();
+    if (hasFreePages) ops.Dao修复压缩(path, GetAppPath() + QStringLiteral("gmap.mdb"), password);
+    return written;
 }
