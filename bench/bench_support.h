@@ -22,6 +22,11 @@
 
 namespace bench_support {
 
+// Runs of 1,000,000 members take minutes each: they run only when QENTARA_BENCH_LONG=1.
+inline bool LongRuns() {
+    return qEnvironmentVariableIntValue("QENTARA_BENCH_LONG") != 0;
+}
+
 // Makes the book folder of `key` the current book ($QENTARA_HOME), with the shared state reset and no
 // connection of another book cached. The folder is created, with empty book files, the first time a key
 // is used and kept for the rest of the run; returns whether that was now, so the caller fills it once.

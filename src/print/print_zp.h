@@ -17,8 +17,8 @@ public:
     // from App().FormParamString), the 80 set-up rows, then one block per section of
     // PrintGenerationsPerRow generations. Asks for the starting generation first (FrmLittle, mode 6);
     // numbers only this branch, flagged with App().SelectedNodeIndex, so the rest of the book keeps its
-    // generation numbers. The sections' work trees are held in memory. With links the cells show member
-    // numbers.
+    // generation numbers. The branch is read once and each section cut from it in memory; the chart
+    // rows are written as they are made. With links the cells show member numbers.
     // False when the user cancelled or a database error was reported; the chart table is then left as
     // it was.
     bool PrintPxt(const QString& rootName, bool withLinks);

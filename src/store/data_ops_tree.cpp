@@ -78,68 +78,6 @@ QString NodeText(const QString& name, qint32 generation) {
     return name;
 }
 
-// Tree分世代数展开 over one marked branch, in one read: numbered by the marking, every child of a member
-// is one generation below it and carries the same number, so the rows of the generations shown are all
-// the walk needs. Nodes, texts and order are those of the walk that asks for each member's children.
-void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first, qint32 last,
-                             qint32 branch) {
-    const auto fold = [](const QString& name) { return FoldAscii(name); };
-    struct Row {
-        QString name;
-        QString folded;  // trimmed and folded
-        qint64 generation;
-    };
-    std::vector<Row> rows;
-    QHash<QString, std::vector<qint32>> childrenOf;  // by folded father
-    std::vector<qint32> roots;
-    for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT \"filial\", \"father\", \"generation\" FROM \"本姓成员\" "
-                            "WHERE \"flag\" = ? AND \"generation\" BETWEEN ? AND ? "
-                            "ORDER BY \"boy_sort\", \"filial_id\""),
-             {branch, first, std::max(last, first + 1)});
-         rs.hasRow(); rs.MoveNext()) {
-        const qint32 index = qint32(rows.size());
-        const QString name = rs.value(0).toString();
-        rows.push_back({name, fold(Trim(name)), rs.value(2).toLongLong()});
-        const QString father = rs.value(1).toString();
-        if (!father.isEmpty()) childrenOf[fold(father)].push_back(index);
-        if (rows.back().generation == first) roots.push_back(index);
-    }
-    const auto childrenOfRow = [&](qint32 row) -> const std::vector<qint32>* {
-        const auto it = childrenOf.constFind(rows[size_t(row)].folded);
-        return it == childrenOf.constEnd() ? nullptr : &*it;
-    };
-
-    struct Entry {
-        qint32 row;
-        QString key;
-    };
-    std::deque<Entry> queue;
-    for (qint32 r : roots) {
-        const QString trimmed = Trim(rows[size_t(r)].name);
-        const QString key = TreeNodeSink::MemberKey(trimmed);
-        if (trimmed.isEmpty() || tree.Exists(key)) continue;
-        if (first != 1 && !childrenOfRow(r)) continue;
-        tree.Add(QString(), key, rows[size_t(r)].name);
-        queue.push_back({r, key});
-    }
-    EventPump pump;
-    while (!queue.empty()) {
-        const Entry x = std::move(queue.front());
-        queue.pop_front();
-        const std::vector<qint32>* kids = childrenOfRow(x.row);
-        if (!kids) continue;
-        for (qint32 k : *kids) {
-            const QString name = Trim(rows[size_t(k)].name);
-            const QString key = TreeNodeSink::MemberKey(name);
-            // A member already in the tree is not added again, so a loop in the father chain ends.
-            if (name.isEmpty() || tree.Exists(key)) continue;
-            tree.Add(x.key, key, name);
-            if (rows[size_t(k)].generation < last) queue.push_back({k, key});
-            pump.Tick();
-        }
-    }
-}
 
 Cls子女& SharedMember() {
     if (!App().SharedMember) App().SharedMember = std::make_shared<Cls子女>();
@@ -630,15 +568,10 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     if (reachedEnd) App().RepaginateNeeded = false;
 }
 
-void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
-                                   std::optional<qint32> branch) {
+void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration) {
     dao::Database& db = App().DataDb;
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
     ClearTreeNodes(tree);
-    if (branch) {
-        ExpandBranchGenerations(db, tree, firstGeneration, lastGeneration, *branch);
-        return;
-    }
 
     // The walk needs no rows in "temp": nobody reads the queue while it runs, and it ends empty.
     struct Entry {

@@ -303,6 +303,19 @@ AttachGuard::~AttachGuard() {
     }
 }
 
+FreeWithoutOverwriting::FreeWithoutOverwriting(Database& db)
+    : db_(db), before_(db.Scalar(QStringLiteral("PRAGMA main.secure_delete")).toInt()) {
+    db.Execute(QStringLiteral("PRAGMA main.secure_delete=0"));
+}
+
+FreeWithoutOverwriting::~FreeWithoutOverwriting() {
+    try {
+        db_.Execute(QStringLiteral("PRAGMA main.secure_delete=") + QString::number(before_));
+    } catch (...) {
+        // A connection already gone has nothing left to restore.
+    }
+}
+
 void AttachGuard::Attach(const QString& path, const QString& alias, const QString& password) {
     db_.Attach(path, alias, password);
     aliases_ << alias;
@@ -384,7 +397,8 @@ QString RewriteWorkFile(const QString& path) {
 }
 
 void RemoveWorkFiles(const QString& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm", ".lck"}) QFile::remove(path + QLatin1String(suffix));
+    for (const char* suffix : {"", "-journal", "-wal", "-shm", ".lck"})
+        QFile::remove(path + QLatin1String(suffix));
     RemoveSuperJournals(path);
 }
 
