@@ -22,7 +22,7 @@
 
 namespace bench_support {
 
-// Runs of 1,000,000 members take minutes each: they run only when QENTARA_BENCH_LONG=1.
+// Runs of 1,000,000 members and more take minutes each: they run only when QENTARA_BENCH_LONG=1.
 inline bool LongRuns() {
     return qEnvironmentVariableIntValue("QENTARA_BENCH_LONG") != 0;
 }
@@ -87,11 +87,8 @@ inline void MarkWholeBook(Cls数据操作& ops, qint32 branch) {
     ops.标识世祖(book_generator::BookMemberName(0), branch, 0, first, force, protection);
 }
 
-// The runs on 2,000,000 members come only when QENTARA_BENCH_LONG is set: generating that book alone
-// takes a minute or more.
-inline bool LongRuns() {
-    return qEnvironmentVariableIntValue("QENTARA_BENCH_LONG") != 0;
-}
+// The runs on 2,000,000 members come with the other long runs: generating that book alone takes a
+// minute or more.
 constexpr int kLongRunMembers = 2000000;
 
 // Adds the long run's book size to a benchmark when long runs are asked for.
