@@ -12,6 +12,30 @@ namespace {
 
 constexpr qsizetype kMaxNameLength = 49;
 
+// The engine stores text as UTF-8, which cannot hold half a surrogate pair (it would take the next
+// character with it), and compares names only up to a NUL. Either would make different names one in
+// the name index, so that a name's numbered copies could all be "taken" and the search for a free one
+// never end. A name without them is compared exactly, so every numbered candidate is another name and
+// the search ends after at most as many look-ups as the book has members.
+QString StorableName(const QString& name) {
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c.isNull()) continue;
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            out += c;
+            out += name[++i];
+        } else {
+            out += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+        }
+    }
+    return out;
+}
+
+// Beyond 2^53 a double no longer holds whole numbers exactly: the scan cannot count such suffixes.
+constexpr double kExactSuffixLimit = 9007199254740992.0;
+
 // Keeps the end of the name; never starts the result with the second half of a surrogate pair.
 QString LastChars(const QString& name) {
     if (name.size() <= kMaxNameLength) return name;
@@ -29,8 +53,7 @@ qint64 SuffixNumber(const QString& afterBracket) {
         return 0;
     }
     const double rounded = std::nearbyint(value);  // half to even, as the old conversion
-    // Beyond 2^53 a double no longer holds whole numbers exactly; such a suffix cannot clash with ours.
-    if (!(rounded > 0 && rounded < 9007199254740992.0)) return 0;
+    if (!(rounded > 0 && rounded < kExactSuffixLimit)) return 0;
     return qint64(rounded);
 }
 
@@ -38,7 +61,7 @@ qint64 SuffixNumber(const QString& afterBracket) {
 // a batch has reserved count as borne.
 QString MakeUnique(dao::Database& db, const QString& name, const QString& selfClause, const dao::Params& self,
                    const ReservedNames* reserved = nullptr) {
-    const QString cut = LastChars(name);
+    const QString cut = LastChars(StorableName(name));
     const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
     const auto taken = [&](const QString& candidate) {
         if (reserved && reserved->Has(candidate)) return true;
@@ -79,9 +102,9 @@ void NoteGiven(SuffixMemo& memo, const QString& given) {
 // MakeUnique for a batch of new members, with no row to leave out: one pass over the name and its numbered
 // copies tells both whether it is borne and its highest copy, and is made once per name. The number found
 // is still looked up unless the memo knows the ranges are exact: a cut long name may meet a stored name,
-// and the range does not order names holding a NUL.
+// the range does not order names holding a NUL, and the scan does not count numbers from 2^53 on.
 QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& memo) {
-    const QString cut = LastChars(name);
+    const QString cut = LastChars(StorableName(name));
     const QString prefix = cut + QLatin1Char('[');
     qint64 highest = 0;
     if (memo.Knows(cut)) {
@@ -106,7 +129,8 @@ QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& me
     for (qint64 n = highest + 1;; ++n) {
         const QString whole = prefix + QString::number(n) + QLatin1Char(']');
         const QString result = LastChars(whole);
-        const bool free = memo.RangesExact() && result.size() == whole.size();
+        const bool free =
+            memo.RangesExact() && result.size() == whole.size() && double(n) < kExactSuffixLimit;
         if (free || db.Scalar(countSql, {result}).toLongLong() == 0) {
             memo.Note(cut, n);
             NoteGiven(memo, result);
@@ -122,7 +146,7 @@ Cls数据操作::Cls数据操作() {
 }
 
 QString Cls数据操作::TongMing字(bool skip, const QString& name, qint32 filial_id) {
-    if (skip) return LastChars(name);
+    if (skip) return LastChars(StorableName(name));
     return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id});
 }
 

@@ -111,13 +111,14 @@ void NumberTheWalk(dao::Database& db, const QVariant& root) {
 }
 
 // A member without a name cannot be placed: its children would attach to whoever bears their father's
-// name in the book. Names restored with the wrong keys are told by their links: the fathers of a sound
-// package name its members, those restored with the wrong key name nobody. The strong-password record
-// may have been removed, so this does not rely on it.
+// name in the book. NULs are no part of a name (the unique names leave them out). Names restored with the
+// wrong keys are told by their links: the fathers of a sound package name its members, those restored with
+// the wrong key name nobody. The strong-password record may have been removed, so this does not rely on it.
 void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
-    const qint64 nameless = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
-                                      QStringLiteral(" WHERE \"name\" IS NULL OR \"name\"=''"))
-                                .toLongLong();
+    const qint64 nameless =
+        db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
+                  QStringLiteral(" WHERE \"name\" IS NULL OR replace(\"name\", char(0), '')=''"))
+            .toLongLong();
     if (nameless > 0)
         Refuse(dao::kErrDamaged,
                QStringLiteral("族谱包中有 %1 个成员没有名字，这个包已损坏。没有导入任何成员。").arg(nameless));

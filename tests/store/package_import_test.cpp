@@ -4,6 +4,7 @@
 #include "frame/dao_table.h"
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
+#include "store/package_format.h"
 
 namespace {
 
@@ -91,6 +92,48 @@ TEST_F(PackageImport, ANumberAboveEveryStoredCopyIsChosenWithOrWithoutANulInTheB
         // The long name loses its first characters to the suffix and meets a stored name: [2] it is.
         EXPECT_EQ(Rows(db(), "SELECT filial, father FROM \"本姓成员\" WHERE filial_id>6 ORDER BY filial_id"),
                   QStringList({"X[4]|", longName.right(46) + "[2]|X[4]"}));
+        TearDown();
+        for (const QString& f : {DataDbPath(), ImageDbPath(), DescriptDbPath(), path}) QFile::remove(f);
+        SetUp();
+    }
+}
+
+// Names as a damaged package may bring them: NULs and halves of surrogate pairs, which the engine
+// compares loosely, letter case beyond ASCII, which the name columns do not fold, and copies beyond the
+// whole numbers a double holds. Each member gets a name of its own, and the import ends.
+TEST_F(PackageImport, EveryNameFindsAFreeNumberWhateverItsCharacters) {
+    const QChar nul(0);
+    const QString bad(QChar(QChar::ReplacementCharacter));
+    struct Case {
+        QStringList book, package, imported;
+    };
+    for (const Case& c : {
+             Case{{"甲"},
+                  {nul + QString("甲"), nul + QString("甲"), QString(2, nul) + "乙"},
+                  {"甲[1]", "甲[2]", "乙"}},
+             Case{{},
+                  {"丙" + QString(QChar(0xD800)), "丙" + bad, "丁" + QString(QChar(0xDC00))},
+                  {"丙" + bad, "丙" + bad + "[1]", "丁" + bad}},
+             Case{{"Ä", "ä[2]"}, {"Ä", "ä"}, {"Ä[1]", "ä"}},
+             Case{{"X", "X[9007199254740991]", "X[9007199254740992]"}, {"X"}, {"X[9007199254740993]"}},
+         }) {
+        SCOPED_TRACE(c.imported.join(",").toStdString());
+        for (const QString& name : c.book) Add(name, "", 1);
+        const QString path = book_.file("names.mdb");
+        {
+            const package_format::Keys keys = package_format::MakeKeys(QString());
+            dao::Database package = dao::Database::Create(path, QString());
+            for (const QString& sql : package_format::CreateStatements()) package.Execute(sql);
+            for (const QString& name : c.package)
+                package.Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, '')",
+                                {EncodeText(name, keys.second)});
+        }
+        dao::ReleaseAllIdleConnections();
+        QString error;
+        ASSERT_EQ(Import(path, QString(), QString(), "", &error), 0) << error.toStdString();
+        EXPECT_EQ(Rows(db(), QString("SELECT filial FROM \"本姓成员\" WHERE filial_id>%1 ORDER BY filial_id")
+                                 .arg(c.book.size())),
+                  c.imported);
         TearDown();
         for (const QString& f : {DataDbPath(), ImageDbPath(), DescriptDbPath(), path}) QFile::remove(f);
         SetUp();
