@@ -17,6 +17,7 @@
 #include "frame/text_scramble.h"
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
+#include "platform/dao/dao_file_guard.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
@@ -155,12 +156,19 @@ QVariant PreparePackage(const QString& copy, const QString& password, const QStr
     const QString insert = QStringLiteral("INSERT INTO ") + walk +
                            QStringLiteral(" (\"pkg_row\", \"name\", \"father\") VALUES (?, ?, ?)");
     int count = 0;
-    for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, \"father\", \"filial\" FROM ") +
-                                              dao::QuoteIdent(kMembers) + QStringLiteral(" ORDER BY rowid"));
-         rs.hasRow(); rs.MoveNext()) {
-        db.Execute(insert, {rs.value(0), Restore(rs.value(2), keys.second, true),
-                            Restore(rs.value(1), keys.first, true)});
-        if (++count % kRowsPerDoEvents == 0) DoEvents();
+    try {
+        for (dao::Recordset rs =
+                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"father\", \"filial\" FROM ") +
+                                  dao::QuoteIdent(kMembers) + QStringLiteral(" ORDER BY rowid"));
+             rs.hasRow(); rs.MoveNext()) {
+            db.Execute(insert, {rs.value(0), Restore(rs.value(2), keys.second, true),
+                                Restore(rs.value(1), keys.first, true)});
+            if (++count % kRowsPerDoEvents == 0) DoEvents();
+        }
+    } catch (const dao::DaoError& e) {
+        // A sound file never holds one row number twice.
+        if (e.Number() != dao::kErrDuplicateKey) throw;
+        Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
     }
     db.Execute(QStringLiteral("CREATE INDEX \"q_walk_name\" ON ") + walk + QStringLiteral(" (\"name\")"));
     // Each member's parent is the package member its father names; a name without text is nobody's.
