@@ -26,7 +26,8 @@ QString CleanMemberName(const QString& text, qsizetype maxLength) {
     if (maxLength < 0 || name.size() <= maxLength) return name;
     name.truncate(maxLength);
     if (!name.isEmpty() && name.back().isHighSurrogate()) name.chop(1);
-    return name;
+    // A cut may end on a blank: kept, it would make a second cleaning give another name.
+    return Trim(name);
 }
 
 StyleNames ParseStyleNames(const QString& field) {

@@ -14,8 +14,13 @@ TEST(MemberNameTest, MarkupCharactersGoAndTheNameIsCut) {
              Case{QStringLiteral("a\rb\nc"), QStringLiteral("abc")},
              Case{QString(60, QChar(0x5B57)), QString(49, QChar(0x5B57))},
              Case{QStringLiteral("'%{}"), QString()},
-         })
+             Case{QString(48, QChar(0x5B57)) + QStringLiteral("   乙"), QString(48, QChar(0x5B57))},
+             Case{QStringLiteral("甲") + QString(48, QChar(u' ')) + QStringLiteral("乙"),
+                  QStringLiteral("甲")},
+         }) {
         EXPECT_EQ(CleanMemberName(c.typed), c.clean) << c.typed.toStdString();
+        EXPECT_EQ(CleanMemberName(c.clean), c.clean);  // cleaning again changes nothing
+    }
     EXPECT_EQ(CleanMemberName(rare, 2), QStringLiteral("甲"));
     EXPECT_EQ(CleanMemberName(QString(60, QChar(0x5B57)), -1).size(), 60);
     EXPECT_EQ(CleanMemberName(QStringLiteral("张三;李四"), -1), QStringLiteral("张三;李四"));
