@@ -147,7 +147,11 @@ QString CleanText(const QString& text, bool plainText) {
                                                QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = head.match(page);
     if (m.hasMatch()) page.remove(m.capturedStart(), m.capturedLength());
-    page.remove(script);
+    // Cutting one script out can join the text around it into another ("<scr<script></script>ipt>").
+    for (qsizetype before = -1; before != page.size();) {
+        before = page.size();
+        page.remove(script);
+    }
     page.remove(background);
     return page;
 }
