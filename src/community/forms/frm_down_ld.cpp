@@ -20,6 +20,7 @@
 #include "community/translated.h"
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/window_utils.h"
+#include "mainwin/tree_pages.h"
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/form_registry.h"
@@ -242,6 +243,7 @@ void FrmDownLd::CmdOK_Click() {
     connect(tg_, &clsDownLoad::DownLoadOver, this, [this] { downloadDone_ = true; });
     stopRequested_ = false;
     imported_ = 0;
+    TreeChangeMark changing;
 
     const int n = listView1_->topLevelItemCount();
     for (int i = 0; i < n; ++i) {
