@@ -4,17 +4,13 @@
 // (PGHOST, PGPORT, PGUSER, PGPASSWORD): run it under pg_virtualenv. Without one it reports an error.
 #include <benchmark/benchmark.h>
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
 
+#include "bench_server.h"
 #include "bench_support.h"
 #include "book_generator.h"
 #include "frame/server_connection.h"
 #include "online/member_exchange.h"
 #include "online/user_record.h"
-#include "pages/schema_loader.h"
-#include "platform/pg/pg_command.h"
-#include "platform/settings_store.h"
 #include "store/data_ops.h"
 
 namespace {
@@ -24,69 +20,27 @@ constexpr int kPictures = 2000;
 constexpr int kPictureBytes = 50 * 1024;
 constexpr qint32 kBranch = 1;
 
-// The environment's cluster as its superuser: libpq takes PGHOST and the rest for what is left empty.
-PgParams Superuser(const QString& dbname) {
-    PgParams params;
-    params.dbname = dbname;
-    return params;
-}
-
-// A server database of this run, loaded with the schema and reached by the program's "server_db"
-// setting (in a settings folder of the run's own), with one account open to everybody.
-class BenchServer {
+// The server of this run, with one account open to everybody, logged on once: its credential binds the
+// program's connections.
+class SyncServer : public bench_server::BenchServer {
 public:
-    BenchServer() : dbname_(QStringLiteral("qnt_bench_%1").arg(QCoreApplication::applicationPid())) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_.path());
-        if (qEnvironmentVariableIsEmpty("PGHOST")) {
-            error_ = "no PostgreSQL cluster: run under pg_virtualenv";
-            return;
-        }
-        auto admin = PgConnection::Open(Superuser(QStringLiteral("postgres")));
-        if (!admin ||
-            !admin->exec(QStringLiteral("CREATE DATABASE ") + PgConnection::QuoteIdentifier(dbname_)).ok) {
-            error_ = "cannot create the server database";
-            return;
-        }
-        created_ = true;
-        auto owner = PgConnection::Open(Superuser(dbname_));
-        if (!owner || !LoadServerSchema(*owner).isEmpty()) {
-            error_ = "cannot load the server schema";
-            return;
-        }
-        SaveSetting(QStringLiteral("server_db"), QStringLiteral("%%") + dbname_);
+    SyncServer() : BenchServer(QStringLiteral("sync")) {
+        if (!error().empty()) return;
         auto db = PgConnection::Open(ServerDbParams());
         PgCommand cmd(db.get());
-        cmd.SetCommandText(QStringLiteral("sp_trylogon"));
-        cmd.SetValue(QStringLiteral("@z_user_no"), QStringLiteral("bench"));
-        cmd.SetValue(QStringLiteral("@z_pswd"), QStringLiteral("digest"));
-        cmd.SetValue(QStringLiteral("@z_pswd2"), QStringLiteral("digest2"));
-        cmd.SetValue(QStringLiteral("@z_right"), 1);
-        cmd.SetValue(QStringLiteral("@z_nick"), QStringLiteral("基准"));
-        cmd.SetValue(QStringLiteral("@z_logon_type"), 1);
-        cmd.Execute();
-        account_ = cmd.Value(QStringLiteral("@z_acc_id")).toInt();
+        account_ = bench_server::LogOn(cmd, QStringLiteral("bench"));
+        credential_ = db->exec(QStringLiteral("SELECT zp_session_token()")).rows.value(0).value(0);
     }
-    ~BenchServer() {
-        ServerConnection().reset();
-        if (!created_) return;
-        if (auto admin = PgConnection::Open(Superuser(QStringLiteral("postgres"))))
-            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + PgConnection::QuoteIdentifier(dbname_) +
-                        QStringLiteral(" WITH (FORCE)"));
-    }
-    const std::string& error() const { return error_; }
     qint32 account() const { return account_; }
+    QString credential() const { return credential_; }
 
 private:
-    QTemporaryDir settings_;
-    QString dbname_;
-    std::string error_;
-    bool created_ = false;
     qint32 account_ = 0;
+    QString credential_;
 };
 
-BenchServer& Server() {
-    static BenchServer server;
+SyncServer& Server() {
+    static SyncServer server;
     return server;
 }
 
@@ -94,6 +48,7 @@ void LogOn() {
     App().CurrentUser = std::make_shared<Cls_User>();
     App().CurrentUser->acc_id = Server().account();
     App().CurrentUser->Logoned = true;
+    App().ServerCredential = Server().credential();
 }
 
 // The server id of the uploaded branch's root; 0 until the upload has run.

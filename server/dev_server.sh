@@ -6,7 +6,8 @@
 #   server/dev_server.sh PAGE-SERVICE-PROGRAM
 #
 # QENTARA_HOME chooses the book folder as for the program; QENTARA_DB_PORT (15432) and QENTARA_PAGE_PORT
-# (18080) the ports, both on 127.0.0.1 only.
+# (18080) the ports, both on 127.0.0.1 only. A page service that dies is started again; the database
+# keeps running meanwhile (uploads go to it directly).
 set -euo pipefail
 
 service_bin=$1
@@ -69,6 +70,18 @@ unix_socket_directories = '$data'
 EOF
 fi
 
+# The program's account (its password is in every copy) reaches its own database and no other, whatever
+# databases the cluster gets later. Lines are matched in order: these go first.
+hba="$data/pg_hba.conf"
+hba_marker="# qentara: the program's account reaches its own database only"
+hba_changed=0
+if ! grep -qF "$hba_marker" "$hba"; then
+  as_owner sh -c 'tmp=$1.new; { printf "%s\n" "$2" "host qntzpsvr01 qntzpsvr01 127.0.0.1/32 scram-sha-256" \
+      "host all qntzpsvr01 all reject" "local all qntzpsvr01 reject"; cat "$1"; } >"$tmp" && mv "$tmp" "$1"' \
+    sh "$hba" "$hba_marker"
+  hba_changed=1
+fi
+
 stop_cluster() { as_owner "$pgbin/pg_ctl" -D "$data" -m fast stop >/dev/null 2>&1 || true; }
 if ! as_owner "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
   if ! as_owner "$pgbin/pg_ctl" -D "$data" -l "$logdir/postgresql.log" -o "-p $db_port" -w -t 60 start >/dev/null; then
@@ -77,6 +90,8 @@ if ! as_owner "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
     exit 1
   fi
   trap stop_cluster EXIT
+elif [ "$hba_changed" -eq 1 ]; then
+  as_owner "$pgbin/pg_ctl" -D "$data" reload >/dev/null
 fi
 
 psql_admin() { as_owner "$pgbin/psql" -h "$data" -p "$db_port" -U qntadmin -d postgres -v ON_ERROR_STOP=1 -tAq "$@"; }
@@ -90,5 +105,37 @@ mkdir -p "$www/zip" "$www/chm" "$www/ebook"
 cp -rn "$here/www/." "$www/"
 
 echo "Database qntzpsvr01 on 127.0.0.1:$db_port; files from $www"
-PGPASSWORD=$admin_pass "$service_bin" --listen 127.0.0.1 --port "$page_port" --root "$www" \
-  --db-host 127.0.0.1 --db-port "$db_port" --db-name qntzpsvr01 --db-user qntadmin --load-schema
+
+# Ctrl-C reaches the page service too (it stops by itself); either way the loop below ends and the
+# cluster stops on the way out. A page service that died otherwise is started again (its schema load
+# changes nothing the second time); one that cannot even start gives up after a few tries.
+set +e
+stopping=0
+service_pid=""
+stop_service() {
+  stopping=1
+  [ -z "$service_pid" ] || kill -TERM "$service_pid" 2>/dev/null
+}
+trap stop_service INT TERM
+quick_deaths=0
+while :; do
+  started=$(date +%s)
+  PGPASSWORD=$admin_pass "$service_bin" --listen 127.0.0.1 --port "$page_port" --root "$www" \
+    --db-host 127.0.0.1 --db-port "$db_port" --db-name qntzpsvr01 --db-user qntadmin --load-schema &
+  service_pid=$!
+  # A trapped signal ends the wait early: wait again until the service has really ended.
+  while :; do
+    wait "$service_pid"
+    status=$?
+    kill -0 "$service_pid" 2>/dev/null || break
+  done
+  service_pid=""
+  [ "$stopping" -eq 0 ] || break
+  if [ $(($(date +%s) - started)) -lt 5 ]; then quick_deaths=$((quick_deaths + 1)); else quick_deaths=0; fi
+  if [ "$quick_deaths" -ge 5 ]; then
+    echo "The page service ended (status $status) five times just after starting: giving up." >&2
+    exit 1
+  fi
+  echo "The page service ended (status $status); starting it again. The database kept running." >&2
+  sleep 1
+done

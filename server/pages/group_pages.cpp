@@ -10,14 +10,26 @@ namespace {
 // The command pages are done on 0, so a query they cannot use must not answer 0.
 const QByteArray kNotDone = "-1";
 
-// A page whose answer is the number one statement gives for whole-number query values, bound in the
-// order of the keys.
-PageHandler NumberPage(const QString& sql, const QStringList& keys, const QByteArray& bad = kNotDone) {
-    return [sql, keys, bad](const PageRequest& request, PgConnection& db) {
+// A value a command page binds: the query's whole number under `key`, or, for the account the page acts
+// for, the proven account (the key may name it, nothing else).
+struct Bound {
+    QString key;
+    bool acting = false;
+};
+
+// A page whose answer is the number one statement gives for the values, bound in their order.
+PageHandler NumberPage(const QString& sql, const QList<Bound>& values, const QByteArray& bad = kNotDone) {
+    return [sql, values, bad](const PageRequest& request, PgConnection& db) {
         QList<QVariant> params;
-        for (const QString& key : keys) {
+        for (const Bound& bound : values) {
             qint32 value = 0;
-            if (!request.number(key, &value)) return PageReply::Bad(bad);
+            if (bound.acting) {
+                const std::optional<qint32> account = request.actingAccount(bound.key);
+                if (!account) return PageReply::Refused(bad);
+                value = *account;
+            } else if (!request.number(bound.key, &value)) {
+                return PageReply::Bad(bad);
+            }
             params << value;
         }
         return PageReply::Number(PageQuery(db, sql, params).rows.value(0).value(0).toInt());
@@ -25,13 +37,13 @@ PageHandler NumberPage(const QString& sql, const QStringList& keys, const QByteA
 }
 
 PageReply Found(const PageRequest& request, PgConnection& db) {
-    qint32 accid = 0, positions = 0;
-    if (!request.number(QStringLiteral("accid"), &accid) ||
-        !request.number(QStringLiteral("pid"), &positions))
-        return PageReply::Bad("0@~");
+    qint32 positions = 0;
+    if (!request.number(QStringLiteral("pid"), &positions)) return PageReply::Bad("0@~");
+    const std::optional<qint32> founder = request.actingAccount(QStringLiteral("accid"));
+    if (!founder) return PageReply::Refused("0@~");
     const PgResult founded =
         PageQuery(db, QStringLiteral("SELECT page_group_found($1::text, $2::integer, $3::integer)"),
-                  {request.value(QStringLiteral("gn")), accid, positions});
+                  {request.value(QStringLiteral("gn")), *founder, positions});
     return PageReply::Text(founded.rows.value(0).value(0));
 }
 
@@ -45,29 +57,31 @@ PageReply Detail(const PageRequest& request, PgConnection& db) {
 }  // namespace
 
 void RegisterGroupPages(PageService& service) {
-    const QString accid = QStringLiteral("accid"), gid = QStringLiteral("gid"),
-                  officer = QStringLiteral("myaccid");
+    // The account a command acts for is the proven one: the joining or leaving member as "accid", the
+    // acting officer as "myaccid".
+    const Bound self{QStringLiteral("accid"), true}, officer{QStringLiteral("myaccid"), true},
+        member{QStringLiteral("accid")}, gid{QStringLiteral("gid")};
     service.addPage(
         QStringLiteral("/flsh2/requestintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_request($1::integer, $2::integer)"), {accid, gid}));
+        NumberPage(QStringLiteral("SELECT page_group_request($1::integer, $2::integer)"), {self, gid}));
     service.addPage(QStringLiteral("/flsh2/creategroup.asp"), Found);
     service.addPage(QStringLiteral("/flsh2/getgroupdetail.asp"), Detail);
     service.addPage(
         QStringLiteral("/flsh2/approveintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_approve($1::integer, $2::integer)"), {officer, accid}));
+        NumberPage(QStringLiteral("SELECT page_group_approve($1::integer, $2::integer)"), {officer, member}));
     service.addPage(
         QStringLiteral("/flsh2/ejectintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_refuse($1::integer, $2::integer)"), {officer, accid}));
+        NumberPage(QStringLiteral("SELECT page_group_refuse($1::integer, $2::integer)"), {officer, member}));
     service.addPage(
         QStringLiteral("/flsh2/memberupgrade.asp"),
         NumberPage(QStringLiteral("SELECT page_group_raise($1::integer, $2::integer, $3::integer)"),
-                   {officer, accid, QStringLiteral("pid")}));
+                   {officer, member, {QStringLiteral("pid")}}));
     // Expelling answers the account that keeps the expelled account's members, so refusing is 0.
     service.addPage(
         QStringLiteral("/flsh2/TiOutgroup.asp"),
         NumberPage(QStringLiteral("SELECT page_group_expel($1::integer, $2::integer, $3::integer)"),
-                   {officer, accid, gid}, "0"));
+                   {officer, member, gid}, "0"));
     service.addPage(
         QStringLiteral("/flsh2/exitgroup2.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_leave($1::integer, $2::integer)"), {accid, gid}));
+        NumberPage(QStringLiteral("SELECT page_group_leave($1::integer, $2::integer)"), {self, gid}));
 }

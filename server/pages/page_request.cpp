@@ -20,6 +20,14 @@ bool PageRequest::number(const QString& key, qint32* out) const {
     return ok;
 }
 
+std::optional<qint32> PageRequest::actingAccount(const QString& key) const {
+    if (provenAccount <= 0) return std::nullopt;
+    if (value(key).trimmed().isEmpty()) return provenAccount;
+    qint32 named = 0;
+    if (!number(key, &named) || named != provenAccount) return std::nullopt;
+    return provenAccount;
+}
+
 QString RecordsReply(const QList<QStringList>& records) {
     QString reply;
     for (const QStringList& fields : records)

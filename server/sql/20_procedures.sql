@@ -18,46 +18,51 @@ BEGIN
     RETURN cleaned;
 END $$;
 
--- The name a member is kept under: the cleaned name before any "[", its last 49 characters, made unique
--- on the server with "(n)" (a bracketed number would be cut off again by the program).
-CREATE OR REPLACE FUNCTION zp_member_name(wanted text, self_id integer) RETURNS text
-LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+-- The name a new or renamed member is kept under, and its number: the sent name itself (number 0) while
+-- no other member bears it, else the sent name with the next number after the highest one it was given,
+-- "(2)" at the least (a bracketed number would be cut off again by the program), its last 49
+-- characters. Uploads of one name wait for each other here until the first commits, so that two never
+-- choose one number; the caller tries again should a name of another spelling take it in between.
+DROP FUNCTION IF EXISTS zp_member_name(text, integer);
+CREATE OR REPLACE FUNCTION zp_free_name(sent text, self_id integer, OUT chosen text, OUT chosen_no integer)
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
-    base text := right(split_part(zp_clean_text(wanted), '[', 1), 49);
-    candidate text;
-    n integer;
+    self integer := coalesce(self_id, 0);
 BEGIN
-    IF base = '' THEN
+    IF coalesce(sent, '') = '' THEN
         RAISE EXCEPTION '成员名为空白，不能保存。' USING ERRCODE = '22023';
     END IF;
-    IF NOT EXISTS (SELECT 1 FROM members WHERE filial = base AND filial_id <> coalesce(self_id, 0)) THEN
-        RETURN base;
+    PERFORM pg_advisory_xact_lock(hashtext('zp_free_name'), hashtext(sent));
+    IF NOT EXISTS (SELECT 1 FROM members WHERE filial = sent AND filial_id <> self) THEN
+        chosen := sent;
+        chosen_no := 0;
+        RETURN;
     END IF;
-    SELECT coalesce(max(substr(filial, length(base) + 2, length(filial) - length(base) - 2)::integer), 1) + 1
-      INTO n
-      FROM members
-     WHERE left(filial, length(base) + 1) = base || '('
-       AND substr(filial, length(base) + 2) ~ '^[0-9]{1,9}\)$'
-       AND filial_id <> coalesce(self_id, 0);
+    SELECT greatest(coalesce(max(name_no), 0), 1) + 1 INTO chosen_no
+      FROM members WHERE sent_name = sent AND filial_id <> self;
     LOOP
-        candidate := right(base || '(' || n || ')', 49);
-        EXIT WHEN NOT EXISTS (SELECT 1 FROM members WHERE filial = candidate AND filial_id <> coalesce(self_id, 0));
-        n := n + 1;
+        chosen := right(sent || '(' || chosen_no || ')', 49);
+        EXIT WHEN NOT EXISTS (SELECT 1 FROM members WHERE filial = chosen AND filial_id <> self);
+        chosen_no := chosen_no + 1;
     END LOOP;
-    RETURN candidate;
 END $$;
 
 -- Whether viewer may see what creator uploaded: his own, an open account's, or one of his association's
--- when the creator opened his data to it.
+-- when the creator opened his data to it. PL/pgSQL, whose plan is kept: it is asked for every member a
+-- reading returns, and a SQL function with its own search path is planned anew at every call.
 CREATE OR REPLACE FUNCTION zp_visible(creator integer, viewer integer) RETURNS boolean
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT creator = viewer OR EXISTS (
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    IF creator = viewer THEN
+        RETURN true;
+    END IF;
+    RETURN EXISTS (
         SELECT 1 FROM accounts c LEFT JOIN accounts v ON v.acc_id = viewer
          WHERE c.acc_id = creator
            AND (c.open_level = 1
                 OR (c.open_level = 2 AND c.group_id > 0 AND c.group_state = 0
-                    AND v.group_id = c.group_id AND v.group_state = 0)))
-$$;
+                    AND v.group_id = c.group_id AND v.group_state = 0)));
+END $$;
 
 -- Whether target lies on the father line that starts at start_id (start_id itself included).
 CREATE OR REPLACE FUNCTION zp_in_line(start_id integer, target integer) RETURNS boolean
@@ -69,38 +74,92 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT EXISTS (SELECT 1 FROM up WHERE id = target)
 $$;
 
--- The member a father's name stands for: the account's own member sent under that name, else the member
--- the server keeps under it; a local name's bracketed suffix is tried without it when nothing bears it
--- whole. Never one that would close a loop.
+-- The member a father's name stands for. A name the server keeps a member under is that member, taken
+-- exactly as it is: the program names every father the server holds so (one the account may see). Any
+-- other name is one a book gave a father not on the server yet, and stands for the account's one member
+-- sent under it; two such members, or none, leave the father unknown rather than guessed. Never a member
+-- that would close a loop. Look-ups like this one never read the whole table: the plan a connection
+-- keeps may have been made while the table was small.
 CREATE OR REPLACE FUNCTION zp_resolve_father(father_name text, acc integer, self_id integer) RETURNS integer
-LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
-    wanted text;
     found_id integer;
+    sent_as integer;
 BEGIN
-    FOREACH wanted IN ARRAY ARRAY[father_name, split_part(father_name, '[', 1)] LOOP
-        EXIT WHEN wanted = '';
-        SELECT filial_id INTO found_id
-          FROM members
-         WHERE ((myacc_id = acc AND sent_name = wanted) OR filial = wanted)
-           AND filial_id <> coalesce(self_id, 0)
-         ORDER BY (myacc_id = acc AND filial = wanted) DESC, (myacc_id = acc) DESC, filial_id
-         LIMIT 1;
-        EXIT WHEN found_id IS NOT NULL;
-    END LOOP;
+    IF coalesce(father_name, '') = '' THEN
+        RETURN NULL;
+    END IF;
+    SELECT filial_id INTO found_id FROM members
+     WHERE filial = father_name AND filial_id <> coalesce(self_id, 0) AND zp_visible(myacc_id, acc);
+    IF found_id IS NULL THEN
+        SELECT min(filial_id), count(*) INTO found_id, sent_as FROM members
+         WHERE myacc_id = acc AND sent_name = father_name AND filial_id <> coalesce(self_id, 0);
+        IF sent_as <> 1 THEN
+            found_id := NULL;
+        END IF;
+    END IF;
     IF found_id IS NOT NULL AND self_id IS NOT NULL AND zp_in_line(found_id, self_id) THEN
         RETURN NULL;
     END IF;
     RETURN found_id;
 END $$;
 
--- Page texts and pictures follow the member's save in the same session: a member the session's account
--- may not change keeps them too.
-CREATE OR REPLACE FUNCTION zp_may_change(creator integer, protection integer) RETURNS boolean
-LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT protection NOT IN (1, 2)
-        OR creator = coalesce(nullif(current_setting('qentara.acc_id', true), '')::integer, 0)
-$$;
+-- Whether acc may change (or delete) what creator uploaded: what it cannot see, never; what another
+-- account protected (1 or 2), neither.
+DROP FUNCTION IF EXISTS zp_may_change(integer, integer);
+CREATE OR REPLACE FUNCTION zp_may_change(creator integer, protection integer, acc integer) RETURNS boolean
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    RETURN creator = acc OR (protection NOT IN (1, 2) AND zp_visible(creator, acc));
+END $$;
+
+-- A log-on, or a registration (logon_type 1), as the log-on form and the log-on page make it: the state
+-- (0 busy, 1 logged on, 2 refused, 3 registered and logged on) and, on success, the account.
+CREATE OR REPLACE FUNCTION zp_try_logon(account_no text, pswd_digest text, pswd2_digest text, nick text,
+                                        wanted_level integer, logon_type integer)
+RETURNS TABLE (state integer, acc_id integer, nickname text, group_id integer, open_level integer)
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    account accounts%ROWTYPE;
+BEGIN
+    account_no := coalesce(account_no, '');
+    pswd_digest := coalesce(pswd_digest, '');
+    SELECT * INTO account FROM accounts a WHERE a.user_no = account_no;
+    IF FOUND THEN
+        -- Registering an existing account logs on with the right password, as logging on does.
+        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
+            state := 1;
+        ELSE
+            state := 2;
+        END IF;
+    ELSIF logon_type = 1 AND account_no <> '' THEN
+        BEGIN
+            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
+            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
+                    crypt(coalesce(pswd2_digest, ''), gen_salt('bf', 8)), btrim(zp_clean_text(nick)),
+                    CASE WHEN wanted_level BETWEEN 0 AND 2 THEN wanted_level ELSE 0 END)
+            RETURNING * INTO account;
+            state := 3;
+        EXCEPTION WHEN unique_violation THEN
+            -- Another registration of the same number won the race: busy, try again.
+            state := 0;
+        END;
+    ELSE
+        -- An unknown account costs the same time as a wrong password.
+        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
+        state := 2;
+    END IF;
+    IF state IN (1, 3) THEN
+        acc_id := account.acc_id;
+        nickname := account.nickname;
+        group_id := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
+        open_level := account.open_level;
+    ELSE
+        acc_id := 0;
+        group_id := 0;
+    END IF;
+    RETURN NEXT;
+END $$;
 
 CREATE OR REPLACE PROCEDURE "sp_trylogon"(
     IN "@z_user_no" text, IN "@z_pswd" text, IN "@z_pswd2" text,
@@ -108,45 +167,18 @@ CREATE OR REPLACE PROCEDURE "sp_trylogon"(
     INOUT "@z_state" integer, INOUT "@z_group_id" integer, IN "@z_logon_type" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    account accounts%ROWTYPE;
-    account_no text := coalesce("@z_user_no", '');
-    pswd_digest text := coalesce("@z_pswd", '');
+    result record;
 BEGIN
-    SELECT * INTO account FROM accounts WHERE user_no = account_no;
-    IF FOUND THEN
-        -- Registering an existing account logs on with the right password, as logging on does.
-        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
-            "@z_state" := 1;
-        ELSE
-            "@z_state" := 2;
-        END IF;
-    ELSIF "@z_logon_type" = 1 AND account_no <> '' THEN
-        BEGIN
-            INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
-            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
-                    crypt(coalesce("@z_pswd2", ''), gen_salt('bf', 8)),
-                    btrim(zp_clean_text("@z_nick")),
-                    CASE WHEN "@z_right" BETWEEN 0 AND 2 THEN "@z_right" ELSE 0 END)
-            RETURNING * INTO account;
-            "@z_state" := 3;
-        EXCEPTION WHEN unique_violation THEN
-            -- Another registration of the same number won the race: busy, try again.
-            "@z_state" := 0;
-        END;
-    ELSE
-        -- An unknown account costs the same time as a wrong password.
-        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
-        "@z_state" := 2;
-    END IF;
-
-    IF "@z_state" IN (1, 3) THEN
-        "@z_right" := account.open_level;
-        "@z_acc_id" := account.acc_id;
-        "@z_nick" := account.nickname;
-        "@z_group_id" := CASE WHEN account.group_state = 0 THEN account.group_id ELSE 0 END;
-    ELSE
-        "@z_acc_id" := 0;
-        "@z_group_id" := 0;
+    SELECT * INTO result
+      FROM zp_try_logon("@z_user_no", "@z_pswd", "@z_pswd2", "@z_nick", "@z_right", "@z_logon_type");
+    "@z_state" := result.state;
+    -- The connection acts for the account whose password it proved, and for nobody after a failure.
+    PERFORM zp_bind_account(result.acc_id);
+    "@z_acc_id" := result.acc_id;
+    "@z_group_id" := result.group_id;
+    IF result.state IN (1, 3) THEN
+        "@z_right" := result.open_level;
+        "@z_nick" := result.nickname;
     END IF;
 END $$;
 
@@ -159,90 +191,118 @@ CREATE OR REPLACE PROCEDURE "sp_savezpdata2"(
     IN "@z_c_jc_w_z_h" text, IN "@z_boy_sort" integer, IN "@z_boy_right" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    acc integer := coalesce("@z_accid", 0);
+    acc integer := zp_acting_account("@z_accid");
     sent text := right(split_part(zp_clean_text("@z_filial"), '[', 1), 49);
     father_name text := zp_clean_text("@z_father");
     existing members%ROWTYPE;
+    kept_name text;
+    kept_no integer;
     saved_id integer;
+    tries integer := 0;
 BEGIN
-    IF NOT EXISTS (SELECT 1 FROM accounts WHERE acc_id = acc) THEN
-        RAISE EXCEPTION '帐号 % 不存在，不能上传。', acc USING ERRCODE = '22023';
-    END IF;
-    -- Later page-text and picture saves of this session are made on behalf of this account.
-    PERFORM set_config('qentara.acc_id', acc::text, false);
-
     IF coalesce("@z_filial_id", 0) > 0 THEN
         SELECT * INTO existing FROM members WHERE filial_id = "@z_filial_id" FOR UPDATE;
-    END IF;
-
-    IF existing.filial_id IS NOT NULL THEN
-        IF NOT zp_may_change(existing.myacc_id, existing.boy_right) THEN
-            "@z_filial" := existing.filial;  -- protected by its creator: nothing changes
-            RETURN;
+        -- A member the account may not see is not on the server as far as it knows: it saves its own.
+        IF existing.filial_id IS NOT NULL AND NOT zp_visible(existing.myacc_id, acc) THEN
+            existing := NULL;
         END IF;
-        UPDATE members SET
-            filial = CASE WHEN sent = existing.sent_name THEN existing.filial
-                          ELSE zp_member_name(sent, existing.filial_id) END,
-            sent_name = sent,
-            father = father_name,
-            father_id = zp_resolve_father(father_name, acc, existing.filial_id),
-            mother = coalesce("@z_mother", ''),
-            boy_sex = coalesce("@z_Boy_Sex", true),
-            boy_birthday = coalesce("@z_boy_birthday", ''),
-            boy_active = coalesce("@z_boy_active", true),
-            boy_death = coalesce("@z_boy_death", ''),
-            mother_birthday = coalesce("@z_mother_birthday", ''),
-            mother_death = coalesce("@z_mother_death", ''),
-            mother_active = coalesce("@z_Mother_active", true),
-            mother_folk = coalesce("@z_mother_folk", ''),
-            m_education = coalesce("@z_m_education", ''),
-            m_position = coalesce("@z_m_position", ''),
-            boy_folk = coalesce("@z_boy_folk", ''),
-            boy_education = coalesce("@z_boy_education", ''),
-            boy_position = coalesce("@z_boy_position", ''),
-            c_jc_w_z_h = coalesce("@z_c_jc_w_z_h", ''),
-            boy_sort = coalesce("@z_boy_sort", 0),
-            -- Only the creator changes the protection.
-            boy_right = CASE WHEN existing.myacc_id = acc THEN coalesce("@z_boy_right", 0) ELSE existing.boy_right END,
-            updated = now()
-        WHERE filial_id = existing.filial_id
-        RETURNING filial_id, filial INTO saved_id, "@z_filial";
-    ELSE
-        -- Id 0, or an id the server no longer has: a new member created by this account.
-        INSERT INTO members (filial, sent_name, father, father_id, myacc_id, mother, boy_sex, boy_birthday,
-                             boy_active, boy_death, mother_birthday, mother_death, mother_active, mother_folk,
-                             m_education, m_position, boy_folk, boy_education, boy_position, c_jc_w_z_h,
-                             boy_sort, boy_right)
-        VALUES (zp_member_name(sent, NULL), sent, father_name, zp_resolve_father(father_name, acc, NULL), acc,
-                coalesce("@z_mother", ''), coalesce("@z_Boy_Sex", true), coalesce("@z_boy_birthday", ''),
-                coalesce("@z_boy_active", true), coalesce("@z_boy_death", ''),
-                coalesce("@z_mother_birthday", ''), coalesce("@z_mother_death", ''),
-                coalesce("@z_Mother_active", true), coalesce("@z_mother_folk", ''),
-                coalesce("@z_m_education", ''), coalesce("@z_m_position", ''), coalesce("@z_boy_folk", ''),
-                coalesce("@z_boy_education", ''), coalesce("@z_boy_position", ''),
-                coalesce("@z_c_jc_w_z_h", ''), coalesce("@z_boy_sort", 0), coalesce("@z_boy_right", 0))
-        RETURNING filial_id, filial INTO saved_id, "@z_filial";
     END IF;
 
-    -- Children of this account sent before their father now find him.
+    IF existing.filial_id IS NOT NULL AND NOT zp_may_change(existing.myacc_id, existing.boy_right, acc) THEN
+        "@z_filial" := existing.filial;  -- protected by its creator: nothing changes
+        RETURN;
+    END IF;
+
+    LOOP
+        BEGIN
+            IF existing.filial_id IS NULL THEN
+                SELECT chosen, chosen_no INTO kept_name, kept_no FROM zp_free_name(sent, NULL);
+            ELSIF sent = existing.sent_name THEN
+                kept_name := existing.filial;
+                kept_no := existing.name_no;
+            ELSE
+                SELECT chosen, chosen_no INTO kept_name, kept_no FROM zp_free_name(sent, existing.filial_id);
+            END IF;
+            IF existing.filial_id IS NOT NULL THEN
+                UPDATE members SET
+                    filial = kept_name,
+                    name_no = kept_no,
+                    sent_name = sent,
+                    father = father_name,
+                    father_id = zp_resolve_father(father_name, acc, existing.filial_id),
+                    mother = coalesce("@z_mother", ''),
+                    boy_sex = coalesce("@z_Boy_Sex", true),
+                    boy_birthday = coalesce("@z_boy_birthday", ''),
+                    boy_active = coalesce("@z_boy_active", true),
+                    boy_death = coalesce("@z_boy_death", ''),
+                    mother_birthday = coalesce("@z_mother_birthday", ''),
+                    mother_death = coalesce("@z_mother_death", ''),
+                    mother_active = coalesce("@z_Mother_active", true),
+                    mother_folk = coalesce("@z_mother_folk", ''),
+                    m_education = coalesce("@z_m_education", ''),
+                    m_position = coalesce("@z_m_position", ''),
+                    boy_folk = coalesce("@z_boy_folk", ''),
+                    boy_education = coalesce("@z_boy_education", ''),
+                    boy_position = coalesce("@z_boy_position", ''),
+                    c_jc_w_z_h = coalesce("@z_c_jc_w_z_h", ''),
+                    boy_sort = coalesce("@z_boy_sort", 0),
+                    -- Only the creator changes the protection.
+                    boy_right = CASE WHEN existing.myacc_id = acc THEN coalesce("@z_boy_right", 0)
+                                     ELSE existing.boy_right END,
+                    updated = now()
+                WHERE filial_id = existing.filial_id
+                RETURNING filial_id, filial INTO saved_id, "@z_filial";
+            ELSE
+                -- Id 0, or an id the server does not have: a new member created by this account.
+                INSERT INTO members (filial, name_no, sent_name, father, father_id, myacc_id, mother, boy_sex,
+                                     boy_birthday, boy_active, boy_death, mother_birthday, mother_death,
+                                     mother_active, mother_folk, m_education, m_position, boy_folk,
+                                     boy_education, boy_position, c_jc_w_z_h, boy_sort, boy_right)
+                VALUES (kept_name, kept_no, sent, father_name, zp_resolve_father(father_name, acc, NULL), acc,
+                        coalesce("@z_mother", ''), coalesce("@z_Boy_Sex", true),
+                        coalesce("@z_boy_birthday", ''), coalesce("@z_boy_active", true),
+                        coalesce("@z_boy_death", ''), coalesce("@z_mother_birthday", ''),
+                        coalesce("@z_mother_death", ''), coalesce("@z_Mother_active", true),
+                        coalesce("@z_mother_folk", ''), coalesce("@z_m_education", ''),
+                        coalesce("@z_m_position", ''), coalesce("@z_boy_folk", ''),
+                        coalesce("@z_boy_education", ''), coalesce("@z_boy_position", ''),
+                        coalesce("@z_c_jc_w_z_h", ''), coalesce("@z_boy_sort", 0), coalesce("@z_boy_right", 0))
+                RETURNING filial_id, filial INTO saved_id, "@z_filial";
+            END IF;
+            EXIT;
+        EXCEPTION WHEN unique_violation THEN
+            -- A name of another spelling took the chosen one in the moment between: choose again.
+            tries := tries + 1;
+            IF tries >= 5 THEN
+                RAISE;
+            END IF;
+        END;
+    END LOOP;
+
+    -- Children of this account sent before their father now find him, by the name he is kept under or,
+    -- while he is the account's only member sent under it, by the name his book gave him.
     UPDATE members c SET father_id = saved_id
      WHERE c.father_id IS NULL AND c.myacc_id = acc
-       AND (c.father IN (sent, "@z_filial") OR split_part(c.father, '[', 1) IN (sent, "@z_filial"))
+       AND (c.father = "@z_filial"
+            OR (c.father = sent AND NOT EXISTS (SELECT 1 FROM members o WHERE o.myacc_id = acc
+                                                   AND o.sent_name = sent AND o.filial_id <> saved_id)))
        AND c.filial_id <> saved_id AND NOT zp_in_line(saved_id, c.filial_id);
     "@z_filial_id" := saved_id;
 END $$;
 
--- The member a page text or picture is saved for: its id, or NULL when this session may not change it.
+-- The member a page text or picture is saved for: its id, or NULL when the connection's account may not
+-- change it.
 CREATE OR REPLACE FUNCTION zp_member_to_change(server_name text) RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
+    acc integer := zp_proven_account();
     target members%ROWTYPE;
 BEGIN
     SELECT * INTO target FROM members WHERE filial = server_name;
-    IF NOT FOUND THEN
+    IF NOT FOUND OR NOT zp_visible(target.myacc_id, acc) THEN
         RAISE EXCEPTION '服务器上没有成员“%”。', server_name USING ERRCODE = '22023';
     END IF;
-    RETURN CASE WHEN zp_may_change(target.myacc_id, target.boy_right) THEN target.filial_id END;
+    RETURN CASE WHEN zp_may_change(target.myacc_id, target.boy_right, acc) THEN target.filial_id END;
 END $$;
 
 CREATE OR REPLACE PROCEDURE "sp_savestory"(IN "@z_filial" text, IN "@z_descript" text)
@@ -283,7 +343,8 @@ DECLARE
     father_now text;
 BEGIN
     SELECT * INTO m FROM members WHERE filial_id = coalesce("@z_filial_id", 0);
-    IF NOT FOUND THEN
+    -- What the connection's account may not see is not there for it.
+    IF NOT FOUND OR NOT zp_visible(m.myacc_id, zp_bound_account()) THEN
         -- The server holds no such member: an id below 1, every other value empty.
         "@z_filial_id" := 0;
         m.filial := ''; m.father := ''; m.mother := ''; m.boy_sex := false; m.boy_birthday := '';
@@ -292,8 +353,9 @@ BEGIN
         m.boy_folk := ''; m.boy_education := ''; m.boy_position := ''; m.c_jc_w_z_h := '';
         m.boy_sort := 0; m.boy_right := 0; m.myacc_id := 0;
     ELSE
+        -- The father as the server links him; a member it links to nobody is a tree of its own.
         SELECT f.filial INTO father_now FROM members f WHERE f.filial_id = m.father_id;
-        m.father := coalesce(father_now, m.father);
+        m.father := coalesce(father_now, '');
     END IF;
     "@z_filial" := m.filial;
     "@z_father" := m.father;
@@ -320,28 +382,30 @@ END $$;
 CREATE OR REPLACE FUNCTION "sp_GetStory"("@z_filial" text) RETURNS TABLE ("Hisdescript" text)
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
     SELECT s.hisdescript FROM member_stories s JOIN members m ON m.filial_id = s.filial_id
-     WHERE m.filial = "@z_filial"
+     WHERE m.filial = "@z_filial" AND zp_visible(m.myacc_id, zp_bound_account())
 $$;
 
 CREATE OR REPLACE FUNCTION "sp_GetImage"("@z_filial" text)
 RETURNS TABLE (filial text, myimage bytea, imagepath text)
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
     SELECT m.filial, i.myimage, i.imagepath FROM member_images i JOIN members m ON m.filial_id = i.filial_id
-     WHERE m.filial = "@z_filial" ORDER BY i.image_id
+     WHERE m.filial = "@z_filial" AND zp_visible(m.myacc_id, zp_bound_account()) ORDER BY i.image_id
 $$;
 
--- The members of the tree under @myboy_id that the account may see, fathers before children. A member
--- hidden from the account hides its branch. The counts are -1 (the program's true) when there is a page
--- text, respectively a picture, else 0.
+-- The members of the tree under @myboy_id that the account may see, fathers before children; @myacc_id
+-- is the connection's account, or 0 for what is open to the world. A member hidden from the account
+-- hides its branch. The counts are -1 (the program's true) when there is a page text, respectively a
+-- picture, else 0.
 CREATE OR REPLACE FUNCTION "sp_GnSeekList2"("@myacc_id" integer, "@myboy_id" integer)
 RETURNS TABLE (filial_id integer, storynum integer, imagenum integer)
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
-    WITH RECURSIVE tree(id, depth) AS (
-        SELECT m.filial_id, 0 FROM members m
-         WHERE m.filial_id = "@myboy_id" AND zp_visible(m.myacc_id, "@myacc_id")
+    WITH RECURSIVE viewer(acc) AS (SELECT zp_reading_account("@myacc_id")),
+    tree(id, depth) AS (
+        SELECT m.filial_id, 0 FROM members m, viewer
+         WHERE m.filial_id = "@myboy_id" AND zp_visible(m.myacc_id, viewer.acc)
         UNION ALL
-        SELECT c.filial_id, t.depth + 1 FROM members c JOIN tree t ON c.father_id = t.id
-         WHERE zp_visible(c.myacc_id, "@myacc_id")
+        SELECT c.filial_id, t.depth + 1 FROM members c JOIN tree t ON c.father_id = t.id, viewer
+         WHERE zp_visible(c.myacc_id, viewer.acc)
     ) CYCLE id SET looped USING visited
     SELECT t.id,
            CASE WHEN EXISTS (SELECT 1 FROM member_stories s WHERE s.filial_id = t.id) THEN -1 ELSE 0 END,
@@ -350,11 +414,23 @@ LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
      ORDER BY t.depth, t.id
 $$;
 
--- Its page text and pictures go with it; its children become trees of their own.
+-- Its page text and pictures go with it; its children become trees of their own. Only for an account
+-- that may change the member; one it cannot see is not there for it.
 CREATE OR REPLACE PROCEDURE "sp_deleteZpdata"(IN "@z_filial_id" integer)
-LANGUAGE sql SECURITY DEFINER SET search_path = public, pg_temp AS $$
-    DELETE FROM members WHERE filial_id = "@z_filial_id"
-$$;
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := zp_proven_account();
+    target members%ROWTYPE;
+BEGIN
+    SELECT * INTO target FROM members WHERE filial_id = "@z_filial_id" FOR UPDATE;
+    IF NOT FOUND OR NOT zp_visible(target.myacc_id, acc) THEN
+        RETURN;
+    END IF;
+    IF NOT zp_may_change(target.myacc_id, target.boy_right, acc) THEN
+        RAISE EXCEPTION '成员“%”受创建者保护，不能在服务器上删除。', target.filial USING ERRCODE = '42501';
+    END IF;
+    DELETE FROM members WHERE filial_id = target.filial_id;
+END $$;
 
 CREATE OR REPLACE FUNCTION "sp_GetGroupList"()
 RETURNS TABLE (group_name text, group_sw integer, "Group_id" integer, group_creater text, group_num integer,
@@ -378,32 +454,44 @@ LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
      ORDER BY a.group_state, a.position_id DESC, a.acc_id
 $$;
 
--- Founds an association led by the account at position @z_maxp_id. @z_acc_id comes back as the new
--- association's id, or 0 when the account is unknown or already a member somewhere, or the name is
--- empty or taken; @z_group_name as the server keeps it.
+-- Founds an association led by the account at position maxp, never outside 1 and the count of position
+-- titles: the new association's id, or 0 when the account already belongs to one or the name is empty
+-- or taken; kept_name comes back as the server keeps the name.
+CREATE OR REPLACE FUNCTION zp_create_group(acc integer, maxp integer, INOUT kept_name text, OUT new_group integer)
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    founder accounts%ROWTYPE;
+    top integer := (SELECT count(*)::integer FROM positions);
+BEGIN
+    kept_name := btrim(zp_clean_text(kept_name));
+    new_group := 0;
+    SELECT * INTO founder FROM accounts WHERE acc_id = acc FOR UPDATE;
+    IF NOT FOUND OR kept_name = '' OR (founder.group_id > 0 AND founder.group_state = 0) THEN
+        RETURN;
+    END IF;
+    BEGIN
+        INSERT INTO clan_groups (group_name, creator_id) VALUES (kept_name, founder.acc_id)
+        RETURNING group_id INTO new_group;
+    EXCEPTION WHEN unique_violation THEN
+        new_group := 0;
+        RETURN;
+    END;
+    UPDATE accounts SET group_id = new_group, group_state = 0,
+           position_id = least(greatest(coalesce(maxp, 1), 1), greatest(top, 1))
+     WHERE acc_id = founder.acc_id;
+END $$;
+
+-- Founds an association for the connection's account (@z_acc_id must name it): see zp_create_group.
+-- @z_acc_id comes back as the new association's id or 0.
 CREATE OR REPLACE PROCEDURE "sp_CreateGroup"(
     INOUT "@z_acc_id" integer, IN "@z_maxp_id" integer, INOUT "@z_group_name" text)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
-    founder accounts%ROWTYPE;
-    group_title text := btrim(zp_clean_text("@z_group_name"));
-    new_id integer;
+    founded record;
 BEGIN
-    "@z_group_name" := group_title;
-    SELECT * INTO founder FROM accounts WHERE acc_id = coalesce("@z_acc_id", 0) FOR UPDATE;
-    IF NOT FOUND OR group_title = '' OR (founder.group_id > 0 AND founder.group_state = 0) THEN
-        "@z_acc_id" := 0;
-        RETURN;
-    END IF;
-    BEGIN
-        INSERT INTO clan_groups (group_name, creator_id) VALUES (group_title, founder.acc_id) RETURNING group_id INTO new_id;
-    EXCEPTION WHEN unique_violation THEN
-        "@z_acc_id" := 0;
-        RETURN;
-    END;
-    UPDATE accounts SET group_id = new_id, group_state = 0, position_id = greatest(coalesce("@z_maxp_id", 1), 1)
-     WHERE acc_id = founder.acc_id;
-    "@z_acc_id" := new_id;
+    founded := zp_create_group(zp_acting_account("@z_acc_id"), "@z_maxp_id", "@z_group_name");
+    "@z_group_name" := founded.kept_name;
+    "@z_acc_id" := founded.new_group;
 END $$;
 
 REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

@@ -33,4 +33,16 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT coalesce((SELECT group_id FROM accounts WHERE acc_id = accid AND group_state = 0), 0)
 $$;
 
+-- The log-on page: a log-on (or a registration, register 1, at level 0) as sp_trylogon makes it, with a
+-- credential for the pages and the program's connections when it succeeds ("" otherwise).
+CREATE OR REPLACE FUNCTION page_try_logon(account_no text, pswd_digest text, pswd2_digest text, nick text,
+                                          register integer)
+RETURNS TABLE (state integer, acc_id integer, nickname text, group_id integer, open_level integer,
+               credential text)
+LANGUAGE sql SET search_path = public, pg_temp AS $$
+    SELECT t.state, t.acc_id, coalesce(t.nickname, ''), t.group_id, coalesce(t.open_level, 0),
+           CASE WHEN t.state IN (1, 3) THEN zp_new_credential(t.acc_id) ELSE '' END
+      FROM zp_try_logon(account_no, pswd_digest, pswd2_digest, nick, 0, register) t
+$$;
+
 REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

@@ -28,21 +28,18 @@ LANGUAGE sql SET search_path = public, pg_temp AS $$
     SELECT CASE WHEN count(*) > 0 THEN 0 ELSE 1 END FROM changed
 $$;
 
--- Founds an association: "id@~founder's nickname", or "0@~" when the account is unknown or already a
--- member somewhere, or the name is empty or taken. The founder takes the position sent, never one above
--- the titles the server has.
+-- Founds an association: "id@~founder's nickname", or "0@~" when the account already belongs to one,
+-- or the name is empty or taken. The founder takes the position sent, never one above the titles the
+-- server has.
 CREATE OR REPLACE FUNCTION page_group_found(gname text, accid integer, pid integer) RETURNS text
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
-    new_id integer := accid;
-    kept text := gname;
-    top integer := zp_position_count();
+    founded record := zp_create_group(accid, pid, gname);
 BEGIN
-    CALL "sp_CreateGroup"(new_id, CASE WHEN top > 0 THEN least(pid, top) ELSE pid END, kept);
-    IF coalesce(new_id, 0) < 1 THEN
+    IF coalesce(founded.new_group, 0) < 1 THEN
         RETURN '0@~';
     END IF;
-    RETURN new_id || '@~' || coalesce((SELECT nickname FROM accounts WHERE acc_id = accid), '');
+    RETURN founded.new_group || '@~' || coalesce((SELECT nickname FROM accounts WHERE acc_id = accid), '');
 END $$;
 
 -- "name@~founder@~members@~reputation" of an association; NULL for an unknown one.

@@ -20,6 +20,10 @@ namespace {
 
 const QString kItemEnd = QStringLiteral("|~|");
 const QString kCodeEnd = QStringLiteral("||");
+constexpr int kSendCode = 3;
+
+const QString kUnsentMark =
+    QStringLiteral("<BR><FONT color=#FF0000 size=2>（未发出：无法连接服务器，连接恢复后自动重发）</FONT>");
 
 int& ReplyTimeoutSlot() {
     static int ms = 20000;
@@ -78,6 +82,9 @@ void BoardQueue::Load(const QString& partnerNo, const QString& ownNo, const QStr
     lastMsgTime_.clear();
     lastSendTime_.clear();
     entries_.clear();
+    sending_.clear();
+    unsent_.clear();
+    messageItems_.clear();
     logPath_ = BoardLogPath(partnerNo_, ownNo_);
     QFile::remove(logPath_);
     delete request_;
@@ -100,13 +107,15 @@ void BoardQueue::Activate() {
 
 bool BoardQueue::Send(const QString& html) {
     if (html.trimmed().isEmpty()) return false;
-    append(3, QStringLiteral("addmsg_a.asp"),
-           {{QStringLiteral("gsno"), partnerNo_},
-            {QStringLiteral("ano"), ownNo_},
-            {QStringLiteral("bno"), deskNo_},
-            {QStringLiteral("msg"), EncodeText(html, EmptySeedKey())}});
+    const QString item = append(kSendCode, QStringLiteral("addmsg_a.asp"),
+                                {{QStringLiteral("gsno"), partnerNo_},
+                                 {QStringLiteral("ano"), ownNo_},
+                                 {QStringLiteral("bno"), deskNo_},
+                                 {QStringLiteral("msg"), EncodeText(html, EmptySeedKey())}});
+    sending_.append(++lastMessage_);
+    messageItems_.insert(lastMessage_, item);
     lastSendTime_ = Now();
-    entries_ += BoardLogEntry(shownName_, lastSendTime_, SanitizeBoardHtml(html));
+    entries_.append({BoardLogEntry(shownName_, lastSendTime_, SanitizeBoardHtml(html)), lastMessage_});
     writeLog();
     return true;
 }
@@ -131,7 +140,7 @@ void BoardQueue::Poll() {
 }
 
 // Values are escaped into the item, so that no text typed or scrambled can end it or reshape the query.
-void BoardQueue::append(int code, const QString& page, const QList<QPair<QString, QString>>& query) {
+QString BoardQueue::append(int code, const QString& page, const QList<QPair<QString, QString>>& query) {
     QString item = QString::number(code) + kCodeEnd + page;
     QChar separator = u'?';
     for (const auto& [key, value] : query) {
@@ -139,6 +148,7 @@ void BoardQueue::append(int code, const QString& page, const QList<QPair<QString
         separator = u'&';
     }
     queue_ += item + kItemEnd;
+    return item;
 }
 
 void BoardQueue::Pump() {
@@ -172,8 +182,11 @@ void BoardQueue::finishFront(bool replied, const QString& reply) {
     }
     delete request_;
     request_ = nullptr;
-    // A request that got no answer in time is dropped unanswered; an error page is no answer either.
+    // A request that got no answer in time is dropped unanswered; an error page is no answer either. The
+    // user's message is not: it waits for the server to answer again.
+    if (code == kSendCode && !sending_.isEmpty()) markMessage(sending_.takeFirst(), !replied);
     if (replied && code > 0) handleReply(code, reply);
+    if (replied) resendUnsent();
     if (!pollTimer_->isActive()) pollTimer_->start();
     state_ = 1;
     recTimer_->start(600);
@@ -250,12 +263,12 @@ void BoardQueue::renderAnswers(const QString& reply) {
         // A poll sent before the last answers were shown asks for them again.
         if (IsNotAfter(stamp, lastMsgTime_)) continue;
         lastMsgTime_ = stamp;
-        entries_ += BoardLogEntry(partnerName_, stamp,
-                                  SanitizeBoardHtml(DecodeText(record.mid(cut + 1), EmptySeedKey())));
+        QString entry = BoardLogEntry(partnerName_, stamp,
+                                      SanitizeBoardHtml(DecodeText(record.mid(cut + 1), EmptySeedKey())));
+        entries_.append({entry.replace(QStringLiteral("<BR><P>&nbsp;"), QStringLiteral("<BR>&nbsp;"))});
         ++shown;
     }
     if (shown == 0) return;
-    entries_.replace(QStringLiteral("<BR><P>&nbsp;"), QStringLiteral("<BR>&nbsp;"));
     append(8, QStringLiteral("delmsg_A.asp"),
            {{QStringLiteral("gsno"), partnerNo_},
             {QStringLiteral("ano"), ownNo_},
@@ -264,8 +277,35 @@ void BoardQueue::renderAnswers(const QString& reply) {
     emit answersReceived(shown);
 }
 
+void BoardQueue::markMessage(int message, bool unsent) {
+    auto entry =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.message == message; });
+    const bool wasUnsent = entry != entries_.end() && entry->unsent;
+    if (entry != entries_.end()) entry->unsent = unsent;
+    if (unsent) {
+        unsent_.append(message);
+        emit statusText(
+            1, QStringLiteral("消息未能发出：无法连接服务器。请检查网络连接，连接恢复后将自动重发。"));
+    } else {
+        messageItems_.remove(message);
+        if (wasUnsent && unsent_.isEmpty()) emit statusText(1, QStringLiteral("未发出的消息已补发。"));
+    }
+    if (unsent != wasUnsent) writeLog();
+}
+
+// The server answers again: the messages it missed go, in their order, ahead of nothing else.
+void BoardQueue::resendUnsent() {
+    for (int message : std::as_const(unsent_)) {
+        queue_ += messageItems_.value(message) + kItemEnd;
+        sending_.append(message);
+    }
+    unsent_.clear();
+}
+
 QString BoardQueue::LogPage() const {
-    return BoardLogPage(entries_);
+    QString entries;
+    for (const Entry& entry : entries_) entries += entry.unsent ? entry.html + kUnsentMark : entry.html;
+    return BoardLogPage(entries);
 }
 
 void BoardQueue::writeLog() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -14,8 +15,10 @@ class QTimer;
 // window shows what the signals say.
 //
 // The pump sends as soon as one complete item is queued; an item whose reply has not come within
-// ReplyTimeoutMs() is dropped and the next one goes. The stamp of the last answer received (the poll's
-// "dt") is kept apart from the time of the user's last message, which is the local clock's.
+// ReplyTimeoutMs() is dropped and the next one goes, except the user's own message: that one is marked
+// in the log as not sent, the status bar says why, and it goes again as soon as the server answers any
+// request (the poll asks every 3 s). The stamp of the last answer received (the poll's "dt") is kept
+// apart from the time of the user's last message, which is the local clock's.
 class BoardQueue : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +60,8 @@ public:
     QString LogPath() const { return logPath_; }
     // What the log file holds.
     QString LogPage() const;
+    // The user's messages that found no server, waiting to go again.
+    int UnsentCount() const { return int(unsent_.size()); }
 
     // 20 s unless set (tests).
     static int ReplyTimeoutMs();
@@ -73,16 +78,30 @@ signals:
     void logChanged();
 
 private:
-    void append(int code, const QString& page, const QList<QPair<QString, QString>>& query = {});
+    struct Entry {
+        QString html;
+        int message = 0;  // the user's message number, 0 for an answer
+        bool unsent = false;
+    };
+
+    // The item queued.
+    QString append(int code, const QString& page, const QList<QPair<QString, QString>>& query = {});
     void finishFront(bool replied, const QString& reply);
     void handleReply(int code, const QString& reply);
     void renderAnswers(const QString& reply);
+    void markMessage(int message, bool unsent);
+    void resendUnsent();
     void writeLog();
 
     QString partnerNo_, ownNo_, serviceNo_, deskNo_, shownName_, partnerName_;
     QString lastMsgTime_, lastSendTime_;
-    QString logPath_, entries_;
+    QString logPath_;
+    QList<Entry> entries_;
     QString queue_;
+    QList<int> sending_;                // the messages of the queue's send items, in their order
+    QList<int> unsent_;                 // messages that found no server, to go again
+    QHash<int, QString> messageItems_;  // message -> its queue item, until the server has it
+    int lastMessage_ = 0;
     int state_ = 1;
     QTimer* recTimer_ = nullptr;
     QTimer* pollTimer_ = nullptr;

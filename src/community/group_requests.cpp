@@ -19,8 +19,8 @@ const QString kSeparator = QStringLiteral("@~");
 
 QString Get(const QString& page, const Query& query) {
     ProgressScope progress;
-    return HttpGetText(BuildUrl(GetSiteUrl().toString(), QStringLiteral("/flsh2/") + page, query)
-                           .toString(QUrl::FullyEncoded));
+    return HttpGetTextAsUser(BuildUrl(GetSiteUrl().toString(), QStringLiteral("/flsh2/") + page, query)
+                                 .toString(QUrl::FullyEncoded));
 }
 
 QString Text(qint64 number) {

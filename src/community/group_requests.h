@@ -6,7 +6,8 @@
 // The clan-association pages of the community server, one call each. Every call shows the wait window
 // while it waits, puts every value into the address percent-encoded, and reads the reply strictly: an
 // empty reply (no server, a time-out) or any text that is not the expected number is "not done".
-// `officer` is the logged-on account acting on another member; the server checks its position.
+// `officer` is the logged-on account acting on another member; the server checks its position. Every
+// call carries the log-on's credential: the server acts only for the account it proves.
 namespace group_requests {
 
 // The reply as a whole number, blanks and line ends around it allowed; nothing for anything else.

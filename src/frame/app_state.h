@@ -49,6 +49,10 @@ struct AppState {
     qint16 ListDialogOk = 0;
     // The installation number sent with publications (set by the e-book library, see MakeSoftNo).
     QString SoftNo;
+    // The credential the community server issued at the last log-on: each new server connection binds
+    // to the account with it, and the pages that act for the account carry it. Kept in memory only; ""
+    // while nobody is logged on.
+    QString ServerCredential;
 
     // Shared objects: the launcher creates Translator and CurrentUser, the main window SharedMember.
     std::shared_ptr<ClsLanguage> Translator;
@@ -75,7 +79,7 @@ struct AppState {
     qint16 PreviewParamA = 0;            // rows reserved on every page
     qint16 PreviewParamB = 0;
     qint16 PreviewParamC = 1;
-    qint16 PreviewCellWidth = 0;   // measured by every page drawing
+    qint16 PreviewCellWidth = 0;  // measured by every page drawing
     qint16 PreviewCellHeight = 0;
     float PreviewTopOffset = 1472.0f;  // bottom margin of a page
 };

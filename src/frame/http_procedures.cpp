@@ -66,6 +66,14 @@ QString HttpGetText(const QString& url) {
     return DecodeReplyText(HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs()));
 }
 
+QString HttpGetTextAsUser(const QString& url) {
+    if (url.isEmpty()) return {};
+    QList<QPair<QByteArray, QByteArray>> headers;
+    const QString& credential = App().ServerCredential;
+    if (!credential.isEmpty()) headers.append({"Authorization", "Bearer " + credential.toLatin1()});
+    return DecodeReplyText(HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs(), nullptr, nullptr, headers));
+}
+
 quint8 HttpUrlOk(const QString& url) {
     if (url.isEmpty()) return 0;
     int status = 0;

@@ -12,6 +12,10 @@ class QObject;
 // Blocking GET: the reply body (also of an error page), or "" for an empty url, on any failure and when
 // the request takes longer than the time-out.
 QString HttpGetText(const QString& url);
+// HttpGetText of a page of the community server that acts for the logged-on account: the request carries
+// the credential the server issued at log-on (none while nobody is logged on), so that the page acts
+// for that account and no other.
+QString HttpGetTextAsUser(const QString& url);
 // Blocking GET: 1 when the reply's HTTP status is 200, else 0.
 quint8 HttpUrlOk(const QString& url);
 // GET that lets other events run while it waits. Clears App().AsyncReplyText/AsyncReplyDone when it

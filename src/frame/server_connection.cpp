@@ -28,6 +28,8 @@ void ConnectServerDb() {
     auto& connection = ServerConnection();
     connection = std::make_unique<PgConnection>();
     if (!connection->open(ServerDbParams()))
-        throw PgError(QStringLiteral("无法连接服务器数据库：") + connection->lastError());
+        throw PgError(QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
+                                     "仍然不行，请与服务器的管理员联系。（") +
+                      connection->lastError() + QStringLiteral("）"));
     if (connection->state() != PgConnection::kStateOpen) UI().MsgBox(QStringLiteral("数据库连接出错!"), 0);
 }

@@ -55,8 +55,9 @@ bool Cls数据操作::DownLoad_1(qint32 serverId, QString& name) {
     const QString local = rowId && oldName == serverName
                               ? serverName
                               : TongMing字(false, serverName, qint32(rowId.value_or(0)));
-    member_exchange::StoreMember(db, rowId, StripBracketSuffix(fetched.father), local, serverId,
-                                 fetched.values);
+    // A member new to the book names his father as the server does: that name is the father's identity
+    // there, and cutting it could make it another member's.
+    member_exchange::StoreMember(db, rowId, fetched.father, local, serverId, fetched.values);
     if (rowId && local != oldName) member_exchange::FollowRename(db, side, oldName, local);
 
     // What the server sends replaces the book's; when it sends nothing, what was added here since the

@@ -3,9 +3,12 @@
 //
 // It runs in two passes. The first gives every staged member the name it will have in the book: the
 // unique-name rule keyed on the book row it updates, with the names already given in the batch counted as
-// borne. The second writes: fathers of new members through those names, so that a child written before
-// its renamed father still names him; the book's own rows that named a renamed member follow it. Staged
-// pages and pictures are found by server id, so two staged members with one name never mix.
+// borne. Then each staged father is tied to the staged member he is: the server keeps names unique with
+// their letter case, so the father's server name is his identity, while the book's names ignore case and
+// would mix "Wang" with "wang". The second pass writes: fathers of new members through those ties, so that
+// a child written before its renamed father still names him; the book's own rows that named a renamed
+// member follow it. Staged pages and pictures are found by server id, so two staged members with one name
+// never mix.
 
 #include <QHash>
 #include <QSet>
@@ -39,6 +42,7 @@ struct StagedMember {
     std::optional<qint64> bookRow;
     QString oldName;  // the book row's name before the merge
     QString merged;
+    QString fatherInBook;  // what a new row names as its father
 };
 
 struct BookRow {
@@ -68,8 +72,9 @@ void PrepareStaging(const QString& path) {
 
 using Naming = std::function<QString(const QString& name, qint64 bookRow, const ReservedNames& reserved)>;
 
-// Pass one: the staged members, each with the book row it updates and the name it will have.
-QList<StagedMember> NameStagedMembers(dao::Database& db, const Naming& uniqueName) {
+// Pass one: the staged members, each with the book row it updates and the name it will have; reserved
+// holds every name given out.
+QList<StagedMember> NameStagedMembers(dao::Database& db, const Naming& uniqueName, ReservedNames& reserved) {
     // The book's uploaded members by server id; of two rows with one id the first is the member.
     QHash<qint32, BookRow> byServerId;
     for (dao::Recordset rs = db.OpenRecordset(
@@ -86,7 +91,6 @@ QList<StagedMember> NameStagedMembers(dao::Database& db, const Naming& uniqueNam
         columns += QStringLiteral(", ") + dao::QuoteIdent(column);
     QList<StagedMember> staged;
     QSet<qint32> seen;
-    ReservedNames reserved;
     int count = 0;
     for (dao::Recordset rs =
              db.OpenRecordset(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
@@ -113,21 +117,75 @@ QList<StagedMember> NameStagedMembers(dao::Database& db, const Naming& uniqueNam
     return staged;
 }
 
+// Each staged father as the index of the staged member he is, -1 for none: the first staged member that
+// bears his server name exactly.
+QList<qsizetype> StagedFathers(const QList<StagedMember>& staged) {
+    QHash<QString, qsizetype> byServerName;
+    for (qsizetype i = 0; i < staged.size(); ++i)
+        if (!byServerName.contains(staged[i].name)) byServerName.insert(staged[i].name, i);
+    QList<qsizetype> fathers(staged.size(), -1);
+    for (qsizetype i = 0; i < staged.size(); ++i)
+        if (!IsRootFather(staged[i].father)) fathers[i] = byServerName.value(staged[i].father, -1);
+    return fathers;
+}
+
+// The server lists the top of a tree first and never links a father that closes a loop, but a loop sent to
+// it still comes back in the fathers' names. Each loop is opened before the member staged first in it,
+// which then stands as a root. Answers the members whose father was cut off.
+QSet<qsizetype> OpenLoops(QList<qsizetype>& fathers) {
+    enum : char { kNew, kOnPath, kDone };
+    QList<char> state(fathers.size(), kNew);
+    QSet<qsizetype> opened;
+    QList<qsizetype> path;
+    for (qsizetype start = 0; start < fathers.size(); ++start) {
+        path.clear();
+        qsizetype at = start;
+        while (at >= 0 && state[at] == kNew) {
+            state[at] = kOnPath;
+            path.append(at);
+            at = fathers[at];
+        }
+        if (at >= 0 && state[at] == kOnPath) {
+            qsizetype first = at;
+            for (qsizetype i = path.indexOf(at); i < path.size(); ++i) first = std::min(first, path[i]);
+            fathers[first] = -1;
+            opened.insert(first);
+        }
+        for (const qsizetype member : path) state[member] = kDone;
+    }
+    return opened;
+}
+
+// The father each new row names. A father in the download is named by the name his staged member gets. A
+// father outside it goes by his server name into the book, unless that name would reach another member
+// of the download there (the book ignores letter case): then, as for a cut loop, the member is a root.
+void ResolveFathers(dao::Database& db, QList<StagedMember>& staged, const ReservedNames& reserved) {
+    QList<qsizetype> fathers = StagedFathers(staged);
+    const QSet<qsizetype> opened = OpenLoops(fathers);
+    QSet<qint64> rowsInDownload;
+    for (const StagedMember& member : staged)
+        if (member.bookRow) rowsInDownload.insert(*member.bookRow);
+    const QString bookRowOf = QStringLiteral(
+        "SELECT \"filial_id\", \"filial\" FROM main.\"本姓成员\" WHERE \"filial\" = ? LIMIT 1");
+    for (qsizetype i = 0; i < staged.size(); ++i) {
+        StagedMember& member = staged[i];
+        if (member.bookRow) continue;  // a member already in the book keeps its father
+        if (fathers[i] >= 0) {
+            member.fatherInBook = staged[fathers[i]].merged;
+        } else if (IsRootFather(member.father)) {
+            member.fatherInBook = member.father;
+        } else if (!opened.contains(i) && !reserved.Has(member.father)) {
+            dao::Recordset rs = db.OpenRecordset(bookRowOf, {member.father});
+            if (!rs.hasRow())
+                member.fatherInBook = member.father;
+            else if (!rowsInDownload.contains(rs.value(0).toLongLong()))
+                member.fatherInBook = rs.Text(QStringLiteral("filial"));
+        }
+    }
+}
+
 // Pass two, inside the caller's transaction.
 void WriteStagedMembers(dao::Database& db, const AttachedSideFiles& side, const QList<StagedMember>& staged) {
-    // A father's name as the server gave it -> his name in the book; and the book's renamed members.
-    QHash<QString, QString> stagedNames, renamedBookRows;
-    for (const StagedMember& member : staged) {
-        if (!stagedNames.contains(member.name.toLower()))
-            stagedNames.insert(member.name.toLower(), member.merged);
-        if (member.bookRow && member.oldName != member.merged)
-            renamedBookRows.insert(member.oldName.toLower(), member.merged);
-    }
-    const auto fatherInBook = [&](const QString& father) {
-        if (IsRootFather(father)) return father;
-        const QString key = father.toLower();
-        return stagedNames.value(key, renamedBookRows.value(key, father));
-    };
     const QString pictureOf = QStringLiteral("SELECT 1 FROM ") + Staged(QStringLiteral("imageylk")) +
                               QStringLiteral(" WHERE \"flag\" = ? LIMIT 1");
     const QString pageOf = QStringLiteral("SELECT 1 FROM ") + Staged(QStringLiteral("story")) +
@@ -135,7 +193,7 @@ void WriteStagedMembers(dao::Database& db, const AttachedSideFiles& side, const 
     int count = 0;
     for (const StagedMember& m : staged) {
         // A member already in the book keeps its place in it: its father stays.
-        member_exchange::StoreMember(db, m.bookRow, fatherInBook(m.father), m.merged, m.serverId, m.values);
+        member_exchange::StoreMember(db, m.bookRow, m.fatherInBook, m.merged, m.serverId, m.values);
         if (m.bookRow && m.oldName != m.merged) member_exchange::FollowRename(db, side, m.oldName, m.merged);
         // Staged pictures and pages replace the book's; without any, what the book has stays.
         if (!db.Scalar(pictureOf, {m.serverId}).isNull()) {
@@ -175,10 +233,14 @@ qint32 Cls数据操作::DaReLoad(const QString& path, QString* errorText) {
         AttachedSideFiles side(db, kImages, kPages);
         side.Attach(path, kStaging, QString());
         dao::Transaction tx = db.BeginTrans();
-        const QList<StagedMember> staged =
-            NameStagedMembers(db, [this](const QString& name, qint64 bookRow, const ReservedNames& reserved) {
+        ReservedNames given;
+        QList<StagedMember> staged = NameStagedMembers(
+            db,
+            [this](const QString& name, qint64 bookRow, const ReservedNames& reserved) {
                 return TongMing字Merge(name, qint32(bookRow), reserved);
-            });
+            },
+            given);
+        ResolveFathers(db, staged, given);
         WriteStagedMembers(db, side, staged);
         tx.Commit();
     } catch (const dao::DaoError& e) {

@@ -19,6 +19,7 @@
 #include "platform/pg/pg_command.h"
 #include "platform/pg/pg_error.h"
 #include "store/data_ops.h"
+#include "store/reserved_names.h"
 
 namespace {
 
@@ -76,14 +77,36 @@ public:
           pages_(dao::Database::Open(DescriptDbPath(), BookDbPassword())),
           pictures_(dao::Database::Open(ImageDbPath(), BookDbPassword())) {}
 
-    // The name the server keeps the member under. A father is sent as the server knows him: the server
-    // name of a father sent earlier, else his name without the book's "[n]".
+    // The name the father goes by on the server. A father the server holds is named by the name it keeps
+    // him under, which it resolves exactly: his book name without its "[n]" could be another member's
+    // there. Only a father not on the server goes by that name, for the server to link when he comes.
+    QString FatherName(const QString& father, const QHash<QString, QString>& sentInBatch = {}) {
+        if (IsRootFather(father)) return QString();
+        if (const auto sent = sentInBatch.constFind(NameColumnKey(father)); sent != sentInBatch.constEnd())
+            return *sent;
+        const qint32 id = qint32(
+            App()
+                .DataDb
+                .Scalar(QStringLiteral("SELECT \"mysql_id\" FROM \"本姓成员\" WHERE \"filial\" = ? LIMIT 1"),
+                        {father})
+                .toLongLong());
+        if (id > 0) {
+            auto known = serverNames_.constFind(id);
+            if (known == serverNames_.constEnd()) {
+                const member_exchange::ServerMember onServer = member_exchange::FetchMember(cmd_, id);
+                known = serverNames_.insert(id, onServer.id > 0 ? onServer.name : QString());
+            }
+            if (!known->isEmpty()) return *known;
+        }
+        return StripBracketSuffix(father);
+    }
+
+    // The name the server keeps the member under; fatherOnServer as FatherName gives it.
     QString Send(const LocalMember& member, const QString& fatherOnServer) {
         cmd_.SetCommandText(QStringLiteral("sp_savezpdata2"));
         cmd_.SetValue(QStringLiteral("@z_accid"), account_);
         cmd_.SetValue(QStringLiteral("@z_filial_id"), member.serverId);
-        cmd_.SetValue(QStringLiteral("@z_father"),
-                      fatherOnServer == kHiddenRoot ? QString() : fatherOnServer);
+        cmd_.SetValue(QStringLiteral("@z_father"), fatherOnServer);
         cmd_.SetValue(QStringLiteral("@z_filial"), StripBracketSuffix(member.name));
         for (int i = 0; i < Particulars().size(); ++i)
             cmd_.SetValue(Particulars().at(i).parameter, member.values.at(i));
@@ -148,10 +171,43 @@ private:
     PgCommand cmd_;
     qint64 pictureLimit_;
     std::function<void(const QString&)> tooLarge_;
+    QHash<qint32, QString> serverNames_;  // server id -> the name the server keeps him under
     qint32 account_;
     dao::Database pages_;
     dao::Database pictures_;
 };
+
+// The order a branch goes up in: the order of the book, except that a member waits for his father when
+// the father is in the branch too, so that he can name him as the server keeps him. Members of a loop go
+// in the order of the book once nothing else can.
+QList<qsizetype> FathersFirst(const QList<LocalMember>& members) {
+    QHash<QString, qsizetype> inBranch;
+    for (qsizetype i = 0; i < members.size(); ++i) inBranch.insert(NameColumnKey(members[i].name), i);
+    QList<bool> sent(members.size(), false);
+    QHash<QString, QList<qsizetype>> waiting;  // father -> his children in the order of the book
+    QList<qsizetype> order;
+    const auto sendWithWaitingChildren = [&](qsizetype first) {
+        QList<qsizetype> stack{first};
+        while (!stack.isEmpty()) {
+            const qsizetype at = stack.takeLast();
+            if (sent[at]) continue;
+            sent[at] = true;
+            order.append(at);
+            const QList<qsizetype> children = waiting.take(NameColumnKey(members[at].name));
+            for (auto child = children.crbegin(); child != children.crend(); ++child) stack.append(*child);
+        }
+    };
+    for (qsizetype i = 0; i < members.size(); ++i) {
+        const QString father = NameColumnKey(members[i].father);
+        const auto it = inBranch.constFind(father);
+        if (it != inBranch.constEnd() && !sent[*it] && *it != i)
+            waiting[father].append(i);
+        else
+            sendWithWaitingChildren(i);
+    }
+    for (qsizetype i = 0; i < members.size(); ++i) sendWithWaitingChildren(i);
+    return order;
+}
 
 [[noreturn]] void StopUpload(qint32 done, qint32 total, const QString& at, const QString& reason) {
     throw SyncError(Translated(QStringLiteral("上传未完成：共 %1 个成员，已上传 %2 个，在“%3”处停止："))
@@ -191,9 +247,9 @@ QString Cls数据操作::CheckSqlId_0(const QString& filial) {
         if (!rs.hasRow()) return {};
         ancestor = rs.Text(QStringLiteral("father"));
     }
-    QSet<QString> visited{filial.toLower()};
-    while (!IsRootFather(ancestor) && !visited.contains(ancestor.toLower())) {
-        visited.insert(ancestor.toLower());
+    QSet<QString> visited{NameColumnKey(filial)};
+    while (!IsRootFather(ancestor) && !visited.contains(NameColumnKey(ancestor))) {
+        visited.insert(NameColumnKey(ancestor));
         dao::Recordset rs = db.OpenRecordset(select, {ancestor});
         if (!rs.hasRow()) return {};
         if (rs.Long(QStringLiteral("mysql_id")) == 0) return rs.Text(QStringLiteral("filial"));
@@ -224,7 +280,7 @@ void Cls数据操作::UpLoad_1(const QString& filial) {
         MemberSender sender(session.connection(), kSingleUploadLimit, [](const QString&) {
             UI().MsgBox(Translated(QStringLiteral("视音频媒体超过12M暂不予上传!!!")), vb::Critical);
         });
-        sender.Send(member, StripBracketSuffix(member.father));
+        sender.Send(member, sender.FatherName(member.father));
     } catch (const PgError& e) {
         StopUpload(0, 1, member.name, e.Description());
     } catch (const dao::DaoError& e) {
@@ -239,7 +295,7 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
     dao::Database& db = App().DataDb;
     const QList<LocalMember> members =
         ReadMembers(db, QStringLiteral("\"flag\" = ? ORDER BY \"filial_id\""), {branch});
-    // Local name (without case) -> the name the server gave that member in this batch.
+    // Local name (keyed as the book keys names) -> the name the server gave that member in this batch.
     QHash<QString, QString> sentAs;
     qint32 done = 0;
     std::optional<dao::Transaction> ids;
@@ -261,13 +317,12 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
         MemberSender sender(session.connection(), kBatchUploadLimit, [](const QString& name) {
             UI().MsgBox(name + Translated(QStringLiteral(" 视音频媒体超过3M暂不予上传!!!")), vb::Critical);
         });
-        for (const LocalMember& member : members) {
+        for (const qsizetype at : FathersFirst(members)) {
+            const LocalMember& member = members[at];
             current = member.name;
             if (!ids) ids.emplace(db.BeginTrans());
-            const auto earlier = sentAs.constFind(member.father.toLower());
-            const QString father =
-                earlier != sentAs.constEnd() ? *earlier : StripBracketSuffix(member.father);
-            sentAs.insert(member.name.toLower(), sender.Send(member, father));
+            sentAs.insert(NameColumnKey(member.name),
+                          sender.Send(member, sender.FatherName(member.father, sentAs)));
             if (++done % kMembersPerCommit == 0) commitIds();
             DoEvents();
         }

@@ -1,5 +1,6 @@
 #include "online/logon_rules.h"
 
+#include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/http_procedures.h"
 #include "frame/text_scramble.h"
@@ -10,6 +11,7 @@
 #include "platform/http/http_client.h"
 #include "platform/interaction/interaction.h"
 #include "platform/pg/pg_command.h"
+#include "platform/pg/pg_error.h"
 #include "platform/vbcompat.h"
 
 namespace {
@@ -93,7 +95,8 @@ QString LogonRules::GroupButtonTip(qint32 groupId) {
 LogonRules::Answer LogonRules::TryLogon(ClsAdvPswd& digests, const QString& account, const QString& password,
                                         const QString& secondPassword, const QString& nickname, int level,
                                         bool registering) {
-    ServerSession session;
+    // The log-on itself proves the account on this connection.
+    ServerSession session(ServerSession::Binding::None);
     PgCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_trylogon"));
     cmd.SetValue(QStringLiteral("@z_user_no"), EncodeTextEx(account, ServerKey()));
@@ -112,6 +115,11 @@ LogonRules::Answer LogonRules::TryLogon(ClsAdvPswd& digests, const QString& acco
     answer.accountId = cmd.Value(QStringLiteral("@z_acc_id")).toInt();
     answer.nickname = cmd.Value(QStringLiteral("@z_nick")).toString();
     answer.groupId = cmd.Value(QStringLiteral("@z_group_id")).toInt();
+    if (answer.state == kLoggedOn || answer.state == kRegistered) {
+        const PgResult issued = session.connection()->exec(QStringLiteral("SELECT zp_session_token()"));
+        if (!issued.ok) throw PgError(issued.error, issued.sqlState);
+        answer.credential = issued.rows.value(0).value(0);
+    }
     return answer;
 }
 
@@ -121,4 +129,5 @@ void LogonRules::ApplyLogon(const Answer& answer, Cls_User& user) {
     user.acc_id = answer.accountId;
     user.NickName = answer.nickname;
     user.curGroup_Id = answer.groupId;
+    App().ServerCredential = answer.credential;
 }

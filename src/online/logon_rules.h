@@ -70,6 +70,7 @@ public:
         qint32 accountId = 0;
         QString nickname;
         qint32 groupId = 0;
+        QString credential;  // issued for a successful log-on
     };
     // Logs on (or registers) through the server's log-on procedure: the account number goes scrambled
     // under the server text key, the passwords as their digests for that account number. The connection
@@ -77,6 +78,6 @@ public:
     static Answer TryLogon(ClsAdvPswd& digests, const QString& account, const QString& password,
                            const QString& secondPassword, const QString& nickname, int level,
                            bool registering);
-    // A successful answer makes its account the logged-on user.
+    // A successful answer makes its account the logged-on user, with its credential for the server.
     static void ApplyLogon(const Answer& answer, Cls_User& user);
 };

@@ -5,16 +5,15 @@
 // One on-line operation's use of the server connection: opened when the session starts (a server that
 // cannot be reached raises PgError), closed and released however the operation ends, so that no later
 // operation finds a connection left over.
+//
+// The server acts on a connection only for the account that proved itself on it: a session of a
+// logged-on user binds its new connection to that account with the credential of the log-on. A
+// credential the server no longer knows (it lapsed) logs the user off and raises PgError.
 class ServerSession {
 public:
-    ServerSession() {
-        try {
-            ConnectServerDb();
-        } catch (...) {
-            ServerConnection().reset();
-            throw;
-        }
-    }
+    enum class Binding { LoggedOnAccount, None };
+
+    explicit ServerSession(Binding binding = Binding::LoggedOnAccount);
     ~ServerSession() { ServerConnection().reset(); }
     ServerSession(const ServerSession&) = delete;
     ServerSession& operator=(const ServerSession&) = delete;

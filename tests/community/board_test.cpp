@@ -114,6 +114,37 @@ TEST_F(Board, QueueSendsOneItemAtOnceKeepsItsWaitAndDropsALostReply) {
     BoardQueue::SetReplyTimeoutMs(0);
 }
 
+TEST_F(Board, AMessageThatFindsNoServerIsMarkedNotSentAndGoesWhenTheServerAnswersAgain) {
+    SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedLocalPort()));
+    BoardQueue queue;
+    QStringList said;
+    QObject::connect(&queue, &BoardQueue::statusText, [&](int panel, const QString& text) {
+        if (panel == 1) said << text;
+    });
+    queue.Load(QString(), QStringLiteral("own-2"), QStringLiteral("800018080"));
+    ASSERT_TRUE(queue.Send(QStringLiteral("在吗？")));
+    ASSERT_TRUE(Drain(queue));
+    EXPECT_EQ(queue.UnsentCount(), 1);
+    EXPECT_EQ(said, QStringList({"消息未能发出：无法连接服务器。请检查网络连接，连接恢复后将自动重发。"}));
+    const QString mark = QStringLiteral("（未发出：无法连接服务器，连接恢复后自动重发）");
+    EXPECT_TRUE(queue.LogPage().contains(QStringLiteral("在吗？<BR><FONT color=#FF0000 size=2>") + mark));
+    QFile file(queue.LogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(mark));
+    EXPECT_TRUE(waiting().isEmpty());
+
+    // The server is back: the next answered request takes the message along, once.
+    SetBuiltInServerUrl(server_->pagesUrl());
+    queue.Poll();
+    ASSERT_TRUE(Drain(queue));
+    EXPECT_EQ(queue.UnsentCount(), 0);
+    EXPECT_FALSE(queue.LogPage().contains(mark));
+    EXPECT_EQ(said.last(), QStringLiteral("未发出的消息已补发。"));
+    const QList<DeskMessage> arrived = waiting();
+    ASSERT_EQ(arrived.size(), 1);
+    EXPECT_EQ(arrived[0].html, QStringLiteral("在吗？"));
+}
+
 TEST_F(Board, ValuesCannotReshapeTheQueueAndTheLogNameKeepsOnlySafeCharacters) {
     BoardQueue queue;
     queue.Load(QStringLiteral("../80-01|~|"), QStringLiteral("ab c#1"), QStringLiteral("800018080"));

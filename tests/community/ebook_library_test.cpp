@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -17,9 +18,11 @@
 #include "community/forms/frm_down_ld.h"
 #include "community/raw_http_server.h"
 #include "frame/app_settings.h"
+#include "frame/http_procedures.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/page_viewer.h"
 #include "online/user_record.h"
+#include "support/test_http_server.h"
 
 namespace {
 
@@ -161,6 +164,21 @@ TEST_F(EbookLibrary, ATruncatedDownloadAndARefusedImportCountNothing) {
 }  // namespace
 
 namespace {
+
+TEST_F(EbookLibrary, AnEmptyListSaysWhetherTheServerCanBeReached) {
+    for (bool down : {false, true}) {
+        if (down) SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedLocalPort()));
+        FrmDownLd library;
+        library.Form_Load();
+        auto* state = library.findChild<QLabel*>(QStringLiteral("Lblstate"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !state->text().isEmpty(); }, 8000)) << down;
+        EXPECT_EQ(state->text(),
+                  down ? QStringLiteral(
+                             "无法连接服务器，取不到电子文档列表。请检查网络连接，稍后按“重新查找”再试。")
+                       : QStringLiteral("列表是空的：请按“重新查找”从服务器查找电子文档。"));
+    }
+    EXPECT_TRUE(messages().isEmpty());
+}
 
 TEST_F(EbookLibrary, CategoriesAreReplacedOnlyWhenDueAndOnlyByAGoodReply) {
     const QDate today = QDate::currentDate();

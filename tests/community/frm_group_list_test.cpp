@@ -142,11 +142,13 @@ TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
 TEST_F(GroupListOnline, CheckingARowOffersToJoinIt) {
     const qint32 a = account(QStringLiteral("acc001"), QStringLiteral("甲"));
     const qint32 b = account(QStringLiteral("acc002"), QStringLiteral("乙"));
+    const qint32 c = account(QStringLiteral("acc003"), QStringLiteral("丙"));
     QString first = QStringLiteral("王氏宗亲会"), second = QStringLiteral("李氏宗亲会");
+    logOnAs(a);
     const qint32 g1 = Cls数据操作().CreateGroup(a, 5, first);
     ASSERT_GT(g1, 0);
-    ASSERT_GT(Cls数据操作().CreateGroup(account(QStringLiteral("acc003"), QStringLiteral("丙")), 5, second),
-              0);
+    logOnAs(c);
+    ASSERT_GT(Cls数据操作().CreateGroup(c, 5, second), 0);
     logOnAs(b);
     FrmGroupList form;
     form.Form_Load();

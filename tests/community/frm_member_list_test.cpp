@@ -19,9 +19,12 @@ protected:
         b_ = account(QStringLiteral("acc002"), QStringLiteral("乙"), 2);
         c_ = account(QStringLiteral("acc003"), QStringLiteral("丙"));
         QString name = QStringLiteral("王氏宗亲会");
+        logOnAs(a_);
         group_ = Cls数据操作().CreateGroup(a_, 5, name);
         ASSERT_GT(group_, 0);
+        logOnAs(b_);
         ASSERT_TRUE(group_requests::RequestToJoin(b_, group_));
+        logOnAs(c_);
         ASSERT_TRUE(group_requests::RequestToJoin(c_, group_));
         App().DataDb.Execute(
             QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"myacc_id\", \"mysql_id\") "
@@ -34,7 +37,7 @@ protected:
         Cls数据操作().RefreshGroupList();
         Cls数据操作().RefreshMemberList();
     }
-    // Approves as the head; the member's position then is 1.
+    // Approves as the head (the user when the test starts); the member's position then is 1.
     void approve(qint32 member) { ASSERT_TRUE(group_requests::Approve(a_, member)); }
     // The member window, filled, showing, with the row of this account checked.
     std::unique_ptr<FrmMemberList> open(qint32 checked = 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QHash>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <ostream>
@@ -30,13 +31,14 @@ protected:
     }
 
     qint32 account(const QString& number, const QString& nick, int level = 0) {
-        return RegisterTestAccount(cmd_, number, nick, level);
+        const qint32 id = RegisterTestAccount(cmd_, number, nick, level);
+        numbers_.insert(id, number);
+        return id;
     }
-    static void logOnAs(qint32 account, qint32 group = 0) {
-        Cls_User& user = *App().CurrentUser;
-        user.Logoned = true;
-        user.acc_id = account;
-        user.curGroup_Id = group;
+    // The program's user logged on as the account, in the association given.
+    void logOnAs(qint32 account, qint32 group = 0) {
+        ASSERT_EQ(LogOnProgramUser(numbers_.value(account)), account);
+        App().CurrentUser->curGroup_Id = group;
     }
     // The account's association, state and position on the server: "group|state|position|last group".
     QString serverState(qint32 account) {
@@ -72,6 +74,7 @@ protected:
 
     std::unique_ptr<PgConnection> db_;
     PgCommand cmd_;
+    QHash<qint32, QString> numbers_;  // account id -> number
     QWidget mainWindow_;
     QAction* groupButton_ = nullptr;
 };

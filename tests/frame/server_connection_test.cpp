@@ -34,7 +34,13 @@ TEST_F(PgServerConnectionTest, UnreachableServerIsRaisedNotJustShown) {
         ConnectServerDb();
         ADD_FAILURE() << "no error raised";
     } catch (const PgError& e) {
-        EXPECT_TRUE(e.Description().startsWith(QStringLiteral("无法连接服务器数据库："))) << e.what();
+        // What to do in the program's words, the engine's own after it.
+        const QString text = e.Description();
+        EXPECT_TRUE(text.startsWith(
+            QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
+                           "仍然不行，请与服务器的管理员联系。（")))
+            << e.what();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("）")));
     }
     EXPECT_LT(clock.elapsed(), 4000);
     EXPECT_TRUE(ui_->log().empty());

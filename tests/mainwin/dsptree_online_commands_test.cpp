@@ -22,8 +22,7 @@ protected:
         db_ = PgConnection::Open(ServerDbParams());
         cmd_.SetActiveConnection(db_.get());
         account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
-        App().CurrentUser->acc_id = account_;
-        App().CurrentUser->Logoned = true;
+        ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account_);
         Open();
     }
     void TearDown() override {
@@ -81,8 +80,16 @@ TEST_F(DsptreeOnlineTest, DownloadsRenameTheNodeAndTheSynchronisedDeleteReachesT
     ops.UpLoad_1(QStringLiteral("乙"));
     SaveTestMember(cmd_, account_, ops.GetSql_Id(QStringLiteral("甲")), {QStringLiteral("甲新")});
     Select(QStringLiteral("甲"));
+    // Each download stores the page being edited first, under the member it belongs to.
+    const auto editing = [this] {
+        window_->SetEditMode(true);
+        window_->ShowEditor();
+    };
+    editing();
     Expect(vb::OK);
     Menu("node_downloadinfo_1");
+    EXPECT_FALSE(window_->EditMode());
+    EXPECT_EQ(window_->TreeTag(), QStringLiteral("甲新"));
     EXPECT_EQ(LastDialog().text, QStringLiteral("下载完毕！"));
     EXPECT_EQ(window_->SelectedMemberName(), QStringLiteral("甲新"));
     EXPECT_EQ(ParentOf(QStringLiteral("乙")), QStringLiteral("_甲新"));
@@ -91,9 +98,11 @@ TEST_F(DsptreeOnlineTest, DownloadsRenameTheNodeAndTheSynchronisedDeleteReachesT
     // A child added on the server comes with the branch, and the page is drawn again.
     SaveTestMember(cmd_, account_, 0, {QStringLiteral("新子"), QStringLiteral("甲新")});
     Select(QStringLiteral("甲新"));
+    editing();
     Expect(vb::Yes);
     Expect(vb::OK);
     Menu("node_downloadinfo_n");
+    EXPECT_FALSE(window_->EditMode());
     EXPECT_EQ(LastDialog().text, QStringLiteral("下载完毕！"));
     EXPECT_EQ(ParentOf(QStringLiteral("新子")), QStringLiteral("_甲新"));
 

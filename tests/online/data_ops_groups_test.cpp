@@ -34,7 +34,10 @@ protected:
         db_ = PgConnection::Open(ServerDbParams());
         cmd_.SetActiveConnection(db_.get());
     }
-    qint32 found(qint32 account, QString name) { return Cls数据操作().CreateGroup(account, 5, name); }
+    // Founds an association as the program does, logged on as the account registered as number.
+    qint32 found(const QString& number, QString name) {
+        return Cls数据操作().CreateGroup(LogOnProgramUser(number), 5, name);
+    }
 
     std::unique_ptr<PgConnection> db_;
     PgCommand cmd_;
@@ -44,9 +47,9 @@ protected:
 
 TEST_F(GroupListsOnline, RefreshesReplaceTheMirrorsAndAFailureKeepsThem) {
     const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
-    const qint32 b = RegisterTestAccount(cmd_, QStringLiteral("acc002"), QStringLiteral("乙"));
-    const qint32 g1 = found(a, QStringLiteral("王氏宗亲会"));
-    const qint32 g2 = found(b, QStringLiteral("李氏宗亲会"));
+    ASSERT_GT(RegisterTestAccount(cmd_, QStringLiteral("acc002"), QStringLiteral("乙")), 0);
+    const qint32 g1 = found(QStringLiteral("acc001"), QStringLiteral("王氏宗亲会"));
+    const qint32 g2 = found(QStringLiteral("acc002"), QStringLiteral("李氏宗亲会"));
     ASSERT_GT(g1, 0);
     App().DataDb.Execute(QStringLiteral("INSERT INTO \"group_lst\" (\"group_name\") VALUES ('旧的')"));
 
@@ -80,7 +83,7 @@ TEST_F(GroupListsOnline, ExitDetachesOnlyMembersOfCreatorsStillInTheAssociation)
     const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
     const qint32 b = RegisterTestAccount(cmd_, QStringLiteral("acc002"), QStringLiteral("乙"));
     const qint32 c = RegisterTestAccount(cmd_, QStringLiteral("acc003"), QStringLiteral("丙"));
-    const qint32 left = found(b, QStringLiteral("王氏宗亲会"));
+    const qint32 left = found(QStringLiteral("acc002"), QStringLiteral("王氏宗亲会"));
     ASSERT_GT(left, 0);
     struct Row {
         const char* name;
@@ -117,9 +120,29 @@ TEST_F(GroupListsOnline, ExitDetachesOnlyMembersOfCreatorsStillInTheAssociation)
     EXPECT_TRUE(asked_.isEmpty());
 }
 
+// Every operation's new connection acts for the user by the log-on's credential; one that lapsed ends
+// the log-on with a word, not with a server that refuses whatever follows.
+TEST_F(GroupListsOnline, EachConnectionBindsWithTheCredentialAndALapsedOneEndsTheLogOn) {
+    const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
+    ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), a);
+    QString first = QStringLiteral("甲氏宗亲会"), second = QStringLiteral("乙氏宗亲会");
+    EXPECT_GT(Cls数据操作().CreateGroup(a, 5, first), 0);
+    EXPECT_EQ(Cls数据操作().CreateGroup(a, 5, second), 0);  // on a new connection, for the same account
+    ASSERT_TRUE(
+        server_->owner()
+            .exec(QStringLiteral("UPDATE session_credentials SET expires = now() - interval '1 second'"))
+            .ok);
+    EXPECT_EQ(PgErrorOf([] { Cls数据操作().RefreshGroupList(); }),
+              QStringLiteral("登录已过期，请重新登录后再试。"));
+    EXPECT_FALSE(App().CurrentUser->Logoned);
+    EXPECT_TRUE(App().ServerCredential.isEmpty());
+}
+
 TEST_F(GroupListsOnline, CreateGroupAnswersTheServersIdAndName) {
     const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
     QString name = QStringLiteral(" 王氏@~宗亲会 ");
+    EXPECT_THROW(Cls数据操作().CreateGroup(a, 5, name), PgError);  // nobody logged on
+    ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), a);
     const qint32 id = Cls数据操作().CreateGroup(a, 5, name);
     EXPECT_GT(id, 0);
     EXPECT_EQ(name, QStringLiteral("王氏宗亲会"));

@@ -45,11 +45,7 @@ protected:
         return RegisterTestAccount(cmd, number, nick);
     }
     // Logs on as an account made by registerAccount, without the form.
-    void logOnAs(qint32 account, const QString& nick) {
-        user().Logoned = true;
-        user().acc_id = account;
-        user().NickName = nick;
-    }
+    void logOnAs(const QString& number, qint32 account) { ASSERT_EQ(LogOnProgramUser(number), account); }
 };
 
 TEST_F(LogonFormOnline, RegistrationRefusalsInOrderSendNothing) {
@@ -101,6 +97,11 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
     EXPECT_GT(account, 0);
     EXPECT_EQ(user().NickName, QStringLiteral("张三"));
     EXPECT_EQ(user().OpenLevel, 1);
+    // The log-on's credential, for the server connections and pages that follow; gone at log-off.
+    EXPECT_EQ(ownerCount(QStringLiteral("SELECT count(*) FROM session_credentials WHERE token_hash = "
+                                        "digest('%1', 'sha256')")
+                             .arg(App().ServerCredential)),
+              1);
     EXPECT_EQ(ownerCount(
                   QStringLiteral("SELECT count(*) FROM accounts WHERE nickname = '张三' AND open_level = 1")),
               1);
@@ -119,6 +120,7 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
         EXPECT_TRUE(f.closed);
     }
     EXPECT_FALSE(user().Logoned);
+    EXPECT_TRUE(App().ServerCredential.isEmpty());
     EXPECT_EQ(user().OpenLevel, 0);
     EXPECT_EQ(user().acc_id, account);
     EXPECT_EQ(user().NickName, QStringLiteral("张三"));
@@ -135,7 +137,12 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
 
         // Meanwhile the account founded an association; the main window's button follows it.
         QString name = QStringLiteral("张氏宗亲会");
-        const qint32 group = Cls数据操作().CreateGroup(account, 5, name);
+        const qint32 group =
+            server_->owner()
+                .exec(QStringLiteral("SELECT new_group FROM zp_create_group($1, 5, $2)"), {account, name})
+                .rows.value(0)
+                .value(0)
+                .toInt();
         QWidget mainWindow;
         mainWindow.setObjectName(QStringLiteral("dsptree"));
         auto* button = new QAction(&mainWindow);
@@ -163,7 +170,7 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
 TEST_F(LogonFormOnline, LoggedOnModesDoOnlyWhatTheyAreFor) {
     const qint32 account = registerAccount(QStringLiteral("li0001"), QStringLiteral("李四"));
     ASSERT_GT(account, 0);
-    logOnAs(account, QStringLiteral("李四"));
+    logOnAs(QStringLiteral("li0001"), account);
     const QString level =
         QStringLiteral("SELECT open_level FROM accounts WHERE acc_id = ") + QString::number(account);
     {
@@ -205,7 +212,7 @@ TEST_F(LogonFormOnline, FailedConnectionKeepsTheFormOpen) {
     f.fill(QStringLiteral("zhang01"), QStringLiteral("secret1"));
     ui_->ExpectMsgBox(vb::OK);
     f.form.CmdOK_Click();
-    EXPECT_TRUE(messages().last().startsWith(QStringLiteral("无法连接服务器数据库：")))
+    EXPECT_TRUE(messages().last().startsWith(QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。")))
         << messages().last().toStdString();
     EXPECT_FALSE(f.closed);
     EXPECT_FALSE(f.form.findChild<QProgressBar*>(QStringLiteral("PBarT2"))->isVisibleTo(&f.form));
@@ -250,11 +257,13 @@ TEST_F(LogonFormOnline, DownloadModeListsTheBookRootsAndTakesTheTickedOne) {
     {
         auto db = PgConnection::Open(ServerDbParams());
         PgCommand cmd(db.get());
+        LogOnTestAccount(cmd, QStringLiteral("wang02"));
         first = SaveTestMember(cmd, account, 0, {QStringLiteral("王一")});
         SaveTestMember(cmd, account, 0, {QStringLiteral("王二")});
+        LogOnTestAccount(cmd, QStringLiteral("li0002"));
         SaveTestMember(cmd, other, 0, {QStringLiteral("李三")});  // not opened to anybody
     }
-    logOnAs(account, QStringLiteral("王"));
+    logOnAs(QStringLiteral("wang02"), account);
     user().Tag = QStringLiteral("stale");
     FrmLogon::RegisterForm();
     ui_->ExpectForm(QString::fromLatin1(kLogonFormName), [](QObject* object) {

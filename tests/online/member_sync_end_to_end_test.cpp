@@ -54,7 +54,7 @@ TEST_F(MemberSyncTest, TwoBooksShareABranchThroughTheServer) {
         dao::ReleaseAllIdleConnections();
         EnsureBookFiles();
         App().CurrentUser = std::make_shared<Cls_User>();
-        LogOn(relative);
+        ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc003")), relative);
         Cls数据操作 theirs;
         ASSERT_EQ(theirs.DownLoad_All(root), kMembers);
         ASSERT_EQ(theirs.DaReLoad(member_exchange::StagingPath()), 0);

@@ -83,12 +83,7 @@ protected:
         cmd_.SetActiveConnection(db_.get());
         account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
         ASSERT_GT(account_, 0);
-        LogOn(account_);
-    }
-    static void LogOn(qint32 account) {
-        Cls_User& user = *App().CurrentUser;
-        user.acc_id = account;
-        user.Logoned = true;
+        ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account_);
     }
     // The first column of each row the server's owner reads.
     QStringList serverRows(const QString& sql, const QList<QVariant>& params = {}) {

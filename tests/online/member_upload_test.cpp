@@ -96,6 +96,7 @@ TEST_F(MemberSyncTest, PicturesAtTheLimitStayBehind) {
         } else {
             Cls数据操作().UpLoad_1(QStringLiteral("大"));
         }
+        ASSERT_FALSE(messages().isEmpty()) << c.limit;
         EXPECT_EQ(messages().last(), QString::fromUtf8(c.message));
         EXPECT_EQ(ui_->log().back().style, vb::Critical);
         EXPECT_EQ(serverRows(QStringLiteral("SELECT length(myimage) FROM member_images WHERE filial_id = $1"),

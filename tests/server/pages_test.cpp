@@ -4,43 +4,16 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTcpSocket>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "frame/app_state.h"
 #include "frame/server_connection.h"
 #include "online/user_record.h"
 #include "pages/static_files.h"
 #include "support/community_server.h"
 
 namespace {
-
-struct RawReply {
-    int status = 0;
-    QMap<QByteArray, QByteArray> headers;  // lower-case names
-    QByteArray body;
-};
-
-// One request exactly as written (Qt's own client would tidy "..", which the service must refuse).
-RawReply Request(int port, const QByteArray& method, const QByteArray& target) {
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-    RawReply reply;
-    if (!socket.waitForConnected(5000)) return reply;
-    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-    QByteArray all;
-    while (socket.waitForReadyRead(5000) || socket.bytesAvailable()) all += socket.readAll();
-    const qsizetype end = all.indexOf("\r\n\r\n");
-    if (end < 0) return reply;
-    const QList<QByteArray> lines = all.left(end).split('\n');
-    reply.status = lines.value(0).split(' ').value(1).toInt();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon > 0)
-            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
-    }
-    reply.body = all.mid(end + 4);
-    return reply;
-}
 
 class PagesTest : public CommunityServerTest {
 protected:
@@ -61,7 +34,9 @@ protected:
         ConnectServerDb();
         cmd.SetActiveConnection(ServerConnection().get());
     }
-    RawReply get(const QByteArray& target) { return Request(server_->pages()->port(), "GET", target); }
+    RawReply get(const QByteArray& target, const QString& credential = QString()) {
+        return RawPageRequest(server_->pages()->port(), "GET", target, credential);
+    }
 
     QTemporaryDir root;
     PgCommand cmd;
@@ -71,22 +46,23 @@ protected:
 
 TEST_F(PagesTest, BookRootsAreRecordsWithTheSeparatorsTakenOut) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
-    const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("公%!开@~"), 1);
-    const qint32 closed = RegisterTestAccount(cmd, QStringLiteral("closed"), QStringLiteral("闭"), 0);
     const qint32 mine = SaveTestMember(cmd, me, 0, {QStringLiteral("王'%!五@~[2]")});
     SaveTestMember(cmd, me, 0, {QStringLiteral("王六"), QStringLiteral("王'五")});  // a child, not a root
+    const QString myCredential = TestCredential(*ServerConnection());
+    const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("公%!开@~"), 1);
     const qint32 theirs = SaveTestMember(cmd, open, 0, {QStringLiteral("李四")});
+    const qint32 closed = RegisterTestAccount(cmd, QStringLiteral("closed"), QStringLiteral("闭"), 0);
     SaveTestMember(cmd, closed, 0, {QStringLiteral("赵七")});
 
-    const RawReply roots = get("/flsh2/get_zproot3.asp?accid=" + QByteArray::number(me));
+    const RawReply roots = get("/flsh2/get_zproot3.asp?accid=" + QByteArray::number(me), myCredential);
     EXPECT_EQ(roots.status, 200);
     EXPECT_EQ(roots.headers.value("content-type"), QByteArray("text/plain; charset=utf-8"));
     EXPECT_EQ(QString::fromUtf8(roots.body),
               QStringLiteral("王'五%!%1@~李四（公开）%!%2@~").arg(mine).arg(theirs));
     // An account that opened its data to the world shows its trees to anybody.
-    EXPECT_EQ(QString::fromUtf8(get("/flsh2/get_zproot3.asp?accid=999").body),
+    EXPECT_EQ(QString::fromUtf8(get("/flsh2/get_zproot3.asp?accid=0").body),
               QStringLiteral("李四（公开）%!%1@~").arg(theirs));
-    const RawReply bad = get("/flsh2/get_zproot3.asp");
+    const RawReply bad = get("/flsh2/get_zproot3.asp", myCredential);
     EXPECT_EQ(bad.status, 400);
     EXPECT_EQ(bad.body, QByteArray(""));
 }
@@ -98,6 +74,7 @@ TEST_F(PagesTest, QueryValuesArriveDecodedAndKeysIgnoreCase) {
 
 TEST_F(PagesTest, NumberPages) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
+    const QString credential = TestCredential(*ServerConnection());
     const QByteArray id = QByteArray::number(me);
     struct Case {
         QByteArray target;
@@ -111,14 +88,14 @@ TEST_F(PagesTest, NumberPages) {
         {"/FLSH2/changeprotected.ASP?ACCID=%20" + id + "%20&Right=1", 200, "1"},  // ASP ignores case
         {"/flsh2/getright.asp?accid=" + id, 200, "1"},
         {"/flsh2/ChangeProtected.asp?accid=" + id + "&right=3", 200, "0"},
-        {"/flsh2/ChangeProtected.asp?accid=999&right=1", 200, "0"},
+        {"/flsh2/ChangeProtected.asp?accid=999&right=1", 403, "0"},
         {"/flsh2/ChangeProtected.asp?accid=x&right=1", 400, "0"},
         {"/flsh2/getright.asp?accid=99999999999", 400, "0"},
         {"/flsh2/getgroupid.asp?accid=" + id, 200, "0"},
         {"/flsh2/nosuchpage.asp", 404, ""},
     };
     for (const Case& c : cases) {
-        const RawReply reply = get(c.target);
+        const RawReply reply = get(c.target, credential);
         EXPECT_EQ(reply.status, c.status) << c.target.toStdString();
         EXPECT_EQ(reply.body, c.body) << c.target.toStdString();
     }
@@ -135,6 +112,8 @@ TEST_F(PagesTest, NumberPages) {
 TEST_F(PagesTest, UserRecordChangesTheLevelThroughThePage) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
     Cls_User user;
+    EXPECT_EQ(user.ChangeProtected(me, 2), 0);  // without the log-on's credential
+    App().ServerCredential = TestCredential(*ServerConnection());
     EXPECT_EQ(user.ChangeProtected(me, 2), 1);
     EXPECT_EQ(server_->owner().exec(QStringLiteral("SELECT open_level FROM accounts")).rows.value(0),
               QStringList({"2"}));
@@ -142,6 +121,47 @@ TEST_F(PagesTest, UserRecordChangesTheLevelThroughThePage) {
     // With the page service down the change is reported as not done.
     server_->pages()->stop();
     EXPECT_EQ(user.ChangeProtected(me, 1), 0);
+    App().ServerCredential.clear();
+}
+
+TEST_F(PagesTest, TheLogOnPageRegistersLogsOnAndIssuesACredential) {
+    Cls_User user;
+    const auto fields = [](const QString& reply) {
+        EXPECT_TRUE(reply.endsWith(QStringLiteral("@~"))) << reply.toStdString();
+        return reply.chopped(2).split(QStringLiteral("%!"));
+    };
+    // The nickname arrives whole, "&" and all, with the reply separators taken out.
+    const QStringList registered = fields(user.Logon2(QStringLiteral("号1"), QStringLiteral("d&1"),
+                                                      QStringLiteral("d2"), QStringLiteral("新%!人&R=0"), 1));
+    ASSERT_EQ(registered.size(), 6);
+    EXPECT_EQ(registered.mid(2, 3), QStringList({QStringLiteral("新人&R=0"), "0", "0"}));
+    EXPECT_EQ(registered[0], QStringLiteral("3"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{48}$")).match(registered[5]).hasMatch());
+    const qint32 id = registered[1].toInt();
+    EXPECT_EQ(CallTryLogon(cmd, QStringLiteral("号1"), QStringLiteral("d&1"), 0), 1);  // and sp_trylogon
+
+    const struct {
+        const char* password;
+        quint8 R;
+        const char* state;
+    } cases[] = {{"d&1", 0, "1"}, {"d&1", 1, "1"}, {"wrong", 0, "2"}, {"wrong", 1, "2"}};
+    for (const auto& c : cases) {
+        const QStringList answer = fields(
+            user.Logon2(QStringLiteral("号1"), QString::fromUtf8(c.password), QString(), QString(), c.R));
+        ASSERT_EQ(answer.size(), 6) << c.password;
+        EXPECT_EQ(answer[0], QString::fromLatin1(c.state)) << c.password << int(c.R);
+        EXPECT_EQ(answer[1], answer[0] == "1" ? QString::number(id) : QStringLiteral("0")) << c.password;
+        EXPECT_EQ(answer[5].size(), answer[0] == "1" ? 48 : 0) << c.password;
+    }
+    EXPECT_EQ(
+        fields(user.Logon2(QStringLiteral("无此号"), QStringLiteral("x"), QString(), QString(), 0)).first(),
+        QStringLiteral("2"));
+    EXPECT_EQ(user.Logon2(QString(), QString(), QString(), QString(), 0), QString());
+
+    // The credential acts for the account at the pages.
+    App().ServerCredential = registered[5];
+    EXPECT_EQ(user.ChangeProtected(id, 1), 1);
+    App().ServerCredential.clear();
 }
 
 TEST_F(PagesTest, StaticFilesCarryLengthAndDateAndAnswerHead) {
@@ -164,7 +184,7 @@ TEST_F(PagesTest, StaticFilesCarryLengthAndDateAndAnswerHead) {
     EXPECT_EQ(whole.headers.value("last-modified"), QByteArray("Tue, 05 Mar 2024 06:07:08 GMT"));
     EXPECT_TRUE(whole.body == archive);
 
-    const RawReply head = Request(server_->pages()->port(), "HEAD", "/zip/qnt.rar");
+    const RawReply head = RawPageRequest(server_->pages()->port(), "HEAD", "/zip/qnt.rar");
     EXPECT_EQ(head.status, 200);
     EXPECT_EQ(head.headers.value("content-length"), QByteArray("200000"));
     EXPECT_EQ(head.headers.value("last-modified"), whole.headers.value("last-modified"));

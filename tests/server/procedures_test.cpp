@@ -54,15 +54,6 @@ protected:
     PgCommand cmd;
 };
 
-QString ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const PgError& e) {
-        return e.Description();
-    }
-    return QStringLiteral("(no error)");
-}
-
 }  // namespace
 
 TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
@@ -73,24 +64,32 @@ TEST_F(ProceduresTest, ParametersAreFoundByNameInAnyCaseAndUnknownOnesRefused) {
     EXPECT_EQ(cmd.Parameters(QStringLiteral("@z_accid")).TypeName, QStringLiteral("integer"));
     EXPECT_EQ(cmd.ParameterNames().size(), 21);
 
-    EXPECT_EQ(ErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Parameters(QStringLiteral("@z_nosuch")); }),
               QStringLiteral("过程“sp_savezpdata2”没有参数“@z_nosuch”。"));
     // The procedure's name compares without case too; an unknown one is refused when first used.
     cmd.SetCommandText(QStringLiteral("SP_GETGROUPLIST"));
     EXPECT_TRUE(cmd.Execute().isEmpty());
     cmd.SetCommandText(QStringLiteral("sp_nosuch"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }), QStringLiteral("服务器上没有过程“sp_nosuch”。"));
     PgCommand unconnected;
     unconnected.SetCommandText(QStringLiteral("sp_GetGroupList"));
-    EXPECT_EQ(ErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
+    EXPECT_EQ(PgErrorOf([&] { unconnected.Execute(); }), QStringLiteral("服务器连接没有打开。"));
 }
 
 TEST_F(ProceduresTest, TheProgramsAccountOnlyExecutesTheProcedures) {
+    registerAccount(QStringLiteral("acc"), QStringLiteral("甲"));  // the connection's binding exists
     for (const QString& sql :
          {QStringLiteral("SELECT * FROM accounts"),
           QStringLiteral("INSERT INTO members (filial, sent_name, myacc_id) VALUES ('x', 'x', 1)"),
           QStringLiteral("DELETE FROM member_images"), QStringLiteral("SELECT page_account_level(1)"),
-          QStringLiteral("SELECT zp_clean_text('x')")}) {
+          QStringLiteral("SELECT zp_clean_text('x')"), QStringLiteral("SELECT zp_bind_account(1)"),
+          QStringLiteral("SELECT * FROM pg_temp.zp_session_account"),
+          QStringLiteral("UPDATE pg_temp.zp_session_account SET acc_id = 2"),
+          // Nothing of other users' sessions, no temporary tables, locks or large objects of its own.
+          QStringLiteral("CREATE TEMP TABLE t (x integer)"),
+          QStringLiteral("SELECT pid FROM pg_stat_activity"),
+          QStringLiteral("SELECT pg_terminate_backend(1)"), QStringLiteral("SELECT pg_advisory_lock(1)"),
+          QStringLiteral("SELECT lo_create(0)")}) {
         const PgResult refused = ServerConnection()->exec(sql);
         EXPECT_FALSE(refused.ok) << sql.toStdString();
         EXPECT_EQ(refused.sqlState, QStringLiteral("42501")) << sql.toStdString();
@@ -177,7 +176,7 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     cmd.Execute();
 
     cmd.SetValue(QStringLiteral("@z_filial"), QStringLiteral("无此人"));
-    EXPECT_EQ(ErrorOf([&] { cmd.Execute(); }),
+    EXPECT_EQ(PgErrorOf([&] { cmd.Execute(); }),
               QStringLiteral("调用过程“sp_saveimage”失败：服务器上没有成员“无此人”。"));
     const PgRows story = rowsOf(QStringLiteral("sp_GetStory"), QStringLiteral("@z_filial"), childName);
     ASSERT_EQ(story.size(), 1);
@@ -206,15 +205,48 @@ TEST_F(ProceduresTest, MemberSaveUpdateStoryPicturesAndDownload) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_filial_id")).toInt(), 0);
     EXPECT_EQ(rowsOf(QStringLiteral("sp_GetImage"), QStringLiteral("@z_filial"), rootName).size(), 0);
     getMember(child);
-    EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")), QVariant(QStringLiteral("张一'")));
+    EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")), QVariant(QString()));
+}
+
+TEST_F(ProceduresTest, AFatherIsTheMemberKeptUnderHisNameElseTheOneSentUnderIt) {
+    const auto remove = [&](qint32 id) {
+        cmd.SetCommandText(QStringLiteral("sp_deleteZpdata"));
+        cmd.SetValue(QStringLiteral("@z_filial_id"), id);
+        cmd.Execute();
+    };
+    const qint32 theirs = registerAccount(QStringLiteral("theirs"), QStringLiteral("乙"), 1);
+    saveMember(theirs, 0, QStringLiteral("李四"), QString());
+    const qint32 firstZhou = saveMember(theirs, 0, QStringLiteral("周八"), QString());
+    saveMember(registerAccount(QStringLiteral("closed"), QStringLiteral("丙")), 0, QStringLiteral("钱九"),
+               QString());  // not to be seen by others
+    const qint32 mine = registerAccount(QStringLiteral("mine"), QStringLiteral("甲"));
+    saveMember(mine, 0, QStringLiteral("李四"), QString());  // kept as 李四(2)
+    saveMember(mine, 0, QStringLiteral("周八"), QString());  // kept as 周八(2), then the only 周八 sent
+    const qint32 firstWang = saveMember(mine, 0, QStringLiteral("王五"), QString());
+    saveMember(mine, 0, QStringLiteral("王五"), QString());
+    saveMember(mine, 0, QStringLiteral("王五"), QString());
+    remove(firstWang);  // two of mine were sent as 王五, none is kept under it
+    ASSERT_EQ(logon(QStringLiteral("theirs"), QStringLiteral("digest-theirs"), 0), 1);
+    remove(firstZhou);
+    ASSERT_EQ(logon(QStringLiteral("mine"), QStringLiteral("digest-mine"), 0), 1);
+
+    const struct {
+        const char* father;
+        const char* linked;
+    } cases[] = {{"李四", "李四"},       {"李四(2)", "李四(2)"}, {"周八", "周八(2)"}, {"王五", ""},
+                 {"王五(2)", "王五(2)"}, {"李四(2)[1]", ""},     {"李四[1]", ""},     {"钱九", ""}};
+    for (const auto& c : cases) {
+        getMember(saveMember(mine, 0, QStringLiteral("子"), QString::fromUtf8(c.father)));
+        EXPECT_EQ(cmd.Value(QStringLiteral("@z_father")).toString(), QString::fromUtf8(c.linked)) << c.father;
+    }
 }
 
 TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
-    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"));
-    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
+    const qint32 creator = registerAccount(QStringLiteral("creator"), QStringLiteral("甲"), 1);
     QString name;
     const qint32 locked = saveMember(creator, 0, QStringLiteral("赵一"), QString(), &name, 1);
     const qint32 open = saveMember(creator, 0, QStringLiteral("赵二"), QString(), nullptr, 0);
+    const qint32 other = registerAccount(QStringLiteral("other"), QStringLiteral("乙"));
 
     EXPECT_EQ(saveMember(other, locked, QStringLiteral("改名"), QString(), &name, 0, QStringLiteral("x")),
               locked);
@@ -236,7 +268,8 @@ TEST_F(ProceduresTest, AnotherAccountCannotChangeAProtectedMember) {
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_boy_right")), QVariant(0));
     EXPECT_EQ(cmd.Value(QStringLiteral("@z_myacc_id")), QVariant(creator));
 
-    // The seek list hides a closed account's tree from others.
+    // Closed again, the creator's tree is hidden from the other account's seek list.
+    ASSERT_TRUE(server_->owner().exec(QStringLiteral("UPDATE accounts SET open_level = 0")).ok);
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));
     cmd.SetValue(QStringLiteral("@myacc_id"), other);
     cmd.SetValue(QStringLiteral("@myboy_id"), open);

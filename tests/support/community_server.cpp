@@ -2,12 +2,16 @@
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
+#include <QTcpSocket>
 
 #include <atomic>
 
+#include "frame/app_state.h"
 #include "frame/http_procedures.h"
 #include "frame/server_connection.h"
+#include "online/user_record.h"
 #include "pages/schema_loader.h"
+#include "platform/pg/pg_error.h"
 #include "platform/settings_store.h"
 #include "support/pg_test_server.h"
 
@@ -83,6 +87,15 @@ void CommunityServerTest::SetUp() {
     ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
 }
 
+QString PgErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const PgError& e) {
+        return e.Description();
+    }
+    return QString();
+}
+
 int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
                  const QString& nick, int right) {
     cmd.SetCommandText(QStringLiteral("sp_trylogon"));
@@ -102,6 +115,30 @@ int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, i
 qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right) {
     if (CallTryLogon(cmd, number, QStringLiteral("digest-") + number, 1, nick, right) != 3) return 0;
     return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
+}
+
+qint32 LogOnTestAccount(PgCommand& cmd, const QString& number) {
+    if (CallTryLogon(cmd, number, QStringLiteral("digest-") + number, 0) != 1) return 0;
+    return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
+}
+
+QString TestCredential(PgConnection& connection) {
+    return connection.exec(QStringLiteral("SELECT zp_session_token()")).rows.value(0).value(0);
+}
+
+qint32 LogOnProgramUser(const QString& number) {
+    auto connection = PgConnection::Open(ServerDbParams());
+    if (!connection) return 0;
+    PgCommand cmd(connection.get());
+    const qint32 account = LogOnTestAccount(cmd, number);
+    if (account == 0) return 0;
+    App().ServerCredential = TestCredential(*connection);
+    Cls_User& user = CurrentUserRecord();
+    user.acc_id = account;
+    user.NickName = cmd.Value(QStringLiteral("@z_nick")).toString();
+    user.curGroup_Id = cmd.Value(QStringLiteral("@z_group_id")).toInt();
+    user.Logoned = true;
+    return account;
 }
 
 qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
@@ -126,4 +163,28 @@ qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServe
     cmd.Execute();
     if (serverName) *serverName = cmd.Value(QStringLiteral("@z_filial")).toString();
     return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
+}
+
+RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
+                        const QString& credential) {
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    RawReply reply;
+    if (!socket.waitForConnected(5000)) return reply;
+    QByteArray request = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+    if (!credential.isEmpty()) request += "Authorization: Bearer " + credential.toLatin1() + "\r\n";
+    socket.write(request + "\r\n");
+    QByteArray all;
+    while (socket.waitForReadyRead(5000) || socket.bytesAvailable()) all += socket.readAll();
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    if (end < 0) return reply;
+    const QList<QByteArray> lines = all.left(end).split('\n');
+    reply.status = lines.value(0).split(' ').value(1).toInt();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
+    }
+    reply.body = all.mid(end + 4);
+    return reply;
 }

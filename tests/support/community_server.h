@@ -6,6 +6,8 @@
 // HTTP procedures reach (through SetBuiltInServerUrl). Everything is undone when the object goes.
 
 #include <gtest/gtest.h>
+#include <QByteArray>
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -57,12 +59,24 @@ protected:
 
 // Calls of the procedures as the on-line operations make them, for tests that need accounts and members.
 
+// The description of the PgError the call raises; "" when it raises none.
+QString PgErrorOf(const std::function<void()>& call);
+
 // sp_trylogon; returns @z_state (1 logged on, 2 refused, 3 registered). The second password is the first
 // with "-2" appended.
 int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
                  const QString& nick = QString(), int right = 0);
-// Registers number with the digest "digest-" + number; the account id, 0 when it failed.
+// Registers number with the digest "digest-" + number; the account id, 0 when it failed. The command's
+// connection then acts for the new account.
 qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right = 0);
+// Logs the account registered as number on through the command's connection, which then acts for it;
+// the account id, 0 when refused.
+qint32 LogOnTestAccount(PgCommand& cmd, const QString& number);
+// A credential for the account the connection proved, as the program's log-on takes it.
+QString TestCredential(PgConnection& connection);
+// The program's user logged on as the account registered as number, as the log-on form leaves it: the
+// user record and the credential that binds the program's connections and goes with its pages.
+qint32 LogOnProgramUser(const QString& number);
 
 struct TestServerMember {
     TestServerMember(const QString& name, const QString& father = QString(),
@@ -77,3 +91,13 @@ struct TestServerMember {
 // "a%b%c%d%e%f", sibling order 2); the server id, *serverName the name the server keeps.
 qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
                       QString* serverName = nullptr);
+
+// A page request exactly as written (Qt's own client would tidy "..", which the service must refuse),
+// with the credential of a log-on when one is given.
+struct RawReply {
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers;  // lower-case names
+    QByteArray body;
+};
+RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
+                        const QString& credential = QString());

@@ -20,8 +20,10 @@
 #include "community/translated.h"
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/window_utils.h"
+#include "frame/http_procedures.h"
 #include "mainwin/tree_pages.h"
 #include "platform/dao/dao_error.h"
+#include "platform/http/http_client.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
@@ -33,6 +35,8 @@ constexpr int kFrameHeight = 600;
 constexpr int kImageSize = 480;
 constexpr int kKeyRole = Qt::UserRole;
 const QString kCaption = QStringLiteral("电子文档下载");
+// How long an opening with an empty list waits for the server before it says it cannot reach it.
+constexpr int kProbeTimeoutMs = 5000;
 const QString kListTable = QStringLiteral("newdown_eb");
 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& caption, int left) {
@@ -108,6 +112,21 @@ void FrmDownLd::Form_Load() {
     setWindowIcon(mQentaraQp::ProgramIcon());
     FillEbookList();
     if (const auto& translator = App().Translator) translator->SetLanguage(this);
+    if (listView1_->topLevelItemCount() == 0) tellWhyEmpty();
+}
+
+void FrmDownLd::tellWhyEmpty() {
+    auto* probe = new AsyncHttpGet(this);
+    connect(probe, &AsyncHttpGet::finished, this, [this, probe](const QString&, bool answered) {
+        probe->deleteLater();
+        if (running_ || listView1_->topLevelItemCount() > 0) return;
+        lblState_->setText(Translated(
+            answered ? QStringLiteral("列表是空的：请按“重新查找”从服务器查找电子文档。")
+                     : QStringLiteral(
+                           "无法连接服务器，取不到电子文档列表。请检查网络连接，稍后按“重新查找”再试。")));
+    });
+    probe->start(BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh2/getbookodklj.asp"), {}),
+                 kProbeTimeoutMs);
 }
 
 void FrmDownLd::Form_Resize() {

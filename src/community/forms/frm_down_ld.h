@@ -55,6 +55,8 @@ private:
     void tg_GetData(qint64 bytes);
     void tg_ErrMassage(const QString& text);
     // Whether the user confirms stopping the batch.
+    // An empty list at opening: asks the server whether it answers and says what to do either way.
+    void tellWhyEmpty();
     bool confirmStop();
     void setRunning(bool running);
     // Downloads and imports one e-book; false when the item must stay checked and the batch end.

@@ -118,6 +118,9 @@ void dsptree::DownloadMemberNode() {
     QTreeWidgetItem* node = treeVw_->currentItem();
     const QString name = SelectedMemberName();
     if (name.isEmpty() || !RequireLogon()) return;
+    // The edited page is stored under the member it belongs to before the download can rename him or
+    // replace his page.
+    if (EditMode()) leaveEditModeForCommand();
     const qint32 serverId = DataOps().GetSql_Id(name);
     QString local = name;
     bool refreshed = false;
@@ -133,8 +136,11 @@ void dsptree::DownloadMemberNode() {
     treeNodes_->SetKeyAndText(indexOfItem(node), TreeNodeSink::MemberKey(local),
                               (brace >= 0 ? text.left(brace + 1) : QString()) + local);
     if (name == app.RootAncestorName) app.RootAncestorName = local;
-    // The page on display is the member's refreshed one.
-    if (TreeTag() == name && !EditMode()) ShowMemberPage(local);
+    // The page on display is the member's refreshed one, under his name now: an edit goes to him.
+    if (TreeTag() == name) {
+        SetTreeTag(local);
+        ShowMemberPage(local);
+    }
     UI().MsgBox(Trans(QStringLiteral("下载完毕！")), vb::Information);
 }
 
@@ -142,6 +148,8 @@ void dsptree::DownloadBranchNodes() {
     if (treeNodes_->Count() == 0) return;
     const QString name = SelectedMemberName();
     if (name.isEmpty() || !RequireLogon() || !AskDownload(vb::Information)) return;
+    // As for the book chosen at log-on: the edited page goes first to the member it belongs to.
+    if (EditMode()) leaveEditModeForCommand();
     ProgressScope progress;
     const qint32 serverId = DataOps().GetSql_Id(name);
     if (serverId == 0) {

@@ -303,7 +303,7 @@ void FrmLogon::fillBookRoots() {
     lstZpRoot_->setHeaderLabels({ShownText(QStringLiteral("选中可下载正在编修的族谱"))});
     lstZpRoot_->setColumnWidth(0, lstZpRoot_->width() - 6);
     const LogonRules::BookRoots list =
-        LogonRules::ParseBookRoots(HttpGetText(LogonRules::BookRootsUrl(CurrentUserRecord().acc_id)));
+        LogonRules::ParseBookRoots(HttpGetTextAsUser(LogonRules::BookRootsUrl(CurrentUserRecord().acc_id)));
     for (const LogonRules::BookRoot& root : list.roots) {
         auto* item = new QTreeWidgetItem(lstZpRoot_, {root.text});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -396,6 +396,7 @@ void FrmLogon::CmdOK_Click() {
     if (mode_ == LogonRules::kLogoff) {
         user.OpenLevel = 0;
         user.Logoned = false;
+        App().ServerCredential.clear();
         say(QStringLiteral("已成功退出登录。"), vb::Information);
         accept();
         return;

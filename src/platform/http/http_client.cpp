@@ -79,13 +79,16 @@ QString DecodeReplyText(const QByteArray& body) {
     return decoder.decode(body);
 }
 
-QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpStatus) {
+QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpStatus,
+                           const QList<QPair<QByteArray, QByteArray>>& headers) {
     if (ok) *ok = false;
     if (httpStatus) *httpStatus = 0;
     if (!QCoreApplication::instance() || !url.isValid()) return {};
 
     QNetworkAccessManager manager;
-    QNetworkReply* reply = manager.get(QNetworkRequest(url));
+    QNetworkRequest request(url);
+    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+    QNetworkReply* reply = manager.get(request);
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);

@@ -149,9 +149,14 @@ PgRows PgCommand::Execute() {
     if (!connection.setStatementTimeout(def.carriesPicture ? kPictureTimeoutMs : kTimeoutMs))
         throw PgError(QStringLiteral("服务器连接没有打开。"));
     const PgResult result = connection.execValues(sql, values, types);
-    if (!result.ok)
-        throw PgError(QStringLiteral("调用过程%1失败：%2").arg(Quoted(def.name), result.error),
-                      result.sqlState);
+    if (!result.ok) {
+        // A lost server is said in the program's words; the engine's own come after them.
+        const QString reason =
+            connection.isOpen()
+                ? result.error
+                : QStringLiteral("与服务器的连接断开了，请检查网络连接后再试。（%1）").arg(result.error);
+        throw PgError(QStringLiteral("调用过程%1失败：%2").arg(Quoted(def.name), reason), result.sqlState);
+    }
 
     PgRows rows{result.columns, result.values};
     const bool hasOut = std::any_of(def.parameters.begin(), def.parameters.end(), IsOut);

@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <utility>
 #include <vector>
@@ -123,7 +124,8 @@ PgConnection::~PgConnection() {
 PgConnection::PgConnection(PgConnection&& other) noexcept
     : conn_(std::exchange(other.conn_, nullptr)),
       lastError_(std::move(other.lastError_)),
-      statementTimeoutMs_(other.statementTimeoutMs_) {}
+      statementTimeoutMs_(other.statementTimeoutMs_),
+      statementsDone_(other.statementsDone_) {}
 
 PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
@@ -131,6 +133,7 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
         conn_ = std::exchange(other.conn_, nullptr);
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
+        statementsDone_ = other.statementsDone_;
     }
     return *this;
 }
@@ -191,6 +194,7 @@ bool PgConnection::open(const PgParams& params) {
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     conn_ = conn;
     statementTimeoutMs_ = kOpenStatementTimeoutMs;
+    statementsDone_ = 0;
     return true;
 }
 
@@ -203,6 +207,15 @@ void PgConnection::close() {
 
 bool PgConnection::isOpen() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
+}
+
+bool PgConnection::stillAlive() {
+    if (!isOpen()) return false;
+    pollfd waiting{PQsocket(conn_), POLLIN, 0};
+    if (poll(&waiting, 1, 0) == 0) return true;
+    // Nothing is asked of an idle connection, so whatever came is its end.
+    close();
+    return false;
 }
 
 pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
@@ -243,7 +256,9 @@ pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, 
         result.error = ClientError(conn_);
         return nullptr;
     }
-    return TakeStatus(conn_, res, result) ? res : nullptr;
+    if (!TakeStatus(conn_, res, result)) return nullptr;
+    ++statementsDone_;
+    return res;
 }
 
 PgResult PgConnection::exec(const QString& sql, const QList<QVariant>& params) {
@@ -308,7 +323,10 @@ PgResult PgConnection::execScript(const QString& sql) {
         result.error = ClientError(conn_);
         return result;
     }
-    if (TakeStatus(conn_, res, result)) PQclear(res);
+    if (TakeStatus(conn_, res, result)) {
+        ++statementsDone_;
+        PQclear(res);
+    }
     return result;
 }
 

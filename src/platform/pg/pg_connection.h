@@ -56,6 +56,12 @@ public:
     bool open(const PgParams& params);
     void close();
     bool isOpen() const;
+    // For a connection that has waited unused: whether its server is still there. A server that went
+    // away (a restart, an administrator) has closed the connection or said so, which leaves something to
+    // read; such a connection is closed here.
+    bool stillAlive();
+    // Statements that succeeded since the connection opened.
+    qint64 statementsDone() const { return statementsDone_; }
     int state() const { return isOpen() ? kStateOpen : kStateClosed; }
     QString lastError() const { return lastError_; }
 
@@ -81,4 +87,5 @@ private:
     pg_conn* conn_ = nullptr;
     QString lastError_;
     int statementTimeoutMs_ = 0;
+    qint64 statementsDone_ = 0;
 };

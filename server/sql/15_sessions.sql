@@ -1,0 +1,141 @@
+-- Who a caller acts for. The program's database password is in every copy, so a connection proves
+-- nothing by itself: it acts for an account only once sp_trylogon has checked that account's password on
+-- it (or it showed a credential issued at such a log-on, zp_bind_session). Pages prove it with that
+-- credential alone. Ids that callers send are checked against the proven account, never believed.
+
+-- The account a database connection proved lives in a temporary table of that connection's own,
+-- made by the procedures' owner: the program's account can neither read nor change it (nor make
+-- temporary tables at all), and it ends with the connection, so nothing passes to a later one.
+
+-- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
+-- was last used; an account keeps its twenty latest.
+CREATE TABLE IF NOT EXISTS session_credentials (
+    token_hash bytea PRIMARY KEY,
+    acc_id     integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
+    expires    timestamptz NOT NULL
+);
+CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
+CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (acc_id, expires);
+
+-- The account this connection proved; 0 for none.
+CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer;
+BEGIN
+    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
+        RETURN 0;
+    END IF;
+    SELECT acc_id INTO acc FROM pg_temp.zp_session_account;
+    RETURN coalesce(acc, 0);
+END $$;
+
+-- Binds this connection to acc (0: to none).
+CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
+        IF coalesce(acc, 0) = 0 THEN
+            RETURN;
+        END IF;
+        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL);
+    END IF;
+    DELETE FROM pg_temp.zp_session_account;
+    IF coalesce(acc, 0) <> 0 THEN
+        INSERT INTO pg_temp.zp_session_account (acc_id) VALUES (acc);
+    END IF;
+END $$;
+
+-- The proven account, for a procedure that acts for one; refused on a connection that proved none.
+CREATE OR REPLACE FUNCTION zp_proven_account() RETURNS integer
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := zp_bound_account();
+BEGIN
+    IF acc = 0 THEN
+        RAISE EXCEPTION '尚未登录服务器，不能代表任何帐号操作。请先登录。' USING ERRCODE = '42501';
+    END IF;
+    RETURN acc;
+END $$;
+
+-- The account a procedure acts for when the caller names it: the proven one, and only when named.
+CREATE OR REPLACE FUNCTION zp_acting_account(sent integer) RETURNS integer
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := zp_proven_account();
+BEGIN
+    IF sent IS DISTINCT FROM acc THEN
+        RAISE EXCEPTION '帐号 % 不是本次登录的帐号，操作被拒绝。', coalesce(sent::text, '（空）')
+            USING ERRCODE = '42501';
+    END IF;
+    RETURN acc;
+END $$;
+
+-- The account a reading sees through: 0 (what is open to the world) when the caller names none,
+-- otherwise as zp_acting_account.
+CREATE OR REPLACE FUNCTION zp_reading_account(sent integer) RETURNS integer
+LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
+BEGIN
+    RETURN CASE WHEN coalesce(sent, 0) = 0 THEN 0 ELSE zp_acting_account(sent) END;
+END $$;
+
+-- The account a credential stands for, 0 when it is unknown or has lapsed. A use renews it (at most
+-- once an hour, so that reading pages does not mean writing each time).
+CREATE OR REPLACE FUNCTION zp_credential_account(token text) RETURNS integer
+LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
+    WITH hit AS (
+        SELECT token_hash, acc_id, expires FROM session_credentials
+         WHERE token_hash = digest(coalesce(token, ''), 'sha256') AND expires > now()),
+    renewed AS (
+        UPDATE session_credentials c SET expires = now() + interval '12 hours'
+          FROM hit WHERE c.token_hash = hit.token_hash AND hit.expires < now() + interval '11 hours'
+        RETURNING 1)
+    SELECT coalesce((SELECT acc_id FROM hit), 0)
+$$;
+
+-- A new credential for acc, whose password was just proven: 48 hex digits, only their SHA-256 kept.
+CREATE OR REPLACE FUNCTION zp_new_credential(acc integer) RETURNS text
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    token text := encode(gen_random_bytes(24), 'hex');
+BEGIN
+    DELETE FROM session_credentials WHERE expires < now();
+    DELETE FROM session_credentials WHERE token_hash IN (
+        SELECT token_hash FROM session_credentials WHERE acc_id = acc ORDER BY expires DESC OFFSET 19);
+    INSERT INTO session_credentials (token_hash, acc_id, expires)
+    VALUES (digest(token, 'sha256'), acc, now() + interval '12 hours');
+    RETURN token;
+END $$;
+
+-- A new credential for the account this connection proved, for the pages that act for it and for the
+-- program's later connections: 48 hex digits. NULL on a connection that proved none.
+CREATE OR REPLACE FUNCTION zp_session_token() RETURNS text
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := zp_bound_account();
+BEGIN
+    IF acc = 0 THEN
+        RETURN NULL;
+    END IF;
+    RETURN zp_new_credential(acc);
+END $$;
+
+-- Binds this connection to the account of a credential: the account's id, or 0 (and no account bound)
+-- for a credential that is unknown or has lapsed.
+CREATE OR REPLACE FUNCTION zp_bind_session(token text) RETURNS integer
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := zp_credential_account(token);
+BEGIN
+    PERFORM zp_bind_account(acc);
+    RETURN acc;
+END $$;
+
+-- The page service's check of a request's credential: the account, 0 for none.
+CREATE OR REPLACE FUNCTION page_credential_account(token text) RETURNS integer
+LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
+    SELECT CASE WHEN coalesce(token, '') = '' THEN 0 ELSE zp_credential_account(token) END
+$$;
+
+REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;
+GRANT EXECUTE ON ROUTINE zp_session_token(), zp_bind_session(text) TO qntzpsvr01;

@@ -1,0 +1,121 @@
+// The server under ordinary concurrency and faults: uploads of one name at once, the page service after
+// the database dropped its connections, and a request beside clients that connect and send nothing.
+
+#include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <latch>
+#include <thread>
+
+#include "frame/server_connection.h"
+#include "platform/pg/pg_command.h"
+#include "platform/pg/pg_error.h"
+#include "support/community_server.h"
+
+namespace {
+
+class ServerFaultsTest : public CommunityServerTest {
+protected:
+    QStringList ownerRows(const QString& sql) {
+        QStringList out;
+        for (const QStringList& row : server_->owner().exec(sql).rows) out << row.join(u'|');
+        return out;
+    }
+    QByteArray page(const QByteArray& target) {
+        const RawReply reply = RawPageRequest(server_->pages()->port(), "GET", target);
+        return QByteArray::number(reply.status) + ' ' + reply.body;
+    }
+};
+
+}  // namespace
+
+TEST_F(ServerFaultsTest, TenSessionsUploadingTheSameNamesAtOnceAreAllStoredUnderUniqueNames) {
+    constexpr int kSessions = 10, kNames = 30;
+    std::latch start(kSessions);
+    QStringList failures[kSessions];
+    std::vector<std::thread> sessions;
+    for (int s = 0; s < kSessions; ++s)
+        sessions.emplace_back([&, s] {
+            auto db = PgConnection::Open(ServerDbParams());
+            PgCommand cmd(db.get());
+            const qint32 account =
+                db ? RegisterTestAccount(cmd, QStringLiteral("acc%1").arg(s), QStringLiteral("同")) : 0;
+            start.arrive_and_wait();
+            for (int n = 0; n < kNames && account > 0; ++n) {
+                try {
+                    SaveTestMember(cmd, account, 0, {QStringLiteral("同名%1").arg(n)});
+                } catch (const PgError& e) {
+                    failures[s] << e.Description();
+                }
+            }
+            if (account == 0) failures[s] << QStringLiteral("no account");
+        });
+    for (std::thread& session : sessions) session.join();
+    for (const QStringList& failed : failures)
+        EXPECT_TRUE(failed.isEmpty()) << failed.join(u'\n').toStdString();
+
+    EXPECT_EQ(ownerRows(QStringLiteral("SELECT count(*), count(DISTINCT filial) FROM members")),
+              QStringList({"300|300"}));
+    // Every name got the bare name and the numbers 2 to 10, each once.
+    QStringList expected{QStringLiteral("同名7")};
+    for (int number = 2; number <= kSessions; ++number) expected << QStringLiteral("同名7(%1)").arg(number);
+    EXPECT_EQ(
+        ownerRows(QStringLiteral("SELECT filial FROM members WHERE sent_name = '同名7' ORDER BY name_no")),
+        expected);
+}
+
+TEST_F(ServerFaultsTest, ThePoolReplacesConnectionsTheDatabaseDroppedAndTheFirstRequestSucceeds) {
+    ASSERT_EQ(server_->startPages(QString(),
+                                  [](PageService& service) {
+                                      service.addPage(QStringLiteral("/test/slow.asp"), [](const PageRequest&,
+                                                                                           PgConnection& db) {
+                                          PageQuery(db, QStringLiteral("SELECT pg_sleep(0.2)"));
+                                          return PageReply::Number(1);
+                                      });
+                                  }),
+              QString());
+    // Requests at once leave several connections in the pool.
+    std::vector<std::thread> crowd;
+    for (int i = 0; i < 6; ++i) crowd.emplace_back([this] { page("/test/slow.asp"); });
+    for (std::thread& t : crowd) t.join();
+    // What a restart of the database does to them.
+    const QStringList dropped = ownerRows(QStringLiteral(
+        "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+        "WHERE datname = current_database() AND pid <> pg_backend_pid() AND usename = current_user"));
+    ASSERT_GE(dropped.value(0).toInt(), 2);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(page("/flsh2/getright.asp?accid=1"), QByteArray("200 0")) << i;
+}
+
+TEST_F(ServerFaultsTest, ARequestBesideAHundredIdleConnectionsIsAnsweredAtOnce) {
+    ASSERT_EQ(server_->startPages(), QString());
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QStringLiteral("127.0.0.1"), quint16(server_->pages()->port()));
+    }
+    for (auto& socket : idle) ASSERT_TRUE(socket->waitForConnected(5000));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(page("/flsh2/getright.asp?accid=1"), QByteArray("200 0"));
+    // On a quiet machine a few milliseconds; the idle clients' time-out would be seconds.
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST_F(ServerFaultsTest, ACallOnAConnectionTheServerDroppedSaysSoInTheProgramsWords) {
+    ConnectServerDb();
+    PgCommand cmd(ServerConnection().get());
+    cmd.SetCommandText(QStringLiteral("sp_GetGroupList"));
+    cmd.Execute();
+    ASSERT_EQ(ownerRows(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                                       "WHERE datname = current_database() AND usename = 'qntzpsvr01'")),
+              QStringList({"1"}));
+    try {
+        cmd.Execute();
+        ADD_FAILURE() << "no error";
+    } catch (const PgError& e) {
+        EXPECT_TRUE(e.Description().startsWith(
+            QStringLiteral("调用过程“sp_GetGroupList”失败：与服务器的连接断开了，请检查网络连接后再试。（")))
+            << e.what();
+    }
+}
