@@ -91,7 +91,8 @@ void AddPagesAndPictures(int members, std::mt19937& rng) {
             images.Execute(
                 QStringLiteral(
                     "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
-                {name, bytes, QStringLiteral("file://_app.path_\\p%1.jpg").arg(i)});
+                // Concealed as the page store keeps references: the printer then finds the files to write.
+                {name, bytes, DecodeText(QStringLiteral("file://_app.path_\\p%1.jpg").arg(i), StoreKey())});
         }
     }
     pagesTx.Commit();
