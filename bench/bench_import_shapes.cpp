@@ -1,7 +1,10 @@
 // Package import of books of awkward shapes: 16,000 namesakes (one name with 16,000 numbered
-// copies), one line of 20,001 generations, and the 100,000-member clan of the generator. Each package
-// is exported from its book and imported back into it, so every name clashes and is made unique.
+// copies), one line of 20,001 generations, and the clan of the generator at 100,000 and (long runs)
+// 1,000,000 members. Each package is exported from its book and imported back into it, so every name
+// clashes and is made unique.
 #include <benchmark/benchmark.h>
+
+#include <QFileInfo>
 
 #include "bench_support.h"
 #include "book_generator.h"
@@ -32,7 +35,8 @@ void FillLine(dao::Database& db, int members) {
     dao::Transaction tx = db.BeginTrans();
     for (int i = 0; i < members; ++i)
         db.Execute(QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"father\") VALUES (?, ?)"),
-                   {book_generator::BookMemberName(i), i == 0 ? QString("") : book_generator::BookMemberName(i - 1)});
+                   {book_generator::BookMemberName(i),
+                    i == 0 ? QString("") : book_generator::BookMemberName(i - 1)});
     tx.Commit();
 }
 
@@ -56,26 +60,28 @@ void BM_ImportShape(benchmark::State& state) {
         // The branch flag is set directly: numbering the generations is another benchmark's business.
         db.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?"), {kBranch});
     }
+    state.counters["book_MB_before"] = double(QFileInfo(DataDbPath()).size()) / (1024 * 1024);
     Cls数据操作 ops;
     if (ops.族谱备份(package, RootOf(shape), kBranch, kPassword) != members)
         state.SkipWithError("the export did not write every member");
+    bench_support::ResetPeak();
     for (auto _ : state) {
         QString error;
         if (ops.ReLoad(package, kPassword, QString(), QString(), &error) != 0)
             state.SkipWithError(error.toStdString().c_str());
     }
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
+    state.counters["book_MB"] = double(QFileInfo(DataDbPath()).size()) / (1024 * 1024);
     state.counters["members/s"] =
         benchmark::Counter(double(members) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_ImportShape)
-    ->Args({kNamesakes, 16000})
-    ->Args({kLine, 20001})
-    ->Args({kClan, 100000})
-    ->ArgNames({"shape", "members"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(1);
+void Shapes(benchmark::internal::Benchmark* b) {
+    b->Args({kNamesakes, 16000})->Args({kLine, 20001})->Args({kClan, 100000});
+    if (bench_support::LongRuns()) b->Args({kClan, 1000000});
+    b->ArgNames({"shape", "members"})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+}
+BENCHMARK(BM_ImportShape)->Apply(Shapes);
 
 }  // namespace
 

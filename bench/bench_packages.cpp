@@ -1,6 +1,7 @@
 // Book packages: exporting a branch and importing it again, for a 10,000-member branch with a page per
 // member and 2,000 pictures of 50 KB, and a 100,000-member branch without pictures. The import goes into
 // the book the branch came from, so every member's name clashes and is made unique: the costly case.
+// The backup command from the root of the generated clan, at 100,000 and (long runs) 1,000,000 members.
 #include <benchmark/benchmark.h>
 #include <utility>
 
@@ -12,6 +13,7 @@
 #include "frame/md5_digest.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
+#include "store/branch_marking.h"
 #include "store/data_ops.h"
 
 namespace {
@@ -87,6 +89,57 @@ void Cases(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Export)->Apply(Cases);
 BENCHMARK(BM_Import)->Apply(Cases);
+
+// The backup command's work from the root (marking, package, compaction). Arguments: members, and
+// whether the book was never numbered (1: every generation is written) or backed up before (0).
+void BM_Backup(benchmark::State& state) {
+    const int members = int(state.range(0));
+    const bool neverNumbered = state.range(1) != 0;
+    UseBook(members, 0);
+    App().StrgPswdDigest.clear();
+    Cls数据操作 ops;
+    const QString root = book_generator::BookMemberName(0);
+    bench_support::ResetPeak();
+    qint32 written = 0;
+    for (auto _ : state) {
+        if (neverNumbered) {
+            state.PauseTiming();
+            ops.清世代数据();
+            App().DataDb.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=-9"));
+            App().RootAncestorName.clear();
+            state.ResumeTiming();
+        }
+        written = BackUpBranch(ops, root, kBranch, Package(false), kPassword);
+    }
+    state.counters["peak_MB"] = bench_support::PeakMegabytes();
+    if (written != members) state.SkipWithError("not every member was written");
+}
+
+// The marking alone, as the backup runs it: its share of the backup.
+void BM_BackupMarking(benchmark::State& state) {
+    const int members = int(state.range(0));
+    const bool neverNumbered = state.range(1) != 0;
+    UseBook(members, 0);
+    Cls数据操作 ops;
+    for (auto _ : state) {
+        if (neverNumbered) {
+            state.PauseTiming();
+            ops.清世代数据();
+            App().DataDb.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=-9"));
+            state.ResumeTiming();
+        }
+        MarkBranchToActOn(ops, book_generator::BookMemberName(0), kBranch);
+    }
+}
+
+void BackupCases(benchmark::internal::Benchmark* b) {
+    b->Args({100000, 0})->Args({100000, 1});
+    if (bench_support::LongRuns()) b->Args({1000000, 0})->Args({1000000, 1});
+    b->ArgNames({"members", "never_numbered"})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+}
+
+BENCHMARK(BM_Backup)->Apply(BackupCases);
+BENCHMARK(BM_BackupMarking)->Apply(BackupCases);
 
 }  // namespace
 

@@ -22,6 +22,11 @@
 
 namespace bench_support {
 
+// Runs of 1,000,000 members take minutes each: they run only when QENTARA_BENCH_LONG=1.
+inline bool LongRuns() {
+    return qEnvironmentVariableIntValue("QENTARA_BENCH_LONG") != 0;
+}
+
 // Makes the book folder of `key` the current book ($QENTARA_HOME), with the shared state reset and no
 // connection of another book cached. The folder is created, with empty book files, the first time a key
 // is used and kept for the rest of the run; returns whether that was now, so the caller fills it once.
@@ -80,6 +85,15 @@ inline void MarkWholeBook(Cls数据操作& ops, qint32 branch) {
     qint16 force = -1;
     quint8 protection = 99;
     ops.标识世祖(book_generator::BookMemberName(0), branch, 0, first, force, protection);
+}
+
+// The runs on 2,000,000 members come only when QENTARA_BENCH_LONG is set (LongRuns): generating that book
+// alone takes a minute or more.
+constexpr int kLongRunMembers = 2000000;
+
+// Adds the long run's book size to a benchmark when long runs are asked for.
+inline void WithLongRun(benchmark::internal::Benchmark* b) {
+    if (LongRuns()) b->Arg(kLongRunMembers);
 }
 
 // Peak resident memory since the last ResetPeak, in MB.

@@ -41,13 +41,16 @@ QString BlankNameIndex() {
                           "WHERE \"filial\" IS NULL OR trim(\"filial\") = ''");
 }
 
-// No index on the names: a walk writes the order in bulk, and a rename or removal reads it through
-// faster than an index would cost the walk.
+// No index on the names: a walk writes the order in bulk, and an index would cost it more than the
+// walk itself. Renames and removals are noted beside the order instead ("pagestart_renamed": the rows
+// below position "below" read "old" as "new", or not at all when "new" is Null), in the order noted.
 QStringList PageOrderStatements() {
     return {QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_order\" (\"pos\" INTEGER PRIMARY KEY, "
                            "\"name\" TEXT COLLATE NOCASE, \"generation\" INTEGER, \"queued\" INTEGER DEFAULT 0)"),
             QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_page\" (\"page\" INTEGER PRIMARY KEY, "
                            "\"head\" INTEGER, \"tail\" INTEGER, \"fresh\" INTEGER)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS \"pagestart_renamed\" (\"seq\" INTEGER PRIMARY KEY, "
+                           "\"old\" TEXT COLLATE NOCASE, \"new\" TEXT, \"below\" INTEGER)"),
             BlankNameIndex()};
 }
 
@@ -137,6 +140,7 @@ QStringList DataDbStatements() {
             QStringLiteral("CREATE INDEX \"idx_pagestart_page\" ON \"temp世祖\" (\"currentpage\")"),
             PageOrderStatements()[0],
             PageOrderStatements()[1],
+            PageOrderStatements()[2],
             BlankNameIndex(),
             QueueTable(),
             FlagQueueTable(),

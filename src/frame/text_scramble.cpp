@@ -1,5 +1,6 @@
 #include "frame/text_scramble.h"
 
+#include <QVarLengthArray>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -51,11 +52,11 @@ QString Scramble(const QString& text, const QString& key, Variant variant, bool 
     if (key.isEmpty()) throw VbError(11);
 
     const qsizetype n = key.size();
-    std::vector<int> shifts(size_t(n), 0);
+    QVarLengthArray<int, 64> shifts(n);  // keys are a few dozen digits: no list on the heap per text
     for (qsizetype p = 0; p < n; ++p) {
         const QChar c = key[p];
         const int k = variant == Variant::Plain ? DigitValue(c) : qint16(c.unicode()) + DigitValue(c);
-        shifts[size_t(p)] = encode ? k : -k;
+        shifts[p] = encode ? k : -k;
     }
 
     QString result(text.size(), Qt::Uninitialized);
@@ -63,7 +64,7 @@ QString Scramble(const QString& text, const QString& key, Variant variant, bool 
     const QChar* in = text.constData();
     qsizetype keyPos = n > 1 ? 1 : 0;  // the first text unit takes the second key character
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const int k = shifts[size_t(keyPos)];
+        const int k = shifts[keyPos];
         const ushort c = in[i].unicode();
         out[i] = QChar(variant == Variant::Plain ? Shift(c, k, kPlainRanges) : Shift(c, k, kExRanges));
         if (++keyPos == n) keyPos = 0;

@@ -12,6 +12,7 @@
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/vbcompat.h"
+#include "store/batched_rows.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
 
@@ -80,11 +81,13 @@ bool RepaginateFromSetting(const QString& value) {
 void QueuePageStarts(qint32 page) {
     dao::Database& db = App().DataDb;
     const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
+    PageStartStore::OwnWrites own(db);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
-    for (const PageStartEntry& s : starts)
-        db.Execute(QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES (?, ?)"),
-                   {s.generation, s.name});
+    batched_rows::Insert(
+        db, QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES"), QStringLiteral("(?, ?)"),
+        starts.size(), [&](size_t i, dao::Params& params) { params << starts[i].generation << starts[i].name; }, {},
+        batched_rows::kLongRuns);
     tx.Commit();
 }
 
@@ -138,6 +141,11 @@ qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,
     QueuePageStarts(last);
     PageRun run(ops);
     app.CurrentPage = last - 1;
+    if (chosen - last > kPagesWorthAWholeRead) {
+        if (onStep) onStep(app.CurrentPage);
+        QString noTarget;
+        ops.JumpPagesInMemory(chosen, noTarget);
+    }
     // The queue holds the starts of the page after CurrentPage; each jump expands that page and records
     // the starts of the one after it, as long as members are left to place.
     for (;;) {

@@ -11,6 +11,10 @@ class Cls数据操作;
 
 // Members per page when the book's settings hold fewer than 5 (or no number).
 constexpr qint32 kDefaultNodesPerPage = 30;
+// A walk over more pages than this reads the whole book into memory once (Cls数据操作::JumpPagesInMemory)
+// rather than asking for each member's children: page by page, the jump asks some 4,000 questions
+// and then reads every child anyway.
+constexpr qint32 kPagesWorthAWholeRead = 120;
 
 // Members per page from the book's settings list (Cls数据操作::ChgPswd2): field 4, counted from 0.
 qint32 NodesPerPageFromSettings(const QString& settingsList);

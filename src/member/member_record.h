@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QVariant>
 
 class TreeNodeSink;
 
@@ -51,6 +53,27 @@ public:
     QString Return父亲信息(const QString& myFather);
     QString Get母亲信息(const QString& myMother, const QString& myFather);
     bool Get配偶生死(const QString& myMother, const QString& myFather);
+    // Every spouse Find配偶 lists, with what Get配偶生死 and Get母亲信息 tell of her, in one read.
+    struct Spouse {
+        QString name;
+        bool living = false;
+        QString description;
+    };
+    QList<Spouse> Spouses(const QString& boy);
+    // A child's row as far as its mother goes.
+    struct ChildMother {
+        QString mother;
+        QString folk;
+        QString education;
+        QString position;
+        QString birthday;
+        QString death;
+        bool living = false;
+        QVariant sort;  // boy_sort; no value sorts first
+        qint64 id = 0;  // filial_id
+    };
+    // The same from rows of the member's children already read, in any order.
+    static QList<Spouse> SpousesOf(QList<ChildMother> children);
     bool NodeExist(const TreeNodeSink& objTree, const QString& NodeKey);
 
     // ---- Save, rename and delete (member_record_save.cpp)

@@ -1,5 +1,7 @@
+#include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
 
 #include "frame/app_state.h"
 #include "member/member_record.h"
@@ -76,6 +78,35 @@ qint16 LoadFirst(Cls子女& m, const QString& sql, const QString& key, bool with
 
 const QString kMotherRow = QStringLiteral(
     "SELECT * FROM \"本姓成员\" WHERE \"mother\" = ? AND \"father\" = ? ORDER BY \"filial_id\" LIMIT 1");
+
+Cls子女::ChildMother ChildMotherOf(const dao::Recordset& rs) {
+    return {rs.Text("mother"),        rs.Text("mother_folk"),     rs.Text("m_education"),
+            rs.Text("m_position"),    rs.Text("mother_birthday"), rs.Text("mother_death"),
+            rs.Bool("Mother_active"), rs.value("boy_sort"),       rs.Long("filial_id")};
+}
+
+// The mother's particulars of a child's row, as one sentence.
+QString MotherText(const Cls子女::ChildMother& row) {
+    QString s = row.mother;
+    const auto add = [&](const QString& value, const QString& before, const QString& after = QString()) {
+        const QString v = Trim(value);
+        if (!v.isEmpty()) s += before + v + after;
+    };
+    add(row.folk, QStringLiteral("，"), QStringLiteral("人士"));
+    add(row.education, QStringLiteral("，"));
+    add(row.position, QStringLiteral("，"));
+    add(row.birthday, QStringLiteral("，生于"));
+    add(row.death, QStringLiteral("，卒于"));
+    return s + QStringLiteral("。");
+}
+
+// The mother column compares as NOCASE does: ASCII letters without regard to case.
+QString NocaseKey(const QString& text) {
+    QString key = text;
+    for (QChar& c : key)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    return key;
+}
 
 }  // namespace
 
@@ -179,22 +210,50 @@ QString Cls子女::Return父亲信息(const QString& myFather) {
 QString Cls子女::Get母亲信息(const QString& myMother, const QString& myFather) {
     dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
     if (rs.EOF_()) return QString("");
-    QString s = rs.Text("mother");
-    const auto add = [&](const char* field, const QString& before, const QString& after = QString()) {
-        const QString v = Trim(rs.Text(QString::fromLatin1(field)));
-        if (!v.isEmpty()) s += before + v + after;
-    };
-    add("mother_folk", QStringLiteral("，"), QStringLiteral("人士"));
-    add("m_education", QStringLiteral("，"));
-    add("m_position", QStringLiteral("，"));
-    add("mother_birthday", QStringLiteral("，生于"));
-    add("mother_death", QStringLiteral("，卒于"));
-    return s + QStringLiteral("。");
+    return MotherText(ChildMotherOf(rs));
 }
 
 bool Cls子女::Get配偶生死(const QString& myMother, const QString& myFather) {
     dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
     return !rs.EOF_() && rs.Bool("Mother_active");
+}
+
+QList<Cls子女::Spouse> Cls子女::Spouses(const QString& boy) {
+    QList<ChildMother> children;
+    for (dao::Recordset rs =
+             Db().OpenRecordset(QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"father\" = ?"), {boy});
+         !rs.EOF_(); rs.MoveNext())
+        children.append(ChildMotherOf(rs));
+    return SpousesOf(std::move(children));
+}
+
+QList<Cls子女::Spouse> Cls子女::SpousesOf(QList<ChildMother> children) {
+    // Find配偶 lists the mothers in the children's order, a repeat of the one before dropped; a mother's
+    // particulars come from her child with the lowest id, as the single look-ups take them.
+    std::sort(children.begin(), children.end(), [](const ChildMother& a, const ChildMother& b) {
+        if (a.sort.isNull() != b.sort.isNull()) return a.sort.isNull();
+        const qint64 x = a.sort.toLongLong(), y = b.sort.toLongLong();
+        return x != y ? x < y : a.id < b.id;
+    });
+    QStringList names;
+    QHash<QString, const ChildMother*> first;
+    QString last;
+    for (const ChildMother& child : children) {
+        if (child.mother.isEmpty()) continue;
+        const QString key = NocaseKey(child.mother);
+        if (auto it = first.find(key); it == first.end() || (*it)->id > child.id) first.insert(key, &child);
+        const QString t = Trim(child.mother);
+        if (t != last) {
+            last = t;
+            if (!t.isEmpty()) names << t;
+        }
+    }
+    QList<Spouse> spouses;
+    for (const QString& name : names) {
+        const ChildMother* found = first.value(NocaseKey(name));
+        spouses.append({name, found && found->living, found ? MotherText(*found) : QString()});
+    }
+    return spouses;
 }
 
 bool Cls子女::NodeExist(const TreeNodeSink& objTree, const QString& NodeKey) {

@@ -1,5 +1,9 @@
 #include "print/page_setup.h"
 
+#include <QFont>
+#include <QPageLayout>
+#include <QPainter>
+
 #include "frame/reg_access.h"
 #include "print/print_messages.h"
 
@@ -58,6 +62,32 @@ Line Expand(const QString& codes, int page, int pageCount) {
     }
     for (QString* part : {&line.left, &line.centre, &line.right}) part->replace(kept, u'&');
     return line;
+}
+
+void DrawHeaderFooter(QPainter& painter, const QRectF& paper, const QPageLayout& layout,
+                      const QString& header, const QString& footer, int page, int pageCount) {
+    if (header.isEmpty() && footer.isEmpty()) return;
+    const qreal perMm = paper.height() / layout.fullRect(QPageLayout::Millimeter).height();
+    const QMarginsF margins = layout.margins(QPageLayout::Millimeter);
+    const QRectF inner(paper.left() + margins.left() * perMm, paper.top(),
+                       paper.width() - (margins.left() + margins.right()) * perMm, paper.height());
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC")});
+    font.setPointSizeF(9);
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const auto drawLine = [&](const QString& codes, const QRectF& band) {
+        if (codes.isEmpty()) return;
+        const Line line = Expand(codes, page, pageCount);
+        painter.drawText(band, Qt::AlignLeft | Qt::AlignVCenter, line.left);
+        painter.drawText(band, Qt::AlignHCenter | Qt::AlignVCenter, line.centre);
+        painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, line.right);
+    };
+    drawLine(header, QRectF(inner.left(), paper.top(), inner.width(), margins.top() * perMm));
+    drawLine(footer, QRectF(inner.left(), paper.bottom() - margins.bottom() * perMm, inner.width(),
+                            margins.bottom() * perMm));
+    painter.restore();
 }
 
 }  // namespace page_setup

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QRectF>
 #include <QString>
+
+class QPageLayout;
+class QPainter;
 
 // The page set-up of printed pages: a header and a footer in the old page codes ("&b" separates the
 // left, centre and right parts, "&p" is the page number, "&P" the page count). They are kept in our own
@@ -28,5 +32,10 @@ struct Line {
     QString right;
 };
 Line Expand(const QString& codes, int page, int pageCount);
+
+// Draws the header and footer of one page, each in the middle of its margin of `layout`, on `paper`
+// (the whole sheet in the painter's coordinates).
+void DrawHeaderFooter(QPainter& painter, const QRectF& paper, const QPageLayout& layout,
+                      const QString& header, const QString& footer, int page, int pageCount);
 
 }  // namespace page_setup

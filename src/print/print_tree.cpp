@@ -1,105 +1,60 @@
 #include "print/print_tree.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "frame/app_state.h"
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
-#include "platform/vbcompat.h"
-#include "print/chart_work_tree.h"
+#include "platform/interaction/do_events.h"
 
 namespace {
 
-constexpr int kNoValue = 0;   // the path is shorter than the column
-constexpr int kBlanked = -2;  // the name repeats the row above
+constexpr char16_t kFirstChild = u'┳';
+constexpr char16_t kMiddleChild = u'┣';
+constexpr char16_t kLastChild = u'┗';
+constexpr char16_t kOnlyChild = u'━';
+constexpr char16_t kLineGoesOn = u'┃';
 
-const QString kFirstChild = QStringLiteral("┳");
-const QString kMiddleChild = QStringLiteral("┣");
-const QString kLastChild = QStringLiteral("┗");
-const QString kOnlyChild = QStringLiteral("━");
-const QString kLineGoesOn = QStringLiteral("┃");
-
-using Grid = std::vector<std::vector<int>>;  // rows of P node numbers
-
-// Depth first, leaves top to bottom in tree order: one row per leaf, holding its path from the top.
-Grid CollectLeafPaths(const ChartWorkTree& tree, int start, int columns) {
-    Grid rows;
-    std::vector<int> path = tree.PathTo(start);
-    path.pop_back();
-    const int parent = tree.ParentOf(start);
-    const std::vector<int>& siblings = parent ? tree.Children(parent) : tree.Roots();
-    const std::vector<int> firstLevel(std::find(siblings.begin(), siblings.end(), start), siblings.end());
-    struct Frame {
-        const std::vector<int>* list;
-        size_t next;
-    };
-    std::vector<Frame> stack{{&firstLevel, 0}};
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.next == top.list->size()) {
-            stack.pop_back();
-            path.pop_back();
-            continue;
-        }
-        const int node = (*top.list)[top.next++];
-        if (top.next > 1) path.pop_back();
-        path.push_back(node);
-        const std::vector<int>& kids = tree.Children(node);
-        if (!kids.empty()) {
-            stack.push_back({&kids, 0});
-            continue;
-        }
-        std::vector<int>& row = rows.emplace_back(size_t(columns), kNoValue);
-        std::copy_n(path.begin(), std::min<size_t>(path.size(), size_t(columns)), row.begin());
-    }
-    return rows;
+QString NameCell(const QString& name, int column, int width) {
+    QString cell = PadToWidthRight(StripBracketSuffix(name), width);
+    // The fill in front of a name becomes the rule that leads to it from the connector.
+    if (column > 0) ReplaceAll(cell, QStringLiteral("  "), QString(QChar(kOnlyChild)));
+    return cell;
 }
 
-// Each parent is named in the first row of its block only.
-void BlankRepeatedNames(Grid& rows, int columns) {
-    if (rows.empty()) return;
-    for (int c = 0; c < columns; ++c) {
-        int remembered = rows[0][size_t(c)];
-        for (size_t r = 1; r < rows.size(); ++r) {
-            int& cell = rows[r][size_t(c)];
-            if (cell > 0 && cell == remembered)
-                cell = kBlanked;
-            else
-                remembered = cell;
-        }
-    }
+void Append(std::u16string& text, const QString& part) {
+    text.append(reinterpret_cast<const char16_t*>(part.constData()), size_t(part.size()));
 }
 
-// The glyph right of each name column. The running count and seen carry over from one column to the
-// next, as the chart always drew them; a column changes them from its first named row on.
-std::vector<std::vector<QString>> ConnectorGlyphs(const Grid& rows, const ChartWorkTree& tree, int columns) {
-    std::vector<std::vector<QString>> glyphs(rows.size(), std::vector<QString>(size_t(columns)));
+// The glyph right of one name column, worked out row after row: the children of the last name met in
+// the column, and how many rows since have named a member to its right.
+struct GlyphColumn {
     qint64 count = 0;
     qint64 seen = 0;
-    for (int j = 0; j + 1 < columns; ++j) {
-        for (size_t r = 0; r < rows.size(); ++r) {
-            const bool named = rows[r][size_t(j)] > 0;
-            const bool childNamed = rows[r][size_t(j) + 1] > 0;
-            QString glyph;
-            if (named) {
-                count = qint64(tree.Children(rows[r][size_t(j)]).size());
-                seen = 0;
-            }
-            if (childNamed) ++seen;
-            if (seen >= 1 && seen < count) glyph = kLineGoesOn;
-            if (named && childNamed && count > 1) glyph = kFirstChild;
-            if (!named && childNamed && count > 1) glyph = kMiddleChild;
-            if (named && childNamed && count < 2) glyph = kOnlyChild;
-            if (seen == count && count >= 2) {
-                glyph = kLastChild;
-                count = 0;
-            }
-            glyphs[r][size_t(j)] = glyph;
+
+    // The glyph, or 0 for none.
+    char16_t Next(bool named, bool childNamed, qint64 children) {
+        char16_t glyph = 0;
+        if (named) {
+            count = children;
+            seen = 0;
         }
+        if (childNamed) ++seen;
+        if (seen >= 1 && seen < count) glyph = kLineGoesOn;
+        if (named && childNamed && count > 1) glyph = kFirstChild;
+        if (!named && childNamed && count > 1) glyph = kMiddleChild;
+        if (named && childNamed && count < 2) glyph = kOnlyChild;
+        if (seen == count && count >= 2) {
+            glyph = kLastChild;
+            count = 0;
+        }
+        return glyph;
     }
-    return glyphs;
-}
+};
 
 // An insert of `count` chart rows, in the order given (their ids follow that order).
 QString InsertRows(qsizetype count) {
@@ -109,12 +64,41 @@ QString InsertRows(qsizetype count) {
     return sql;
 }
 
-QString NameCell(const QString& name, int column, int width) {
-    QString cell = PadToWidthRight(StripBracketSuffix(name), width);
-    // The fill in front of a name becomes the rule that leads to it from the connector.
-    if (column > 0) ReplaceAll(cell, QStringLiteral("  "), kOnlyChild);
-    return cell;
-}
+// Chart rows go into the table many to a statement (one statement per line costs more than writing
+// the line), and window messages run now and then.
+class ChartRowWriter {
+public:
+    explicit ChartRowWriter(dao::Database& db) : db_(db) {
+        rows_.reserve(kRowsPerInsert);
+        sinceEvents_.start();
+    }
+    void Add(QVariant row) {
+        rows_ << std::move(row);
+        if (rows_.size() == kRowsPerInsert) Flush();
+    }
+    void Flush() {
+        if (rows_.isEmpty()) return;
+        if (rows_.size() == kRowsPerInsert) {
+            if (fullInsert_.isEmpty()) fullInsert_ = InsertRows(kRowsPerInsert);
+            db_.Execute(fullInsert_, rows_);
+        } else {
+            db_.Execute(InsertRows(rows_.size()), rows_);
+        }
+        rows_.clear();
+        if (sinceEvents_.elapsed() >= kEventsEveryMs) {
+            DoEvents();
+            sinceEvents_.restart();
+        }
+    }
+
+private:
+    static constexpr qsizetype kRowsPerInsert = 500;
+    static constexpr qint64 kEventsEveryMs = 100;
+    dao::Database& db_;
+    dao::Params rows_;
+    QString fullInsert_;
+    QElapsedTimer sinceEvents_;
+};
 
 }  // namespace
 
@@ -131,65 +115,90 @@ QString ChartHeaderLine(qint64 first, const ChartWidths& widths) {
     return line;
 }
 
-std::optional<ChartSection> BuildChartSection(const ChartWorkTree& tree, int nodeIndex,
-                                              qint64 firstGeneration, const ChartWidths& widths,
-                                              const ChartNameMap& mapName) {
-    if (tree.Count() == 0 || nodeIndex < 1 || nodeIndex > tree.Count()) return std::nullopt;
+bool LayOutChartSection(const ChartForest& forest, const ChartWidths& widths,
+                        const std::function<void(QString&&)>& line) {
+    if (forest.Roots().empty()) return false;
     const int columns = widths.generationsPerRow;
     const int cellWidth = widths.nameLength * 2;
-    Grid rows = CollectLeafPaths(tree, nodeIndex, columns);
-    BlankRepeatedNames(rows, columns);
-    const auto glyphs = ConnectorGlyphs(rows, tree, columns);
+    const bool numbers = forest.ShowsNumbers();
+    std::u16string text;
+    std::vector<GlyphColumn> glyphColumns(static_cast<size_t>(columns));
+    std::vector<bool> named(static_cast<size_t>(columns) + 1);
 
-    ChartSection section;
-    section.header = ChartHeaderLine(firstGeneration, widths);
-    const QString blankCell(cellWidth, u' ');
-    section.lines.reserve(qsizetype(rows.size()));
-    for (size_t r = 0; r < rows.size(); ++r) {
-        QString line;
-        line.reserve((cellWidth + 2) * columns);
-        for (int c = 0; c < columns; ++c) {
-            const int node = rows[r][size_t(c)];
-            if (node > 0) {
-                const QString name = Trim(tree.TextAt(node));
-                const QString shown = mapName ? mapName(name) : name;
-                // A member number is never cut: a cut one would name another member.
-                line += mapName && shown.size() > cellWidth ? shown : NameCell(shown, c, cellWidth);
-            } else {
-                line += blankCell;
-            }
-            // Every glyph takes two columns.
-            const QString& glyph = glyphs[r][size_t(c)];
-            line += c + 1 < columns && !glyph.isEmpty() ? glyph : QStringLiteral("  ");
+    // Depth first, leaves top to bottom. A member is named only in the first row of its block, that is
+    // from the depth at which the path leaves the one of the row above.
+    struct Frame {
+        std::span<const int> list;
+        size_t next;
+    };
+    std::vector<Frame> stack{{forest.Roots(), 0}};
+    std::vector<int> path;
+    size_t leftAt = 0;
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.list.size()) {
+            stack.pop_back();
+            continue;
         }
-        section.lines << line;
+        const size_t depth = stack.size() - 1;
+        const int node = top.list[top.next++];
+        path.resize(depth);
+        path.push_back(node);
+        leftAt = std::min(leftAt, depth);
+        const std::span<const int> kids = forest.Children(node);
+        if (!kids.empty()) {
+            stack.push_back({kids, 0});
+            continue;
+        }
+
+        const size_t shown = std::min(path.size(), size_t(columns));
+        for (size_t c = 0; c < size_t(columns); ++c) named[c] = c >= leftAt && c < shown;
+        text.clear();
+        for (int c = 0; c < columns; ++c) {
+            if (named[size_t(c)]) {
+                const QString name = forest.Shown(path[size_t(c)]);
+                Append(text, numbers && name.size() > cellWidth ? name : NameCell(name, c, cellWidth));
+            } else {
+                text.append(size_t(cellWidth), u' ');
+            }
+            // Every glyph takes two columns; the last column has none.
+            if (c + 1 == columns) {
+                text.append(2, u' ');
+                continue;
+            }
+            const qint64 children = named[size_t(c)] ? qint64(forest.Children(path[size_t(c)]).size()) : 0;
+            const char16_t glyph =
+                glyphColumns[size_t(c)].Next(named[size_t(c)], named[size_t(c) + 1], children);
+            if (glyph)
+                text += glyph;
+            else
+                text.append(2, u' ');
+        }
+        line(QString::fromUtf16(text.data(), qsizetype(text.size())));
+        leftAt = std::numeric_limits<size_t>::max();
     }
+    return true;
+}
+
+std::optional<ChartSection> BuildChartSection(const ChartForest& forest, qint64 firstGeneration,
+                                              const ChartWidths& widths) {
+    ChartSection section;
+    if (!LayOutChartSection(forest, widths, [&](QString&& text) { section.lines << std::move(text); }))
+        return std::nullopt;
+    section.header = ChartHeaderLine(firstGeneration, widths);
     return section;
 }
 
-void ClsPrintTree::PrintTree2(const ChartWorkTree& tree, int nodeIndex, qint64 firstGeneration,
-                              bool withLinks) {
+void ClsPrintTree::PrintTree2(const ChartForest& forest, qint64 firstGeneration) {
+    if (forest.Roots().empty()) return;
+    const ChartWidths widths = ChartWidths::Current();
     dao::Database& db = App().DataDb;
-    ChartNameMap memberNumber;
-    if (withLinks)
-        memberNumber = [&db](const QString& name) {
-            const QVariant id = db.Scalar(
-                QStringLiteral("SELECT \"filial_id\" FROM \"本姓成员\" WHERE \"filial\"=?"), {name});
-            return id.isNull() ? name : Trim(id.toString());
-        };
-    const auto section =
-        BuildChartSection(tree, nodeIndex, firstGeneration, ChartWidths::Current(), memberNumber);
-    if (!section) return;
-
-    dao::Params rows{QVariant(), section->header, QVariant()};
-    for (const QString& line : section->lines) rows << line;
-    // Many rows to a statement: one statement per line costs more than writing the line.
-    constexpr qsizetype kRowsPerInsert = 500;
-    const QString fullInsert = InsertRows(kRowsPerInsert);
     dao::Transaction tx = db.BeginTrans();
-    for (qsizetype at = 0; at < rows.size(); at += kRowsPerInsert) {
-        const qsizetype count = std::min(kRowsPerInsert, rows.size() - at);
-        db.Execute(count == kRowsPerInsert ? fullInsert : InsertRows(count), rows.mid(at, count));
-    }
+    ChartRowWriter rows(db);
+    rows.Add(QVariant());
+    rows.Add(ChartHeaderLine(firstGeneration, widths));
+    rows.Add(QVariant());
+    LayOutChartSection(forest, widths, [&](QString&& text) { rows.Add(std::move(text)); });
+    rows.Flush();
     tx.Commit();
 }

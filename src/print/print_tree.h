@@ -4,8 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
-
-class ChartWorkTree;
+#include <span>
 
 // The pedigree chart's widths: L Chinese characters per name cell, P generation columns per section.
 // Every header and chart line is P cells of 2L + 2 display columns.
@@ -27,21 +26,32 @@ struct ChartSection {
 // columns (only its last digits when longer), then "世" and two spaces.
 QString ChartHeaderLine(qint64 first, const ChartWidths& widths);
 
-// Maps a member name to the text its cells show instead (the member number of the linked chart).
-using ChartNameMap = std::function<QString(const QString& name)>;
+// The member forest a chart section is laid out from: nodes are numbers, each node's children in
+// their order. A node is in the forest once, so every walk over it ends.
+class ChartForest {
+public:
+    virtual ~ChartForest() = default;
+    virtual std::span<const int> Roots() const = 0;
+    virtual std::span<const int> Children(int node) const = 0;
+    // What the node's name cell shows: the member's name, or its member number in the linked chart.
+    virtual QString Shown(int node) const = 0;
+    // Member numbers are never cut: a cut one would name another member.
+    virtual bool ShowsNumbers() const = 0;
+};
 
-// The section of the member forest in `tree` whose roots are the node `nodeIndex` and its later
-// siblings: one line per leaf path, each parent named only in the first row of its block, joined to its
-// children by ┳ ┣ ┗ ━ ┃. Nothing when the tree is empty. A path deeper than P keeps its first P names.
-// A mapped text longer than the cell (a member number of more than 2L digits) is written whole, so that
-// line is wider than the others.
-std::optional<ChartSection> BuildChartSection(const ChartWorkTree& tree, int nodeIndex,
-                                              qint64 firstGeneration, const ChartWidths& widths,
-                                              const ChartNameMap& mapName = {});
+// Lays the section out, one line per leaf path, handing each line on as it is made: each parent
+// named only in the first row of its block, joined to its children by ┳ ┣ ┗ ━ ┃. A path deeper than P
+// keeps its first P names; a member number wider than its cell is written whole, so that line is wider
+// than the others. False, with no line, when the forest has no roots.
+bool LayOutChartSection(const ChartForest& forest, const ChartWidths& widths,
+                        const std::function<void(QString&&)>& line);
 
-// Builds one chart section from the work tree and appends it to the chart table "skrslt".
+// The whole section in memory, for small forests.
+std::optional<ChartSection> BuildChartSection(const ChartForest& forest, qint64 firstGeneration,
+                                              const ChartWidths& widths);
+
+// Appends chart sections to the chart table "skrslt" as their lines are made.
 class ClsPrintTree {
 public:
-    // With links, the cells show member numbers (filial_id) instead of names.
-    void PrintTree2(const ChartWorkTree& tree, int nodeIndex, qint64 firstGeneration, bool withLinks);
+    void PrintTree2(const ChartForest& forest, qint64 firstGeneration);
 };

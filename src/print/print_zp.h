@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class Cls数据操作;
@@ -16,8 +17,8 @@ public:
     // from App().FormParamString), the 80 set-up rows, then one block per section of
     // PrintGenerationsPerRow generations. Asks for the starting generation first (FrmLittle, mode 6);
     // numbers only this branch, flagged with App().SelectedNodeIndex, so the rest of the book keeps its
-    // generation numbers. The sections' work trees are held in memory. With links the cells show member
-    // numbers.
+    // generation numbers. The branch is read once and each section cut from it in memory; the chart
+    // rows are written as they are made. With links the cells show member numbers.
     // False when the user cancelled or a database error was reported; the chart table is then left as
     // it was.
     bool PrintPxt(const QString& rootName, bool withLinks);
@@ -33,6 +34,10 @@ public:
     // The document style: the members' stored pages joined. False when told of an error.
     bool 打印文档(const QString& startName, quint8 vertical);
     static QString BookFile();
+    // The files to print the book last written by this object from, in order: BookFile() itself, or
+    // for a long book its parts, each after the first opening with one page that is not the book's
+    // (BookOutput). Empty when none was written.
+    const QStringList& BookParts() const { return parts_; }
 
     // ---- The linked HTML site in chm/ (print_zp_site.cpp), from the chart table as PrintPxt left it with
     // links: the chart page (named after its title, "tmpExcel.htm" without one) in which every name
@@ -47,6 +52,7 @@ public:
 private:
     Cls数据操作& Ops();
     std::unique_ptr<Cls数据操作> ops_;
+    QStringList parts_;
 };
 
 // The preview state the print command sets before it shows the chart browser.

@@ -14,10 +14,12 @@
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "print/book_output.h"
 #include "print/print_messages.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
 #include "store/page_file.h"
+#include "store/page_read_run.h"
 
 namespace {
 
@@ -38,14 +40,14 @@ const QString kClose = QStringLiteral("</FONT>");
 struct MemberRow {
     QString filial;
     QString father;
-    QString mother;
     QString birthday;
     QString death;
     bool male = true;
     QString education;
     bool active = true;
     QString position;
-    QString names;  // c_jc_w_z_h
+    QString names;                // c_jc_w_z_h
+    Cls子女::ChildMother mother;  // what the row tells of the mother, for the father's spouses
 };
 
 std::vector<MemberRow> Rows(const QString& where, const QString& value) {
@@ -58,11 +60,20 @@ std::vector<MemberRow> Rows(const QString& where, const QString& value) {
                  .arg(where),
              {value});
          rs.hasRow(); rs.MoveNext()) {
-        rows.push_back({rs.Text(QStringLiteral("filial")), rs.Text(QStringLiteral("father")),
-                        rs.Text(QStringLiteral("mother")), rs.Text(QStringLiteral("boy_birthday")),
-                        rs.Text(QStringLiteral("boy_death")), rs.Bool(QStringLiteral("Boy_Sex")),
-                        rs.Text(QStringLiteral("boy_education")), rs.Bool(QStringLiteral("boy_active")),
-                        rs.Text(QStringLiteral("boy_position")), rs.Text(QStringLiteral("c_jc_w_z_h"))});
+        rows.push_back({rs.Text(QStringLiteral("filial")),
+                        rs.Text(QStringLiteral("father")),
+                        rs.Text(QStringLiteral("boy_birthday")),
+                        rs.Text(QStringLiteral("boy_death")),
+                        rs.Bool(QStringLiteral("Boy_Sex")),
+                        rs.Text(QStringLiteral("boy_education")),
+                        rs.Bool(QStringLiteral("boy_active")),
+                        rs.Text(QStringLiteral("boy_position")),
+                        rs.Text(QStringLiteral("c_jc_w_z_h")),
+                        {rs.Text(QStringLiteral("mother")), rs.Text(QStringLiteral("mother_folk")),
+                         rs.Text(QStringLiteral("m_education")), rs.Text(QStringLiteral("m_position")),
+                         rs.Text(QStringLiteral("mother_birthday")), rs.Text(QStringLiteral("mother_death")),
+                         rs.Bool(QStringLiteral("Mother_active")), rs.value(QStringLiteral("boy_sort")),
+                         rs.Long(QStringLiteral("filial_id"))}});
     }
     return rows;
 }
@@ -81,53 +92,87 @@ QString NameKey(const QString& name) {
     return Trim(name).toCaseFolded();
 }
 
-// Walks the branch breadth-first and hands every member to `write` with its generation and whether it
-// is the start member. Each member is visited once, so a loop in the father links ends the walk.
+// A member as the walk hands it over: its row, generation, whether it is the start member, and its
+// children's rows (read under the name the walk goes on with).
+struct WalkedMember {
+    const MemberRow& row;
+    qint32 generation;
+    bool start;
+    const std::vector<MemberRow>& children;
+};
+
+// Walks the branch breadth-first and hands every member to `write`. A member is written when it leaves
+// the queue, which keeps the order of writing it when it joins, and by then its children are read.
+// Each member is visited once, so a loop in the father links ends the walk.
 void WalkBranch(const QString& startName, qint32 startGeneration,
-                const std::function<void(const MemberRow&, qint32, bool)>& write) {
-    std::deque<std::pair<QString, qint32>> queue;
+                const std::function<void(const WalkedMember&)>& write) {
+    struct Queued {
+        MemberRow row;
+        qint32 generation;
+        bool start;
+    };
+    std::deque<Queued> queue;
     QSet<QString> visited;
-    for (const MemberRow& row : Rows(QStringLiteral("filial"), startName)) {
+    PacedDoEvents events;
+    for (MemberRow& row : Rows(QStringLiteral("filial"), startName)) {
         visited.insert(NameKey(row.filial));
-        queue.emplace_back(Trim(row.filial), startGeneration);
-        write(row, startGeneration, true);
-        DoEvents();
+        queue.push_back({std::move(row), startGeneration, true});
     }
     while (!queue.empty()) {
-        const auto [parent, generation] = queue.front();
+        const Queued member = std::move(queue.front());
         queue.pop_front();
-        for (const MemberRow& child : Rows(QStringLiteral("father"), parent)) {
+        // The start member's children are those of its trimmed name.
+        std::vector<MemberRow> children =
+            Rows(QStringLiteral("father"), member.start ? Trim(member.row.filial) : member.row.filial);
+        write({member.row, member.generation, member.start, children});
+        for (MemberRow& child : children) {
             if (visited.contains(NameKey(child.filial))) continue;
             visited.insert(NameKey(child.filial));
-            queue.emplace_back(child.filial, generation + 1);
-            write(child, generation + 1, false);
-            DoEvents();
+            queue.push_back({std::move(child), member.generation + 1, false});
         }
+        events.Tick();
     }
+}
+
+// The lines of the book before its first member and after its last.
+QStringList BookHead(bool vertical) {
+    // Chromium paginates vertical text only when the root element is vertical; the old style on the div
+    // stays for older readers.
+    QStringList head{
+        vertical ? QStringLiteral("<HTML style=\"writing-mode: vertical-rl\">") : QStringLiteral("<HTML>"),
+        QStringLiteral("<HEAD></HEAD>"), QStringLiteral("<BODY>")};
+    if (vertical) head << kVerticalDiv;
+    return head;
+}
+
+QStringList BookTail(bool vertical) {
+    QStringList tail;
+    if (vertical) tail << QStringLiteral("</div>");
+    return tail << QStringLiteral("</BODY>") << QStringLiteral("</HTML>");
 }
 
 class BookWriter {
 public:
-    BookWriter(Cls数据操作& ops, bool vertical) : ops_(ops), vertical_(vertical) {
-        // Chromium paginates vertical text only when the root element is vertical; the old style on the
-        // div stays for older readers.
-        Put(vertical ? QStringLiteral("<HTML style=\"writing-mode: vertical-rl\">")
-                     : QStringLiteral("<HTML>"));
-        Put(QStringLiteral("<HEAD></HEAD>"));
-        Put(QStringLiteral("<BODY>"));
-        if (vertical) Put(kVerticalDiv);
-    }
+    BookWriter(Cls数据操作& ops, bool vertical)
+        : ops_(ops),
+          vertical_(vertical),
+          out_(clsPrintZp::BookFile(), BookHead(vertical), BookTail(vertical)) {}
 
     void DocumentBlock(const MemberRow& row, bool start) {
+        out_.BeginMember(false);
         const QString page = Page(row.filial);
         if (!page.isEmpty()) Put(page);
         if (!start) Put(QStringLiteral("</P>"));
     }
 
-    void RegisterBlock(const MemberRow& row, qint32 generation, bool start, qint32 surnameLength) {
+    void RegisterBlock(const WalkedMember& member, qint32 surnameLength) {
+        const MemberRow& row = member.row;
+        const qint32 generation = member.generation;
+        const bool start = member.start;
         if (!start &&
             (row.filial.contains(QStringLiteral("无子女")) || row.filial.contains(QStringLiteral("无子嗣"))))
             return;
+        out_.BeginMember(generation != shownGeneration_);
         const QString page = Page(row.filial);
         const StyleNames names = ParseStyleNames(row.names);
         const QString& title = names.title;
@@ -167,25 +212,22 @@ public:
                   QStringLiteral("><font color='#ff0000 '>【</font>父<font color='#FF0000'>】</font>") +
                   fatherName + kClose);
         }
-        for (const auto& [value, word] :
-             {std::pair{row.mother, QStringLiteral("母")}, std::pair{row.birthday, QStringLiteral("生于")},
-              std::pair{row.death, QStringLiteral("卒于")}}) {
+        for (const auto& [value, word] : {std::pair{row.mother.mother, QStringLiteral("母")},
+                                          std::pair{row.birthday, QStringLiteral("生于")},
+                                          std::pair{row.death, QStringLiteral("卒于")}}) {
             const QString trimmed = Trim(value);
             if (trimmed.isEmpty()) continue;
             Put(Label(word));
             Put(Esc(trimmed) + QStringLiteral("。") + kClose);
         }
 
-        const QStringList spouses = member_.Find配偶(row.filial).split(QStringLiteral("%_"));
-        const qsizetype last = spouses.size() - 1;
-        for (qsizetype i = 1; i <= last; ++i) {
-            if (spouses[i].isEmpty()) continue;
-            const bool living = member_.Get配偶生死(spouses[i], row.filial);
-            const QString word = !row.male ? QStringLiteral("嫁")
-                                 : living  ? QStringLiteral("室")
-                                           : QStringLiteral("妣");
-            PutOn(Label(word + (last < 2 ? QString() : QString::number(i))));
-            Put(Esc(member_.Get母亲信息(spouses[i], row.filial)) + kClose);
+        const QList<Cls子女::Spouse> spouses = Spouses(member);
+        for (qsizetype i = 0; i < spouses.size(); ++i) {
+            const QString word = !row.male           ? QStringLiteral("嫁")
+                                 : spouses[i].living ? QStringLiteral("室")
+                                                     : QStringLiteral("妣");
+            PutOn(Label(word + (spouses.size() < 2 ? QString() : QString::number(i + 1))));
+            Put(Esc(spouses[i].description) + kClose);
         }
         const QString education = Trim(row.education);
         if (!education.isEmpty()) {
@@ -205,14 +247,20 @@ public:
         if (!start) Put(QStringLiteral("</P>"));
     }
 
-    void Write() {
-        if (vertical_) Put(QStringLiteral("</div>"));
-        Put(QStringLiteral("</BODY>"));
-        Put(QStringLiteral("</HTML>"));
-        WriteHtmlFile(clsPrintZp::BookFile(), text_);
-    }
+    QStringList Finish() { return out_.Finish(); }
 
 private:
+    // The spouses as the member's children name their mothers; the children read under another name
+    // than the member's own (a start member with blanks around its name) do not serve.
+    QList<Cls子女::Spouse> Spouses(const WalkedMember& member) {
+        if (member.start && Trim(member.row.filial) != member.row.filial)
+            return member_.Spouses(member.row.filial);
+        QList<Cls子女::ChildMother> mothers;
+        mothers.reserve(qsizetype(member.children.size()));
+        for (const MemberRow& child : member.children) mothers.append(child.mother);
+        return Cls子女::SpousesOf(std::move(mothers));
+    }
+
     // The member's stored page without its document wrappers, its pictures extracted; "" for none.
     QString Page(const QString& filial) {
         QString page;
@@ -225,15 +273,13 @@ private:
                        QStringLiteral("<div style='layout-flow:vertical-ideographic' "));
         return page;
     }
-    // One line and its line break.
-    void Put(const QString& text) { text_ += text + QStringLiteral("\r\n"); }
-    // Text without a line break: the next write continues its line.
-    void PutOn(const QString& text) { text_ += text; }
+    void Put(const QString& text) { out_.Put(text); }
+    void PutOn(const QString& text) { out_.PutOn(text); }
 
     Cls数据操作& ops_;
     bool vertical_;
+    BookOutput out_;
     Cls子女 member_;
-    QString text_;
     qint32 shownGeneration_ = -1;
 };
 
@@ -247,25 +293,27 @@ qint32 StartGeneration(const QString& answer) {
     }
 }
 
-bool WriteBook(Cls数据操作& ops, const QString& startName, quint8 vertical, qint32 start, bool biography) {
+// The files to print the book from (see BookOutput::Finish), empty when told of an error.
+QStringList WriteBook(Cls数据操作& ops, const QString& startName, quint8 vertical, qint32 start,
+                      bool biography) {
     try {
+        PageReadRun reading;
         BookWriter writer(ops, vertical == 1);
         const qint32 surnameLength = App().SurnameLength;
-        WalkBranch(startName, start, [&](const MemberRow& row, qint32 generation, bool first) {
+        WalkBranch(startName, start, [&](const WalkedMember& member) {
             if (biography)
-                writer.RegisterBlock(row, generation, first, surnameLength);
+                writer.RegisterBlock(member, surnameLength);
             else
-                writer.DocumentBlock(row, first);
+                writer.DocumentBlock(member.row, member.start);
         });
-        writer.Write();
+        return writer.Finish();
     } catch (const dao::DaoError& e) {
         UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + e.Description(), vb::Critical);
-        return false;
     } catch (const VbError& e) {
         UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + e.Description(), vb::Critical);
-        return false;
     }
-    return true;
+    BookOutput::RemoveParts();
+    return {};
 }
 
 }  // namespace
@@ -284,9 +332,11 @@ bool clsPrintZp::传记谱(const QString& startName, quint8 vertical) {
     // A cancelled prompt cancels the print.
     if (answered != 1) return false;
     ProgressScope progress;
-    return WriteBook(Ops(), startName, vertical, StartGeneration(answer), true);
+    parts_ = WriteBook(Ops(), startName, vertical, StartGeneration(answer), true);
+    return !parts_.isEmpty();
 }
 
 bool clsPrintZp::打印文档(const QString& startName, quint8 vertical) {
-    return WriteBook(Ops(), startName, vertical, 1, false);
+    parts_ = WriteBook(Ops(), startName, vertical, 1, false);
+    return !parts_.isEmpty();
 }

@@ -1,8 +1,10 @@
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "frame/app_state.h"
+#include "frame/book_schema.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
@@ -10,7 +12,7 @@
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
-#include "print/chart_work_tree.h"
+#include "print/chart_branch.h"
 #include "print/print_messages.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
@@ -41,6 +43,34 @@ qint32 StartGeneration(const QString& answer) {
     return qint32(std::nearbyint(std::max(value, kLowestStart)));
 }
 
+// The chart is written into a fresh table while the previous chart's rows are set aside, and those go
+// only when the new chart is complete, in the same transaction. The pages of a table emptied in the
+// transaction that reuses them would each be copied to the journal first, and the engine's secure
+// delete would overwrite each one as it is freed: at a million members most of the chart's time.
+class FreshChartTable {
+public:
+    explicit FreshChartTable(dao::Database& db) : db_(db) {
+        if (db.TableExists(kSetAside)) db.Execute(QStringLiteral("DROP TABLE ") + dao::QuoteIdent(kSetAside));
+        if (db.TableExists(kChart))
+            db.Execute(QStringLiteral("ALTER TABLE ") + dao::QuoteIdent(kChart) +
+                       QStringLiteral(" RENAME TO ") + dao::QuoteIdent(kSetAside));
+        db.Execute(book_schema::ChartTable());
+    }
+
+    // The previous chart's pages are freed without being overwritten: they hold nothing but a chart of
+    // the book's members, as the site's pages do, and the next chart reuses them.
+    void DropPrevious() {
+        if (!db_.TableExists(kSetAside)) return;
+        const dao::FreeWithoutOverwriting freed(db_);
+        db_.Execute(QStringLiteral("DROP TABLE ") + dao::QuoteIdent(kSetAside));
+    }
+
+private:
+    const QString kChart = QStringLiteral("skrslt");
+    const QString kSetAside = QStringLiteral("skrslt_previous");
+    dao::Database& db_;
+};
+
 }  // namespace
 
 clsPrintZp::clsPrintZp() = default;
@@ -68,7 +98,6 @@ bool clsPrintZp::PrintPxt(const QString& rootName, bool withLinks) {
     qint32 start = StartGeneration(answer);
 
     const ChartWidths widths = ChartWidths::Current();
-    ChartWorkTree tree;
     dao::Database& db = app.DataDb;
     try {
         Cls数据操作& ops = Ops();
@@ -96,16 +125,25 @@ bool clsPrintZp::PrintPxt(const QString& rootName, bool withLinks) {
         }
         app.FormParamString = title;
 
-        dao::Transaction tx = db.BeginTrans();
-        ops.InitReport_Sxt(title);
+        // Sections of P generations, each starting with the last generation of the one before.
+        std::vector<qint64> firsts;
         for (qint64 g = start; !rootName.isEmpty();) {
-            const qint64 last = g + widths.generationsPerRow - 1;
-            ops.Tree分世代数展开(tree, qint32(g), qint32(last), branch);
-            ClsPrintTree().PrintTree2(tree, 1, g, withLinks);
-            g = last;
-            DoEvents();
+            firsts.push_back(g);
+            g += widths.generationsPerRow - 1;
             if (g >= end) break;
         }
+        dao::Transaction tx = db.BeginTrans();
+        FreshChartTable table(db);
+        ops.InitReport_Sxt(title);
+        if (!firsts.empty()) {
+            const ChartBranch members(db, branch, start, firsts.back() + widths.generationsPerRow - 1);
+            for (qint64 g : firsts) {
+                ClsPrintTree().PrintTree2(*members.Section(g, g + widths.generationsPerRow - 1, withLinks),
+                                          g);
+                DoEvents();
+            }
+        }
+        table.DropPrevious();
         tx.Commit();
     } catch (const dao::DaoError& e) {
         app.FormParamString = title;

@@ -25,6 +25,14 @@ namespace {
 
 using print::Trans;
 
+// The chart lines are laid out in half-width columns (a blank is one, a Chinese character or a
+// box-drawing glyph two): in a monospaced font with full-width Chinese they fall into their columns in
+// any browser, and at one line per em the vertical lines of one row meet those of the next. No line
+// wraps.
+const QString kChartPageStyle = QStringLiteral(
+    "<style>body { font-family: \"Noto Sans Mono CJK SC\", \"Sarasa Mono SC\", NSimSun, \"新宋体\", "
+    "SimSun, \"宋体\", monospace; line-height: 1; white-space: nowrap; }</style>");
+
 bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -133,7 +141,8 @@ QString clsPrintZp::Lfn_to_html2(bool showDetails) {
         const int width = App().PrintNameLength * 2;
         const int generations = App().PrintGenerationsPerRow;
         SiteLinker linker(Ops(), folder, width, showDetails);
-        QString text = QStringLiteral("<html>\r\n<head></head>\r\n<body>\r\n");
+        QString text =
+            QStringLiteral("<html>\r\n<head>") + kChartPageStyle + QStringLiteral("</head>\r\n<body>\r\n");
         text += QStringLiteral("<p align='center'><b><font size='5' color='#FF0000'>") +
                 title.toHtmlEscaped() + QStringLiteral("</font></b></p>\r\n");
         text += QStringLiteral(

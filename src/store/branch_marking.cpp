@@ -1,6 +1,7 @@
 #include "store/branch_marking.h"
 
 #include "frame/app_state.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 
@@ -18,4 +19,19 @@ void MarkBranchToActOn(Cls数据操作& ops, const QString& name, qint32 branch)
     qint16 force = qint16(qBound(1, branch, 32767));
     quint8 protection = kKeepProtection;
     ops.标识世祖(name, branch, 0, start, force, protection);
+}
+
+qint32 BackUpBranch(Cls数据操作& ops, const QString& name, qint32 branch, const QString& path,
+                    const QString& password) {
+    MarkBranchToActOn(ops, name, branch);
+    App().FormParamString = name;
+    const qint32 written = ops.族谱备份(path, name, branch, password);
+    // Compaction gives back free pages; a package written afresh only gained rows and usually has
+    // none, and copying the whole file then would cost as long as writing it.
+    const bool hasFreePages = [&] {
+        dao::Database package = dao::Database::Open(path, password);
+        return package.Scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong() > 0;
+    }();
+    if (hasFreePages) ops.Dao修复压缩(path, GetAppPath() + QStringLiteral("gmap.mdb"), password);
+    return written;
 }

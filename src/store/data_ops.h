@@ -9,7 +9,6 @@
 class AttachedSideFiles;
 class PageRunWrites;
 class ReservedNames;
-class SuffixMemo;
 class TreeNodeSink;
 
 // One file a page refers to: the address it is read from (as SaveAnyImage takes it) and whether it is
@@ -30,9 +29,6 @@ public:
 
     // ---- Unique names and counts (data_ops_names.cpp)
     QString TongMing字(bool skip, const QString& name, qint32 filial_id);
-    // The same rule for many new members in a row (an import): the highest suffix of each name is looked
-    // up once and then remembered, so that thousands of namesakes cost each a look-up, not a scan.
-    QString TongMing字Batch(const QString& name, SuffixMemo& memo);
     qint32 TotalRecnNum();
 
     // ---- Generation numbering and branch flags (data_ops_generations.cpp)
@@ -56,10 +52,14 @@ public:
     // window messages run and at the end, not once a page (a disk flush each).
     void BeginPageRun();
     void EndPageRun();
-    // With a branch number, only members carrying it start the tree: other branches may carry stale
-    // numbers of the same generations.
-    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
-                          std::optional<qint32> branch = std::nullopt);
+    // Node分结点数跳页 called again and again, raising CurrentPage after each call as the callers do, until
+    // page stopAt is recorded, the target is met (it becomes "%SeekOK%") or the last page is reached:
+    // the same pages recorded and the same queue left, but the member table is read once into memory
+    // and the pages cut there (data_ops_page_jump.cpp). For a walk over many pages. False when something
+    // else wrote to the book meanwhile: CurrentPage and the queue then stand where the pages recorded so
+    // far end, and the caller goes on page by page.
+    bool JumpPagesInMemory(qint32 stopAt, QString& target);
+    void Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration);
 
     // ---- Page and picture store (data_ops_page_store.cpp)
     // False when the picture could not be had (missing or empty file, failed download) or stored.

@@ -1,8 +1,8 @@
-#include <QHashFunctions>
 #include <QSet>
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "frame/app_state.h"
@@ -13,6 +13,7 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/member_name_index.h"
 
 namespace {
 
@@ -39,19 +40,6 @@ void DeleteNamelessMembers(dao::Database& db) {
 
 bool IsChildlessPlaceholder(const QString& name) {
     return name.contains(QStringLiteral("无子女")) || name.contains(QStringLiteral("无子嗣"));
-}
-
-// Member names compare as the name columns do (NOCASE): ASCII letters without regard to case.
-QString FoldCase(const QString& name) {
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (name[i] >= u'A' && name[i] <= u'Z') {
-            QString folded = name;
-            for (qsizetype j = i; j < folded.size(); ++j)
-                if (folded[j] >= u'A' && folded[j] <= u'Z') folded[j] = QChar(folded[j].unicode() + 32);
-            return folded;
-        }
-    }
-    return name;
 }
 
 // What a marking writes on the rows of its branch, and takes from rows that leave the branch.
@@ -148,6 +136,116 @@ private:
     const Stamp& stamp_;
     QString sql_;
     int sinceEvents_ = 0;
+};
+
+// Member rows written many to a statement for the walk over the whole table. Rows take their new values
+// in filial_id order: a run of neighbouring rows that all take the same ones is written by one
+// statement over its range of ids; scattered rows are gathered from a stretch of neighbours (so that
+// the stretch stays in the page cache) and written by one statement per list of ids that take the
+// same values. A statement a row costs more than the row.
+class StampRuns {
+public:
+    StampRuns(dao::Database& db, const Stamp& stamp, Writer& writer)
+        : db_(db), stamp_(stamp), writer_(writer) {}
+
+    // The member's row takes the branch at that generation, or with release loses the number; whether
+    // it must be written or already holds those values.
+    void Add(qint64 id, bool release, qint64 generation, bool write) {
+        const Key key{release, release ? kNotNumbered : generation};
+        if (!run_.empty() && (!(run_.key == key) || !write)) EndRun();
+        if (!write) return;
+        if (run_.empty()) run_.key = key;
+        run_.ids.push_back(id);
+        writer_.Tick();
+    }
+    // The row does not change, and splits any run around it.
+    void Skip() { EndRun(); }
+
+    void Flush() {
+        EndRun();
+        WriteScattered();
+    }
+
+private:
+    static constexpr size_t kLongRun = 16;
+    static constexpr size_t kStretch = 4096;
+    static constexpr size_t kMostInList = 256;
+    struct Key {
+        bool release = false;
+        qint64 generation = 0;
+        bool operator==(const Key&) const = default;
+        bool operator<(const Key& o) const {
+            return std::tie(release, generation) < std::tie(o.release, o.generation);
+        }
+    };
+    struct Run {
+        Key key;
+        std::vector<qint64> ids;
+        bool empty() const { return ids.empty(); }
+    };
+
+    void WriteScattered() {
+        std::stable_sort(scattered_.begin(), scattered_.end(),
+                         [](const std::pair<Key, qint64>& a, const std::pair<Key, qint64>& b) {
+                             return a.first < b.first;
+                         });
+        for (size_t from = 0; from < scattered_.size();) {
+            size_t to = from;
+            while (to < scattered_.size() && to - from < kMostInList &&
+                   scattered_[to].first == scattered_[from].first)
+                ++to;
+            WriteList(from, to);
+            from = to;
+        }
+        scattered_.clear();
+    }
+
+    void EndRun() {
+        if (run_.ids.size() >= kLongRun) {
+            dao::Params params = Values(run_.key);
+            params << run_.ids.front() << run_.ids.back();
+            db_.Execute(Statement(run_.key, QStringLiteral(" BETWEEN ? AND ?")), params);
+        } else {
+            for (qint64 id : run_.ids) scattered_.emplace_back(run_.key, id);
+            if (scattered_.size() >= kStretch) WriteScattered();
+        }
+        run_.ids.clear();
+    }
+
+    // Rows [from, to) of the scattered ones, with a list of ids a power of two long (the last one
+    // repeated), so that a handful of statement texts stay prepared.
+    void WriteList(size_t from, size_t to) {
+        size_t marks = 1;
+        while (marks < to - from) marks *= 2;
+        dao::Params params = Values(scattered_[from].first);
+        for (size_t i = 0; i < marks; ++i) params << scattered_[std::min(from + i, to - 1)].second;
+        db_.Execute(Statement(scattered_[from].first,
+                              QStringLiteral(" IN (?") +
+                                  QStringLiteral(", ?").repeated(qsizetype(marks) - 1) + QLatin1Char(')')),
+                    params);
+    }
+
+    QString Statement(const Key& key, const QString& ids) const {
+        QString sql = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
+        if (stamp_.numbered) sql += QStringLiteral(", \"generation\"=?");
+        if (!key.release && stamp_.protect) sql += QStringLiteral(", \"filial_protect\"=?");
+        if (!key.release && stamp_.setLiving)
+            sql += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
+        return sql + QStringLiteral(" WHERE \"filial_id\"") + ids;
+    }
+    dao::Params Values(const Key& key) const {
+        dao::Params params{key.release ? kReleased : stamp_.branch};
+        if (stamp_.numbered) params << key.generation;
+        if (!key.release && stamp_.protect) params << int(stamp_.protection);
+        if (!key.release && stamp_.setLiving) params << stamp_.alive << stamp_.alive;
+        return params;
+    }
+
+    dao::Database& db_;
+    const Stamp& stamp_;
+    Writer& writer_;
+    Run run_;
+    std::vector<std::pair<Key, qint64>> scattered_;
 };
 
 struct Population {
@@ -248,59 +346,6 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     return population;
 }
 
-// Member names (folded) to row indexes, for the whole-table walk: open addressing over 64-bit hashes
-// kept beside the indexes, so that a probe reads a name only when the hashes agree. At a million
-// members this is several times quicker than a hash of strings, whose probes compare names.
-class NameIndex {
-public:
-    explicit NameIndex(qint64 expected) {
-        size_t capacity = 16;
-        while (capacity < size_t(expected) * 2) capacity *= 2;
-        slots_.assign(capacity, Slot{});
-        names_.reserve(size_t(expected));
-    }
-
-    // Row index equals the number of rows added before; nameless rows are added as "".
-    void Add(QString folded) {
-        names_.push_back(std::move(folded));
-        const QString& name = names_.back();
-        if (name.isEmpty()) return;
-        if ((++used_) * 2 > slots_.size()) Grow();
-        Place(qHash(name, kSeed), qint32(names_.size() - 1));
-    }
-
-    qint32 Find(const QString& folded) const {
-        if (folded.isEmpty()) return -1;
-        const quint64 hash = qHash(folded, kSeed);
-        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-            const Slot& slot = slots_[i];
-            if (slot.index < 0) return -1;
-            if (slot.hash == hash && names_[size_t(slot.index)] == folded) return slot.index;
-        }
-    }
-
-private:
-    static constexpr size_t kSeed = 0x5bd1e995;
-    struct Slot {
-        quint64 hash = 0;
-        qint32 index = -1;
-    };
-    void Place(quint64 hash, qint32 index) {
-        size_t i = hash & (slots_.size() - 1);
-        while (slots_[i].index >= 0) i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = {hash, index};
-    }
-    void Grow() {
-        std::vector<Slot> old(slots_.size() * 2, Slot{});
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.index >= 0) Place(slot.hash, slot.index);
-    }
-    std::vector<Slot> slots_;
-    std::vector<QString> names_;
-    size_t used_ = 0;
-};
-
 // The second walk reads the whole member table once, in stored order, links fathers and children in
 // memory, and writes in stored order only the rows whose values change; the side tables are read once
 // each as well. No random reads, whatever the size of the book.
@@ -325,7 +370,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     for (auto* v : {&ids, &generations}) v->reserve(size_t(expectedRows));
     father.reserve(size_t(expectedRows));
     bits.reserve(size_t(expectedRows));
-    NameIndex byName(expectedRows);
+    MemberNameIndex byName(expectedRows);
     qint32 rootIndex = -1;
     Writer writer(db, stamp);
     {
@@ -338,7 +383,8 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
-                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\""),
+                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\" "
+                     "ORDER BY \"filial_id\""),
                  {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
                   QStringLiteral("无子女"), QStringLiteral("无子嗣")});
              rs.hasRow(); rs.MoveNext()) {
@@ -349,15 +395,15 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             generations.push_back(rs.value(3).toLongLong());
             bits.push_back(quint8(rs.value(4).toInt()));
             father.push_back(kNoFather);
-            byName.Add(bits.back() & kNameless ? QString() : FoldCase(rs.value(1).toString()));
-            const QString fatherName = FoldCase(rs.value(2).toString());
+            byName.Add(bits.back() & kNameless ? QString() : FoldAscii(rs.value(1).toString()));
+            const QString fatherName = FoldAscii(rs.value(2).toString());
             if (!fatherName.isEmpty()) {  // "" is no member's name
                 father.back() = byName.Find(fatherName);
                 if (father.back() < 0) unresolved.emplace_back(index, fatherName);
             }
             writer.Tick();
         }
-        const QString foldedRoot = FoldCase(root);
+        const QString foldedRoot = FoldAscii(root);
         const qint32 rootWithoutRow = qint32(ids.size());
         for (const auto& [index, fatherName] : unresolved) {
             const qint32 found = byName.Find(fatherName);
@@ -410,18 +456,22 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     std::vector<qint32>().swap(kids);
     std::vector<qint32>().swap(first);
 
+    StampRuns runs(db, stamp, writer);
     for (qint32 r = 0; r < rows; ++r) {
         const quint8 b = bits[size_t(r)];
         const qint64 generation = firstGeneration + depthOf[size_t(r)];
         if (depthOf[size_t(r)] > 0) {
-            if (!(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation))
-                writer.StampMember(ids[size_t(r)], generation);
-        } else if ((b & kCarried) && !(b & kVisited) &&
-                   (stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered))) {
+            runs.Add(ids[size_t(r)], false, generation,
+                     !(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation));
+        } else if ((b & kCarried) && !(b & kVisited)) {
             // A row released already is rewritten only for its number.
-            writer.ReleaseMember(ids[size_t(r)]);
+            runs.Add(ids[size_t(r)], true, 0,
+                     stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered));
+        } else {
+            runs.Skip();
         }
     }
+    runs.Flush();
 
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
@@ -429,13 +479,14 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         for (dao::Recordset rs =
                  db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\", \"flag\" FROM ") + table);
              rs.hasRow(); rs.MoveNext()) {
-            const qint32 member = byName.Find(FoldCase(rs.value(1).toString()));
+            const qint32 member = byName.Find(FoldAscii(rs.value(1).toString()));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
             // Only rows whose number changes are written: a picture row would be copied whole.
             const QVariant flag = rs.value(2);
             const auto change = [&](qint32 value) {
-                if (flag.isNull() || flag.toLongLong() != value) changes.emplace_back(rs.value(0).toLongLong(), value);
+                if (flag.isNull() || flag.toLongLong() != value)
+                    changes.emplace_back(rs.value(0).toLongLong(), value);
             };
             if (b & kVisited) {
                 if (stamp.sides) change(stamp.branch);
@@ -459,6 +510,20 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
     if (auto walked =
             WalkByQueries(db, root, rootId, firstGeneration, stamp, std::max(kSmallBranch, highestId / 16)))
         return *walked;
+    // Most pages of the member table change: held in memory until the commit, each is encrypted and
+    // written once, instead of spilled (with a journal sync) and written again as the walk goes on.
+    constexpr int kWholeTableCacheKiB = 262144;
+    struct RestoreCache {
+        dao::Database& db;
+        qint64 size;
+        ~RestoreCache() {
+            try {
+                db.Execute(QStringLiteral("PRAGMA cache_size=%1").arg(size));
+            } catch (...) {
+            }
+        }
+    } restore{db, db.Scalar(QStringLiteral("PRAGMA cache_size")).toLongLong()};
+    db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
     return WalkInMemory(db, root, rootId, firstGeneration, stamp);
 }
 
@@ -478,8 +543,9 @@ QString BookState(dao::Database& db) {
             const std::filesystem::path p(file.toStdString());
             const auto size = std::filesystem::file_size(p, error);
             const auto time = std::filesystem::last_write_time(p, error);
-            parts << (error ? QStringLiteral("-") : QString::number(size) + QLatin1Char('@') +
-                                                      QString::number(time.time_since_epoch().count()));
+            parts << (error ? QStringLiteral("-")
+                            : QString::number(size) + QLatin1Char('@') +
+                                  QString::number(time.time_since_epoch().count()));
         }
     return parts.join(QLatin1Char('/'));
 }

@@ -1,9 +1,13 @@
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/text_utils.h"
+#include "platform/dao/dao_database.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/reserved_names.h"
@@ -18,6 +22,8 @@ constexpr qsizetype kMaxNameLength = 49;
 // never end. A name without them is compared exactly, so every numbered candidate is another name and
 // the search ends after at most as many look-ups as the book has members.
 QString StorableName(const QString& name) {
+    if (std::none_of(name.begin(), name.end(), [](QChar c) { return c.isNull() || c.isSurrogate(); }))
+        return name;
     QString out;
     out.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
@@ -78,7 +84,8 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     params += self;
     qint64 highest = reserved ? reserved->HighestSuffix(cut) : 0;
     for (auto rs = db.OpenRecordset(
-             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") + selfClause,
+             QStringLiteral("SELECT \"filial\" FROM \"本姓成员\" WHERE \"filial\">=? AND \"filial\"<?") +
+                 selfClause,
              params);
          rs.hasRow(); rs.MoveNext()) {
         highest = std::max(highest, SuffixNumber(rs.Text(QStringLiteral("filial")).mid(prefix.size())));
@@ -87,55 +94,6 @@ QString MakeUnique(dao::Database& db, const QString& name, const QString& selfCl
     for (qint64 n = highest + 1;; ++n) {
         const QString result = LastChars(cut + QLatin1Char('[') + QString::number(n) + QLatin1Char(']'));
         if (!taken(result)) return result;
-    }
-}
-
-// A name given out counts, for every name it begins with followed by "[", as that name's copy with the
-// number after the bracket, as the scan of MakeUnique would count it.
-void NoteGiven(SuffixMemo& memo, const QString& given) {
-    for (qsizetype i = given.indexOf(QLatin1Char('[')); i > 0; i = given.indexOf(QLatin1Char('['), i + 1)) {
-        const QString base = given.left(i);
-        if (memo.Knows(base)) memo.Note(base, SuffixNumber(given.mid(i + 1)));
-    }
-}
-
-// MakeUnique for a batch of new members, with no row to leave out: one pass over the name and its numbered
-// copies tells both whether it is borne and its highest copy, and is made once per name. The number found
-// is still looked up unless the memo knows the ranges are exact: a cut long name may meet a stored name,
-// the range does not order names holding a NUL, and the scan does not count numbers from 2^53 on.
-QString MakeUniqueInBatch(dao::Database& db, const QString& name, SuffixMemo& memo) {
-    const QString cut = LastChars(StorableName(name));
-    const QString prefix = cut + QLatin1Char('[');
-    qint64 highest = 0;
-    if (memo.Knows(cut)) {
-        highest = memo.Highest(cut);  // known only once the name was found borne
-    } else {
-        bool borne = false;
-        for (auto rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"filial\"=?, \"filial\">=? FROM \"本姓成员\" "
-                                                       "WHERE \"filial\">=? AND \"filial\"<?"),
-                                        {cut, prefix, cut, cut + QLatin1Char('\\')});
-             rs.hasRow(); rs.MoveNext()) {
-            if (rs.value(1).toBool())
-                borne = true;
-            else if (rs.value(2).toBool())
-                highest = std::max(highest, SuffixNumber(rs.value(0).toString().mid(prefix.size())));
-        }
-        if (!borne) {
-            NoteGiven(memo, cut);
-            return cut;
-        }
-    }
-    const QString countSql = QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?");
-    for (qint64 n = highest + 1;; ++n) {
-        const QString whole = prefix + QString::number(n) + QLatin1Char(']');
-        const QString result = LastChars(whole);
-        const bool free =
-            memo.RangesExact() && result.size() == whole.size() && double(n) < kExactSuffixLimit;
-        if (free || db.Scalar(countSql, {result}).toLongLong() == 0) {
-            memo.Note(cut, n);
-            NoteGiven(memo, result);
-            return result;
-        }
     }
 }
 
@@ -148,10 +106,6 @@ Cls数据操作::Cls数据操作() {
 QString Cls数据操作::TongMing字(bool skip, const QString& name, qint32 filial_id) {
     if (skip) return LastChars(StorableName(name));
     return MakeUnique(App().DataDb, name, QStringLiteral(" AND \"filial_id\"<>?"), {filial_id});
-}
-
-QString Cls数据操作::TongMing字Batch(const QString& name, SuffixMemo& memo) {
-    return MakeUniqueInBatch(App().DataDb, name, memo);
 }
 
 QString Cls数据操作::TongMing字Sql(const QString& name, qint32 mysql_id) {
@@ -167,4 +121,106 @@ QString Cls数据操作::TongMing字Merge(const QString& name, qint32 filial_id,
 qint32 Cls数据操作::TotalRecnNum() {
     return qint32(
         App().DataDb.Scalar(QStringLiteral("SELECT count(*) AS RecNum FROM \"本姓成员\"")).toLongLong());
+}
+
+BatchUniqueNames::BatchUniqueNames(dao::Database& db, const std::vector<QString>& names) : db_(db) {
+    copies_.reserve(qsizetype(names.size()));
+    for (const QString& name : names) {
+        exact_ = exact_ && !name.contains(QChar(0));
+        copies_.insert(NameColumnKey(LastChars(StorableName(StripBracketSuffix(name)))), Copies{});
+    }
+    if (exact_) ReadBook();
+    if (exact_) return;
+    // With a NUL somewhere the ranges are the name index's own.
+    QStringList cuts = copies_.keys();
+    cuts.sort();  // neighbouring ranges, neighbouring pages of the index
+    for (const QString& cut : cuts) {
+        const Copies found = BookRange(cut);
+        Copies& copies = copies_[cut];
+        copies.borne = found.borne;
+        copies.highest = found.highest;
+    }
+}
+
+// The name index's range for a name runs from the name to the name followed by "\": it holds the name
+// itself and the names that continue it with a character below "\" (under NOCASE the letters are
+// folded above it), and among those its numbered copies, which continue it with "[". So a stored
+// name is in the range of each of its beginnings that ends before such a character, or at its end;
+// names the batch asks for hold no "[", so only beginnings before the first "[" count.
+void BatchUniqueNames::ReadBook() {
+    for (dao::Recordset rs = db_.OpenRecordset(QStringLiteral("SELECT \"filial\" FROM \"本姓成员\""));
+         rs.hasRow(); rs.MoveNext()) {
+        const QString stored = rs.value(0).toString();
+        if (stored.contains(QChar(0))) {
+            exact_ = false;
+            return;
+        }
+        const QString key = NameColumnKey(stored);
+        const qsizetype bracket = key.indexOf(QLatin1Char('['));
+        const qsizetype end = bracket < 0 ? key.size() : bracket;
+        for (qsizetype k = 0; k <= end; ++k) {
+            if (k < key.size() && key[k] >= u'\\') continue;
+            const auto it = copies_.find(k == key.size() ? key : key.left(k));
+            if (it == copies_.end()) continue;
+            if (k == key.size())
+                it->borne = true;
+            else if (key[k] == u'[')
+                it->highest = std::max(it->highest, SuffixNumber(stored.mid(k + 1)));
+        }
+    }
+}
+
+BatchUniqueNames::Copies BatchUniqueNames::BookRange(const QString& cut) {
+    Copies copies;
+    const QString prefix = cut + QLatin1Char('[');
+    for (auto rs = db_.OpenRecordset(
+             QStringLiteral("SELECT \"filial\", \"filial\"=?, \"filial\">=? FROM \"本姓成员\" "
+                            "WHERE \"filial\">=? AND \"filial\"<?"),
+             {cut, prefix, cut, cut + QLatin1Char('\\')});
+         rs.hasRow(); rs.MoveNext()) {
+        if (rs.value(1).toBool())
+            copies.borne = true;
+        else if (rs.value(2).toBool())
+            copies.highest =
+                std::max(copies.highest, SuffixNumber(rs.value(0).toString().mid(prefix.size())));
+    }
+    return copies;
+}
+
+bool BatchUniqueNames::Taken(const QString& name) {
+    return given_.contains(NameColumnKey(name)) ||
+           db_.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?"), {name})
+                   .toLongLong() > 0;
+}
+
+// A name given out is borne, and a copy, with the number after the bracket, of every name it begins with
+// followed by "[", as the range of that name would find it once written.
+void BatchUniqueNames::Note(const QString& given) {
+    given_.insert(NameColumnKey(given));
+    for (qsizetype i = given.indexOf(QLatin1Char('[')); i > 0; i = given.indexOf(QLatin1Char('['), i + 1)) {
+        const auto it = copies_.find(NameColumnKey(given.left(i)));
+        if (it != copies_.end()) it->given = std::max(it->given, SuffixNumber(given.mid(i + 1)));
+    }
+}
+
+QString BatchUniqueNames::Give(const QString& name) {
+    const QString cut = LastChars(StorableName(StripBracketSuffix(name)));
+    const auto it = copies_.find(NameColumnKey(cut));
+    if (it == copies_.end()) throw std::logic_error("a name not announced to the batch");
+    if (!it->borne && !given_.contains(it.key())) {
+        Note(cut);
+        return cut;
+    }
+    const qint64 highest = std::max({it->highest, it->given, it->numbered});
+    const QString prefix = cut + QLatin1Char('[');
+    for (qint64 n = highest + 1;; ++n) {
+        const QString whole = prefix + QString::number(n) + QLatin1Char(']');
+        const QString result = LastChars(whole);
+        const bool free = exact_ && result.size() == whole.size() && double(n) < kExactSuffixLimit;
+        if (free || !Taken(result)) {
+            it->numbered = n;
+            Note(result);
+            return result;
+        }
+    }
 }

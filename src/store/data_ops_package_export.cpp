@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <cstdio>
 
 #include "frame/app_state.h"
@@ -11,6 +12,7 @@
 #include "frame/text_scramble.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
+#include "platform/dao/dao_function.h"
 #include "platform/dao/work_file_list.h"
 #include "platform/interaction/do_events.h"
 #include "store/data_ops.h"
@@ -23,8 +25,6 @@ using package_format::kKeywords;
 using package_format::kMembers;
 using package_format::kPages;
 using package_format::kPictures;
-
-constexpr int kRowsPerDoEvents = 500;
 
 // Aliases of the book files while attached to the package being written.
 const QString kData = QStringLiteral("bk_data");
@@ -70,61 +70,54 @@ QString ColumnList(const QStringList& columns) {
     return quoted.join(QStringLiteral(", "));
 }
 
-QString Placeholders(qsizetype n) {
-    QStringList marks;
-    for (qsizetype i = 0; i < n; ++i) marks << QStringLiteral("?");
-    return marks.join(QStringLiteral(", "));
-}
-
 QString Source(const QString& schema, const QString& table) {
     return dao::QuoteIdent(schema) + QLatin1Char('.') + dao::QuoteIdent(table);
 }
 
-// Copies the branch's rows of one table, row by row, letting conceal change each row on its way.
-// Only one row (one picture at most) is in memory at a time.
-template <typename Conceal>
-qint32 CopyRows(dao::Database& db, const QString& table, const QString& schema, const QString& orderBy,
-                qint32 branch, Conceal conceal) {
+// What a copied column holds in the package: the value itself, or an expression of it.
+using Changes = QHash<QString, QString>;
+
+QString SelectList(const QStringList& columns, const Changes& changes) {
+    QStringList selected;
+    for (const QString& c : columns) selected << changes.value(c.toLower(), dao::QuoteIdent(c));
+    return selected.join(QStringLiteral(", "));
+}
+
+// Copies the branch's rows of one table inside the engine, in the given order; changed columns take
+// their expression's value. Parameter ?1 is the branch number; the expressions' own parameters come
+// after it, in `more`.
+void CopyRows(dao::Database& db, const QString& table, const QString& schema, const QString& orderBy,
+              qint32 branch, const Changes& changes = {}, const dao::Params& more = {}) {
     const QStringList columns = SharedColumns(db, table, schema);
-    const QString list = ColumnList(columns);
-    const QString insert = QStringLiteral("INSERT INTO main.") + dao::QuoteIdent(table) +
-                           QStringLiteral(" (") + list + QStringLiteral(") VALUES (") +
-                           Placeholders(columns.size()) + QLatin1Char(')');
-    qint32 count = 0;
-    dao::Params row;
-    for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT ") + list + QStringLiteral(" FROM ") +
-                                                  Source(schema, table) +
-                                                  QStringLiteral(" WHERE \"flag\"=? ORDER BY ") + orderBy,
-                                              {branch});
-         rs.hasRow(); rs.MoveNext()) {
-        row.clear();
-        for (int i = 0; i < columns.size(); ++i) row << rs.value(i);
-        conceal(columns, row);
-        db.Execute(insert, row);
-        if (++count % kRowsPerDoEvents == 0) DoEvents();
+    db.Execute(QStringLiteral("INSERT INTO main.") + dao::QuoteIdent(table) + QStringLiteral(" (") +
+                   ColumnList(columns) + QStringLiteral(") SELECT ") + SelectList(columns, changes) +
+                   QStringLiteral(" FROM ") + Source(schema, table) +
+                   QStringLiteral(" WHERE \"flag\"=?1 ORDER BY ") + orderBy,
+               dao::Params{branch} + more);
+}
+
+// The members go over in runs, with window messages between them: a large branch takes seconds.
+qint32 CopyMembers(dao::Database& package, qint32 branch, const Changes& changes, const dao::Params& more) {
+    constexpr int kMembersPerRun = 20000;
+    const QStringList columns = SharedColumns(package, kMembers, kData);
+    const QString copy =
+        QStringLiteral("INSERT INTO main.") + dao::QuoteIdent(kMembers) + QStringLiteral(" (") +
+        ColumnList(columns) + QStringLiteral(") SELECT ") + SelectList(columns, changes) +
+        QStringLiteral(" FROM ") + Source(kData, kMembers) +
+        QStringLiteral(" WHERE \"flag\"=?1 AND \"filial_id\">?%1 ORDER BY \"filial_id\" LIMIT %2")
+            .arg(more.size() + 2)
+            .arg(kMembersPerRun);
+    const QString last =
+        QStringLiteral("SELECT ifnull(max(\"filial_id\"), -9223372036854775807 - 1) FROM main.") +
+        dao::QuoteIdent(kMembers);
+    qint32 members = 0;
+    for (;;) {
+        const int copied =
+            package.Execute(copy, dao::Params{branch} + more + dao::Params{package.Scalar(last)});
+        members += copied;
+        if (copied < kMembersPerRun) return members;
+        DoEvents();
     }
-    return count;
-}
-
-// Copies the branch's rows of one table inside the engine, without concealment.
-void CopyRowsAsTheyAre(dao::Database& db, const QString& table, const QString& schema, const QString& orderBy,
-                       qint32 branch) {
-    const QString list = ColumnList(SharedColumns(db, table, schema));
-    db.Execute(QStringLiteral("INSERT INTO main.") + dao::QuoteIdent(table) + QStringLiteral(" (") + list +
-                   QStringLiteral(") SELECT ") + list + QStringLiteral(" FROM ") + Source(schema, table) +
-                   QStringLiteral(" WHERE \"flag\"=? ORDER BY ") + orderBy,
-               {branch});
-}
-
-// Null stays Null: it is not a name, and the reader leaves it as it is.
-void ConcealText(dao::Params& row, int index, const QString& key) {
-    if (index >= 0 && row[index].isValid()) row[index] = EncodeText(row[index].toString(), key);
-}
-
-int IndexOf(const QStringList& columns, const char* name) {
-    for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return i;
-    return -1;
 }
 
 // Writes the whole package into the file at part, attached book files as the source; throws on failure.
@@ -138,6 +131,13 @@ qint32 WritePackage(const QString& part, const QString& password, const QString&
 
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const bool strong = !digest.isEmpty();
+    // Null stays Null: it is not a name, and the reader leaves it as it is.
+    const dao::SqlFunction conceal(package, QStringLiteral("qz_conceal"), 2, [](std::span<const QVariant> a) {
+        return a[0].isValid() ? QVariant(EncodeText(a[0].toString(), a[1].toString())) : QVariant();
+    });
+    const dao::SqlFunction toggle(package, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
+        return package_format::ToggledPicture(a[0], a[1].toString());
+    });
     qint32 members = 0;
     {
         dao::Transaction tx = package.BeginTrans();
@@ -155,35 +155,25 @@ qint32 WritePackage(const QString& part, const QString& password, const QString&
             QStringLiteral("SELECT \"filial_id\" FROM ") + Source(kData, kMembers) +
                 QStringLiteral(" WHERE \"flag\"=? AND \"filial\"=? ORDER BY \"filial_id\" LIMIT 1"),
             {branch, rootName});
-        members = CopyRows(package, kMembers, kData, QStringLiteral("\"filial_id\""), branch,
-                           [&](const QStringList& columns, dao::Params& row) {
-                               const int father = IndexOf(columns, "father");
-                               const int id = IndexOf(columns, "filial_id");
-                               if (father >= 0 && id >= 0 && rootId.isValid() && row[id] == rootId)
-                                   row[father] = QString("");
-                               ConcealText(row, father, keys.first);
-                               ConcealText(row, IndexOf(columns, "filial"), keys.second);
-                           });
-        CopyRowsAsTheyAre(package, kKeywords, kData, QStringLiteral("rowid"), branch);
+        members = CopyMembers(
+            package, branch,
+            {{QStringLiteral("father"),
+              QStringLiteral("qz_conceal(CASE WHEN \"filial_id\" IS ?4 THEN '' ELSE \"father\" END, ?2)")},
+             {QStringLiteral("filial"), QStringLiteral("qz_conceal(\"filial\", ?3)")}},
+            {keys.first, keys.second, rootId});
+        CopyRows(package, kKeywords, kData, QStringLiteral("rowid"), branch);
         if (strong) {
             CopyRows(package, kPictures, kImages, QStringLiteral("\"image_id\""), branch,
-                     [&](const QStringList& columns, dao::Params& row) {
-                         const int image = IndexOf(columns, "myimage");
-                         if (image >= 0 && row[image].isValid()) {
-                             QByteArray bytes = row[image].toByteArray();
-                             package_format::TogglePicture(bytes, keys.first);
-                             row[image] = bytes;
-                         }
-                         ConcealText(row, IndexOf(columns, "filial"), keys.second);
-                     });
+                     {{QStringLiteral("myimage"), QStringLiteral("qz_toggle(\"myimage\", ?2)")},
+                      {QStringLiteral("filial"), QStringLiteral("qz_conceal(\"filial\", ?3)")}},
+                     {keys.first, keys.second});
             CopyRows(package, kPages, kStories, QStringLiteral("rowid"), branch,
-                     [&](const QStringList& columns, dao::Params& row) {
-                         ConcealText(row, IndexOf(columns, "Hisdescript"), keys.first);
-                         ConcealText(row, IndexOf(columns, "filial"), keys.second);
-                     });
+                     {{QStringLiteral("hisdescript"), QStringLiteral("qz_conceal(\"Hisdescript\", ?2)")},
+                      {QStringLiteral("filial"), QStringLiteral("qz_conceal(\"filial\", ?3)")}},
+                     {keys.first, keys.second});
         } else {
-            CopyRowsAsTheyAre(package, kPictures, kImages, QStringLiteral("\"image_id\""), branch);
-            CopyRowsAsTheyAre(package, kPages, kStories, QStringLiteral("rowid"), branch);
+            CopyRows(package, kPictures, kImages, QStringLiteral("\"image_id\""), branch);
+            CopyRows(package, kPages, kStories, QStringLiteral("rowid"), branch);
         }
         tx.Commit();
     }

@@ -3,25 +3,28 @@
 #include <unistd.h>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/progress.h"
 #include "frame/text_scramble.h"
-#include "frame/text_utils.h"
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_file_guard.h"
+#include "platform/dao/dao_function.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/package_format.h"
+#include "store/package_walk.h"
 #include "store/reserved_names.h"
 #include "store/strong_password.h"
 
@@ -32,17 +35,13 @@ using package_format::kMembers;
 using package_format::kPages;
 using package_format::kPictures;
 
-constexpr int kRowsPerDoEvents = 500;
+constexpr int kMembersPerRun = 20000;
+constexpr qint64 kEventsEveryMs = 100;
 
 // Aliases of the package copy and of the picture and page files while attached to the members database.
 const QString kPackage = QStringLiteral("rl_pkg");
 const QString kImages = QStringLiteral("rl_img");
 const QString kStories = QStringLiteral("rl_stry");
-
-// Work tables inside the package copy: the members with their names restored and their place in the
-// walk, and the names the walk gave them in the book.
-const QString kWalk = QStringLiteral("q_walk");
-const QString kNames = QStringLiteral("q_names");
 
 // The member fields a package brings; the walk sets the name and the father, the book the rest.
 const char* const kCopiedFields[] = {
@@ -58,281 +57,215 @@ QString In(const QString& schema, const QString& table) {
     throw dao::DaoError(number, description);
 }
 
-// Null is no name and stays as it is; a name loses the blanks at its ends before it is restored.
-QVariant Restore(const QVariant& stored, const QString& key, bool trim) {
-    if (!stored.isValid()) return stored;
-    return DecodeText(trim ? Trim(stored.toString()) : stored.toString(), key);
-}
-
-// The private copy is thrown away whatever happens, so its writes need neither a journal on disk nor
-// syncs; nor does it make the book's commit a commit of several files.
-void WorkWithoutSyncs(dao::Database& db, const QString& schema) {
-    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(schema) + QStringLiteral(".synchronous=OFF"));
-    db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(schema) + QStringLiteral(".journal_mode=MEMORY"));
-}
-
-// Gives every row of the walk a level: breadth first from the root, then from the members whose father
-// is not in the package, then from whatever a loop in the father links kept out of reach.
-void Spread(dao::Database& db, qint64& level) {
-    // "+level" keeps the level index out of the outer loop: the walk then goes from the members of the
-    // last level to their children through the parent index, linear in the depth of the tree.
-    const QString next = QStringLiteral("UPDATE ") + dao::QuoteIdent(kWalk) +
-                         QStringLiteral(
-                             " SET \"level\"=? WHERE +\"level\" IS NULL AND \"parent\" IN "
-                             "(SELECT \"pkg_row\" FROM ") +
-                         dao::QuoteIdent(kWalk) + QStringLiteral(" WHERE \"level\"=?)");
-    int levels = 0;
-    while (db.Execute(next, {level + 1, level}) > 0) {
-        ++level;
-        if (++levels % kRowsPerDoEvents == 0) DoEvents();
-    }
-}
-
-void NumberTheWalk(dao::Database& db, const QVariant& root) {
-    const QString walk = dao::QuoteIdent(kWalk);
-    qint64 level = 0;
-    if (root.isValid()) {
-        db.Execute(QStringLiteral("UPDATE ") + walk + QStringLiteral(" SET \"level\"=0 WHERE \"pkg_row\"=?"),
-                   {root});
-        Spread(db, level);
-    }
-    ++level;
-    if (db.Execute(QStringLiteral("UPDATE ") + walk +
-                       QStringLiteral(" SET \"level\"=? WHERE \"level\" IS NULL AND \"parent\" IS NULL"),
-                   {level}) > 0)
-        Spread(db, level);
-    const QString firstLeft = QStringLiteral("SELECT \"pkg_row\" FROM ") + walk +
-                              QStringLiteral(" WHERE \"level\" IS NULL ORDER BY \"pkg_row\" LIMIT 1");
-    for (QVariant row = db.Scalar(firstLeft); row.isValid(); row = db.Scalar(firstLeft)) {
-        ++level;
-        db.Execute(QStringLiteral("UPDATE ") + walk + QStringLiteral(" SET \"level\"=? WHERE \"pkg_row\"=?"),
-                   {level, row});
-        Spread(db, level);
-    }
-}
-
-// A member without a name cannot be placed: its children would attach to whoever bears their father's
-// name in the book. NULs are no part of a name (the unique names leave them out). Names restored with the
-// wrong keys are told by their links: the fathers of a sound package name its members, those restored with
-// the wrong key name nobody. The strong-password record may have been removed, so this does not rely on it.
-void RefuseUnreadableMembers(dao::Database& db, const QString& walk) {
-    const qint64 nameless =
-        db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
-                  QStringLiteral(" WHERE \"name\" IS NULL OR replace(\"name\", char(0), '')=''"))
-            .toLongLong();
-    if (nameless > 0)
-        Refuse(dao::kErrDamaged,
-               QStringLiteral("族谱包中有 %1 个成员没有名字，这个包已损坏。没有导入任何成员。").arg(nameless));
-    const bool fathers = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
-                                   QStringLiteral(" WHERE \"father\"<>''")).toLongLong() > 0;
-    const bool linked = db.Scalar(QStringLiteral("SELECT count(*) FROM ") + walk +
-                                  QStringLiteral(" WHERE \"parent\" IS NOT NULL")).toLongLong() > 0;
-    if (fathers && !linked) Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
-}
-
-// Checks the package copy and prepares the walk in it; returns the row of the package's root, if any.
-// Nothing is restored before the strong password has been checked.
-QVariant PreparePackage(const QString& copy, const QString& password, const QString& digest) {
+// Checks the package copy and places its members in memory; nothing is restored before the strong
+// password has been checked.
+PackageWalk ReadPackage(const QString& copy, const QString& password, const QString& digest) {
     dao::Database db = dao::Database::Open(copy, password, true);
-    db.Execute(QStringLiteral("PRAGMA cache_size=-65536"));
-    WorkWithoutSyncs(db, QStringLiteral("main"));
     for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
         if (!db.TableExists(table))
             Refuse(dao::kErrTableNotFound, QStringLiteral("找不到输入表或查询 (%1)。").arg(table));
     if (strong_password::HasRecord(db) && strong_password::StoredDigest(db) != digest)
         Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
+    return PackageWalk::Read(db, package_format::MakeKeys(digest), copy);
+}
 
-    const package_format::Keys keys = package_format::MakeKeys(digest);
-    const QString walk = dao::QuoteIdent(kWalk);
-    dao::Transaction tx = db.BeginTrans();
-    db.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + walk);
-    db.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + dao::QuoteIdent(kNames));
-    db.Execute(QStringLiteral("CREATE TABLE ") + walk +
-               QStringLiteral(" (\"pkg_row\" INTEGER PRIMARY KEY, \"name\" TEXT COLLATE NOCASE, "
-                              "\"father\" TEXT COLLATE NOCASE, \"parent\" INTEGER, \"level\" INTEGER)"));
-    db.Execute(QStringLiteral("CREATE TABLE ") + dao::QuoteIdent(kNames) +
-               QStringLiteral(" (\"pkg_row\" INTEGER PRIMARY KEY, \"new_name\" TEXT, \"book_id\" INTEGER, "
-                              "\"deferred\" INTEGER)"));
-    const QString insert = QStringLiteral("INSERT INTO ") + walk +
-                           QStringLiteral(" (\"pkg_row\", \"name\", \"father\") VALUES (?, ?, ?)");
-    int count = 0;
-    try {
-        for (dao::Recordset rs =
-                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"father\", \"filial\" FROM ") +
-                                  dao::QuoteIdent(kMembers) + QStringLiteral(" ORDER BY rowid"));
-             rs.hasRow(); rs.MoveNext()) {
-            db.Execute(insert, {rs.value(0), Restore(rs.value(2), keys.second, true),
-                                Restore(rs.value(1), keys.first, true)});
-            if (++count % kRowsPerDoEvents == 0) DoEvents();
+// What the walk gives each member: its name in the book, and its father there: the attach-under member
+// for the root, its parent's new name when the parent comes first in the walk, else the father as the
+// package has it (a parent that comes later, in a loop, is linked once every member is in).
+class Placed {
+public:
+    Placed(const PackageWalk& walk, const QString& attachUnder) : walk_(walk), attachUnder_(attachUnder) {
+        std::vector<QString> asked;
+        asked.reserve(walk.members.size());
+        for (const PackageWalk::Member& m : walk.members) asked.push_back(m.name);
+        BatchUniqueNames unique(App().DataDb, asked);
+        std::vector<QString>().swap(asked);
+        names_.resize(walk.members.size());
+        place_.resize(walk.members.size());
+        QElapsedTimer sinceEvents;
+        sinceEvents.start();
+        // Each parent is named before its children, so that each child takes its own parent's new name.
+        for (qint32 p = 0; p < qint32(walk.order.size()); ++p) {
+            const qint32 i = walk.order[size_t(p)];
+            names_[size_t(i)] = unique.Give(walk.members[size_t(i)].name);
+            place_[size_t(i)] = p;
+            if (sinceEvents.elapsed() >= kEventsEveryMs) {
+                DoEvents();
+                sinceEvents.restart();
+            }
         }
-    } catch (const dao::DaoError& e) {
-        // A sound file never holds one row number twice.
-        if (e.Number() != dao::kErrDuplicateKey) throw;
-        Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
     }
-    db.Execute(QStringLiteral("CREATE INDEX \"q_walk_name\" ON ") + walk + QStringLiteral(" (\"name\")"));
-    // Each member's parent is the package member its father names; a name without text is nobody's.
-    db.Execute(QStringLiteral("UPDATE ") + walk +
-               QStringLiteral(" SET \"parent\"=(SELECT p.\"pkg_row\" FROM ") + walk +
-               QStringLiteral(" p WHERE p.\"name\"=") + walk +
-               QStringLiteral(".\"father\" AND p.\"pkg_row\"<>") + walk +
-               QStringLiteral(".\"pkg_row\" ORDER BY p.\"pkg_row\" LIMIT 1) WHERE \"father\"<>''"));
-    db.Execute(QStringLiteral("CREATE INDEX \"q_walk_parent\" ON ") + walk + QStringLiteral(" (\"parent\")"));
-    RefuseUnreadableMembers(db, walk);
-    db.Execute(QStringLiteral("CREATE INDEX \"q_walk_order\" ON ") + walk +
-               QStringLiteral(" (\"level\", \"pkg_row\")"));
-    // The export leaves the root's father empty.
-    const QVariant root =
-        db.Scalar(QStringLiteral("SELECT \"pkg_row\" FROM ") + walk +
-                  QStringLiteral(" WHERE \"father\" IS NULL OR \"father\"='' ORDER BY \"pkg_row\" LIMIT 1"));
-    NumberTheWalk(db, root);
-    tx.Commit();
-    return root;
-}
+    const QString& Name(qint32 member) const { return names_[size_t(member)]; }
+    QVariant Father(qint32 member) const {
+        const PackageWalk::Member& m = walk_.members[size_t(member)];
+        if (!attachUnder_.isEmpty() && member == walk_.root) return attachUnder_;
+        if (Deferred(member) || m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
+        return names_[size_t(m.parent)];
+    }
+    bool Deferred(qint32 member) const {
+        const PackageWalk::Member& m = walk_.members[size_t(member)];
+        return m.parent >= 0 && !(!attachUnder_.isEmpty() && member == walk_.root) &&
+               place_[size_t(m.parent)] > place_[size_t(member)];
+    }
 
-// The name the walk gave the package member called name; used for keyword, picture and page rows.
-QString NewNameOf(const QString& name) {
-    return QStringLiteral("(SELECT n.\"new_name\" FROM ") + In(kPackage, kWalk) + QStringLiteral(" w JOIN ") +
-           In(kPackage, kNames) + QStringLiteral(" n ON n.\"pkg_row\"=w.\"pkg_row\" WHERE w.\"name\"=") +
-           name + QStringLiteral(" ORDER BY w.\"pkg_row\" LIMIT 1)");
-}
+private:
+    const PackageWalk& walk_;
+    const QString attachUnder_;
+    std::vector<QString> names_;  // by member
+    std::vector<qint32> place_;   // by member: its place in the walk
+};
 
-// Appends the members in the order of the walk, each under a name unique in the book and under its own
-// parent's new name.
-void AppendMembers(Cls数据操作& ops, dao::Database& db, const QVariant& root, const QString& attachUnder) {
+// Appends the members in the order of the walk, runs of them at a time, each row copied by the engine
+// with its name and father given by the walk.
+void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& placed, const QString& copy) {
     const QStringList packageFields = db.FieldNames(kMembers, kPackage);
-    QStringList fields;
-    for (const char* field : kCopiedFields)
-        if (packageFields.contains(QLatin1String(field), Qt::CaseInsensitive)) fields << QLatin1String(field);
     QString columns = QStringLiteral("\"father\", \"filial\"");
-    QString marks = QStringLiteral("?, ?");
-    QString selected;
-    for (const QString& field : fields) {
-        columns += QStringLiteral(", ") + dao::QuoteIdent(field);
-        marks += QStringLiteral(", ?");
-        selected += QStringLiteral(", m.") + dao::QuoteIdent(field);
+    QString selected = QStringLiteral("qz_father(o.i), qz_name(o.i)");
+    for (const char* field : kCopiedFields) {
+        if (!packageFields.contains(QLatin1String(field), Qt::CaseInsensitive)) continue;
+        columns += QStringLiteral(", ") + dao::QuoteIdent(QLatin1String(field));
+        selected += QStringLiteral(", m.") + dao::QuoteIdent(QLatin1String(field));
     }
-    const QString insert = QStringLiteral("INSERT INTO main.\"本姓成员\" (") + columns +
-                           QStringLiteral(") VALUES (") + marks + ')';
-    const QString record =
-        QStringLiteral("INSERT INTO ") + In(kPackage, kNames) +
-        QStringLiteral(" (\"pkg_row\", \"new_name\", \"book_id\", \"deferred\") VALUES (?, ?, ?, ?)");
-    // The walk gives parents their names before their children: kept here, not looked up again.
-    QHash<qint64, QString> newNames;
-
-    dao::Params row;
-    int count = 0;
-    SuffixMemo suffixes;
-    const auto holdsNul = [&](const QString& table, const char* column) {
-        return db.Scalar(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE instr(CAST(") +
-                         dao::QuoteIdent(QLatin1String(column)) + QStringLiteral(" AS BLOB), x'00')>0 LIMIT 1"))
-            .isValid();
+    // The walk's places are counted out by the engine in order, each joined to its package row.
+    const QString insert =
+        QStringLiteral(
+            "WITH RECURSIVE o(i) AS (SELECT ?1 UNION ALL SELECT i + 1 FROM o WHERE i < ?2) "
+            "INSERT INTO main.\"本姓成员\" (") +
+        columns + QStringLiteral(") SELECT ") + selected + QStringLiteral(" FROM o CROSS JOIN ") +
+        In(kPackage, kMembers) + QStringLiteral(" m ON m.rowid = qz_row(o.i)");
+    const auto member = [&](std::span<const QVariant> a) -> const qint32& {
+        return walk.order[size_t(a[0].toLongLong())];
     };
-    suffixes.SetRangesExact(!holdsNul(QStringLiteral("main.\"本姓成员\""), "filial") &&
-                            !holdsNul(In(kPackage, kWalk), "name"));
-    for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT w.\"pkg_row\", w.\"name\", w.\"father\", w.\"parent\"") + selected +
-             QStringLiteral(" FROM ") +
-             In(kPackage, kWalk) + QStringLiteral(" w CROSS JOIN ") + In(kPackage, kMembers) +
-             QStringLiteral(" m ON m.rowid=w.\"pkg_row\" ORDER BY w.\"level\", w.\"pkg_row\""));
-         rs.hasRow(); rs.MoveNext()) {
-        const QVariant pkgRow = rs.value(0);
-        const QString name = ops.TongMing字Batch(StripBracketSuffix(rs.value(1).toString()), suffixes);
-        QVariant father = rs.value(2);
-        bool deferred = false;
-        if (!attachUnder.isEmpty() && root.isValid() && pkgRow == root) {
-            father = attachUnder;
-        } else if (rs.value(3).isValid()) {
-            const auto parent = newNames.constFind(rs.value(3).toLongLong());
-            // Only a loop in the father links puts a child before its parent.
-            deferred = parent == newNames.constEnd();
-            if (!deferred) father = *parent;
-        }
-        row.clear();
-        row << father << name;
-        for (int i = 0; i < fields.size(); ++i) row << rs.value(4 + i);
-        db.Execute(insert, row);
-        db.Execute(record, {pkgRow, name, db.LastInsertId(), deferred ? 1 : 0});
-        newNames.insert(pkgRow.toLongLong(), name);
-        if (++count % kRowsPerDoEvents == 0) DoEvents();
+    const dao::SqlFunction row(db, QStringLiteral("qz_row"), 1, [&](std::span<const QVariant> a) {
+        return QVariant(walk.members[size_t(member(a))].row);
+    });
+    const dao::SqlFunction name(db, QStringLiteral("qz_name"), 1, [&](std::span<const QVariant> a) {
+        return QVariant(placed.Name(member(a)));
+    });
+    const dao::SqlFunction father(db, QStringLiteral("qz_father"), 1,
+                                  [&](std::span<const QVariant> a) { return placed.Father(member(a)); });
+    const qint64 count = qint64(walk.order.size());
+    for (qint64 from = 0; from < count; from += kMembersPerRun) {
+        const qint64 to = std::min(count, from + kMembersPerRun) - 1;
+        // A row the package listed and cannot find again is a damaged file.
+        if (db.Execute(insert, {from, to}) != to - from + 1)
+            Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
+        DoEvents();
     }
-    for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT n.\"book_id\", p.\"new_name\" FROM ") + In(kPackage, kNames) +
-             QStringLiteral(" n JOIN ") + In(kPackage, kWalk) +
-             QStringLiteral(" w ON w.\"pkg_row\"=n.\"pkg_row\" JOIN ") + In(kPackage, kNames) +
-             QStringLiteral(" p ON p.\"pkg_row\"=w.\"parent\" WHERE n.\"deferred\"=1"));
-         rs.hasRow(); rs.MoveNext())
-        db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial_id\"=?"),
-                   {rs.value(1), rs.value(0)});
 }
 
-// Appends the rows of a side table under their members' new names. With a strong password each row is
-// restored on its way, one at a time; otherwise the engine copies them.
+// Members whose parent came after them in the walk (a loop) take its new name now. Names in the book
+// are unique: each names its row.
+void LinkDeferred(dao::Database& db, const PackageWalk& walk, const Placed& placed) {
+    for (qint32 i = 0; i < qint32(walk.members.size()); ++i)
+        if (placed.Deferred(i))
+            db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
+                       {placed.Name(walk.members[size_t(i)].parent), placed.Name(i)});
+}
+
+// Appends the rows of a side table under their members' new names: the name the walk gave the first
+// member bearing the row's name, or the row's own name. With a strong password each row is restored on
+// its way.
 void AppendSideRows(dao::Database& db, const QString& table, const QString& targetSchema,
                     const QStringList& columns, const package_format::Keys* keys) {
     QString list;
-    for (const QString& c : columns)
-        list += (list.isEmpty() ? QString() : QStringLiteral(", ")) + dao::QuoteIdent(c);
-    const QString target =
-        In(targetSchema, table) + QStringLiteral(" (") + list + QStringLiteral(", \"filial\")");
-    if (!keys) {
-        QString selected;
-        for (const QString& c : columns)
-            selected += QStringLiteral("s.") + dao::QuoteIdent(c) + QStringLiteral(", ");
-        db.Execute(QStringLiteral("INSERT INTO ") + target + QStringLiteral(" SELECT ") + selected +
-                   QStringLiteral("ifnull(") + NewNameOf(QStringLiteral("s.\"filial\"")) +
-                   QStringLiteral(", s.\"filial\") FROM ") + In(kPackage, table) +
-                   QStringLiteral(" s ORDER BY s.rowid"));
-        return;
+    QString selected;
+    for (const QString& c : columns) {
+        list += dao::QuoteIdent(c) + QStringLiteral(", ");
+        QString value = QStringLiteral("s.") + dao::QuoteIdent(c);
+        if (keys && c == QLatin1String("myimage"))
+            value = QStringLiteral("qz_toggle(") + value + QStringLiteral(", ?1)");
+        if (keys && c == QLatin1String("Hisdescript"))
+            value = QStringLiteral("qz_restore(") + value + QStringLiteral(", ?1)");
+        selected += value + QStringLiteral(", ");
     }
-    QString marks;
-    for (qsizetype i = 0; i <= columns.size(); ++i)
-        marks += i == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
-    const QString insert =
-        QStringLiteral("INSERT INTO ") + target + QStringLiteral(" VALUES (") + marks + ')';
-    const QString rename = QStringLiteral("SELECT ") + NewNameOf(QStringLiteral("?"));
-    dao::Params row;
-    int count = 0;
-    for (dao::Recordset rs =
-             db.OpenRecordset(QStringLiteral("SELECT ") + list + QStringLiteral(", \"filial\" FROM ") +
-                              In(kPackage, table) + QStringLiteral(" ORDER BY rowid"));
-         rs.hasRow(); rs.MoveNext()) {
-        row.clear();
-        for (int i = 0; i < columns.size(); ++i) {
-            QVariant value = rs.value(i);
-            if (columns[i] == QLatin1String("myimage") && value.isValid()) {
-                QByteArray bytes = value.toByteArray();
-                package_format::TogglePicture(bytes, keys->first);
-                value = bytes;
-            } else if (columns[i] == QLatin1String("Hisdescript")) {
-                value = Restore(value, keys->first, false);
-            }
-            row << value;
-        }
-        const QVariant name = Restore(rs.value(int(columns.size())), keys->second, false);
-        const QVariant renamed = name.isValid() ? db.Scalar(rename, {name}) : QVariant();
-        row << (renamed.isValid() ? renamed : name);
-        db.Execute(insert, row);
-        if (++count % kRowsPerDoEvents == 0) DoEvents();
-    }
+    const QString filial = keys ? QStringLiteral("qz_rename(qz_restore(s.\"filial\", ?2))")
+                                : QStringLiteral("qz_rename(s.\"filial\")");
+    db.Execute(QStringLiteral("INSERT INTO ") + In(targetSchema, table) + QStringLiteral(" (") + list +
+                   QStringLiteral("\"filial\") SELECT ") + selected + filial + QStringLiteral(" FROM ") +
+                   In(kPackage, table) + QStringLiteral(" s ORDER BY s.rowid"),
+               keys ? dao::Params{keys->first, keys->second} : dao::Params{});
 }
 
-void Merge(Cls数据操作& ops, const QString& copy, const QString& password, const QVariant& root,
-           const QString& attachUnder, const QString& digest) {
+// A large package into a large book: the indexes of the member names go before the rows and are built
+// again after them, one sorted pass each, instead of taking the new names at scattered places, where each
+// insert reads, decrypts and writes again a page of an index far larger than the page cache. (The other
+// indexes take the new rows at their end.) Their freed pages hold nothing the book does not keep, so
+// they are freed without being overwritten.
+class NameIndexesSetAside {
+public:
+    NameIndexesSetAside(dao::Database& db, qint64 incoming) : db_(db) {
+        const qint64 held = db.Scalar(QStringLiteral("SELECT count(*) FROM main.\"本姓成员\"")).toLongLong();
+        if (incoming * 2 < held || held + incoming < kLargeBook) return;
+        QStringList names;
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("PRAGMA main.index_list(\"本姓成员\")"));
+             rs.hasRow(); rs.MoveNext())
+            if (!rs.value(4).toBool() && rs.value(3).toString() == QLatin1String("c"))
+                names << rs.value(1).toString();
+        for (const QString& name : names) {
+            dao::Recordset columns = db.OpenRecordset(QStringLiteral("PRAGMA main.index_info(") +
+                                                      dao::QuoteIdent(name) + QLatin1Char(')'));
+            const QString first = columns.hasRow() ? columns.value(2).toString() : QString();
+            columns.Close();
+            if (first.compare(QLatin1String("filial"), Qt::CaseInsensitive) != 0 &&
+                first.compare(QLatin1String("father"), Qt::CaseInsensitive) != 0)
+                continue;
+            set_ << name;
+            created_ << db.Scalar(
+                              QStringLiteral("SELECT \"sql\" FROM main.sqlite_master WHERE \"type\"='index' "
+                                             "AND \"name\"=?"),
+                              {name})
+                            .toString();
+        }
+        if (set_.isEmpty()) return;
+        const dao::FreeWithoutOverwriting freed(db);
+        for (const QString& name : set_)
+            db.Execute(QStringLiteral("DROP INDEX main.") + dao::QuoteIdent(name));
+    }
+    // A name given twice would fail the name index here, and the import with it.
+    void BuildAgain() {
+        for (const QString& sql : created_) {
+            db_.Execute(sql);
+            DoEvents();
+        }
+    }
+
+private:
+    static constexpr qint64 kLargeBook = 200000;
+    dao::Database& db_;
+    QStringList set_;      // the names of the indexes set aside
+    QStringList created_;  // the statements that made them
+};
+
+void Merge(const QString& copy, const QString& password, const PackageWalk& walk, const Placed& placed,
+           const QString& digest) {
     dao::Database& db = App().DataDb;
     dao::AttachGuard attached(db);
     attached.Attach(copy, kPackage, password);
     attached.Attach(ImageDbPath(), kImages, BookDbPassword());
     attached.Attach(DescriptDbPath(), kStories, BookDbPassword());
-    // The walk's tables are read in the order of the walk, not of their pages: a page cache that holds
+    // The package's rows are read in the order of the walk, not of their pages: a page cache that holds
     // them saves decrypting each page again and again.
     db.Execute(QStringLiteral("PRAGMA ") + dao::QuoteIdent(kPackage) + QStringLiteral(".cache_size=-65536"));
-    WorkWithoutSyncs(db, kPackage);
     const package_format::Keys keys = package_format::MakeKeys(digest);
     const package_format::Keys* restore = digest.isEmpty() ? nullptr : &keys;
-
+    // Null is no name and stays Null; restored names are not trimmed here.
+    const dao::SqlFunction restored(db, QStringLiteral("qz_restore"), 2, [](std::span<const QVariant> a) {
+        return a[0].isValid() ? QVariant(DecodeText(a[0].toString(), a[1].toString())) : QVariant();
+    });
+    const dao::SqlFunction toggled(db, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
+        return package_format::ToggledPicture(a[0], a[1].toString());
+    });
+    const dao::SqlFunction renamed(db, QStringLiteral("qz_rename"), 1, [&](std::span<const QVariant> a) {
+        if (!a[0].isValid()) return a[0];
+        const qint32 member = walk.Named(a[0].toString());
+        return member < 0 ? a[0] : QVariant(placed.Name(member));
+    });
     dao::Transaction tx = db.BeginTrans();
-    AppendMembers(ops, db, root, attachUnder);
+    NameIndexesSetAside indexes(db, qint64(walk.members.size()));
+    AppendMembers(db, walk, placed, copy);
+    indexes.BuildAgain();
+    LinkDeferred(db, walk, placed);
     AppendSideRows(db, kKeywords, QStringLiteral("main"), {QStringLiteral("page_key")}, nullptr);
     AppendSideRows(db, kPictures, kImages, {QStringLiteral("imagepath"), QStringLiteral("myimage")}, restore);
     AppendSideRows(db, kPages, kStories, {QStringLiteral("Hisdescript")}, restore);
@@ -346,8 +279,9 @@ const QString kCopyFolderPrefix = QStringLiteral("qentara-import-");
 class CopyFolder {
 public:
     CopyFolder() : dir_(QDir::temp().filePath(kCopyFolderPrefix + QStringLiteral("XXXXXX"))) {
-        if (dir_.isValid()) fd_ = ::open(QFile::encodeName(HoldPath(dir_.path())).constData(),
-                                         O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (dir_.isValid())
+            fd_ = ::open(QFile::encodeName(HoldPath(dir_.path())).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
+                         0600);
         if (fd_ >= 0) ::flock(fd_, LOCK_EX);
     }
     ~CopyFolder() {
@@ -358,7 +292,8 @@ public:
 
     static void RemoveLeftovers() {
         const QDir temp = QDir::temp();
-        for (const QString& name : temp.entryList({kCopyFolderPrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QString& name :
+             temp.entryList({kCopyFolderPrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
             const QString folder = temp.filePath(name);
             const int fd = ::open(QFile::encodeName(HoldPath(folder)).constData(), O_RDWR | O_CLOEXEC);
             if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -366,7 +301,8 @@ public:
                 continue;  // another import is running
             }
             // Without its lock file the folder may be one another import has only just made.
-            if (fd < 0 && QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) < 60) continue;
+            if (fd < 0 && QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) < 60)
+                continue;
             QDir(folder).removeRecursively();
             if (fd >= 0) ::close(fd);
         }
@@ -378,8 +314,7 @@ private:
     int fd_ = -1;
 };
 
-void Import(Cls数据操作& ops, const QString& path, const QString& password, const QString& attachUnder,
-            const QString& digest) {
+void Import(const QString& path, const QString& password, const QString& attachUnder, const QString& digest) {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         Refuse(dao::kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
     CopyFolder::RemoveLeftovers();
@@ -391,8 +326,9 @@ void Import(Cls数据操作& ops, const QString& path, const QString& password, 
         Refuse(dao::kErrGeneric, QStringLiteral("不能读取文件 '%1'。").arg(path));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     try {
-        const QVariant root = PreparePackage(copy, password, digest);
-        Merge(ops, copy, password, root, attachUnder, digest);
+        const PackageWalk walk = ReadPackage(copy, password, digest);
+        const Placed placed(walk, attachUnder);
+        Merge(copy, password, walk, placed, digest);
     } catch (const dao::DaoError& e) {
         dao::ReleaseIdleConnections(copy);
         // The user knows the package, not its private copy.
@@ -416,7 +352,7 @@ qint32 Cls数据操作::ReLoad(const QString& path, const QString& password, con
     app.ImageDb.Close();
     app.DescriptDb.Close();
     try {
-        Import(*this, path, password, attachUnder, digest);
+        Import(path, password, attachUnder, digest);
     } catch (const dao::DaoError& e) {
         if (errorText) *errorText = e.Description();
         return e.Number();

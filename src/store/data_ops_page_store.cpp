@@ -28,18 +28,32 @@
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/page_file.h"
+#include "store/page_read_run.h"
 #include "store/picture_refs.h"
 
 namespace {
 
+// PageReadRun objects alive: while one is, the page and picture handles are open on this book.
+int gPageReadRuns = 0;
+// Inside a run: the members that have pictures, their names as the picture table compares them.
+QSet<QString> gPictureOwners;
+
+// The name column's NOCASE: ASCII letters without regard to case.
+QString NocaseKey(const QString& name) {
+    QString key = name;
+    for (QChar& c : key)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    return key;
+}
+
 // Opens a page or picture file into its shared handle for one operation and afterwards puts the
 // handle back as it was (closed, normally), so that an operation started from inside another's
-// picture loop cannot close the outer one's file under it.
+// picture loop cannot close the outer one's file under it. Inside a PageReadRun the open handle serves.
 class SharedFileScope {
 public:
-    SharedFileScope(dao::Database& handle, void (*open)(const QString&, const QString&), const QString& path)
+    SharedFileScope(dao::Database& handle, void (*open)(const QString&, const QString&), QString (*path)())
         : handle_(handle), previous_(handle) {
-        open(path, BookDbPassword());
+        if (gPageReadRuns == 0 || !handle.isOpen()) open(path(), BookDbPassword());
         db_ = handle;
     }
     ~SharedFileScope() { handle_ = previous_; }
@@ -54,10 +68,10 @@ private:
 };
 
 SharedFileScope OpenPictureFile() {
-    return SharedFileScope(App().ImageDb, &OpenImageDb, ImageDbPath());
+    return SharedFileScope(App().ImageDb, &OpenImageDb, &ImageDbPath);
 }
 SharedFileScope OpenPageFile() {
-    return SharedFileScope(App().DescriptDb, &OpenDescriptDb, DescriptDbPath());
+    return SharedFileScope(App().DescriptDb, &OpenDescriptDb, &DescriptDbPath);
 }
 
 // The member's page text as stored (still scrambled); false when the member has no page.
@@ -86,6 +100,8 @@ struct PictureRow {
 
 QList<PictureRow> PictureRows(dao::Database& db, const QString& filial) {
     QList<PictureRow> rows;
+    // Most members have none: a run asks the table only for those that do.
+    if (gPageReadRuns > 0 && !gPictureOwners.contains(NocaseKey(filial))) return rows;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral(
                  "SELECT \"image_id\", \"imagepath\" FROM \"imageylk\" WHERE \"filial\"=? ORDER BY rowid"),
@@ -227,6 +243,39 @@ void StorePageRow(dao::Database& db, const QString& table, QString& html, const 
 }
 
 }  // namespace
+
+struct PageReadRun::Held {
+    SharedFileScope pages = OpenPageFile();
+    SharedFileScope pictures = OpenPictureFile();
+    dao::Transaction members = App().DataDb.BeginTrans();
+    dao::Transaction pageRows = pages.db().BeginTrans();
+    dao::Transaction pictureRows = pictures.db().BeginTrans();
+};
+
+PageReadRun::PageReadRun() {
+    if (gPageReadRuns == 0) {
+        held_ = std::make_unique<Held>();
+        gPictureOwners.clear();
+        for (dao::Recordset rs = held_->pictures.db().OpenRecordset(
+                 QStringLiteral("SELECT DISTINCT \"filial\" FROM \"imageylk\""));
+             !rs.EOF_(); rs.MoveNext())
+            gPictureOwners.insert(NocaseKey(rs.Text(QStringLiteral("filial"))));
+    }
+    ++gPageReadRuns;
+}
+
+PageReadRun::~PageReadRun() {
+    --gPageReadRuns;
+    if (!held_) return;
+    gPictureOwners.clear();
+    // Nothing is written through the run; ending its transactions only lets the files go.
+    try {
+        held_->pictureRows.Commit();
+        held_->pageRows.Commit();
+        held_->members.Commit();
+    } catch (const dao::DaoError&) {
+    }
+}
 
 bool Cls数据操作::SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial,
                                bool background) {

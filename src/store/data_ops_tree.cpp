@@ -16,42 +16,17 @@
 #include "platform/vbcompat.h"
 #include "store/batched_rows.h"
 #include "store/data_ops.h"
+#include "store/member_name_index.h"
+#include "store/page_run_writes.h"
 #include "store/page_start_store.h"
 #include "store/tree_node_sink.h"
 
-// The writes of page jumps made one after another, in one transaction that is committed before window
-// messages run (so nothing a message does joins it) and when the run ends: a disk flush per page would
-// cost more than the page.
-class PageRunWrites {
-public:
-    explicit PageRunWrites(dao::Database& db) : db_(db), connection_(db.connection()) { sinceMessages.start(); }
-    // Only for the members database it began on: a book opened since runs on its own.
-    bool Serves(dao::Database& db) const { return connection_.lock() == db.connection() && db.connection(); }
-    void Open() {
-        if (!tx_) tx_.emplace(db_.BeginTrans());
-    }
-    void Commit() {
-        if (!tx_) return;
-        dao::Transaction tx = std::move(*tx_);
-        tx_.reset();
-        tx.Commit();
-    }
-
-    // Carried from one jump to the next: each jump alone is far shorter than the pause between rounds
-    // of window messages.
-    QElapsedTimer sinceMessages;
-
-private:
-    dao::Database& db_;
-    std::weak_ptr<dao::Connection> connection_;
-    std::optional<dao::Transaction> tx_;
-};
-
 namespace {
 
+using page_walk::EventPump;
+using page_walk::KeptPositions;
+
 constexpr qint32 kNumberedAbove = -999;  // -9999 marks a member without a generation number
-constexpr qint64 kEventsEveryMs = 15;
-constexpr qint64 kRunEventsEveryMs = 60;
 const QString kSeekOk = QStringLiteral("%SeekOK%");
 const QString kHiddenRoot = QStringLiteral("No_Display");
 const QString kQueueInsertWithKey =
@@ -97,103 +72,12 @@ bool HasPageChildren(dao::Database& db, const QString& name) {
                 .isNull();
 }
 
-// Names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most names
-// hold none, and keep their text.
-QString FoldAscii(const QString& name) {
-    QString folded = name;
-    for (qsizetype i = 0; i < name.size(); ++i)
-        if (name[i] >= u'A' && name[i] <= u'Z') folded[i] = QChar(name[i].unicode() + 32);
-    return folded;
-}
-
 QString NodeText(const QString& name, qint32 generation) {
     if (App().GenerationsMarked && generation > kNumberedAbove)
         return QLatin1Char('{') + QString::number(generation) + QLatin1Char('}') + name;
     return name;
 }
 
-// Lets window messages run now and then during a walk; one round per row would cost more than the
-// walk itself on a large book.
-class EventPump {
-public:
-    explicit EventPump(PageRunWrites* run = nullptr) : run_(run) { clock_.start(); }
-    void Tick() {
-        // In a run of page jumps each round of messages costs a commit too: fewer rounds, still
-        // several a second.
-        QElapsedTimer& clock = run_ ? run_->sinceMessages : clock_;
-        if (clock.elapsed() < (run_ ? kRunEventsEveryMs : kEventsEveryMs)) return;
-        if (run_) run_->Commit();
-        DoEvents();
-        clock.restart();
-    }
-
-private:
-    PageRunWrites* run_;
-    QElapsedTimer clock_;
-};
-
-// Tree分世代数展开 over one marked branch, in one read: numbered by the marking, every child of a member
-// is one generation below it and carries the same number, so the rows of the generations shown are all
-// the walk needs. Nodes, texts and order are those of the walk that asks for each member's children.
-void ExpandBranchGenerations(dao::Database& db, TreeNodeSink& tree, qint32 first, qint32 last,
-                             qint32 branch) {
-    const auto fold = FoldAscii;
-    struct Row {
-        QString name;
-        QString folded;  // trimmed and folded
-        qint64 generation;
-    };
-    std::vector<Row> rows;
-    QHash<QString, std::vector<qint32>> childrenOf;  // by folded father
-    std::vector<qint32> roots;
-    for (dao::Recordset rs = db.OpenRecordset(
-             QStringLiteral("SELECT \"filial\", \"father\", \"generation\" FROM \"本姓成员\" "
-                            "WHERE \"flag\" = ? AND \"generation\" BETWEEN ? AND ? "
-                            "ORDER BY \"boy_sort\", \"filial_id\""),
-             {branch, first, std::max(last, first + 1)});
-         rs.hasRow(); rs.MoveNext()) {
-        const qint32 index = qint32(rows.size());
-        const QString name = rs.value(0).toString();
-        rows.push_back({name, fold(Trim(name)), rs.value(2).toLongLong()});
-        const QString father = rs.value(1).toString();
-        if (!father.isEmpty()) childrenOf[fold(father)].push_back(index);
-        if (rows.back().generation == first) roots.push_back(index);
-    }
-    const auto childrenOfRow = [&](qint32 row) -> const std::vector<qint32>* {
-        const auto it = childrenOf.constFind(rows[size_t(row)].folded);
-        return it == childrenOf.constEnd() ? nullptr : &*it;
-    };
-
-    struct Entry {
-        qint32 row;
-        QString key;
-    };
-    std::deque<Entry> queue;
-    for (qint32 r : roots) {
-        const QString trimmed = Trim(rows[size_t(r)].name);
-        const QString key = TreeNodeSink::MemberKey(trimmed);
-        if (trimmed.isEmpty() || tree.Exists(key)) continue;
-        if (first != 1 && !childrenOfRow(r)) continue;
-        tree.Add(QString(), key, rows[size_t(r)].name);
-        queue.push_back({r, key});
-    }
-    EventPump pump;
-    while (!queue.empty()) {
-        const Entry x = std::move(queue.front());
-        queue.pop_front();
-        const std::vector<qint32>* kids = childrenOfRow(x.row);
-        if (!kids) continue;
-        for (qint32 k : *kids) {
-            const QString name = Trim(rows[size_t(k)].name);
-            const QString key = TreeNodeSink::MemberKey(name);
-            // A member already in the tree is not added again, so a loop in the father chain ends.
-            if (name.isEmpty() || tree.Exists(key)) continue;
-            tree.Add(x.key, key, name);
-            if (rows[size_t(k)].generation < last) queue.push_back({k, key});
-            pump.Tick();
-        }
-    }
-}
 
 Cls子女& SharedMember() {
     if (!App().SharedMember) App().SharedMember = std::make_shared<Cls子女>();
@@ -283,25 +167,6 @@ std::vector<StartMember> LookUpStarts(dao::Database& db, const std::vector<PageS
     return out;
 }
 
-// The positions of the starts a walk kept queued, when its choice is the one recorded with the page:
-// then the next page is a window of the same order. Nothing when they differ (the book changed since,
-// or the page was cut by other means).
-std::optional<std::vector<qint64>> KeptPositions(const std::vector<PageStartEntry>& page,
-                                                 const std::vector<QString>& kept) {
-    std::vector<qint64> out;
-    size_t k = 0;
-    for (const PageStartEntry& e : page) {
-        const bool isKept = k < kept.size() && kept[k] == e.name;
-        if (isKept != e.queued || (isKept && e.position < 0)) return std::nullopt;
-        if (isKept) {
-            out.push_back(e.position);
-            ++k;
-        }
-    }
-    if (k != kept.size()) return std::nullopt;
-    return out;
-}
-
 qint32 NullAsZero(const QVariant& v) {
     return v.isNull() ? 0 : qint32(v.toLongLong());
 }
@@ -317,19 +182,6 @@ void DeleteQueueRows(dao::Database& db, const std::vector<qint64>& rows) {
         for (qsizetype i = 0; i < kChunk; ++i) params.push_back(rows[std::min(from + size_t(i), rows.size() - 1)]);
         db.Execute(sql, params);
     }
-}
-
-// Nothing in the member or work tables has changed since the walk state was taken when neither this
-// connection's change count nor the file's version (changes by others) has moved.
-struct BookVersion {
-    qint64 changes = -1;
-    qint64 fileVersion = -1;
-    bool operator==(const BookVersion&) const = default;
-};
-
-BookVersion CurrentVersion(dao::Database& db) {
-    return {db.Scalar(QStringLiteral("SELECT total_changes()")).toLongLong(),
-            db.Scalar(QStringLiteral("PRAGMA data_version")).toLongLong()};
 }
 
 }  // namespace
@@ -399,9 +251,27 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
     dao::Database& db = App().DataDb;
     const qint32 page = App().CurrentPage;
 
-    const std::vector<PageStartEntry> starts = PageStartStore(db).EntriesOf(page);
+    const BookVersion readAt = BookVersion::Of(db);
+    PageStartStore store(db);
+    const std::vector<PageStartEntry> starts = store.EntriesOf(page);
+    // A page that agrees with the book says itself which starts are members shown with children; only
+    // starts added by hand are looked up (page 1 is never taken on trust: its starts are the roots,
+    // written without the walk's checks).
+    const bool agrees = page > 1 && store.Agrees(page);
+    std::vector<StartMember> members(starts.size());
+    std::vector<PageStartEntry> lookUp;
+    std::vector<size_t> lookedUp;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (agrees && starts[i].position >= 0) {
+            members[i] = {true, QString(), starts[i].queued ? 1 : 0};
+            continue;
+        }
+        lookUp.push_back(starts[i]);
+        lookedUp.push_back(i);
+    }
     RootVisibility roots(db);
-    const std::vector<StartMember> members = LookUpStarts(db, starts, roots.AnyHidden());
+    const std::vector<StartMember> found = LookUpStarts(db, lookUp, roots.AnyHidden());
+    for (size_t k = 0; k < found.size(); ++k) members[lookedUp[k]] = found[k];
 
     struct QueueRow {
         QString name;
@@ -416,7 +286,7 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
         const QString key = TreeNodeSink::MemberKey(name);
         // A start that is gone (renamed or deleted since the pages were cut) or listed twice is passed over.
         if (Trim(name).isEmpty() || tree.Exists(key) || !members[i].exists) continue;
-        const bool shown = roots.Shown(name, members[i].father);
+        const bool shown = (agrees && starts[i].position >= 0) || roots.Shown(name, members[i].father);
         if (page == 1 || shown) {
             tree.Add(QString(), key, NodeText(name, starts[i].generation), TreeNodeSink::kImagePageStart);
             tree.Expand(tree.Count());
@@ -427,6 +297,7 @@ void Cls数据操作::显示世祖(TreeNodeSink& tree, qint16 /*pageSize*/) {
         pump.Tick();
     }
 
+    PageStartStore::OwnWrites own(db, readAt);
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
     batched_rows::Insert(db, kQueueInsertWithKey, QStringLiteral("(?, ?, ?)"), rows.size(),
@@ -491,6 +362,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         }
     }
 
+    std::optional<PageStartStore::OwnWrites> own(std::in_place, db);
     dao::Transaction tx = db.BeginTrans();
     DeleteQueueRows(db, expandedRows);
     std::vector<const Entry*> met;  // the members this walk queued
@@ -500,6 +372,7 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
                          [&](size_t i, dao::Params& params) { params << met[i]->name << met[i]->generation << met[i]->key; });
     // The next page's starts are cut once; expanding this page again leaves them as they are.
     PageStartStore store(db);
+    bool cut = false;
     if (full && store.HighestPage() < page + 1) {
         // The starts this walk began with are those the display queued; the members it added follow.
         std::vector<PageStartEntry> added;
@@ -514,8 +387,13 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
             positions && store.RecordNext(page, expandedStarts < positions->size() ? (*positions)[expandedStarts] : -1,
                                           added);
         if (!inOrder) store.RecordNextAfresh(page, whole);
+        cut = true;
     }
     tx.Commit();
+    own.reset();
+    // The starts it began with were taken from the book by the page display, which this walk follows
+    // without anything else written in between when the pages still agree.
+    if (cut) store.NoteCut(page + 1, page + 1);
 
     try {
         if (queue.empty()) App().RepaginateNeeded = false;
@@ -567,7 +445,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
     // The state of the previous call is used only when nothing has touched the book since; it is
     // given back only when this call ends well.
     std::shared_ptr<PageWalkState> state = std::move(pageWalk_);
-    BookVersion before = CurrentVersion(db);
+    BookVersion before = BookVersion::Of(db);
     if (!state || state->connection.lock() != db.connection() || state->version != before) {
         state = std::make_shared<PageWalkState>();
         state->connection = db.connection();
@@ -611,7 +489,7 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
             for (size_t i = 0; i < positions->size(); ++i) state->queue[i].position = (*positions)[i];
             state->inOrder = true;
         }
-        before = CurrentVersion(db);
+        before = BookVersion::Of(db);
     }
 
     // The walk reads only; everything it changes is written in one transaction afterwards.
@@ -640,7 +518,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
 
     // Window messages run during the walk; if one of them changed the book, the members read before
     // may be out of date, and the state is not carried to the next page.
-    const bool undisturbed = CurrentVersion(db) == before;
+    const bool undisturbed = BookVersion::Of(db) == before;
+    std::optional<PageStartStore::OwnWrites> own(std::in_place, db, before);
     dao::Transaction tx = db.BeginTrans();
     // Stale rows before the last expanded one go with the range below.
     std::erase_if(state->staleRows, [&](qint64 row) { return row <= lastExpandedRow; });
@@ -666,6 +545,8 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         });
     if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
     tx.Commit();
+    own.reset();
+    if (full && undisturbed) PageStartStore(db).NoteCut(App().CurrentPage + 2, App().CurrentPage + 2);
 
     const bool reachedEnd = state->queue.empty();
     // Start members without children are shown on their page but never queued by the display. Only
@@ -682,20 +563,15 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         }
         state->staleRows.push_back(it->row);
     }
-    state->version = CurrentVersion(db);
+    state->version = BookVersion::Of(db);
     if (undisturbed) pageWalk_ = std::move(state);
     if (reachedEnd) App().RepaginateNeeded = false;
 }
 
-void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration,
-                                   std::optional<qint32> branch) {
+void Cls数据操作::Tree分世代数展开(TreeNodeSink& tree, qint32 firstGeneration, qint32 lastGeneration) {
     dao::Database& db = App().DataDb;
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
     ClearTreeNodes(tree);
-    if (branch) {
-        ExpandBranchGenerations(db, tree, firstGeneration, lastGeneration, *branch);
-        return;
-    }
 
     // The walk needs no rows in "temp": nobody reads the queue while it runs, and it ends empty.
     struct Entry {

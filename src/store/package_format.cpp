@@ -55,4 +55,11 @@ void TogglePicture(QByteArray& bytes, const QString& firstKey) {
         data[i] = char(uchar(data[i]) ^ uchar(firstKey.at(i % length).unicode()));
 }
 
+QVariant ToggledPicture(const QVariant& stored, const QString& firstKey) {
+    if (!stored.isValid()) return stored;
+    QByteArray bytes = stored.toByteArray();
+    TogglePicture(bytes, firstKey);
+    return bytes;
+}
+
 }  // namespace package_format

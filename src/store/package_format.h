@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 // The layout of a book package and the concealment of its names, pages and pictures. The concealment
 // only keeps the contents from being read at a glance; the package's database password protects it.
@@ -27,5 +28,7 @@ Keys MakeKeys(const QString& digest);
 
 // Bytes 0 to 1203 of a picture exclusive-or the first key's digits; applying it twice gives the bytes back.
 void TogglePicture(QByteArray& bytes, const QString& firstKey);
+// The same on a stored value, as the copies of whole rows take it: Null stays Null.
+QVariant ToggledPicture(const QVariant& stored, const QString& firstKey);
 
 }  // namespace package_format

@@ -15,6 +15,23 @@ constexpr int kFileAccessError = 75;
 const QString kCharsetMeta =
     QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb18030\">");
 
+// Every line end becomes CR LF; a text that has only those already is left as it is.
+void CrLfLineEnds(QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    for (; i < n; ++i) {
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
+            ++i;
+        } else if (text[i] == u'\r' || text[i] == u'\n') {
+            break;
+        }
+    }
+    if (i >= n) return;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
 }  // namespace
 
 void WriteWholeFile(const QString& path, const QByteArray& bytes) {
@@ -25,18 +42,56 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes) {
 }
 
 void WriteHtmlFile(const QString& path, QString text) {
+    HtmlFileWriter file(path);
+    file.Write(std::move(text));
+    file.Commit();
+}
+
+HtmlFileWriter::HtmlFileWriter(const QString& path, bool workFile) {
+    if (workFile)
+        file_ = std::make_unique<QFile>(path);
+    else
+        file_ = std::make_unique<QSaveFile>(path);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (!file_->open(QIODevice::WriteOnly))
+        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
+}
+
+QByteArray HtmlFileWriter::Write(QString text) {
     static const QRegularExpression charsetMeta(QStringLiteral("<meta\\b[^>]*charset[^>]*>"),
                                                 QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression headOpen(QStringLiteral("<head\\b[^>]*>"),
                                              QRegularExpression::CaseInsensitiveOption);
     text.remove(charsetMeta);
-    const QRegularExpressionMatch head = headOpen.match(text);
-    if (head.hasMatch())
-        text.insert(head.capturedEnd(), kCharsetMeta);
-    else
-        text.prepend(kCharsetMeta + QStringLiteral("\r\n"));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    WriteWholeFile(path, ToGb18030(text));
+    if (!started_) {
+        started_ = true;
+        const QRegularExpressionMatch head = headOpen.match(text);
+        if (head.hasMatch())
+            text.insert(head.capturedEnd(), kCharsetMeta);
+        else
+            text.prepend(kCharsetMeta + QStringLiteral("\r\n"));
+    }
+    CrLfLineEnds(text);
+    const QByteArray bytes = ToGb18030(text);
+    WriteBytes(bytes);
+    return bytes;
+}
+
+void HtmlFileWriter::WriteBytes(const QByteArray& bytes) {
+    started_ = true;
+    if (file_->write(bytes) != bytes.size())
+        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(file_->fileName()));
+}
+
+void HtmlFileWriter::Commit() {
+    if (!started_) Write(QString());
+    bool written = false;
+    if (auto* whole = dynamic_cast<QSaveFile*>(file_.get())) {
+        written = whole->commit();
+    } else {
+        written = file_->flush();
+        file_->close();
+    }
+    if (!written)
+        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(file_->fileName()));
 }

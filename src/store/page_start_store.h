@@ -2,10 +2,15 @@
 
 #include <QList>
 #include <QString>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace dao {
 class Database;
+class Recordset;
 }
 
 // The members that start each tree page, as the page walks record them. This is the one way in to
@@ -16,7 +21,8 @@ class Database;
 // children. The store keeps that order once ("pagestart_order", a row per queued member) and three
 // positions per page ("pagestart_page"), so a book of any size costs rows in proportion to its members
 // and pages. Starts added by hand and pages cut by other means are kept one row per start ("temp世祖")
-// after the window's starts.
+// after the window's starts. Renames and removals of members are noted beside the order and applied
+// when it is read: finding a name in the order would mean reading all of it.
 struct PageStart {
     QString name;
     qint32 generation = 0;
@@ -30,6 +36,15 @@ struct PageStartEntry {
     qint32 generation = 0;
     qint64 position = -1;
     bool queued = false;
+};
+
+// Nothing in the book has changed while neither this connection's change count nor the file's version
+// (changes by other connections) has moved.
+struct BookVersion {
+    qint64 changes = -1;
+    qint64 fileVersion = -1;
+    bool operator==(const BookVersion&) const = default;
+    static BookVersion Of(dao::Database& db);
 };
 
 class PageStartStore {
@@ -70,6 +85,72 @@ public:
     // starts of page other than recorded, or page was cut by other means). Every entry gets its position.
     void RecordNextAfresh(qint32 page, std::vector<PageStartEntry>& queue);
 
+    // ---- Pages that agree with the book
+    // A page agrees with the book when every start recorded in its window is a member shown on it with
+    // its children exactly when recorded as queued: the page display can then take the starts as they
+    // are. Only pages cut while nothing but the page walks wrote to the book are known to agree, and
+    // only in this process (for the members database of this store).
+    bool Agrees(qint32 page) const;
+    // A walk has just recorded these pages (or found them recorded so), cut from the book as it read it
+    // inside an OwnWrites given the version it read at.
+    void NoteCut(qint32 first, qint32 last);
+    // Around the page walks' writes to the queue and the page starts: pages that agreed before still do
+    // after. Any other write to the book ends their agreement. A walk that read the book at readAt, with
+    // nothing written to it since, may then note the pages it cut.
+    class OwnWrites {
+    public:
+        explicit OwnWrites(dao::Database& db, std::optional<BookVersion> readAt = std::nullopt);
+        ~OwnWrites();
+        OwnWrites(const OwnWrites&) = delete;
+        OwnWrites& operator=(const OwnWrites&) = delete;
+
+    private:
+        dao::Database& db_;
+        bool held_;
+        bool live_;
+        int exceptions_;
+    };
+    // No page is known to agree any more (a write failed half-way).
+    static void DropAgreement();
+
+    class Batch;
+
 private:
     dao::Database& db_;
+};
+
+// Records many pages one after another, as RecordNext and RecordNextAfresh would one at a time (with
+// the same positions, the same pages left as they were when recorded so, the same pages forgotten), but
+// with the writes gathered: Flush writes them in a few statements inside the caller's transaction.
+class PageStartStore::Batch {
+public:
+    explicit Batch(dao::Database& db);
+    ~Batch();
+    bool RecordNext(qint32 page, qint64 head, std::vector<PageStartEntry>& added);
+    void RecordNextAfresh(qint32 page, std::vector<PageStartEntry>& queue);
+    // Order rows gathered and not yet written.
+    size_t Pending() const { return rows_.size(); }
+    void Flush();
+
+private:
+    struct Window {
+        qint64 head = 0;
+        qint64 tail = 0;
+        qint64 fresh = 0;
+    };
+    struct Row {
+        qint64 pos;
+        PageStartEntry entry;
+    };
+    class RecordedRows;
+    void Record(qint32 page, const Window& next, std::vector<PageStartEntry>& entries);
+    bool Same(qint32 page, const Window& next, const std::vector<PageStartEntry>& entries);
+
+    dao::Database& db_;
+    std::map<qint32, Window> windows_;  // every page recorded, as they will stand after Flush
+    qint32 handStartsAbove_ = 0;        // pages above which no start is kept by hand
+    std::optional<qint32> truncateAfter_;
+    std::vector<Row> rows_;
+    std::vector<std::pair<qint32, Window>> pages_;
+    std::unique_ptr<RecordedRows> recorded_;
 };

@@ -4,13 +4,23 @@
 #include <QSet>
 #include <QString>
 #include <algorithm>
+#include <vector>
 
-// The key a name has in the book's name columns: they ignore the case of ASCII letters only.
+namespace dao {
+class Database;
+}
+
+// The key a name has in the book's name columns: they ignore the case of ASCII letters only. Most names
+// hold none and keep their text.
 inline QString NameColumnKey(const QString& name) {
-    QString key = name;
-    for (QChar& c : key)
-        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
-    return key;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] < u'A' || name[i] > u'Z') continue;
+        QString key = name;
+        for (qsizetype j = i; j < key.size(); ++j)
+            if (key[j] >= u'A' && key[j] <= u'Z') key[j] = QChar(key[j].unicode() + 32);
+        return key;
+    }
+    return name;
 }
 
 // Names a batch has given to members it has not written yet. The unique-name rule counts them as
@@ -36,23 +46,33 @@ private:
     QHash<QString, qint64> highest_;
 };
 
-// The highest "[n]" the book is known to hold after each name, for a batch that adds names one by one.
-// Letter case is ignored as the name columns ignore it: a wider folding would take one name's copies
-// for another's.
-class SuffixMemo {
+// Unique names for a batch of new members that are written only once all of them are named (the
+// package import). A member brought in loses its "[n]"; then each gets the name the unique-name rule
+// would give it if the members before it had been written already: the names given out count as borne.
+// The book's names are read once, before anything is written, rather than one range of the name index
+// per member.
+class BatchUniqueNames {
 public:
-    bool Knows(const QString& name) const { return highest_.contains(NameColumnKey(name)); }
-    qint64 Highest(const QString& name) const { return highest_.value(NameColumnKey(name)); }
-    void Note(const QString& name, qint64 n) {
-        qint64& h = highest_[NameColumnKey(name)];
-        h = std::max(h, n);
-    }
-    // Set when no name in the book or the batch holds a NUL. The name index then orders every name, so a
-    // number above each copy its range holds is free and need not be looked up again.
-    void SetRangesExact(bool exact) { rangesExact_ = exact; }
-    bool RangesExact() const { return rangesExact_; }
+    // `names` are the names the batch will ask for, in any order; Give answers for those only.
+    BatchUniqueNames(dao::Database& db, const std::vector<QString>& names);
+    QString Give(const QString& name);
 
 private:
-    QHash<QString, qint64> highest_;
-    bool rangesExact_ = false;
+    struct Copies {
+        bool borne = false;   // in the book before the batch
+        qint64 highest = 0;   // the highest "[n]" after the name in the book before the batch
+        qint64 given = 0;     // the highest "[n]" after the name given out
+        qint64 numbered = 0;  // the highest number given for the name (its copy may have lost its front)
+    };
+    void ReadBook();
+    Copies BookRange(const QString& cut);
+    bool Taken(const QString& name);
+    void Note(const QString& given);
+
+    dao::Database& db_;
+    // Set when no name in the book or the batch holds a NUL: the name index then orders every name, so
+    // a number above each copy a range holds is free without a look-up.
+    bool exact_ = true;
+    QHash<QString, Copies> copies_;  // by key, for each name the batch asks for
+    QSet<QString> given_;            // keys of the names given out
 };

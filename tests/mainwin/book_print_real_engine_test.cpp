@@ -10,6 +10,8 @@
 
 #include "dsptree_fixture.h"
 #include "mainwin/forms/page_print_preview.h"
+#include "mainwin/forms/pdf_part_printer.h"
+#include "print/book_output.h"
 #include "print/print_zp.h"
 #include "real_engine.h"
 
@@ -24,7 +26,115 @@ protected:
         DsptreeFixture::SetUp();
         PageViewer::SetEngineEnabled(true);
     }
+    void TearDown() override {
+        BookOutput::SetPartChars(0);
+        DsptreeFixture::TearDown();
+    }
+    // A root with descendants in a few generations, each with some particulars.
+    void AddBook(int members) {
+        Add("始祖", QString());
+        for (int i = 1; i < members; ++i)
+            Add(QStringLiteral("子孙%1").arg(i), i <= 6 ? "始祖" : QStringLiteral("子孙%1").arg((i - 1) / 6));
+        Db().Execute(
+            "UPDATE \"本姓成员\" SET \"boy_education\"='秀才举人进士及第', "
+            "\"boy_position\"='知府兼领本路兵马'");
+    }
+    void ExpectStartGeneration() {
+        ui_->ExpectForm("FrmLittle", [](QObject*) {
+            App().FormParamString = "1";
+            return 1;
+        });
+    }
+    // The vertical register of a book of 150 members, written in parts of a few pages each.
+    QStringList BookInParts() {
+        AddBook(150);
+        BookOutput::SetPartChars(12000);
+        ExpectStartGeneration();
+        clsPrintZp printer;
+        EXPECT_TRUE(printer.传记谱("始祖", 1));
+        return printer.BookParts();
+    }
+    static QPageLayout A4Layout() {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        return PdfLayoutFor(printer);
+    }
 };
+
+// The text of every page of the document, in order.
+QStringList PageTexts(const std::vector<pdf_book::Part>& parts) {
+    QStringList texts;
+    for (const pdf_book::Part& part : parts) {
+        QByteArray bytes = part.pdf;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QPdfDocument document;
+        document.load(&buffer);
+        for (int page = part.firstPage; page < document.pageCount(); ++page)
+            texts << document.getAllText(page).text();
+    }
+    return texts;
+}
+
+const auto kGoOn = [](const pdf_part_printer::Progress&) { return true; };
+
+TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
+    const QStringList parts = BookInParts();
+    ASSERT_GE(parts.size(), 3);
+
+    const pdf_part_printer::Result whole =
+        pdf_part_printer::Print({clsPrintZp::BookFile()}, A4Layout(), kGoOn, 120000);
+    QList<pdf_part_printer::Progress> told;
+    const pdf_part_printer::Result inParts = pdf_part_printer::Print(
+        parts, A4Layout(),
+        [&](const pdf_part_printer::Progress& p) {
+            told << p;
+            return true;
+        },
+        120000, 2);
+    ASSERT_EQ(whole.outcome, pdf_part_printer::Outcome::Done);
+    ASSERT_EQ(inParts.outcome, pdf_part_printer::Outcome::Done);
+    const QStringList wholeTexts = PageTexts(whole.parts);
+    const QStringList partTexts = PageTexts(inParts.parts);
+    ASSERT_EQ(partTexts.size(), pdf_book::PageCount(whole.parts));
+    for (qsizetype i = 0; i < partTexts.size(); ++i)
+        EXPECT_EQ(partTexts[i], wholeTexts[i]) << "page " << i + 1;
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_EQ(told.last().parts, parts.size());
+
+    // The PDF file keeps the engine's text and has the page numbers as text over it.
+    QTemporaryDir dir;
+    QPrinter file(QPrinter::HighResolution);
+    file.setPageSize(QPageSize(QPageSize::A4));
+    file.setOutputFormat(QPrinter::PdfFormat);
+    file.setOutputFileName(dir.filePath("book.pdf"));
+    QString error;
+    ASSERT_TRUE(WritePdfFile(inParts.parts, file, QString(), "&b第 &p/&P 页&b", {}, &error))
+        << error.toStdString();
+    QPdfDocument written;
+    ASSERT_EQ(written.load(file.outputFileName()), QPdfDocument::Error::None);
+    const int pages = int(partTexts.size());
+    ASSERT_EQ(written.pageCount(), pages);
+    for (int page : {0, pages - 1}) {
+        const QString text = written.getAllText(page).text();
+        EXPECT_TRUE(text.contains(QStringLiteral("第 %1/%2").arg(page + 1).arg(pages))) << text.toStdString();
+        EXPECT_TRUE(text.contains(partTexts[page].left(20))) << text.toStdString();
+    }
+    EXPECT_TRUE(written.getAllText(0).text().contains("始祖"));
+}
+
+TEST_F(BookPrintRealEngineTest, CancelledPrintingStopsAtOnce) {
+    const QStringList parts = BookInParts();
+    QElapsedTimer clock;
+    clock.start();
+    const pdf_part_printer::Result result = pdf_part_printer::Print(
+        parts, A4Layout(), [](const pdf_part_printer::Progress&) { return false; }, 120000);
+    EXPECT_EQ(result.outcome, pdf_part_printer::Outcome::Cancelled);
+    EXPECT_TRUE(result.parts.empty());
+    EXPECT_LT(clock.elapsed(), 5000);
+    // Answers still on their way find nothing to write to.
+    WaitFor([] { return false; }, 1500);
+}
 
 TEST_F(BookPrintRealEngineTest, VerticalBookPrintsToNumberedPages) {
     // A root with 59 descendants in three generations, each with some particulars.
@@ -72,7 +182,7 @@ TEST_F(BookPrintRealEngineTest, VerticalBookPrintsToNumberedPages) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath("preview.pdf"));
-    ASSERT_TRUE(PaintPdfPages(*pdf, &printer, QString(), "&b第 &p/&P 页&b"));
+    ASSERT_TRUE(PaintPdfPages({{*pdf, 0}}, &printer, QString(), "&b第 &p/&P 页&b"));
     QPdfDocument preview;
     ASSERT_EQ(preview.load(dir.filePath("preview.pdf")), QPdfDocument::Error::None);
     EXPECT_EQ(preview.pageCount(), pages);

@@ -36,6 +36,12 @@ protected:
         ChoosePage(answer);
         window_->TbarOP_ButtonClick(QString::fromLatin1(key));
     }
+    // A page beyond the book: the last page is shown, and a message says which it is.
+    void TurnPastTheEnd(const char* key, const QString& answer) {
+        ChoosePage(answer);
+        ui_->ExpectMsgBox(vb::OK);
+        window_->TbarOP_ButtonClick(QString::fromLatin1(key));
+    }
     QString FirstKey() { return Nodes().KeyAt(1); }
     QStringList asked_;
 };
@@ -51,7 +57,9 @@ TEST_F(DsptreeMainToolbarTest, ForwardWalkPastTheEndStopsOnTheLastPage) {
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Qentara族谱 第 6 页"));
     EXPECT_TRUE(App().RepaginateNeeded);
 
-    Turn("NextPage", QStringLiteral("23"));
+    TurnPastTheEnd("NextPage", QStringLiteral("23"));
+    EXPECT_EQ(ui_->log().back().text, QStringLiteral("最后一页是第 21 页"));
+    EXPECT_EQ(ui_->log().back().style, vb::Information);
     EXPECT_EQ(App().CurrentPage, 21);
     EXPECT_EQ(w.PageCount(), 21);
     EXPECT_FALSE(App().RepaginateNeeded);
@@ -68,16 +76,22 @@ TEST_F(DsptreeMainToolbarTest, ForwardWalkPastTheEndStopsOnTheLastPage) {
     EXPECT_EQ(FirstKey(), QStringLiteral("_A1"));
 }
 
+// With every page recorded the last page is known: the prompt offers only the pages there are, and a
+// page typed beyond them shows the last one and says so.
 TEST_F(DsptreeMainToolbarTest, KnownStartsWithoutStalenessShowTheLastRecordedPage) {
     dsptree& w = Open();
     Turn("NextPage", QStringLiteral("7"));
     PageStartStore().TruncateAfter(7);
     App().RepaginateNeeded = false;
     w.SetPageCount(9);
-    Turn("NextPage", QStringLiteral("9"));
+    Turn("Previous", QStringLiteral("3"));
+    EXPECT_EQ(asked_.last(), QStringLiteral("7|6"));
+    TurnPastTheEnd("NextPage", QStringLiteral("9"));
+    EXPECT_EQ(asked_.last(), QStringLiteral("7|4"));
+    EXPECT_EQ(ui_->log().back().text, QStringLiteral("最后一页是第 7 页"));
     EXPECT_EQ(App().CurrentPage, 7);
     EXPECT_EQ(FirstKey(), QStringLiteral("_A6"));
-    EXPECT_EQ(w.PageCount(), 9);
+    EXPECT_EQ(w.PageCount(), 7);
 }
 
 TEST_F(DsptreeMainToolbarTest, PreviousBeyondTheRecordedPagesWalksForward) {

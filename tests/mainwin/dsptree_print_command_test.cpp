@@ -31,9 +31,11 @@ protected:
         FormRegistry::Unregister("FrmPrintCtrl");
     }
     // The dialog answers with a chart format (0, 1, 2) or, for -1, the vertical register; the title "T".
-    void ExpectDialog(int format) {
-        ui_->ExpectForm("FrmPrintCtrl", [format](QObject* object) {
+    // Every time it opens, its title is the member's name and the word, whatever was printed before.
+    void ExpectDialog(int format, const QString& member = "甲") {
+        ui_->ExpectForm("FrmPrintCtrl", [format, member](QObject* object) {
             auto* form = dynamic_cast<FrmPrintCtrl*>(object);
+            EXPECT_EQ(form->TxtRptName()->text(), member + "世系图");
             form->TxtRptName()->setText("T");
             if (format < 0) {
                 form->Chk_FontStyle()->click();
@@ -86,9 +88,9 @@ TEST_F(DsptreePrintCommandTest, EachKindGoesWhereItBelongs) {
     EXPECT_TRUE(QFile::exists(GetAppPath() + "chm/T.htm"));
 
     // The e-book is named after the member, and only for a member with children.
-    ExpectDialog(2);
+    ExpectDialog(2, "丙");
     Print("丙");
-    ExpectDialog(2);
+    ExpectDialog(2, "乙");
     ui_->ExpectMsgBox(vb::OK);
     Print("乙");
     EXPECT_EQ(LastDialog().text, "文件已生成,存放在：" + GetAppPath() + "chm/乙.chm");

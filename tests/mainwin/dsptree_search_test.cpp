@@ -2,6 +2,8 @@
 
 #include "dsptree_fixture.h"
 #include "frame/test_data_generator.h"
+#include "mainwin/tree_pages.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -52,6 +54,24 @@ TEST_F(DsptreeSearchTest, AHitOnALaterPageIsShownThere) {
     w.SeekMember(QStringLiteral("E7"));
     EXPECT_EQ(w.TreeTag(), QStringLiteral("E7"));
     EXPECT_EQ(App().CurrentPage, 7);
+}
+
+// Past the first pages the walk goes on in memory; the page it lands on and the pages it records are
+// those of the walk page by page.
+TEST_F(DsptreeSearchTest, AHitFarIntoTheBookIsShownThere) {
+    ClsTest().生成测试数据(300);
+    for (const qint32 page : {kPagesWorthAWholeRead - 20, kPagesWorthAWholeRead + 130}) {
+        SCOPED_TRACE(page);
+        dsptree& w = Open();
+        ExpectHit(QStringLiteral("ok"));
+        ui_->ExpectMsgBox(vb::Yes);
+        w.SeekMember(QStringLiteral("D%1").arg(page));
+        EXPECT_EQ(App().CurrentPage, page);
+        EXPECT_EQ(w.windowTitle(), QStringLiteral("Qentara族谱 第 %1 页").arg(page));
+        EXPECT_EQ(Nodes().KeyAt(1), QStringLiteral("_A%1").arg(page - 1));
+        EXPECT_EQ(w.TreeTag(), QStringLiteral("D%1").arg(page));
+        EXPECT_EQ(PageStartStore().StartsOf(page + 1).first().name, QStringLiteral("A%1").arg(page));
+    }
 }
 
 TEST_F(DsptreeSearchTest, EveryHitPassedOverOrNoneAtAll) {

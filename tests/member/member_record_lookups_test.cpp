@@ -174,6 +174,26 @@ TEST_F(MemberLookups, SpousesFollowSiblingOrder) {
     EXPECT_EQ(m_.Find配偶("单"), "");
 }
 
+TEST_F(MemberLookups, SpousesInOneReadAgreeWithTheSingleLookUps) {
+    Add("父", "");
+    Add("c1", "父", {{"mother", " 甲氏 "}, {"boy_sort", 1}, {"Mother_active", 0}});
+    Add("c2", "父", {{"mother", "甲氏"}, {"boy_sort", 4}, {"mother_birthday", "1900年"}});
+    Add("c3", "父", {{"mother", "Li"}, {"boy_sort", 2}, {"Mother_active", 0}, {"m_position", "主妇"}});
+    Add("c4", "父", {{"mother", "LI"}, {"boy_sort", 3}});
+    Add("c5", "父", {{"mother", "  "}, {"boy_sort", 5}});
+    Add("x", "别人", {{"mother", "甲氏"}});
+    const QStringList names = m_.Find配偶("父").split("%_").mid(1);
+    const QList<Cls子女::Spouse> spouses = m_.Spouses("父");
+    ASSERT_EQ(spouses.size(), names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(spouses[i].name, names[i]);
+        EXPECT_EQ(spouses[i].living, m_.Get配偶生死(names[i], "父")) << i;
+        EXPECT_EQ(spouses[i].description, m_.Get母亲信息(names[i], "父")) << i;
+    }
+    EXPECT_EQ(names, QStringList({"甲氏", "Li", "LI", "甲氏"}));
+    EXPECT_TRUE(m_.Spouses("别人")[0].living);
+}
+
 TEST_F(MemberLookups, FatherParticularsString) {
     Add("父", "",
         {{"boy_birthday", "1890"},

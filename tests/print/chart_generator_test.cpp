@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -11,7 +13,6 @@
 #include "frame/db_connections.h"
 #include "frame/progress.h"
 #include "mainwin/forms/frm_little.h"
-#include "print/chart_work_tree.h"
 #include "print/golden.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
@@ -21,17 +22,34 @@
 
 namespace {
 
-// A forest from (name, parent) pairs in the order the nodes are added.
-std::unique_ptr<ChartWorkTree> Forest(const std::vector<std::pair<QString, QString>>& nodes) {
-    auto tree = std::make_unique<ChartWorkTree>();
-    for (const auto& [name, parent] : nodes)
-        tree->Add(parent.isEmpty() ? QString() : "_" + parent, "_" + name, name);
-    return tree;
-}
+using NameMap = std::function<QString(const QString& name)>;
 
-QStringList Lines(const ChartWorkTree& tree, int nameLength, int generations, qint64 first = 1,
-                  const ChartNameMap& map = {}) {
-    const auto section = BuildChartSection(tree, 1, first, {nameLength, generations}, map);
+// A forest from (name, parent) pairs in the order the nodes are added; a map shows other texts.
+class Forest : public ChartForest {
+public:
+    explicit Forest(const std::vector<std::pair<QString, QString>>& nodes, NameMap map = {})
+        : map_(std::move(map)), children_(nodes.size() + 1) {
+        for (const auto& [name, parent] : nodes) {
+            names_ << name;
+            const auto at = std::find(names_.begin(), names_.end(), parent);
+            (parent.isEmpty() ? roots_ : children_[size_t(at - names_.begin()) + 1])
+                .push_back(int(names_.size()));
+        }
+    }
+    std::span<const int> Roots() const override { return roots_; }
+    std::span<const int> Children(int node) const override { return children_[size_t(node)]; }
+    QString Shown(int node) const override { return map_ ? map_(names_[node - 1]) : names_[node - 1]; }
+    bool ShowsNumbers() const override { return bool(map_); }
+
+private:
+    NameMap map_;
+    QStringList names_;
+    std::vector<int> roots_;
+    std::vector<std::vector<int>> children_;
+};
+
+QStringList Lines(const ChartForest& forest, int nameLength, int generations, qint64 first = 1) {
+    const auto section = BuildChartSection(forest, first, {nameLength, generations});
     return section ? section->lines : QStringList{"<none>"};
 }
 
@@ -62,10 +80,9 @@ TEST(ChartSection, GlyphColumnsAndCells) {
          {"  甲━━乙━━丙  "}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Lines(*Forest(c.forest), c.nameLength, 3), c.lines) << c.what;
+        EXPECT_EQ(Lines(Forest(c.forest), c.nameLength, 3), c.lines) << c.what;
     }
-    ChartWorkTree empty;
-    EXPECT_FALSE(BuildChartSection(empty, 1, 1, {2, 3}));
+    EXPECT_FALSE(BuildChartSection(Forest({}), 1, {2, 3}));
 }
 
 TEST(ChartSection, HeaderLines) {
@@ -76,10 +93,10 @@ TEST(ChartSection, HeaderLines) {
 }
 
 TEST(ChartSection, LinksShowMemberNumbers) {
-    const auto tree = Forest({{"甲", ""}, {"乙[1]", "甲"}, {"丙", "甲"}});
-    const auto number = [](const QString& name) { return name == "甲" ? QString("7") : QString("12345"); };
-    EXPECT_EQ(Lines(*tree, 2, 2, 1, number), QStringList({"   7┳12345  ", "    ┗12345  "}));
-    EXPECT_EQ(Lines(*tree, 3, 2, 1, number), QStringList({"     7┳ 12345  ", "      ┗ 12345  "}));
+    const Forest tree({{"甲", ""}, {"乙[1]", "甲"}, {"丙", "甲"}},
+                      [](const QString& name) { return name == "甲" ? QString("7") : QString("12345"); });
+    EXPECT_EQ(Lines(tree, 2, 2), QStringList({"   7┳12345  ", "    ┗12345  "}));
+    EXPECT_EQ(Lines(tree, 3, 2), QStringList({"     7┳ 12345  ", "      ┗ 12345  "}));
 }
 
 class ChartGenerator : public BookFixture {
@@ -205,6 +222,41 @@ TEST_F(ChartGenerator, FathersMatchWithoutRegardToCase) {
     ExpectPrompt("1");
     ASSERT_TRUE(Chart("Li", "T"));
     EXPECT_EQ(Rows().mid(84), QStringList({"  Li━Li子  "}));
+}
+
+// Siblings in the order of their sort numbers (none first, then by number, then text), then of their
+// member numbers: read alone, and as a small branch among many other members.
+TEST_F(ChartGenerator, SiblingsInSortOrderWhateverTheBranchSize) {
+    struct Case {
+        const char* what;
+        std::vector<QVariant> sorts;  // of 子1, 子2, ... in that order
+        QStringList order;
+    };
+    const std::vector<Case> cases = {
+        {"whole numbers and none", {3, QVariant(), -1, 3, 0}, {"子2", "子3", "子5", "子1", "子4"}},
+        {"a text among them", {2, QStringLiteral("b"), QVariant(), 1}, {"子3", "子4", "子1", "子2"}},
+    };
+    for (const Case& c : cases) {
+        for (const int others : {0, 40}) {
+            App().DataDb.Execute("DELETE FROM \"本姓成员\"");
+            Add("甲", "");
+            for (size_t i = 0; i < c.sorts.size(); ++i)
+                App().DataDb.Execute(
+                    "INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"boy_sort\") VALUES (?, '甲', ?)",
+                    {QString("子%1").arg(i + 1), c.sorts[i]});
+            for (int i = 0; i < others; ++i) Add(QString("外%1").arg(i), "");
+            App().PrintNameLength = 2;
+            App().PrintGenerationsPerRow = 2;
+            ExpectPrompt("1");
+            const int secureDelete = App().DataDb.Scalar("PRAGMA secure_delete").toInt();
+            ASSERT_TRUE(Chart("甲", "T"));
+            QStringList order;
+            for (const QString& row : Rows().mid(84)) order << row.trimmed().right(2);
+            EXPECT_EQ(order, c.order) << c.what << " beside " << others << " others";
+            EXPECT_FALSE(App().DataDb.TableExists("skrslt_previous"));
+            EXPECT_EQ(App().DataDb.Scalar("PRAGMA secure_delete").toInt(), secureDelete);
+        }
+    }
 }
 
 TEST_F(ChartGenerator, LongSectionsKeepTheirLineOrder) {

@@ -38,14 +38,16 @@ protected:
     std::unique_ptr<Interaction> previous_;
 };
 
-TEST_F(FrmPrintCtrlTest, LoadTakesTheTitleAndEveryChartClickAddsTheWord) {
+TEST_F(FrmPrintCtrlTest, LoadTakesTheTitleAndTheChartAddsTheWordOnce) {
     auto form = Open();
     EXPECT_EQ(App().FormParamString, "");
     EXPECT_EQ(form->TxtRptName()->text(), "张三世系图");
-    form->Opt_Click(0);
-    EXPECT_EQ(form->TxtRptName()->text(), "张三世系图世系图");
     form->Opt_Click(3);
-    EXPECT_EQ(form->TxtRptName()->text(), "张三世系图世系图");
+    form->Opt_Click(0);
+    EXPECT_EQ(form->TxtRptName()->text(), "张三世系图");
+    form->TxtRptName()->setText("张氏");
+    form->Opt_Click(0);
+    EXPECT_EQ(form->TxtRptName()->text(), "张氏世系图");
     EXPECT_TRUE(form->Opt(0)->isChecked());
     EXPECT_TRUE(form->ChkPageNo()->isChecked());
     EXPECT_EQ(form->CmbPageNoAlignment()->currentText(), "靠左");

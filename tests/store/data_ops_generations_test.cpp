@@ -348,6 +348,31 @@ TEST_F(Generations, LargeBranchWithLoopsCaseAndNamelessRows) {
     EXPECT_EQ(Flag("赵一"), 5);
 }
 
+// Neighbouring rows that take the same values are written together; the rows beside such a stretch
+// keep theirs: a row already right inside it, and the rows stored just before and after it.
+TEST_F(Generations, RowsWrittenTogetherLeaveTheirNeighboursAlone) {
+    const int sons = 2100;  // beyond the first walk's budget: the branch is walked in memory
+    {
+        auto tx = db().BeginTrans();
+        Add("外甲", "");
+        Add("祖", "");
+        for (int i = 0; i < sons; ++i) Add(QStringLiteral("子%1").arg(i), "祖");
+        Add("外乙", "");
+        db().Execute("UPDATE \"本姓成员\" SET flag=8, generation=77 WHERE filial IN ('外甲', '外乙')");
+        db().Execute("UPDATE \"本姓成员\" SET flag=5, generation=2 WHERE filial='子700'");
+        tx.Commit();
+    }
+    const QVariant cacheBefore = db().Scalar("PRAGMA cache_size");
+    Mark("祖", 5);
+    EXPECT_EQ(db().Scalar("PRAGMA cache_size"), cacheBefore);  // the walk's larger cache is given back
+    EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=5 AND generation=2").toInt(), sons);
+    for (const char* outsider : {"外甲", "外乙"}) {
+        EXPECT_EQ(Flag(outsider), 8) << outsider;
+        EXPECT_EQ(Gen(outsider), 77) << outsider;
+    }
+    EXPECT_EQ(Gen("祖"), 1);
+}
+
 // A repeated marking is skipped only for the same root and number over an unchanged book: a member,
 // a picture or a page written since, or another number, marks the branch again as it stands.
 TEST_F(Generations, ARepeatedMarkingIsSkippedOnlyWhileNothingChanged) {

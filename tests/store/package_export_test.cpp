@@ -173,3 +173,18 @@ TEST_F(PackageExport, AnEmptyBranchGivesEmptyTables) {
     for (const QString& table : package.TableNames())
         EXPECT_EQ(Count(package, "SELECT count(*) FROM " + dao::QuoteIdent(table)), 0) << table.toStdString();
 }
+
+// A branch longer than one run of the copy goes over whole and in order, and the package holds no free
+// pages, so the backup has nothing to compact.
+TEST_F(PackageExport, ALongBranchIsWrittenWholeWithoutFreePages) {
+    MakeBook();
+    AddGrandchildren();
+    const QString path = book_.file("long.mdb");
+    EXPECT_EQ(Export(path), 5 + kLongLine);
+    dao::Database package = dao::Database::Open(path, "pw123");
+    EXPECT_EQ(Count(package, "PRAGMA freelist_count"), 0);
+    EXPECT_EQ(Rows(package, "SELECT filial, father FROM \"本姓成员\" ORDER BY filial_id DESC LIMIT 1"),
+              QStringList({EncodeText(QString("王孙%1").arg(kLongLine - 1), SettingsKey()) + "|" +
+                           EncodeText("王丁", ServerKey())}));
+    EXPECT_EQ(Count(package, "SELECT count(DISTINCT filial_id) FROM \"本姓成员\""), 5 + kLongLine);
+}

@@ -96,6 +96,17 @@ protected:
         Mark("王甲");
     }
 
+    // More than one run of the package copies: 王孙0, 王孙1 … under 王'戊 and 王丁 in turn, marked.
+    static constexpr int kLongLine = 20100;
+    void AddGrandchildren() {
+        dao::Transaction tx = db().BeginTrans();
+        for (int i = 0; i < kLongLine; ++i)
+            db().Execute("INSERT INTO \"本姓成员\" (filial, father) VALUES (?, ?)",
+                         {QString("王孙%1").arg(i), i % 2 ? "王丁" : "王'戊"});
+        tx.Commit();
+        Mark("王甲");
+    }
+
     void Mark(const QString& root, qint32 branch = kBranch) {
         qint32 first = 1;
         qint16 force = -1;

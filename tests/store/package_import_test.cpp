@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "../../bench/book_generator.h"
 #include "frame/dao_table.h"
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
@@ -157,6 +158,47 @@ TEST_F(PackageImport, ImportingTwiceAppendsNumberedCopies) {
               QStringList({"王'戊|6", "王'戊[1]|6", "王'戊[2]|6", "王丁|5000", "王丁[1]|5000", "王丁[2]|5000",
                            "王乙|0", "王乙|1000", "王乙[1]|0", "王乙[1]|1000", "王乙[2]|0", "王乙[2]|1000"}));
     EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx WHERE filial='王丁[2]' AND page_key='进士'"), 1);
+}
+
+// A package longer than one run of the append goes in whole, each member under its own parent across
+// the runs' edges, in the order of the walk.
+TEST_F(PackageImport, ALongPackageGoesInWholeAcrossRuns) {
+    MakeBook();
+    AddGrandchildren();
+    const QString path = book_.file("long.mdb");
+    ASSERT_EQ(Export(path), 5 + kLongLine);
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Members(), 7 + kLongLine + 5 + kLongLine);
+    for (const int i : {0, 19994, 19995, 19996, kLongLine - 1})
+        EXPECT_EQ(Father(QString("王孙%1[1]").arg(i)), i % 2 ? "王丁[1]" : "王'戊[1]") << i;
+    // Parents were written before their children.
+    EXPECT_EQ(Count(db(),
+                    "SELECT count(*) FROM \"本姓成员\" c JOIN \"本姓成员\" p ON p.filial = c.father "
+                    "WHERE c.filial LIKE '%[1]' AND p.filial_id > c.filial_id"),
+              0);
+}
+
+// A clan imported into its own book: the indexes of the names are built again after the rows, the same
+// as before, and still refuse a name twice.
+TEST_F(PackageImport, ALargePackageIntoALargeBookKeepsTheNameIndexes) {
+    book_generator::GenerateBook(db(), 100000, 20240601u);
+    db().Execute("UPDATE \"本姓成员\" SET flag=?", {kBranch});
+    const auto indexes = [&] {
+        return Rows(db(),
+                    "SELECT name, sql FROM sqlite_master WHERE type='index' AND tbl_name='本姓成员' "
+                    "ORDER BY name");
+    };
+    const QStringList before = indexes();
+    const QString path = book_.file("clan.mdb");
+    ASSERT_EQ(Export(path, QString(), "pw123", book_generator::BookMemberName(0)), 100000);
+    ASSERT_EQ(Import(path), 0);
+    EXPECT_EQ(Members(), 200000);
+    EXPECT_EQ(indexes(), before);
+    EXPECT_EQ(Father(book_generator::BookMemberName(99999) + "[1]"),
+              Father(book_generator::BookMemberName(99999)) + "[1]");
+    EXPECT_THROW(db().Execute("INSERT INTO \"本姓成员\" (filial) VALUES (?)",
+                              {book_generator::BookMemberName(5).toLower() + "[1]"}),
+                 dao::DaoError);
 }
 
 TEST_F(PackageImport, AttachesTheRootUnderTheGivenMember) {

@@ -174,6 +174,17 @@ protected:
             ops_->Node分结点数跳页(5, target);
         return Recorded();
     }
+    std::vector<Page> CutByJumpInMemory() {
+        ops_->Find世祖(0, "");
+        db().Execute("DELETE FROM temp");
+        for (const PageStart& s : PageStartStore(db()).StartsOf(1))
+            db().Execute("INSERT INTO temp (filial, generation) VALUES (?, ?)", {s.name, s.generation});
+        App().CurrentPage = 0;
+        QString target;
+        EXPECT_TRUE(ops_->JumpPagesInMemory(5000, target));
+        EXPECT_EQ(QueueSize(), 0);
+        return Recorded();
+    }
     void ExpectSamePages(const std::vector<Page>& actual, const std::vector<Page>& expected, const char* walk) {
         ASSERT_EQ(actual.size(), expected.size()) << walk;
         for (size_t p = 0; p < expected.size(); ++p)
@@ -185,6 +196,7 @@ protected:
         ASSERT_GT(expected.size(), 3u);
         ExpectSamePages(CutByDisplay(), expected, "display");
         ExpectSamePages(CutByJump(), expected, "jump");
+        ExpectSamePages(CutByJumpInMemory(), expected, "jump in memory");
     }
 
     MemoryTreeNodes tree_;

@@ -14,7 +14,6 @@
 #include "mainwin/tree_pages.h"
 #include "member/member_name.h"
 #include "member/member_record.h"
-#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
@@ -27,9 +26,7 @@ using mainwin::SharedMember;
 using mainwin::Trans;
 
 const QString kPackageFilter = QStringLiteral("族谱(*.Mdb)|*.mdb|所有文件（*.*）|*.*");
-const QString kCompactionFile = QStringLiteral("gmap.mdb");
 const QString kRestoreMode = QStringLiteral("?");
-constexpr quint8 kKeepProtection = 99;
 constexpr int kBranchNamePrompt = 5;
 constexpr int kFindPrompt = 7;
 
@@ -96,18 +93,9 @@ void dsptree::backUpBranch() {
     }
     app.SelectedNodeIndex = branch;
     // Marked afresh, whatever was marked before: the package holds the branch as it stands now, and a
-    // numbering the user made is kept.
-    qint32 firstGeneration = KeptStartGeneration(name);
-    qint16 force = 1;
-    quint8 protection = kKeepProtection;
-    Cls数据操作& ops = DataOps();
-    ops.标识世祖(name, branch, 0, firstGeneration, force, protection);
-    app.SelectedNodeIndex = branch;
-    app.FormParamString = name;
-
-    // The package is written keyed with its password, so it needs no password change afterwards.
-    const qint32 written = ops.族谱备份(path, name, branch, password);
-    ops.Dao修复压缩(path, GetAppPath() + kCompactionFile, password);
+    // numbering the user made is kept. The package is written keyed with its password, so it needs no
+    // password change afterwards.
+    const qint32 written = BackUpBranch(DataOps(), name, branch, path, password);
     if (written <= 0) {
         UI().MsgBox(Trans(QStringLiteral("没有备份任何成员！")), vb::Exclamation);
         return;

@@ -2,6 +2,7 @@
 // associations and the edit-mode button.
 #include <QAction>
 #include <QToolBar>
+#include <limits>
 
 #include "community/group_list_rules.h"
 #include "frame/app_state.h"
@@ -97,15 +98,20 @@ void dsptree::leaveEditModeForCommand() {
 
 void dsptree::turnPage(bool forward) {
     AppState& app = App();
-    // A page recorded beyond the estimate can be reached too.
-    pageCount_ = qMax(pageCount_, PageStartStore().HighestPage());
+    // Once every page is recorded the last page is known, and only real pages are offered; until then
+    // the count is an estimate, and a page recorded beyond it can be reached too.
+    const qint32 recorded = PageStartStore().HighestPage();
+    const bool lastKnown = !app.RepaginateNeeded && recorded > 0;
+    pageCount_ = lastKnown ? recorded : qMax(pageCount_, recorded);
     if (forward ? app.CurrentPage >= pageCount_ : app.CurrentPage < 2) return;
 
     app.FormParamString = QString::number(pageCount_);
     app.FormParamString2 = QString::number(app.CurrentPage + (forward ? 1 : -1));
     app.LittleRunType = kPagePrompt;
     UI().ShowForm(QStringLiteral("FrmLittle"), true);
-    const std::optional<qint32> chosen = ChosenPage(app.FormParamString, pageCount_);
+    // Past a known last page any page lands on it; past an estimate only what it offered is taken.
+    const std::optional<qint32> chosen =
+        ChosenPage(app.FormParamString, lastKnown ? std::numeric_limits<qint32>::max() : pageCount_);
     if (!chosen) return;
 
     {
@@ -116,6 +122,10 @@ void dsptree::turnPage(bool forward) {
         });
     }
     showTurnedPage();
+    if (app.CurrentPage < *chosen)
+        UI().MsgBox(Trans(QStringLiteral("最后一页是第 ")) + QString::number(app.CurrentPage) +
+                        Trans(QStringLiteral(" 页")),
+                    vb::Information);
 }
 
 void dsptree::showTurnedPage() {

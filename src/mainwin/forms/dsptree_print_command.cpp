@@ -12,6 +12,7 @@
 #include "platform/bookdir.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "print/book_output.h"
 #include "print/chm_doc.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
@@ -73,23 +74,27 @@ void dsptree::printChart(const QString& name, const QString& title) {
 
 void dsptree::printBook(const QString& name, QChar style, bool vertical) {
     App().FormParamString = name;
+    QStringList parts;
     {
         clsPrintZp printer;
         const quint8 flag = vertical ? 1 : 0;
         if (!(style == u'0' ? printer.打印文档(name, flag) : printer.传记谱(name, flag))) return;
+        parts = printer.BookParts();
     }
+    // A long book shows its first part: the whole would take longer to load than to print.
     SetDocumentLoaded(false);
-    webBrowser1_->Navigate(clsPrintZp::BookFile());
+    webBrowser1_->Navigate(parts.size() > 1 ? parts.first() : clsPrintZp::BookFile());
     ShowViewer();
     const bool loaded = WaitUntil([this] { return DocumentLoaded(); }, kBookLoadTimeoutMs);
     Progress().Hide();
     if (!loaded) {
         UI().MsgBox(mainwin::Trans(QStringLiteral("打印页未能在限定时间内装入，打印已取消。")), vb::Critical);
     } else {
-        ShowPagePrintPreview(webBrowser1_->view());
+        ShowBookPrintPreview(this, parts);
     }
-    // The book stays in tPrint.htm.
+    // The book stays in tPrint.htm; its parts were only for printing.
     webBrowser1_->Navigate(QStringLiteral("about:blank"));
+    BookOutput::RemoveParts();
 }
 
 void dsptree::publishSite(const QString& name, const QString& title, bool details) {

@@ -1,4 +1,5 @@
 #include <QSet>
+#include <limits>
 
 #include "frame/app_state.h"
 #include "frame/language.h"
@@ -108,15 +109,24 @@ bool dsptree::walkPagesTo(const QString& member) {
     }
     QueuePageStarts(app.CurrentPage + 1);
     PageRun run(DataOps());
-    // The page count is an estimate; the walk goes on while members are left to place.
+    // The page count is an estimate; the walk goes on while members are left to place. Past the first
+    // pages, the rest of the book is walked in memory.
+    qint32 pagesWalked = 0;
+    bool inMemory = true;  // until something else writes to the book during such a walk
     while (!PageQueueEmpty()) {
         walkCaption();
         QString found = member;
         {
             ProgressScope progress;
-            DataOps().Node分结点数跳页(qint16(qMin(app.NodesPerPage, 32767)), found);
+            const bool walkedInMemory =
+                pagesWalked >= kPagesWorthAWholeRead && inMemory &&
+                (inMemory = DataOps().JumpPagesInMemory(std::numeric_limits<qint32>::max(), found));
+            if (!walkedInMemory) {
+                DataOps().Node分结点数跳页(qint16(qMin(app.NodesPerPage, 32767)), found);
+                ++app.CurrentPage;
+                ++pagesWalked;
+            }
         }
-        ++app.CurrentPage;
         if (app.CurrentPage > pageCount_) pageCount_ = app.CurrentPage;
         if (found != kSeekOk) continue;
         run.Flush();

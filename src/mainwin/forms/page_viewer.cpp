@@ -38,7 +38,11 @@ bool PageViewer::EngineEnabled() {
 }
 
 void PageViewer::PrepareForStoredPages(QWebEngineView* view) {
-    QWebEngineSettings* settings = view->settings();
+    PrepareForStoredPages(view->page());
+}
+
+void PageViewer::PrepareForStoredPages(QWebEnginePage* page) {
+    QWebEngineSettings* settings = page->settings();
     settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
     // Stored pages refer to their pictures as local files.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
@@ -48,7 +52,7 @@ void PageViewer::PrepareForStoredPages(QWebEngineView* view) {
     vertical.setInjectionPoint(QWebEngineScript::DocumentReady);
     vertical.setWorldId(QWebEngineScript::ApplicationWorld);
     vertical.setRunsOnSubFrames(true);
-    view->page()->scripts().insert(vertical);
+    page->scripts().insert(vertical);
 }
 
 void PageViewer::createView() {

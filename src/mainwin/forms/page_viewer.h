@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class FindBar;
+class QWebEnginePage;
 class QWebEngineView;
 
 // The page viewer of the main window (WebBrowser1): a web view that reads pages from files, GB18030
@@ -35,6 +36,7 @@ public:
     // A view that shows stored pages: GB18030 where a page names no encoding, pictures from local
     // files, the old vertical style mapped.
     static void PrepareForStoredPages(QWebEngineView* view);
+    static void PrepareForStoredPages(QWebEnginePage* page);
 
 signals:
     // A navigation finished (ok false when the page could not be loaded).

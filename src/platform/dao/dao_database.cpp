@@ -9,11 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPasswordDigestor>
+#include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/dao/dao_connection.h"
 
@@ -61,9 +62,57 @@ std::shared_ptr<Connection> LiveExclusive(const QString& key) {
     return c;
 }
 
+// PBKDF2 with HMAC-SHA1, as the engine derives a file's key. The keyed inner and outer digests are
+// prepared once and copied for each of the 64,000 rounds: a general HMAC call a round costs twice as
+// much, and Qt's digestor more again.
+QByteArray DerivePbkdf2Sha1(const QByteArray& password, const QByteArray& salt, int iterations, int length) {
+    constexpr int kBlock = 64;
+    constexpr int kDigest = 20;
+    unsigned char key[kBlock] = {};
+    unsigned int n = 0;
+    if (password.size() > kBlock)
+        EVP_Digest(password.constData(), size_t(password.size()), key, &n, EVP_sha1(), nullptr);
+    else
+        std::memcpy(key, password.constData(), size_t(password.size()));
+    unsigned char inPad[kBlock], outPad[kBlock];
+    for (int i = 0; i < kBlock; ++i) {
+        inPad[i] = key[i] ^ 0x36;
+        outPad[i] = key[i] ^ 0x5c;
+    }
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> inner(EVP_MD_CTX_new(), EVP_MD_CTX_free),
+        outer(EVP_MD_CTX_new(), EVP_MD_CTX_free), work(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!inner || !outer || !work || !EVP_DigestInit_ex(inner.get(), EVP_sha1(), nullptr) ||
+        !EVP_DigestUpdate(inner.get(), inPad, kBlock) || !EVP_DigestInit_ex(outer.get(), EVP_sha1(), nullptr) ||
+        !EVP_DigestUpdate(outer.get(), outPad, kBlock))
+        return {};
+    // One round: u = HMAC(password, data).
+    const auto hmac = [&](const unsigned char* data, size_t size, const unsigned char* tail, size_t tailSize,
+                          unsigned char* u) {
+        return EVP_MD_CTX_copy_ex(work.get(), inner.get()) && EVP_DigestUpdate(work.get(), data, size) &&
+               (tailSize == 0 || EVP_DigestUpdate(work.get(), tail, tailSize)) &&
+               EVP_DigestFinal_ex(work.get(), u, &n) && EVP_MD_CTX_copy_ex(work.get(), outer.get()) &&
+               EVP_DigestUpdate(work.get(), u, kDigest) && EVP_DigestFinal_ex(work.get(), u, &n);
+    };
+    QByteArray out;
+    for (quint32 block = 1; out.size() < length; ++block) {
+        const unsigned char index[4] = {uchar(block >> 24), uchar(block >> 16), uchar(block >> 8), uchar(block)};
+        unsigned char u[kDigest], t[kDigest];
+        if (!hmac(reinterpret_cast<const unsigned char*>(salt.constData()), size_t(salt.size()), index, 4, u))
+            return {};
+        std::memcpy(t, u, kDigest);
+        for (int round = 1; round < iterations; ++round) {
+            if (!hmac(u, kDigest, nullptr, 0, u)) return {};
+            for (int k = 0; k < kDigest; ++k) t[k] ^= u[k];
+        }
+        out.append(reinterpret_cast<const char*>(t), qMin(kDigest, length - int(out.size())));
+    }
+    return out;
+}
+
 // The engine derives a file's key from its password and the salt in the file's first 16 bytes, at a
-// cost of tens of milliseconds. The same derivation done once here and handed over as a raw key makes
-// every later open or attach of that file cheap. New (empty) files keep the plain password.
+// cost of tens of milliseconds. The same derivation done here once per file and password (the salt
+// tells the file, whatever path reaches it) and handed over as a raw key makes every later open or
+// attach of that file in this process cheap. New (empty) files keep the plain password.
 QByteArray EngineKey(const QString& path, const QString& password) {
     const QByteArray pw = password.toUtf8();
     if (pw.isEmpty()) return pw;
@@ -76,8 +125,8 @@ QByteArray EngineKey(const QString& path, const QString& password) {
     auto it = cache.constFind(cacheKey);
     if (it != cache.constEnd()) return *it;
     constexpr int kIterations = 64000;  // the engine's default for this file format
-    const QByteArray derived =
-        QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha1, pw, salt, kIterations, 32);
+    const QByteArray derived = DerivePbkdf2Sha1(pw, salt, kIterations, 32);
+    if (derived.isEmpty()) return pw;  // the engine derives it itself
     const QByteArray raw = "x'" + derived.toHex().toUpper() + "'";
     if (cache.size() > 64) cache.clear();
     cache.insert(cacheKey, raw);
@@ -255,6 +304,19 @@ AttachGuard::~AttachGuard() {
     }
 }
 
+FreeWithoutOverwriting::FreeWithoutOverwriting(Database& db)
+    : db_(db), before_(db.Scalar(QStringLiteral("PRAGMA main.secure_delete")).toInt()) {
+    db.Execute(QStringLiteral("PRAGMA main.secure_delete=0"));
+}
+
+FreeWithoutOverwriting::~FreeWithoutOverwriting() {
+    try {
+        db_.Execute(QStringLiteral("PRAGMA main.secure_delete=") + QString::number(before_));
+    } catch (...) {
+        // A connection already gone has nothing left to restore.
+    }
+}
+
 void AttachGuard::Attach(const QString& path, const QString& alias, const QString& password) {
     db_.Attach(path, alias, password);
     aliases_ << alias;
@@ -336,7 +398,8 @@ QString RewriteWorkFile(const QString& path) {
 }
 
 void RemoveWorkFiles(const QString& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm", ".lck"}) QFile::remove(path + QLatin1String(suffix));
+    for (const char* suffix : {"", "-journal", "-wal", "-shm", ".lck"})
+        QFile::remove(path + QLatin1String(suffix));
     RemoveSuperJournals(path);
 }
 

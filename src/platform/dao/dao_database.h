@@ -72,6 +72,20 @@ private:
     QStringList aliases_;
 };
 
+// While it lives, pages the main file frees are not overwritten (the engine's secure delete is off):
+// for rows whose content the book still holds, or holds elsewhere, overwriting them only costs time.
+class FreeWithoutOverwriting {
+public:
+    explicit FreeWithoutOverwriting(Database& db);
+    ~FreeWithoutOverwriting();
+    FreeWithoutOverwriting(const FreeWithoutOverwriting&) = delete;
+    FreeWithoutOverwriting& operator=(const FreeWithoutOverwriting&) = delete;
+
+private:
+    Database& db_;
+    int before_;
+};
+
 // Quotes an identifier for SQL text ("temp", "本姓成员"); identifiers never come from user data.
 QString QuoteIdent(const QString& name);
 

@@ -208,7 +208,9 @@ void FrmPrintCtrl::Form_Load() {
 }
 
 void FrmPrintCtrl::Opt_Click(int index) {
-    if (index == 0) txtTitle_->setText(txtTitle_->text() + Trans(QStringLiteral("世系图")));
+    // The chart's title is the member's name with the word after it, however often the chart is chosen.
+    const QString word = Trans(QStringLiteral("世系图"));
+    if (index == 0 && !txtTitle_->text().endsWith(word)) txtTitle_->setText(txtTitle_->text() + word);
 }
 
 void FrmPrintCtrl::PrintStyle_Click(int) {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <memory>
+
+// Many members' pages and pictures read in a row (the printed book): while this lives the page and
+// picture files stay open, and each of the three book files is read in one transaction instead of one
+// per statement. Runs may nest; the outermost holds the files.
+class PageReadRun {
+public:
+    PageReadRun();
+    ~PageReadRun();
+    PageReadRun(const PageReadRun&) = delete;
+    PageReadRun& operator=(const PageReadRun&) = delete;
+
+private:
+    struct Held;
+    std::unique_ptr<Held> held_;
+};
