@@ -3,6 +3,7 @@
 // seed book, and replies in the server's formats.
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <cstdio>
 
 #include "fuzz_support.h"
@@ -56,6 +57,13 @@ int main(int argc, char** argv) {
     Put(root + "/server_replies", "roots.txt", "王祖%1%王甲%2%");
     Put(root + "/server_replies", "group.txt", "15@~王某");
     Put(root + "/server_replies", "detail.txt", "王氏宗亲会@~王某@~12@~99");
+
+    const QString page = QStringLiteral("<html><head><title>传</title></head><body background=\"bg.gif\">"
+                                        "<script>go()</script><p>王甲生平</p><img src=\"p1.jpg\"></body></html>");
+    Put(root + "/folder_page", "utf8.txt", "王甲 生平.htm\n" + page.toUtf8());
+    Put(root + "/folder_page", "gb.txt",
+        "{1}王乙's%.htm\n<meta charset=gb2312>" + QStringEncoder("GB18030").encode(page));
+    Put(root + "/folder_page", "plain.txt", "家谱.TXT\n\xEF\xBB\xBF第一行<b>\r\n第二行 & 第三行");
     std::printf("seeds written to %s\n", argv[1]);
     return 0;
 }

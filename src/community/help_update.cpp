@@ -1,11 +1,14 @@
 #include "community/help_update.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDate>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTime>
+#include <utility>
 
 #include "community/ebook_tables.h"
 #include "community/translated.h"
@@ -96,17 +99,51 @@ QString CheckHelpPackage(const QString& path, qint64 expectedLength) {
     return problem;
 }
 
-// The import attaches its files, which SQLite cannot do inside an open transaction, so the old branch
-// cannot be deleted in the merge's own transaction: it is saved as a package first and merged back if
-// the new one fails. The package was checked before, so that is the rare case (a full disk).
+namespace {
+
+// The old help branch as a package in the book folder while the update replaces it. The import attaches
+// its files, which SQLite cannot do inside an open transaction, so the old branch cannot be deleted in
+// the import's own transaction: a start that finds this copy knows the update was cut off, and puts
+// the old branch back unless the new one made it in.
+QString KeptBranchPath() {
+    return GetAppPath() + QStringLiteral("help_backup.mdb");
+}
+
+bool HasHelpBranch(dao::Database& db) {
+    return Count(db, QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?"),
+                 {HelpRootName()}) > 0;
+}
+
+// The kept copy's rename reaches the disk before the old branch is deleted.
+void SyncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void DropKeptBranch() {
+    dao::ReleaseIdleConnections(KeptBranchPath());
+    dao::RemoveWorkFiles(KeptBranchPath());
+}
+
+qint32 PutKeptBranchBack(Cls数据操作& ops, QString* error) {
+    const qint32 result =
+        ops.ReLoad(KeptBranchPath(), QString::fromLatin1(kEbookDbPassword), QString(), QString(), error);
+    if (result == 0) DropKeptBranch();
+    dao::ReleaseIdleConnections(KeptBranchPath());
+    return result;
+}
+
+}  // namespace
+
 qint32 MergeHelpPackage(const QString& path, QString* error) {
     AppState& app = App();
     const QString root = HelpRootName();
+    // An update cut off before is finished first.
+    FinishInterruptedUpdate();
     Cls数据操作 ops;
-    const bool hadBranch =
-        Count(app.DataDb, QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE \"filial\"=?"), {root}) > 0;
-    QTemporaryDir folder;
-    const QString backup = folder.path() + QStringLiteral("/help_backup.mdb");
+    const bool hadBranch = HasHelpBranch(app.DataDb);
     if (hadBranch) {
         // A branch number no member carries.
         const qint32 mark = qint32(
@@ -117,15 +154,27 @@ qint32 MergeHelpPackage(const QString& path, QString* error) {
         qint32 first = 1;
         qint16 force = 0;
         quint8 protection = 99;
+        // The kept copy is the program's own: it carries no strong password of the user's.
+        const QString digest = std::exchange(app.StrgPswdDigest, QString());
         try {
             ops.标识世祖(root, mark, 0, first, force, protection);
-            if (!folder.isValid() ||
-                ops.族谱备份(backup, root, mark, QString::fromLatin1(kEbookDbPassword)) <= 0) {
+            const qint32 written =
+                ops.族谱备份(KeptBranchPath(), root, mark, QString::fromLatin1(kEbookDbPassword));
+            app.StrgPswdDigest = digest;
+            if (written <= 0) {
+                DropKeptBranch();
                 if (error) *error = Translated(QStringLiteral("不能保存原有的帮助文件，帮助文件未作改动。"));
                 return dao::kErrGeneric;
             }
+            SyncFolder(GetAppPath());
             ops.删除有标识的子女(mark);
         } catch (const dao::DaoError& e) {
+            app.StrgPswdDigest = digest;
+            // The old branch may be gone already (a failed commit after the delete): it comes back then.
+            if (!HasHelpBranch(app.DataDb) && QFileInfo::exists(KeptBranchPath()))
+                PutKeptBranchBack(ops, nullptr);
+            else
+                DropKeptBranch();
             if (error) *error = e.Description();
             return e.Number();
         }
@@ -133,12 +182,28 @@ qint32 MergeHelpPackage(const QString& path, QString* error) {
     app.RootAncestorName.clear();
     const qint32 result =
         ops.ReLoad(path, QString::fromLatin1(kEbookDbPassword), QString(), QString(), error);
-    // The saved branch is concealed as the book's own packages are, with its strong password.
-    if (result != 0 && hadBranch)
-        ops.ReLoad(backup, QString::fromLatin1(kEbookDbPassword), QString(), app.StrgPswdDigest);
-    dao::ReleaseIdleConnections(backup);
+    if (hadBranch) {
+        if (result != 0)
+            PutKeptBranchBack(ops, nullptr);
+        else
+            DropKeptBranch();
+    }
     app.RootAncestorName.clear();
     return result;
+}
+
+void FinishInterruptedUpdate() {
+    if (!QFileInfo::exists(KeptBranchPath())) return;
+    Cls数据操作 ops;
+    if (HasHelpBranch(App().DataDb)) {
+        DropKeptBranch();
+        return;
+    }
+    QString error;
+    // Kept for the next start when it cannot be merged now.
+    if (PutKeptBranchBack(ops, &error) != 0)
+        qWarning("The old help branch could not be put back: %s", qUtf8Printable(error));
+    App().RootAncestorName.clear();
 }
 
 }  // namespace help_update

@@ -29,8 +29,12 @@ QString HelpRootName();
 // it is, else the reason in the interface language.
 QString CheckHelpPackage(const QString& path, qint64 expectedLength);
 
-// Replaces the book's help branch by the package's: the old branch is taken out and the package merged;
-// when the merge fails the old branch is put back. 0, or the merge's error number with *error.
+// Replaces the book's help branch by the package's: the old branch is kept as a package in the book
+// folder, taken out, and the package merged; when the merge fails the old branch is put back. 0, or the
+// merge's error number with *error.
 qint32 MergeHelpPackage(const QString& path, QString* error = nullptr);
+// After an update that was cut off (the kept copy of the old branch still in the book folder): puts the
+// old branch back when the book has no help branch, and drops the copy.
+void FinishInterruptedUpdate();
 
 }  // namespace help_update

@@ -8,6 +8,7 @@
 #include "frame/text_scramble.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
+#include "platform/dao/work_file_list.h"
 
 namespace book_schema {
 
@@ -287,7 +288,10 @@ void RemoveStaleWorkFiles() {
         dao::RemoveWorkFiles(dao::RewriteWorkFile(f.path));
         dao::RemoveWorkFiles(PartOf(f.path));
         // Once the book files have been opened, their journals are rolled back and no super-journal
-        // beside them is needed any more.
+        // beside them is needed any more. A journal still there is one no transaction needs (its own was
+        // committed, or it never got under way), unless another copy of the program is writing.
         dao::RemoveSuperJournals(f.path);
+        dao::ReleaseIdleConnections(f.path);
+        if (!dao::WorkFileList::IsHeld(f.path)) QFile::remove(f.path + QStringLiteral("-journal"));
     }
 }

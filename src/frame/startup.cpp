@@ -12,8 +12,9 @@
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
-#include "platform/dao/dao_error.h"
+#include "frame/killed_run_leftovers.h"
 #include "platform/bookdir.h"
+#include "platform/dao/dao_error.h"
 #include "platform/interaction/interaction.h"
 
 namespace {
@@ -54,6 +55,15 @@ SingleCopyLock::~SingleCopyLock() {
 
 namespace MainProc {
 
+void PrepareBook(bool holdsFolderLock) {
+    EnsureBookFiles();
+    CheckBookFiles();
+    // Only the copy that holds the folder's lock may take work files for leftovers of a killed run.
+    if (!holdsFolderLock) return;
+    RemoveStaleWorkFiles();
+    RemoveKilledRunLeftovers();
+}
+
 bool Main() {
     auto lock = std::make_unique<SingleCopyLock>(GetAppPath());
     if (lock->heldElsewhere()) {
@@ -74,10 +84,7 @@ bool Main() {
     // opens with no book, as it does for a locked one, and each book command reports its own failure.
     // A missing or damaged book file is said at once, before anything could be written into the book.
     try {
-        EnsureBookFiles();
-        CheckBookFiles();
-        // Only the copy that holds the folder's lock may take work files for leftovers of a killed run.
-        if (heldLock()) RemoveStaleWorkFiles();
+        PrepareBook(heldLock() != nullptr);
     } catch (const dao::DaoError& e) {
         if (e.Number() == dao::kErrDamaged || e.Number() == dao::kErrFileNotFound)
             UI().MsgBox(e.Description(), vb::Critical);

@@ -26,6 +26,10 @@ private:
 
 namespace MainProc {
 
+// The book part of the start: creates missing book files and checks them; the copy that holds the
+// folder's lock also removes what a killed run left behind. Errors reach the caller.
+void PrepareBook(bool holdsFolderLock);
+
 // The program's entry: asks before a second copy runs, sets the start-up module values, creates any
 // missing book file and shows the launcher modeless. False when the user declined a second copy, in
 // which case nothing was touched and the program must end.

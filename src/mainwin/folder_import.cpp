@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frame/app_state.h"
+#include "frame/db_connections.h"
 #include "frame/dir_list.h"
 #include "mainwin/imported_page.h"
 #include "member/member_name.h"
@@ -14,6 +15,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "store/data_ops.h"
+#include "store/reserved_names.h"
 #include "store/tree_node_sink.h"
 
 namespace {
@@ -21,14 +23,6 @@ namespace {
 constexpr int kNameFields = 20;
 // A folder or file whose name is nothing but characters a member name cannot hold.
 const QString kUnnamed = QStringLiteral("无名");
-
-// Names compare as the name columns do: ASCII letters without regard to case.
-QString Folded(const QString& name) {
-    QString folded = name;
-    for (QChar& c : folded)
-        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
-    return folded;
-}
 
 QString MemberNameOf(const QString& segment) {
     const QString name = CleanMemberName(segment);
@@ -63,11 +57,7 @@ QString FolderImport::addMember(const QString& rawName, const QString& father) {
     member.strBoy = name;
     member.bBoy_Sex = true;
     member.Save子女(1);
-    const QString parentKey = father.isEmpty() ? QString() : TreeNodeSink::MemberKey(father);
-    if ((parentKey.isEmpty() || tree_.Exists(parentKey)) && !tree_.Exists(TreeNodeSink::MemberKey(name))) {
-        tree_.Add(parentKey, TreeNodeSink::MemberKey(name), name, TreeNodeSink::kImageMale);
-        tree_.Expand(tree_.Count());
-    }
+    added_.push_back({father, name});
     return name;
 }
 
@@ -79,6 +69,12 @@ QString FolderImport::Run(const QString& folder) {
         throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能列出目录中的文件：") + top);
 
     const std::vector<QStringList> files = ListedFiles();
+    unread_.clear();
+    added_.clear();
+    // The whole folder comes in with one commit over the three book files, or nothing of it does.
+    dao::Database& db = App().DataDb;
+    AttachedSideFiles side(db, QStringLiteral("fi_pictures"), QStringLiteral("fi_pages"));
+    dao::Transaction tx = db.BeginTrans();
     const QString root = addMember(QFileInfo(top).fileName(), QString());
     // Each folder and file by the member names of its path: one member per name under one parent.
     QHash<QString, QString> members;
@@ -86,14 +82,26 @@ QString FolderImport::Run(const QString& folder) {
         QString father = root;
         QString path;
         for (const QString& part : parts) {
-            path += QLatin1Char('/') + Folded(MemberNameOf(part));
+            path += QLatin1Char('/') + NameColumnKey(MemberNameOf(part));
             auto it = members.find(path);
             if (it == members.end()) it = members.insert(path, addMember(part, father));
             father = *it;
         }
-        imported_page::Store(ops_, father, top + QLatin1Char('/') + parts.join(QLatin1Char('/')), top);
+        imported_page::Store(ops_, side, father, top + QLatin1Char('/') + parts.join(QLatin1Char('/')), top,
+                             unread_);
         DoEvents();
     }
-    App().DataDb.Execute(QStringLiteral("DELETE FROM \"temp_px\""));
+    db.Execute(QStringLiteral("DELETE FROM \"temp_px\""));
+    tx.Commit();
+
+    // The tree shows the members once they are in the book.
+    for (const auto& [father, name] : added_) {
+        const QString parentKey = father.isEmpty() ? QString() : TreeNodeSink::MemberKey(father);
+        if ((parentKey.isEmpty() || tree_.Exists(parentKey)) &&
+            !tree_.Exists(TreeNodeSink::MemberKey(name))) {
+            tree_.Add(parentKey, TreeNodeSink::MemberKey(name), name, TreeNodeSink::kImageMale);
+            tree_.Expand(tree_.Count());
+        }
+    }
     return root;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
 
 class Cls数据操作;
 class TreeNodeSink;
@@ -14,13 +17,17 @@ class FolderImport {
 public:
     FolderImport(Cls数据操作& ops, TreeNodeSink& tree) : ops_(ops), tree_(tree) {}
 
-    // The new root's name. A file that cannot be read is imported without its page; a book that
-    // cannot be written raises dao::DaoError, keeping the members made so far.
+    // The new root's name. The whole folder comes in with one commit, or nothing of it: a book that
+    // cannot be written raises dao::DaoError with the book as it was. A file that cannot be read comes
+    // in without its page, a picture without its stored copy; both are listed in Unread().
     QString Run(const QString& folder);
+    const QStringList& Unread() const { return unread_; }
 
 private:
     QString addMember(const QString& rawName, const QString& father);
 
     Cls数据操作& ops_;
     TreeNodeSink& tree_;
+    QStringList unread_;
+    std::vector<std::pair<QString, QString>> added_;  // father and name of each member made, in order
 };

@@ -78,8 +78,9 @@ QString PictureInside(const QString& src, const QString& fileFolder, const QStri
 
 // Every picture of the page that is a file in the folder is stored with the member, and its src
 // refers to the stored copy.
-QString StorePictures(Cls数据操作& ops, const QString& member, const QString& html, const QString& fileFolder,
-                      const QString& canonicalRoot) {
+QString StorePictures(Cls数据操作& ops, const AttachedSideFiles& side, const QString& member,
+                      const QString& html, const QString& fileFolder, const QString& canonicalRoot,
+                      QStringList& unread) {
     static const QRegularExpression image(QStringLiteral("<img\\b[^>]*>"),
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression source(
@@ -102,9 +103,9 @@ QString StorePictures(Cls数据操作& ops, const QString& member, const QString
             if (!file.isEmpty()) {
                 if (!stored.contains(file)) {
                     const QString address = QStringLiteral("file://") + file;
-                    stored.insert(file, ops.SaveAnyImage(address, false, member, false)
-                                            ? picture_refs::StoredReference(address, false)
-                                            : QString());
+                    const bool saved = ops.SaveAnyImageIn(side, address, member);
+                    if (!saved && !unread.contains(file)) unread << file;
+                    stored.insert(file, saved ? picture_refs::StoredReference(address, false) : QString());
                 }
                 if (const QString reference = stored.value(file); !reference.isEmpty())
                     text.replace(src.capturedStart(), src.capturedLength(),
@@ -147,25 +148,32 @@ QString CleanText(const QString& text, bool plainText) {
                                                QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = head.match(page);
     if (m.hasMatch()) page.remove(m.capturedStart(), m.capturedLength());
-    page.remove(script);
+    // Cutting one script out can join the text around it into another ("<scr<script></script>ipt>").
+    for (qsizetype before = -1; before != page.size();) {
+        before = page.size();
+        page.remove(script);
+    }
     page.remove(background);
     return page;
 }
 
-bool Store(Cls数据操作& ops, const QString& member, const QString& filePath, const QString& rootFolder) {
+bool Store(Cls数据操作& ops, const AttachedSideFiles& side, const QString& member, const QString& filePath,
+           const QString& rootFolder, QStringList& unread) {
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        unread << filePath;
+        return false;
+    }
     const QFileInfo info(filePath);
     QString html =
         CleanText(Decode(bytes), info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0);
     const QString root = QFileInfo(rootFolder).canonicalFilePath();
-    if (!root.isEmpty()) html = StorePictures(ops, member, html, info.absolutePath(), root);
+    if (!root.isEmpty()) html = StorePictures(ops, side, member, html, info.absolutePath(), root, unread);
     if (!html.contains(
             QRegularExpression(QStringLiteral("<body\\b"), QRegularExpression::CaseInsensitiveOption)))
         html = QStringLiteral("<html><body>") + html + QStringLiteral("</body></html>");
-    ops.SaveAnyHtml(html, member);
+    ops.SaveAnyHtmlIn(side, html, member);
     return true;
 }
 

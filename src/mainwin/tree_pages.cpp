@@ -1,10 +1,15 @@
 #include "mainwin/tree_pages.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <QFile>
 #include <QStringList>
 #include <cmath>
 #include <limits>
 
+#include "frame/app_settings.h"
 #include "frame/app_state.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/vbcompat.h"
 #include "store/batched_rows.h"
@@ -16,7 +21,40 @@ namespace {
 constexpr qint32 kFewestNodesPerPage = 5;
 constexpr int kNodesPerPageField = 4;
 
+int& OpenTreeChanges() {
+    static int open = 0;
+    return open;
+}
+
+// The mark must be on the disk before the change it announces is.
+void WriteSynced(const QString& path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 }  // namespace
+
+TreeChangeMark::TreeChangeMark() {
+    if (OpenTreeChanges()++ == 0) WriteSynced(MarkPath());
+}
+
+TreeChangeMark::~TreeChangeMark() {
+    if (--OpenTreeChanges() == 0) QFile::remove(MarkPath());
+}
+
+QString TreeChangeMark::MarkPath() {
+    return GetAppPath() + QStringLiteral("qentara.recut");
+}
+
+void TreeChangeMark::RecutAfterKilledCommand() {
+    if (!QFile::exists(MarkPath())) return;
+    Cls数据操作().Find世祖(0, QString());
+    SaveAppSetting(QStringLiteral("dividerpage"), QStringLiteral("True"));
+    QFile::remove(MarkPath());
+}
 
 qint32 NodesPerPageFromSettings(const QString& settingsList) {
     const QString field =

@@ -44,6 +44,22 @@ private:
     Cls数据操作& ops_;
 };
 
+// Held around a command that changes the tree and then cuts the pages again. Its change and the new cut
+// are two commits: a mark in the book folder, made first and taken away last, tells a start after the
+// command was killed between them that the recorded pages no longer fit the book.
+class TreeChangeMark {
+public:
+    TreeChangeMark();
+    ~TreeChangeMark();
+    TreeChangeMark(const TreeChangeMark&) = delete;
+    TreeChangeMark& operator=(const TreeChangeMark&) = delete;
+
+    static QString MarkPath();
+    // At start: when the mark is there, page 1 is cut afresh (the other pages forgotten, their division
+    // stale) and the mark goes.
+    static void RecutAfterKilledCommand();
+};
+
 // The page a user chose in the page prompt: a whole number from 1 to pageCount; nothing for any other
 // answer (cancelled, 0, negative, beyond the count, not a number).
 std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount);

@@ -15,13 +15,17 @@
 
 namespace {
 
+// With what a killed merge left beside it (its journal, its lock file).
 void RemoveStaging(const QString& path) {
-    if (!QFileInfo::exists(path)) return;
-    if (dao::IsFileInUse(path))
-        throw dao::DaoError(dao::kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(path));
-    dao::ReleaseIdleConnections(path);
-    if (!QFile::remove(path))
-        throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能删除文件 '%1'。").arg(path));
+    if (QFileInfo::exists(path)) {
+        if (dao::IsFileInUse(path))
+            throw dao::DaoError(dao::kErrFileInUse,
+                                QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(path));
+        dao::ReleaseIdleConnections(path);
+        if (!QFile::remove(path))
+            throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能删除文件 '%1'。").arg(path));
+    }
+    dao::RemoveWorkFiles(path);
 }
 
 // The server's list marks a page text and pictures as present with a non-zero count (true is -1).

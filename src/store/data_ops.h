@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class AttachedSideFiles;
 class PageRunWrites;
 class ReservedNames;
 class TreeNodeSink;
@@ -64,6 +65,10 @@ public:
     // False when the picture could not be had (missing or empty file, failed download) or stored.
     bool SaveAnyImage(const QString& source, bool deleteOnly, const QString& filial, bool background);
     void SaveAnyHtml(QString& html, const QString& filial);
+    // The same two inside an operation of the caller's that has the picture and page files attached to
+    // the members database: the rows join its transaction, and a database error reaches the caller.
+    bool SaveAnyImageIn(const AttachedSideFiles& side, const QString& source, const QString& filial);
+    void SaveAnyHtmlIn(const AttachedSideFiles& side, QString& html, const QString& filial);
     // Stores a member's page text with the files it refers to in one transaction over the picture and
     // page files: the member's stored files that the page no longer names go, the others take the
     // bytes read now, and a file that cannot be read keeps its stored copy. An error reaches the
@@ -158,6 +163,8 @@ public:
     // with the book unchanged.
     qint32 ReLoad(const QString& path, const QString& password, const QString& attachUnder,
                   const QString& digest, QString* errorText = nullptr);
+    // Removes the private package copies that killed imports left in the temporary folder.
+    static void RemoveImportLeftovers();
 
 private:
     // Unique names against server ids, for the on-line half (data_ops_names.cpp).

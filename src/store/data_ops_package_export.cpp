@@ -13,6 +13,7 @@
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_function.h"
+#include "platform/dao/work_file_list.h"
 #include "platform/interaction/do_events.h"
 #include "store/data_ops.h"
 #include "store/package_format.h"
@@ -198,7 +199,10 @@ qint32 Cls数据操作::族谱备份(const QString& path, const QString& rootNam
 
     // Written beside the target and renamed into place only when complete, so neither a failure nor a
     // crash leaves a half-written package, nor costs an earlier package at the same path.
+    // It is listed in the book folder while it exists, so that what a killed export left is removed.
     const QString part = Canonical(path) + QStringLiteral(".part");
+    dao::WorkFileList::RemoveLeftovers();
+    dao::WorkFileList::Note(part);
     RemoveFileSet(part);
     qint32 members = 0;
     try {
@@ -207,13 +211,14 @@ qint32 Cls数据操作::族谱备份(const QString& path, const QString& rootNam
     } catch (...) {
         dao::ReleaseIdleConnections(part);
         RemoveFileSet(part);
+        dao::WorkFileList::Forget(part);
         throw;
     }
     QFile::remove(part + QStringLiteral(".lck"));
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(Canonical(path)).constData()) !=
-        0) {
-        RemoveFileSet(part);
-        throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能创建文件 '%1'。").arg(path));
-    }
+    const bool renamed =
+        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(Canonical(path)).constData()) == 0;
+    if (!renamed) RemoveFileSet(part);
+    dao::WorkFileList::Forget(part);
+    if (!renamed) throw dao::DaoError(dao::kErrGeneric, QStringLiteral("不能创建文件 '%1'。").arg(path));
     return members;
 }

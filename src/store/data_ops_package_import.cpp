@@ -367,3 +367,7 @@ qint32 Cls数据操作::ReLoad(const QString& path, const QString& password, con
     app.RootAncestorName.clear();
     return 0;
 }
+
+void Cls数据操作::RemoveImportLeftovers() {
+    CopyFolder::RemoveLeftovers();
+}

@@ -205,6 +205,45 @@ void UnwrapLeading(QString& html, const QString& name, bool keepAfterClose) {
 
 }  // namespace
 
+namespace {
+
+// One picture row of a member in `table` (as reached from db); a page that shows the same picture twice
+// keeps one row for it.
+void StorePictureRow(dao::Database& db, const QString& table, const QString& filial, const QByteArray& bytes,
+                     const QString& stored) {
+    const QVariant id =
+        db.Scalar(QStringLiteral("SELECT \"image_id\" FROM ") + table +
+                      QStringLiteral(" WHERE \"filial\"=? AND \"imagepath\"=? ORDER BY rowid LIMIT 1"),
+                  {filial, stored});
+    if (id.isNull())
+        db.Execute(QStringLiteral("INSERT INTO ") + table +
+                       QStringLiteral(" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
+                   {filial, bytes, stored});
+    else
+        db.Execute(
+            QStringLiteral("UPDATE ") + table +
+                QStringLiteral(" SET \"myimage\"=?, \"imagepath\"=?, \"filial\"=? WHERE \"image_id\"=?"),
+            {bytes, stored, filial, id});
+}
+
+// The member's page row in `table`; html is concealed on its way in.
+void StorePageRow(dao::Database& db, const QString& table, QString& html, const QString& filial) {
+    html = EncodeText(html, StoreKey());
+    const QVariant row = db.Scalar(QStringLiteral("SELECT rowid FROM ") + table +
+                                       QStringLiteral(" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"),
+                                   {filial});
+    if (row.isNull())
+        db.Execute(QStringLiteral("INSERT INTO ") + table +
+                       QStringLiteral(" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+                   {filial, html});
+    else
+        db.Execute(QStringLiteral("UPDATE ") + table +
+                       QStringLiteral(" SET \"Hisdescript\"=?, \"filial\"=? WHERE rowid=?"),
+                   {html, filial, row});
+}
+
+}  // namespace
+
 struct PageReadRun::Held {
     SharedFileScope pages = OpenPageFile();
     SharedFileScope pictures = OpenPictureFile();
@@ -251,24 +290,10 @@ bool Cls数据操作::SaveAnyImage(const QString& source, bool deleteOnly, const
         const QByteArray bytes = FetchPicture(source);
         if (bytes.isEmpty()) return false;
 
-        const QString stored = DecodeText(reference, StoreKey());
         SharedFileScope file = OpenPictureFile();
         dao::Database& db = file.db();
         dao::Transaction tx = db.BeginTrans();
-        // A page that shows the same picture twice keeps one row for it.
-        const QVariant id =
-            db.Scalar(QStringLiteral("SELECT \"image_id\" FROM \"imageylk\" WHERE \"filial\"=? AND "
-                                     "\"imagepath\"=? ORDER BY rowid LIMIT 1"),
-                      {filial, stored});
-        if (id.isNull())
-            db.Execute(
-                QStringLiteral(
-                    "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES (?, ?, ?)"),
-                {filial, bytes, stored});
-        else
-            db.Execute(QStringLiteral("UPDATE \"imageylk\" SET \"myimage\"=?, \"imagepath\"=?, \"filial\"=? "
-                                      "WHERE \"image_id\"=?"),
-                       {bytes, stored, filial, id});
+        StorePictureRow(db, QStringLiteral("\"imageylk\""), filial, bytes, DecodeText(reference, StoreKey()));
         tx.Commit();
         return true;
     } catch (const dao::DaoError& e) {
@@ -277,20 +302,26 @@ bool Cls数据操作::SaveAnyImage(const QString& source, bool deleteOnly, const
     }
 }
 
+bool Cls数据操作::SaveAnyImageIn(const AttachedSideFiles& side, const QString& source,
+                                 const QString& filial) {
+    const QString reference = picture_refs::StoredReference(source, false);
+    if (reference.isEmpty()) return false;
+    const QByteArray bytes = FetchPicture(source);
+    if (bytes.isEmpty()) return false;
+    StorePictureRow(App().DataDb, side.Pictures(), filial, bytes, DecodeText(reference, StoreKey()));
+    return true;
+}
+
 void Cls数据操作::SaveAnyHtml(QString& html, const QString& filial) {
     SharedFileScope file = OpenPageFile();
     dao::Database& db = file.db();
-    html = EncodeText(html, StoreKey());
     dao::Transaction tx = db.BeginTrans();
-    const QVariant row = db.Scalar(
-        QStringLiteral("SELECT rowid FROM \"story\" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"), {filial});
-    if (row.isNull())
-        db.Execute(QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
-                   {filial, html});
-    else
-        db.Execute(QStringLiteral("UPDATE \"story\" SET \"Hisdescript\"=?, \"filial\"=? WHERE rowid=?"),
-                   {html, filial, row});
+    StorePageRow(db, QStringLiteral("\"story\""), html, filial);
     tx.Commit();
+}
+
+void Cls数据操作::SaveAnyHtmlIn(const AttachedSideFiles& side, QString& html, const QString& filial) {
+    StorePageRow(App().DataDb, side.Pages(), html, filial);
 }
 
 QStringList Cls数据操作::SavePageAndFiles(const QString& filial, const QString& html,

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QStringEncoder>
 
+#include "frame/builtin_seeds.h"
+#include "frame/db_connections.h"
 #include "mainwin/imported_page.h"
 #include "node_commands_fixture.h"
 #include "platform/bookdir.h"
@@ -244,6 +246,43 @@ TEST_F(MarkingCommandsTest, AFolderOfPagesBecomesABranchWithItsPictures) {
     ops_->GetAnyHtmlCode(QStringLiteral("1.htm"), page);
     EXPECT_EQ(page, QStringLiteral("<html><body>李四</body></html>"));
     EXPECT_EQ(Db().Scalar(QStringLiteral("SELECT count(*) FROM \"temp_px\"")).toInt(), 0);
+}
+
+// A failure anywhere leaves the book as it was; a file that cannot be read is named to the user.
+TEST_F(MarkingCommandsTest, AFolderComesInWholeOrNotAtAll) {
+    const QString top = book_.file("导入/李氏谱");
+    for (const char* name : {"a.htm", "b.htm", "c/d.htm"}) {
+        QDir().mkpath(QFileInfo(top + "/" + name).absolutePath());
+        QFile file(top + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("<p>") + name + "</p>");
+    }
+    // A file the system lists but cannot read, whoever reads it.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", top + "/e.htm"));
+    const auto count = [&](const QString& sql) { return Db().Scalar(sql).toLongLong(); };
+    const qint64 members = count("SELECT count(*) FROM \"本姓成员\"");
+    dao::Database pages = dao::Database::Open(DescriptDbPath(), BookDbPassword());
+    pages.Execute(
+        "CREATE TRIGGER full BEFORE INSERT ON story WHEN (SELECT count(*) FROM story) >= 2 "
+        "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+    pages.Close();
+    Open();
+    Select(QStringLiteral("甲"));
+    ui_->ExpectFolder(top);
+    ui_->ExpectMsgBox(vb::OK);
+    Menu("node_import");
+    EXPECT_EQ(LastDialog().style, vb::Critical);
+    EXPECT_EQ(count("SELECT count(*) FROM \"本姓成员\""), members);
+    EXPECT_FALSE(Nodes().Exists(QStringLiteral("_李氏谱")));
+
+    dao::Database::Open(DescriptDbPath(), BookDbPassword()).Execute("DROP TRIGGER full");
+    ui_->ExpectFolder(top);
+    ui_->ExpectMsgBox(vb::OK);
+    Menu("node_import");
+    EXPECT_EQ(LastDialog().text, QStringLiteral("以下文件不能读取，导入时没有带上：\n") + top + "/e.htm");
+    EXPECT_EQ(count("SELECT count(*) FROM \"本姓成员\""), members + 6);
+    EXPECT_EQ(Column(QStringLiteral("d.htm"), "father"), QStringLiteral("c"));
+    EXPECT_TRUE(Nodes().Exists(QStringLiteral("_李氏谱")));
 }
 
 }  // namespace

@@ -213,6 +213,36 @@ TEST(DaoTransactions, FailedMultiRowOperationLeavesNothing) {
     EXPECT_EQ(db.Scalar("SELECT group_concat(name) FROM m").toString(), QStringLiteral("kept"));
 }
 
+// A full disk (the engine's page limit stands in for it) and a file the engine may only read are told
+// in Chinese with the file the statement wrote, an attached one by its own name.
+TEST(DaoTransactions, AFullDiskOrAReadOnlyFileIsToldWithTheFile) {
+    TempBook book;
+    Database db = MakeDb(book.file("a.ctr"), "pw");
+    MakeDb(book.file("b.ctr"), "pw").Close();
+    db.Attach(book.file("b.ctr"), "side", "pw");
+    const QString big(20000, QChar(u'字'));
+    const auto told = [&](const QString& sql) {
+        try {
+            db.Execute(sql, {big});
+        } catch (const DaoError& e) {
+            return e.Description();
+        }
+        return QString();
+    };
+    db.Execute("PRAGMA side.max_page_count=3");
+    EXPECT_EQ(told("INSERT INTO \"side\".\"m\" VALUES (?, 1)"),
+              QStringLiteral("磁盘已满，不能写入文件 '%1'。")
+                  .arg(QFileInfo(book.file("b.ctr")).canonicalFilePath()));
+    db.Execute("PRAGMA main.max_page_count=3");
+    EXPECT_EQ(told("INSERT INTO m VALUES (?, 1)"),
+              QStringLiteral("磁盘已满，不能写入文件 '%1'。")
+                  .arg(QFileInfo(book.file("a.ctr")).canonicalFilePath()));
+    db.Execute("PRAGMA query_only=1");
+    EXPECT_EQ(told("INSERT INTO m VALUES (?, 2)"),
+              QStringLiteral("不能写入文件 '%1'：文件或它所在的磁盘是只读的。")
+                  .arg(QFileInfo(book.file("a.ctr")).canonicalFilePath()));
+}
+
 TEST(DaoTransactions, AttachWithWrongPasswordFails) {
     TempBook book;
     Database db = MakeDb(book.file("a.ctr"), "pw");

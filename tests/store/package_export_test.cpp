@@ -3,6 +3,7 @@
 
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
+#include "platform/dao/work_file_list.h"
 
 namespace {
 
@@ -123,15 +124,20 @@ TEST_F(PackageExport, AFailedExportLeavesNoPartAndKeepsTheEarlierPackage) {
     EXPECT_FALSE(QFileInfo::exists(folder + ".part"));
 
     const QString path = book_.file("pkg.mdb");
-    // What an export killed half-way left is cleared by the next one.
-    for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"}) {
-        QFile f(path + left);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("left");
-    }
+    // What an export killed half-way left is cleared by the next one, beside another target too.
+    const QString other = book_.file("其他/旧.mdb");
+    ASSERT_TRUE(QDir().mkpath(book_.file("其他")));
+    dao::WorkFileList::Note(other + ".part");
+    for (const QString& killed : {path, other})
+        for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"}) {
+            QFile f(killed + left);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("left");
+        }
     EXPECT_EQ(Export(path), 5);
-    for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"})
-        EXPECT_FALSE(QFileInfo::exists(path + left)) << left;
+    for (const QString& killed : {path, other})
+        for (const char* left : {".part", ".part.lck", ".part-journal", ".part-mj12AB34CD"})
+            EXPECT_FALSE(QFileInfo::exists(killed + left)) << left;
     const QByteArray earlier = FileBytes(path);
     Pages().Execute("DROP TABLE story");
     try {

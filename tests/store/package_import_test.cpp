@@ -408,3 +408,34 @@ TEST_F(PackageImport, AReadOnlyPackageImportsAndIsLeftAsItWas) {
     EXPECT_EQ(FileBytes(path), before);
     EXPECT_FALSE(QFileInfo::exists(path + ".lck"));
 }
+
+// Packages like these once left a lock behind them: the next command in the same run answered 3260.
+TEST_F(PackageImport, AfterAnOddPackageTheNextCommandsFindTheBookFree) {
+    const QString path = Package();
+    const QByteArray whole = FileBytes(path);
+    const QString longName = QString("王").repeated(60) + "\x01\t\n" + QString(QChar(0)) + "x";
+    const QList<std::pair<QString, QString>> edits = {
+        {"father", "王丁"}, {"filial", longName}, {"filial", QString("王\x01\x02\x1f甲")}, {"father", longName}};
+    for (const auto& [column, text] : edits) {
+        SCOPED_TRACE(column.toStdString() + " " + text.toStdString());
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(whole);
+        }
+        {
+            dao::Database package = dao::Database::Open(path, "pw123");
+            package.Execute(QString("UPDATE \"本姓成员\" SET %1=? WHERE boy_sort IN (2, 3)").arg(column),
+                            {EncodeText(text, column == "father" ? ServerKey() : SettingsKey())});
+        }
+        dao::ReleaseAllIdleConnections();
+        const qint64 members = Members();
+        ASSERT_EQ(Import(path, "王祖"), 0);
+        EXPECT_EQ(Members(), members + 5);
+        Mark("王祖", 9);
+        QFile::remove(book_.file("again.mdb"));
+        EXPECT_GT(ops_->族谱备份(book_.file("again.mdb"), "王祖", 9, "pw123"), 5);
+        QString html = "<p>再</p>";
+        ops_->SaveAnyHtml(html, "王祖");
+    }
+}

@@ -21,6 +21,7 @@
 #include "frame/forms/launcher_form.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
+#include "mainwin/tree_pages.h"
 #include "platform/dao/dao_error.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/do_events.h"
@@ -261,6 +262,7 @@ void FrmDownLd::CmdOK_Click() {
     connect(tg_, &clsDownLoad::DownLoadOver, this, [this] { downloadDone_ = true; });
     stopRequested_ = false;
     imported_ = 0;
+    TreeChangeMark changing;
 
     const int n = listView1_->topLevelItemCount();
     for (int i = 0; i < n; ++i) {

@@ -23,6 +23,7 @@
 #include "frame/forms/launcher_form.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
+#include "mainwin/tree_pages.h"
 #include "member/hint_lists.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_error.h"
@@ -230,6 +231,7 @@ void FrmUpdate::installHelp(const QString& fetchedPath) {
         return;
     }
     QString error;
+    TreeChangeMark changing;
     const qint32 result = help_update::MergeHelpPackage(kept, &error);
     if (result != 0) {
         UI().MsgBox(Translated(QStringLiteral("帮助文件未能装入，原有的帮助文件未作改动：")) + error,

@@ -11,6 +11,7 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/toolbars_busy.h"
+#include "mainwin/tree_pages.h"
 #include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
@@ -121,6 +122,7 @@ void dsptree::restoreAsNewBook() {
     // The import reads the package only, so the package needs no compaction afterwards.
     QString error;
     Cls数据操作& ops = DataOps();
+    TreeChangeMark changing;
     if (ops.ReLoad(path, app.FormParamString2, QString(), app.StrgPswdDigest, &error) != 0) {
         UI().MsgBox(Trans(QStringLiteral("族谱恢复失败：")) + error, vb::Critical);
         return;
@@ -146,6 +148,7 @@ void dsptree::splitOffBranchBook() {
     UI().ShowForm(QStringLiteral("FrmLittle"), true);
     const QString asked = CleanMemberName(app.FormParamString, -1);
     if (asked.isEmpty()) return;
+    TreeChangeMark changing;
     const QString root = SharedMember().创建分支谱(asked, name);
     if (root.isEmpty()) return;
 

@@ -12,6 +12,7 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/node_command_support.h"
+#include "mainwin/tree_pages.h"
 #include "member/member_name.h"
 #include "member/member_record.h"
 #include "online/user_record.h"
@@ -203,6 +204,7 @@ void dsptree::LoadBranchPackage() {
     app.FormParamString = QStringLiteral("?");
     if (UI().ShowForm(QStringLiteral("FrmSetPswd"), true) < 0 || app.FormParamString.isEmpty()) return;
     QString why;
+    TreeChangeMark changing;
     if (DataOps().ReLoad(file, app.FormParamString2, name, app.StrgPswdDigest, &why) != 0) {
         UI().MsgBox(Trans(QStringLiteral("不能恢复此备份：")) + why, vb::Critical);
         return;
@@ -224,13 +226,14 @@ void dsptree::ImportPageFolder() {
         ClsFolderSelect().FolderSelected(Trans(QStringLiteral("请选择导入文件所在目录：")));
     if (folder.isEmpty()) return;
     ProgressScope progress;
-    try {
-        FolderImport(DataOps(), *treeNodes_).Run(folder);
-    } catch (...) {
-        markPagesStale(App().CurrentPage - 1);  // the members made before the failure stay
-        RecountPages();
-        throw;
-    }
+    TreeChangeMark changing;
+    // A failure leaves the book as it was and reaches the user with its message.
+    FolderImport import(DataOps(), *treeNodes_);
+    import.Run(folder);
     markPagesStale(App().CurrentPage - 1);
     RecountPages();
+    if (!import.Unread().isEmpty())
+        UI().MsgBox(Trans(QStringLiteral("以下文件不能读取，导入时没有带上：")) + QLatin1Char('\n') +
+                        import.Unread().join(QLatin1Char('\n')),
+                    vb::Exclamation);
 }

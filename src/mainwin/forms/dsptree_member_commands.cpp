@@ -11,6 +11,7 @@
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/node_command_support.h"
 #include "mainwin/forms/page_viewer.h"
+#include "mainwin/tree_pages.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
@@ -218,6 +219,7 @@ void dsptree::DeleteWithDescendants() {
         return;
     ProgressScope progress;
     ToolbarsDisabled quiet(tbarOpEx_, tbarOP_, tbarEditEx_);
+    TreeChangeMark changing;
     MarkBranchToActOn(DataOps(), name, index);
     if (name == app.RootAncestorName) app.RootAncestorName.clear();
     DataOps().删除有标识的子女(index);

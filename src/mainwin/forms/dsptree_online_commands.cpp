@@ -10,6 +10,7 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/node_command_support.h"
+#include "mainwin/tree_pages.h"
 #include "online/logon_gate.h"
 #include "online/member_exchange.h"
 #include "online/online_operation.h"
@@ -156,6 +157,7 @@ void dsptree::DownloadBranchNodes() {
         return;
     }
     ToolbarsDisabled quiet(tbarOpEx_, tbarOP_, tbarEditEx_);
+    TreeChangeMark changing;
     if (!DownloadAndMerge(DataOps(), serverId)) return;
     // The page shown keeps its starts; the pages after it are cut again from the merged book.
     AppState& app = App();
@@ -188,6 +190,7 @@ void dsptree::DownloadBookFromServer() {
     // The edited page is stored under the member it belongs to before the merge can rename him.
     if (EditMode()) leaveEditModeForCommand();
     ProgressScope progress;
+    TreeChangeMark changing;
     if (!DownloadAndMerge(DataOps(), rootId)) return;
     // Only page 1's starts are known after the merge: the tree shows page 1, cut afresh.
     AppState& app = App();

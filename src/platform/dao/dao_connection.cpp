@@ -1,9 +1,10 @@
 #include "platform/dao/dao_connection.h"
 
-#include <QRegularExpression>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include "platform/dao/dao_error.h"
 
@@ -23,6 +24,11 @@ void ThrowSqliteError(int rc, const QString& message, const QString& path, bool 
         case SQLITE_CORRUPT:
             throw DaoError(kErrDamaged, DamagedFileText(name, message));
         case SQLITE_CANTOPEN:
+            // An existing file that cannot be opened for a write: its journal cannot be made beside it.
+            if (!name.isEmpty() && QFileInfo::exists(name))
+                throw DaoError(kErrReadOnly,
+                               QStringLiteral("不能写入文件 '%1'：它所在的文件夹是只读的，或没有写入的权限。")
+                                   .arg(name));
             throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(name));
         case SQLITE_CONSTRAINT:
             if (message.contains(QLatin1String("UNIQUE")))
@@ -30,7 +36,12 @@ void ThrowSqliteError(int rc, const QString& message, const QString& path, bool 
                                QStringLiteral("由于将在索引、主关键字或关系中创建重复的值，请求对表的改变没有成功。"));
             break;
         case SQLITE_READONLY:
-            throw DaoError(kErrReadOnly, QStringLiteral("不能更新。数据库或对象为只读。"));
+            throw DaoError(kErrReadOnly,
+                           QStringLiteral("不能写入文件 '%1'：文件或它所在的磁盘是只读的。").arg(name));
+        case SQLITE_FULL:
+            throw DaoError(kErrGeneric, QStringLiteral("磁盘已满，不能写入文件 '%1'。").arg(name));
+        case SQLITE_IOERR:
+            throw DaoError(kErrGeneric, QStringLiteral("读写文件 '%1' 时出错 (%2)。").arg(name, message));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             throw DaoError(kErrLocked, QStringLiteral("无法更新；当前被锁定。"));
@@ -93,7 +104,12 @@ void Connection::closeNow() {
 void Connection::fail(int rc, const QString& context) const {
     QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
     if (!context.isEmpty()) message += QStringLiteral(" [") + context + QStringLiteral("]");
-    ThrowSqliteError(rc, message, path_, IsBuiltInPassword(password_));
+    // A statement on an attached file names that file (by its alias): a full disk or a read-only file
+    // is told by the file the statement wrote.
+    QString file = path_;
+    for (auto it = attached_.constBegin(); it != attached_.constEnd(); ++it)
+        if (context.contains(QLatin1Char('"') + it.key() + QStringLiteral("\"."))) file = it->file;
+    ThrowSqliteError(rc, message, file, IsBuiltInPassword(password_));
 }
 
 sqlite3_stmt* Connection::acquire(const QString& sql) {

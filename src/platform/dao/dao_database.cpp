@@ -1,4 +1,5 @@
 #include "platform/dao/dao_database.h"
+#include "platform/dao/work_file_list.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -417,23 +418,29 @@ void RewriteFile(const QString& path, const QString& password, const QString& ne
         throw DaoError(kErrFileInUse, QStringLiteral("不能使用 '%1'；文件已在使用中。").arg(key));
     ReleaseIdleConnections(key);
     const QString temporary = RewriteWorkFile(key);
-    // A run killed half-way left its copy; it is only ever ours.
+    // A run killed half-way left its copy; it is only ever ours. Beside a file outside the book folder
+    // it is listed there while it exists, for the next start to remove.
     RemoveWorkFiles(temporary);
     // The new file replaces the old one while the old one is still held exclusively, so another
     // program cannot open (and write to) the old file in between.
     Database source = Database::Open(key, password, true);
+    WorkFileList::Note(temporary);
+    const auto dropCopy = [&] {
+        RemoveWorkFiles(temporary);
+        WorkFileList::Forget(temporary);
+    };
     try {
         source.ExportTo(temporary, newPassword);
     } catch (...) {
-        RemoveWorkFiles(temporary);
+        dropCopy();
         throw;
     }
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(key).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        RemoveWorkFiles(temporary);
+        dropCopy();
         throw DaoError(kErrGeneric, QStringLiteral("不能替换文件 '%1' (%2)。").arg(key, reason));
     }
-    RemoveWorkFiles(temporary);
+    dropCopy();
     source.Close();
 }
 
