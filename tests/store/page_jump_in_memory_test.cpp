@@ -18,11 +18,6 @@ const QString kSeekOk = QStringLiteral("%SeekOK%");
 // CurrentPage, RepaginateNeeded and the target must come out the same.
 class PageJumpInMemory : public DataOpsFixture {
 protected:
-    void Add(const QVariant& name, const QVariant& father, int generation = 1, const QVariant& sort = 0,
-             const QVariant& birthday = QVariant()) {
-        db().Execute("INSERT INTO \"本姓成员\" (filial, father, generation, boy_sort, boy_birthday) VALUES (?, ?, ?, ?, ?)",
-                     {name, father, generation, sort, birthday});
-    }
     void AddRandomMembers(quint32 seed, int count, int window) {
         QRandomGenerator rng(seed);
         QStringList names;
@@ -30,13 +25,7 @@ protected:
              rs.MoveNext())
             names << rs.value(0).toString();
         dao::Transaction tx = db().BeginTrans();
-        for (int i = 0; i < count; ++i) {
-            const QString name = QStringLiteral("员%1").arg(names.size());
-            const int low = std::max(0, int(names.size()) - window);
-            Add(name, names.at(low + int(rng.bounded(names.size() - low))), int(names.size() / 40),
-                int(rng.bounded(3)), rng.bounded(3) == 0 ? QVariant() : QVariant(QStringLiteral("18%1").arg(rng.bounded(5))));
-            names << name;
-        }
+        DataOpsFixture::AddRandomMembers(rng, names, count, window);
         tx.Commit();
     }
 
@@ -121,8 +110,8 @@ TEST_F(PageJumpInMemory, RandomBooksToTheEndToAPageAndToAMember) {
     for (const quint32 seed : {3u, 41u, 977u}) {
         SCOPED_TRACE(seed);
         db().Execute("DELETE FROM \"本姓成员\"");
-        Add("甲祖", "");
-        Add("乙祖", "");
+        AddMember("甲祖", "");
+        AddMember("乙祖", "");
         AddRandomMembers(seed, 700, 20 + int(seed % 60));
         App().NodesPerPage = 5 + int(seed % 9);
         ops_->Find世祖(0, "");
@@ -136,7 +125,7 @@ TEST_F(PageJumpInMemory, RandomBooksToTheEndToAPageAndToAMember) {
 // Pages recorded before the book changed: the jumps compare each page they cut with the recorded one,
 // keep it when it is the same and cut the rest afresh from the first that differs.
 TEST_F(PageJumpInMemory, PagesRecordedBeforeAChangeOfTheBook) {
-    Add("甲祖", "");
+    AddMember("甲祖", "");
     AddRandomMembers(8, 500, 40);
     App().NodesPerPage = 7;
     ops_->Find世祖(0, "");
@@ -150,24 +139,24 @@ TEST_F(PageJumpInMemory, PagesRecordedBeforeAChangeOfTheBook) {
 // Starts added by hand (in another letter case, no member at all, twice, blank, inside a circle of
 // fathers), hidden roots and a member named "No_Display", and sibling orders over every kind of value.
 TEST_F(PageJumpInMemory, AwkwardStartsAndSiblingOrders) {
-    Add("甲祖", "");
-    Add("隐祖", "No_Display");
-    Add("半隐", "no_display");
-    Add("隐一", "隐祖");
-    Add("No_Display", "甲祖");
-    Add("Abc", "甲祖", 2, QVariant());
-    Add("实数", "甲祖", 2, 1.5);
-    Add("文字", "甲祖", 2, "x");
-    Add("字节", "甲祖", 2, QByteArray("\x01\x02", 2));
-    Add("整一", "甲祖", 2, 1, QString::fromUtf8("\xF0\x9F\x80\x80"));  // beyond U+FFFF: after U+FF01
-    Add("整二", "甲祖", 2, 1, QString(QChar(0xFF01)));
-    Add("整三", "甲祖", 2, 1, QByteArray("b", 1));
-    Add("圈甲", "圈乙");
-    Add("圈乙", "圈甲");
-    Add("圈子", "圈甲");
-    Add(" 空前", "甲祖");
-    Add("", "甲祖");
-    Add("   ", "甲祖");
+    AddMember("甲祖", "");
+    AddMember("隐祖", "No_Display");
+    AddMember("半隐", "no_display");
+    AddMember("隐一", "隐祖");
+    AddMember("No_Display", "甲祖");
+    AddMember("Abc", "甲祖", 2, QVariant());
+    AddMember("实数", "甲祖", 2, 1.5);
+    AddMember("文字", "甲祖", 2, "x");
+    AddMember("字节", "甲祖", 2, QByteArray("\x01\x02", 2));
+    AddMember("整一", "甲祖", 2, 1, QString::fromUtf8("\xF0\x9F\x80\x80"));  // beyond U+FFFF: after U+FF01
+    AddMember("整二", "甲祖", 2, 1, QString(QChar(0xFF01)));
+    AddMember("整三", "甲祖", 2, 1, QByteArray("b", 1));
+    AddMember("圈甲", "圈乙");
+    AddMember("圈乙", "圈甲");
+    AddMember("圈子", "圈甲");
+    AddMember(" 空前", "甲祖");
+    AddMember("", "甲祖");
+    AddMember("   ", "甲祖");
     AddRandomMembers(21, 200, 25);
     App().NodesPerPage = 6;
     ops_->Find世祖(0, "");

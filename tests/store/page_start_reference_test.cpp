@@ -130,22 +130,6 @@ private:
 
 class PageStartReference : public DataOpsFixture {
 protected:
-    void Add(const QString& name, const QString& father, int generation, int sort = 0,
-             const QVariant& birthday = QVariant()) {
-        db().Execute("INSERT INTO \"本姓成员\" (filial, father, generation, boy_sort, boy_birthday) "
-                     "VALUES (?, ?, ?, ?, ?)",
-                     {name, father, generation, sort, birthday});
-    }
-    // Members under fathers drawn from the latest ones: wide generations, many childless members.
-    void AddRandomMembers(QRandomGenerator& rng, QStringList& names, int count, int window) {
-        for (int i = 0; i < count; ++i) {
-            const QString name = QStringLiteral("员%1").arg(names.size());
-            const int low = std::max(0, int(names.size()) - window);
-            Add(name, names.at(low + int(rng.bounded(names.size() - low))), int(names.size() / 40),
-                int(rng.bounded(3)), rng.bounded(3) == 0 ? QVariant() : QVariant(QStringLiteral("18%1").arg(rng.bounded(5))));
-            names << name;
-        }
-    }
     int QueueSize() { return db().Scalar("SELECT count(*) FROM temp").toInt(); }
 
     std::vector<Page> Recorded() {
@@ -208,8 +192,8 @@ TEST_F(PageStartReference, RandomBooks) {
         db().Execute("DELETE FROM \"本姓成员\"");
         QRandomGenerator rng(seed);
         QStringList names{"甲祖", "乙祖"};
-        Add("甲祖", "", 1);
-        Add("乙祖", "", 1);
+        AddMember("甲祖", "", 1);
+        AddMember("乙祖", "", 1);
         AddRandomMembers(rng, names, 600, 30 + int(seed % 50));
         ExpectBothWalksCutTheReferencePages(5 + int(seed % 9));
     }
@@ -220,7 +204,7 @@ TEST_F(PageStartReference, GeneratedClanOfTenThousand) {
     QStringList names;
     for (int r = 0; r < 3; ++r) {
         names << QStringLiteral("祖%1").arg(r);
-        Add(names.back(), "", 1);
+        AddMember(names.back(), "", 1);
     }
     dao::Transaction tx = db().BeginTrans();
     AddRandomMembers(rng, names, 10000 - 3, 400);
@@ -252,19 +236,19 @@ TEST_F(PageStartReference, GeneratedClanOfTenThousand) {
 // named "No_Display": the rule is one for every walk, names are taken as stored, a name blank after
 // trimming is no member, and "No_Display" is nobody's father.
 TEST_F(PageStartReference, HandMadeBooks) {
-    Add("甲祖", "", 1);
-    Add("孤祖", "", 1);  // childless root
-    Add("隐祖", "No_Display", 1);
-    Add("隐一", "隐祖", 2);
-    Add("  ", "", 1);   // a blank root
-    Add("", "甲祖", 2);  // nameless and blank children
-    Add("   ", "甲祖", 2);
-    Add(" 前空", "甲祖", 2, 1);
-    Add("后空 ", "甲祖", 2, 2);
-    Add("No_Display", "甲祖", 2, 3);
-    Add("前空子", " 前空", 3);
-    Add("后空子", "后空 ", 3);
-    Add("空下", "   ", 3);
+    AddMember("甲祖", "", 1);
+    AddMember("孤祖", "", 1);  // childless root
+    AddMember("隐祖", "No_Display", 1);
+    AddMember("隐一", "隐祖", 2);
+    AddMember("  ", "", 1);   // a blank root
+    AddMember("", "甲祖", 2);  // nameless and blank children
+    AddMember("   ", "甲祖", 2);
+    AddMember(" 前空", "甲祖", 2, 1);
+    AddMember("后空 ", "甲祖", 2, 2);
+    AddMember("No_Display", "甲祖", 2, 3);
+    AddMember("前空子", " 前空", 3);
+    AddMember("后空子", "后空 ", 3);
+    AddMember("空下", "   ", 3);
     QRandomGenerator rng(5);
     QStringList names{"甲祖", " 前空", "后空 ", "前空子", "后空子", "隐一", "No_Display"};
     AddRandomMembers(rng, names, 120, 12);
