@@ -293,6 +293,13 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
         kStoredColumns + QStringLiteral(" FROM \"本姓成员\" WHERE \"father\"=?");
     Writer writer(db, stamp);
     Population population;
+    // Written once the branch is known to be small: a walk that gives up has spent only reads.
+    std::vector<std::pair<qint64, qint64>> stamps;  // member id, generation
+    std::vector<QString> members;                   // whose side rows take the number
+    const auto write = [&] {
+        for (const auto& [id, generation] : stamps) writer.StampMember(id, generation);
+        for (const QString& name : members) writer.SetSideRows(name, stamp.branch);
+    };
     QSet<qint64> visited;
     if (rootId >= 0) visited.insert(rootId);
     std::vector<QString> level{root};
@@ -315,8 +322,8 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
                 if (visited.size() > budget) return std::nullopt;
                 visited.insert(child.id);
                 const qint64 generation = firstGeneration + depth;
-                if (!child.stored.IsStamped(stamp, generation)) writer.StampMember(child.id, generation);
-                if (stamp.sides) writer.SetSideRows(child.name, stamp.branch);
+                if (!child.stored.IsStamped(stamp, generation)) stamps.emplace_back(child.id, generation);
+                if (stamp.sides) members.push_back(child.name);
                 population.CountDescendant(depth, IsChildlessPlaceholder(child.name), child.male,
                                            stamp.setLiving ? stamp.alive : child.alive, child.hasMother);
                 next.push_back(std::move(child.name));
@@ -329,7 +336,10 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     // Members that carried the number and are not in the branch now; many of them are better
     // released by the second walk, which reads each side table once. Released rows keep -9 and need
     // nothing unless their numbers go too.
-    if (stamp.branch == kReleased && !stamp.numbered) return population;
+    if (stamp.branch == kReleased && !stamp.numbered) {
+        write();
+        return population;
+    }
     std::vector<std::pair<qint64, QString>> leaving;
     for (dao::Recordset rs = db.OpenRecordset(
              QStringLiteral("SELECT \"filial_id\", \"filial\" FROM \"本姓成员\" WHERE \"flag\"=?"),
@@ -339,6 +349,7 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
         if (qint64(leaving.size()) >= budget) return std::nullopt;
         leaving.emplace_back(rs.value(0).toLongLong(), rs.value(1).toString());
     }
+    write();
     for (const auto& [id, name] : leaving) {
         writer.ReleaseMember(id);
         writer.SetSideRows(name, kReleased);
@@ -370,15 +381,20 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     for (auto* v : {&ids, &generations}) v->reserve(size_t(expectedRows));
     father.reserve(size_t(expectedRows));
     bits.reserve(size_t(expectedRows));
-    MemberNameIndex byName(expectedRows);
+    // Names as the engine keeps them (UTF-8): far cheaper to read than text turned into UTF-16.
+    MemberNameIndexOf<QByteArray> byName(expectedRows);
     qint32 rootIndex = -1;
     Writer writer(db, stamp);
     {
         // Flags worked out by the engine: fewer values cross over per row.
-        std::vector<std::pair<qint32, QString>> unresolved;  // fathers stored after their children
+        std::vector<std::pair<qint32, QByteArray>> unresolved;  // fathers stored after their children
+        // The first row of a name stays its row, so a father once found is found for good.
+        qint32 lastFather = -1;
+        QByteArray lastFatherName;
         for (dao::Recordset rs = db.OpenRecordset(
                  QStringLiteral(
-                     "SELECT \"filial_id\", \"filial\", \"father\", ifnull(\"generation\", -4294967296), "
+                     "SELECT \"filial_id\", CAST(\"filial\" AS BLOB), CAST(\"father\" AS BLOB), "
+                     "ifnull(\"generation\", -4294967296), "
                      "(ifnull(\"Boy_Sex\", 0)<>0) + 2*(ifnull(\"boy_active\", 0)<>0) "
                      "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
@@ -395,15 +411,26 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             generations.push_back(rs.value(3).toLongLong());
             bits.push_back(quint8(rs.value(4).toInt()));
             father.push_back(kNoFather);
-            byName.Add(bits.back() & kNameless ? QString() : FoldAscii(rs.value(1).toString()));
-            const QString fatherName = FoldAscii(rs.value(2).toString());
-            if (!fatherName.isEmpty()) {  // "" is no member's name
-                father.back() = byName.Find(fatherName);
-                if (father.back() < 0) unresolved.emplace_back(index, fatherName);
+            byName.Add(bits.back() & kNameless ? QByteArray() : FoldAscii(rs.value(1).toByteArray()));
+            // Brothers are mostly stored together: their father is looked up once.
+            const QByteArray fatherName = rs.value(2).toByteArray();
+            if (fatherName.isEmpty()) {
+                // "" is no member's name
+            } else if (lastFather >= 0 && fatherName == lastFatherName) {
+                father.back() = lastFather;
+            } else {
+                QByteArray folded = FoldAscii(fatherName);
+                father.back() = byName.Find(folded);
+                if (father.back() < 0) {
+                    unresolved.emplace_back(index, std::move(folded));
+                } else {
+                    lastFather = father.back();
+                    lastFatherName = fatherName;
+                }
             }
             writer.Tick();
         }
-        const QString foldedRoot = FoldAscii(root);
+        const QByteArray foldedRoot = FoldAscii(root.toUtf8());
         const qint32 rootWithoutRow = qint32(ids.size());
         for (const auto& [index, fatherName] : unresolved) {
             const qint32 found = byName.Find(fatherName);
@@ -476,10 +503,10 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
         std::vector<std::pair<qint64, qint32>> changes;
-        for (dao::Recordset rs =
-                 db.OpenRecordset(QStringLiteral("SELECT rowid, \"filial\", \"flag\" FROM ") + table);
+        for (dao::Recordset rs = db.OpenRecordset(
+                 QStringLiteral("SELECT rowid, CAST(\"filial\" AS BLOB), \"flag\" FROM ") + table);
              rs.hasRow(); rs.MoveNext()) {
-            const qint32 member = byName.Find(FoldAscii(rs.value(1).toString()));
+            const qint32 member = byName.Find(FoldAscii(rs.value(1).toByteArray()));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
             // Only rows whose number changes are written: a picture row would be copied whole.

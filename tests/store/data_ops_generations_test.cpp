@@ -420,3 +420,32 @@ TEST_F(Generations, ChmReleasingTouchesOnlyTheRowsThatChange) {
     EXPECT_EQ(SideFlags("王二"), "5/5/5");  // side rows are the numbering's, not this flagging's
     EXPECT_EQ(changes() - before, 1);
 }
+
+// The walk over the whole table links a child to its father as the name columns compare: ASCII
+// letters without regard to case, every other letter (full-width ones too) as it is; brothers stored
+// together take the father found for the first of them.
+TEST_F(Generations, WholeTableWalkLinksFathersByNameAsTheColumnsCompare) {
+    {
+        auto tx = db().BeginTrans();
+        Add("祖", "");
+        for (int i = 0; i < 2100; ++i) Add(QStringLiteral("子%1").arg(i), "祖");  // beyond the first walk
+        Add("LI", "祖");
+        const std::vector<std::pair<const char*, const char*>> children{
+            {"李一", "li"}, {"李二", "li"}, {"李三", "LI"}, {"李四", "Li"}, {"李五", "li"}};
+        for (const auto& [child, father] : children) Add(child, father);
+        Add("ＬＩ", "");
+        Add("全一", "ｌｉ");
+        Add("全二", "ＬＩ");
+        tx.Commit();
+    }
+    Mark("祖", 5);
+    for (const char* name : {"李一", "李二", "李三", "李四", "李五"}) {
+        EXPECT_EQ(Gen(name), 3) << name;
+        EXPECT_EQ(Flag(name), 5) << name;
+    }
+    for (const char* name : {"ＬＩ", "全一", "全二"}) {
+        EXPECT_EQ(Gen(name), -9999) << name;
+        EXPECT_EQ(Flag(name), -9) << name;
+    }
+    EXPECT_TRUE(App().FormParamString.startsWith("3%")) << App().FormParamString.toStdString();
+}
