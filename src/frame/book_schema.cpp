@@ -157,8 +157,14 @@ QStringList DataDbStatements() {
             EbookDownloadTable()};
 }
 
+QString PicturePathIndex() {
+    return QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"idx_image_filial_path\" ON \"imageylk\" (\"filial\", \"image_id\", \"imagepath\")");
+}
+
 QStringList ImageDbStatements() {
-    return {PictureTable(), QStringLiteral("CREATE INDEX \"idx_image_filial\" ON \"imageylk\" (\"filial\")")};
+    return {PictureTable(), QStringLiteral("CREATE INDEX \"idx_image_filial\" ON \"imageylk\" (\"filial\")"),
+            PicturePathIndex()};
 }
 
 QStringList DescriptDbStatements() {

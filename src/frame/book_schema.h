@@ -39,6 +39,9 @@ QString EbookDownloadTable();  // olddown_eb
 // Every statement (tables and indexes) of each file, in creation order.
 QStringList DataDbStatements();
 QStringList ImageDbStatements();
+// A member's picture paths read from the index alone: stored after the picture's bytes, a path read
+// from the row walks every page of the picture first.
+QString PicturePathIndex();
 QStringList DescriptDbStatements();
 
 // The rows zpdata.ctr ships with: the pick lists and the settings record.

@@ -1,6 +1,9 @@
 #include "frame/db_connections.h"
 
+#include <QFileInfo>
+
 #include "frame/app_state.h"
+#include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "platform/bookdir.h"
 
@@ -14,6 +17,15 @@ void OpenDataDb(const QString& path, const QString& password) {
 
 void OpenImageDb(const QString& path, const QString& password) {
     App().ImageDb = dao::Database::Open(path, password);
+    // Books made before the index get it here, once, while building it (which reads every picture)
+    // takes a moment; a larger file, or one that cannot take it now (busy, full disk), is read as
+    // before.
+    constexpr qint64 kMostBytesToIndex = qint64(256) << 20;
+    if (QFileInfo(path).size() > kMostBytesToIndex) return;
+    try {
+        App().ImageDb.Execute(book_schema::PicturePathIndex());
+    } catch (const dao::DaoError&) {
+    }
 }
 
 void OpenDescriptDb(const QString& path, const QString& password) {

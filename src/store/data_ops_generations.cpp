@@ -527,6 +527,35 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     return population;
 }
 
+// Whether a good share of the book descends from the root: of members taken evenly through the table,
+// an eighth or more have fathers that lead up to it. Asking for each member's children would then be
+// given up on after a sixteenth of the book, in vain.
+bool HoldsMuchOfTheBook(dao::Database& db, qint64 rootId, qint64 highestId) {
+    constexpr int kTaken = 64;
+    constexpr int kEnough = kTaken / 8;
+    // Longer lines of fathers than any book has: a loop in the father links ends here.
+    constexpr int kLongestLine = 512;
+    if (rootId < 0) return false;
+    int reached = 0;
+    for (int i = 0; i < kTaken && reached < kEnough; ++i) {
+        dao::Recordset rs = db.OpenRecordset(
+            QStringLiteral("SELECT \"filial_id\", \"father\" FROM \"本姓成员\" WHERE \"filial_id\">=? "
+                           "ORDER BY \"filial_id\" LIMIT 1"),
+            {highestId * (2 * i + 1) / (2 * kTaken)});
+        for (int step = 0; step < kLongestLine && rs.hasRow(); ++step) {
+            if (rs.value(0).toLongLong() == rootId) {
+                ++reached;
+                break;
+            }
+            const QString father = rs.value(1).toString();
+            if (father.isEmpty()) break;
+            rs = db.OpenRecordset(
+                QStringLiteral("SELECT \"filial_id\", \"father\" FROM \"本姓成员\" WHERE \"filial\"=?"), {father});
+        }
+    }
+    return reached >= kEnough;
+}
+
 // A branch of more than about a sixteenth of the book is walked in memory: asking for children costs
 // several times more per member than a row of the whole-table read, once the book outgrows the cache.
 Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
@@ -534,9 +563,9 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
     constexpr qint64 kSmallBranch = 2000;
     const qint64 highestId =
         db.Scalar(QStringLiteral("SELECT max(\"filial_id\") FROM \"本姓成员\"")).toLongLong();
-    if (auto walked =
-            WalkByQueries(db, root, rootId, firstGeneration, stamp, std::max(kSmallBranch, highestId / 16)))
-        return *walked;
+    const qint64 budget = std::max(kSmallBranch, highestId / 16);
+    if (budget == kSmallBranch || !HoldsMuchOfTheBook(db, rootId, highestId))
+        if (auto walked = WalkByQueries(db, root, rootId, firstGeneration, stamp, budget)) return *walked;
     // Most pages of the member table change: held in memory until the commit, each is encrypted and
     // written once, instead of spilled (with a journal sync) and written again as the walk goes on.
     constexpr int kWholeTableCacheKiB = 262144;

@@ -207,3 +207,22 @@ TEST_F(BookFiles, TryOpenDbExclusiveReturnsTheEngineNumbers) {
     EXPECT_TRUE(App().ExclusiveDb.exclusive());
     EXPECT_EQ(ErrorOf([&] { OpenImageDb(ImageDbPath(), BookDbPassword()); }), dao::kErrOpenedExclusively);
 }
+
+// A member's picture paths come from the index alone, in a new book and in one made before the index.
+TEST_F(BookFiles, PicturePathsAreReadWithoutThePictures) {
+    for (const bool older : {false, true}) {
+        OpenImageDb(ImageDbPath(), BookDbPassword());
+        if (older) {
+            App().ImageDb.Execute("DROP INDEX \"idx_image_filial_path\"");
+            OpenImageDb(ImageDbPath(), BookDbPassword());
+        }
+        QStringList plan;
+        for (dao::Recordset rs = App().ImageDb.OpenRecordset(
+                 "EXPLAIN QUERY PLAN SELECT \"image_id\", \"imagepath\" FROM \"imageylk\" WHERE \"filial\"=? "
+                 "ORDER BY rowid",
+                 {QString("王")});
+             rs.hasRow(); rs.MoveNext())
+            plan << rs.Text("detail");
+        EXPECT_TRUE(plan.join('\n').contains("COVERING INDEX idx_image_filial_path")) << plan.join('\n').toStdString();
+    }
+}

@@ -449,3 +449,24 @@ TEST_F(Generations, WholeTableWalkLinksFathersByNameAsTheColumnsCompare) {
     }
     EXPECT_TRUE(App().FormParamString.startsWith("3%")) << App().FormParamString.toStdString();
 }
+
+// Sparse member numbers make a small book look large: members taken evenly through the numbers land
+// in a loop of fathers (bounded) and below the root, which sends the numbering straight to the walk
+// over the whole table; the stored numbers are those of any walk.
+TEST_F(Generations, BranchTakenForMuchOfTheBookIsNumberedAsAnyOther) {
+    const auto addAt = [&](qint64 id, const char* name, const char* father) {
+        db().Execute("INSERT INTO \"本姓成员\" (filial_id, filial, father) VALUES (?, ?, ?)", {id, name, father});
+    };
+    Add("祖", "");
+    Add("子", "祖");
+    Add("旁", "");
+    addAt(100000, "环甲", "环乙");
+    addAt(100001, "环乙", "环甲");
+    addAt(200000, "孙", "子");
+    Mark("祖", 7);
+    for (const auto& [name, generation] : {std::pair{"祖", 1}, {"子", 2}, {"孙", 3}}) {
+        EXPECT_EQ(Gen(name), generation) << name;
+        EXPECT_EQ(Flag(name), 7) << name;
+    }
+    for (const char* name : {"旁", "环甲", "环乙"}) EXPECT_EQ(Flag(name), -9) << name;
+}
