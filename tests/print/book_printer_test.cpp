@@ -116,4 +116,41 @@ TEST_F(BookPrinterTest, CancelledPromptWritesNothingAndALoopEndsTheWalk) {
     EXPECT_EQ(book.count("祖的"), 1);
 }
 
+// The walk reads each member's children as the member table compares names: under the start member's
+// trimmed name, whatever the case of the father's name, in sibling order (sort, birthday, entry). A
+// branch that is most of the book reads every father's children at once, a small one member by
+// member: both give the same book.
+TEST_F(BookPrinterTest, ChildrenComeUnderTrimmedAndCaseBlindNamesInSiblingOrder) {
+    for (const int others : {0, 200}) {
+        Db().Execute("DELETE FROM \"本姓成员\"");
+        struct Member {
+            const char* name;
+            const char* father;
+            int sort;
+            const char* birthday;
+        };
+        for (const Member m :
+             {Member{" 始 ", "", 0, ""}, Member{"乙", "始", 1, "1900"}, Member{"甲", "始", 1, "1901"},
+              Member{"Wang", "始", 0, "1950"}, Member{"子一", "WANG", 0, ""}, Member{"子二", "wang", 0, ""},
+              Member{"丙", "甲", 0, ""}}) {
+            Db().Execute(
+                "INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"boy_sort\", \"boy_birthday\") "
+                "VALUES (?, ?, ?, ?)",
+                {m.name, m.father, m.sort, m.birthday});
+            QString page = QString("<p>〔%1〕</p>").arg(m.name);
+            ops_->SaveAnyHtml(page, m.name);
+        }
+        for (int i = 0; i < others; ++i)
+            Db().Execute("INSERT INTO \"本姓成员\" (\"filial\", \"father\") VALUES (?, '他')",
+                         {QString("填%1").arg(i)});
+
+        ASSERT_TRUE(clsPrintZp().打印文档(" 始 ", 0)) << others;
+        const QString book = FromGb18030(Book());
+        QStringList order;
+        for (qsizetype at = book.indexOf("〔"); at >= 0; at = book.indexOf("〔", at + 1))
+            order << book.mid(at + 1, book.indexOf("〕", at) - at - 1);
+        EXPECT_EQ(order, QStringList({" 始 ", "Wang", "乙", "甲", "子一", "子二", "丙"})) << others;
+    }
+}
+
 }  // namespace
