@@ -22,6 +22,7 @@
 #include "store/data_ops.h"
 #include "store/member_name_index.h"
 #include "store/page_file.h"
+#include "store/page_read_ahead.h"
 #include "store/page_read_run.h"
 
 namespace {
@@ -240,8 +241,10 @@ struct WalkedMember {
 // Walks the branch breadth-first and hands every member to `write`. A member is written when it leaves
 // the queue, which keeps the order of writing it when it joins, and by then its children are read.
 // Each member is visited once, so a loop in the father links ends the walk.
+// `queued` hears of each member as it joins the queue, in the order they are written.
 void WalkBranch(const QString& startName, qint32 startGeneration,
-                const std::function<void(const WalkedMember&)>& write) {
+                const std::function<void(const WalkedMember&)>& write,
+                const std::function<void(const QString&)>& queued) {
     struct Queued {
         MemberRow row;
         qint32 generation;
@@ -253,6 +256,7 @@ void WalkBranch(const QString& startName, qint32 startGeneration,
     PacedDoEvents events;
     for (MemberRow& row : Rows(QStringLiteral("filial"), startName)) {
         visited.insert(NameKey(row.filial));
+        queued(row.filial);
         queue.push_back({std::move(row), startGeneration, true});
     }
     while (!queue.empty()) {
@@ -266,6 +270,7 @@ void WalkBranch(const QString& startName, qint32 startGeneration,
             const qsizetype before = visited.size();
             visited.insert(NameKey(child.filial));
             if (visited.size() == before) continue;
+            queued(child.filial);
             queue.push_back({std::move(child), member.generation + 1, false});
         }
         events.Tick();
@@ -294,7 +299,11 @@ public:
     BookWriter(Cls数据操作& ops, bool vertical)
         : ops_(ops),
           vertical_(vertical),
-          out_(clsPrintZp::BookFile(), BookHead(vertical), BookTail(vertical)) {}
+          out_(clsPrintZp::BookFile(), BookHead(vertical), BookTail(vertical)),
+          ahead_([this](QString& page) { Finish(page); }) {}
+
+    // A member joins the walk's queue: its page can be read ahead.
+    void Queued(const QString& filial) { ahead_.Ask(filial); }
 
     void DocumentBlock(const MemberRow& row, bool start) {
         out_.BeginMember(false);
@@ -307,9 +316,11 @@ public:
         const MemberRow& row = member.row;
         const qint32 generation = member.generation;
         const bool start = member.start;
-        if (!start &&
-            (row.filial.contains(QStringLiteral("无子女")) || row.filial.contains(QStringLiteral("无子嗣"))))
+        if (!start && (row.filial.contains(QStringLiteral("无子女")) ||
+                       row.filial.contains(QStringLiteral("无子嗣")))) {
+            ahead_.Take(row.filial);
             return;
+        }
         out_.BeginMember(generation != shownGeneration_);
         const QString page = Page(row.filial);
         const StyleNames names = ParseStyleNames(row.names);
@@ -401,15 +412,22 @@ private:
 
     // The member's stored page without its document wrappers, its pictures extracted; "" for none.
     QString Page(const QString& filial) {
-        QString page;
-        ops_.GetAnyHtmlCode(filial, page);
-        if (page.isEmpty()) return page;
+        std::optional<PageReadAhead::Page> page = ahead_.Take(filial);
+        if (!page) {
+            page.emplace();
+            ops_.GetAnyHtmlCode(filial, page->text);
+            page->stored = !page->text.isEmpty();
+            if (page->stored) Finish(page->text);
+        }
+        if (page->stored) ops_.GnAnyImage(filial);
+        return page->text;
+    }
+    // What the book makes of a stored page (also on the threads reading ahead: nothing shared).
+    void Finish(QString& page) const {
         ops_.DeleteHtmlHead(page);
-        ops_.GnAnyImage(filial);
         if (vertical_)
             ReplaceAll(page, QStringLiteral("<div "),
                        QStringLiteral("<div style='layout-flow:vertical-ideographic' "));
-        return page;
     }
     void Put(const QString& text) { out_.Put(text); }
     void PutOn(const QString& text) { out_.PutOn(text); }
@@ -419,6 +437,8 @@ private:
     BookOutput out_;
     Cls子女 member_;
     qint32 shownGeneration_ = -1;
+    // Last: its workers stop before anything they read through goes.
+    PageReadAhead ahead_;
 };
 
 // The starting generation as the book reads it: the leading number of the answer, 1 for "".
@@ -438,12 +458,15 @@ QStringList WriteBook(Cls数据操作& ops, const QString& startName, quint8 ver
         PageReadRun reading;
         BookWriter writer(ops, vertical == 1);
         const qint32 surnameLength = App().SurnameLength;
-        WalkBranch(startName, start, [&](const WalkedMember& member) {
-            if (biography)
-                writer.RegisterBlock(member, surnameLength);
-            else
-                writer.DocumentBlock(member.row, member.start);
-        });
+        WalkBranch(
+            startName, start,
+            [&](const WalkedMember& member) {
+                if (biography)
+                    writer.RegisterBlock(member, surnameLength);
+                else
+                    writer.DocumentBlock(member.row, member.start);
+            },
+            [&](const QString& filial) { writer.Queued(filial); });
         return writer.Finish();
     } catch (const dao::DaoError& e) {
         UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + e.Description(), vb::Critical);

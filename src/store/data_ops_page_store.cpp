@@ -75,14 +75,18 @@ SharedFileScope OpenPageFile() {
 }
 
 // The member's page text as stored (still scrambled); false when the member has no page.
-bool ReadStoredPage(const QString& filial, QString& text) {
-    SharedFileScope file = OpenPageFile();
-    dao::Recordset rs = file.db().OpenRecordset(
+bool ReadStoredPage(dao::Database& pages, const QString& filial, QString& text) {
+    dao::Recordset rs = pages.OpenRecordset(
         QStringLiteral("SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"),
         {filial});
     if (rs.EOF_()) return false;
     text = rs.Text(QStringLiteral("Hisdescript"));
     return true;
+}
+
+bool ReadStoredPage(const QString& filial, QString& text) {
+    SharedFileScope file = OpenPageFile();
+    return ReadStoredPage(file.db(), filial, text);
 }
 
 // The stored page made showable: doubled quotes left by older editors go, placeholders point into
@@ -443,16 +447,32 @@ bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, 
     return false;
 }
 
-bool Cls数据操作::GetAnyHtmlCode(const QString& filial, QString& html) {
+namespace {
+
+// The member's page made showable; false when the member has no page.
+bool ReadPageCode(dao::Database& pages, const QString& filial, QString& html) {
     QString text;
-    if (!ReadStoredPage(filial, text)) {
+    if (!ReadStoredPage(pages, filial, text)) {
         html = QString("");
-        return true;
+        return false;
     }
     text = DecodeText(text, StoreKey());
     CleanPageText(text);
     html = text;
-    return false;
+    return true;
+}
+
+}  // namespace
+
+QString PageCodeIn(dao::Database& pages, const QString& filial) {
+    QString html;
+    ReadPageCode(pages, filial, html);
+    return html;
+}
+
+bool Cls数据操作::GetAnyHtmlCode(const QString& filial, QString& html) {
+    SharedFileScope file = OpenPageFile();
+    return !ReadPageCode(file.db(), filial, html);
 }
 
 qint32 Cls数据操作::GnAnyImage(const QString& filial) {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QString>
 #include <memory>
+
+namespace dao {
+class Database;
+}
 
 // Many members' pages and pictures read in a row (the printed book): while this lives the page and
 // picture files stay open, and each of the three book files is read in one transaction instead of one
@@ -16,3 +21,7 @@ private:
     struct Held;
     std::unique_ptr<Held> held_;
 };
+
+// The member's page as Cls数据操作::GetAnyHtmlCode gives it, read through `pages`, a connection to the
+// page file; "" for none.
+QString PageCodeIn(dao::Database& pages, const QString& filial);

@@ -11,6 +11,7 @@
 #include "print/golden.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
+#include "store/page_read_ahead.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 
@@ -151,6 +152,38 @@ TEST_F(BookPrinterTest, ChildrenComeUnderTrimmedAndCaseBlindNamesInSiblingOrder)
             order << book.mid(at + 1, book.indexOf("〕", at) - at - 1);
         EXPECT_EQ(order, QStringList({" 始 ", "Wang", "乙", "甲", "子一", "子二", "丙"})) << others;
     }
+}
+
+// A branch long enough for its pages to be read ahead on other threads gives the book the writer gives
+// reading alone, also when the reading ahead fails midway.
+TEST_F(BookPrinterTest, PagesReadAheadGiveTheBookReadInTurn) {
+    const auto name = [](int i) {
+        return i < 0 ? QString("庚") : QString(i % 7 == 3 ? "孙%1无子女" : "孙%1").arg(i);
+    };
+    for (int i = 0; i < 300; ++i) {
+        Add(name(i), name(i / 4 - 1), "", i % 3, "", true, "", "");
+        QString page = i % 3 == 0   ? QString("<html><head><title>t</title></head><body><div class=a>%1生平</div>"
+                                              "</body></html>")
+                                          .arg(i)
+                       : i % 3 == 1 ? QString("<p>%1</p>").arg(i)
+                       : i == 5     ? QString("<html><head></head></html>")
+                                    : QString();
+        if (!page.isEmpty()) ops_->SaveAnyHtml(page, name(i));
+    }
+    const int previous = PageReadAhead::StartBacklog();
+    QByteArray serial;
+    for (const int backlog : {0, 1, -1}) {
+        PageReadAhead::SetStartBacklog(backlog);
+        ui_->ExpectForm("FrmLittle", [](QObject*) { return 1; });
+        ASSERT_TRUE(clsPrintZp().传记谱("祖", 1));
+        if (backlog == 0)
+            serial = Book();
+        else
+            EXPECT_EQ(Book(), serial) << backlog;
+    }
+    PageReadAhead::SetStartBacklog(previous);
+    // 甲's and those of every third member but the skipped (无子女) ones.
+    EXPECT_EQ(FromGb18030(serial).count("生平</div>"), 1 + 100 - 15);
 }
 
 }  // namespace
