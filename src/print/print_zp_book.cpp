@@ -412,15 +412,16 @@ private:
 
     // The member's stored page without its document wrappers, its pictures extracted; "" for none.
     QString Page(const QString& filial) {
-        std::optional<PageReadAhead::Page> page = ahead_.Take(filial);
-        if (!page) {
-            page.emplace();
-            ops_.GetAnyHtmlCode(filial, page->text);
-            page->stored = !page->text.isEmpty();
-            if (page->stored) Finish(page->text);
+        if (std::optional<PageReadAhead::Page> page = ahead_.Take(filial)) {
+            if (page->stored) ExtractPictureRows(page->pictures);
+            return page->text;
         }
-        if (page->stored) ops_.GnAnyImage(filial);
-        return page->text;
+        QString page;
+        ops_.GetAnyHtmlCode(filial, page);
+        if (page.isEmpty()) return page;
+        Finish(page);
+        ops_.GnAnyImage(filial);
+        return page;
     }
     // What the book makes of a stored page (also on the threads reading ahead: nothing shared).
     void Finish(QString& page) const {

@@ -7,7 +7,6 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
-#include "store/page_read_run.h"
 
 namespace {
 
@@ -82,24 +81,31 @@ std::optional<PageReadAhead::Page> PageReadAhead::Take(const QString& filial) {
 // Called with the lock held.
 void PageReadAhead::Start() {
     started_ = true;
-    const QString path = DescriptDbPath();
+    const QString pagePath = DescriptDbPath();
+    const QString picturePath = ImageDbPath();
     const QString password = BookDbPassword();
     const bool fail = gStartBacklog < 0;
     const unsigned cores = std::thread::hardware_concurrency();
     const unsigned count = std::clamp(cores > 1 ? cores - 1 : 1u, 1u, kMaxWorkers);
     try {
-        for (unsigned i = 0; i < count; ++i) workers_.emplace_back([=, this] { Work(path, password, fail); });
+        for (unsigned i = 0; i < count; ++i)
+            workers_.emplace_back([=, this] { Work(pagePath, picturePath, password, fail); });
     } catch (const std::system_error&) {
         // No thread to be had: the workers already started read on, or the writer reads alone.
         if (workers_.empty()) failed_ = true;
     }
 }
 
-void PageReadAhead::Work(const QString& path, const QString& password, bool fail) {
+void PageReadAhead::Work(const QString& pagePath, const QString& picturePath, const QString& password,
+                         bool fail) {
     try {
-        dao::Database pages = dao::Database::OpenReader(path, password);
-        // One read transaction for the whole run: the file is locked and checked for changes once.
+        dao::Database pages = dao::Database::OpenReader(pagePath, password);
+        dao::Database pictures = dao::Database::OpenReader(picturePath, password);
+        // One read transaction for the whole run: each file is locked and checked for changes once.
         pages.Execute(QStringLiteral("BEGIN"));
+        pictures.Execute(QStringLiteral("BEGIN"));
+        // A picture's row is read once, across pages of its own: caching them only costs memory.
+        pictures.Execute(QStringLiteral("PRAGMA cache_size=-256"));
         int chunks = 0;
         std::unique_lock guard(lock_);
         while (true) {
@@ -118,9 +124,13 @@ void PageReadAhead::Work(const QString& path, const QString& password, bool fail
             std::vector<Page> read;
             read.reserve(mine.size());
             for (const Entry* entry : mine) {
-                Page page{PageCodeIn(pages, entry->filial)};
+                Page page;
+                page.text = PageCodeIn(pages, entry->filial);
                 page.stored = !page.text.isEmpty();
-                if (page.stored) finish_(page.text);
+                if (page.stored) {
+                    finish_(page.text);
+                    page.pictures = PictureRows(pictures, entry->filial);
+                }
                 read.push_back(std::move(page));
             }
             guard.lock();
@@ -131,6 +141,7 @@ void PageReadAhead::Work(const QString& path, const QString& password, bool fail
             if (writerWaiting_) ready_.notify_one();
         }
         guard.unlock();
+        pictures.Execute(QStringLiteral("COMMIT"));
         pages.Execute(QStringLiteral("COMMIT"));
     } catch (...) {
         const std::lock_guard guard(lock_);

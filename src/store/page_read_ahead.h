@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <condition_variable>
 #include <deque>
@@ -9,7 +10,10 @@
 #include <thread>
 #include <vector>
 
-// Members' pages read on worker threads, each with a read-only connection of its own to the page file,
+#include "store/page_read_run.h"
+
+// Members' pages (and their pictures' rows) read on worker threads, each with read-only connections of
+// its own to the page and picture files,
 // ahead of a writer that takes them in the order they were asked for. Reading a page costs more than
 // writing it; this takes the reading off the writer's thread. The workers start once enough members
 // wait, and keep a bounded number of pages ready. Whatever goes wrong on a worker (or a member taken
@@ -26,8 +30,9 @@ public:
     // The next member whose page the writer will take.
     void Ask(const QString& filial);
     struct Page {
-        QString text;         // as PageCodeIn gives it, then made over by finish
-        bool stored = false;  // the member has a page: finish ran on it
+        QString text;                // as PageCodeIn gives it, then made over by finish
+        bool stored = false;         // the member has a page: finish ran on it
+        QList<PictureRow> pictures;  // of a member with a page, for ExtractPictureRows
     };
     // The page of the member asked first and not yet taken; nothing when the writer must read it
     // itself. Every member asked must be taken in turn.
@@ -45,7 +50,7 @@ private:
         bool read = false;
     };
     void Start();
-    void Work(const QString& path, const QString& password, bool fail);
+    void Work(const QString& pagePath, const QString& picturePath, const QString& password, bool fail);
     void Stop();
 
     std::function<void(QString&)> finish_;

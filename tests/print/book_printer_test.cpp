@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "print/print_zp.h"
 #include "store/data_ops.h"
 #include "store/page_read_ahead.h"
+#include "store/picture_refs.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 
@@ -154,32 +156,46 @@ TEST_F(BookPrinterTest, ChildrenComeUnderTrimmedAndCaseBlindNamesInSiblingOrder)
     }
 }
 
-// A branch long enough for its pages to be read ahead on other threads gives the book the writer gives
-// reading alone, also when the reading ahead fails midway.
+// A branch long enough for its pages to be read ahead on other threads gives the book (and the pictures
+// of the members with a page) the writer gives reading alone, also when the reading ahead fails midway.
 TEST_F(BookPrinterTest, PagesReadAheadGiveTheBookReadInTurn) {
     const auto name = [](int i) {
         return i < 0 ? QString("庚") : QString(i % 7 == 3 ? "孙%1无子女" : "孙%1").arg(i);
     };
     for (int i = 0; i < 300; ++i) {
         Add(name(i), name(i / 4 - 1), "", i % 3, "", true, "", "");
-        QString page = i % 3 == 0   ? QString("<html><head><title>t</title></head><body><div class=a>%1生平</div>"
-                                              "</body></html>")
-                                          .arg(i)
+        QString page = i % 3 == 0 ? QString(
+                                        "<html><head><title>t</title></head><body><div class=a>%1生平</div>"
+                                        "</body></html>")
+                                        .arg(i)
                        : i % 3 == 1 ? QString("<p>%1</p>").arg(i)
                        : i == 5     ? QString("<html><head></head></html>")
                                     : QString();
         if (!page.isEmpty()) ops_->SaveAnyHtml(page, name(i));
     }
+    const QString pictured = picture_refs::TempFolder() + "/family/6.png";
+    const QString unpaged = picture_refs::TempFolder() + "/family/2.png";
+    for (const auto& [file, member] : {std::pair{pictured, name(6)}, std::pair{unpaged, name(2)}}) {
+        QDir().mkpath(picture_refs::TempFolder() + "/family");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("picture");
+        out.close();
+        ASSERT_TRUE(ops_->SaveAnyImage("file://" + file, false, member, false));
+    }
     const int previous = PageReadAhead::StartBacklog();
     QByteArray serial;
     for (const int backlog : {0, 1, -1}) {
         PageReadAhead::SetStartBacklog(backlog);
+        QDir(picture_refs::TempFolder() + "/family").removeRecursively();
         ui_->ExpectForm("FrmLittle", [](QObject*) { return 1; });
         ASSERT_TRUE(clsPrintZp().传记谱("祖", 1));
         if (backlog == 0)
             serial = Book();
         else
             EXPECT_EQ(Book(), serial) << backlog;
+        EXPECT_TRUE(QFile::exists(pictured)) << backlog;
+        EXPECT_FALSE(QFile::exists(unpaged)) << backlog;
     }
     PageReadAhead::SetStartBacklog(previous);
     // 甲's and those of every third member but the skipped (无子女) ones.
