@@ -13,12 +13,12 @@
 #include "store/page_read_run.h"
 
 // Members' pages (and their pictures' rows) read on worker threads, each with read-only connections of
-// its own to the page and picture files,
-// ahead of a writer that takes them in the order they were asked for. Reading a page costs more than
-// writing it; this takes the reading off the writer's thread. The workers start once enough members
-// wait, and keep a bounded number of pages ready. Whatever goes wrong on a worker (or a member taken
-// out of turn) ends the reading ahead: from then on Take answers nothing and the writer reads itself.
-// Ask and Take belong to one thread; a PageReadRun must live around this object.
+// its own to the page and picture files, ahead of a writer that takes them in the order they were asked
+// for. Reading a page costs more than writing it; this takes the reading off the writer's thread. The
+// workers start once enough members wait, and keep a bounded number of pages ready. Whatever goes wrong
+// on a worker (or a member taken out of turn) ends the reading ahead: from then on Take answers nothing
+// and the writer reads itself. Ask and Take belong to one thread; a PageReadRun must live around this
+// object.
 class PageReadAhead {
 public:
     // finish: what the writer does to every page read (runs on the workers; must touch no shared state).
