@@ -75,14 +75,18 @@ SharedFileScope OpenPageFile() {
 }
 
 // The member's page text as stored (still scrambled); false when the member has no page.
-bool ReadStoredPage(const QString& filial, QString& text) {
-    SharedFileScope file = OpenPageFile();
-    dao::Recordset rs = file.db().OpenRecordset(
+bool ReadStoredPage(dao::Database& pages, const QString& filial, QString& text) {
+    dao::Recordset rs = pages.OpenRecordset(
         QStringLiteral("SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\"=? ORDER BY rowid LIMIT 1"),
         {filial});
     if (rs.EOF_()) return false;
     text = rs.Text(QStringLiteral("Hisdescript"));
     return true;
+}
+
+bool ReadStoredPage(const QString& filial, QString& text) {
+    SharedFileScope file = OpenPageFile();
+    return ReadStoredPage(file.db(), filial, text);
 }
 
 // The stored page made showable: doubled quotes left by older editors go, placeholders point into
@@ -93,10 +97,7 @@ void CleanPageText(QString& text) {
     text = picture_refs::ResolvePageReferences(text);
 }
 
-struct PictureRow {
-    qint64 id = 0;
-    QString reference;  // unscrambled
-};
+}  // namespace
 
 QList<PictureRow> PictureRows(dao::Database& db, const QString& filial) {
     QList<PictureRow> rows;
@@ -112,6 +113,8 @@ QList<PictureRow> PictureRows(dao::Database& db, const QString& filial) {
     return rows;
 }
 
+namespace {
+
 QByteArray PictureBytes(dao::Database& db, qint64 id) {
     return db.Scalar(QStringLiteral("SELECT \"myimage\" FROM \"imageylk\" WHERE \"image_id\"=?"), {id})
         .toByteArray();
@@ -119,30 +122,34 @@ QByteArray PictureBytes(dao::Database& db, qint64 id) {
 
 // Extracted pictures are a cache: a file already there is left alone. A picture without bytes (from
 // an older book) writes no file. Returns the error number of the last picture that failed, 0 if none.
-qint32 ExtractPictures(const QString& filial) {
+qint32 ExtractPictures(dao::Database& db, const QList<PictureRow>& rows) {
     qint32 lastError = 0;
-    try {
-        SharedFileScope file = OpenPictureFile();
-        for (const PictureRow& row : PictureRows(file.db(), filial)) {
-            try {
-                const QString path = picture_refs::PictureFile(row.reference);
-                if (path.isEmpty()) {
-                    qWarning() << "picture reference names no file:" << row.reference;
-                } else if (!QFileInfo::exists(path)) {
-                    const QByteArray bytes = PictureBytes(file.db(), row.id);
-                    if (!bytes.isEmpty()) WriteWholeFile(path, bytes);
-                }
-            } catch (const dao::DaoError& e) {
-                lastError = e.Number();
-            } catch (const VbError& e) {
-                lastError = e.number;
+    for (const PictureRow& row : rows) {
+        try {
+            const QString path = picture_refs::PictureFile(row.reference);
+            if (path.isEmpty()) {
+                qWarning() << "picture reference names no file:" << row.reference;
+            } else if (!QFileInfo::exists(path)) {
+                const QByteArray bytes = PictureBytes(db, row.id);
+                if (!bytes.isEmpty()) WriteWholeFile(path, bytes);
             }
-            DoEvents();
+        } catch (const dao::DaoError& e) {
+            lastError = e.Number();
+        } catch (const VbError& e) {
+            lastError = e.number;
         }
-    } catch (const dao::DaoError& e) {
-        lastError = e.Number();
+        DoEvents();
     }
     return lastError;
+}
+
+qint32 ExtractPictures(const QString& filial) {
+    try {
+        SharedFileScope file = OpenPictureFile();
+        return ExtractPictures(file.db(), PictureRows(file.db(), filial));
+    } catch (const dao::DaoError& e) {
+        return e.Number();
+    }
 }
 
 // The picture's bytes from a local file or a download; empty when there are none to store.
@@ -443,20 +450,46 @@ bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, 
     return false;
 }
 
-bool Cls数据操作::GetAnyHtmlCode(const QString& filial, QString& html) {
+namespace {
+
+// The member's page made showable; false when the member has no page.
+bool ReadPageCode(dao::Database& pages, const QString& filial, QString& html) {
     QString text;
-    if (!ReadStoredPage(filial, text)) {
+    if (!ReadStoredPage(pages, filial, text)) {
         html = QString("");
-        return true;
+        return false;
     }
     text = DecodeText(text, StoreKey());
     CleanPageText(text);
     html = text;
-    return false;
+    return true;
+}
+
+}  // namespace
+
+QString PageCodeIn(dao::Database& pages, const QString& filial) {
+    QString html;
+    ReadPageCode(pages, filial, html);
+    return html;
+}
+
+bool Cls数据操作::GetAnyHtmlCode(const QString& filial, QString& html) {
+    SharedFileScope file = OpenPageFile();
+    return !ReadPageCode(file.db(), filial, html);
 }
 
 qint32 Cls数据操作::GnAnyImage(const QString& filial) {
     return ExtractPictures(filial);
+}
+
+qint32 ExtractPictureRows(const QList<PictureRow>& rows) {
+    if (rows.isEmpty()) return 0;
+    try {
+        SharedFileScope file = OpenPictureFile();
+        return ExtractPictures(file.db(), rows);
+    } catch (const dao::DaoError& e) {
+        return e.Number();
+    }
 }
 
 void Cls数据操作::DeleteHtmlHead(QString& html) {

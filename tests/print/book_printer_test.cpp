@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <memory>
 
@@ -11,6 +12,8 @@
 #include "print/golden.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
+#include "store/page_read_ahead.h"
+#include "store/picture_refs.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 
@@ -114,6 +117,89 @@ TEST_F(BookPrinterTest, CancelledPromptWritesNothingAndALoopEndsTheWalk) {
     const QString book = FromGb18030(Book());
     EXPECT_EQ(book.count("甲的生平"), 1);
     EXPECT_EQ(book.count("祖的"), 1);
+}
+
+// The walk reads each member's children as the member table compares names: under the start member's
+// trimmed name, whatever the case of the father's name, in sibling order (sort, birthday, entry). A
+// branch that is most of the book reads every father's children at once, a small one member by
+// member: both give the same book.
+TEST_F(BookPrinterTest, ChildrenComeUnderTrimmedAndCaseBlindNamesInSiblingOrder) {
+    for (const int others : {0, 200}) {
+        Db().Execute("DELETE FROM \"本姓成员\"");
+        struct Member {
+            const char* name;
+            const char* father;
+            int sort;
+            const char* birthday;
+        };
+        for (const Member m :
+             {Member{" 始 ", "", 0, ""}, Member{"乙", "始", 1, "1900"}, Member{"甲", "始", 1, "1901"},
+              Member{"Wang", "始", 0, "1950"}, Member{"子一", "WANG", 0, ""}, Member{"子二", "wang", 0, ""},
+              Member{"丙", "甲", 0, ""}}) {
+            Db().Execute(
+                "INSERT INTO \"本姓成员\" (\"filial\", \"father\", \"boy_sort\", \"boy_birthday\") "
+                "VALUES (?, ?, ?, ?)",
+                {m.name, m.father, m.sort, m.birthday});
+            QString page = QString("<p>〔%1〕</p>").arg(m.name);
+            ops_->SaveAnyHtml(page, m.name);
+        }
+        for (int i = 0; i < others; ++i)
+            Db().Execute("INSERT INTO \"本姓成员\" (\"filial\", \"father\") VALUES (?, '他')",
+                         {QString("填%1").arg(i)});
+
+        ASSERT_TRUE(clsPrintZp().打印文档(" 始 ", 0)) << others;
+        const QString book = FromGb18030(Book());
+        QStringList order;
+        for (qsizetype at = book.indexOf("〔"); at >= 0; at = book.indexOf("〔", at + 1))
+            order << book.mid(at + 1, book.indexOf("〕", at) - at - 1);
+        EXPECT_EQ(order, QStringList({" 始 ", "Wang", "乙", "甲", "子一", "子二", "丙"})) << others;
+    }
+}
+
+// A branch long enough for its pages to be read ahead on other threads gives the book (and the pictures
+// of the members with a page) the writer gives reading alone, also when the reading ahead fails midway.
+TEST_F(BookPrinterTest, PagesReadAheadGiveTheBookReadInTurn) {
+    const auto name = [](int i) {
+        return i < 0 ? QString("庚") : QString(i % 7 == 3 ? "孙%1无子女" : "孙%1").arg(i);
+    };
+    for (int i = 0; i < 300; ++i) {
+        Add(name(i), name(i / 4 - 1), "", i % 3, "", true, "", "");
+        QString page = i % 3 == 0 ? QString(
+                                        "<html><head><title>t</title></head><body><div class=a>%1生平</div>"
+                                        "</body></html>")
+                                        .arg(i)
+                       : i % 3 == 1 ? QString("<p>%1</p>").arg(i)
+                       : i == 5     ? QString("<html><head></head></html>")
+                                    : QString();
+        if (!page.isEmpty()) ops_->SaveAnyHtml(page, name(i));
+    }
+    const QString pictured = picture_refs::TempFolder() + "/family/6.png";
+    const QString unpaged = picture_refs::TempFolder() + "/family/2.png";
+    for (const auto& [file, member] : {std::pair{pictured, name(6)}, std::pair{unpaged, name(2)}}) {
+        QDir().mkpath(picture_refs::TempFolder() + "/family");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("picture");
+        out.close();
+        ASSERT_TRUE(ops_->SaveAnyImage("file://" + file, false, member, false));
+    }
+    const int previous = PageReadAhead::StartBacklog();
+    QByteArray serial;
+    for (const int backlog : {0, 1, -1}) {
+        PageReadAhead::SetStartBacklog(backlog);
+        QDir(picture_refs::TempFolder() + "/family").removeRecursively();
+        ui_->ExpectForm("FrmLittle", [](QObject*) { return 1; });
+        ASSERT_TRUE(clsPrintZp().传记谱("祖", 1));
+        if (backlog == 0)
+            serial = Book();
+        else
+            EXPECT_EQ(Book(), serial) << backlog;
+        EXPECT_TRUE(QFile::exists(pictured)) << backlog;
+        EXPECT_FALSE(QFile::exists(unpaged)) << backlog;
+    }
+    PageReadAhead::SetStartBacklog(previous);
+    // 甲's and those of every third member but the skipped (无子女) ones.
+    EXPECT_EQ(FromGb18030(serial).count("生平</div>"), 1 + 100 - 15);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "platform/dao/dao_connection.h"
 
@@ -120,28 +121,29 @@ QByteArray EngineKey(const QString& path, const QString& password) {
     if (!file.open(QIODevice::ReadOnly)) return pw;
     const QByteArray salt = file.read(16);
     if (salt.size() < 16 || salt.startsWith("SQLite format 3")) return pw;
+    // Readers on other threads open their own connections.
+    static std::mutex cacheLock;
     static QHash<QByteArray, QByteArray> cache;
     const QByteArray cacheKey = salt + '\0' + pw;
-    auto it = cache.constFind(cacheKey);
-    if (it != cache.constEnd()) return *it;
+    {
+        const std::lock_guard lock(cacheLock);
+        auto it = cache.constFind(cacheKey);
+        if (it != cache.constEnd()) return *it;
+    }
     constexpr int kIterations = 64000;  // the engine's default for this file format
     const QByteArray derived = DerivePbkdf2Sha1(pw, salt, kIterations, 32);
     if (derived.isEmpty()) return pw;  // the engine derives it itself
     const QByteArray raw = "x'" + derived.toHex().toUpper() + "'";
+    const std::lock_guard lock(cacheLock);
     if (cache.size() > 64) cache.clear();
     cache.insert(cacheKey, raw);
     return raw;
 }
 
-// An existing file is checked by the engine before anything is read from it or written to it.
-std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& password, bool exclusive,
-                                         bool existing) {
-    const int lockFd = TakeFileLock(key, exclusive);
-    const FileId id = IdentityOf(key);
+// A connection keyed and probed: a wrong key only shows at the first read.
+std::shared_ptr<Connection> OpenKeyed(const QString& key, const QString& password, int flags, bool exclusive,
+                                      int lockFd, FileId id) {
     sqlite3* db = nullptr;
-    // Attached files take the main file's flags, and an export attaches a new file: always allow creation.
-    // Open() has already refused a missing main file.
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(QFile::encodeName(key).constData(), &db, flags, nullptr);
     auto conn = std::make_shared<Connection>(db, key, password, exclusive, lockFd, id);
     if (rc != SQLITE_OK) conn->fail(rc);
@@ -151,12 +153,23 @@ std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& pass
         if (rc != SQLITE_OK) conn->fail(rc);
     }
     sqlite3_busy_timeout(db, 5000);
-    // A wrong key only shows at the first read.
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) conn->fail(rc);
+    return conn;
+}
+
+// An existing file is checked by the engine before anything is read from it or written to it.
+std::shared_ptr<Connection> OpenPhysical(const QString& key, const QString& password, bool exclusive,
+                                         bool existing) {
+    const int lockFd = TakeFileLock(key, exclusive);
+    const FileId id = IdentityOf(key);
+    // Attached files take the main file's flags, and an export attaches a new file: always allow creation.
+    // Open() has already refused a missing main file.
+    auto conn = OpenKeyed(key, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                          exclusive, lockFd, id);
     // A new file exists from that first read on.
     conn->sameFile(IdentityOf(key));
-    sqlite3_exec(db, "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
+    sqlite3_exec(conn->raw(), "PRAGMA cache_size=-16000", nullptr, nullptr, nullptr);
     if (existing) conn->checkFile();
     return conn;
 }
@@ -211,6 +224,16 @@ Database Database::Create(const QString& path, const QString& password) {
     const QString key = CanonicalPath(path);
     auto conn = OpenPhysical(key, password, false, false);
     registry().shared.insert(key, conn);
+    Database result;
+    result.handle_ = std::make_shared<Handle>(conn);
+    return result;
+}
+
+Database Database::OpenReader(const QString& path, const QString& password) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        throw DaoError(kErrFileNotFound, QStringLiteral("找不到文件 '%1'。").arg(path));
+    auto conn = OpenKeyed(CanonicalPath(path), password, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, false,
+                          -1, FileId{});
     Database result;
     result.handle_ = std::make_shared<Handle>(conn);
     return result;

@@ -25,6 +25,9 @@ public:
     static Database Open(const QString& path, const QString& password, bool exclusive = false);
     // Creates a new, empty file keyed with password ("" gives an unencrypted file); 3204 when it exists.
     static Database Create(const QString& path, const QString& password);
+    // A read-only connection of its own, outside the cache of shared ones, for another thread to read a
+    // file this process has open (that open holds the file's lock and check). Throws as Open.
+    static Database OpenReader(const QString& path, const QString& password);
 
     bool isOpen() const { return static_cast<bool>(handle_); }
     QString path() const;
