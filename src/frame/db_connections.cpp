@@ -16,14 +16,18 @@ void OpenDataDb(const QString& path, const QString& password) {
 }
 
 void OpenImageDb(const QString& path, const QString& password) {
-    App().ImageDb = dao::Database::Open(path, password);
-    // Books made before the index get it here, once, while building it (which reads every picture)
-    // takes a moment; a larger file, or one that cannot take it now (busy, full disk), is read as
-    // before.
+    dao::Database& db = App().ImageDb;
+    db = dao::Database::Open(path, password);
+    // Books made before the index get it the first time the file is opened, while building it (which
+    // reads every picture) takes a moment; a larger file, or one that cannot take it then (busy, full
+    // disk), is read as before.
+    const QString index = book_schema::PicturePathIndex();
+    if (db.Done(index)) return;
+    db.NoteDone(index);
     constexpr qint64 kMostBytesToIndex = qint64(256) << 20;
     if (QFileInfo(path).size() > kMostBytesToIndex) return;
     try {
-        App().ImageDb.Execute(book_schema::PicturePathIndex());
+        db.Execute(index);
     } catch (const dao::DaoError&) {
     }
 }

@@ -24,14 +24,10 @@ struct Window {
 
 // Books made before the order existed get its tables the first time a store works on them.
 void EnsureTables(dao::Database& db) {
-    static std::vector<std::weak_ptr<dao::Connection>> ready;
-    const std::shared_ptr<dao::Connection> conn = db.connection();
-    if (!conn) return;
-    std::erase_if(ready, [](const std::weak_ptr<dao::Connection>& w) { return w.expired(); });
-    for (const auto& w : ready)
-        if (w.lock() == conn) return;
+    const QString done = QStringLiteral("page order tables");
+    if (!db.isOpen() || db.Done(done)) return;
     for (const QString& sql : book_schema::PageOrderStatements()) db.Execute(sql);
-    ready.push_back(conn);
+    db.NoteDone(done);
 }
 
 std::optional<Window> WindowOf(dao::Database& db, qint32 page) {

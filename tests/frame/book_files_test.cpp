@@ -214,6 +214,9 @@ TEST_F(BookFiles, PicturePathsAreReadWithoutThePictures) {
         OpenImageDb(ImageDbPath(), BookDbPassword());
         if (older) {
             App().ImageDb.Execute("DROP INDEX \"idx_image_filial_path\"");
+            // Opened afresh, as by the next run of the program.
+            App().ImageDb.Close();
+            dao::ReleaseAllIdleConnections();
             OpenImageDb(ImageDbPath(), BookDbPassword());
         }
         QStringList plan;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -52,6 +53,7 @@ public:
 
     int transactionDepth = 0;
     int handles = 0;  // logical opens (Database objects) that use this connection
+    QSet<QString> done;  // see Database::Done
 
     void closeNow();
 

@@ -262,6 +262,14 @@ int Database::Execute(const QString& sql, const Params& params) {
     return conn().execute(sql, params);
 }
 
+bool Database::Done(const QString& what) const {
+    return conn().done.contains(what);
+}
+
+void Database::NoteDone(const QString& what) {
+    conn().done.insert(what);
+}
+
 Recordset Database::OpenRecordset(const QString& sql, const Params& params) {
     conn();
     return Recordset(handle_->conn, sql, params);

@@ -35,6 +35,9 @@ public:
     void Close();
 
     int Execute(const QString& sql, const Params& params = {});
+    // Work done once per physical connection (bringing a book made before up to date), by name.
+    bool Done(const QString& what) const;
+    void NoteDone(const QString& what);
     Recordset OpenRecordset(const QString& sql, const Params& params = {});
     // First column of the first row; a null QVariant when there is no row.
     QVariant Scalar(const QString& sql, const Params& params = {});
