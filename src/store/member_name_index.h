@@ -77,5 +77,3 @@ private:
     std::vector<Name> names_;
     size_t used_ = 0;
 };
-
-using MemberNameIndex = MemberNameIndexOf<QString>;
