@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QStringDecoder>
 #include <QStringView>
 #include <QVariant>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
+#include "store/walked_branch.h"
 
 namespace {
 
@@ -53,6 +55,17 @@ qint32 KeyFor(KeyOfText& keys, std::u16string_view text) {
     const qint32 key = qint32(keys.size());
     keys.insert(Key(text), key);
     return key;
+}
+
+// The UTF-16 length of valid UTF-8 text: a unit for each character, two past the basic plane.
+size_t Utf16Length(std::string_view text) {
+    size_t units = 0;
+    for (const char c : text) {
+        const auto byte = quint8(c);
+        units += (byte & 0xC0) != 0x80;
+        units += byte >= 0xF0;
+    }
+    return units;
 }
 
 // A text kept in a run of texts: where it starts and how long it is.
@@ -120,11 +133,6 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
             "WHERE ") +
         (flagged * 4 >= rows ? QStringLiteral("+\"flag\" = ?") : QStringLiteral("\"flag\" = ?")) +
         QStringLiteral(" AND \"generation\" BETWEEN ? AND ? ORDER BY ");
-    struct Read {
-        Span father;
-        bool sorted;  // has a sort number
-        qint64 sort;
-    };
     std::vector<Read> read;
     std::u16string fathers;
     QElapsedTimer sinceEvents;
@@ -141,7 +149,8 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
             members_.push_back(
                 {name.at, name.size, rs.value(2).toLongLong(), rs.value(3).toLongLong(), 0, 0});
             const QVariant sort = rs.value(4);
-            read.push_back({Keep(fathers, rs.value(1)), sort.isValid(), sort.toLongLong()});
+            const Span father = Keep(fathers, rs.value(1));
+            read.push_back({father.at, father.size, sort.isValid(), sort.toLongLong()});
             wholeNumbers = wholeNumbers && (!sort.isValid() || sort.typeId() == QMetaType::LongLong);
             if (sinceEvents.elapsed() >= kEventsEveryMs) {
                 DoEvents();
@@ -152,6 +161,47 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
     };
     const bool sortHere = readAll(QStringLiteral("\"filial_id\""));
     if (!sortHere) readAll(QStringLiteral("\"boy_sort\", \"filial_id\""));
+    Link(read, fathers, sortHere);
+}
+
+ChartBranch::ChartBranch(dao::Database& db, const WalkedBranch& walked, qint64 first, qint64 last) : db_(db) {
+    std::vector<Read> read;
+    std::u16string fathers;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Appends the UTF-8 text to the run as UTF-16 (never more units than bytes): where it starts, its size.
+    std::u16string scratch;
+    const auto keep = [&](std::u16string& run, std::string_view text) {
+        if (scratch.size() < text.size()) scratch.resize(text.size());
+        decoder.resetState();
+        QChar* out = reinterpret_cast<QChar*>(scratch.data());
+        const QChar* end = decoder.appendToBuffer(out, QByteArrayView(text.data(), qsizetype(text.size())));
+        const Span span{quint32(run.size()), quint32(end - out)};
+        run.append(scratch.data(), span.size);
+        return span;
+    };
+    // Room for exactly what is taken: a million members grown by doubling would hold half as many again.
+    size_t taken = 0, nameUnits = 0, fatherUnits = 0;
+    for (const WalkedBranch::Member& m : walked.members) {
+        if (m.generation < first || m.generation > last) continue;
+        ++taken;
+        nameUnits += Utf16Length(walked.Name(m));
+        fatherUnits += Utf16Length(walked.Father(m));
+    }
+    members_.reserve(taken);
+    read.reserve(taken);
+    names_.reserve(nameUnits);
+    fathers.reserve(fatherUnits);
+    for (const WalkedBranch::Member& m : walked.members) {
+        if (m.generation < first || m.generation > last) continue;
+        const Span name = keep(names_, walked.Name(m));
+        members_.push_back({name.at, name.size, m.generation, m.id, 0, 0});
+        const Span father = keep(fathers, walked.Father(m));
+        read.push_back({father.at, father.size, m.sorted, m.sort});
+    }
+    Link(read, fathers, true);
+}
+
+void ChartBranch::Link(std::vector<Read>& read, std::u16string& fathers, bool sortHere) {
     names_.shrink_to_fit();
 
     // Keys of the trimmed names; the folded keys are the same unless some name has capitals.
@@ -189,7 +239,7 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
     std::vector<qint32> fatherKey(members_.size(), -1);
     for (size_t i = 0; i < members_.size(); ++i) {
         std::u16string_view father =
-            std::u16string_view(fathers).substr(read[i].father.at, read[i].father.size);
+            std::u16string_view(fathers).substr(read[i].fatherAt, read[i].fatherSize);
         if (father.empty()) continue;
         QString folded;
         if (HasCapitals(father)) {
@@ -208,16 +258,23 @@ ChartBranch::ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 
             return std::tie(read[size_t(a)].sorted, read[size_t(a)].sort, members_[size_t(a)].id) <
                    std::tie(read[size_t(b)].sorted, read[size_t(b)].sort, members_[size_t(b)].id);
         });
-        std::vector<Member> sorted;
-        sorted.reserve(members_.size());
-        std::vector<qint32> sortedFathers;
-        sortedFathers.reserve(members_.size());
-        for (qint32 i : order) {
-            sorted.push_back(members_[size_t(i)]);
-            sortedFathers.push_back(fatherKey[size_t(i)]);
+        std::vector<Read>().swap(read);
+        // Moved in place, cycle by cycle: a sorted copy of a million members would double them.
+        std::vector<bool> placed(order.size(), false);
+        for (size_t start = 0; start < order.size(); ++start) {
+            if (placed[start]) continue;
+            const Member member = members_[start];
+            const qint32 key = fatherKey[start];
+            size_t at = start;
+            for (size_t from = size_t(order[at]); from != start; at = from, from = size_t(order[at])) {
+                members_[at] = members_[from];
+                fatherKey[at] = fatherKey[from];
+                placed[at] = true;
+            }
+            members_[at] = member;
+            fatherKey[at] = key;
+            placed[at] = true;
         }
-        members_.swap(sorted);
-        fatherKey.swap(sortedFathers);
     }
     std::vector<Read>().swap(read);
 

@@ -11,6 +11,7 @@
 namespace dao {
 class Database;
 }
+struct WalkedBranch;
 
 // A marked branch as the pedigree chart reads it: one read of its members from the chart's first
 // generation to its last, in sibling order (boy_sort, filial_id), each member's father found among them
@@ -21,6 +22,9 @@ class ChartBranch {
 public:
     // Members flagged `branch` with a generation from first to last.
     ChartBranch(dao::Database& db, qint32 branch, qint64 first, qint64 last);
+    // The same from the branch a numbering has just walked and written, without reading the table.
+    // Its sort numbers must all be whole numbers or none (WalkedBranch::SortsHere).
+    ChartBranch(dao::Database& db, const WalkedBranch& walked, qint64 first, qint64 last);
     ~ChartBranch();
 
     // The forest of the section of generations first..last, as the member tree's expansion by
@@ -43,6 +47,17 @@ private:
         return std::u16string_view(names_).substr(member.nameAt, member.nameSize);
     }
     QString Shown(const Member& member, bool links) const;
+
+    // How a member was read, until the branch is linked.
+    struct Read {
+        quint32 fatherAt;  // in the run of fathers
+        quint32 fatherSize;
+        bool sorted;  // has a sort number
+        qint64 sort;
+    };
+    // Keys the names, links each member under its father and, with sortHere, puts the members (read in
+    // member-number order) in sibling order.
+    void Link(std::vector<Read>& read, std::u16string& fathers, bool sortHere);
 
     dao::Database& db_;
     std::u16string names_;

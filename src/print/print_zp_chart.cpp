@@ -1,6 +1,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "frame/app_state.h"
@@ -107,12 +108,15 @@ bool clsPrintZp::PrintPxt(const QString& rootName, bool withLinks) {
         // transaction); the chart table is then written in one piece.
         const qint32 branch = app.SelectedNodeIndex;
         qint64 end = start;
+        std::optional<WalkedBranch> walked;
         if (!rootName.isEmpty()) {
             qint32 first = start;
             qint16 force = kForce;
             quint8 protection = kKeepProtection;
             app.FormParamString.clear();
+            ops.KeepWalkedBranch();
             ops.标识世祖(rootName, branch, 0, first, force, protection);
+            walked = ops.TakeWalkedBranch();
             const QString generations = app.FormParamString.section(u'%', 0, 0);
             if (!generations.isEmpty()) {
                 end = start + qint64(Val(generations));
@@ -136,7 +140,12 @@ bool clsPrintZp::PrintPxt(const QString& rootName, bool withLinks) {
         FreshChartTable table(db);
         ops.InitReport_Sxt(title);
         if (!firsts.empty()) {
-            const ChartBranch members(db, branch, start, firsts.back() + widths.generationsPerRow - 1);
+            // The branch the numbering has just walked over the whole table is taken as it wrote it.
+            const qint64 last = firsts.back() + widths.generationsPerRow - 1;
+            const ChartBranch members = walked && walked->SortsHere()
+                                            ? ChartBranch(db, *walked, start, last)
+                                            : ChartBranch(db, branch, start, last);
+            walked.reset();
             for (qint64 g : firsts) {
                 ClsPrintTree().PrintTree2(*members.Section(g, g + widths.generationsPerRow - 1, withLinks),
                                           g);

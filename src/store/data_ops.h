@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include "store/walked_branch.h"
+
 class AttachedSideFiles;
 class PageRunWrites;
 class ReservedNames;
@@ -37,6 +39,11 @@ public:
     void Chm_标识世祖(const QString& rootName, qint32 branch);
     void 清世代数据();
     void 删除有标识的子女(qint32 branch);
+    // The next 标识世祖 keeps the branch it walks over the whole table, for the caller that would read
+    // it back (the chart). Nothing is kept when it asked for children one by one instead, or found the
+    // book unchanged since the last numbering.
+    void KeepWalkedBranch() { keepWalked_ = true; }
+    std::optional<WalkedBranch> TakeWalkedBranch();
 
     // ---- Page starts (data_ops_page_starts.cpp)
     void Find世祖(qint16 mode, const QString& name);
@@ -183,4 +190,6 @@ private:
     std::shared_ptr<PageWalkState> pageWalk_;
     static void RecordJumpPage(PageWalkState& state, qint32 page, size_t added);
     std::shared_ptr<PageRunWrites> pageRun_;
+    bool keepWalked_ = false;
+    std::optional<WalkedBranch> walked_;
 };

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "frame/app_state.h"
@@ -357,11 +358,31 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
     return population;
 }
 
+// A row of the whole-table walk, kept as the chart would read it; its generation comes once walked.
+void Keep(WalkedBranch& walked, qint64 id, const QByteArray& name, const QByteArray& father,
+          const QVariant& sort) {
+    const auto append = [&](const QByteArray& text) {
+        walked.text.append(text.constData(), size_t(text.size()));
+        return quint32(text.size());
+    };
+    WalkedBranch::Member member{};
+    member.id = id;
+    member.sorted = sort.isValid();
+    member.wholeSort = sort.typeId() == QMetaType::LongLong;
+    member.sort = member.wholeSort ? sort.toLongLong() : 0;
+    member.nameAt = quint32(walked.text.size());
+    member.nameSize = append(name);
+    member.fatherAt = quint32(walked.text.size());
+    member.fatherSize = append(father);
+    walked.members.push_back(member);
+}
+
 // The second walk reads the whole member table once, in stored order, links fathers and children in
 // memory, and writes in stored order only the rows whose values change; the side tables are read once
 // each as well. No random reads, whatever the size of the book.
+// With `keep`, the branch's members are kept there as the walk wrote them.
 Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
-                        const Stamp& stamp) {
+                        const Stamp& stamp, WalkedBranch* keep) {
     enum : quint8 {
         kMale = 1,
         kAlive = 2,
@@ -384,6 +405,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     // Names as the engine keeps them (UTF-8): far cheaper to read than text turned into UTF-16.
     MemberNameIndexOf<QByteArray> byName(expectedRows);
     qint32 rootIndex = -1;
+    if (keep) keep->members.reserve(size_t(expectedRows));
     Writer writer(db, stamp);
     {
         // Flags worked out by the engine: fewer values cross over per row.
@@ -399,8 +421,8 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
-                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))) FROM \"本姓成员\" "
-                     "ORDER BY \"filial_id\""),
+                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), \"boy_sort\" "
+                     "FROM \"本姓成员\" ORDER BY \"filial_id\""),
                  {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
                   QStringLiteral("无子女"), QStringLiteral("无子嗣")});
              rs.hasRow(); rs.MoveNext()) {
@@ -411,9 +433,11 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             generations.push_back(rs.value(3).toLongLong());
             bits.push_back(quint8(rs.value(4).toInt()));
             father.push_back(kNoFather);
-            byName.Add(bits.back() & kNameless ? QByteArray() : FoldAscii(rs.value(1).toByteArray()));
+            const QByteArray name = rs.value(1).toByteArray();
+            byName.Add(bits.back() & kNameless ? QByteArray() : FoldAscii(name));
             // Brothers are mostly stored together: their father is looked up once.
             const QByteArray fatherName = rs.value(2).toByteArray();
+            if (keep) Keep(*keep, id, name, fatherName, rs.value(5));
             if (fatherName.isEmpty()) {
                 // "" is no member's name
             } else if (lastFather >= 0 && fatherName == lastFatherName) {
@@ -429,6 +453,11 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                 }
             }
             writer.Tick();
+        }
+        // Names past what the spans reach are read back from the table instead.
+        if (keep && keep->text.size() > WalkedBranch::kMostText) {
+            *keep = {};
+            keep = nullptr;
         }
         const QByteArray foldedRoot = FoldAscii(root.toUtf8());
         const qint32 rootWithoutRow = qint32(ids.size());
@@ -482,6 +511,16 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     }
     std::vector<qint32>().swap(kids);
     std::vector<qint32>().swap(first);
+    if (keep) {
+        size_t kept = 0;
+        for (qint32 r = 0; r < rows; ++r) {
+            if (depthOf[size_t(r)] == 0 && r != rootIndex) continue;
+            WalkedBranch::Member member = keep->members[size_t(r)];
+            member.generation = firstGeneration + depthOf[size_t(r)];
+            keep->members[kept++] = member;
+        }
+        keep->members.resize(kept);
+    }
 
     StampRuns runs(db, stamp, writer);
     for (qint32 r = 0; r < rows; ++r) {
@@ -559,7 +598,7 @@ bool HoldsMuchOfTheBook(dao::Database& db, qint64 rootId, qint64 highestId) {
 // A branch of more than about a sixteenth of the book is walked in memory: asking for children costs
 // several times more per member than a row of the whole-table read, once the book outgrows the cache.
 Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
-                      const Stamp& stamp) {
+                      const Stamp& stamp, WalkedBranch* keep = nullptr) {
     constexpr qint64 kSmallBranch = 2000;
     const qint64 highestId =
         db.Scalar(QStringLiteral("SELECT max(\"filial_id\") FROM \"本姓成员\"")).toLongLong();
@@ -580,7 +619,7 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
         }
     } restore{db, db.Scalar(QStringLiteral("PRAGMA cache_size")).toLongLong()};
     db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
-    return WalkInMemory(db, root, rootId, firstGeneration, stamp);
+    return WalkInMemory(db, root, rootId, firstGeneration, stamp, keep);
 }
 
 }  // namespace
@@ -611,6 +650,8 @@ QString BookState(dao::Database& db) {
 void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint16 livingMode, qint32& firstGeneration,
                            qint16& force, quint8& protection) {
     AppState& app = App();
+    walked_.reset();
+    const bool keepWalked = std::exchange(keepWalked_, false) && branch != kReleased;
     // The marking stands only for the same root and number over a book nobody has written to since.
     if (protection == kKeepProtection && livingMode == 0 && force == 0 && rootName == app.RootAncestorName &&
         branch == app.RootAncestorBranch && !app.RootAncestorBook.isEmpty() &&
@@ -659,10 +700,12 @@ void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint1
     db.Execute(QStringLiteral("UPDATE \"pageindx\" SET \"flag\"=? WHERE \"filial\"=?"), {branch, rootName});
     SetImageStoryFlag(rootName, branch);
 
-    Population population = WalkBranch(db, rootName, rootId, g0, stamp);
+    WalkedBranch walked;
+    Population population = WalkBranch(db, rootName, rootId, g0, stamp, keepWalked ? &walked : nullptr);
     if (rootId >= 0) population.Count(rootPlaceholder, rootMale, rootAlive);
     if (population.metNameless) DeleteNamelessMembers(db);
     tx.Commit();
+    if (!walked.members.empty()) walked_ = std::move(walked);
 
     app.RootAncestorName = rootName;
     app.RootAncestorBranch = branch;
@@ -672,6 +715,10 @@ void Cls数据操作::标识世祖(const QString& rootName, qint32 branch, qint1
                     QString::number(population.livingFemale), QString::number(population.deadMale),
                     QString::number(population.deadFemale),   QString::number(population.mothers)}
             .join(QLatin1Char('%'));
+}
+
+std::optional<WalkedBranch> Cls数据操作::TakeWalkedBranch() {
+    return std::exchange(walked_, std::nullopt);
 }
 
 void Cls数据操作::Chm_标识世祖(const QString& rootName, qint32 branch) {

@@ -14,6 +14,7 @@
 #include "frame/progress.h"
 #include "mainwin/forms/frm_little.h"
 #include "print/golden.h"
+#include "print/chart_branch.h"
 #include "print/print_tree.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
@@ -312,3 +313,62 @@ TEST_F(ChartGenerator, GeneratedBranchesMatchGoldenFiles) {
 }
 
 }  // namespace
+
+// A branch the numbering walks over the whole table (one member far out in the member numbers makes
+// the book look large) is charted from the walk as it would be from the table: names stored with
+// blanks, fathers in another letter case, a father who is his own descendant, a nameless row, sort
+// numbers tied and missing, another branch's members, and member numbers for links.
+TEST_F(ChartGenerator, BranchFromTheNumberingsWalkChartsAsFromTheTable) {
+    const auto addAt = [](qint64 id, const QString& name, const QString& father, const QVariant& sort) {
+        App().DataDb.Execute(
+            "INSERT INTO \"本姓成员\" (\"filial_id\", \"filial\", \"father\", \"boy_sort\") VALUES (?, ?, ?, ?)",
+            {id, name, father, sort});
+    };
+    addAt(1, "祖", "孙丙", QVariant());
+    addAt(2, " 子甲 ", "祖", 2);
+    addAt(3, "Li", "祖", 1);
+    addAt(4, "子丙", "祖", 1);
+    addAt(5, "孙甲", "子甲", QVariant());
+    addAt(6, "孙乙", "LI", -3);
+    addAt(7, "孙丙", "li", 0);
+    addAt(8, "", "子丙", QVariant());
+    addAt(9, "  ", "子丙", QVariant());
+    addAt(10, "外", "", QVariant());
+    addAt(11, "外子", "外", QVariant());
+    addAt(40, "孙丁", "Li", QVariant());
+    for (qint64 id = 12; id < 40; ++id) addAt(id, QString("曾%1").arg(id), id % 2 ? "孙甲" : "孙乙", id % 3);
+    addAt(500000, "远", "孙丙", 7);
+    Cls数据操作 ops;
+    qint32 first = 1;
+    qint16 force = -1;
+    quint8 keep = 99;
+    ops.标识世祖("外", 3, 0, first, force, keep);
+
+    for (const bool textSort : {false, true}) {
+        if (textSort) App().DataDb.Execute("UPDATE \"本姓成员\" SET \"boy_sort\"='b' WHERE \"filial\"='子丙'");
+        first = 1;
+        ops.KeepWalkedBranch();
+        ops.标识世祖("祖", 5, 0, first, force, keep);
+        const std::optional<WalkedBranch> walked = ops.TakeWalkedBranch();
+        ASSERT_TRUE(walked) << "the numbering walked over the whole table";
+        EXPECT_EQ(qint64(walked->members.size()),
+                  App().DataDb.Scalar("SELECT count(*) FROM \"本姓成员\" WHERE \"flag\"=5").toLongLong());
+        EXPECT_EQ(walked->SortsHere(), !textSort);
+        if (textSort) continue;
+        for (const auto& [from, to] : {std::pair{1, 2}, {2, 4}, {1, 5}}) {
+            const ChartBranch fromWalk(App().DataDb, *walked, from, to);
+            const ChartBranch fromTable(App().DataDb, 5, from, to);
+            for (const bool links : {false, true}) {
+                const QStringList expected = Lines(*fromTable.Section(from, to, links), 2, to - from + 1, from);
+                EXPECT_EQ(Lines(*fromWalk.Section(from, to, links), 2, to - from + 1, from), expected)
+                    << from << "-" << to << (links ? " with links" : "");
+                EXPECT_GT(expected.size(), 1);
+            }
+        }
+    }
+
+    ops.标识世祖("外", 3, 0, first, force, keep);  // small, asked for by children: nothing kept
+    ops.KeepWalkedBranch();
+    ops.标识世祖("外", 4, 0, first, force, keep);
+    EXPECT_FALSE(ops.TakeWalkedBranch());
+}
