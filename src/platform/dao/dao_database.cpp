@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/dao/combined_writes.h"
 #include "platform/dao/dao_connection.h"
 
 namespace dao {
@@ -144,6 +145,7 @@ QByteArray EngineKey(const QString& path, const QString& password) {
 std::shared_ptr<Connection> OpenKeyed(const QString& key, const QString& password, int flags, bool exclusive,
                                       int lockFd, FileId id) {
     sqlite3* db = nullptr;
+    UseCombinedWrites();
     int rc = sqlite3_open_v2(QFile::encodeName(key).constData(), &db, flags, nullptr);
     auto conn = std::make_shared<Connection>(db, key, password, exclusive, lockFd, id);
     if (rc != SQLITE_OK) conn->fail(rc);
