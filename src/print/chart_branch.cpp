@@ -181,8 +181,11 @@ ChartBranch::ChartBranch(dao::Database& db, const WalkedBranch& walked, qint64 f
     };
     // Room for exactly what is taken: a million members grown by doubling would hold half as many again.
     size_t taken = 0, nameUnits = 0, fatherUnits = 0;
+    const auto inRange = [&](const WalkedBranch::Member& m) {
+        return walked.Generation(m) >= first && walked.Generation(m) <= last;
+    };
     for (const WalkedBranch::Member& m : walked.members) {
-        if (m.generation < first || m.generation > last) continue;
+        if (!inRange(m)) continue;
         ++taken;
         nameUnits += Utf16Length(walked.Name(m));
         fatherUnits += Utf16Length(walked.Father(m));
@@ -192,11 +195,11 @@ ChartBranch::ChartBranch(dao::Database& db, const WalkedBranch& walked, qint64 f
     names_.reserve(nameUnits);
     fathers.reserve(fatherUnits);
     for (const WalkedBranch::Member& m : walked.members) {
-        if (m.generation < first || m.generation > last) continue;
+        if (!inRange(m)) continue;
         const Span name = keep(names_, walked.Name(m));
-        members_.push_back({name.at, name.size, m.generation, m.id, 0, 0});
+        members_.push_back({name.at, name.size, walked.Generation(m), m.id, 0, 0});
         const Span father = keep(fathers, walked.Father(m));
-        read.push_back({father.at, father.size, m.sorted, m.sort});
+        read.push_back({father.at, father.size, m.sorted != 0, m.sort});
     }
     Link(read, fathers, true);
 }

@@ -372,7 +372,6 @@ void Keep(WalkedBranch& walked, qint64 id, const QByteArray& name, const QByteAr
     member.sort = member.wholeSort ? sort.toLongLong() : 0;
     member.nameAt = quint32(walked.text.size());
     member.nameSize = append(name);
-    member.fatherAt = quint32(walked.text.size());
     member.fatherSize = append(father);
     walked.members.push_back(member);
 }
@@ -455,7 +454,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             writer.Tick();
         }
         // Names past what the spans reach are read back from the table instead.
-        if (keep && keep->text.size() > WalkedBranch::kMostText) {
+        if (keep && (keep->text.size() > WalkedBranch::kMostText || ids.size() > WalkedBranch::kDeepest)) {
             *keep = {};
             keep = nullptr;
         }
@@ -516,10 +515,11 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         for (qint32 r = 0; r < rows; ++r) {
             if (depthOf[size_t(r)] == 0 && r != rootIndex) continue;
             WalkedBranch::Member member = keep->members[size_t(r)];
-            member.generation = firstGeneration + depthOf[size_t(r)];
+            member.depth = quint32(depthOf[size_t(r)]);
             keep->members[kept++] = member;
         }
         keep->members.resize(kept);
+        keep->firstGeneration = firstGeneration;
     }
 
     StampRuns runs(db, stamp, writer);
