@@ -27,7 +27,9 @@ struct ChartSection {
 QString ChartHeaderLine(qint64 first, const ChartWidths& widths);
 
 // The member forest a chart section is laid out from: nodes are numbers, each node's children in
-// their order. A node is in the forest once, so every walk over it ends.
+// their order. A node is in the forest once, so every walk over it ends. A forest that shows no member
+// numbers answers from memory alone, never from the book: the chart table's writer lays it out on a
+// thread of its own while it writes.
 class ChartForest {
 public:
     virtual ~ChartForest() = default;
@@ -39,12 +41,13 @@ public:
     virtual bool ShowsNumbers() const = 0;
 };
 
-// Lays the section out, one line per leaf path, handing each line on as it is made: each parent
-// named only in the first row of its block, joined to its children by ┳ ┣ ┗ ━ ┃. A path deeper than P
-// keeps its first P names; a member number wider than its cell is written whole, so that line is wider
-// than the others. False, with no line, when the forest has no roots.
+// Lays the section out, one line per leaf path, handing each line on as it is made (the text is valid
+// for the call only): each parent named only in the first row of its block, joined to its children by
+// ┳ ┣ ┗ ━ ┃. A path deeper than P keeps its first P names; a member number wider than its cell is
+// written whole, so that line is wider than the others. False, with no line, when the forest has no
+// roots.
 bool LayOutChartSection(const ChartForest& forest, const ChartWidths& widths,
-                        const std::function<void(QString&&)>& line);
+                        const std::function<void(QStringView)>& line);
 
 // The whole section in memory, for small forests.
 std::optional<ChartSection> BuildChartSection(const ChartForest& forest, qint64 firstGeneration,

@@ -184,6 +184,45 @@ TEST(DaoValues, NullTextBoolAndBlob) {
     EXPECT_TRUE(rs.EOF_());
 }
 
+// Text handed over in UTF-8 stores the very bytes the engine makes of the same text handed over in
+// UTF-16, odd texts too; bound for a statement run at once and for a record set.
+TEST(DaoValues, Utf8TextStoresWhatUtf16TextStores) {
+    TempBook book;
+    Database db = Database::Create(book.file("a.ctr"), "pw");
+    db.Execute("CREATE TABLE t (s TEXT)");
+    const QChar high(0xD800);
+    const QChar low(0xDC00);
+    const QString texts[] = {
+        QString(),
+        QStringLiteral("plain"),
+        QStringLiteral("  王甲━━乙┳┣┗┃ é¢ 世  "),
+        QStringLiteral("𠀀 and 😀"),
+        QString(QChar(0xFEFF)) + QStringLiteral("bom"),
+        QString(QChar(0xFEFF)) + QChar(0xFEFF) + QStringLiteral("twice"),
+        QStringLiteral("mid") + QChar(0xFEFF),
+        QString(QChar(0xFFFE)) + QStringLiteral("swapped 王") + QChar(0x00D8) + QChar(0x00DC),
+        QStringLiteral("nul") + QChar(0) + QStringLiteral("kept"),
+        QStringLiteral("ends ") + high,
+        QString(low) + QStringLiteral("starts"),
+        QString(high) + QStringLiteral("x") + high + high,
+        QStringLiteral("abcd") + high + QStringLiteral("efgh ijkl mnop"),
+        QStringLiteral("abcdefg王hijklmnopq━r")};
+    for (const QString& text : texts) {
+        std::string utf8;
+        dao::AppendEngineUtf8(utf8, text);
+        const QVariant bound = QVariant::fromValue(dao::Utf8Text{QByteArray::fromStdString(utf8)});
+        db.Execute("DELETE FROM t");
+        db.Execute("INSERT INTO t VALUES (?)", {text});
+        db.Execute("INSERT INTO t VALUES (?)", {bound});
+        auto rs = db.OpenRecordset("SELECT typeof(s) || ' ' || hex(s) FROM t ORDER BY rowid");
+        const QString stored = rs.value(0).toString();
+        rs.MoveNext();
+        EXPECT_EQ(rs.value(0).toString(), stored) << text.toStdString();
+        EXPECT_TRUE(stored.startsWith("text ")) << stored.toStdString();
+        EXPECT_EQ(db.Scalar("SELECT typeof(?) || ' ' || hex(?)", {bound, bound}).toString(), stored);
+    }
+}
+
 TEST(DaoTransactions, FailedMultiRowOperationLeavesNothing) {
     TempBook book;
     Database db = MakeDb(book.file("a.ctr"), "pw");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/progress.h"
+#include "frame/text_utils.h"
 #include "mainwin/forms/frm_little.h"
 #include "print/golden.h"
 #include "print/chart_branch.h"
@@ -98,6 +100,46 @@ TEST(ChartSection, LinksShowMemberNumbers) {
                       [](const QString& name) { return name == "甲" ? QString("7") : QString("12345"); });
     EXPECT_EQ(Lines(tree, 2, 2), QStringList({"   7┳12345  ", "    ┗12345  "}));
     EXPECT_EQ(Lines(tree, 3, 2), QStringList({"     7┳ 12345  ", "      ┗ 12345  "}));
+}
+
+// A name cell as the chart has always made it: the name without its "[n]" right-aligned in the cell,
+// and beyond the first column every pair of blanks a rule.
+QString ReferenceCell(const QString& name, int column, int width) {
+    QString cell = PadToWidthRight(StripBracketSuffix(name), width);
+    if (column > 0) ReplaceAll(cell, QStringLiteral("  "), QStringLiteral("━"));
+    return cell;
+}
+
+// A root and its only child, both shown as one name.
+class TwoOfAName : public ChartForest {
+public:
+    explicit TwoOfAName(QString name) : name_(std::move(name)) {}
+    std::span<const int> Roots() const override { return root_; }
+    std::span<const int> Children(int node) const override {
+        return node == 1 ? std::span<const int>(child_) : std::span<const int>();
+    }
+    QString Shown(int) const override { return name_; }
+    bool ShowsNumbers() const override { return false; }
+
+private:
+    QString name_;
+    const int root_[1] = {1};
+    const int child_[1] = {2};
+};
+
+TEST(ChartSection, NameCellsAsTheTextHelpersMakeThem) {
+    const QStringList names = {"甲",      "王甲[2]",    "[1]",      "",       "长长长长名", "A长长",
+                               "A长长长", "王  三",     "王   三",  " 甲 ",   "a b  c d",   "𠀀甲",
+                               "甲𠀀𠀀",  "ABCDEFGHIJ", "王[2][3]", "李 [1]", "é甲",        "１２３４"};
+    for (int nameLength : {2, 3, 5}) {
+        for (const QString& name : names) {
+            const int width = 2 * nameLength;
+            const QString expected =
+                ReferenceCell(name, 0, width) + "━" + ReferenceCell(name, 1, width) + "  ";
+            EXPECT_EQ(Lines(TwoOfAName(name), nameLength, 2), QStringList{expected})
+                << name.toStdString() << " in cells of " << width;
+        }
+    }
 }
 
 class ChartGenerator : public BookFixture {
@@ -310,6 +352,40 @@ TEST_F(ChartGenerator, GeneratedBranchesMatchGoldenFiles) {
         ASSERT_TRUE(Chart(book_generator::BookMemberName(c.rootIndex), "世系图", c.links));
         ExpectGolden(c.golden, Rows().mid(81).join("\n").toUtf8() + "\n");
     }
+}
+
+// A disk that fills while the chart's rows are written: the user is told why, the previous chart stays
+// whole with nothing of the new one, and the book takes the next chart as before.
+TEST_F(ChartGenerator, AFullDiskKeepsThePreviousChart) {
+    dao::Database& db = App().DataDb;
+    book_generator::GenerateBook(db, 3000, 20240601u);
+    App().PrintNameLength = 3;
+    App().PrintGenerationsPerRow = 12;
+    App().SelectedNodeIndex = 3;
+    const QString root = book_generator::BookMemberName(0);
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart(root, "世系图"));
+    const QStringList chart = Rows();
+    ASSERT_GT(chart.size(), 2000);
+
+    // Room for a small part of the new chart's rows.
+    const int pages = db.Scalar("PRAGMA page_count").toInt();
+    db.Execute(QStringLiteral("PRAGMA max_page_count=%1").arg(pages + 30));
+    ExpectPrompt("1");
+    script_->ExpectMsgBox(vb::OK);
+    EXPECT_FALSE(Chart(root, "世系图"));
+    ASSERT_FALSE(script_->log().empty());
+    EXPECT_EQ(script_->log().back().text, QStringLiteral("生成世系图时出错：磁盘已满，不能写入文件 '%1'。")
+                                              .arg(QFileInfo(DataDbPath()).canonicalFilePath()));
+    EXPECT_EQ(Rows(), chart);
+    EXPECT_FALSE(db.TableExists("skrslt_previous"));
+    EXPECT_EQ(App().FormParamString, "世系图");
+
+    db.Execute(QStringLiteral("PRAGMA max_page_count=%1").arg(pages * 4));
+    ExpectPrompt("1");
+    ASSERT_TRUE(Chart(root, "世系图"));
+    EXPECT_EQ(Rows(), chart);
+    EXPECT_TRUE(script_->AllConsumed());
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ void Connection::release(const QString& sql, sqlite3_stmt* stmt) {
     ++idleCount_;
 }
 
-void Connection::bind(sqlite3_stmt* stmt, const Params& params) {
+void Connection::bind(sqlite3_stmt* stmt, const Params& params, Binding utf8) {
     const int expected = sqlite3_bind_parameter_count(stmt);
     if (expected != params.size())
         throw DaoError(kErrGeneric, QStringLiteral("参数个数不符 (%1/%2)。").arg(params.size()).arg(expected));
@@ -163,7 +163,12 @@ void Connection::bind(sqlite3_stmt* stmt, const Params& params) {
         const QVariant& v = params[i];
         const int pos = i + 1;
         int rc = SQLITE_OK;
-        if (v.isNull() && v.typeId() != QMetaType::QString) {
+        if (v.metaType() == QMetaType::fromType<Utf8Text>()) {
+            const QByteArray& bytes = static_cast<const Utf8Text*>(v.constData())->bytes;
+            const auto keep = utf8 == Binding::InPlace ? SQLITE_STATIC : SQLITE_TRANSIENT;
+            rc = sqlite3_bind_text64(stmt, pos, bytes.constData(), sqlite3_uint64(bytes.size()), keep,
+                                     SQLITE_UTF8);
+        } else if (v.isNull() && v.typeId() != QMetaType::QString) {
             rc = sqlite3_bind_null(stmt, pos);
         } else {
             switch (v.typeId()) {
@@ -212,7 +217,8 @@ int Connection::execute(const QString& sql, const Params& params) {
         columnMaps_.clear();
     sqlite3_stmt* stmt = acquire(sql);
     try {
-        bind(stmt, params);
+        // The values stay alive until the statement is reset below.
+        bind(stmt, params, Binding::InPlace);
         int rc;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         }

@@ -43,7 +43,10 @@ public:
     // Prepared statements are cached by their text: look-ups by name run thousands of times a second.
     sqlite3_stmt* acquire(const QString& sql);
     void release(const QString& sql, sqlite3_stmt* stmt);
-    void bind(sqlite3_stmt* stmt, const Params& params);
+    // UTF-8 text is bound in place when the values outlive the statement's run (an Execute), copied
+    // when they may not (a record set steps on after the call).
+    enum class Binding { Copied, InPlace };
+    void bind(sqlite3_stmt* stmt, const Params& params, Binding utf8 = Binding::Copied);
     // Lower-cased field names of a statement's result, worked out once per statement text.
     using ColumnMap = QHash<QString, int>;
     std::shared_ptr<const ColumnMap> columns(const QString& sql, sqlite3_stmt* stmt);
