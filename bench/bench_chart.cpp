@@ -1,21 +1,27 @@
 // The pedigree chart of a generated branch of 10,000, 100,000 and (long runs) 1,000,000 members (30
-// generations): generating the chart table, drawing one page, exporting the whole chart as HTML.
+// generations): generating the chart table, laying its lines out alone, drawing one page, exporting the
+// whole chart as HTML.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "bench_support.h"
 #include "book_generator.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "platform/dao/dao_types.h"
 #include "platform/interaction/scripted_interaction.h"
+#include "print/chart_branch.h"
 #include "print/chart_html_export.h"
 #include "print/chart_renderer.h"
 #include "print/painter_chart_canvas.h"
+#include "print/print_tree.h"
 #include "print/print_zp.h"
 #include "store/data_ops.h"
 
@@ -93,6 +99,32 @@ void BM_GenerateFirstChart(benchmark::State& state) {
     state.counters["peak_MB"] = bench_support::PeakMegabytes();
 }
 BENCHMARK(BM_GenerateFirstChart)->Apply(Sizes)->Iterations(3);
+
+// The chart's lines laid out alone (the three sections of widths 3 and 12, in the table's UTF-8, none
+// written), as the thread that lays them out does while the rows are written: it must keep ahead.
+void BM_LayOutChart(benchmark::State& state) {
+    const int members = int(state.range(0));
+    ChartBook book(members);
+    GenerateChart(book.script());
+    const ChartWidths widths{3, 12};
+    const ChartBranch branch(App().DataDb, 5, 1, 34);
+    std::vector<std::unique_ptr<ChartForest>> sections;
+    for (const qint64 first : {1, 12, 23}) sections.push_back(branch.Section(first, first + 11, false));
+    qint64 lines = 0;
+    std::string utf8;
+    for (auto _ : state) {
+        for (const auto& section : sections) {
+            LayOutChartSection(*section, widths, [&](QStringView line) {
+                utf8.clear();
+                dao::AppendEngineUtf8(utf8, line);
+                ++lines;
+            });
+        }
+        benchmark::DoNotOptimize(utf8.data());
+    }
+    state.counters["lines/s"] = benchmark::Counter(double(lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LayOutChart)->Apply(Sizes);
 
 // The chart of the book, generated once per size.
 const ChartText& ChartOf(int members, ScriptedInteraction& ui) {
