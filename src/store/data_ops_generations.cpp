@@ -420,8 +420,10 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
-                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), \"boy_sort\" "
-                     "FROM \"本姓成员\" ORDER BY \"filial_id\""),
+                     "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), ") +
+                     // The sort number only for the branch kept for the chart.
+                     (keep ? QStringLiteral("\"boy_sort\"") : QStringLiteral("NULL")) +
+                     QStringLiteral(" FROM \"本姓成员\" ORDER BY \"filial_id\""),
                  {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
                   QStringLiteral("无子女"), QStringLiteral("无子嗣")});
              rs.hasRow(); rs.MoveNext()) {
