@@ -26,10 +26,10 @@ class SyncServer : public bench_server::BenchServer {
 public:
     SyncServer() : BenchServer(QStringLiteral("sync")) {
         if (!error().empty()) return;
-        auto db = PgConnection::Open(ServerDbParams());
-        PgCommand cmd(db.get());
+        auto db = bench_server::OpenConnection();
+        ServerCommand cmd(db.get());
         account_ = bench_server::LogOn(cmd, QStringLiteral("bench"));
-        credential_ = db->exec(QStringLiteral("SELECT zp_session_token()")).rows.value(0).value(0);
+        credential_ = db->credential();
     }
     qint32 account() const { return account_; }
     QString credential() const { return credential_; }

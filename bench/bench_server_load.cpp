@@ -20,7 +20,7 @@
 #include "bench_server.h"
 #include "bench_support.h"
 #include "pages/page_service.h"
-#include "platform/pg/pg_error.h"
+#include "platform/door/server_error.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void LabelWithLoad(benchmark::State& state) {
 }
 
 // sp_savezpdata2 as the upload sends a member: a son of `father`, the particulars of a plain member.
-void SaveMember(PgCommand& cmd, qint32 account, const QString& name, const QString& father) {
+void SaveMember(ServerCommand& cmd, qint32 account, const QString& name, const QString& father) {
     cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));
     cmd.SetValue(QStringLiteral("@z_accid"), account);
     cmd.SetValue(QStringLiteral("@z_filial_id"), 0);
@@ -78,12 +78,12 @@ Uploads UploadAtOnce(const QString& run, int clients, int members,
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c)
         threads.emplace_back([&, c] {
-            auto db = PgConnection::Open(ServerDbParams());
-            PgCommand cmd(db.get());
+            auto db = bench_server::OpenConnection();
+            ServerCommand cmd(db.get());
             qint32 account = 0;
             try {
                 if (db) account = bench_server::LogOn(cmd, QStringLiteral("%1-%2").arg(run).arg(c));
-            } catch (const PgError& e) {
+            } catch (const ServerError& e) {
                 errors[size_t(c)] = e.Description();
             }
             ready.arrive_and_wait();
@@ -95,7 +95,7 @@ Uploads UploadAtOnce(const QString& run, int clients, int members,
             try {
                 for (int i = 0; i < members; ++i)
                     SaveMember(cmd, account, name(c, i), i == 0 ? QString() : name(c, (i - 1) / 3));
-            } catch (const PgError& e) {
+            } catch (const ServerError& e) {
                 errors[size_t(c)] = e.Description();
             }
         });
@@ -150,10 +150,10 @@ void BM_CollidingNamesOnAFullServer(benchmark::State& state) {
     if (!Server().error().empty()) return state.SkipWithError(Server().error().c_str());
     static bool filled = false;
     if (!filled) {
-        auto db = PgConnection::Open(ServerDbParams());
-        PgCommand cmd(db.get());
+        auto db = bench_server::OpenConnection();
+        ServerCommand cmd(db.get());
         const qint32 filler = bench_server::LogOn(cmd, QStringLiteral("filler"));
-        const PgResult inserted = Server().owner().exec(
+        const PgResult inserted = Server().admin().exec(
             QStringLiteral(
                 "INSERT INTO members (filial, name_no, sent_name, myacc_id) "
                 "SELECT CASE WHEN k = 0 THEN '满员' || n ELSE '满员' || n || '(' || (k + 1) || ')' END, "
@@ -161,7 +161,7 @@ void BM_CollidingNamesOnAFullServer(benchmark::State& state) {
                 "FROM generate_series(0, 999) n, generate_series(0, $2 / 1000 - 1) k"),
             {filler, kFillerMembers});
         if (!inserted.ok) return state.SkipWithError(inserted.error.toStdString().c_str());
-        Server().owner().exec(QStringLiteral("ANALYZE members"));
+        Server().admin().exec(QStringLiteral("ANALYZE members"));
         filled = true;
     }
     LabelWithLoad(state);
@@ -169,24 +169,16 @@ void BM_CollidingNamesOnAFullServer(benchmark::State& state) {
         ReportUploads(state, UploadAtOnce(QStringLiteral("full%1").arg(state.iterations()), 1, kMembersEach,
                                           [](int, int i) { return QStringLiteral("满员%1").arg(i); }));
     state.counters["members_on_server"] = Server()
-                                              .owner()
+                                              .admin()
                                               .exec(QStringLiteral("SELECT count(*) FROM members"))
                                               .rows.value(0)
                                               .value(0)
                                               .toDouble();
 }
 
-PageServiceConfig PagesConfig() {
-    PageServiceConfig config;
-    config.port = 0;
-    config.database = Server().ownerParams();
-    return config;
-}
-
 // The page service of the run, on a free port.
 PageService& Pages() {
-    static PageService service(PagesConfig());
-    return service;
+    return Server().pages();
 }
 
 int Connect(int port) {
@@ -225,8 +217,6 @@ const char kPage[] = "/flsh2/getright.asp?accid=1";
 
 void BM_ThousandPageRequestsAtOnce(benchmark::State& state) {
     if (!Server().error().empty()) return state.SkipWithError(Server().error().c_str());
-    QString error;
-    if (!Pages().start(&error)) return state.SkipWithError(error.toStdString().c_str());
     LabelWithLoad(state);
     int failed = 0;
     for (auto _ : state) {
@@ -252,8 +242,6 @@ void BM_ThousandPageRequestsAtOnce(benchmark::State& state) {
 
 void BM_RequestBesideHundredIdleConnections(benchmark::State& state) {
     if (!Server().error().empty()) return state.SkipWithError(Server().error().c_str());
-    QString error;
-    if (!Pages().start(&error)) return state.SkipWithError(error.toStdString().c_str());
     LabelWithLoad(state);
     std::vector<int> idle;
     for (int i = 0; i < kIdleConnections; ++i) idle.push_back(Connect(Pages().port()));

@@ -1,11 +1,12 @@
--- Who a caller acts for. The program's database password is in every copy, so a connection proves
--- nothing by itself: it acts for an account only once sp_trylogon has checked that account's password on
--- it (or it showed a credential issued at such a log-on, zp_bind_session). Pages prove it with that
--- credential alone. Ids that callers send are checked against the proven account, never believed.
+-- Who a call acts for. The program reaches the database only through the door: each call is one
+-- transaction on a connection of the page service's pool, which binds it to the account whose credential
+-- the call carries (door_begin), or the log-on binds it (sp_trylogon checks the password). Pages prove the
+-- account with the credential alone. Ids that callers send are checked against the proven account, never
+-- believed.
 
--- The account a database connection proved lives in a temporary table of that connection's own,
--- made by the procedures' owner: the program's account can neither read nor change it (nor make
--- temporary tables at all), and it ends with the connection, so nothing passes to a later one.
+-- The account a transaction proved lives in a temporary table of its connection, made by the owner
+-- (nobody else can read or change it) and emptied when the transaction ends, so that nothing passes to
+-- the next call on that connection.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
 -- was last used; an account keeps its twenty latest.
@@ -17,7 +18,7 @@ CREATE TABLE IF NOT EXISTS session_credentials (
 CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
 CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (acc_id, expires);
 
--- The account this connection proved; 0 for none.
+-- The account this transaction proved; 0 for none.
 CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
@@ -30,7 +31,7 @@ BEGIN
     RETURN coalesce(acc, 0);
 END $$;
 
--- Binds this connection to acc (0: to none).
+-- Binds this transaction to acc (0: to none).
 CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
@@ -38,7 +39,7 @@ BEGIN
         IF coalesce(acc, 0) = 0 THEN
             RETURN;
         END IF;
-        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL);
+        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL) ON COMMIT DELETE ROWS;
     END IF;
     DELETE FROM pg_temp.zp_session_account;
     IF coalesce(acc, 0) <> 0 THEN
@@ -46,7 +47,7 @@ BEGIN
     END IF;
 END $$;
 
--- The proven account, for a procedure that acts for one; refused on a connection that proved none.
+-- The proven account, for a procedure that acts for one; refused in a call that proved none.
 CREATE OR REPLACE FUNCTION zp_proven_account() RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
@@ -107,8 +108,8 @@ BEGIN
     RETURN token;
 END $$;
 
--- A new credential for the account this connection proved, for the pages that act for it and for the
--- program's later connections: 48 hex digits. NULL on a connection that proved none.
+-- A new credential for the account this transaction proved, for the pages that act for it and for the
+-- program's later calls: 48 hex digits. NULL when it proved none.
 CREATE OR REPLACE FUNCTION zp_session_token() RETURNS text
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
@@ -120,7 +121,7 @@ BEGIN
     RETURN zp_new_credential(acc);
 END $$;
 
--- Binds this connection to the account of a credential: the account's id, or 0 (and no account bound)
+-- Binds this transaction to the account of a credential: the account's id, or 0 (and no account bound)
 -- for a credential that is unknown or has lapsed.
 CREATE OR REPLACE FUNCTION zp_bind_session(token text) RETURNS integer
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
@@ -137,5 +138,5 @@ LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
     SELECT CASE WHEN coalesce(token, '') = '' THEN 0 ELSE zp_credential_account(token) END
 $$;
 
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;
-GRANT EXECUTE ON ROUTINE zp_session_token(), zp_bind_session(text) TO qntzpsvr01;
+-- The door issues a log-on's credential with it; the program's own calls cannot.
+GRANT EXECUTE ON ROUTINE zp_session_token() TO qntzp_pages;

@@ -10,6 +10,7 @@
 
 #include "community/translated.h"
 #include "platform/http/http_client.h"
+#include "platform/http/tls_trust.h"
 
 namespace {
 
@@ -84,6 +85,7 @@ void clsDownLoad::Execute() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     // The bytes on the wire are the file: no transparent decompression, so Content-Length counts them.
     request.setRawHeader("Accept-Encoding", "identity");
+    ApplyServerTrust(request);
     reply_ = manager_->get(request);
     reply_->setReadBufferSize(kReadBuffer);
     connect(reply_, &QNetworkReply::metaDataChanged, this, &clsDownLoad::onMetaData);

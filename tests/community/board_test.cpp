@@ -29,7 +29,7 @@ protected:
     static bool Drain(BoardQueue& queue, int ms = 8000) {
         return QTest::qWaitFor([&] { return queue.Queue().isEmpty() && queue.State() == 1; }, ms);
     }
-    QList<DeskMessage> waiting() { return DeskWaiting(server_->owner(), QStringLiteral("8001")); }
+    QList<DeskMessage> waiting() { return DeskWaiting(server_->admin(), QStringLiteral("8001")); }
 };
 
 TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScript) {
@@ -59,7 +59,7 @@ TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScript) {
     EXPECT_TRUE(waiting().isEmpty());  // read once
 
     const QString stamp =
-        DeskAnswer(server_->owner(), QStringLiteral("8001"), own,
+        DeskAnswer(server_->admin(), QStringLiteral("8001"), own,
                    QStringLiteral("按 50%<script>alert('x')</script> 算，<b onclick='y()'>好</b>"));
     ASSERT_FALSE(stamp.isEmpty());
     queue.Poll();

@@ -131,7 +131,7 @@ TEST_F(EbookLibrary, ATruncatedDownloadAndARefusedImportCountNothing) {
         .Execute(QStringLiteral("CREATE TABLE x (y INTEGER)"));
     dao::ReleaseAllIdleConnections();
     RawHttpServer truncating(OkHeader(50000) + QByteArray(20000, 'x'), false);
-    auto& db = server_->owner();
+    auto& db = server_->admin();
     for (const auto& [title, address] :
          {std::pair{QStringLiteral("坏文件"), url(QStringLiteral("Junk.mdb"))},
           {QStringLiteral("断线"), truncating.url(QStringLiteral("/ebook/Cut.mdb"))}})
@@ -202,7 +202,7 @@ TEST_F(EbookLibrary, CategoriesAreReplacedOnlyWhenDueAndOnlyByAGoodReply) {
 
     // An empty reply and no reply at all keep the list and the date.
     SaveAppSetting(key, QStringLiteral("x"));
-    ASSERT_TRUE(server_->owner().exec(QStringLiteral("DELETE FROM ebook_categories")).ok);
+    ASSERT_TRUE(server_->admin().exec(QStringLiteral("DELETE FROM ebook_categories")).ok);
     EXPECT_FALSE(ebook_search::RefreshCategories(today));
     server_->pages()->stop();
     EXPECT_FALSE(ebook_search::RefreshCategories(today));
@@ -217,7 +217,7 @@ TEST_F(EbookLibrary, AStopImportsNothingMoreAndLeavesTheRestCheckedUntilTheBatch
     for (const auto& [title, address] :
          {std::pair{QStringLiteral("张氏"), url(QStringLiteral("ZhangShi.mdb"))},
           {QStringLiteral("慢"), slow.url(QStringLiteral("/ebook/Slow.mdb"))}})
-        ASSERT_TRUE(server_->owner()
+        ASSERT_TRUE(server_->admin()
                         .exec(QStringLiteral(
                                   "INSERT INTO ebooks (ebook_name, netpath, soft_no) VALUES ($1, $2, 'x')"),
                               {title, address})

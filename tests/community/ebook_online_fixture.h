@@ -94,7 +94,7 @@ protected:
         return form.findChild<QLineEdit*>(QString::fromLatin1(name));
     }
     qint64 count(const QString& sql) { return App().DataDb.Scalar(sql).toLongLong(); }
-    QString serverValue(const QString& sql) { return server_->owner().exec(sql).rows.value(0).value(0); }
+    QString serverValue(const QString& sql) { return server_->admin().exec(sql).rows.value(0).value(0); }
 
     std::vector<std::unique_ptr<TempBook>> books_;
     QTemporaryDir root_;

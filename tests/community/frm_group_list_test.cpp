@@ -185,6 +185,7 @@ TEST_F(GroupListOnline, CheckingARowOffersToJoinIt) {
     EXPECT_EQ(serverState(b), QStringLiteral("%1|1|0|0").arg(g1));
 
     // With an association of one's own, checking changes nothing.
+    ASSERT_EQ(server_->startPages(), QString());
     logOnAs(a, g1);
     click(list, 0, false);
     EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("CmdAddGroup"))->isEnabled());

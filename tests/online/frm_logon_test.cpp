@@ -40,8 +40,8 @@ class LogonFormOnline : public OnlineBookTest {
 protected:
     Cls_User& user() { return *App().CurrentUser; }
     qint32 registerAccount(const QString& number, const QString& nick) {
-        auto db = PgConnection::Open(ServerDbParams());
-        PgCommand cmd(db.get());
+        auto db = OpenTestConnection();
+        ServerCommand cmd(db.get());
         return RegisterTestAccount(cmd, number, nick);
     }
     // Logs on as an account made by registerAccount, without the form.
@@ -138,7 +138,7 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
         // Meanwhile the account founded an association; the main window's button follows it.
         QString name = QStringLiteral("张氏宗亲会");
         const qint32 group =
-            server_->owner()
+            server_->admin()
                 .exec(QStringLiteral("SELECT new_group FROM zp_create_group($1, 5, $2)"), {account, name})
                 .rows.value(0)
                 .value(0)
@@ -255,8 +255,8 @@ TEST_F(LogonFormOnline, DownloadModeListsTheBookRootsAndTakesTheTickedOne) {
     const qint32 other = registerAccount(QStringLiteral("li0002"), QStringLiteral("李"));
     qint32 first = 0;
     {
-        auto db = PgConnection::Open(ServerDbParams());
-        PgCommand cmd(db.get());
+        auto db = OpenTestConnection();
+        ServerCommand cmd(db.get());
         LogOnTestAccount(cmd, QStringLiteral("wang02"));
         first = SaveTestMember(cmd, account, 0, {QStringLiteral("王一")});
         SaveTestMember(cmd, account, 0, {QStringLiteral("王二")});

@@ -1,4 +1,4 @@
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,11 +11,6 @@
 #include <vector>
 
 namespace {
-
-QString EnvOr(const char* name, const QString& fallback) {
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? fallback : value;
-}
 
 constexpr int kOpenStatementTimeoutMs = 60000;
 
@@ -54,8 +49,21 @@ bool TakeStatus(PGconn* conn, PGresult* res, PgResult& result) {
     if (result.error.isEmpty()) result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
     if (result.error.isEmpty()) result.error = ClientError(conn);
     result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
+    // A function's own RAISE says so in the context's last line.
+    const char* context = PQresultErrorField(res, PG_DIAG_CONTEXT);
+    result.raised = context && QByteArray(context).split('\n').first().trimmed().endsWith("at RAISE");
     PQclear(res);
     return false;
+}
+
+// The last result of the statement just sent (earlier ones are dropped), nullptr when none came.
+PGresult* LastResult(PGconn* conn) {
+    PGresult* last = nullptr;
+    while (PGresult* next = PQgetResult(conn)) {
+        if (last) PQclear(last);
+        last = next;
+    }
+    return last;
 }
 
 int TypeIdOf(quint32 type) {
@@ -107,16 +115,6 @@ QVariant TypedValue(quint32 type, const char* text, int length) {
 
 }  // namespace
 
-PgParams BuiltinServerParams() {
-    PgParams params;
-    params.host = EnvOr("PGHOST", QStringLiteral("127.0.0.1"));
-    params.port = EnvOr("PGPORT", QStringLiteral("15432"));
-    params.dbname = QStringLiteral("qntzpsvr01");
-    params.user = QStringLiteral("qntzpsvr01");
-    params.password = QStringLiteral("h27wd913");
-    return params;
-}
-
 PgConnection::~PgConnection() {
     close();
 }
@@ -125,7 +123,8 @@ PgConnection::PgConnection(PgConnection&& other) noexcept
     : conn_(std::exchange(other.conn_, nullptr)),
       lastError_(std::move(other.lastError_)),
       statementTimeoutMs_(other.statementTimeoutMs_),
-      statementsDone_(other.statementsDone_) {}
+      statementsDone_(other.statementsDone_),
+      commitsSent_(other.commitsSent_) {}
 
 PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
@@ -134,6 +133,7 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
         statementsDone_ = other.statementsDone_;
+        commitsSent_ = other.commitsSent_;
     }
     return *this;
 }
@@ -219,7 +219,7 @@ bool PgConnection::stillAlive() {
 }
 
 pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
-                             PgResult& result) {
+                             PgResult& result, Sent sent) {
     if (!isOpen()) {
         result.error = QStringLiteral("connection is not open");
         return nullptr;
@@ -250,8 +250,15 @@ pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, 
     }
 
     const QByteArray text = sql.toUtf8();
-    PGresult* res = PQexecParams(conn_, text.constData(), count, types.isEmpty() ? nullptr : oids.data(),
-                                 values.data(), lengths.data(), formats.data(), 0);
+    const bool commits = sent == Sent::Commit || (sent == Sent::Statement && !inTransaction());
+    // Sent and answered separately, so that a statement that never left is known as such.
+    if (!PQsendQueryParams(conn_, text.constData(), count, types.isEmpty() ? nullptr : oids.data(),
+                           values.data(), lengths.data(), formats.data(), 0)) {
+        result.error = ClientError(conn_);
+        return nullptr;
+    }
+    if (commits) ++commitsSent_;
+    PGresult* res = LastResult(conn_);
     if (!res) {
         result.error = ClientError(conn_);
         return nullptr;
@@ -318,6 +325,7 @@ PgResult PgConnection::execScript(const QString& sql) {
         result.error = QStringLiteral("connection is not open");
         return result;
     }
+    ++commitsSent_;
     PGresult* res = PQexec(conn_, sql.toUtf8().constData());
     if (!res) {
         result.error = ClientError(conn_);
@@ -336,6 +344,33 @@ bool PgConnection::setStatementTimeout(int ms) {
         exec(QStringLiteral("SELECT set_config('statement_timeout', $1, false)"), {QString::number(ms)});
     if (set.ok) statementTimeoutMs_ = ms;
     return set.ok;
+}
+
+PgResult PgConnection::begin() {
+    PgResult result;
+    PGresult* res = run(QStringLiteral("BEGIN"), {}, {}, result, Sent::Begin);
+    if (res) PQclear(res);
+    return result;
+}
+
+PgResult PgConnection::commit() {
+    PgResult result;
+    PGresult* res = run(QStringLiteral("COMMIT"), {}, {}, result, Sent::Commit);
+    if (res) PQclear(res);
+    return result;
+}
+
+void PgConnection::rollback() {
+    if (!inTransaction()) return;
+    PgResult result;
+    PGresult* res = run(QStringLiteral("ROLLBACK"), {}, {}, result, Sent::Begin);
+    if (res) PQclear(res);
+}
+
+bool PgConnection::inTransaction() const {
+    if (!conn_) return false;
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }
 
 QString PgConnection::QuoteIdentifier(const QString& name) {
