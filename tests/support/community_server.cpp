@@ -228,22 +228,11 @@ qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestS
 RawReply RawExchange(int port, const QByteArray& request, int waitMs) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-    RawReply reply;
-    if (!socket.waitForConnected(5000)) return reply;
+    if (!socket.waitForConnected(5000)) return {};
     socket.write(request);
     QByteArray all;
     while (socket.waitForReadyRead(waitMs) || socket.bytesAvailable()) all += socket.readAll();
-    const qsizetype end = all.indexOf("\r\n\r\n");
-    if (end < 0) return reply;
-    const QList<QByteArray> lines = all.left(end).split('\n');
-    reply.status = lines.value(0).split(' ').value(1).toInt();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon > 0)
-            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
-    }
-    reply.body = all.mid(end + 4);
-    return reply;
+    return ParseRawReply(all);
 }
 
 RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,

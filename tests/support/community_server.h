@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <QByteArray>
-#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -108,11 +107,6 @@ qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestS
 
 // A request exactly as written (Qt's own client would tidy "..", which the service must refuse), with
 // the credential of a log-on when one is given, straight to a page service.
-struct RawReply {
-    int status = 0;
-    QMap<QByteArray, QByteArray> headers;  // lower-case names
-    QByteArray body;
-};
 RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
                         const QString& credential = QString());
 // As RawPageRequest, with whatever head and body (method, target, headers, blank line and body).

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -134,4 +136,34 @@ void TestDoor::stop() {
         }
     }
     nginx_.reset();
+}
+
+RawReply ParseRawReply(const QByteArray& all) {
+    RawReply reply;
+    const qsizetype end = all.indexOf("\r\n\r\n");
+    if (end < 0) return reply;
+    const QList<QByteArray> lines = all.left(end).split('\n');
+    reply.status = lines.value(0).split(' ').value(1).toInt();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
+    }
+    reply.body = all.mid(end + 4);
+    return reply;
+}
+
+RawReply DoorExchange(int port, const QByteArray& request, const QString& source, int waitMs) {
+    QSslSocket socket;
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(TestDoor::authorityFile());
+    socket.setSslConfiguration(tls);
+    socket.bind(QHostAddress(source));
+    socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(port));
+    if (!socket.waitForEncrypted(5000)) return {};
+    socket.write(request);
+    socket.flush();
+    QByteArray all;
+    while (socket.waitForReadyRead(waitMs) || socket.bytesAvailable()) all += socket.readAll();
+    return ParseRawReply(all);
 }

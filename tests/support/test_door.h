@@ -5,7 +5,9 @@
 // certificate authority (made once per test program by server/door/make_certificates.sh), in front of
 // the page services given. Stopped when the object goes.
 
+#include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -38,3 +40,17 @@ private:
     std::unique_ptr<QProcess> nginx_;
     int port_ = 0;
 };
+
+// A reply as it came over the wire.
+struct RawReply {
+    int status = 0;                        // 0 when no whole head came
+    QMap<QByteArray, QByteArray> headers;  // lower-case names
+    QByteArray body;
+};
+RawReply ParseRawReply(const QByteArray& all);
+
+// Sends the request exactly as written (head and body) over TLS to the door on this port, trusting the
+// test authority, from the source address given (any of 127.0.0.0/8: each is a client of its own for
+// the door's per-address limits), and reads until the door closes or waitMs pass without a byte.
+RawReply DoorExchange(int port, const QByteArray& request,
+                      const QString& source = QStringLiteral("127.0.0.1"), int waitMs = 5000);
