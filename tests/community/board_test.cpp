@@ -30,9 +30,10 @@ protected:
         return QTest::qWaitFor([&] { return queue.Queue().isEmpty() && queue.State() == 1; }, ms);
     }
     QList<DeskMessage> waiting() { return DeskWaiting(server_->admin(), QStringLiteral("8001")); }
+    void deskAnswers();
 };
 
-TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScript) {
+void Board::deskAnswers() {
     FrmMsg_1A form;
     form.Form_Load();
     form.Form_Activate();
@@ -94,6 +95,17 @@ TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScript) {
     EXPECT_EQ(serverValue(QStringLiteral("SELECT shown_name FROM board_users")), QStringLiteral("族人甲"));
 }
 
+TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScript) {
+    deskAnswers();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(Board, DeskAnswersAndTheAnswerShowsWithTheSoundButNoScriptThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    deskAnswers();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
+}
+
 TEST_F(Board, QueueSendsOneItemAtOnceKeepsItsWaitAndDropsALostReply) {
     TestHttpServer silent;
     silent.neverAnswer("/");
@@ -134,7 +146,7 @@ TEST_F(Board, AMessageThatFindsNoServerIsMarkedNotSentAndGoesWhenTheServerAnswer
     EXPECT_TRUE(waiting().isEmpty());
 
     // The server is back: the next answered request takes the message along, once.
-    SetBuiltInServerUrl(server_->pagesUrl());
+    SetBuiltInServerUrl(server_->url());
     queue.Poll();
     ASSERT_TRUE(Drain(queue));
     EXPECT_EQ(queue.UnsentCount(), 0);

@@ -77,9 +77,10 @@ protected:
                 list->topLevelItem(i)->setCheckState(0, Qt::Checked);
         library.CmdOK_Click();
     }
+    void publishFindDownloadImport();
 };
 
-TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
+void EbookLibrary::publishFindDownloadImport() {
     const QString name = QStringLiteral("张&王 #1");
     const QString file = makeEbookFile(QStringLiteral("ZhangShi.mdb"));
     const QByteArray published = Sha1(file);
@@ -123,6 +124,17 @@ TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
     EXPECT_TRUE(ok->isEnabled() == false && !library.BatchRunning());
     EXPECT_EQ(App().StrgPswdDigest, QString());
     PageViewer::SetEngineEnabled(true);
+}
+
+TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
+    publishFindDownloadImport();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnotherThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    publishFindDownloadImport();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
 }
 
 TEST_F(EbookLibrary, ATruncatedDownloadAndARefusedImportCountNothing) {

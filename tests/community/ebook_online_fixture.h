@@ -81,7 +81,7 @@ protected:
         return root_.filePath(QStringLiteral("ebook/") + fileName);
     }
     QString url(const QString& fileName) const {
-        return server_->pagesUrl() + QStringLiteral("/ebook/") + fileName;
+        return server_->url() + QStringLiteral("/ebook/") + fileName;
     }
 
     QStringList messages() const {

@@ -11,7 +11,10 @@
 
 namespace {
 
-using GroupListOnline = GroupWindowsTest;
+class GroupListOnline : public GroupWindowsTest {
+protected:
+    void foundAndListMembers();
+};
 
 TEST(GroupReplies, OnlyExactNumbersCount) {
     EXPECT_TRUE(group_requests::Done(QStringLiteral("0")));
@@ -85,7 +88,7 @@ TEST_F(GroupListOnline, ColumnsFollowTheLayoutAndClosingStoresTheirWidths) {
     EXPECT_EQ(shown(fresh.ListView1()).first(), QStringLiteral("1|王氏宗亲会|700|3||甲"));
 }
 
-TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
+void GroupListOnline::foundAndListMembers() {
     const qint32 a = account(QStringLiteral("acc001"), QStringLiteral("甲"));
     logOnAs(a);
     FrmGroupList form;
@@ -137,6 +140,17 @@ TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
                              "&accid=%1&pid=5")
                   .arg(b)
                   .toLatin1());
+}
+
+TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
+    foundAndListMembers();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberListThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    foundAndListMembers();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
 }
 
 TEST_F(GroupListOnline, CheckingARowOffersToJoinIt) {

@@ -46,6 +46,7 @@ protected:
     }
     // Logs on as an account made by registerAccount, without the form.
     void logOnAs(const QString& number, qint32 account) { ASSERT_EQ(LogOnProgramUser(number), account); }
+    void registerLogOffAndLogOn();
 };
 
 TEST_F(LogonFormOnline, RegistrationRefusalsInOrderSendNothing) {
@@ -80,7 +81,7 @@ TEST_F(LogonFormOnline, RegistrationRefusalsInOrderSendNothing) {
     EXPECT_FALSE(user().Logoned);
 }
 
-TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
+void LogonFormOnline::registerLogOffAndLogOn() {
     {
         LogonForm f;
         f.form.OptLogon_Click(LogonRules::kRegister);
@@ -167,6 +168,17 @@ TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
     EXPECT_FALSE(user().Logoned);
 }
 
+TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStart) {
+    registerLogOffAndLogOn();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(LogonFormOnline, RegisterLogOffWrongPasswordLogOnAndTheNextStartThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    registerLogOffAndLogOn();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
+}
+
 TEST_F(LogonFormOnline, LoggedOnModesDoOnlyWhatTheyAreFor) {
     const qint32 account = registerAccount(QStringLiteral("li0001"), QStringLiteral("李四"));
     ASSERT_GT(account, 0);
@@ -213,8 +225,9 @@ TEST_F(LogonFormOnline, FailedConnectionKeepsTheFormOpen) {
     ui_->ExpectMsgBox(vb::OK);
     f.form.CmdOK_Click();
     // In the program's words alone: nothing of the network library's English.
-    EXPECT_EQ(messages().last(), QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
-                                                "仍然不行，请与服务器的管理员联系。"));
+    EXPECT_EQ(messages().last(),
+              QStringLiteral("无法连接服务器：服务器没有运行，或网络不通。请检查网络连接后再试；"
+                             "仍然不行，请与服务器的管理员联系。"));
     EXPECT_FALSE(f.closed);
     EXPECT_FALSE(f.form.findChild<QProgressBar*>(QStringLiteral("PBarT2"))->isVisibleTo(&f.form));
     EXPECT_FALSE(ServerConnection());

@@ -98,6 +98,8 @@ protected:
                         .ok);
     }
 
+    void twoBooksShareABranch();
+
     std::unique_ptr<DoorConnection> db_;
     ServerCommand cmd_;
     qint32 account_ = 0;

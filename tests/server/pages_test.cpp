@@ -206,3 +206,25 @@ TEST_F(PagesTest, StaticFilesCarryLengthAndDateAndAnswerHead) {
           QByteArray("/link.txt"), QByteArray("/zip"), QByteArray("/zip/none.rar"), QByteArray("/")})
         EXPECT_EQ(get(target).status, 404) << target.toStdString();
 }
+
+// Reached without the door, the service itself reads no body a page does not read, posts nothing but
+// the program's calls, and refuses a value holding NUL with the page's own "not done".
+TEST_F(PagesTest, TheServiceAloneRefusesBodiesPostsAndNul) {
+    struct Case {
+        QByteArray request;
+        int status;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"GET /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nContent-Length: 100000000\r\n\r\n", 413, ""},
+        {"POST /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n{}", 405, ""},
+        {"GET /flsh2/getright.asp?accid=1%00 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, "0"},
+        {"GET /flsh2/get_zproot3.asp?accid=%001 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, ""},
+        {"GET /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 200, "0"},
+    };
+    for (const Case& c : cases) {
+        const RawReply reply = RawExchange(server_->pages()->port(), c.request);
+        EXPECT_EQ(reply.status, c.status) << c.request.left(40).toStdString();
+        EXPECT_EQ(reply.body, c.body) << c.request.left(40).toStdString();
+    }
+}

@@ -41,6 +41,8 @@ public:
                        const std::function<void(PageService&)>& addPages = nullptr);
     PageService* pages() { return pages_.get(); }
     QString pagesUrl() const { return pages_ ? pages_->baseUrl() : QString(); }
+    // Where the program is pointed: the door once it stands, else the page service.
+    QString url() const { return door_ ? door_->url() : pagesUrl(); }
 
     // Puts the door in front of the page service (and, with two, a second page service of its own on the
     // same database) and points the program at it: its address and the authority it must trust. "" on

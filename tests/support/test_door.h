@@ -34,6 +34,8 @@ public:
     // be made.
     static QString certificateFolder();
     QString errorLog() const;
+    // The requests the door has answered so far (the lines of its access log).
+    int requestsLogged() const;
 
 private:
     QTemporaryDir prefix_;
