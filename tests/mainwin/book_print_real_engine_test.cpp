@@ -117,10 +117,16 @@ TEST_F(BookPrintRealEngineTest, PartsPrintSideBySideThePagesOfTheWholeBook) {
     const int pages = int(partTexts.size());
     ASSERT_EQ(written.pageCount(), pages);
     for (int page : {0, pages - 1}) {
-        const QString text = written.getAllText(page).text();
-        EXPECT_TRUE(text.contains(QStringLiteral("第 %1/%2").arg(page + 1).arg(pages))) << text.toStdString();
-        EXPECT_TRUE(text.contains(partTexts[page].left(20))) << text.toStdString();
+        // Beside vertical text the footer's words may come out on lines of their own.
+        const QString text = written.getAllText(page).text().simplified();
+        EXPECT_TRUE(text.contains(QStringLiteral("第 %1/%2 页").arg(page + 1).arg(pages)))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("知府兼领本路兵马"))) << text.toStdString();
     }
+    // The engine's own text reads as printed too: no radical stands for the character printed.
+    for (int page = 0; page < pages; ++page)
+        for (QChar c : written.getAllText(page).text())
+            ASSERT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << "page " << page + 1;
     EXPECT_TRUE(written.getAllText(0).text().contains("始祖"));
 }
 

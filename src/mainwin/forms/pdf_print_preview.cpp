@@ -10,7 +10,9 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/print_progress_box.h"
 #include "platform/interaction/interaction.h"
+#include "platform/vbcompat.h"
 #include "print/page_setup.h"
+#include "store/page_file.h"
 
 namespace {
 
@@ -123,13 +125,23 @@ bool PdfPrintPreview::print() {
     }
     PrintProgressBox box(this);
     if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
-        // The file gets the pages as shown, which already carry their header and footer.
+        // The file gets the pages as shown, which already carry their header and footer: all of them
+        // as they are.
         QFile shown(shownFile_);
         const QByteArray pages = shown.open(QIODevice::ReadOnly) ? shown.readAll() : QByteArray();
         QString error;
-        if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
-                                    Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")), &error))
+        if (first == 1 && last == pageCount_ && !pages.isEmpty()) {
+            try {
+                WriteWholeFile(printer_.outputFileName(), pages);
+                return true;
+            } catch (const VbError& e) {
+                error = e.Description();
+            }
+        } else if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
+                                           Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")),
+                                           &error)) {
             return true;
+        }
         if (!error.isEmpty()) UI().MsgBox(Trans(QStringLiteral("PDF 文件未能写入：")) + error, vb::Critical);
         return false;
     }
