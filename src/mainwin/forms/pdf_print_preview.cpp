@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "frame/forms/window_utils.h"
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/print_progress_box.h"
 #include "platform/interaction/interaction.h"
@@ -44,7 +45,8 @@ PdfPrintPreview::PdfPrintPreview(QWidget* parent, PdfSource source)
       footer_(page_setup::Value(QStringLiteral("footer"))) {
     setObjectName(QStringLiteral("PdfPrintPreview"));
     setWindowTitle(Trans(QStringLiteral("打印预览")));
-    resize(900, 1000);
+    // Pages are read best tall; on a smaller screen the window takes the screen's free area.
+    FitToScreen(this, QSize(900, 1000));
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     layout->addLayout(bar);
