@@ -3,12 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QIcon>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <exception>
@@ -17,6 +15,7 @@
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/forms/program_icon.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
 #include "online/user_record.h"
@@ -28,14 +27,13 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("Qentara族谱");
 const char* const kTag = "Tag";
 
 }  // namespace
 
 mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("mQentaraQp"));
-    setWindowTitle(kCaption);
+    setWindowTitle(ProgramCaption());
     setWindowIcon(ProgramIcon());
     resize(640, 420);
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
@@ -71,27 +69,6 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
 
 void mQentaraQp::Register() {
     FormRegistry::Register(QStringLiteral("mQentaraQp"), [] { return new mQentaraQp; });
-}
-
-QIcon mQentaraQp::ProgramIcon() {
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x9c, 0x1f, 0x1f));
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-    p.setPen(QColor(0xf6, 0xe7, 0xc1));
-    QFont font(QStringLiteral("Noto Serif CJK SC"));
-    font.setPixelSize(42);
-    font.setBold(true);
-    p.setFont(font);
-    p.drawText(QRect(0, 0, 64, 62), Qt::AlignCenter, QStringLiteral("谱"));
-    return QIcon(pixmap);
-}
-
-QString mQentaraQp::Caption() {
-    return kCaption;
 }
 
 QAction* mQentaraQp::addCommand(QMenu* menu, const QString& name, const QString& caption,
@@ -137,7 +114,7 @@ void mQentaraQp::Form_Load() {
 }
 
 void mQentaraQp::Form_Activate() {
-    setWindowTitle(kCaption);
+    setWindowTitle(ProgramCaption());
     applyLanguage();
 }
 
