@@ -18,6 +18,7 @@
 #include "frame/forms/program_icon.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
+#include "online/service_chat.h"
 #include "online/user_record.h"
 #include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
