@@ -3,6 +3,8 @@
 #include <QTextStream>
 #include <memory>
 
+#include "app/forms/launcher_form.h"
+#include "app/startup.h"
 #include "community/forms/frm_down_ld.h"
 #include "community/forms/frm_get_info.h"
 #include "community/forms/frm_group_list.h"
@@ -14,12 +16,10 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/forms/launcher_form.h"
 #include "frame/forms/program_application.h"
 #include "frame/forms/program_icon.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
-#include "frame/startup.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"

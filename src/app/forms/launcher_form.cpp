@@ -1,4 +1,4 @@
-#include "frame/forms/launcher_form.h"
+#include "app/forms/launcher_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +46,8 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
                &mQentaraQp::online_update_Click);
     addCommand(nullptr, QStringLiteral("m_SvrAB"), QStringLiteral("在线客服"), &mQentaraQp::m_SvrAB_Click);
-    addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"), &mQentaraQp::m_ebook_Click);
+    addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"),
+               &mQentaraQp::m_ebook_Click);
     QMenu* language = bar->addMenu(QStringLiteral("Language"));
     language->setObjectName(QStringLiteral("b_language"));
     language->menuAction()->setObjectName(QStringLiteral("b_language"));
