@@ -4,7 +4,6 @@
 #include <QToolBar>
 #include <limits>
 
-#include "community/group_list_rules.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
@@ -15,7 +14,9 @@
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/forms/toolbars_busy.h"
 #include "mainwin/tree_pages.h"
+#include "online/group_form_names.h"
 #include "online/logon_gate.h"
+#include "online/service_chat.h"
 #include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 #include "store/data_ops.h"
