@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolBar>
 
 #include "dsptree_fixture.h"
@@ -134,6 +136,29 @@ TEST_F(DsptreeFrameTest, LayoutKeepsEditingButtonsOnlyInEditMode) {
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
+}
+
+// Under a window manager the frame goes around the client area: the window asks to be maximized, with a
+// normal size inside the screen's free area, and asks again when the manager maps it unmaximized.
+TEST_F(DsptreeFrameTest, OpensMaximizedWithItsFrameOnTheScreen) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    dsptree& w = Open();
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+    const QRect normal = w.normalGeometry();
+    EXPECT_TRUE(free.contains(normal)) << normal.x() << "," << normal.y();
+    EXPECT_LT(normal.width(), free.width());
+    EXPECT_LT(normal.height(), free.height());
+
+    w.setWindowState(Qt::WindowNoState);  // as the manager reports the window it mapped
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(w.windowState() & Qt::WindowMaximized); }, 2000));
+
+    // Once the window is active, a change of state is the user's own and stays.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 2000));
+    w.setWindowState(Qt::WindowNoState);
+    QTest::qWait(50);
+    EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
 }
 
 }  // namespace

@@ -202,6 +202,9 @@ private:
     QToolBar* addToolbar(QWidget* holder, const QString& name, void (dsptree::*dispatch)(const QString&));
     void buildNodeMenu();
     void installShortcuts();
+    // Maximized over the screen's free area, its frame on the screen; a normal size inside that area
+    // to come back to.
+    void takeWholeScreen();
     // Each command file's own set-up, run once by the constructor after every control exists.
     void SetupMainToolbar();
     void SetupBookToolbar();
@@ -309,6 +312,7 @@ private:
     QString settingsList_;
     bool documentLoaded_ = false;
     bool loaded_ = false;
+    bool reMaximize_ = false;
 
     MemberTreeWidget* treeVw_ = nullptr;
     std::unique_ptr<TreeWidgetNodes> treeNodes_;
