@@ -148,6 +148,15 @@ QString VersionFileUrl() {
     return GetServerBaseUrl() + QStringLiteral("/data/newver.txt");
 }
 
+// The user's own QQ number as the prompt last stored it: the latest entry of "MyQQ" ("%111%222"), the
+// prompt's stand-in "0" for an empty list aside; "" when there is none.
+QString StoredQQNumber() {
+    const QStringList entries = GetSetting(QStringLiteral("MyQQ")).split(u'%');
+    for (qsizetype i = entries.size() - 1; i >= 1; --i)
+        if (const QString entry = entries.at(i).trimmed(); !entry.isEmpty() && entry != u'0') return entry;
+    return QString();
+}
+
 }  // namespace
 
 QString CheckNewVersion(quint8 mode) {
@@ -177,10 +186,13 @@ QString OfferedVersionText(const QString& reply) {
 void OpenServiceChat() {
     AppState& app = App();
     app.FormParamString.clear();
+    // The prompt proposes the number stored for the user, never what another prompt left behind.
+    app.FormParamString2 = StoredQQNumber();
     app.LittleRunType = 8;
-    UI().ShowForm(QStringLiteral("FrmLittle"), true);
+    const bool confirmed = UI().ShowForm(QStringLiteral("FrmLittle"), true) == 1;
     const QString given = app.FormParamString;
-    if (given.isEmpty()) return;
+    // Confirmed without a number: no QQ to chat from, so the message board.
+    if (given.isEmpty() && !confirmed) return;
 
     QString service;
     try {
