@@ -215,6 +215,8 @@ private:
 
     // Page editor helpers (dsptree_page_editor.cpp, dsptree_editor_menu.cpp).
     bool editorShown() const;
+    // The editing buttons from the statuses the editor holds, without running the message loop.
+    void applyEditButtonStates();
     void openHtmlFile();
     void saveShownPage();
     void printShownPage();
