@@ -7,6 +7,8 @@
 #include <QToolBar>
 
 #include "dsptree_fixture.h"
+#include "frame/language.h"
+#include "mainwin/forms/glyph_icons.h"
 #include "mainwin/tree_pages.h"
 
 namespace {
@@ -159,6 +161,40 @@ TEST_F(DsptreeFrameTest, OpensMaximizedWithItsFrameOnTheScreen) {
     w.setWindowState(Qt::WindowNoState);
     QTest::qWait(50);
     EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
+}
+
+// The Traditional interface draws the buttons' glyphs in Traditional as it writes their captions: a glyph
+// from the caption as the caption reads, any other converted by itself.
+TEST_F(DsptreeFrameTest, ButtonPicturesFollowTheInterfaceLanguage) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    App().Translator = std::make_shared<ClsLanguage>();
+    struct Case {
+        const char* key;
+        const char* simplified;
+        const char* traditional;
+    };
+    const Case cases[] = {{"b_saveas", "备", "備"},    {"b_syssetup", "设", "設"},
+                          {"f_open", "开", "開"},      {"b_img", "图", "圖"},
+                          {"b_edit", "编", "編"},      {"b_copy", "复", "複"},
+                          {"b_delete", "删", "刪"},    {"b_unent", "减", "減"},
+                          {"b_ent", "缩", "縮"},       {"node_del", "删", "刪"},
+                          {"node_script", "写", "寫"}, {"node_chm", "书", "書"},
+                          {"b_undo", "撤", "撤"},      {"b_b", "B", "B"}};
+    for (const int language : {0, 1}) {
+        App().LanguageId = language;
+        App().PrevLanguageId = 0;
+        dsptree& w = Open();
+        for (const Case& c : cases) {
+            QAction* button = w.ToolbarButton(QString::fromLatin1(c.key));
+            const QString glyph = QString::fromUtf8(language == 1 ? c.traditional : c.simplified);
+            EXPECT_EQ(button->property("glyph").toString(), glyph) << c.key << language;
+            const QColor colour = button->property("glyphColour").value<QColor>();
+            EXPECT_EQ(button->icon().pixmap(32).toImage(), GlyphIcon(glyph, colour).pixmap(32).toImage())
+                << c.key << language;
+        }
+        EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(),
+                  language == 1 ? QStringLiteral("從當前結點備份") : QStringLiteral("从当前结点备份"));
+    }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "mainwin/forms/glyph_icons.h"
 
+#include <QAction>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
+
+#include "mainwin/forms/main_window_shared.h"
 
 namespace {
 
@@ -33,6 +36,28 @@ QPixmap Tile(const QString& glyph, const QColor& colour, bool round) {
 
 QIcon GlyphIcon(const QString& glyph, const QColor& colour) {
     return QIcon(Tile(glyph, colour, false));
+}
+
+void SetGlyphIcon(QAction* action, const QString& glyph, const QColor& colour) {
+    const QString caption = action->text();
+    const qsizetype at = caption.indexOf(glyph);
+    const auto draw = [action, glyph, colour, caption, at] {
+        const QString text = action->text();
+        // Enabling a button changes it too; only a new caption can change its glyph.
+        if (action->property("glyphCaption").toString() == text && action->property("glyph").isValid())
+            return;
+        action->setProperty("glyphCaption", text);
+        QString shown = glyph;
+        if (text != caption)
+            shown =
+                at >= 0 && text.size() == caption.size() ? text.mid(at, glyph.size()) : mainwin::Trans(glyph);
+        if (action->property("glyph").toString() == shown) return;
+        action->setProperty("glyph", shown);
+        action->setIcon(GlyphIcon(shown, colour));
+    };
+    action->setProperty("glyphColour", colour);
+    draw();
+    QObject::connect(action, &QAction::changed, action, draw);
 }
 
 QList<QIcon> TreeNodeImages() {
