@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 #include <QColor>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDialog>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/forms/qt_interaction.h"
@@ -284,11 +290,13 @@ TEST(QtInteraction, StandardButtonsSpeakTheInterfaceLanguage) {
         const char* no;
         const char* ok;
         const char* cancel;
-    } cases[] = {{0, "是", "否", "确定", "取消"}, {1, "是", "否", "確定", "取消"}, {0, "是", "否", "确定", "取消"}};
+    } cases[] = {
+        {0, "是", "否", "确定", "取消"}, {1, "是", "否", "確定", "取消"}, {0, "是", "否", "确定", "取消"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
         ASSERT_TRUE(UseQtTranslations(c.language));
-        auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::YesNoCancel, QStringLiteral("标题"));
+        auto box =
+            QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::YesNoCancel, QStringLiteral("标题"));
         EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').left(1), QString::fromUtf8(c.yes));
         EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').left(1), QString::fromUtf8(c.no));
         EXPECT_TRUE(box->button(QMessageBox::Cancel)->text().startsWith(QString::fromUtf8(c.cancel)));
@@ -299,4 +307,46 @@ TEST(QtInteraction, StandardButtonsSpeakTheInterfaceLanguage) {
     auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::OKOnly, title);
     box->adjustSize();
     EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(title));
+}
+
+// The file dialog in the interface language: its column titles, a folder's type and the dates it writes.
+TEST(QtInteraction, FileDialogsSpeakTheInterfaceLanguage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("家谱")));
+    const struct {
+        int language;
+        const char* type;
+        const char* nameTitle;
+        const char* locale;
+    } cases[] = {{1, "資料夾", "名稱", "zh_TW"}, {0, "文件夹", "名称", "zh_CN"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        ASSERT_TRUE(UseQtTranslations(c.language));
+        QFileSystemModel model;
+        const QModelIndex root = model.setRootPath(dir.path());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount(root) == 1; }, 5000));
+        const QModelIndex folder = model.index(0, 2, root);
+        EXPECT_EQ(model.data(folder).toString(), QString::fromUtf8(c.type));
+        EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QString::fromUtf8(c.nameTitle));
+        EXPECT_EQ(QLocale().name(), QString::fromLatin1(c.locale));
+        EXPECT_TRUE(QLocale()
+                        .toString(QDate(2024, 3, 5), QLocale::LongFormat)
+                        .startsWith(QStringLiteral("2024年3月5日")));
+    }
+}
+
+// The variables that make Qt's view of the machine's locale (the file dialog's dates) the interface's.
+TEST(QtInteraction, SystemLocaleVariablesFollowTheInterfaceLanguage) {
+    using Vars = QHash<QByteArray, QByteArray>;
+    const struct {
+        int language;
+        Vars machine;
+        Vars wanted;
+    } cases[] = {
+        {0, {}, {{"LC_TIME", "zh_CN.UTF-8"}}},
+        {1, {{"LC_ALL", ""}}, {{"LC_TIME", "zh_TW.UTF-8"}}},
+        {2, {{"LC_ALL", "C"}}, {{"LC_ALL", "zh_CN.UTF-8"}}},
+        {1, {{"LC_ALL", "en_US.UTF-8"}}, {{"LC_ALL", "zh_TW.UTF-8"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChineseSystemLocaleVariables(c.language, c.machine), c.wanted);
 }
