@@ -32,8 +32,6 @@
 #include "platform/dao/dao_error.h"
 #include "platform/forms/qt_interaction.h"
 #include "platform/forms/qt_translations.h"
-#include "platform/settings_store.h"
-#include "platform/vbcompat.h"
 #include "print/forms/frm_print_ctrl.h"
 #include "print/forms/pxt_brw.h"
 #include "store/forms/frm_set_pswd.h"
@@ -72,15 +70,6 @@ void InstallFonts(QApplication& app) {
     app.setFont(font);
 }
 
-// The interface language as the launcher will read it ("Language"; 1 is Traditional).
-int StoredLanguageId() {
-    try {
-        return Val(GetSetting(QStringLiteral("Language"))) == 1 ? 1 : 0;
-    } catch (const VbError&) {
-        return 0;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,9 +77,8 @@ int main(int argc, char** argv) {
                           qEnvironmentVariableIsEmpty("DISPLAY") &&
                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt reads the machine's locale once, as the application starts: the standard dialogs' dates are
-    // in the interface language from the first one on.
-    UseChineseSystemLocale(StoredLanguageId());
+    // Before anything reads a locale or the settings: the standard dialogs' dates are in Chinese.
+    UseChineseSystemLocale();
     ProgramApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("QentaraZp"));
     QCoreApplication::setApplicationName(QStringLiteral("QentaraZp"));

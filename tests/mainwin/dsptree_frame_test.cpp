@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
@@ -180,10 +181,13 @@ TEST_F(DsptreeFrameTest, ButtonPicturesFollowTheInterfaceLanguage) {
                           {"b_ent", "缩", "縮"},       {"node_del", "删", "刪"},
                           {"node_script", "写", "寫"}, {"node_chm", "书", "書"},
                           {"b_undo", "撤", "撤"},      {"b_b", "B", "B"}};
+    QImage selected[2];  // the picture of the selected member: 选, 選
     for (const int language : {0, 1}) {
         App().LanguageId = language;
         App().PrevLanguageId = 0;
         dsptree& w = Open();
+        Click(QStringLiteral("甲"));
+        selected[language] = Node(QStringLiteral("甲"))->icon(0).pixmap(32).toImage();
         for (const Case& c : cases) {
             QAction* button = w.ToolbarButton(QString::fromLatin1(c.key));
             const QString glyph = QString::fromUtf8(language == 1 ? c.traditional : c.simplified);
@@ -195,6 +199,8 @@ TEST_F(DsptreeFrameTest, ButtonPicturesFollowTheInterfaceLanguage) {
         EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(),
                   language == 1 ? QStringLiteral("從當前結點備份") : QStringLiteral("从当前结点备份"));
     }
+    EXPECT_FALSE(selected[0].isNull());
+    EXPECT_NE(selected[0], selected[1]);
 }
 
 }  // namespace

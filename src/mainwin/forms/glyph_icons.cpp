@@ -61,8 +61,10 @@ void SetGlyphIcon(QAction* action, const QString& glyph, const QColor& colour) {
 }
 
 QList<QIcon> TreeNodeImages() {
-    return {QIcon(Tile(QStringLiteral("男"), QColor(0x2f, 0x5d, 0x9a), true)),
-            QIcon(Tile(QStringLiteral("女"), QColor(0xb0, 0x3a, 0x5b), true)),
-            QIcon(Tile(QStringLiteral("祖"), QColor(0x9c, 0x1f, 0x1f), true)),
-            QIcon(Tile(QStringLiteral("选"), QColor(0xd0, 0x8a, 0x10), true))};
+    // In the language in force when the window is made, as its captions will be.
+    using mainwin::Trans;
+    return {QIcon(Tile(Trans(QStringLiteral("男")), QColor(0x2f, 0x5d, 0x9a), true)),
+            QIcon(Tile(Trans(QStringLiteral("女")), QColor(0xb0, 0x3a, 0x5b), true)),
+            QIcon(Tile(Trans(QStringLiteral("祖")), QColor(0x9c, 0x1f, 0x1f), true)),
+            QIcon(Tile(Trans(QStringLiteral("选")), QColor(0xd0, 0x8a, 0x10), true))};
 }

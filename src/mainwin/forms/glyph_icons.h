@@ -17,5 +17,5 @@ QIcon GlyphIcon(const QString& glyph, const QColor& colour);
 void SetGlyphIcon(QAction* action, const QString& glyph, const QColor& colour);
 
 // The tree's pictures in image-list order: 1 male member, 2 female member, 3 start member of a page,
-// 4 the selected member.
+// 4 the selected member; drawn in the interface language.
 QList<QIcon> TreeNodeImages();

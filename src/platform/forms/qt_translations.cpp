@@ -76,17 +76,16 @@ bool UseQtTranslations(int languageId) {
     return true;
 }
 
-QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(int languageId,
-                                                           const QHash<QByteArray, QByteArray>& machine) {
-    const QByteArray name = InterfaceLocaleName(languageId) + QByteArrayLiteral(".UTF-8");
+QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(const QHash<QByteArray, QByteArray>& machine) {
+    const QByteArray name = QByteArrayLiteral("zh_CN.UTF-8");
     // LC_ALL, where set, decides every category (the dates too); otherwise LC_TIME decides the dates.
     if (!machine.value(QByteArrayLiteral("LC_ALL")).isEmpty()) return {{QByteArrayLiteral("LC_ALL"), name}};
     return {{QByteArrayLiteral("LC_TIME"), name}};
 }
 
-void UseChineseSystemLocale(int languageId) {
+void UseChineseSystemLocale() {
     QHash<QByteArray, QByteArray> machine;
     machine.insert(QByteArrayLiteral("LC_ALL"), qgetenv("LC_ALL"));
-    const QHash<QByteArray, QByteArray> wanted = ChineseSystemLocaleVariables(languageId, machine);
+    const QHash<QByteArray, QByteArray> wanted = ChineseSystemLocaleVariables(machine);
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) qputenv(it.key().constData(), it.value());
 }

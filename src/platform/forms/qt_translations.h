@@ -13,11 +13,12 @@ bool UseQtTranslations(int languageId);
 QByteArray InterfaceLocaleName(int languageId);
 
 // What Qt reads as the machine's locale for dates (the file dialog's "date modified" column follows it,
-// not the default locale), set to the interface language: the variables to set, with their values. The
-// variables that decide everything else stay as the machine has them, unless LC_ALL overrides all.
-QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(int languageId,
-                                                           const QHash<QByteArray, QByteArray>& machine);
+// not the default locale), made Chinese: the variables to set, with their values. The variables that
+// decide everything else stay as the machine has them, unless LC_ALL overrides all. The Chinese of
+// China for both scripts: its dates are written in figures, and this Qt cannot write Taiwan's times
+// (their day period comes out as a letter "B").
+QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(const QHash<QByteArray, QByteArray>& machine);
 
-// Sets those variables in the program's environment; to be called before the application object exists,
-// as Qt reads them once.
-void UseChineseSystemLocale(int languageId);
+// Sets those variables in the program's environment. Qt reads them once, at the first use of a locale
+// or of the settings: this comes first in the program.
+void UseChineseSystemLocale();
