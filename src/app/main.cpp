@@ -77,8 +77,6 @@ int main(int argc, char** argv) {
                           qEnvironmentVariableIsEmpty("DISPLAY") &&
                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Before anything reads a locale or the settings: the standard dialogs' dates are in Chinese.
-    UseChineseSystemLocale();
     ProgramApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("QentaraZp"));
     QCoreApplication::setApplicationName(QStringLiteral("QentaraZp"));

@@ -1,6 +1,8 @@
 #include "platform/forms/qt_translations.h"
 
 #include <QCoreApplication>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -35,6 +37,20 @@ public:
 
 private:
     bool traditional_;
+};
+
+class ChineseFileDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        constexpr int kDateColumn = 3;
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files && role == Qt::DisplayRole && index.column() == kDateColumn)
+            return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China)
+                .toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
 };
 
 QLocale InterfaceLocale(int languageId) {
@@ -76,16 +92,6 @@ bool UseQtTranslations(int languageId) {
     return true;
 }
 
-QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(const QHash<QByteArray, QByteArray>& machine) {
-    const QByteArray name = QByteArrayLiteral("zh_CN.UTF-8");
-    // LC_ALL, where set, decides every category (the dates too); otherwise LC_TIME decides the dates.
-    if (!machine.value(QByteArrayLiteral("LC_ALL")).isEmpty()) return {{QByteArrayLiteral("LC_ALL"), name}};
-    return {{QByteArrayLiteral("LC_TIME"), name}};
-}
-
-void UseChineseSystemLocale() {
-    QHash<QByteArray, QByteArray> machine;
-    machine.insert(QByteArrayLiteral("LC_ALL"), qgetenv("LC_ALL"));
-    const QHash<QByteArray, QByteArray> wanted = ChineseSystemLocaleVariables(machine);
-    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) qputenv(it.key().constData(), it.value());
+QAbstractProxyModel* NewChineseFileDates(QObject* parent) {
+    return new ChineseFileDates(parent);
 }

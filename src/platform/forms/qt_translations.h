@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
+
+class QAbstractProxyModel;
+class QObject;
 
 // Qt's own texts (the standard buttons 是/否/确定/取消, the file dialogs) in the interface language:
 // Traditional for language 1, Simplified otherwise, as the interface itself is written in Simplified.
@@ -12,13 +14,8 @@ bool UseQtTranslations(int languageId);
 // The locale name of the interface language: "zh_TW" for language 1, "zh_CN" otherwise.
 QByteArray InterfaceLocaleName(int languageId);
 
-// What Qt reads as the machine's locale for dates (the file dialog's "date modified" column follows it,
-// not the default locale), made Chinese: the variables to set, with their values. The variables that
-// decide everything else stay as the machine has them, unless LC_ALL overrides all. The Chinese of
-// China for both scripts: its dates are written in figures, and this Qt cannot write Taiwan's times
-// (their day period comes out as a letter "B").
-QHash<QByteArray, QByteArray> ChineseSystemLocaleVariables(const QHash<QByteArray, QByteArray>& machine);
-
-// Sets those variables in the program's environment. Qt reads them once, at the first use of a locale
-// or of the settings: this comes first in the program.
-void UseChineseSystemLocale();
+// A view of a file dialog's files that writes the "date modified" column in Chinese: Qt's own dialog
+// writes it by the machine's locale, which Qt reads before the program can set it. The Chinese of China
+// for both scripts: its dates are written in figures, and this Qt cannot write Taiwan's times (their
+// day period comes out as a letter "B").
+QAbstractProxyModel* NewChineseFileDates(QObject* parent);
