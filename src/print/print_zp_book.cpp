@@ -8,7 +8,6 @@
 #include "frame/app_state.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
@@ -24,6 +23,7 @@
 #include "store/page_file.h"
 #include "store/page_read_ahead.h"
 #include "store/page_read_run.h"
+#include "store/style_names.h"
 
 namespace {
 

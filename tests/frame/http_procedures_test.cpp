@@ -11,6 +11,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
 #include "mainwin/forms/frm_little.h"
+#include "online/service_chat.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"

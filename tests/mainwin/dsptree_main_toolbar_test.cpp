@@ -6,10 +6,10 @@
 #include <stdexcept>
 
 #include "dsptree_fixture.h"
-#include "frame/test_data_generator.h"
 #include "mainwin/forms/frm_little.h"
 #include "mainwin/tree_pages.h"
 #include "platform/interaction/form_registry.h"
+#include "store/test_data_generator.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "community/group_window_columns.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "mainwin/tree_pages.h"
@@ -84,7 +84,7 @@ FrmDownLd::FrmDownLd(QWidget* parent) : QWidget(parent, Qt::Window) {
     pBar_->hide();
     image1_ = new QLabel(this);
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setPixmap(mQentaraQp::ProgramIcon().pixmap(TwipsToPixels(kImageSize)));
+    image1_->setPixmap(ProgramIcon().pixmap(TwipsToPixels(kImageSize)));
     image1_->resize(TwipsToPixels(kImageSize), TwipsToPixels(kImageSize));
 
     connect(cmdOK_, &QPushButton::clicked, this, &FrmDownLd::CmdOK_Click);
@@ -109,7 +109,7 @@ void FrmDownLd::RegisterForm() {
 void FrmDownLd::Form_Load() {
     App().SoftNo = MakeSoftNo();
     softNo_ = App().SoftNo;
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     FillEbookList();
     if (const auto& translator = App().Translator) translator->SetLanguage(this);
     if (listView1_->topLevelItemCount() == 0) tellWhyEmpty();

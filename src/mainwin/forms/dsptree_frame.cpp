@@ -11,7 +11,7 @@
 
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/language.h"
 #include "mainwin/forms/band_layout.h"
 #include "mainwin/forms/dsptree.h"
@@ -295,7 +295,7 @@ void dsptree::SetEditMode(bool pressed) {
 
 QString dsptree::LauncherCaption() const {
     const QWidget* launcher = Launcher();
-    return launcher ? launcher->windowTitle() : mQentaraQp::Caption();
+    return launcher ? launcher->windowTitle() : ProgramCaption();
 }
 
 QString dsptree::PageCaption(qint32 page) const {

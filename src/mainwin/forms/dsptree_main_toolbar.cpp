@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QToolBar>
 
-#include "community/group_list_rules.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
@@ -14,7 +13,9 @@
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/forms/toolbars_busy.h"
 #include "mainwin/tree_pages.h"
+#include "online/group_form_names.h"
 #include "online/logon_gate.h"
+#include "online/service_chat.h"
 #include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 #include "store/data_ops.h"

@@ -6,8 +6,8 @@
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
 #include "frame/progress.h"
-#include "frame/test_data_generator.h"
 #include "platform/dao/dao_database.h"
+#include "store/test_data_generator.h"
 #include "support/book_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "frame/startup.h"
+#include "app/startup.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,9 +10,9 @@
 #include <exception>
 #include <memory>
 
+#include "app/killed_run_leftovers.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
-#include "frame/killed_run_leftovers.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/interaction.h"

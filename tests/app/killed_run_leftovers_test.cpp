@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/startup.h"
 #include "community/ebook_tables.h"
 #include "community/help_update.h"
 #include "frame/app_settings.h"
 #include "frame/db_connections.h"
-#include "frame/startup.h"
 #include "mainwin/tree_pages.h"
 #include "platform/bookdir.h"
 #include "platform/dao/work_file_list.h"

@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "frame/setup_rules.h"
+#include "store/setup_rules.h"
 
 class QCheckBox;
 class QComboBox;

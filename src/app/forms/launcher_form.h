@@ -3,7 +3,6 @@
 #include <QMainWindow>
 
 class QAction;
-class QIcon;
 class QMenu;
 class QTimer;
 
@@ -17,10 +16,6 @@ public:
 
     // Makes the launcher available under its form name (entry procedure, main window).
     static void Register();
-    // The program's icon, which every window takes.
-    static QIcon ProgramIcon();
-    // The product title the launcher carries before any language switch.
-    static QString Caption();
 
     // The handlers, callable as their events call them.
     void Form_Load();

@@ -1,4 +1,4 @@
-#include "frame/setup_rules.h"
+#include "store/setup_rules.h"
 
 #include <QStringList>
 #include <cmath>

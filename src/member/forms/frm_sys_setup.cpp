@@ -1,4 +1,4 @@
-#include "frame/forms/frm_sys_setup.h"
+#include "member/forms/frm_sys_setup.h"
 
 #include <QApplication>
 #include <QCheckBox>

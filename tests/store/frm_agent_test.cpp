@@ -9,12 +9,12 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/forms/frm_agent.h"
 #include "frame/language.h"
 #include "frame/text_scramble.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
+#include "store/forms/frm_agent.h"
 #include "support/scripted_ui.h"
 #include "support/suite_book_fixture.h"
 

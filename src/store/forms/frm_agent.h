@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "frame/setup_rules.h"
+#include "store/setup_rules.h"
 
 class QLineEdit;
 class QPushButton;

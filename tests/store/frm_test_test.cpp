@@ -7,12 +7,12 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/forms/frm_test.h"
 #include "frame/language.h"
 #include "frame/progress.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/scripted_interaction.h"
+#include "store/forms/frm_test.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 

@@ -1,4 +1,4 @@
-#include "frame/test_data_generator.h"
+#include "store/test_data_generator.h"
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"

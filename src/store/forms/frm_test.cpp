@@ -1,4 +1,4 @@
-#include "frame/forms/frm_test.h"
+#include "store/forms/frm_test.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -8,13 +8,13 @@
 #include <cmath>
 
 #include "frame/app_state.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/language.h"
-#include "frame/test_data_generator.h"
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "store/test_data_generator.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ void FrmTest::RegisterForm() {
 }
 
 void FrmTest::Form_Load() {
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     if (App().Translator) App().Translator->SetLanguage(this);
 }
 

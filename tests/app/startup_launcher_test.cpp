@@ -13,14 +13,14 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/forms/launcher_form.h"
+#include "app/startup.h"
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/forms/launcher_form.h"
 #include "frame/language.h"
-#include "frame/startup.h"
 #include "online/user_record.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"

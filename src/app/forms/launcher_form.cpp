@@ -1,14 +1,12 @@
-#include "frame/forms/launcher_form.h"
+#include "app/forms/launcher_form.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QIcon>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <exception>
@@ -17,8 +15,10 @@
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/forms/program_icon.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
+#include "online/service_chat.h"
 #include "online/user_record.h"
 #include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
@@ -28,14 +28,13 @@
 
 namespace {
 
-const QString kCaption = QStringLiteral("Qentara族谱");
 const char* const kTag = "Tag";
 
 }  // namespace
 
 mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("mQentaraQp"));
-    setWindowTitle(kCaption);
+    setWindowTitle(ProgramCaption());
     setWindowIcon(ProgramIcon());
     resize(640, 420);
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
@@ -47,7 +46,8 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
     addCommand(nullptr, QStringLiteral("online_update"), QStringLiteral("在线升级"),
                &mQentaraQp::online_update_Click);
     addCommand(nullptr, QStringLiteral("m_SvrAB"), QStringLiteral("在线客服"), &mQentaraQp::m_SvrAB_Click);
-    addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"), &mQentaraQp::m_ebook_Click);
+    addCommand(nullptr, QStringLiteral("m_ebook"), QStringLiteral("电子文档下载"),
+               &mQentaraQp::m_ebook_Click);
     QMenu* language = bar->addMenu(QStringLiteral("Language"));
     language->setObjectName(QStringLiteral("b_language"));
     language->menuAction()->setObjectName(QStringLiteral("b_language"));
@@ -71,27 +71,6 @@ mQentaraQp::mQentaraQp(QWidget* parent) : QMainWindow(parent) {
 
 void mQentaraQp::Register() {
     FormRegistry::Register(QStringLiteral("mQentaraQp"), [] { return new mQentaraQp; });
-}
-
-QIcon mQentaraQp::ProgramIcon() {
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x9c, 0x1f, 0x1f));
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-    p.setPen(QColor(0xf6, 0xe7, 0xc1));
-    QFont font(QStringLiteral("Noto Serif CJK SC"));
-    font.setPixelSize(42);
-    font.setBold(true);
-    p.setFont(font);
-    p.drawText(QRect(0, 0, 64, 62), Qt::AlignCenter, QStringLiteral("谱"));
-    return QIcon(pixmap);
-}
-
-QString mQentaraQp::Caption() {
-    return kCaption;
 }
 
 QAction* mQentaraQp::addCommand(QMenu* menu, const QString& name, const QString& caption,
@@ -137,7 +116,7 @@ void mQentaraQp::Form_Load() {
 }
 
 void mQentaraQp::Form_Activate() {
-    setWindowTitle(kCaption);
+    setWindowTitle(ProgramCaption());
     applyLanguage();
 }
 

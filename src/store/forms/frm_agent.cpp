@@ -1,4 +1,4 @@
-#include "frame/forms/frm_agent.h"
+#include "store/forms/frm_agent.h"
 
 #include <QApplication>
 #include <QKeyEvent>

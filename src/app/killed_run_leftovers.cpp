@@ -1,4 +1,4 @@
-#include "frame/killed_run_leftovers.h"
+#include "app/killed_run_leftovers.h"
 
 #include <QDir>
 
