@@ -1,6 +1,7 @@
 #include "online/service_chat.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
@@ -8,6 +9,7 @@
 #include "platform/dao/dao_error.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/interaction.h"
+#include "platform/settings_store.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 
@@ -28,15 +30,27 @@ QString Trans(const QString& text) {
     return translator ? translator->TransLanguage(text) : text;
 }
 
+// The user's own QQ number as the prompt last stored it: the latest entry of "MyQQ" ("%111%222"), the
+// prompt's stand-in "0" for an empty list aside; "" when there is none.
+QString StoredQQNumber() {
+    const QStringList entries = GetSetting(QStringLiteral("MyQQ")).split(u'%');
+    for (qsizetype i = entries.size() - 1; i >= 1; --i)
+        if (const QString entry = entries.at(i).trimmed(); !entry.isEmpty() && entry != u'0') return entry;
+    return QString();
+}
+
 }  // namespace
 
 void OpenServiceChat() {
     AppState& app = App();
     app.FormParamString.clear();
+    // The prompt proposes the number stored for the user, never what another prompt left behind.
+    app.FormParamString2 = StoredQQNumber();
     app.LittleRunType = 8;
-    UI().ShowForm(QStringLiteral("FrmLittle"), true);
+    const bool confirmed = UI().ShowForm(QStringLiteral("FrmLittle"), true) == 1;
     const QString given = app.FormParamString;
-    if (given.isEmpty()) return;
+    // Confirmed without a number: no QQ to chat from, so the message board.
+    if (given.isEmpty() && !confirmed) return;
 
     QString service;
     try {

@@ -2,7 +2,6 @@
 // associations and the edit-mode button.
 #include <QAction>
 #include <QToolBar>
-#include <limits>
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
@@ -110,9 +109,8 @@ void dsptree::turnPage(bool forward) {
     app.FormParamString2 = QString::number(app.CurrentPage + (forward ? 1 : -1));
     app.LittleRunType = kPagePrompt;
     UI().ShowForm(QStringLiteral("FrmLittle"), true);
-    // Past a known last page any page lands on it; past an estimate only what it offered is taken.
-    const std::optional<qint32> chosen =
-        ChosenPage(app.FormParamString, lastKnown ? std::numeric_limits<qint32>::max() : pageCount_);
+    // A page beyond the book lands on its last page, found by walking there while it is not known.
+    const std::optional<qint32> chosen = ChosenPage(app.FormParamString);
     if (!chosen) return;
 
     {
