@@ -49,6 +49,7 @@ bool TakeStatus(PGconn* conn, PGresult* res, PgResult& result) {
     if (result.error.isEmpty()) result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
     if (result.error.isEmpty()) result.error = ClientError(conn);
     result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
+    result.detail = QString::fromUtf8(PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL));
     // A function's own RAISE says so in the context's last line.
     const char* context = PQresultErrorField(res, PG_DIAG_CONTEXT);
     result.raised = context && QByteArray(context).split('\n').first().trimmed().endsWith("at RAISE");
@@ -110,6 +111,65 @@ QVariant TypedValue(quint32 type, const char* text, int length) {
         }
         default:
             return QVariant(QString::fromUtf8(text, length));
+    }
+}
+
+// The parameters of one statement as libpq takes them: values in text form, bytes in binary.
+struct SentParams {
+    std::vector<QByteArray> buffers;
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    std::vector<Oid> oids;
+
+    SentParams(const QList<QVariant>& params, const QList<quint32>& types) {
+        const size_t count = size_t(params.size());
+        buffers.resize(count);
+        values.assign(count, nullptr);
+        lengths.assign(count, 0);
+        formats.assign(count, 0);
+        oids.assign(count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            const QVariant& value = params[qsizetype(i)];
+            const quint32 type = types.value(qsizetype(i), 0);
+            oids[i] = type;
+            if (value.isNull()) continue;
+            if (type == pgtype::kBytea || (type == 0 && value.typeId() == QMetaType::QByteArray)) {
+                buffers[i] =
+                    value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
+                formats[i] = 1;
+            } else if (type == pgtype::kBool) {
+                // Yes/No fields may hold the old True (-1) as well as 1.
+                buffers[i] = value.toBool() ? "true" : "false";
+            } else {
+                buffers[i] = ParamText(value);
+            }
+            values[i] = buffers[i].constData();
+            lengths[i] = int(buffers[i].size());
+        }
+    }
+    int count() const { return int(values.size()); }
+};
+
+// A result's rows as typed values (see execValues).
+void TakeValues(PGresult* res, PgResult& result) {
+    const int columns = PQnfields(res);
+    for (int c = 0; c < columns; ++c) {
+        result.columns << QString::fromUtf8(PQfname(res, c));
+        result.columnTypes << PQftype(res, c);
+    }
+    const int rows = PQntuples(res);
+    result.values.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            const quint32 type = result.columnTypes[c];
+            if (PQgetisnull(res, r, c))
+                row << QVariant(QMetaType(TypeIdOf(type)));
+            else
+                row << TypedValue(type, PQgetvalue(res, r, c), PQgetlength(res, r, c));
+        }
+        result.values << row;
     }
 }
 
@@ -225,35 +285,13 @@ pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, 
         return nullptr;
     }
 
-    const int count = int(params.size());
-    std::vector<QByteArray> buffers(count);
-    std::vector<const char*> values(count, nullptr);
-    std::vector<int> lengths(count, 0), formats(count, 0);
-    std::vector<Oid> oids(count, 0);
-    for (int i = 0; i < count; ++i) {
-        const QVariant& value = params[i];
-        const quint32 type = types.value(i, 0);
-        oids[i] = type;
-        if (value.isNull()) continue;
-        if (type == pgtype::kBytea || (type == 0 && value.typeId() == QMetaType::QByteArray)) {
-            buffers[i] =
-                value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
-            formats[i] = 1;
-        } else if (type == pgtype::kBool) {
-            // Yes/No fields may hold the old True (-1) as well as 1.
-            buffers[i] = value.toBool() ? "true" : "false";
-        } else {
-            buffers[i] = ParamText(value);
-        }
-        values[i] = buffers[i].constData();
-        lengths[i] = int(buffers[i].size());
-    }
-
+    const SentParams values(params, types);
     const QByteArray text = sql.toUtf8();
     const bool commits = sent == Sent::Commit || (sent == Sent::Statement && !inTransaction());
     // Sent and answered separately, so that a statement that never left is known as such.
-    if (!PQsendQueryParams(conn_, text.constData(), count, types.isEmpty() ? nullptr : oids.data(),
-                           values.data(), lengths.data(), formats.data(), 0)) {
+    if (!PQsendQueryParams(conn_, text.constData(), values.count(),
+                           types.isEmpty() ? nullptr : values.oids.data(), values.values.data(),
+                           values.lengths.data(), values.formats.data(), 0)) {
         result.error = ClientError(conn_);
         return nullptr;
     }
@@ -296,27 +334,80 @@ PgResult PgConnection::execValues(const QString& sql, const QList<QVariant>& par
     PgResult result;
     PGresult* res = run(sql, params, types, result);
     if (!res) return result;
-    const int columns = PQnfields(res);
-    for (int c = 0; c < columns; ++c) {
-        result.columns << QString::fromUtf8(PQfname(res, c));
-        result.columnTypes << PQftype(res, c);
-    }
-    const int rows = PQntuples(res);
-    result.values.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c) {
-            const quint32 type = result.columnTypes[c];
-            if (PQgetisnull(res, r, c))
-                row << QVariant(QMetaType(TypeIdOf(type)));
-            else
-                row << TypedValue(type, PQgetvalue(res, r, c), PQgetlength(res, r, c));
-        }
-        result.values << row;
-    }
+    TakeValues(res, result);
     PQclear(res);
     return result;
+}
+
+QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
+    QList<PgResult> results(statements.size());
+    const auto failAll = [&](const QString& error) {
+        for (PgResult& r : results)
+            if (!r.ok && r.error.isEmpty()) r.error = error;
+        return results;
+    };
+    if (!isOpen()) return failAll(QStringLiteral("connection is not open"));
+    bool inBlock = inTransaction();
+    if (!PQenterPipelineMode(conn_)) return failAll(ClientError(conn_));
+    bool counted = false;
+    bool sentAll = true;
+    for (const Statement& statement : statements) {
+        const SentParams sent(statement.params, statement.types);
+        const QByteArray text = statement.sql.toUtf8();
+        // What may commit once it has left: COMMIT, and a statement outside a transaction block.
+        bool commits = false;
+        if (statement.sql == QLatin1String("BEGIN")) {
+            inBlock = true;
+        } else if (statement.sql == QLatin1String("COMMIT")) {
+            commits = true;
+            inBlock = false;
+        } else {
+            commits = !inBlock;
+        }
+        if (!PQsendQueryParams(conn_, text.constData(), sent.count(),
+                               statement.types.isEmpty() ? nullptr : sent.oids.data(), sent.values.data(),
+                               sent.lengths.data(), sent.formats.data(), 0)) {
+            sentAll = false;
+            break;
+        }
+        if (commits && !counted) {
+            ++commitsSent_;
+            counted = true;
+        }
+    }
+    if (!sentAll || !PQpipelineSync(conn_)) {
+        const QString error = ClientError(conn_);
+        PQexitPipelineMode(conn_);
+        close();
+        return failAll(error);
+    }
+    for (PgResult& result : results) {
+        PGresult* res = PQgetResult(conn_);
+        if (!res) {
+            failAll(ClientError(conn_));
+            close();
+            return results;
+        }
+        const ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_PIPELINE_ABORTED) {
+            result.error = QStringLiteral("not run after an earlier failure");
+            PQclear(res);
+        } else if (TakeStatus(conn_, res, result)) {
+            ++statementsDone_;
+            TakeValues(res, result);
+            PQclear(res);
+        }
+        // Each statement's results end with a null.
+        while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
+    }
+    // The sync's own result, then the connection leaves pipeline mode.
+    while (PGresult* res = PQgetResult(conn_)) {
+        const bool synced = PQresultStatus(res) == PGRES_PIPELINE_SYNC;
+        PQclear(res);
+        if (synced) break;
+    }
+    PQexitPipelineMode(conn_);
+    return results;
 }
 
 PgResult PgConnection::execScript(const QString& sql) {

@@ -19,6 +19,7 @@ struct PgResult {
     bool ok = false;
     QString error;        // server or client message when !ok
     QString sqlState;     // five-character SQLSTATE of the failure, "" when none
+    QString detail;       // the failure's detail line, "" when none
     bool raised = false;  // the failure is a message a server function raised on purpose
     QStringList columns;
     QList<QStringList> rows;     // exec(): text values; SQL NULL is a null QString
@@ -76,6 +77,15 @@ public:
     PgResult execValues(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types = {});
     // Several statements without parameters in one round trip (schema scripts).
     PgResult execScript(const QString& sql);
+    // Statements sent together and answered together, in one round trip; each result as execValues
+    // gives it. After a failure the later statements are not run (their results say so, without a
+    // state). A statement that is "COMMIT" counts as one that may have committed.
+    struct Statement {
+        QString sql;
+        QList<QVariant> params;
+        QList<quint32> types;
+    };
+    QList<PgResult> pipeline(const QList<Statement>& statements);
     // Bounds every later statement of this connection; only sent when it changes.
     bool setStatementTimeout(int ms);
     // A transaction block: begin() never commits anything, commit() may.

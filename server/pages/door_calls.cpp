@@ -4,7 +4,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <chrono>
 #include <iostream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -132,9 +135,41 @@ QByteArray Json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+// Declarations found lately, by the name asked for: the catalogue is asked again after a minute (a
+// server brought up to date meanwhile is seen then). Facts of the schema, not of any client.
+struct DeclarationCache {
+    std::mutex mutex;
+    std::map<QString, std::pair<Declaration, std::chrono::steady_clock::time_point>> found;
+};
+
+DeclarationCache& Declarations() {
+    static DeclarationCache cache;
+    return cache;
+}
+
+std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wanted, DoorReply* refusal);
+
 // The procedure the program names, as the program's rights reach it; nullopt with *refusal set when
 // there is none or more than one.
 std::optional<Declaration> LookUp(PgConnection& db, const QString& wanted, DoorReply* refusal) {
+    constexpr auto kKept = std::chrono::seconds(60);
+    const auto now = std::chrono::steady_clock::now();
+    DeclarationCache& cache = Declarations();
+    {
+        std::lock_guard lock(cache.mutex);
+        const auto hit = cache.found.find(wanted);
+        if (hit != cache.found.end() && now - hit->second.second < kKept) return hit->second.first;
+    }
+    std::optional<Declaration> declaration = LookUpInCatalogue(db, wanted, refusal);
+    if (declaration) {
+        std::lock_guard lock(cache.mutex);
+        if (cache.found.size() > 1000) cache.found.clear();  // names asked for are the program's few
+        cache.found[wanted] = {*declaration, now};
+    }
+    return declaration;
+}
+
+std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wanted, DoorReply* refusal) {
     const PgResult found = Must(
         db.exec(QStringLiteral("SELECT proc_oid, proc_name, is_procedure, returns_set, arg_name, arg_mode, "
                                "arg_type, arg_type_name FROM door_procedures($1)"),
@@ -225,11 +260,11 @@ DoorReply ProcedureFailed(const Declaration& declaration, const PgResult result)
 }
 
 DoorReply Open(const DoorRequest& request, PgConnection& db) {
-    const PgResult begun = Must(db.exec(QStringLiteral("SELECT account FROM door_begin($1, '')"),
-                                        {QString::fromLatin1(request.credential)}));
-    const int account = begun.rows.value(0).value(0).toInt();
-    if (account < 0) return DoorReply::Failed(401, "lapsed");
-    return {200, Json({{QStringLiteral("account"), account}})};
+    const PgResult begun = Checked(
+        db, db.exec(QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(request.credential)}));
+    if (!begun.ok && begun.sqlState == QLatin1String("QN401")) return DoorReply::Failed(401, "lapsed");
+    Must(begun);
+    return {200, Json({{QStringLiteral("account"), begun.rows.value(0).value(0).toInt()}})};
 }
 
 DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnection& db) {
@@ -262,50 +297,53 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     // Readings are repeated safely; what a procedure did is kept under the program's key.
     const QString key = declaration.isProcedure ? call.value(QStringLiteral("key")).toString() : QString();
 
-    Must(db.begin());
-    const PgResult begun =
-        Checked(db, db.exec(QStringLiteral("SELECT account, claimed, kept_answer FROM door_begin($1, $2)"),
-                            {QString::fromLatin1(credential), key}));
-    if (!begun.ok) {
-        db.rollback();
-        if (begun.sqlState == QLatin1String("22023")) return DoorReply::Failed(400, "malformed");
-        if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
-        throw PgError(begun.error, begun.sqlState);
-    }
-    if (begun.rows.value(0).value(0).toInt() < 0) {
-        db.rollback();
-        return DoorReply::Failed(401, "lapsed");
-    }
-    const QString kept = begun.rows.value(0).value(2);
-    if (begun.rows.value(0).value(1) == QLatin1String("t") && !kept.isNull()) {
-        Must(db.commit());
-        return {200, kept.toUtf8()};
-    }
-
-    Must(db.exec(QStringLiteral("SET LOCAL ROLE qntzpsvr01")));
-    if (declaration.carriesPicture) Must(db.exec(QString::fromLatin1(kPictureTimeout)));
-    const PgResult result = Checked(db, db.execValues(sql, params, types));
+    // One round trip up to the call: the transaction, its account and key, the program's rights.
+    QList<PgConnection::Statement> opening{
+        {QStringLiteral("BEGIN"), {}, {}},
+        {QStringLiteral("SELECT door_begin($1, $2)"), {QString::fromLatin1(credential), key}, {}},
+        {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
+    if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
+    opening.append({sql, params, types});
+    const QList<PgResult> opened = db.pipeline(opening);
+    const PgResult& begun = opened[1];
+    const PgResult& result = opened.last();
+    for (const PgResult& r : opened)
+        if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
+    if (!opened[0].ok && opened[0].sqlState.isEmpty()) throw PgError(opened[0].error);
     if (!result.ok) {
         db.rollback();
+        if (!begun.ok) {
+            if (begun.sqlState == QLatin1String("QN401")) return DoorReply::Failed(401, "lapsed");
+            // Sent before and done then: what it answered.
+            if (begun.sqlState == QLatin1String("QN409")) return {200, begun.detail.toUtf8()};
+            if (begun.sqlState == QLatin1String("22023")) return DoorReply::Failed(400, "malformed");
+            if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
+            throw PgError(begun.error, begun.sqlState);
+        }
+        for (qsizetype i = 0; i + 1 < opened.size(); ++i) Must(opened[i]);
         return ProcedureFailed(declaration, result);
     }
+    const qint32 account = begun.values.value(0).value(0).toInt();
+
     QJsonObject answer = AnswerOf(declaration, result);
-    Must(db.exec(QStringLiteral("RESET ROLE")));
-    // A log-on proves its account by itself: its success carries the credential for the later calls.
-    QString issued;
-    if (credential.isEmpty() && declaration.isProcedure)
-        issued = Must(db.exec(QStringLiteral("SELECT zp_session_token()"))).rows.value(0).value(0);
+    // A log-on proves its account by itself: its success carries the credential for the later calls. A
+    // call without a credential keeps nothing: it is a log-on (done again when sent again, it changes
+    // nothing twice) or a reading.
+    const bool logOn = credential.isEmpty() && declaration.isProcedure;
     const QByteArray answerText = Json(answer);
-    // A credential is never kept: a call that issued one runs again when sent again.
-    if (!key.isEmpty() && issued.isNull())
-        Must(db.exec(QStringLiteral("SELECT door_keep($1, $2)"), {key, QString::fromUtf8(answerText)}));
-    const PgResult committed = Checked(db, db.commit());
-    if (!committed.ok) {
-        db.rollback();
-        return ProcedureFailed(declaration, committed);
-    }
+    QList<PgConnection::Statement> closing{{QStringLiteral("RESET ROLE"), {}, {}}};
+    if (logOn)
+        closing.append({QStringLiteral("SELECT zp_session_token()"), {}, {}});
+    else if (!key.isEmpty())
+        closing.append({QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
+                        {key, account, QString::fromUtf8(answerText)},
+                        {}});
+    closing.append({QStringLiteral("COMMIT"), {}, {}});
+    const QList<PgResult> closed = db.pipeline(closing);
+    for (const PgResult& r : closed) Must(Checked(db, r));
+    const QVariant issued = logOn ? closed[1].values.value(0).value(0) : QVariant();
     if (issued.isNull()) return {200, answerText};
-    answer.insert(QStringLiteral("credential"), issued);
+    answer.insert(QStringLiteral("credential"), issued.toString());
     return {200, Json(answer)};
 }
 

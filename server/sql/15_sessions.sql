@@ -4,9 +4,9 @@
 -- account with the credential alone. Ids that callers send are checked against the proven account, never
 -- believed.
 
--- The account a transaction proved lives in a temporary table of its connection, made by the owner
--- (nobody else can read or change it) and emptied when the transaction ends, so that nothing passes to
--- the next call on that connection.
+-- The account a transaction proved is a setting of that transaction (qentara.account), gone when it
+-- ends, so that nothing passes to the next call on the connection. Only the door's and the log-on's
+-- functions set it: the program's calls reach the procedures alone, never SQL that could set it.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
 -- was last used; an account keeps its twenty latest.
@@ -20,31 +20,16 @@ CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (a
 
 -- The account this transaction proved; 0 for none.
 CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
-LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
-DECLARE
-    acc integer;
+LANGUAGE plpgsql STABLE AS $$
 BEGIN
-    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
-        RETURN 0;
-    END IF;
-    SELECT acc_id INTO acc FROM pg_temp.zp_session_account;
-    RETURN coalesce(acc, 0);
+    RETURN coalesce(nullif(current_setting('qentara.account', true), '')::integer, 0);
 END $$;
 
 -- Binds this transaction to acc (0: to none).
 CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
-    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
-        IF coalesce(acc, 0) = 0 THEN
-            RETURN;
-        END IF;
-        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL) ON COMMIT DELETE ROWS;
-    END IF;
-    DELETE FROM pg_temp.zp_session_account;
-    IF coalesce(acc, 0) <> 0 THEN
-        INSERT INTO pg_temp.zp_session_account (acc_id) VALUES (acc);
-    END IF;
+    PERFORM set_config('qentara.account', coalesce(acc, 0)::text, true);
 END $$;
 
 -- The proven account, for a procedure that acts for one; refused in a call that proved none.
@@ -121,16 +106,7 @@ BEGIN
     RETURN zp_new_credential(acc);
 END $$;
 
--- Binds this transaction to the account of a credential: the account's id, or 0 (and no account bound)
--- for a credential that is unknown or has lapsed.
-CREATE OR REPLACE FUNCTION zp_bind_session(token text) RETURNS integer
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
-DECLARE
-    acc integer := zp_credential_account(token);
-BEGIN
-    PERFORM zp_bind_account(acc);
-    RETURN acc;
-END $$;
+DROP FUNCTION IF EXISTS zp_bind_session(text);
 
 -- The page service's check of a request's credential: the account, 0 for none.
 CREATE OR REPLACE FUNCTION page_credential_account(token text) RETURNS integer

@@ -1,61 +1,61 @@
 -- The door's side of the program's calls: each call is one transaction that begins here.
 
 -- The answer of each procedure call, under the key the program made for it, so that a call sent again
--- after its answer was lost finds what the first one did instead of doing it twice. Kept for two days.
+-- after its answer was lost finds what the first one did instead of doing it twice. Kept for two days;
+-- a call that issued a credential keeps nothing (it is done again: a log-on changes nothing twice).
 CREATE TABLE IF NOT EXISTS door_answers (
     call_key text PRIMARY KEY,
     acc_id   integer NOT NULL,
-    answer   text,  -- NULL when the call kept none (it issued a credential, which is never stored)
+    answer   text,
     created  timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX IF NOT EXISTS door_answers_created ON door_answers (created);
+DROP FUNCTION IF EXISTS door_begin(text, text, OUT integer, OUT boolean, OUT text);
+DROP FUNCTION IF EXISTS door_keep(text, text);
 
--- Begins a call: binds the transaction to the account of the credential (account 0 without one, -1 for
--- one that is unknown or has lapsed, and then nothing is bound) and, when the call has a key, claims it.
--- A key claimed before comes back with the answer kept for it (claimed true): a first call still running
--- is waited for, and one that failed leaves nothing claimed. A key of another account is refused.
-CREATE OR REPLACE FUNCTION door_begin(credential text, key text, OUT account integer, OUT claimed boolean,
-                                      OUT kept_answer text)
+-- Begins a call: binds the transaction to the account of the credential (0 without one) and answers it.
+-- A credential that is unknown or has lapsed is refused (QN401). With a key, a call sent before under it
+-- is waited for while it runs; when it kept an answer, that answer is raised (QN409, as the detail) and
+-- nothing else of the call runs; a key of another account is refused.
+CREATE OR REPLACE FUNCTION door_begin(credential text, key text) RETURNS integer
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
+    acc integer := 0;
     kept door_answers%ROWTYPE;
 BEGIN
-    account := 0;
-    claimed := false;
     IF coalesce(credential, '') <> '' THEN
-        account := zp_credential_account(credential);
-        IF account = 0 THEN
-            account := -1;
-            RETURN;
+        acc := zp_credential_account(credential);
+        IF acc = 0 THEN
+            RAISE EXCEPTION 'credential unknown or lapsed' USING ERRCODE = 'QN401';
         END IF;
     END IF;
-    PERFORM zp_bind_account(greatest(account, 0));
+    PERFORM zp_bind_account(acc);
     IF coalesce(key, '') = '' THEN
-        RETURN;
+        RETURN acc;
     END IF;
     IF key !~ '^[0-9A-Za-z-]{16,64}$' THEN
         RAISE EXCEPTION 'malformed call key' USING ERRCODE = '22023';
     END IF;
-    INSERT INTO door_answers (call_key, acc_id) VALUES (key, account) ON CONFLICT DO NOTHING;
-    IF FOUND THEN
-        IF random() < 0.001 THEN
-            DELETE FROM door_answers WHERE created < now() - interval '2 days';
-        END IF;
-        RETURN;
-    END IF;
+    PERFORM pg_advisory_xact_lock(hashtextextended('door:' || key, 0));
     SELECT * INTO kept FROM door_answers WHERE call_key = key;
-    IF kept.acc_id <> account THEN
-        RAISE EXCEPTION 'call key of another account' USING ERRCODE = '42501';
+    IF FOUND THEN
+        IF kept.acc_id <> acc THEN
+            RAISE EXCEPTION 'call key of another account' USING ERRCODE = '42501';
+        END IF;
+        RAISE EXCEPTION 'answered before' USING ERRCODE = 'QN409', DETAIL = kept.answer;
     END IF;
-    claimed := true;
-    kept_answer := kept.answer;
+    RETURN acc;
 END $$;
 
--- Keeps the answer of the call that claimed key.
-CREATE OR REPLACE FUNCTION door_keep(key text, answer text) RETURNS void
-LANGUAGE sql SET search_path = public, pg_temp AS $$
-    UPDATE door_answers SET answer = door_keep.answer WHERE call_key = key
-$$;
+-- Keeps the answer of the call begun with key for acc.
+CREATE OR REPLACE FUNCTION door_keep(key text, acc integer, answer text) RETURNS void
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    INSERT INTO door_answers (call_key, acc_id, answer) VALUES (key, acc, answer) ON CONFLICT DO NOTHING;
+    IF random() < 0.001 THEN
+        DELETE FROM door_answers WHERE created < now() - interval '2 days';
+    END IF;
+END $$;
 
 -- The declared parameters of the procedure the program calls by name: only those the program's rights
 -- reach (qntzpsvr01), names compared without regard to case, the exact spelling first. One row per
