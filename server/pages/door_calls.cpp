@@ -28,6 +28,7 @@ struct Declaration {
     bool isProcedure = false;
     bool returnsSet = false;
     bool carriesPicture = false;  // a picture goes one way or the other: such a call may take longer
+    bool repeatable = false;      // done twice, it does what it did once: its answer is not kept
     std::vector<Parameter> parameters;
 };
 
@@ -171,8 +172,8 @@ std::optional<Declaration> LookUp(PgConnection& db, const QString& wanted, DoorR
 
 std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wanted, DoorReply* refusal) {
     const PgResult found = Must(
-        db.exec(QStringLiteral("SELECT proc_oid, proc_name, is_procedure, returns_set, arg_name, arg_mode, "
-                               "arg_type, arg_type_name FROM door_procedures($1)"),
+        db.exec(QStringLiteral("SELECT proc_oid, proc_name, is_procedure, returns_set, repeatable, arg_name, "
+                               "arg_mode, arg_type, arg_type_name FROM door_procedures($1)"),
                 {wanted}));
     // Rows come with the exact spelling first: only those count when there are any.
     QList<QStringList> rows;
@@ -192,17 +193,18 @@ std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wa
     declaration.name = rows.first().value(1);
     declaration.isProcedure = rows.first().value(2) == QLatin1String("t");
     declaration.returnsSet = rows.first().value(3) == QLatin1String("t");
+    declaration.repeatable = !declaration.isProcedure || rows.first().value(4) == QLatin1String("t");
     for (const QStringList& row : rows) {
-        if (row.value(5).isNull()) continue;  // no parameters at all
-        const quint32 type = row.value(6).toUInt();
+        if (row.value(6).isNull()) continue;  // no parameters at all
+        const quint32 type = row.value(7).toUInt();
         if (type == pgtype::kBytea) declaration.carriesPicture = true;
-        const QString mode = row.value(5);
+        const QString mode = row.value(6);
         if (mode == QLatin1String("t")) continue;  // a column of the rows it returns
-        declaration.parameters.push_back({row.value(4),
+        declaration.parameters.push_back({row.value(5),
                                           mode == QLatin1String("o")   ? QStringLiteral("out")
                                           : mode == QLatin1String("b") ? QStringLiteral("inout")
                                                                        : QStringLiteral("in"),
-                                          type, row.value(7)});
+                                          type, row.value(8)});
     }
     return declaration;
 }
@@ -294,19 +296,28 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
                            QLatin1Char('(') + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
     const QString sql = declaration.isProcedure ? QStringLiteral("CALL ") + target
                                                 : QStringLiteral("SELECT * FROM ") + target;
-    // Readings are repeated safely; what a procedure did is kept under the program's key.
-    const QString key = declaration.isProcedure ? call.value(QStringLiteral("key")).toString() : QString();
+    // What a procedure did is kept under the program's key, unless doing it twice changes nothing.
+    const QString key = declaration.repeatable ? QString() : call.value(QStringLiteral("key")).toString();
+    // A log-on proves its account by itself: its success carries the credential for the later calls. A
+    // call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
+    // twice) or a reading.
+    const bool logOn = credential.isEmpty() && declaration.isProcedure;
+    // A call whose answer is neither kept nor followed by a credential ends in the same round trip.
+    const bool oneTrip = !logOn && (key.isEmpty() || credential.isEmpty());
 
-    // One round trip up to the call: the transaction, its account and key, the program's rights.
+    // The transaction, its account and key, the program's rights, the call: one round trip.
     QList<PgConnection::Statement> opening{
         {QStringLiteral("BEGIN"), {}, {}},
-        {QStringLiteral("SELECT door_begin($1, $2)"), {QString::fromLatin1(credential), key}, {}},
+        {QStringLiteral("SELECT door_begin($1, $2)"),
+         {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key},
+         {}},
         {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
     if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
     opening.append({sql, params, types});
+    if (oneTrip) opening.append({QStringLiteral("COMMIT"), {}, {}});
     const QList<PgResult> opened = db.pipeline(opening);
     const PgResult& begun = opened[1];
-    const PgResult& result = opened.last();
+    const PgResult& result = opened[opened.size() - (oneTrip ? 2 : 1)];
     for (const PgResult& r : opened)
         if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
     if (!opened[0].ok && opened[0].sqlState.isEmpty()) throw PgError(opened[0].error);
@@ -324,17 +335,16 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
         return ProcedureFailed(declaration, result);
     }
     const qint32 account = begun.values.value(0).value(0).toInt();
-
-    QJsonObject answer = AnswerOf(declaration, result);
-    // A log-on proves its account by itself: its success carries the credential for the later calls. A
-    // call without a credential keeps nothing: it is a log-on (done again when sent again, it changes
-    // nothing twice) or a reading.
-    const bool logOn = credential.isEmpty() && declaration.isProcedure;
+    const QJsonObject answer = AnswerOf(declaration, result);
     const QByteArray answerText = Json(answer);
+    if (oneTrip) {
+        Must(opened.last());
+        return {200, answerText};
+    }
     QList<PgConnection::Statement> closing{{QStringLiteral("RESET ROLE"), {}, {}}};
     if (logOn)
         closing.append({QStringLiteral("SELECT zp_session_token()"), {}, {}});
-    else if (!key.isEmpty())
+    else
         closing.append({QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
                         {key, account, QString::fromUtf8(answerText)},
                         {}});
@@ -343,8 +353,9 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     for (const PgResult& r : closed) Must(Checked(db, r));
     const QVariant issued = logOn ? closed[1].values.value(0).value(0) : QVariant();
     if (issued.isNull()) return {200, answerText};
-    answer.insert(QStringLiteral("credential"), issued.toString());
-    return {200, Json(answer)};
+    QJsonObject withCredential = answer;
+    withCredential.insert(QStringLiteral("credential"), issued.toString());
+    return {200, Json(withCredential)};
 }
 
 }  // namespace

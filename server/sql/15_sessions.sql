@@ -68,16 +68,23 @@ END $$;
 -- The account a credential stands for, 0 when it is unknown or has lapsed. A use renews it (at most
 -- once an hour, so that reading pages does not mean writing each time).
 CREATE OR REPLACE FUNCTION zp_credential_account(token text) RETURNS integer
-LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
-    WITH hit AS (
-        SELECT token_hash, acc_id, expires FROM session_credentials
-         WHERE token_hash = digest(coalesce(token, ''), 'sha256') AND expires > now()),
-    renewed AS (
-        UPDATE session_credentials c SET expires = now() + interval '12 hours'
-          FROM hit WHERE c.token_hash = hit.token_hash AND hit.expires < now() + interval '11 hours'
-        RETURNING 1)
-    SELECT coalesce((SELECT acc_id FROM hit), 0)
-$$;
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    hash bytea := digest(coalesce(token, ''), 'sha256');
+    found_acc integer;
+    found_expires timestamptz;
+BEGIN
+    -- PL/pgSQL, whose plans are kept: every call of the program passes here.
+    SELECT acc_id, expires INTO found_acc, found_expires FROM session_credentials
+     WHERE token_hash = hash AND expires > now();
+    IF found_acc IS NULL THEN
+        RETURN 0;
+    END IF;
+    IF found_expires < now() + interval '11 hours' THEN
+        UPDATE session_credentials SET expires = now() + interval '12 hours' WHERE token_hash = hash;
+    END IF;
+    RETURN found_acc;
+END $$;
 
 -- A new credential for acc, whose password was just proven: 48 hex digits, only their SHA-256 kept.
 CREATE OR REPLACE FUNCTION zp_new_credential(acc integer) RETURNS text

@@ -10,6 +10,12 @@ CREATE TABLE IF NOT EXISTS door_answers (
     created  timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX IF NOT EXISTS door_answers_created ON door_answers (created);
+-- Procedures that may run twice with the same effect (each replaces what it stored, or only reads):
+-- their answers are not kept. Every other procedure's are.
+CREATE TABLE IF NOT EXISTS door_repeatable (proname text PRIMARY KEY);
+INSERT INTO door_repeatable (proname)
+VALUES ('sp_savestory'), ('sp_saveimage'), ('sp_deleteZpdata'), ('sp_Getzpdata2')
+ON CONFLICT DO NOTHING;
 DROP FUNCTION IF EXISTS door_begin(text, text, OUT integer, OUT boolean, OUT text);
 DROP FUNCTION IF EXISTS door_keep(text, text);
 
@@ -29,7 +35,7 @@ BEGIN
             RAISE EXCEPTION 'credential unknown or lapsed' USING ERRCODE = 'QN401';
         END IF;
     END IF;
-    PERFORM zp_bind_account(acc);
+    PERFORM set_config('qentara.account', acc::text, true);  -- as zp_bind_account binds
     IF coalesce(key, '') = '' THEN
         RETURN acc;
     END IF;
@@ -59,12 +65,15 @@ END $$;
 
 -- The declared parameters of the procedure the program calls by name: only those the program's rights
 -- reach (qntzpsvr01), names compared without regard to case, the exact spelling first. One row per
--- parameter in its order (none for a procedure without), each with the procedure's own facts.
+-- parameter in its order (one with no parameter for a procedure without), each with the procedure's own
+-- facts.
+DROP FUNCTION IF EXISTS door_procedures(text);
 CREATE OR REPLACE FUNCTION door_procedures(wanted text)
-RETURNS TABLE (proc_oid oid, proc_name text, is_procedure boolean, returns_set boolean,
+RETURNS TABLE (proc_oid oid, proc_name text, is_procedure boolean, returns_set boolean, repeatable boolean,
                arg_name text, arg_mode text, arg_type oid, arg_type_name text)
 LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT p.oid, p.proname::text, p.prokind = 'p', p.proretset, a.name, a.mode::text, a.type,
+    SELECT p.oid, p.proname::text, p.prokind = 'p', p.proretset,
+           EXISTS (SELECT 1 FROM door_repeatable r WHERE r.proname = p.proname), a.name, a.mode::text, a.type,
            format_type(a.type, NULL)
       FROM pg_proc p
       LEFT JOIN LATERAL unnest(coalesce(p.proallargtypes, p.proargtypes::oid[]),

@@ -3,15 +3,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSslError>
 #include <QTimer>
 #include <QUrl>
 
+#include "platform/door/door_socket.h"
 #include "platform/door/server_error.h"
-#include "platform/http/tls_trust.h"
 
 namespace {
 
@@ -22,15 +19,6 @@ const QString kUnreachable = QStringLiteral(
 const QString kConnectionLost = QStringLiteral("与服务器的连接断开了，请检查网络连接后再试。");
 const QString kServerTroubled = QStringLiteral("服务器暂时不能处理请求，请稍后再试。");
 const QString kUnreadable = QStringLiteral("服务器的回答无法读懂，请确认服务器地址无误。");
-
-// What one request came to.
-struct Outcome {
-    bool timedOut = false;
-    QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    int status = 0;  // HTTP status, 0 when no reply came
-    QByteArray body;
-    QList<QSslError> sslErrors;
-};
 
 bool IsThisMachine(const QString& host) {
     return host == QLatin1String("localhost") || host == QLatin1String("::1") ||
@@ -71,12 +59,10 @@ QString CodeOf(const QByteArray& body) {
     return QJsonDocument::fromJson(body).object().value(QStringLiteral("code")).toString();
 }
 
-bool WorthAnotherTry(const Outcome& outcome) {
-    if (outcome.timedOut) return false;
+bool WorthAnotherTry(const DoorExchange& outcome) {
+    if (outcome.failure == DoorExchange::Failure::TimedOut) return false;
     if (outcome.status == 502 || outcome.status == 503 || outcome.status == 504) return true;
-    return outcome.status == 0 && (outcome.error == QNetworkReply::RemoteHostClosedError ||
-                                   outcome.error == QNetworkReply::UnknownNetworkError ||
-                                   outcome.error == QNetworkReply::ProxyConnectionClosedError);
+    return outcome.failure == DoorExchange::Failure::Closed;
 }
 
 // Lets the window paint (not the user act) while it waits.
@@ -84,38 +70,6 @@ void Pause(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
-Outcome Send(QNetworkAccessManager& manager, const QUrl& url, const QByteArray& payload,
-             const QString& credential, int timeoutMs) {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    if (!credential.isEmpty()) request.setRawHeader("Authorization", "Bearer " + credential.toLatin1());
-    ApplyServerTrust(request);
-    Outcome outcome;
-    QNetworkReply* reply = manager.post(request, payload);
-    QObject::connect(reply, &QNetworkReply::sslErrors,
-                     [&outcome](const QList<QSslError>& errors) { outcome.sslErrors = errors; });
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) {
-        timer.start(qMax(0, timeoutMs));
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    if (!reply->isFinished()) {
-        QObject::disconnect(reply, nullptr, nullptr, nullptr);
-        reply->abort();
-        outcome.timedOut = true;
-    } else {
-        outcome.error = reply->error();
-        outcome.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.body = reply->readAll();
-    }
-    delete reply;
-    return outcome;
 }
 
 }  // namespace
@@ -135,7 +89,7 @@ void DoorConnection::open(const QString& credential) {
 
 void DoorConnection::close() {
     open_ = false;
-    manager_.reset();
+    socket_.reset();
 }
 
 QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, int timeoutMs) {
@@ -147,17 +101,22 @@ QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, i
         throw ServerError(
             QStringLiteral("服务器地址必须以 https:// 开头：程序只通过加密的连接与服务器通信。"));
     if (!QCoreApplication::instance()) throw ServerError(kUnreachable);
-    if (!manager_) manager_ = std::make_unique<QNetworkAccessManager>();
+    if (!socket_) socket_ = std::make_unique<DoorSocket>();
 
     const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    Outcome outcome;
+    const QByteArray headers =
+        credential_.isEmpty() ? QByteArray() : "Authorization: Bearer " + credential_.toLatin1() + "\r\n";
+    DoorExchange outcome;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        outcome = Send(*manager_, url, payload, credential_, timeoutMs);
+        outcome = socket_->post(url, headers, payload, timeoutMs);
+        // A kept connection the door had closed meanwhile: the request never reached it.
+        if (outcome.reused && outcome.failure == DoorExchange::Failure::Closed && !outcome.answered)
+            outcome = socket_->post(url, headers, payload, timeoutMs);
         if (attempt == kAttempts || !WorthAnotherTry(outcome)) break;
         Pause(attempt == 1 ? 300 : 1000);
     }
 
-    if (outcome.timedOut)
+    if (outcome.failure == DoorExchange::Failure::TimedOut)
         throw ServerError(
             QStringLiteral("服务器在 %1 秒内没有回答，请稍后再试。").arg((timeoutMs + 999) / 1000));
     if (outcome.status >= 200 && outcome.status < 300) {
@@ -200,18 +159,10 @@ QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, i
                 QStringLiteral("服务器不认识这个请求（HTTP %1）：它可能不是本程序的社区服务器。")
                     .arg(outcome.status));
     }
-    if (outcome.error == QNetworkReply::SslHandshakeFailedError || !outcome.sslErrors.isEmpty())
+    if (outcome.failure == DoorExchange::Failure::Tls || !outcome.sslErrors.isEmpty())
         throw ServerError(UntrustedCertificate(outcome.sslErrors));
-    switch (outcome.error) {
-        case QNetworkReply::ConnectionRefusedError:
-        case QNetworkReply::HostNotFoundError:
-        case QNetworkReply::NetworkSessionFailedError:
-        case QNetworkReply::TemporaryNetworkFailureError:
-        case QNetworkReply::BackgroundRequestNotAllowedError:
-        case QNetworkReply::ProxyConnectionRefusedError:
-        case QNetworkReply::ProxyNotFoundError:
-            throw ServerError(kUnreachable);
-        default:
-            throw ServerError(kConnectionLost);
-    }
+    if (outcome.failure == DoorExchange::Failure::Refused ||
+        outcome.failure == DoorExchange::Failure::NotFound)
+        throw ServerError(kUnreachable);
+    throw ServerError(kConnectionLost);
 }

@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 
-class QNetworkAccessManager;
+class DoorSocket;
 
-// The program's connection to the community server: HTTPS requests to its door, one at a time, over
-// connections that stay open between the calls of one operation. It holds the credential a log-on gave;
-// every request carries it. Used from one thread (the one that made its first request). Open states keep
-// the old numbers: 1 open, 0 closed.
+// The program's connection to the community server: HTTPS requests to its door, one at a time, over a
+// connection that stays open between the calls of one operation (DoorSocket). It holds the credential a
+// log-on gave; every request carries it. Used from one thread (the one that made its first request). Open
+// states keep the old numbers: 1 open, 0 closed.
 class DoorConnection {
 public:
     static constexpr int kStateClosed = 0;
@@ -51,5 +51,5 @@ private:
     QString credential_;
     bool open_ = false;
     std::function<void()> lapsed_;
-    std::unique_ptr<QNetworkAccessManager> manager_;
+    std::unique_ptr<DoorSocket> socket_;
 };

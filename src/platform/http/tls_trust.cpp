@@ -14,9 +14,10 @@ QString ServerCaFile() {
     return setting.isEmpty() ? qEnvironmentVariable("QENTARA_SERVER_CA").trimmed() : setting;
 }
 
-void ApplyServerTrust(QNetworkRequest& request) {
+QSslConfiguration ServerTlsConfiguration() {
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     const QString path = ServerCaFile();
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return tls;
     // The file is read again only when it changes: every request of an upload passes here.
     static QMutex mutex;
     static QString readPath;
@@ -33,8 +34,11 @@ void ApplyServerTrust(QNetworkRequest& request) {
         }
         certificates = extra;
     }
-    if (certificates.isEmpty()) return;
-    QSslConfiguration tls = request.sslConfiguration();
     tls.addCaCertificates(certificates);
-    request.setSslConfiguration(tls);
+    return tls;
+}
+
+void ApplyServerTrust(QNetworkRequest& request) {
+    if (ServerCaFile().isEmpty()) return;
+    request.setSslConfiguration(ServerTlsConfiguration());
 }
