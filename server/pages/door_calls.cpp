@@ -317,7 +317,8 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     if (oneTrip) opening.append({QStringLiteral("COMMIT"), {}, {}});
     const QList<PgResult> opened = db.pipeline(opening);
     const PgResult& begun = opened[1];
-    const PgResult& result = opened[opened.size() - (oneTrip ? 2 : 1)];
+    const qsizetype callAt = opened.size() - (oneTrip ? 2 : 1);
+    const PgResult& result = opened[callAt];
     for (const PgResult& r : opened)
         if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
     if (!opened[0].ok && opened[0].sqlState.isEmpty()) throw PgError(opened[0].error);
@@ -331,7 +332,7 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
             if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
             throw PgError(begun.error, begun.sqlState);
         }
-        for (qsizetype i = 0; i + 1 < opened.size(); ++i) Must(opened[i]);
+        for (qsizetype i = 0; i < callAt; ++i) Must(opened[i]);
         return ProcedureFailed(declaration, result);
     }
     const qint32 account = begun.values.value(0).value(0).toInt();
