@@ -35,6 +35,10 @@ public:
     // of timeoutSec bounds every wait.
     bool open(int port, const std::string& source, const std::string& caFile, int timeoutSec = 60) {
         close();
+        port_ = port;
+        source_ = source;
+        caFile_ = caFile;
+        timeoutSec_ = timeoutSec;
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         if (fd_ < 0) return false;
         timeval limit{timeoutSec, 0};
@@ -68,6 +72,7 @@ public:
                ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
     }
     void close() {
+        buffer_.clear();
         if (ssl_) {
             SSL_free(ssl_);
             ssl_ = nullptr;
@@ -90,9 +95,11 @@ public:
         return true;
     }
 
-    // One request on the kept connection and its answer.
+    // One request on the kept connection and its answer; a connection the door ended after its last
+    // answer ("Connection: close", as after 1,000 requests) is opened again first.
     Answer request(const std::string& method, const std::string& target, const std::string& body = {},
                    const std::string& credential = {}) {
+        if (!ssl_ && port_ != 0 && !open(port_, source_, caFile_, timeoutSec_)) return {};
         std::string head = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
         if (!credential.empty()) head += "Authorization: Bearer " + credential + "\r\n";
         if (method == "POST")
@@ -133,10 +140,16 @@ private:
         }
         answer.status = buffer_.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(buffer_.c_str() + 9) : 0;
         answer.body = buffer_.substr(head + 4, total - head - 4);
+        std::string lower = buffer_.substr(0, head);
+        for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
         buffer_.erase(0, total);
+        if (lower.find("connection: close") != std::string::npos) close();
         return answer;
     }
 
+    int port_ = 0;
+    std::string source_, caFile_;
+    int timeoutSec_ = 60;
     int fd_ = -1;
     SSL_CTX* ctx_ = nullptr;
     SSL* ssl_ = nullptr;
