@@ -19,7 +19,9 @@ TEST(ProgramBinaryTest, HoldsNoDatabaseClientAndNoDatabasePassword) {
     ASSERT_TRUE(program.open(QIODevice::ReadOnly)) << QENTARA_PROGRAM;
     const QByteArray bytes = program.readAll();
     ASSERT_GT(bytes.size(), 1000000);
-    ASSERT_TRUE(bytes.startsWith("\x7f" "ELF"));
+    ASSERT_TRUE(
+        bytes.startsWith("\x7f"
+                         "ELF"));
     // The library shows among the needed ones, its calls among the symbols, the password as it stood.
     for (const char* never : {"libpq.so", "PQconnectdb", "PQexecParams", "PQsendQueryParams", "h27wd913",
                               "qntzp_pages", "postgresql://"})

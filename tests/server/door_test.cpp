@@ -6,8 +6,8 @@
 #include <QElapsedTimer>
 #include <QSslConfiguration>
 #include <QSslSocket>
-#include <QThread>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <latch>
 #include <thread>

@@ -8,7 +8,7 @@
 
 // The server side's connection to the database: the page service, its tools and the tests use it.
 
-#define REQUIRE_TEST_CLUSTER()                                                                     \
+#define REQUIRE_TEST_CLUSTER()                                                                    \
     do {                                                                                          \
         if (!PgTestServerExpected()) GTEST_SKIP() << "no PostgreSQL test cluster (PGHOST unset)"; \
     } while (false)
