@@ -265,6 +265,10 @@ void PgConnection::close() {
     }
 }
 
+QString PgConnection::database() const {
+    return conn_ ? QString::fromUtf8(PQdb(conn_)) : QString();
+}
+
 bool PgConnection::isOpen() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
 }

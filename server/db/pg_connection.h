@@ -66,6 +66,8 @@ public:
     // caller can tell a failure that may have done its work from one that surely did nothing.
     qint64 commitsSent() const { return commitsSent_; }
     int state() const { return isOpen() ? kStateOpen : kStateClosed; }
+    // The database it is connected to ("" when closed).
+    QString database() const;
     QString lastError() const { return lastError_; }
 
     // One statement with $1..$n parameters sent separately from the SQL text (never spliced into it).

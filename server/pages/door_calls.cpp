@@ -136,8 +136,8 @@ QByteArray Json(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// Declarations found lately, by the name asked for: the catalogue is asked again after a minute (a
-// server brought up to date meanwhile is seen then). Facts of the schema, not of any client.
+// Declarations found lately, by database and the name asked for: the catalogue is asked again after a
+// minute (a server brought up to date meanwhile is seen then). Facts of the schema, not of any client.
 struct DeclarationCache {
     std::mutex mutex;
     std::map<QString, std::pair<Declaration, std::chrono::steady_clock::time_point>> found;
@@ -155,17 +155,18 @@ std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wa
 std::optional<Declaration> LookUp(PgConnection& db, const QString& wanted, DoorReply* refusal) {
     constexpr auto kKept = std::chrono::seconds(60);
     const auto now = std::chrono::steady_clock::now();
+    const QString cacheKey = db.database() + QLatin1Char('/') + wanted;
     DeclarationCache& cache = Declarations();
     {
         std::lock_guard lock(cache.mutex);
-        const auto hit = cache.found.find(wanted);
+        const auto hit = cache.found.find(cacheKey);
         if (hit != cache.found.end() && now - hit->second.second < kKept) return hit->second.first;
     }
     std::optional<Declaration> declaration = LookUpInCatalogue(db, wanted, refusal);
     if (declaration) {
         std::lock_guard lock(cache.mutex);
         if (cache.found.size() > 1000) cache.found.clear();  // names asked for are the program's few
-        cache.found[wanted] = {*declaration, now};
+        cache.found[cacheKey] = {*declaration, now};
     }
     return declaration;
 }
@@ -225,7 +226,7 @@ QJsonObject DescriptionOf(const Declaration& declaration) {
 }
 
 // What the procedure answered: its out values (a procedure) and its rows (a function).
-QJsonObject AnswerOf(const Declaration& declaration, const PgResult result) {
+QJsonObject AnswerOf(const Declaration& declaration, const PgResult& result) {
     QJsonObject answer;
     if (declaration.isProcedure) {
         QJsonObject out;
@@ -252,7 +253,7 @@ QJsonObject AnswerOf(const Declaration& declaration, const PgResult result) {
 
 // A procedure that failed: what the server's functions said on purpose goes to the user as it stands;
 // the program words every other failure by its code.
-DoorReply ProcedureFailed(const Declaration& declaration, const PgResult result) {
+DoorReply ProcedureFailed(const Declaration& declaration, const PgResult& result) {
     std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString() << ' '
               << result.error.toStdString() << std::endl;
     QJsonObject body{{QStringLiteral("code"), QStringLiteral("failed")},
