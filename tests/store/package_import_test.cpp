@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <QDir>
 #include <QFileInfo>
 
@@ -381,6 +382,28 @@ TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     EXPECT_TRUE(error.startsWith(QStringLiteral("文件 '%1' 已损坏").arg(torn))) << error.toStdString();
 }
 
+// A damaged header that claims 4,279,369,738 pages in 40 KB is refused from the claim itself: the engine's
+// own check would first clear memory for that many pages (535 MB).
+TEST_F(PackageImport, AFileClaimingMorePagesThanItHoldsIsRefusedBeforeTheEngineChecksIt) {
+    MakeBook();
+    const QStringList before = Snapshot();
+    const QString damaged = book_.file("claims.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QENTARA_TEST_DATA "/../../fuzz/corpus/package_file/"
+                                                             "damaged-check-half-a-gigabyte"),
+                            damaged));
+    rusage start{};
+    getrusage(RUSAGE_SELF, &start);
+    QString error;
+    EXPECT_EQ(Import(damaged, QString(), QString(), QString(), &error), dao::kErrDamaged);
+    rusage end{};
+    getrusage(RUSAGE_SELF, &end);
+    EXPECT_EQ(error, QStringLiteral("文件 '%1' 已损坏，或不是本程序的数据库文件。程序没有改动它；请先为它保留"
+                                    "一份副本。 (4279369738 页，文件只有 40960 字节)")
+                         .arg(damaged));
+    EXPECT_LT(end.ru_maxrss - start.ru_maxrss, 64 * 1024) << "KB more at the peak";
+    EXPECT_EQ(Snapshot(), before);
+}
+
 TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     // The private copies go to a temporary folder of this case's own; one of them a killed run left.
     const QByteArray tmp = qgetenv("TMPDIR");
@@ -414,8 +437,10 @@ TEST_F(PackageImport, AfterAnOddPackageTheNextCommandsFindTheBookFree) {
     const QString path = Package();
     const QByteArray whole = FileBytes(path);
     const QString longName = QString("王").repeated(60) + "\x01\t\n" + QString(QChar(0)) + "x";
-    const QList<std::pair<QString, QString>> edits = {
-        {"father", "王丁"}, {"filial", longName}, {"filial", QString("王\x01\x02\x1f甲")}, {"father", longName}};
+    const QList<std::pair<QString, QString>> edits = {{"father", "王丁"},
+                                                      {"filial", longName},
+                                                      {"filial", QString("王\x01\x02\x1f甲")},
+                                                      {"father", longName}};
     for (const auto& [column, text] : edits) {
         SCOPED_TRACE(column.toStdString() + " " + text.toStdString());
         {
