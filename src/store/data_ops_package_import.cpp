@@ -70,8 +70,9 @@ PackageWalk ReadPackage(const QString& copy, const QString& password, const QStr
 }
 
 // What the walk gives each member: its name in the book, and its father there: the attach-under member
-// for the root, its parent's new name when the parent comes first in the walk, else the father as the
-// package has it (a parent that comes later, in a loop, is linked once every member is in).
+// for the root, its parent's new name. The walk reaches a loop in the father links from its first member
+// (by row), whose parent therefore comes no earlier: the loop is opened before him and he stands as a
+// root, as the merge of a download opens its loops; a member who names himself his father is a loop of one.
 class Placed {
 public:
     Placed(const PackageWalk& walk, const QString& attachUnder) : walk_(walk), attachUnder_(attachUnder) {
@@ -99,16 +100,17 @@ public:
     QVariant Father(qint32 member) const {
         const PackageWalk::Member& m = walk_.members[size_t(member)];
         if (!attachUnder_.isEmpty() && member == walk_.root) return attachUnder_;
-        if (Deferred(member) || m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
+        if (OpensLoop(member)) return QString("");
+        if (m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
         return names_[size_t(m.parent)];
-    }
-    bool Deferred(qint32 member) const {
-        const PackageWalk::Member& m = walk_.members[size_t(member)];
-        return m.parent >= 0 && !(!attachUnder_.isEmpty() && member == walk_.root) &&
-               place_[size_t(m.parent)] > place_[size_t(member)];
     }
 
 private:
+    bool OpensLoop(qint32 member) const {
+        const qint32 parent = walk_.members[size_t(member)].parent;
+        return parent >= 0 && place_[size_t(parent)] >= place_[size_t(member)];
+    }
+
     const PackageWalk& walk_;
     const QString attachUnder_;
     std::vector<QString> names_;  // by member
@@ -152,15 +154,6 @@ void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& pla
             Refuse(dao::kErrDamaged, dao::DamagedFileText(QFileInfo(copy).canonicalFilePath(), QString()));
         DoEvents();
     }
-}
-
-// Members whose parent came after them in the walk (a loop) take its new name now. Names in the book
-// are unique: each names its row.
-void LinkDeferred(dao::Database& db, const PackageWalk& walk, const Placed& placed) {
-    for (qint32 i = 0; i < qint32(walk.members.size()); ++i)
-        if (placed.Deferred(i))
-            db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
-                       {placed.Name(walk.members[size_t(i)].parent), placed.Name(i)});
 }
 
 // Appends the rows of a side table under their members' new names: the name the walk gave the first
@@ -265,7 +258,6 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
     NameIndexesSetAside indexes(db, qint64(walk.members.size()));
     AppendMembers(db, walk, placed, copy);
     indexes.BuildAgain();
-    LinkDeferred(db, walk, placed);
     AppendSideRows(db, kKeywords, QStringLiteral("main"), {QStringLiteral("page_key")}, nullptr);
     AppendSideRows(db, kPictures, kImages, {QStringLiteral("imagepath"), QStringLiteral("myimage")}, restore);
     AppendSideRows(db, kPages, kStories, {QStringLiteral("Hisdescript")}, restore);

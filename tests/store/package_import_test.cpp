@@ -229,19 +229,50 @@ TEST_F(PackageImport, ChildrenFollowTheirRenamedParentsWhateverTheStoredGenerati
     EXPECT_EQ(Father("王丁"), "王乙");
 }
 
-TEST_F(PackageImport, ALoopInTheFatherLinksEndsAndKeepsItsLinks) {
+// Loops in the father links are opened as the merge of a download opens them: the loop's first member
+// (by row) stands as a root, so that every member hangs from a root the tree shows.
+TEST_F(PackageImport, LoopsInTheFatherLinksAreOpenedAtTheirFirstMember) {
+    struct Case {
+        const char* what;
+        QList<QPair<int, QString>> fathers;  // by boy_sort: 2 王甲, 3 王乙, 4 王丙, 5 王丁, 6 王'戊
+        QStringList expected;                // member[1] < father, in name order
+    };
+    const Case cases[] = {
+        {"a loop of three, the whole package",
+         {{2, "王丁"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<王乙[1]", "王丙[1]<王甲[1]", "王乙[1]<王甲[1]", "王甲[1]<"}},
+        {"a loop of two beside the root",
+         {{4, "王'戊"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<王乙[1]", "王丙[1]<", "王乙[1]<王甲[1]", "王甲[1]<"}},
+        {"a member who is his own father",
+         {{5, "王丁"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<", "王丙[1]<王甲[1]", "王乙[1]<王甲[1]", "王甲[1]<"}},
+    };
     const QString path = Package();
-    {
-        dao::Database package = dao::Database::Open(path, "pw123");
-        package.Execute("UPDATE \"本姓成员\" SET father=? WHERE boy_sort=2",
-                        {EncodeText("王丁", ServerKey())});
+    const QByteArray sound = FileBytes(path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString loop = book_.file(QStringLiteral("loop.mdb"));
+        QFile::remove(loop);
+        {
+            QFile f(loop);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(sound);
+        }
+        {
+            dao::Database package = dao::Database::Open(loop, "pw123");
+            for (const auto& [sort, father] : c.fathers)
+                package.Execute("UPDATE \"本姓成员\" SET father=? WHERE boy_sort=?",
+                                {EncodeText(father, ServerKey()), sort});
+        }
+        dao::ReleaseAllIdleConnections();
+        ASSERT_EQ(Import(loop), 0);
+        EXPECT_EQ(Rows(db(),
+                       "SELECT filial || '<' || ifnull(father, '') FROM \"本姓成员\" "
+                       "WHERE filial LIKE '%[1]' ORDER BY filial"),
+                  c.expected);
+        db().Execute("DELETE FROM \"本姓成员\" WHERE filial LIKE '%[1]'");
     }
-    ASSERT_EQ(Import(path), 0);
-    EXPECT_EQ(Father("王甲[1]"), "王丁[1]");
-    EXPECT_EQ(Father("王乙[1]"), "王甲[1]");
-    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
-    EXPECT_EQ(Father("王丙[1]"), "王甲[1]");
-    EXPECT_EQ(Members(), 12);
 }
 
 TEST_F(PackageImport, AnOldLayoutPackageImportsTheSameWayTwice) {
