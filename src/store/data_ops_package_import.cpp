@@ -20,6 +20,7 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_file_guard.h"
 #include "platform/dao/dao_function.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
@@ -314,7 +315,15 @@ void Import(const QString& path, const QString& password, const QString& attachU
     // on a read-only medium imports as well, and an interrupted import cannot change it.
     CopyFolder folder;
     const QString copy = folder.path() + QStringLiteral("/package.mdb");
-    if (!folder.isValid() || !QFile::copy(path, copy))
+    const CopyFailure copied =
+        !folder.isValid() ? (NoRoomLeftAt(QDir::tempPath()) ? CopyFailure::NoRoom : CopyFailure::Writing)
+                          : CopyWholeFile(path, copy);
+    // The user knows the package, not the private copy: a full temporary folder is told as such.
+    if (copied == CopyFailure::NoRoom)
+        Refuse(kErrDiskFull, QStringLiteral("临时文件夹所在的磁盘已满，不能导入文件 '%1'。").arg(path));
+    if (copied == CopyFailure::Writing)
+        Refuse(dao::kErrGeneric, QStringLiteral("不能在临时文件夹中复制文件 '%1'，没有导入。").arg(path));
+    if (copied == CopyFailure::Reading)
         Refuse(dao::kErrGeneric, QStringLiteral("不能读取文件 '%1'。").arg(path));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     try {

@@ -1,36 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <csignal>
 #include <QFileInfo>
 
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
+#include "support/file_size_limit.h"
 #include "support/temp_book.h"
 
 using dao::Database;
-
-namespace {
-
-// Writes the file system refuses past a size, as a full disk would refuse them, for its lifetime.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &before_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, before_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &before_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit before_{};
-    void (*previous_)(int) = nullptr;
-};
-
-}  // namespace
 
 // Writes are handed to the file together, after the statement that made them: one refused then is
 // still told to the caller, and the book stays as it was. What was committed is what another
@@ -42,7 +18,8 @@ TEST(CombinedWrites, AWriteRefusedLaterIsToldAndTheBookStaysAsItWas) {
         Database db = Database::Create(path, "pw");
         db.Execute("CREATE TABLE m (name TEXT, n INTEGER)");
         auto tx = db.BeginTrans();
-        for (int i = 0; i < 2000; ++i) db.Execute("INSERT INTO m VALUES (?, ?)", {QString(60, QChar(u'字')), i});
+        for (int i = 0; i < 2000; ++i)
+            db.Execute("INSERT INTO m VALUES (?, ?)", {QString(60, QChar(u'字')), i});
         tx.Commit();
         EXPECT_EQ(Database::OpenReader(path, "pw").Scalar("SELECT sum(n) FROM m").toInt(), 1999 * 1000);
 

@@ -6,7 +6,9 @@
 #include "frame/dao_table.h"
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
+#include "platform/disk_full.h"
 #include "store/package_format.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -449,6 +451,27 @@ TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx"), keywords);
     dao::Database pages = Pages();
     EXPECT_EQ(Count(pages, "SELECT count(*) FROM story"), 3);
+    EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    qputenv("TMPDIR", tmp);
+}
+
+// With no room left for the private copy, the import says that the temporary folder's disk is full and
+// names the user's package, never the copy; nothing is imported and nothing is left behind.
+TEST_F(PackageImport, AFullTemporaryFolderIsToldAsSuchNamingThePackage) {
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", book_.file("tmp").toUtf8());
+    ASSERT_TRUE(QDir().mkpath(book_.file("tmp")));
+    const QString path = Package();
+    const QStringList before = Snapshot();
+    QString error;
+    qint32 result = 0;
+    {
+        const FileSizeLimit full(4096);
+        result = Import(path, QString(), QString(), "pw123", &error);
+    }
+    EXPECT_EQ(result, kErrDiskFull);
+    EXPECT_EQ(error, QStringLiteral("临时文件夹所在的磁盘已满，不能导入文件 '%1'。").arg(path));
+    EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     qputenv("TMPDIR", tmp);
 }
