@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStorageInfo>
 #include <cerrno>
 
@@ -70,4 +71,11 @@ CopyFailure CopyWholeFile(const QString& from, const QString& to) {
     ::close(in);
     if (failure != CopyFailure::None) ::unlink(target.constData());
     return failure;
+}
+
+bool CommitWhole(QSaveFile& file) {
+    // The last buffered bytes are handed on while committing, and a write the system refuses then does not
+    // stop the commit: the file would be put in place cut short. Handed on first, a refused write is seen.
+    if (!file.flush()) return false;
+    return file.commit();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSaveFile;
+
 // Writes refused for want of room, told as the disk being full and naming the file the user knows
 // (never a work file of the program's own).
 
@@ -25,3 +27,7 @@ enum class CopyFailure { None, Reading, NoRoom, Writing };
 // Copies a whole file to a new file (an existing target is replaced), telling which side failed and why.
 // Whatever was written of a failed copy is removed.
 CopyFailure CopyWholeFile(const QString& from, const QString& to);
+
+// Puts a QSaveFile in place only when every byte reached it (see the source); false, with the earlier
+// file left as it was and errno telling why, when one did not.
+bool CommitWhole(QSaveFile& file);
