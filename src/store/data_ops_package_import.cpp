@@ -26,6 +26,7 @@
 #include "store/data_ops.h"
 #include "store/package_format.h"
 #include "store/package_walk.h"
+#include "store/page_scripts.h"
 #include "store/reserved_names.h"
 #include "store/strong_password.h"
 
@@ -171,6 +172,8 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
             value = QStringLiteral("qz_toggle(") + value + QStringLiteral(", ?1)");
         if (keys && c == QLatin1String("Hisdescript"))
             value = QStringLiteral("qz_restore(") + value + QStringLiteral(", ?1)");
+        // A package may come from anyone (an e-book from any web address).
+        if (c == QLatin1String("Hisdescript")) value = QStringLiteral("qz_clean(") + value + QLatin1Char(')');
         selected += value + QStringLiteral(", ");
     }
     const QString filial = keys ? QStringLiteral("qz_rename(qz_restore(s.\"filial\", ?2))")
@@ -246,6 +249,12 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
     // Null is no name and stays Null; restored names are not trimmed here.
     const dao::SqlFunction restored(db, QStringLiteral("qz_restore"), 2, [](std::span<const QVariant> a) {
         return a[0].isValid() ? QVariant(DecodeText(a[0].toString(), a[1].toString())) : QVariant();
+    });
+    const dao::SqlFunction cleaned(db, QStringLiteral("qz_clean"), 1, [](std::span<const QVariant> a) {
+        if (!a[0].isValid()) return a[0];
+        const QString stored = a[0].toString();
+        const QString kept = page_scripts::StoredWithoutScripts(stored);
+        return kept == stored ? a[0] : QVariant(kept);
     });
     const dao::SqlFunction toggled(db, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
         return package_format::ToggledPicture(a[0], a[1].toString());

@@ -277,6 +277,29 @@ TEST_F(PackageImport, LoopsInTheFatherLinksAreOpenedAtTheirFirstMember) {
     }
 }
 
+// A package may come from anyone: its pages come in without scripts or event handlers, the book's own
+// pages stay as they were.
+TEST_F(PackageImport, PagesComeInWithoutWhatWouldRun) {
+    const QString path = Package();
+    {
+        dao::Database package = dao::Database::Open(path, "pw123");
+        package.Execute("UPDATE story SET Hisdescript=?",
+                        {EncodeText("<p>传</p><script>steal()</script><img src=a onerror=b()>", StoreKey())});
+    }
+    dao::ReleaseAllIdleConnections();
+    ASSERT_EQ(Import(path), 0);
+    dao::Database pages = Pages();
+    QStringList imported;
+    for (const QString& row : Rows(pages,
+                                   "SELECT filial, Hisdescript FROM story WHERE filial LIKE '%[1]' "
+                                   "ORDER BY filial"))
+        imported << row.section('|', 0, 0) + '=' + DecodeText(row.section('|', 1), StoreKey());
+    EXPECT_EQ(imported, (QStringList{"王丁[1]=<p>传</p><img src=a>", "王甲[1]=<p>传</p><img src=a>"}));
+    EXPECT_EQ(
+        Rows(pages, "SELECT filial, Hisdescript FROM story WHERE filial NOT LIKE '%[1]' ORDER BY filial"),
+        (QStringList{"王丁|<p>丁</p>", "王甲|<p>王甲传：\"迁居\" 'x' % [1]</p>", "王祖|<p>祖</p>"}));
+}
+
 TEST_F(PackageImport, AnOldLayoutPackageImportsTheSameWayTwice) {
     const QString path = Package();
     {
