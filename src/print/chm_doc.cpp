@@ -1,5 +1,8 @@
 #include "print/chm_doc.h"
 
+#include <sys/prctl.h>
+#include <csignal>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -167,6 +170,9 @@ void ClsChmDoc::N_Open_Chm(const ChmTocNode& node, QString& contents, QString& i
 QString ClsChmDoc::Compile(const QString& folder) {
     QProcess process;
     process.setWorkingDirectory(folder);
+    // The compiler goes with the program: left running after a crash, it would write into a work folder
+    // the next start removes.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(Compiler(), {WorkName() + QStringLiteral(".hhp")});
     if (!process.waitForStarted()) return Trans(QStringLiteral("无法启动 chmcmd（请安装 fp-utils）。"));
