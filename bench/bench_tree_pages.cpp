@@ -18,13 +18,13 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/test_data_generator.h"
 #include "mainwin/tree_pages.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
 #include "store/memory_tree_nodes.h"
 #include "store/page_start_store.h"
+#include "store/test_data_generator.h"
 
 namespace {
 

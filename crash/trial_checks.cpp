@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "app/startup.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/startup.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "print/print_zp.h"

@@ -3,6 +3,8 @@
 #include <QTextStream>
 #include <memory>
 
+#include "app/forms/launcher_form.h"
+#include "app/startup.h"
 #include "community/forms/frm_down_ld.h"
 #include "community/forms/frm_get_info.h"
 #include "community/forms/frm_group_list.h"
@@ -14,18 +16,15 @@
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
-#include "frame/forms/frm_agent.h"
-#include "frame/forms/frm_sys_setup.h"
-#include "frame/forms/frm_test.h"
-#include "frame/forms/launcher_form.h"
 #include "frame/forms/program_application.h"
+#include "frame/forms/program_icon.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
-#include "frame/startup.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
 #include "member/forms/frm_member.h"
+#include "member/forms/frm_sys_setup.h"
 #include "online/forms/frm_logon.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
@@ -34,7 +33,9 @@
 #include "platform/forms/qt_translations.h"
 #include "print/forms/frm_print_ctrl.h"
 #include "print/forms/pxt_brw.h"
+#include "store/forms/frm_agent.h"
 #include "store/forms/frm_set_pswd.h"
+#include "store/forms/frm_test.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
     if (headless) return RunWithoutDisplay();
 
     InstallFonts(app);
-    QApplication::setWindowIcon(mQentaraQp::ProgramIcon());
+    QApplication::setWindowIcon(ProgramIcon());
     SetInteraction(std::make_unique<QtInteraction>());
     UseQtTranslations(0);  // until the launcher reads the stored language
     SetProgressSink(std::make_unique<ProgressWindowSink>());

@@ -5,9 +5,7 @@
 #include <QVariant>
 #include <optional>
 
-// The form names under which the two clan-association windows are registered.
-inline constexpr char kGroupListFormName[] = "FrmGroupList";
-inline constexpr char kMemberListFormName[] = "FrmMemberList";
+#include "online/group_form_names.h"
 
 // One association of the local mirror "group_lst".
 struct GroupRow {

@@ -6,13 +6,9 @@
 #include <cmath>
 
 #include "frame/app_state.h"
-#include "frame/language.h"
-#include "platform/dao/dao_error.h"
 #include "platform/http/http_client.h"
-#include "platform/interaction/interaction.h"
 #include "platform/settings_store.h"
 #include "platform/vbcompat.h"
-#include "store/data_ops.h"
 
 namespace {
 
@@ -34,21 +30,6 @@ QUrl ToRequestUrl(const QString& url) {
     QUrl parsed = BuildUrl(QString(), url, {});
     if (!parsed.isValid()) parsed = QUrl(url, QUrl::TolerantMode);
     return parsed;
-}
-
-// Whole-text number test of the old runtime (signs, decimals, exponents, &H/&O), blanks around allowed.
-bool IsNumeric(const QString& text) {
-    static const QRegularExpression number(QStringLiteral(
-        "^[ \\t]*(?:[+-]?[ "
-        "\\t]*(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eEdD][+-]?[0-9]+)?|&[hH][0-9A-Fa-f]+|&[oO]?[0-7]+)"
-        "[ \\t]*$"));
-    return number.match(text).hasMatch();
-}
-
-// Message texts pass through the language switch before they are shown.
-QString Trans(const QString& text) {
-    const auto& translator = App().Translator;
-    return translator ? translator->TransLanguage(text) : text;
 }
 
 }  // namespace
@@ -172,36 +153,4 @@ QString OfferedVersionText(const QString& reply) {
     static const QRegularExpression version(QStringLiteral("[0-9A-Za-z][0-9A-Za-z.\\-]*"));
     const auto m = version.match(reply.mid(reply.indexOf(u'%') + 1));
     return m.hasMatch() ? m.captured(0) : QString();
-}
-
-void OpenServiceChat() {
-    AppState& app = App();
-    app.FormParamString.clear();
-    app.LittleRunType = 8;
-    UI().ShowForm(QStringLiteral("FrmLittle"), true);
-    const QString given = app.FormParamString;
-    if (given.isEmpty()) return;
-
-    QString service;
-    try {
-        Cls数据操作 ops;
-        service = Trim(ops.GetQQNo());
-    } catch (const dao::DaoError&) {
-        // Without a readable contact record the built-in service number still reaches the desk.
-    } catch (const VbError&) {
-    }
-    if (service.isEmpty()) service = QString::fromLatin1(kBuiltInServiceQQ);
-
-    if (IsNumeric(given)) {
-        if (UI().MsgBox(Trans(QStringLiteral("QQ在线，是否优先启用它？")), vb::YesNo) == vb::Yes) {
-            const QString link = QStringLiteral("tencent://message/?uin=") +
-                                 PercentEncodeQueryValue(service) + QStringLiteral("&Site=&Menu=yes");
-            if (UI().OpenUrl(link)) return;
-            UI().MsgBox(Trans(QStringLiteral("本机没有能打开QQ链接的程序，请在留言板上与客服联系。")),
-                        vb::Information);
-        }
-    } else {
-        UI().MsgBox(Trans(QStringLiteral("QQ未上线，不能启动客服。")), vb::OKOnly);
-    }
-    UI().ShowForm(QStringLiteral("FrmMsg_1A"), true);
 }

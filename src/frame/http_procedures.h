@@ -53,7 +53,3 @@ constexpr int kRunningRevision = 168;
 
 // The dealer's customer-service QQ number used when the book's contact record holds none.
 inline constexpr char kBuiltInServiceQQ[] = "800018080";
-
-// The service desk: asks for the user's own QQ number (FrmLittle, mode 8), then offers a QQ chat with the
-// dealer's service number or opens the message board FrmMsg_1A.
-void OpenServiceChat();

@@ -1,8 +1,8 @@
 #include "frame/text_utils.h"
 
 #include "platform/codepage.h"
+#include "platform/tree_node_sink.h"
 #include "platform/vbcompat.h"
-#include "store/tree_node_sink.h"
 
 void ReplaceAll(QString& text, const QString& search, const QString& replacement) {
     if (search.isEmpty()) return;

@@ -14,9 +14,9 @@
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
+#include "platform/tree_node_sink.h"
 #include "store/data_ops.h"
 #include "store/reserved_names.h"
-#include "store/tree_node_sink.h"
 
 namespace {
 

@@ -85,8 +85,9 @@ void QueuePageStarts(qint32 page) {
     dao::Transaction tx = db.BeginTrans();
     db.Execute(QStringLiteral("DELETE FROM \"temp\""));
     batched_rows::Insert(
-        db, QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES"), QStringLiteral("(?, ?)"),
-        starts.size(), [&](size_t i, dao::Params& params) { params << starts[i].generation << starts[i].name; }, {},
+        db, QStringLiteral("INSERT INTO \"temp\" (\"generation\", \"filial\") VALUES"),
+        QStringLiteral("(?, ?)"), starts.size(),
+        [&](size_t i, dao::Params& params) { params << starts[i].generation << starts[i].name; }, {},
         batched_rows::kLongRuns);
     tx.Commit();
 }
@@ -111,15 +112,16 @@ void PageRun::Flush() {
     ops_.BeginPageRun();
 }
 
-std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount) {
-    const QString text = answer.trimmed();
+std::optional<qint32> ChosenPage(const QString& answer) {
+    QString text = answer.trimmed();
     bool whole = !text.isEmpty();
     for (const QChar c : text) whole = whole && c >= u'0' && c <= u'9';
     if (!whole) return std::nullopt;
-    bool ok = false;
-    const qint64 page = text.toLongLong(&ok);
-    if (!ok || page < 1 || page > pageCount) return std::nullopt;
-    return qint32(page);
+    while (text.size() > 1 && text.front() == u'0') text.remove(0, 1);
+    // Eighteen digits always fit; more are beyond any page.
+    const qint64 page = text.size() > 18 ? std::numeric_limits<qint64>::max() : text.toLongLong();
+    if (page < 1) return std::nullopt;
+    return qint32(qMin<qint64>(page, std::numeric_limits<qint32>::max()));
 }
 
 qint32 WalkToPage(Cls数据操作& ops, qint32 chosen, qint32& pageCount,

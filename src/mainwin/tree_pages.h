@@ -60,9 +60,10 @@ public:
     static void RecutAfterKilledCommand();
 };
 
-// The page a user chose in the page prompt: a whole number from 1 to pageCount; nothing for any other
-// answer (cancelled, 0, negative, beyond the count, not a number).
-std::optional<qint32> ChosenPage(const QString& answer, qint32 pageCount);
+// The page a user chose in the page prompt: a whole number from 1 on (one beyond the largest page
+// number counts as the largest); nothing for any other answer (cancelled, 0, negative, not a number).
+// A page beyond the book is a choice too: the walk shows the last page.
+std::optional<qint32> ChosenPage(const QString& answer);
 
 // The page to show for a chosen page, leaving CurrentPage on it: the chosen page when its starts are
 // recorded or can be computed by walking forward from the last recorded page; the last page of the

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "store/member_rows.h"
+
 class TreeNodeSink;
 
 // One row of the member table held in public fields, with the operations that load, question and
@@ -61,17 +63,7 @@ public:
     };
     QList<Spouse> Spouses(const QString& boy);
     // A child's row as far as its mother goes.
-    struct ChildMother {
-        QString mother;
-        QString folk;
-        QString education;
-        QString position;
-        QString birthday;
-        QString death;
-        bool living = false;
-        QVariant sort;  // boy_sort; no value sorts first
-        qint64 id = 0;  // filial_id
-    };
+    using ChildMother = member_rows::ChildMother;
     // The same from rows of the member's children already read, in any order.
     static QList<Spouse> SpousesOf(QList<ChildMother> children);
     bool NodeExist(const TreeNodeSink& objTree, const QString& NodeKey);

@@ -1,17 +1,16 @@
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <algorithm>
 
 #include "frame/app_state.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
+#include "platform/tree_node_sink.h"
 #include "platform/vbcompat.h"
-#include "store/tree_node_sink.h"
+#include "store/member_rows.h"
 
 namespace {
 
-const QString kHiddenRoot = QStringLiteral("No_Display");
 const QString kSep = QStringLiteral("%_");
 
 dao::Database& Db() {
@@ -76,30 +75,6 @@ qint16 LoadFirst(Cls子女& m, const QString& sql, const QString& key, bool with
     return 0;
 }
 
-const QString kMotherRow = QStringLiteral(
-    "SELECT * FROM \"本姓成员\" WHERE \"mother\" = ? AND \"father\" = ? ORDER BY \"filial_id\" LIMIT 1");
-
-Cls子女::ChildMother ChildMotherOf(const dao::Recordset& rs) {
-    return {rs.Text("mother"),        rs.Text("mother_folk"),     rs.Text("m_education"),
-            rs.Text("m_position"),    rs.Text("mother_birthday"), rs.Text("mother_death"),
-            rs.Bool("Mother_active"), rs.value("boy_sort"),       rs.Long("filial_id")};
-}
-
-// The mother's particulars of a child's row, as one sentence.
-QString MotherText(const Cls子女::ChildMother& row) {
-    QString s = row.mother;
-    const auto add = [&](const QString& value, const QString& before, const QString& after = QString()) {
-        const QString v = Trim(value);
-        if (!v.isEmpty()) s += before + v + after;
-    };
-    add(row.folk, QStringLiteral("，"), QStringLiteral("人士"));
-    add(row.education, QStringLiteral("，"));
-    add(row.position, QStringLiteral("，"));
-    add(row.birthday, QStringLiteral("，生于"));
-    add(row.death, QStringLiteral("，卒于"));
-    return s + QStringLiteral("。");
-}
-
 // The mother column compares as NOCASE does: ASCII letters without regard to case.
 QString NocaseKey(const QString& text) {
     QString key = text;
@@ -150,51 +125,16 @@ qint16 Cls子女::Find子女(const QString& fatherName) {
         fatherName, false);
 }
 
-// Father links may loop in damaged or merged books; rows already passed (by their id, since names
-// compare without case) end the climb with no root.
 QString Cls子女::Find始祖(const QString& boy) {
-    QString current = boy;
-    QString result;
-    QSet<qint64> visited;
-    do {
-        dao::Recordset rs = Db().OpenRecordset(
-            QStringLiteral(
-                "SELECT \"father\", \"filial\", \"filial_id\" FROM \"本姓成员\" WHERE \"filial\" = ?"),
-            {current});
-        if (rs.EOF_()) return QString("");
-        if (visited.contains(rs.Long("filial_id"))) return QString("");
-        visited.insert(rs.Long("filial_id"));
-        result = rs.Text("filial");
-        current = rs.Text("father");
-    } while (!current.isEmpty() && current != kHiddenRoot);
-    return result;
+    return member_rows::Find始祖(boy);
 }
 
-// A name without a row is not a hidden root.
 bool Cls子女::This始祖dspt(const QString& boy) {
-    const QVariant father =
-        Db().Scalar(QStringLiteral("SELECT \"father\" FROM \"本姓成员\" WHERE \"filial\" = ?"), {boy});
-    return father.isNull() || father.toString() != kHiddenRoot;
+    return member_rows::This始祖dspt(boy);
 }
 
-// Only a repeat of the previous row's mother is dropped: a mother who comes back after another one is
-// listed again, as the children's order tells it.
 QString Cls子女::Find配偶(const QString& boy) {
-    dao::Recordset rs = Db().OpenRecordset(
-        QStringLiteral("SELECT DISTINCT \"mother\", \"boy_sort\", \"filial_id\" FROM \"本姓成员\" "
-                       "WHERE \"mother\" <> '' AND \"mother\" IS NOT NULL AND \"father\" = ? "
-                       "ORDER BY \"boy_sort\", \"filial_id\""),
-        {boy});
-    QString last;
-    QString result;
-    for (; !rs.EOF_(); rs.MoveNext()) {
-        const QString t = Trim(rs.Text("mother"));
-        if (t != last) {
-            last = t;
-            if (!t.isEmpty()) result += kSep + t;
-        }
-    }
-    return result;
+    return member_rows::Find配偶(boy);
 }
 
 QString Cls子女::Return父亲信息(const QString& myFather) {
@@ -208,14 +148,11 @@ QString Cls子女::Return父亲信息(const QString& myFather) {
 }
 
 QString Cls子女::Get母亲信息(const QString& myMother, const QString& myFather) {
-    dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
-    if (rs.EOF_()) return QString("");
-    return MotherText(ChildMotherOf(rs));
+    return member_rows::Get母亲信息(myMother, myFather);
 }
 
 bool Cls子女::Get配偶生死(const QString& myMother, const QString& myFather) {
-    dao::Recordset rs = Db().OpenRecordset(kMotherRow, {myMother, myFather});
-    return !rs.EOF_() && rs.Bool("Mother_active");
+    return member_rows::Get配偶生死(myMother, myFather);
 }
 
 QList<Cls子女::Spouse> Cls子女::Spouses(const QString& boy) {
@@ -223,7 +160,7 @@ QList<Cls子女::Spouse> Cls子女::Spouses(const QString& boy) {
     for (dao::Recordset rs =
              Db().OpenRecordset(QStringLiteral("SELECT * FROM \"本姓成员\" WHERE \"father\" = ?"), {boy});
          !rs.EOF_(); rs.MoveNext())
-        children.append(ChildMotherOf(rs));
+        children.append(member_rows::ChildMotherOf(rs));
     return SpousesOf(std::move(children));
 }
 
@@ -251,7 +188,7 @@ QList<Cls子女::Spouse> Cls子女::SpousesOf(QList<ChildMother> children) {
     QList<Spouse> spouses;
     for (const QString& name : names) {
         const ChildMother* found = first.value(NocaseKey(name));
-        spouses.append({name, found && found->living, found ? MotherText(*found) : QString()});
+        spouses.append({name, found && found->living, found ? member_rows::MotherText(*found) : QString()});
     }
     return spouses;
 }

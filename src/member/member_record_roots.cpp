@@ -7,10 +7,10 @@
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
+#include "platform/tree_node_sink.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
-#include "store/tree_node_sink.h"
 
 namespace {
 

@@ -38,12 +38,15 @@ QString convert(const opencc::SimpleConverter* converter, const QString& text) {
 
 }  // namespace
 
+// Character for character, in the forms Traditional text is written in every day (為, 啟, 裡, 著): the
+// words stay the program's own, so a message names a button as the button reads, and a text converted
+// back comes back as written.
 QString ToTraditional(const QString& text) {
-    static const auto converter = load("s2t.json");
+    static const auto converter = load("s2tw.json");
     return convert(converter.get(), text);
 }
 
 QString ToSimplified(const QString& text) {
-    static const auto converter = load("t2s.json");
+    static const auto converter = load("tw2s.json");
     return convert(converter.get(), text);
 }

@@ -22,6 +22,13 @@ public:
         (void)cellHeight;
         DrawText(x, y, QString(glyph));
     }
+    // A character of the half-width kind (Latin letters, digits) in the half cell of that width at x, y.
+    // By default the character as text; a canvas may fit it into its half cell, so that a face's wider
+    // glyphs do not run into the next character.
+    virtual void DrawNarrowText(double x, double y, double halfCellWidth, QChar c) {
+        (void)halfCellWidth;
+        DrawText(x, y, QString(c));
+    }
     // Paints the whole surface white.
     virtual void Clear() = 0;
     virtual void DrawLine(double x1, double y1, double x2, double y2, const QColor& color,

@@ -109,10 +109,14 @@ void ChartRenderer::DrawCellText(ChartCanvas& target, const QString& text, int r
     for (QChar c : text) {
         const double x =
             cellWidth * (app.PreviewOffsetCol + 0.5) + cellWidth * wide + cellWidth * narrow / 2.0;
-        if (IsBoxGlyph(c))
+        if (IsBoxGlyph(c)) {
             target.DrawBoxGlyph(x, y, cellWidth, app.PreviewCellHeight, c);
-        else if (c != u' ')
-            target.DrawText(x, y, QString(c));
+        } else if (c != u' ') {
+            if (IsNarrow(c))
+                target.DrawNarrowText(x, y, cellWidth / 2.0, c);
+            else
+                target.DrawText(x, y, QString(c));
+        }
         ++(IsNarrow(c) ? narrow : wide);
     }
 }

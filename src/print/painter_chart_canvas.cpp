@@ -45,6 +45,21 @@ void PainterChartCanvas::DrawText(double x, double y, const QString& text) {
     painter_->drawText(QPointF(ToUnitsX(x), ToUnitsY(y) + ascent), text);
 }
 
+void PainterChartCanvas::DrawNarrowText(double x, double y, double halfCellWidth, QChar c) {
+    if (!painter_) return;
+    const QFontMetricsF metrics(font_, &device_);
+    const QString text(c);
+    const double advance = metrics.horizontalAdvance(text);
+    const double room = ToUnitsX(x + halfCellWidth) - ToUnitsX(x);
+    const double scale = advance > room && advance > 0 ? room / advance : 1.0;
+    painter_->save();
+    painter_->setPen(color_);
+    painter_->translate(ToUnitsX(x) + (room - advance * scale) / 2, ToUnitsY(y) + metrics.ascent());
+    painter_->scale(scale, 1.0);
+    painter_->drawText(QPointF(0, 0), text);
+    painter_->restore();
+}
+
 void PainterChartCanvas::DrawBoxGlyph(double x, double y, double cellWidth, double cellHeight, QChar glyph) {
     if (!painter_) return;
     bool left = false, right = false, up = false, down = false;

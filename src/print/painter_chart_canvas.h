@@ -22,6 +22,8 @@ public:
     // Drawn as strokes to the cell's edges: a face's box glyphs fill only its em square, which leaves
     // gaps between rows and cells.
     void DrawBoxGlyph(double x, double y, double cellWidth, double cellHeight, QChar glyph) override;
+    // Centred in its half cell and, where the face draws it wider (a serif "C" or "M"), narrowed to fit.
+    void DrawNarrowText(double x, double y, double halfCellWidth, QChar c) override;
     void Clear() override;
     void DrawLine(double x1, double y1, double x2, double y2, const QColor& color, LineStyle style) override;
     double Width() const override;

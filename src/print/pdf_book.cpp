@@ -3,7 +3,9 @@
 #include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 // qpdf's old smart pointer is not used here.
 #define POINTERHOLDER_TRANSITION 4
@@ -14,6 +16,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include "print/page_setup.h"
+#include "print/pdf_text_map.h"
 #include "store/page_file.h"
 
 namespace pdf_book {
@@ -49,6 +52,52 @@ void LayOver(QPDF& target, QPDFPageObjectHelper& page, QPDFPageObjectHelper& ove
     const std::string placing = page.placeFormXObject(form, name, page.getTrimBox().getArrayAsRectangle());
     page.addPageContents(QPDFObjectHandle::newStream(&target, "q\n"), true);
     page.addPageContents(QPDFObjectHandle::newStream(&target, "\nQ\n" + placing), false);
+}
+
+// A subset's name begins with six capitals and "+" (its tag).
+bool SubsetName(const std::string& name) {
+    if (name.size() < 8 || name[7] != '+') return false;
+    return std::all_of(name.begin() + 1, name.begin() + 7, [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Qt embeds a subset of the font but names the font without the subset's tag, so that it reads as the
+// whole font embedded: both font dictionaries take the name the font's descriptor gives the subset.
+void NameAsSubset(QPDFObjectHandle font) {
+    QPDFObjectHandle described = font;
+    if (font.getKey("/Subtype").isNameAndEquals("/Type0")) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (!descendants.isArray() || descendants.getArrayNItems() < 1) return;
+        described = descendants.getArrayItem(0);
+    }
+    if (!described.isDictionary()) return;
+    QPDFObjectHandle name = described.getKey("/FontDescriptor").getKey("/FontName");
+    if (!name.isName() || !SubsetName(name.getName()) ||
+        font.getKey("/BaseFont").isNameAndEquals(name.getName()))
+        return;
+    font.replaceKey("/BaseFont", name);
+    if (described.getObjGen() != font.getObjGen()) described.replaceKey("/BaseFont", name);
+}
+
+// Every font of the document: the text of its glyphs read as it was printed (pdf_text_map), a subset
+// named as one.
+void MendFonts(QPDF& document) {
+    for (QPDFObjectHandle object : document.getAllObjects()) {
+        if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Font")) continue;
+        QPDFObjectHandle toUnicode = object.getKey("/ToUnicode");
+        if (toUnicode.isStream()) {
+            try {
+                const std::shared_ptr<Buffer> data = toUnicode.getStreamData(qpdf_dl_generalized);
+                const std::optional<QByteArray> mended = pdf_text_map::Mended(
+                    QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
+                if (mended)
+                    toUnicode.replaceStreamData(mended->toStdString(), QPDFObjectHandle::newNull(),
+                                                QPDFObjectHandle::newNull());
+            } catch (const std::exception&) {
+                // A map that cannot be read stays as it is: the pages print the same.
+            }
+        }
+        NameAsSubset(object);
+    }
 }
 
 }  // namespace
@@ -96,12 +145,6 @@ bool WriteDocument(const std::vector<Part>& parts, int first, int last, const QB
                    const QString& path, const PageReport& report, QString* error) {
     error->clear();
     try {
-        // One whole document with nothing to add is written as it is.
-        if (parts.size() == 1 && parts[0].firstPage == 0 && overlay.isEmpty() && first == 1 &&
-            last == PageCount(parts[0].pdf)) {
-            WriteWholeFile(path, parts[0].pdf);
-            return true;
-        }
         QPDF out;
         out.setSuppressWarnings(true);
         out.emptyPDF();
@@ -130,6 +173,7 @@ bool WriteDocument(const std::vector<Part>& parts, int first, int last, const QB
                 if (report && !report(int(i) + 1, pages)) return false;
             }
         }
+        MendFonts(out);
         QPDFWriter writer(out);
         writer.setOutputMemory();
         writer.write();

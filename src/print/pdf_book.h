@@ -31,8 +31,9 @@ QByteArray HeaderFooterPages(const QPageLayout& layout, const QString& header, c
 using PageReport = std::function<bool(int page, int pages)>;
 
 // Writes pages first..last (counted from 1) of the document to `path` (whole or not at all), with the
-// page of `overlay` of the same position laid over each (no overlay when it is empty). False when
-// stopped or failed; `error` then says why ("" when stopped).
+// page of `overlay` of the same position laid over each (no overlay when it is empty), every font's
+// text read as printed and a subset named as one. False when stopped or failed; `error` then says why
+// ("" when stopped).
 bool WriteDocument(const std::vector<Part>& parts, int first, int last, const QByteArray& overlay,
                    const QString& path, const PageReport& report, QString* error);
 

@@ -8,7 +8,6 @@
 #include "frame/app_state.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
@@ -25,6 +24,7 @@
 #include "store/page_file.h"
 #include "store/page_read_ahead.h"
 #include "store/page_read_run.h"
+#include "store/style_names.h"
 
 namespace {
 
@@ -32,6 +32,7 @@ using print::Trans;
 
 constexpr int kStartGenerationPrompt = 6;
 const QString kVerticalDiv = QStringLiteral("<div style='layout-flow:vertical-ideographic'>");
+const QString kKeepTogether = QStringLiteral("<div style='page-break-inside:avoid'>");
 const QString kHeadingColour = QStringLiteral("#FF0000");
 const QString kHeadingSize = QStringLiteral("4");
 const QString kNameSize = QStringLiteral("5");
@@ -333,7 +334,11 @@ public:
         const QString& shi = names.shi;
         const QString shown = HeadingName(names, Trim(StripBracketSuffix(row.filial)), surnameLength);
 
-        if (generation != shownGeneration_) {
+        // A heading and the particulars of the member it heads make one block that no page break
+        // divides; the member's page, which may be long, flows on after it.
+        const bool heads = generation != shownGeneration_;
+        if (heads) {
+            Put(kKeepTogether);
             const QString numeral = NumToChineseGen(qint16(std::clamp<qint32>(generation, -32768, 32767)));
             Put(QStringLiteral("<P align=center><b><font ") +
                 (start ? QStringLiteral("size=") + kHeadingSize + u' ' : QString()) +
@@ -390,11 +395,12 @@ public:
             PutOn(Label(QStringLiteral("位")));
             Put(Esc(position) + QStringLiteral("。") + kClose);
         }
-        if (!page.isEmpty()) {
-            Put(Label(QStringLiteral("生平")) + kClose);
-            Put(page);
-        }
-        if (!start) Put(QStringLiteral("</P>"));
+        if (!page.isEmpty()) Put(Label(QStringLiteral("生平")) + kClose);
+        // The block's end closes the member's paragraph, as its page's first block would have.
+        if (heads && page.isEmpty() && !start) Put(QStringLiteral("</P>"));
+        if (heads) Put(QStringLiteral("</div>"));
+        if (!page.isEmpty()) Put(page);
+        if (!start && !(heads && page.isEmpty())) Put(QStringLiteral("</P>"));
     }
 
     QStringList Finish() { return out_.Finish(); }

@@ -103,7 +103,7 @@ public:
     void InitReport_Sxt(const QString& code);
     QString GetP_key(const QString& filial);
 
-    // ---- Accounts (data_ops_account.cpp)
+    // ---- On-line half: the last account logged on (src/online/data_ops_account.cpp)
     void SaveLastLogonAcc_id();
     void GetLastLogonAcc_id();
 

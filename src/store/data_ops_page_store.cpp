@@ -19,17 +19,17 @@
 #include "frame/progress.h"
 #include "frame/text_scramble.h"
 #include "frame/text_utils.h"
-#include "member/member_name.h"
-#include "member/member_record.h"
 #include "platform/bookdir.h"
 #include "platform/codepage.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/member_rows.h"
 #include "store/page_file.h"
 #include "store/page_read_run.h"
 #include "store/picture_refs.h"
+#include "store/style_names.h"
 
 namespace {
 
@@ -594,20 +594,20 @@ quint8 Cls数据操作::GnMemberHtml(const QString& filial, const QString& targe
     const QString position = Trim(rs.Text(QStringLiteral("boy_position"))).toHtmlEscaped();
     rs.Close();
 
-    Cls子女 member;
-    const QStringList spouses = member.Find配偶(filial).split(QStringLiteral("%_"));
+    const QStringList spouses = member_rows::Find配偶(filial).split(QStringLiteral("%_"));
     const qsizetype k = spouses.size() - 1;
     for (qsizetype i = 1; i <= k; ++i) {
         if (spouses[i].isEmpty()) continue;
-        const bool alive = member.Get配偶生死(spouses[i], self);
+        const bool alive = member_rows::Get配偶生死(spouses[i], self);
         const QString word = !male   ? QStringLiteral("嫁")
                              : alive ? QStringLiteral("室")
                                      : QStringLiteral("妣");
         lines << label(word + (k < 2 ? QString() : QString::number(i)));
-        lines << member.Get母亲信息(spouses[i], self).toHtmlEscaped();
+        lines << member_rows::Get母亲信息(spouses[i], self).toHtmlEscaped();
     }
     if (!education.isEmpty()) {
-        lines << (active ? Trim(self).toHtmlEscaped() : QStringLiteral("世祖")) + label(QStringLiteral("学历"));
+        lines << (active ? Trim(self).toHtmlEscaped() : QStringLiteral("世祖")) +
+                     label(QStringLiteral("学历"));
         lines << education + QStringLiteral("。");
     }
     if (!position.isEmpty()) lines << label(QStringLiteral("位")) << position + QStringLiteral("。");

@@ -10,16 +10,16 @@
 #include "frame/app_state.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
-#include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
+#include "platform/tree_node_sink.h"
 #include "platform/vbcompat.h"
 #include "store/batched_rows.h"
 #include "store/data_ops.h"
 #include "store/member_name_index.h"
+#include "store/member_rows.h"
 #include "store/page_run_writes.h"
 #include "store/page_start_store.h"
-#include "store/tree_node_sink.h"
 
 namespace {
 
@@ -78,12 +78,6 @@ QString NodeText(const QString& name, qint32 generation) {
     return name;
 }
 
-
-Cls子女& SharedMember() {
-    if (!App().SharedMember) App().SharedMember = std::make_shared<Cls子女>();
-    return *App().SharedMember;
-}
-
 // Whether a page's start member shows its descendants: not when its root is a hidden root. Siblings
 // climb to the same root, so one climb serves every start member with the same father; and a book
 // without hidden roots needs no climb at all.
@@ -103,8 +97,7 @@ public:
         if (!AnyHidden()) return true;
         const auto it = byFather_.constFind(father);
         if (it != byFather_.constEnd()) return *it;
-        Cls子女& m = SharedMember();
-        const bool shown = m.This始祖dspt(m.Find始祖(name));
+        const bool shown = member_rows::This始祖dspt(member_rows::Find始祖(name));
         byFather_.insert(father, shown);
         return shown;
     }

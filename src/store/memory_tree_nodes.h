@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "store/tree_node_sink.h"
+#include "platform/tree_node_sink.h"
 
 // The member tree held in memory: page walks without a window, tests and benchmarks.
 class MemoryTreeNodes : public TreeNodeSink {

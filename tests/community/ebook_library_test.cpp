@@ -176,6 +176,10 @@ TEST_F(EbookLibrary, AnEmptyListSaysWhetherTheServerCanBeReached) {
                   down ? QStringLiteral(
                              "无法连接服务器，取不到电子文档列表。请检查网络连接，稍后按“重新查找”再试。")
                        : QStringLiteral("列表是空的：请按“重新查找”从服务器查找电子文档。"));
+        // Said where it can be read: shown, and wide enough for the whole text.
+        EXPECT_TRUE(state->isVisibleTo(&library)) << down;
+        EXPECT_GE(state->width(), state->sizeHint().width()) << down;
+        EXPECT_TRUE(library.rect().contains(state->geometry())) << down;
     }
     EXPECT_TRUE(messages().isEmpty());
 }

@@ -11,6 +11,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
 #include "mainwin/forms/frm_little.h"
+#include "online/service_chat.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
@@ -250,6 +251,42 @@ TEST_F(ServiceChatTest, NonNumericNumberSaysOfflineThenShowsTheBoard) {
     EXPECT_EQ(kinds(), (QStringList{kPrompt, kOffline, kBoard}));
     EXPECT_EQ(ui->log().at(1).style, vb::OKOnly);
     EXPECT_TRUE(ui->AllConsumed());
+}
+
+// The box proposes the user's stored number whatever another prompt left in the shared strings (the page
+// prompt leaves the page it offered); with none stored it is empty, and confirming it empty leads to the
+// message board.
+TEST_F(ServiceChatTest, ThePromptProposesTheStoredNumberNeverALeftOverPage) {
+    struct Case {
+        const char* stored;
+        const char* shown;
+    };
+    for (const Case c : {Case{"%111%222", "222"}, Case{"%0%12345", "12345"}, Case{"%0", ""}, Case{"", ""}}) {
+        SCOPED_TRACE(c.stored);
+        SaveAppSetting(QStringLiteral("MyQQ"), QString::fromLatin1(c.stored));
+        App().FormParamString2 = QStringLiteral("7");
+        QString shown;
+        ui->ExpectForm(QStringLiteral("FrmLittle"), [&shown](QObject* object) {
+            auto* form = qobject_cast<FrmLittle*>(object);
+            shown = form->findChild<QComboBox*>(QStringLiteral("Cmb指定为"))->currentText();
+            form->findChild<QPushButton*>(QStringLiteral("CmdOK"))->click();
+            return form->result();
+        });
+        if (*c.shown) {
+            ui->ExpectMsgBox(vb::No);
+        } else {
+            ui->ExpectMsgBox(vb::OK);
+        }
+        expectBoard();
+        OpenServiceChat();
+        EXPECT_EQ(shown, QString::fromLatin1(c.shown));
+        EXPECT_EQ(ui->log().at(ui->log().size() - 2).text, *c.shown
+                                                               ? QStringLiteral("QQ在线，是否优先启用它？")
+                                                               : QStringLiteral("QQ未上线，不能启动客服。"));
+        EXPECT_EQ(ui->log().back().text, QStringLiteral("FrmMsg_1A"));
+        EXPECT_EQ(GetAppSetting(QStringLiteral("MyQQ")), QString::fromLatin1(*c.stored ? c.stored : "%0"));
+        EXPECT_TRUE(ui->AllConsumed());
+    }
 }
 
 TEST_F(ServiceChatTest, DealerNumberFromTheContactRecordGoesIntoTheLink) {

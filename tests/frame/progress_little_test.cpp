@@ -168,12 +168,13 @@ TEST_F(FrmLittleTest, QQModeOffersTheStoredNumbersAndWritesThemBack) {
     EXPECT_EQ(GetAppSetting(QStringLiteral("MyQQ")), QStringLiteral("%111%222%333"));
 }
 
-TEST_F(FrmLittleTest, QQModeWithNothingStoredOffersZero) {
+// With nothing stored and no number proposed, the list offers "0" and the box is left for the user's own.
+TEST_F(FrmLittleTest, QQModeWithNothingStoredOffersZeroAndAnEmptyBox) {
     auto form = openQQPrompt(QString(), QString());
     EXPECT_EQ(items(form.get()), QStringList{"0"});
-    EXPECT_EQ(combo(form.get())->currentText(), QStringLiteral("0"));
+    EXPECT_EQ(combo(form.get())->currentText(), QString());
     press(form.get(), "CmdOK");
-    EXPECT_EQ(App().FormParamString, QStringLiteral("0"));
+    EXPECT_EQ(App().FormParamString, QString());
     EXPECT_EQ(GetAppSetting(QStringLiteral("MyQQ")), QStringLiteral("%0"));
 }
 

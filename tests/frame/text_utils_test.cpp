@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "frame/text_utils.h"
-#include "store/tree_node_sink.h"
+#include "platform/tree_node_sink.h"
 
 namespace {
 

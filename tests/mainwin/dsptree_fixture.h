@@ -6,7 +6,6 @@
 
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
-#include "frame/setup_rules.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/page_viewer.h"
@@ -16,6 +15,7 @@
 #include "platform/interaction/scripted_interaction.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
+#include "store/setup_rules.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
 

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QScreen>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolBar>
 
 #include "dsptree_fixture.h"
+#include "frame/language.h"
+#include "mainwin/forms/glyph_icons.h"
 #include "mainwin/tree_pages.h"
 
 namespace {
@@ -134,6 +139,68 @@ TEST_F(DsptreeFrameTest, LayoutKeepsEditingButtonsOnlyInEditMode) {
     EXPECT_TRUE(w.ToolbarButton(QStringLiteral("b_2find"))->isEnabled());  // not an editing button
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_copy"))->isEnabled());
     EXPECT_FALSE(w.ToolbarButton(QStringLiteral("b_font"))->isEnabled());
+}
+
+// Under a window manager the frame goes around the client area: the window asks to be maximized, with a
+// normal size inside the screen's free area, and asks again when the manager maps it unmaximized.
+TEST_F(DsptreeFrameTest, OpensMaximizedWithItsFrameOnTheScreen) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    dsptree& w = Open();
+    const QRect free = w.screen()->availableGeometry();
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+    const QRect normal = w.normalGeometry();
+    EXPECT_TRUE(free.contains(normal)) << normal.x() << "," << normal.y();
+    EXPECT_LT(normal.width(), free.width());
+    EXPECT_LT(normal.height(), free.height());
+
+    w.setWindowState(Qt::WindowNoState);  // as the manager reports the window it mapped
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bool(w.windowState() & Qt::WindowMaximized); }, 2000));
+
+    // Once the window is active, a change of state is the user's own and stays.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 2000));
+    w.setWindowState(Qt::WindowNoState);
+    QTest::qWait(50);
+    EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
+}
+
+// The Traditional interface draws the buttons' glyphs in Traditional as it writes their captions: a glyph
+// from the caption as the caption reads, any other converted by itself.
+TEST_F(DsptreeFrameTest, ButtonPicturesFollowTheInterfaceLanguage) {
+    Add(QStringLiteral("甲"), QString(), 1);
+    App().Translator = std::make_shared<ClsLanguage>();
+    struct Case {
+        const char* key;
+        const char* simplified;
+        const char* traditional;
+    };
+    const Case cases[] = {{"b_saveas", "备", "備"},    {"b_syssetup", "设", "設"},
+                          {"f_open", "开", "開"},      {"b_img", "图", "圖"},
+                          {"b_edit", "编", "編"},      {"b_copy", "复", "複"},
+                          {"b_delete", "删", "刪"},    {"b_unent", "减", "減"},
+                          {"b_ent", "缩", "縮"},       {"node_del", "删", "刪"},
+                          {"node_script", "写", "寫"}, {"node_chm", "书", "書"},
+                          {"b_undo", "撤", "撤"},      {"b_b", "B", "B"}};
+    QImage selected[2];  // the picture of the selected member: 选, 選
+    for (const int language : {0, 1}) {
+        App().LanguageId = language;
+        App().PrevLanguageId = 0;
+        dsptree& w = Open();
+        Click(QStringLiteral("甲"));
+        selected[language] = Node(QStringLiteral("甲"))->icon(0).pixmap(32).toImage();
+        for (const Case& c : cases) {
+            QAction* button = w.ToolbarButton(QString::fromLatin1(c.key));
+            const QString glyph = QString::fromUtf8(language == 1 ? c.traditional : c.simplified);
+            EXPECT_EQ(button->property("glyph").toString(), glyph) << c.key << language;
+            const QColor colour = button->property("glyphColour").value<QColor>();
+            EXPECT_EQ(button->icon().pixmap(32).toImage(), GlyphIcon(glyph, colour).pixmap(32).toImage())
+                << c.key << language;
+        }
+        EXPECT_EQ(w.ToolbarButton(QStringLiteral("b_saveas"))->text(),
+                  language == 1 ? QStringLiteral("從當前結點備份") : QStringLiteral("从当前结点备份"));
+    }
+    EXPECT_FALSE(selected[0].isNull());
+    EXPECT_NE(selected[0], selected[1]);
 }
 
 }  // namespace

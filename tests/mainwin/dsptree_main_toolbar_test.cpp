@@ -6,10 +6,10 @@
 #include <stdexcept>
 
 #include "dsptree_fixture.h"
-#include "frame/test_data_generator.h"
 #include "mainwin/forms/frm_little.h"
 #include "mainwin/tree_pages.h"
 #include "platform/interaction/form_registry.h"
+#include "store/test_data_generator.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ TEST_F(DsptreeMainToolbarTest, InvalidChoicesTurnNoPage) {
     const QString caption = w.windowTitle();
     QTreeWidgetItem* first = Node(QStringLiteral("A2"));
     for (const char* key : {"NextPage", "Previous"})
-        for (const char* answer : {"", "-3", "0", "abc", "2.5", "24", "99999999999"}) {
+        for (const char* answer : {"", "-3", "0", "000", "abc", "2.5", " "}) {
             Turn(key, QString::fromLatin1(answer));
             EXPECT_EQ(App().CurrentPage, 3) << key << answer;
             EXPECT_EQ(Node(QStringLiteral("A2")), first) << key << answer;  // the tree was not rebuilt
@@ -142,6 +142,34 @@ TEST_F(DsptreeMainToolbarTest, InvalidChoicesTurnNoPage) {
     Turn("Previous", QStringLiteral("1"));
     EXPECT_NO_THROW(w.TbarOP_ButtonClick(QStringLiteral("Previous")));
     EXPECT_EQ(App().CurrentPage, 1);
+}
+
+// While the last page is not known, a page beyond the window's estimate (or beyond any page) is found
+// by walking to the end of the book, from either button; the last page is shown and named.
+TEST_F(DsptreeMainToolbarTest, APageBeyondTheEstimateWalksToTheLastPageAndSaysSo) {
+    dsptree& w = Open();
+    struct Case {
+        const char* key;
+        const char* answer;
+    };
+    for (const Case c : {Case{"NextPage", "24"}, Case{"NextPage", "99999"}, Case{"NextPage", "0099999"},
+                         Case{"NextPage", "99999999999999999999999"}, Case{"Previous", "30"}}) {
+        SCOPED_TRACE(std::string(c.key) + " " + c.answer);
+        // A fresh book's state: page 1 recorded, the division stale, the count estimated.
+        PageStartStore().TruncateAfter(1);
+        App().RepaginateNeeded = true;
+        w.SetPageCount(23);
+        App().CurrentPage = std::string(c.key) == "Previous" ? 3 : 1;
+        TurnPastTheEnd(c.key, QString::fromLatin1(c.answer));
+        EXPECT_EQ(ui_->log().back().text, QStringLiteral("最后一页是第 21 页"));
+        EXPECT_EQ(App().CurrentPage, 21);
+        EXPECT_EQ(w.PageCount(), 21);
+        EXPECT_FALSE(App().RepaginateNeeded);
+        EXPECT_EQ(FirstKey(), QStringLiteral("_A20"));
+        EXPECT_EQ(w.windowTitle(), QStringLiteral("Qentara族谱 第 21 页"));
+    }
+    EXPECT_EQ(asked_.first(), QStringLiteral("23|2"));
+    EXPECT_EQ(asked_.last(), QStringLiteral("23|2"));
 }
 
 TEST_F(DsptreeMainToolbarTest, ToolbarsComeBackAfterAnError) {

@@ -277,6 +277,45 @@ TEST_F(DsptreePageEditorTest, EditorMenuFollowsTheStatusesAndItsItemsUseTheSelec
     EXPECT_TRUE(Stored(QStringLiteral("甲新[1]")).contains(QStringLiteral("甲的生平")));
 }
 
+// The page pushes its statuses as the user types and selects; the buttons follow them with the mouse
+// still, and only while the editor is in use.
+TEST_F(DsptreePageEditorTest, ButtonsFollowTheEditorWithoutTheMouse) {
+    dsptree& w = *window_;
+    const auto enabled = [&w](const char* key) {
+        return w.ToolbarButton(QString::fromLatin1(key))->isEnabled();
+    };
+    Enter(QStringLiteral("甲"));
+    // Typed: undo, the styles and the alignments are offered; nothing is selected to copy.
+    Push({{decmd::kUndo, 3},
+          {decmd::kCopy, 1},
+          {decmd::kCut, 1},
+          {decmd::kBold, 3},
+          {decmd::kItalic, 3},
+          {decmd::kUnderline, 7},
+          {decmd::kJustifyLeft, 7},
+          {decmd::kJustifyCenter, 3},
+          {decmd::kJustifyRight, 11}});
+    for (const char* key : {"b_undo", "b_b", "b_i", "b_u", "b_left", "b_center", "b_right"})
+        EXPECT_TRUE(enabled(key)) << key;
+    EXPECT_FALSE(enabled("b_copy"));
+    EXPECT_FALSE(enabled("b_cut"));
+    w.ToolbarButton(QStringLiteral("b_undo"))->trigger();  // a disabled button would run nothing
+    ASSERT_FALSE(editor_->CommandsRun().isEmpty());
+    EXPECT_EQ(editor_->CommandsRun().back().command, decmd::kUndo);
+
+    // Everything selected: copy and cut are offered.
+    Push({{decmd::kCopy, 3}, {decmd::kCut, 3}, {decmd::kUndo, 1}});
+    EXPECT_TRUE(enabled("b_copy"));
+    EXPECT_TRUE(enabled("b_cut"));
+    EXPECT_FALSE(enabled("b_undo"));
+
+    // Out of edit mode a late status enables nothing.
+    Leave();
+    Push({{decmd::kCopy, 3}, {decmd::kUndo, 3}});
+    EXPECT_FALSE(enabled("b_copy"));
+    EXPECT_FALSE(enabled("b_undo"));
+}
+
 class FakePage : public PagePropertiesDocument {
 public:
     PageProperties ReadPageProperties() override { return page; }

@@ -16,9 +16,9 @@
 #include <QWebEngineView>
 
 #include "dsptree_fixture.h"
-#include "frame/test_data_generator.h"
 #include "platform/bookdir.h"
 #include "real_engine.h"
+#include "store/test_data_generator.h"
 
 namespace {
 

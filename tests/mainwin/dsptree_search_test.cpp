@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "dsptree_fixture.h"
-#include "frame/test_data_generator.h"
 #include "mainwin/tree_pages.h"
 #include "store/page_start_store.h"
+#include "store/test_data_generator.h"
 
 namespace {
 

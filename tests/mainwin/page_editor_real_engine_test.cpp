@@ -1,6 +1,7 @@
 // Real web-engine tests of the page editor, marked by their suite name (PageEditorRealEngineTest): a
 // page written in the editor, saved by clicking another member and read back from the book.
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -68,6 +69,36 @@ protected:
         QApplication::sendEvent(target, &commit);
     }
 };
+
+// With the mouse never moved: typing offers undo, selecting everything offers copy.
+TEST_F(PageEditorRealEngineTest, ButtonsFollowTypingAndSelectingWithoutTheMouse) {
+    dsptree& w = Open();
+    w.activateWindow();
+    Click(QStringLiteral("甲"));
+    ASSERT_TRUE(WaitFor([&] { return w.DocumentLoaded(); }));
+    w.SetDocumentLoaded(false);
+    w.SetEditMode(true);
+    w.EditButton_Click();
+    QWebEngineView* view = w.Editor()->view();
+    ASSERT_TRUE(WaitFor([&] { return w.DocumentLoaded(); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return RunScript(view, QStringLiteral("document.designMode")) == QStringLiteral("on"); }));
+    ASSERT_TRUE(WaitFor([&] { return view->focusProxy() != nullptr; }));
+    QAction* undo = w.ToolbarButton(QStringLiteral("b_undo"));
+    QAction* copy = w.ToolbarButton(QStringLiteral("b_copy"));
+    // The page's first statuses: nothing typed, nothing selected.
+    ASSERT_TRUE(WaitFor([&] { return !undo->isEnabled() && !copy->isEnabled(); }));
+
+    CaretAtEnd(view);
+    Type(view, QStringLiteral("新写的一句"));
+    EXPECT_TRUE(WaitFor([&] { return undo->isEnabled(); }, 10000));
+    EXPECT_FALSE(copy->isEnabled());
+
+    w.MenuItem(QStringLiteral("edit_selectall"))->trigger();
+    EXPECT_TRUE(WaitFor([&] { return copy->isEnabled(); }, 10000));
+    w.SetEditMode(false);
+    w.EditButton_Click();
+}
 
 TEST_F(PageEditorRealEngineTest, APageWrittenWithBoldTextAndAPictureComesBackFromTheBook) {
     dsptree& w = Open();

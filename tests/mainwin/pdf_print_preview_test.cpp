@@ -5,9 +5,11 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfWriter>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include "frame/app_state.h"
+#include "frame/forms/window_utils.h"
 #include "mainwin/forms/pdf_print_preview.h"
 #include "print/page_setup.h"
 #include "support/scripted_ui.h"
@@ -61,6 +63,30 @@ protected:
     std::vector<QPageSize::PageSizeId> asked_;
     bool refuse_ = false;
 };
+
+TEST_F(PdfPrintPreviewTest, TheWindowFitsTheScreenAndAllPagesGoToAFileAsShown) {
+    PdfPrintPreview preview(nullptr, Source());
+    const QRect available = preview.screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(preview.geometry().marginsAdded(kUsualWindowFrame)));
+    EXPECT_EQ(preview.height(), std::min(1000, available.height() - 48));
+
+    preview.Printer().setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_TRUE(preview.Prepare());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("book.pdf");
+    ui_->ExpectPrintPages(std::make_pair(1, 4), [&](QPagedPaintDevice& device) {
+        auto& printer = dynamic_cast<QPrinter&>(device);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+    });
+    preview.CmdPrint_Click();
+    EXPECT_EQ(asked_, std::vector{QPageSize::A4});
+    QPdfDocument printed;
+    ASSERT_EQ(printed.load(file), QPdfDocument::Error::None);
+    ASSERT_EQ(printed.pageCount(), 4);
+    for (int page = 0; page < 4; ++page)
+        EXPECT_TRUE(printed.getAllText(page).text().contains(QStringLiteral("%1/4").arg(page + 1)));
+}
 
 TEST_F(PdfPrintPreviewTest, ShowsEveryPageAndPrintsTheChosenOnesToAFile) {
     PdfPrintPreview preview(nullptr, Source());

@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
+#include <QAbstractProxyModel>
 #include <QColor>
 #include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
 #include <QDialog>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/forms/qt_interaction.h"
@@ -284,11 +292,13 @@ TEST(QtInteraction, StandardButtonsSpeakTheInterfaceLanguage) {
         const char* no;
         const char* ok;
         const char* cancel;
-    } cases[] = {{0, "是", "否", "确定", "取消"}, {1, "是", "否", "確定", "取消"}, {0, "是", "否", "确定", "取消"}};
+    } cases[] = {
+        {0, "是", "否", "确定", "取消"}, {1, "是", "否", "確定", "取消"}, {0, "是", "否", "确定", "取消"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
         ASSERT_TRUE(UseQtTranslations(c.language));
-        auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::YesNoCancel, QStringLiteral("标题"));
+        auto box =
+            QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::YesNoCancel, QStringLiteral("标题"));
         EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&').left(1), QString::fromUtf8(c.yes));
         EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&').left(1), QString::fromUtf8(c.no));
         EXPECT_TRUE(box->button(QMessageBox::Cancel)->text().startsWith(QString::fromUtf8(c.cancel)));
@@ -299,4 +309,37 @@ TEST(QtInteraction, StandardButtonsSpeakTheInterfaceLanguage) {
     auto box = QtInteraction::BuildMessageBox(QStringLiteral("?"), vb::OKOnly, title);
     box->adjustSize();
     EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(title));
+}
+
+// The file dialog in the interface language: its column titles, a folder's type and the dates it writes.
+TEST(QtInteraction, FileDialogsSpeakTheInterfaceLanguage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("家谱")));
+    const struct {
+        int language;
+        const char* type;
+        const char* nameTitle;
+        const char* locale;
+    } cases[] = {{1, "資料夾", "名稱", "zh_TW"}, {0, "文件夹", "名称", "zh_CN"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        ASSERT_TRUE(UseQtTranslations(c.language));
+        QFileSystemModel model;
+        const QModelIndex root = model.setRootPath(dir.path());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount(root) == 1; }, 5000));
+        const QModelIndex folder = model.index(0, 2, root);
+        EXPECT_EQ(model.data(folder).toString(), QString::fromUtf8(c.type));
+        EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QString::fromUtf8(c.nameTitle));
+        EXPECT_EQ(QLocale().name(), QString::fromLatin1(c.locale));
+        EXPECT_TRUE(QLocale()
+                        .toString(QDate(2024, 3, 5), QLocale::LongFormat)
+                        .startsWith(QStringLiteral("2024年3月5日")));
+        // The dialog's date column, whatever the machine's locale: 2024/3/5 14:07.
+        QAbstractProxyModel* dates = NewChineseFileDates(&model);
+        dates->setSourceModel(&model);
+        const QModelIndex shown = dates->mapFromSource(model.index(0, 3, root));
+        const QDateTime modified = model.lastModified(model.index(0, 3, root));
+        EXPECT_EQ(dates->data(shown).toString(), modified.toString(QStringLiteral("yyyy/M/d H:mm")));
+        EXPECT_EQ(dates->data(dates->mapFromSource(folder)).toString(), QString::fromUtf8(c.type));
+    }
 }

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
@@ -9,6 +12,7 @@
 #include "print/chart_html_export.h"
 #include "print/chart_renderer.h"
 #include "print/golden.h"
+#include "print/painter_chart_canvas.h"
 #include "print/recording_canvas.h"
 #include "support/book_fixture.h"
 #include "support/scripted_ui.h"
@@ -115,6 +119,54 @@ TEST_F(ChartRendering, HeadersNeverEndAPageAndRepeatOnTheNext) {
     // No reference line, no lines at all: nothing breaks.
     EXPECT_EQ(Page(Chart({"x"}), 1, 5), QStringList({"B x"}));
     EXPECT_EQ(Page(Chart({}), 1, 5), QStringList());
+}
+
+// The columns of an image that hold ink, first and last; {-1, -1} for none.
+std::pair<int, int> InkColumns(const QImage& image) {
+    int first = -1, last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 160) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(ChartRendering, LatinCharactersStayInTheirHalfCellsOnThePicture) {
+    // A picture of 300 dots an inch, the chart face at 9 points, the cell measured as the browser does.
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDotsPerMeterX(11811);
+    probe.setDotsPerMeterY(11811);
+    PainterChartCanvas measure(probe, nullptr);
+    measure.SetFont("宋体", 9, false);
+    App().PreviewCellWidth = qint16(std::lround(measure.TextWidth("国")) + 12);
+    App().PreviewCellHeight = qint16(std::lround(measure.TextHeight("国")) + 30);
+    App().PreviewOffsetCol = 0;
+    const double half = App().PreviewCellWidth / 2.0;
+    const double pixelsPerTwip = 300.0 / 1440.0;
+
+    // "C15001" read "Cl5001" when the serif C ran into the 1 beside it.
+    const QString name = "C15001WM";
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        QImage picture(1200, 200, QImage::Format_RGB32);
+        picture.setDotsPerMeterX(11811);
+        picture.setDotsPerMeterY(11811);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        PainterChartCanvas canvas(picture, &painter);
+        canvas.SetFont("宋体", 9, false);
+        canvas.SetForeColor(Qt::black);
+        // The character at its place in the name; the spaces before it draw nothing.
+        ChartRenderer::DrawCellText(canvas, QString(i, u' ') + name[i], 1);
+        painter.end();
+        const auto [first, last] = InkColumns(picture);
+        ASSERT_GE(first, 0) << "nothing drawn for " << name[i].toLatin1();
+        const double left = (half + half * double(i)) * pixelsPerTwip;
+        EXPECT_GE(first, std::floor(left)) << name[i].toLatin1();
+        EXPECT_LE(last, std::ceil(left + half * pixelsPerTwip)) << name[i].toLatin1();
+    }
 }
 
 TEST_F(ChartRendering, GuideLines) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <memory>
@@ -51,6 +53,49 @@ TEST_F(FrmPrintCtrlTest, LoadTakesTheTitleAndTheChartAddsTheWordOnce) {
     EXPECT_TRUE(form->Opt(0)->isChecked());
     EXPECT_TRUE(form->ChkPageNo()->isChecked());
     EXPECT_EQ(form->CmbPageNoAlignment()->currentText(), "靠左");
+}
+
+// Dark pixels of an area of the image: the caption's strokes.
+int Ink(const QImage& image, const QRect& area) {
+    int ink = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) ink += qGray(image.pixel(x, y)) < 128;
+    return ink;
+}
+
+TEST_F(FrmPrintCtrlTest, TheSurnameBoxStandsInTheCaptionsGapAndCoversNoneOfItsWords) {
+    // The program's interface face, whose spaces are narrow.
+    const QFont previous = QApplication::font();
+    QFont face = previous;
+    face.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+    QApplication::setFont(face);
+    auto form = Open();
+    form->show();
+    QRadioButton* option = form->PrintStyle(1);
+    QLineEdit* box = form->Txt姓字();
+    EXPECT_EQ(option->text(), "分拆姓      字");
+    EXPECT_GE(box->width(), QFontMetrics(box->font()).horizontalAdvance("00"));
+
+    // With the box hidden, nothing of the caption is drawn where the box stands; 分拆姓 is drawn to
+    // its left and 字 to its right, on the option's row.
+    QWidget* frame = option->parentWidget();
+    box->hide();
+    const QImage caption = frame->grab().toImage();
+    box->show();
+    const QRect row(QPoint(option->x(), option->y()),
+                    QPoint(frame->width() - 1, option->geometry().bottom()));
+    const QRect under = box->geometry().intersected(row);
+    EXPECT_EQ(Ink(caption, under), 0);
+    EXPECT_GT(Ink(caption, QRect(QPoint(option->x(), row.top()), QPoint(under.left() - 1, row.bottom()))),
+              30);
+    EXPECT_GT(Ink(caption, QRect(QPoint(under.right() + 1, row.top()), row.bottomRight())), 30);
+    // Shown, the box changes nothing outside its own rectangle on that row.
+    const QImage shown = frame->grab().toImage();
+    for (const QRect& side : {QRect(QPoint(option->x(), row.top()), QPoint(under.left() - 1, row.bottom())),
+                              QRect(QPoint(under.right() + 1, row.top()), row.bottomRight())})
+        EXPECT_TRUE(shown.copy(side) == caption.copy(side));
+    QApplication::setFont(previous);
 }
 
 TEST_F(FrmPrintCtrlTest, CommandStrings) {
@@ -119,7 +164,8 @@ TEST_F(FrmPrintCtrlTest, ChartWidthsAreCheckedAndSurnameTaken) {
         const auto before = std::pair{App().PrintNameLength, App().PrintGenerationsPerRow};
         form->CmdOk_Click();
         if (c.message) {
-            EXPECT_EQ(std::pair(App().PrintNameLength, App().PrintGenerationsPerRow), before);  // refused: kept
+            EXPECT_EQ(std::pair(App().PrintNameLength, App().PrintGenerationsPerRow),
+                      before);  // refused: kept
             EXPECT_EQ(ui_->log().back().text, QString::fromUtf8(c.message)) << c.nameLength << c.perRow;
             EXPECT_EQ(ui_->log().back().style, vb::Critical);
             EXPECT_EQ(App().FormParamString, "");

@@ -7,6 +7,11 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
+// qpdf's old smart pointer is not used here.
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+
 #include "print/pdf_book.h"
 
 namespace {
@@ -72,12 +77,55 @@ TEST(PdfBook, PartsJoinWithoutTheirLeadPagesAndCarryTheFooterAsText) {
         ASSERT_EQ(texts.size(), c.pages.size());
         for (qsizetype i = 0; i < texts.size(); ++i) {
             EXPECT_TRUE(texts[i].contains(c.pages[i])) << texts[i].toStdString();
-            // The footer's last character may be read back as a radical.
-            EXPECT_TRUE(texts[i].contains(QStringLiteral("第 %1/4").arg(c.first + i)))
+            EXPECT_TRUE(texts[i].contains(QStringLiteral("第 %1/4 页").arg(c.first + i)))
                 << texts[i].toStdString();
             EXPECT_FALSE(texts[i].contains("Lead"));
         }
         EXPECT_EQ(told.size(), c.pages.size());
+    }
+}
+
+// Each font of a PDF file: its name, and the size of the font program embedded with it (0 for none).
+std::vector<std::pair<std::string, size_t>> Fonts(const QString& path) {
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    std::vector<std::pair<std::string, size_t>> fonts;
+    for (QPDFObjectHandle object : pdf.getAllObjects()) {
+        if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Font") ||
+            object.getKey("/Subtype").isNameAndEquals("/Type0"))
+            continue;
+        QPDFObjectHandle file = object.getKey("/FontDescriptor").getKey("/FontFile2");
+        fonts.emplace_back(object.getKey("/BaseFont").getName(),
+                           file.isStream() ? file.getStreamData(qpdf_dl_generalized)->getSize() : 0);
+    }
+    return fonts;
+}
+
+TEST(PdfBook, TheTextReadsAsPrintedAndTheFooterFontIsASubset) {
+    // Qt's writer reads 十 and 页 back from the font as the radicals ⼗ and ⻚, as the engine does.
+    const std::vector<pdf_book::Part> parts = {{Pages({"Alpha 十页", "Beta 页十"}), 0}};
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.pdf"));
+    const QByteArray footer =
+        pdf_book::HeaderFooterPages(kA4, QStringLiteral("页眉"), QStringLiteral("&b第 &p/&P 页&b"), 1, 2, 2);
+    QString error;
+    ASSERT_TRUE(pdf_book::WriteDocument(parts, 1, 2, footer, path, {}, &error)) << error.toStdString();
+    const QStringList texts = Texts(path);
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("Alpha 十页"))) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("Beta 页十"))) << texts[1].toStdString();
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(texts[i].contains(QStringLiteral("第 %1/2 页").arg(i + 1))) << texts[i].toStdString();
+        EXPECT_TRUE(texts[i].contains(QStringLiteral("页眉"))) << texts[i].toStdString();
+        for (QChar c : texts[i])
+            EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << texts[i].toStdString();
+    }
+    // Every embedded font is a subset: named with its tag, a few kilobytes where the face has megabytes.
+    const auto fonts = Fonts(path);
+    ASSERT_FALSE(fonts.empty());
+    for (const auto& [name, bytes] : fonts) {
+        EXPECT_TRUE(name.size() > 8 && name[7] == '+') << name;
+        EXPECT_LT(bytes, 64u * 1024) << name;
     }
 }
 

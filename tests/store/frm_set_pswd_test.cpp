@@ -460,10 +460,10 @@ TEST_F(FrmSetPswdTest, TraditionalInterfaceConvertsCaptionsAndMessages) {
     App().PrevLanguageId = 0;
     auto form = Open(QStringLiteral("?"), QStringLiteral("/tmp/p.mdb"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("恢復->驗證密碼"));
-    EXPECT_EQ(Get<QCheckBox>(form.get(), "ChkStrgPswd")->text(), QStringLiteral("啓用強力解密"));
+    EXPECT_EQ(Get<QCheckBox>(form.get(), "ChkStrgPswd")->text(), QStringLiteral("啟用強力解密"));
     Tick(form.get(), true);
     EXPECT_EQ(Get<QCheckBox>(form.get(), "ChkStrgPswd")->text(),
-              QStringLiteral("啓用強力解密，請輸入強力密碼："));
+              QStringLiteral("啟用強力解密，請輸入強力密碼："));
     Strong(form.get(), QStringLiteral("abc"), QStringLiteral("abc"));
     ui->ExpectMsgBox(vb::OK);
     OK(form.get());

@@ -18,7 +18,7 @@
 #include "community/group_window_columns.h"
 #include "community/soft_no.h"
 #include "community/translated.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "mainwin/tree_pages.h"
@@ -84,7 +84,7 @@ FrmDownLd::FrmDownLd(QWidget* parent) : QWidget(parent, Qt::Window) {
     pBar_->hide();
     image1_ = new QLabel(this);
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setPixmap(mQentaraQp::ProgramIcon().pixmap(TwipsToPixels(kImageSize)));
+    image1_->setPixmap(ProgramIcon().pixmap(TwipsToPixels(kImageSize)));
     image1_->resize(TwipsToPixels(kImageSize), TwipsToPixels(kImageSize));
 
     connect(cmdOK_, &QPushButton::clicked, this, &FrmDownLd::CmdOK_Click);
@@ -109,7 +109,7 @@ void FrmDownLd::RegisterForm() {
 void FrmDownLd::Form_Load() {
     App().SoftNo = MakeSoftNo();
     softNo_ = App().SoftNo;
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     FillEbookList();
     if (const auto& translator = App().Translator) translator->SetLanguage(this);
     if (listView1_->topLevelItemCount() == 0) tellWhyEmpty();
@@ -124,6 +124,7 @@ void FrmDownLd::tellWhyEmpty() {
             answered ? QStringLiteral("列表是空的：请按“重新查找”从服务器查找电子文档。")
                      : QStringLiteral(
                            "无法连接服务器，取不到电子文档列表。请检查网络连接，稍后按“重新查找”再试。")));
+        lblState_->show();
     });
     probe->start(BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh2/getbookodklj.asp"), {}),
                  kProbeTimeoutMs);
@@ -137,7 +138,10 @@ void FrmDownLd::Form_Resize() {
     listView1_->setGeometry(0, 0, qMax(0, w - TwipsToPixels(100)), qMax(0, h - frame - bottom));
     image1_->move(w - image1_->width() - TwipsToPixels(100), h - image1_->height() - TwipsToPixels(400));
     frame1_->move(0, h - frame - bottom);
-    lblState_->setGeometry(TwipsToPixels(100), h - bottom + 4, w / 2, bottom - 8);
+    // Between batches the label has the whole width: it then says why the list is empty.
+    const int margin = TwipsToPixels(100);
+    lblState_->setGeometry(margin, h - bottom + 4, pBar_->isHidden() ? qMax(0, w - 2 * margin) : w / 2,
+                           bottom - 8);
     pBar_->setGeometry(w / 2 + TwipsToPixels(100), h - bottom + 6,
                        qMax(0, w / 2 - image1_->width() - TwipsToPixels(400)), bottom - 12);
 }
@@ -178,7 +182,11 @@ void FrmDownLd::FillEbookList() {
         item->setCheckState(0, Qt::Unchecked);
         item->setData(0, kKeyRole, row.key);
     }
-    if (listView1_->topLevelItemCount() > 0) listView1_->setCurrentItem(listView1_->topLevelItem(0));
+    if (listView1_->topLevelItemCount() > 0) {
+        listView1_->setCurrentItem(listView1_->topLevelItem(0));
+        // Why the list was empty no longer holds.
+        if (!running_) lblState_->hide();
+    }
     ListView1_Click();
 }
 
@@ -248,6 +256,7 @@ void FrmDownLd::setRunning(bool running) {
     lblState_->setVisible(running);
     if (!running) {
         pBar_->hide();
+        Form_Resize();
         ListView1_Click();
     }
 }
@@ -314,6 +323,7 @@ bool FrmDownLd::fetch(int index) {
         pBar_->setRange(0, contentLength_ >= 0 ? int(qMin<qint64>(contentLength_ + 1, INT_MAX)) : 0);
         pBar_->setValue(0);
         pBar_->show();
+        Form_Resize();
         downloadDone_ = false;
         const bool saved = tg_->StartDownLoad();
         DoEvents();

@@ -14,7 +14,7 @@
 #include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/app_settings.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "frame/progress.h"
@@ -148,7 +148,7 @@ void FrmGetInfo::say(const QString& text, int style) {
 }
 
 void FrmGetInfo::Form_Load() {
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     if (const auto& translator = App().Translator) translator->SetLanguage(this);
     timer2_->start();
 }

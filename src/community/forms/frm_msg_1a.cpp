@@ -21,7 +21,7 @@
 #include "community/forms/board_editor.h"
 #include "community/soft_no.h"
 #include "frame/forms/cls_snd.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/http_procedures.h"
 #include "mainwin/forms/split_widgets.h"
 #include "platform/bookdir.h"
@@ -119,7 +119,7 @@ FrmMsg_1A::FrmMsg_1A(QWidget* parent) : QDialog(parent), queue_(std::make_unique
     auto* side = new QVBoxLayout(frame1_);
     abPic_ = new QLabel(frame1_);
     abPic_->setObjectName(QStringLiteral("abPic"));
-    abPic_->setPixmap(mQentaraQp::ProgramIcon().pixmap(96, 96));
+    abPic_->setPixmap(ProgramIcon().pixmap(96, 96));
     abPic_->setAlignment(Qt::AlignCenter);
     abPic_->setToolTip(QStringLiteral("更改我的显示名"));
     abPic_->setCursor(Qt::PointingHandCursor);
@@ -181,7 +181,7 @@ void FrmMsg_1A::RegisterForm() {
 void FrmMsg_1A::Form_Load() {
     if (loaded_) return;
     loaded_ = true;
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     view_->clear();
     splitter_.myInit(*host_, *panes_[0], *panes_[1], *panes_[2], *panes_[3]);
     QString partner;

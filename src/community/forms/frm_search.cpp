@@ -10,7 +10,7 @@
 #include "community/ebook_search.h"
 #include "community/forms/up_down_buttons.h"
 #include "community/translated.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "member/hint_lists.h"
@@ -107,7 +107,7 @@ QLineEdit* FrmSearch::addField(const QString& labelName, const QString& caption,
 }
 
 void FrmSearch::Form_Load() {
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     QStringList categories;
     try {
         ebook_search::RefreshCategoriesIfDue();

@@ -20,7 +20,7 @@
 #include "community/help_update.h"
 #include "community/translated.h"
 #include "frame/app_state.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
 #include "mainwin/tree_pages.h"
@@ -101,7 +101,7 @@ void FrmUpdate::Form_Load() {
     connect(tg_.get(), &clsDownLoad::GetData, this, &FrmUpdate::tg_GetData);
     connect(tg_.get(), &clsDownLoad::ErrMassage, this, &FrmUpdate::tg_ErrMassage);
     connect(tg_.get(), &clsDownLoad::DownLoadOver, this, [this] { fetched_ = true; });
-    setWindowIcon(mQentaraQp::ProgramIcon());
+    setWindowIcon(ProgramIcon());
     QStringList items;
     try {
         Cls提示().Bind100xi(items);

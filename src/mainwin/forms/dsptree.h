@@ -202,6 +202,9 @@ private:
     QToolBar* addToolbar(QWidget* holder, const QString& name, void (dsptree::*dispatch)(const QString&));
     void buildNodeMenu();
     void installShortcuts();
+    // Maximized over the screen's free area, its frame on the screen; a normal size inside that area
+    // to come back to.
+    void takeWholeScreen();
     // Each command file's own set-up, run once by the constructor after every control exists.
     void SetupMainToolbar();
     void SetupBookToolbar();
@@ -212,6 +215,8 @@ private:
 
     // Page editor helpers (dsptree_page_editor.cpp, dsptree_editor_menu.cpp).
     bool editorShown() const;
+    // The editing buttons from the statuses the editor holds, without running the message loop.
+    void applyEditButtonStates();
     void openHtmlFile();
     void saveShownPage();
     void printShownPage();
@@ -309,6 +314,7 @@ private:
     QString settingsList_;
     bool documentLoaded_ = false;
     bool loaded_ = false;
+    bool reMaximize_ = false;
 
     MemberTreeWidget* treeVw_ = nullptr;
     std::unique_ptr<TreeWidgetNodes> treeNodes_;

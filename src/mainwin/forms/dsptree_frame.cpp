@@ -4,13 +4,14 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "frame/app_settings.h"
 #include "frame/app_state.h"
-#include "frame/forms/launcher_form.h"
+#include "frame/forms/program_icon.h"
 #include "frame/language.h"
 #include "mainwin/forms/band_layout.h"
 #include "mainwin/forms/dsptree.h"
@@ -128,6 +129,20 @@ void dsptree::installShortcuts() {
     }
 }
 
+void dsptree::takeWholeScreen() {
+    // The window manager places the frame: asking for a client area as large as the screen's free area
+    // puts the title bar above the screen, and such a window is not maximized by every manager.
+    if (const QScreen* s = screen()) {
+        const QRect free = s->availableGeometry();
+        const QSize normal = free.size() * 9 / 10;
+        resize(normal);
+        move(free.topLeft() +
+             QPoint((free.width() - normal.width()) / 2, (free.height() - normal.height()) / 2));
+    }
+    setWindowState(windowState() | Qt::WindowMaximized);
+    reMaximize_ = true;
+}
+
 void dsptree::RegisterForm() {
     FormRegistry::Register(QStringLiteral("dsptree"), []() -> QObject* {
         auto* window = new dsptree;
@@ -148,9 +163,7 @@ void dsptree::Form_Load() {
     app.GenerationsMarked = false;
     app.CurrentPage = 1;
 
-    // The window takes the whole screen; its panes follow its client area.
-    if (const QScreen* s = screen()) setGeometry(s->availableGeometry());
-    setWindowState(windowState() | Qt::WindowMaximized);
+    takeWholeScreen();
     QWidget* launcher = Launcher();
     setWindowIcon(launcher ? launcher->windowIcon() : QApplication::windowIcon());
     setWindowTitle(PageCaption(1));
@@ -217,7 +230,19 @@ void dsptree::closeEvent(QCloseEvent* event) {
 }
 
 void dsptree::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Resize();
+    if (event->type() == QEvent::WindowStateChange && reMaximize_ &&
+        !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized))) {
+        // The manager mapped the window without the maximized state it was shown with (openbox does,
+        // for this window); asked again now that the window is managed, the state is applied.
+        reMaximize_ = false;
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() | Qt::WindowMaximized); });
+    }
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // The manager has placed the window by its first activation: a later change of state is the
+        // user's.
+        reMaximize_ = false;
+        Form_Resize();
+    }
     QMainWindow::changeEvent(event);
 }
 
@@ -270,7 +295,7 @@ void dsptree::SetEditMode(bool pressed) {
 
 QString dsptree::LauncherCaption() const {
     const QWidget* launcher = Launcher();
-    return launcher ? launcher->windowTitle() : mQentaraQp::Caption();
+    return launcher ? launcher->windowTitle() : ProgramCaption();
 }
 
 QString dsptree::PageCaption(qint32 page) const {

@@ -2,9 +2,7 @@
 // associations and the edit-mode button.
 #include <QAction>
 #include <QToolBar>
-#include <limits>
 
-#include "community/group_list_rules.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
@@ -15,7 +13,9 @@
 #include "mainwin/forms/page_viewer.h"
 #include "mainwin/forms/toolbars_busy.h"
 #include "mainwin/tree_pages.h"
+#include "online/group_form_names.h"
 #include "online/logon_gate.h"
+#include "online/service_chat.h"
 #include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 #include "store/data_ops.h"
@@ -109,9 +109,8 @@ void dsptree::turnPage(bool forward) {
     app.FormParamString2 = QString::number(app.CurrentPage + (forward ? 1 : -1));
     app.LittleRunType = kPagePrompt;
     UI().ShowForm(QStringLiteral("FrmLittle"), true);
-    // Past a known last page any page lands on it; past an estimate only what it offered is taken.
-    const std::optional<qint32> chosen =
-        ChosenPage(app.FormParamString, lastKnown ? std::numeric_limits<qint32>::max() : pageCount_);
+    // A page beyond the book lands on its last page, found by walking there while it is not known.
+    const std::optional<qint32> chosen = ChosenPage(app.FormParamString);
     if (!chosen) return;
 
     {

@@ -51,6 +51,10 @@ void dsptree::SetupPageEditor() {
     InstallEditor(editor_);
     connect(editor_, &HtmlEditView::documentComplete, this, [this] { SetDocumentLoaded(true); });
     connect(editor_, &HtmlEditView::mouseMoved, this, &dsptree::UpdateEditButtons);
+    // The buttons follow the text and the selection as the user types and selects, not only the mouse.
+    connect(editor_->bridge(), &HtmlEditBridge::statusesChanged, this, [this] {
+        if (EditMode() && editorShown()) applyEditButtonStates();
+    });
     connect(editor_, &HtmlEditView::contextMenuRequested, this, &dsptree::DHTMLEdit1_ContextMenu);
     for (const char* key : kAlwaysUsable) ToolbarButton(QString::fromLatin1(key))->setEnabled(true);
     // The main toolbar's handler runs edit mode (EditButton_Click); the button itself is this file's.
@@ -69,6 +73,10 @@ bool dsptree::ButtonEnable(int command) {
 
 void dsptree::UpdateEditButtons() {
     DoEvents();
+    applyEditButtonStates();
+}
+
+void dsptree::applyEditButtonStates() {
     for (const auto& [key, command] : ClsDhtmlEdit::StatusButtons())
         if (QAction* button = ToolbarButton(key))
             button->setEnabled(ClsDhtmlEdit::ButtonEnable(*editor_, command));

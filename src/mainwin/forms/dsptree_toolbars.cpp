@@ -88,8 +88,8 @@ std::vector<QAction*> AddButtons(QToolBar* bar, const ButtonSpec (&specs)[N], co
             added.push_back(nullptr);
             continue;
         }
-        auto* action =
-            new QAction(GlyphIcon(QString::fromUtf8(spec.glyph), colour), QString::fromUtf8(spec.text), bar);
+        auto* action = new QAction(QString::fromUtf8(spec.text), bar);
+        SetGlyphIcon(action, QString::fromUtf8(spec.glyph), colour);
         action->setObjectName(QString::fromLatin1(spec.key));
         action->setToolTip(QString::fromUtf8(spec.text));
         action->setProperty("Tag", QString());

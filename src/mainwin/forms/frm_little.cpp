@@ -343,8 +343,10 @@ void FrmLittle::loadQQNumbers() {
     // The text before the leading "%" is not an entry.
     for (qsizetype i = 1; i < stored.size(); ++i) cmb_->addItem(stored.at(i));
     if (cmb_->count() == 0) cmb_->addItem(QStringLiteral("0"));
-    // Set after the items: adding the first item would replace the text.
-    cmb_->setEditText(NumberText(App().FormParamString2));
+    // Set after the items: adding the first item would replace the text. No number proposed leaves the
+    // box empty for the user's own.
+    const QString proposed = Trim(App().FormParamString2);
+    cmb_->setEditText(proposed.isEmpty() ? QString() : NumberText(proposed));
     paintRed(cmb_);
     compactLayout();
     txtDestNode_->hide();

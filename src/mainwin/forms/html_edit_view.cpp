@@ -165,6 +165,7 @@ int HtmlFontSize(int points) {
 void HtmlEditBridge::pushStatuses(const QVariantMap& statuses) {
     for (auto it = statuses.cbegin(); it != statuses.cend(); ++it)
         statuses_.insert(it.key().toInt(), it.value().toInt());
+    emit statusesChanged();
 }
 
 HtmlEditView::HtmlEditView(QWidget* parent) : QWidget(parent), bridge_(new HtmlEditBridge(this)) {

@@ -32,6 +32,10 @@ public:
     int Status(int command) const { return statuses_.value(command, decmd::kStatusNotSupported); }
     void Clear() { statuses_.clear(); }
 
+signals:
+    // The page told new statuses: the selection or the text changed.
+    void statusesChanged();
+
 private:
     QHash<int, int> statuses_;
 };

@@ -8,8 +8,8 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
+#include "platform/tree_node_sink.h"
 #include "platform/vbcompat.h"
-#include "store/tree_node_sink.h"
 
 namespace node_commands {
 

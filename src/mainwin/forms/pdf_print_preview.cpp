@@ -7,10 +7,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "frame/forms/window_utils.h"
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/print_progress_box.h"
 #include "platform/interaction/interaction.h"
+#include "platform/vbcompat.h"
 #include "print/page_setup.h"
+#include "store/page_file.h"
 
 namespace {
 
@@ -42,7 +45,8 @@ PdfPrintPreview::PdfPrintPreview(QWidget* parent, PdfSource source)
       footer_(page_setup::Value(QStringLiteral("footer"))) {
     setObjectName(QStringLiteral("PdfPrintPreview"));
     setWindowTitle(Trans(QStringLiteral("打印预览")));
-    resize(900, 1000);
+    // Pages are read best tall; on a smaller screen the window takes the screen's free area.
+    FitToScreen(this, QSize(900, 1000));
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     layout->addLayout(bar);
@@ -123,13 +127,23 @@ bool PdfPrintPreview::print() {
     }
     PrintProgressBox box(this);
     if (printer_.outputFormat() == QPrinter::PdfFormat && !printer_.outputFileName().isEmpty()) {
-        // The file gets the pages as shown, which already carry their header and footer.
+        // The file gets the pages as shown, which already carry their header and footer: all of them
+        // as they are.
         QFile shown(shownFile_);
         const QByteArray pages = shown.open(QIODevice::ReadOnly) ? shown.readAll() : QByteArray();
         QString error;
-        if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
-                                    Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")), &error))
+        if (first == 1 && last == pageCount_ && !pages.isEmpty()) {
+            try {
+                WriteWholeFile(printer_.outputFileName(), pages);
+                return true;
+            } catch (const VbError& e) {
+                error = e.Description();
+            }
+        } else if (pdf_book::WriteDocument({{pages, 0}}, first, last, QByteArray(), printer_.outputFileName(),
+                                           Telling(box, QStringLiteral("正在写入 PDF 文件：第 %1/%2 页")),
+                                           &error)) {
             return true;
+        }
         if (!error.isEmpty()) UI().MsgBox(Trans(QStringLiteral("PDF 文件未能写入：")) + error, vb::Critical);
         return false;
     }

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
 
 namespace {
@@ -94,8 +95,8 @@ std::unique_ptr<QMessageBox> QtInteraction::BuildMessageBox(const QString& promp
     // A box narrower than its title gets the title cut by the window frame.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
         const int titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 120;
-        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
-                      0, 1, grid->columnCount());
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     }
     return box;
 }
@@ -158,18 +159,36 @@ QString QtInteraction::InputBox(const QString& prompt, const QString& title, con
     return ok ? dialog.textValue() : QString();
 }
 
+namespace {
+
+// As QFileDialog's own static functions do, with the dates of Qt's dialog in Chinese.
+QString RunFileDialog(const QString& title, const QString& initialDir, const QString& filter,
+                      QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+    QFileDialog dialog(QApplication::activeWindow(), title, initialDir, filter);
+    dialog.setAcceptMode(accept);
+    dialog.setFileMode(mode);
+    if (mode == QFileDialog::Directory) dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setProxyModel(NewChineseFileDates(&dialog));
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    return dialog.selectedFiles().value(0);
+}
+
+}  // namespace
+
 QString QtInteraction::GetOpenFileName(const QString& title, const QString& filter,
                                        const QString& initialDir) {
-    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, initialDir, ToQtFilter(filter));
+    return RunFileDialog(title, initialDir, ToQtFilter(filter), QFileDialog::AcceptOpen,
+                         QFileDialog::ExistingFile);
 }
 
 QString QtInteraction::GetSaveFileName(const QString& title, const QString& filter,
                                        const QString& initialDir) {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, initialDir, ToQtFilter(filter));
+    return RunFileDialog(title, initialDir, ToQtFilter(filter), QFileDialog::AcceptSave,
+                         QFileDialog::AnyFile);
 }
 
 QString QtInteraction::BrowseForFolder(const QString& title, const QString& initialDir) {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, initialDir);
+    return RunFileDialog(title, initialDir, QString(), QFileDialog::AcceptOpen, QFileDialog::Directory);
 }
 
 quint32 QtInteraction::ToOldColor(const QColor& color) {

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "store/tree_node_sink.h"
+#include "platform/tree_node_sink.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;

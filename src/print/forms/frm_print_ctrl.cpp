@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 
 #include "frame/app_state.h"
 #include "frame/forms/window_utils.h"
@@ -17,6 +16,7 @@
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
+#include "print/forms/gap_radio_button.h"
 #include "print/page_setup.h"
 #include "print/print_messages.h"
 
@@ -135,19 +135,21 @@ void FrmPrintCtrl::buildBookFrame() {
     auto* styles = new QButtonGroup(this);
     bookStyle_[0] =
         Radio(frame4_, QStringLiteral("PrintStyle_0"), QStringLiteral("文件风格"), QRect(24, 34, 180, 24));
-    bookStyle_[1] = Radio(frame4_, QStringLiteral("PrintStyle_1"), QStringLiteral("分拆姓      字"),
-                          QRect(24, 60, 180, 24));
+    auto* surnameStyle = new GapRadioButton(QStringLiteral("分拆姓      字"), frame4_);
+    surnameStyle->setObjectName(QStringLiteral("PrintStyle_1"));
+    surnameStyle->setGeometry(24, 60, 180, 24);
+    bookStyle_[1] = surnameStyle;
     styles->addButton(bookStyle_[0], 0);
     styles->addButton(bookStyle_[1], 1);
     bookStyle_[1]->setChecked(true);
-    // The surname box sits in the gap of its option's caption.
-    const QFontMetrics metrics(bookStyle_[1]->font());
-    const int indicator = bookStyle_[1]->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
-                          bookStyle_[1]->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
-    const int gapLeft = 24 + indicator + metrics.horizontalAdvance(QStringLiteral("分拆姓"));
-    const int gapWidth = metrics.horizontalAdvance(QStringLiteral("      "));
-    txtSurname_ = Box(frame4_, QStringLiteral("Txt姓字"), QStringLiteral("1"),
-                      QRect(gapLeft + 1, 60, std::max(gapWidth - 2, 18), 24));
+    // The surname box sits in the gap of its option's caption, which is drawn wide enough for a box
+    // of two digits with a little room on either side.
+    constexpr int kRoom = 3;
+    txtSurname_ = Box(frame4_, QStringLiteral("Txt姓字"), QStringLiteral("1"), QRect());
+    const int boxWidth = txtSurname_->fontMetrics().horizontalAdvance(QStringLiteral("00")) + 14;
+    surnameStyle->SetGapWidth(boxWidth + 2 * kRoom);
+    const QRect gap = surnameStyle->GapRect().translated(surnameStyle->pos());
+    txtSurname_->setGeometry(gap.left() + kRoom, 60, boxWidth, 24);
     txtSurname_->raise();
     chkVertical_ =
         Check(frame4_, QStringLiteral("Chk_FontStyle"), QStringLiteral("竖排文字"), QRect(24, 90, 120, 24));

@@ -1,0 +1,2 @@
+#include "frame/text_scramble.h"
+#include <httplib.h>

@@ -1,0 +1,5 @@
+#include "frame/builtin_seeds.h"
+#include "frame/text_scramble.h"
+#include "pages/page_service.h"
+#include "platform/pg/pg_connection.h"
+#include "store/data_ops.h"

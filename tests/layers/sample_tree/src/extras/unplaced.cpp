@@ -1,0 +1,1 @@
+#include "frame/app_state.h"

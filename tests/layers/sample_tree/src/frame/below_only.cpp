@@ -1,0 +1,4 @@
+#include <QString>
+
+#include "frame/app_state.h"
+#include "platform/vbcompat.h"

@@ -1,0 +1,1 @@
+#include "member/member_record.h"

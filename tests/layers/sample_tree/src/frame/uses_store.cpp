@@ -1,0 +1,2 @@
+#include "frame/app_state.h"
+#include "store/data_ops.h"

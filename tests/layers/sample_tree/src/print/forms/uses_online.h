@@ -1,0 +1,4 @@
+#pragma once
+
+#  include <online/user_record.h>
+#include <QWidget>
