@@ -77,9 +77,10 @@ QString WithoutScripts(const QString& html) {
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     QString page = html;
     // Cutting one script out can join the text around it into another ("<scr<script></script>ipt>"), and
-    // cutting a handler can do the same.
-    for (QString before; before != page;) {
-        before = page;
+    // cutting a handler can do the same ("<scrip onclick=\"x\"t>"): again until a pass cuts nothing. Both
+    // only cut, so a pass that cut nothing leaves the length as it was.
+    for (qsizetype before = -1; before != page.size();) {
+        before = page.size();
         page.remove(script);
         page = WithoutHandlers(page);
     }

@@ -17,6 +17,7 @@ TEST(PageScripts, ScriptsAndHandlersGoAndTheRestStays) {
         {"<p>a</p><SCRIPT type=x>steal()</script ><p>b</p>", "<p>a</p><p>b</p>"},
         {"<p>a</p><script>never closed <p>b</p>", "<p>a</p>"},
         {"<scr<script></script>ipt>joined()</script>", ""},
+        {"<p>a<scrip onclick=\"x\"t>joined()</script>b", "<p>ab"},
         {"<img src=x onerror=steal()>", "<img src=x>"},
         {"<img src='a.png' ONLOAD = \"steal('>')\" alt=b>", "<img src='a.png' alt=b>"},
         {"<body onload='a()' bgcolor=red><p title=\"x onclick=y\">z</p></body>",
