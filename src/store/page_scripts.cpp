@@ -17,6 +17,49 @@ bool IsLetter(QChar c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
+// Event handlers (on...), and srcdoc, whose value is a whole page of its own.
+bool IsRunnableAttribute(QStringView name) {
+    return (name.size() > 2 && name.left(2).compare(u"on", Qt::CaseInsensitive) == 0) ||
+           name.compare(u"srcdoc", Qt::CaseInsensitive) == 0;
+}
+
+// A value a browser would run when followed: "javascript:" or "vbscript:", however a browser still reads
+// it (character references, case, blanks and control characters inside the scheme).
+bool IsScriptAddress(QStringView value) {
+    static const QRegularExpression reference(QStringLiteral("&#(x[0-9a-f]+|[0-9]+);?|&(tab|newline|colon);"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString scheme;
+    qsizetype i = 0;
+    while (i < value.size() && scheme.size() < 12) {
+        QChar c = value[i];
+        if (c == u'&') {
+            const QRegularExpressionMatch m = reference.match(value, i, QRegularExpression::NormalMatch,
+                                                              QRegularExpression::AnchorAtOffsetMatchOption);
+            if (m.hasMatch()) {
+                const QString code = m.captured(1);
+                const QString named = m.captured(2).toLower();
+                bool ok = true;
+                if (!code.isEmpty()) {
+                    const uint u = code.startsWith(u'x', Qt::CaseInsensitive) ? code.mid(1).toUInt(&ok, 16)
+                                                                              : code.toUInt(&ok, 10);
+                    c = ok && u < 0x10000 ? QChar(char16_t(u)) : QChar(u'?');
+                } else {
+                    c = named == u"colon" ? QChar(u':') : QChar(u' ');
+                }
+                i += m.capturedLength();
+            } else {
+                ++i;
+            }
+        } else {
+            ++i;
+        }
+        if (c.unicode() <= 0x20) continue;
+        scheme += c.toLower();
+        if (c == u':') break;
+    }
+    return scheme == u"javascript:" || scheme == u"vbscript:";
+}
+
 // Cuts the event-handler attributes out of every start tag, reading names and values (quoted or not) as
 // a browser's tokenizer does, so that a ">" inside a quoted value does not end the tag early.
 QString WithoutHandlers(const QString& html) {
@@ -47,20 +90,26 @@ QString WithoutHandlers(const QString& html) {
             ++at;  // a name may begin with "="
             while (at < n && !IsSpace(html[at]) && html[at] != u'/' && html[at] != u'>' && html[at] != u'=')
                 ++at;
-            const bool handler = at - name > 2 && html.mid(name, 2).compare(u"on", Qt::CaseInsensitive) == 0;
+            const QStringView attribute = QStringView(html).mid(name, at - name);
+            bool cut = IsRunnableAttribute(attribute);
             qsizetype after = at;
             while (after < n && IsSpace(html[after])) ++after;
             if (after < n && html[after] == u'=') {
                 at = after + 1;
                 while (at < n && IsSpace(html[at])) ++at;
+                QStringView value;
                 if (at < n && (html[at] == u'"' || html[at] == u'\'')) {
                     const qsizetype close = html.indexOf(html[at], at + 1);
+                    value = QStringView(html).mid(at + 1, (close < 0 ? n : close) - at - 1);
                     at = close < 0 ? n : close + 1;
                 } else {
+                    const qsizetype begin = at;
                     while (at < n && !IsSpace(html[at]) && html[at] != u'>') ++at;
+                    value = QStringView(html).mid(begin, at - begin);
                 }
+                cut = cut || IsScriptAddress(value);
             }
-            if (!handler) out += QStringView(html).mid(start, at - start);
+            if (!cut) out += QStringView(html).mid(start, at - start);
         }
         i = at;
     }

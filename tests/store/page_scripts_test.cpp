@@ -29,6 +29,14 @@ TEST(PageScripts, ScriptsAndHandlersGoAndTheRestStays) {
         {"<img src=a onerror", "<img src=a"},
         {"<img onerror=\"never closed>", "<img"},
         {"<!-- <b onclick=x> --> < p", "<!-- <b> --> < p"},
+        {"<a href=\"javascript:steal()\">k</a>", "<a>k</a>"},
+        {"<a href=' JavaScript:steal()' title=t>k</a>", "<a title=t>k</a>"},
+        {"<a href=\"java&#x09;script&colon;steal()\">k</a>", "<a>k</a>"},
+        {"<a href=&#106;&#97vascript:steal()>k</a>", "<a>k</a>"},
+        {"<iframe src=vbscript:msgbox></iframe>", "<iframe></iframe>"},
+        {"<iframe srcdoc=\"&lt;script&gt;steal()&lt;/script&gt;\"></iframe>", "<iframe></iframe>"},
+        {"<a href=\"javascript.htm\">k</a><a href=\"a.htm#javascript:x\">l</a>",
+         "<a href=\"javascript.htm\">k</a><a href=\"a.htm#javascript:x\">l</a>"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(page_scripts::WithoutScripts(QString::fromUtf8(c.page)), QString::fromUtf8(c.kept))
