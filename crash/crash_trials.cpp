@@ -1,13 +1,17 @@
 // Crash trials. The parent makes a generated book once; for each operation it runs the operation to the
 // end in a child process to learn its length and its result, then, trial after trial, on a fresh copy of
-// the book, kills a child running it (SIGKILL to its whole process group) at a random moment, starts the
-// book again in another child and checks it: sound files, no orphans, no work files, the page starts a
-// fresh walk cuts, and the book (with what the operation writes for the user) either as it was before
-// or as the whole operation leaves it.
+// the book, kills a child running it at a random moment (SIGKILL to its whole process group, or, every
+// other trial, to the child alone, as a crash of the program leaves what it started), starts the book
+// again in another child and checks it: sound files, no orphans, no work files, the page starts a fresh
+// walk cuts, and the book (with what the operation writes for the user) either as it was before or as
+// the whole operation leaves it.
 //
 //   crash_trials [--trials N] [--seed S] [--members M] [--only OP,OP] [--jobs J] [--keep FOLDER]
+//                [--place memory|disk]
 //
 // N trials per operation. With J above 1 the operations are tried J at a time, each in a run of its own.
+// The book lives in memory (/dev/shm, where there is one) or on the disk beside this program, where the
+// engine's syncs reach the disk.
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -113,9 +117,11 @@ void CopyFolder(const QString& from, const QString& to) {
     }
 }
 
-// Runs the operation on a copy of the book; with a delay, kills it that long after the book was open.
-// The time from open to end, in milliseconds (-1 when killed).
-qint64 RunOperation(const QString& root, const QString& operation, std::optional<qint64> killAfterMs) {
+// Runs the operation on a copy of the book; with a delay, kills it that long after the book was open,
+// with its process group or alone (then *leftGroup is the group what it started may still run in). The
+// time from open to end, in milliseconds (-1 when killed).
+qint64 RunOperation(const QString& root, const QString& operation, std::optional<qint64> killAfterMs,
+                    bool killGroup = true, pid_t* leftGroup = nullptr) {
     QProcess* child = Start({QStringLiteral("--run"), root, operation});
     QByteArray out;
     while (!out.contains("ready\n") && child->state() == QProcess::Running) {
@@ -126,9 +132,11 @@ qint64 RunOperation(const QString& root, const QString& operation, std::optional
     clock.start();
     if (killAfterMs) {
         if (!child->waitForFinished(int(*killAfterMs))) {
-            ::kill(-pid_t(child->processId()), SIGKILL);
+            const pid_t pid = pid_t(child->processId());
+            ::kill(killGroup ? -pid : pid, SIGKILL);
             child->waitForFinished(-1);
             delete child;
+            if (!killGroup && leftGroup) *leftGroup = pid;
             return -1;
         }
     }
@@ -137,14 +145,14 @@ qint64 RunOperation(const QString& root, const QString& operation, std::optional
 }
 
 struct Tally {
-    int trials = 0, done = 0, undone = 0, failures = 0;
+    int trials = 0, done = 0, undone = 0, failures = 0, alone = 0;
 };
 
 struct Options {
     int trials = 8, members = 2000, jobs = 1;
     unsigned seed = 1;
     QStringList only;
-    QString keep, pristine;
+    QString keep, pristine, place = QStringLiteral("memory");
     std::optional<State> before;  // the new book's state, when a run above has checked it
 };
 
@@ -172,9 +180,14 @@ Tally TryOperation(const QString& operation, const Options& options, const State
     for (int t = 0; t < options.trials; ++t) {
         CopyFolder(options.pristine, trial);
         const qint64 delay = std::uniform_int_distribution<qint64>(0, length + length / 10)(rng);
-        RunOperation(trial, operation, delay);
+        const bool killGroup = t % 2 == 0;
+        pid_t leftGroup = 0;
+        RunOperation(trial, operation, delay, killGroup, &leftGroup);
         const State found = Check(trial);
+        // What outlived the operation had its chance at the book while it was started again; now it goes.
+        if (leftGroup > 0) ::kill(-leftGroup, SIGKILL);
         ++tally.trials;
+        if (!killGroup) ++tally.alone;
         QStringList faults = found.faults;
         if (found.result(marking) == before.result(marking))
             ++tally.undone;
@@ -184,8 +197,8 @@ Tally TryOperation(const QString& operation, const Options& options, const State
             faults << QStringLiteral("the book is neither as before nor as after the operation");
         if (!faults.isEmpty()) {
             ++tally.failures;
-            Say(QStringLiteral("%1, killed after %2 of %3 ms: %4")
-                    .arg(operation)
+            Say(QStringLiteral("%1, killed %2 after %3 of %4 ms: %5")
+                    .arg(operation, killGroup ? QStringLiteral("with its group") : QStringLiteral("alone"))
                     .arg(delay)
                     .arg(length)
                     .arg(faults.join(QStringLiteral("; "))));
@@ -193,12 +206,13 @@ Tally TryOperation(const QString& operation, const Options& options, const State
                 CopyFolder(trial, work + QStringLiteral("/failed-%1-%2").arg(operation).arg(t));
         }
     }
-    Say(QStringLiteral("%1: %2 trials, %3 done, %4 undone, %5 failed (runs %6 ms)")
+    Say(QStringLiteral("%1: %2 trials, %3 done, %4 undone, %5 failed, %6 killed alone (runs %7 ms)")
             .arg(operation, -10)
             .arg(tally.trials)
             .arg(tally.done)
             .arg(tally.undone)
             .arg(tally.failures)
+            .arg(tally.alone)
             .arg(length));
     return tally;
 }
@@ -271,15 +285,23 @@ int main(int argc, char** argv) {
         if (args[i] == QLatin1String("--keep")) options.keep = args[i + 1];
         if (args[i] == QLatin1String("--jobs")) options.jobs = qMax(1, args[i + 1].toInt());
         if (args[i] == QLatin1String("--pristine")) options.pristine = args[i + 1];
+        if (args[i] == QLatin1String("--place")) options.place = args[i + 1];
         if (args[i] == QLatin1String("--before")) {
             const QStringList parts = args[i + 1].split(QLatin1Char(','));
             options.before = State{{}, parts.value(0), parts.value(1), parts.value(2)};
         }
     }
     // In memory when the system has it: a killed process loses nothing the disk would have kept, and the
-    // trials do not wait for syncs.
-    QTemporaryDir scratch(QDir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm") : QDir::tempPath())
-                              .filePath(QStringLiteral("crash-trials-XXXXXX")));
+    // trials do not wait for syncs. On the disk the syncs are real.
+    const bool onDisk = options.place == QLatin1String("disk");
+    if (!onDisk && options.place != QLatin1String("memory")) {
+        std::fprintf(stderr, "--place is memory or disk\n");
+        return 2;
+    }
+    const QString base = onDisk                      ? QCoreApplication::applicationDirPath()
+                         : QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm")
+                                                     : QDir::tempPath();
+    QTemporaryDir scratch(QDir(base).filePath(QStringLiteral("crash-trials-XXXXXX")));
     const QString work = options.keep.isEmpty() ? scratch.path() : options.keep;
     QDir().mkpath(work);
     const QString runtime = work + QStringLiteral("/runtime");
@@ -313,6 +335,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
     }
-    Say(QStringLiteral("%1 trials, %2 failed").arg(total).arg(failed));
+    Say(QStringLiteral("%1 trials, %2 failed (%3)")
+            .arg(total)
+            .arg(failed)
+            .arg(onDisk ? "on disk" : "in memory"));
     return failed > 0 ? 1 : 0;
 }

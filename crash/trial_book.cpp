@@ -16,7 +16,9 @@
 #include "frame/text_scramble.h"
 #include "mainwin/tree_pages.h"
 #include "online/member_exchange.h"
+#include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
+#include "print/chart_html_export.h"
 #include "store/data_ops.h"
 
 namespace trial_book {
@@ -220,6 +222,10 @@ void Make(const QString& root, int members, unsigned seed) {
     MakeHelpNewer(db, false);
     MakePageFolder(InputDir(root) + QStringLiteral("/pages"));
     StageDownload(db);
+    // The e-book of the branch, built before: a new build replaces it.
+    WriteFile(GetAppPath() + QStringLiteral("chm/") +
+                  ChartFileName(BranchMember(), QStringLiteral("book"), QStringLiteral(".chm")),
+              QByteArrayLiteral("an earlier e-book of the branch"));
 
     // The first pages recorded, as a user who paged through them left them.
     App().NodesPerPage = kNodesPerPage;

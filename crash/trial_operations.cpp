@@ -137,6 +137,19 @@ const QMap<QString, std::function<void(Cls数据操作&, const QString&)>>& Oper
              ops.删除有标识的子女(kBranch);
              ops.Del后续分页标志(0);
          }},
+        // One member: his children move up to his father, as the window's node_del does.
+        {QStringLiteral("deleteone"),
+         [](Cls数据操作&, const QString&) {
+             Cls子女 member;
+             Check(member.Find父母(trial_book::BranchMember()) == 0, "no member to delete");
+             member.DeleteRaisingChildren(trial_book::BranchMember(), member.strFather, member.strMother, 0);
+         }},
+        // A root with everything below it, as node_del does on a root.
+        {QStringLiteral("deleteroot"),
+         [](Cls数据操作& ops, const QString&) {
+             Mark(ops, trial_book::Root(), kBranch);
+             ops.删除有标识的子女(kBranch, 0);
+         }},
         {QStringLiteral("merge"),
          [](Cls数据操作& ops, const QString&) {
              TreeChangeMark changing;

@@ -7,6 +7,7 @@
 #include "online/member_exchange.h"
 #include "platform/bookdir.h"
 #include "platform/dao/work_file_list.h"
+#include "print/book_output.h"
 #include "store/data_ops.h"
 
 void RemoveKilledRunLeftovers() {
@@ -17,6 +18,7 @@ void RemoveKilledRunLeftovers() {
          chm.entryList({QStringLiteral(".ebook-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
         QDir(chm.filePath(work)).removeRecursively();
     Cls数据操作::RemoveImportLeftovers();
+    BookOutput::RemoveParts();
     help_update::FinishInterruptedUpdate();
     TreeChangeMark::RecutAfterKilledCommand();
 }

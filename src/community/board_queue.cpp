@@ -13,6 +13,7 @@
 #include "frame/builtin_seeds.h"
 #include "frame/http_procedures.h"
 #include "frame/text_scramble.h"
+#include "platform/disk_full.h"
 #include "platform/http/http_client.h"
 #include "platform/vbcompat.h"
 
@@ -312,7 +313,7 @@ void BoardQueue::writeLog() {
     QSaveFile file(logPath_);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(LogPage().toUtf8());
-        file.commit();
+        CommitWhole(file);
     }
     emit logChanged();
 }

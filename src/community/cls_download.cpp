@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "community/translated.h"
+#include "platform/disk_full.h"
 #include "platform/http/http_client.h"
 #include "platform/http/tls_trust.h"
 
@@ -172,7 +173,7 @@ void clsDownLoad::onFinished() {
                  .arg(expected_));
         return;
     }
-    if (!file_->commit()) {
+    if (!CommitWhole(*file_)) {
         file_.reset();
         fail(FileFailure(saveFile_));
         return;

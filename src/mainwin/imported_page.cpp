@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "store/data_ops.h"
+#include "store/page_scripts.h"
 #include "store/picture_refs.h"
 
 namespace imported_page {
@@ -140,21 +141,13 @@ QString CleanText(const QString& text, bool plainText) {
     static const QRegularExpression head(
         QStringLiteral("<head\\b.*?</head\\s*>"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    // A script without its end tag takes the rest of the page with it.
-    static const QRegularExpression script(
-        QStringLiteral("<script\\b.*?(?:</script\\s*>|$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression background(QStringLiteral("background=[^>]*"),
                                                QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = head.match(page);
     if (m.hasMatch()) page.remove(m.capturedStart(), m.capturedLength());
-    // Cutting one script out can join the text around it into another ("<scr<script></script>ipt>").
-    for (qsizetype before = -1; before != page.size();) {
-        before = page.size();
-        page.remove(script);
-    }
     page.remove(background);
-    return page;
+    // Last, so that no cut before it can make what would run out of the text around it.
+    return page_scripts::WithoutScripts(page);
 }
 
 bool Store(Cls数据操作& ops, const AttachedSideFiles& side, const QString& member, const QString& filePath,

@@ -15,8 +15,9 @@ namespace imported_page {
 // else UTF-8 when the bytes are valid UTF-8, else GB18030.
 QString Decode(const QByteArray& bytes);
 
-// The page as it is kept: trimmed, its <head> and every <script> cut out, every "background=" cut
-// up to the end of its tag. A ".txt" file is plain text: escaped, its line breaks kept.
+// The page as it is kept: trimmed, its <head>, every <script> and every event handler cut out
+// (page_scripts), every "background=" cut up to the end of its tag. A ".txt" file is plain text:
+// escaped, its line breaks kept.
 QString CleanText(const QString& text, bool plainText);
 
 // Stores the file as the member's page, inside the caller's transaction with the picture and page

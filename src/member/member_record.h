@@ -77,6 +77,10 @@ public:
     qint16 Whnt_BoySort(const QString& boy, qint32 mySort);
     qint16 SetDisplayYesNo(const QString& myName, bool bDisplay);
     void Delete子女(const QString& boy);
+    // Delete子女 with the member's children moved up to f, m as their mother (Whnt父母), and the page
+    // starts after keepPage forgotten, in one commit: however it ends, no child is left below nobody
+    // and the member is not left without his children.
+    void DeleteRaisingChildren(const QString& boy, const QString& f, const QString& m, qint32 keepPage);
 
     // ---- Roots, branch books and moves (member_record_roots.cpp)
     qint16 创建世祖(const QString& f, const QString& m, const QString& boy);

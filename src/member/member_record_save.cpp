@@ -173,12 +173,10 @@ qint16 Cls子女::SetDisplayYesNo(const QString& myName, bool bDisplay) {
     return 0;
 }
 
-// The member goes with its page keywords, page starts, pictures and page, so that a later namesake
-// inherits none of them. Its children stay as they are: the tree window decides where they go.
-void Cls子女::Delete子女(const QString& boy) {
-    Cls数据操作 ops;  // reopens DataDb, so before the files are attached to it
-    AttachedSideFiles side(Db(), kImageAlias, kStoryAlias);
-    dao::Transaction tx = Db().BeginTrans();
+namespace {
+
+// Inside the caller's transaction, with the picture and page files attached (side).
+void DeleteMemberRows(Cls数据操作& ops, const AttachedSideFiles& side, const QString& boy) {
     const dao::Params name{boy};
     Db().Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"filial\" = ?"), name);
     Db().Execute(QStringLiteral("DELETE FROM \"pageindx\" WHERE \"filial\" = ?"), name);
@@ -187,5 +185,26 @@ void Cls子女::Delete子女(const QString& boy) {
                  name);
     Db().Execute(QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"),
                  name);
+}
+
+}  // namespace
+
+// The member goes with its page keywords, page starts, pictures and page, so that a later namesake
+// inherits none of them. Its children stay as they are: the tree window decides where they go.
+void Cls子女::Delete子女(const QString& boy) {
+    Cls数据操作 ops;  // reopens DataDb, so before the files are attached to it
+    AttachedSideFiles side(Db(), kImageAlias, kStoryAlias);
+    dao::Transaction tx = Db().BeginTrans();
+    DeleteMemberRows(ops, side, boy);
+    tx.Commit();
+}
+
+void Cls子女::DeleteRaisingChildren(const QString& boy, const QString& f, const QString& m, qint32 keepPage) {
+    Cls数据操作 ops;
+    AttachedSideFiles side(Db(), kImageAlias, kStoryAlias);
+    dao::Transaction tx = Db().BeginTrans();
+    Whnt父母(f, m, boy);
+    DeleteMemberRows(ops, side, boy);
+    ops.Del后续分页标志(keepPage);
     tx.Commit();
 }

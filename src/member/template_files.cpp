@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include "platform/codepage.h"
+#include "platform/disk_full.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void ZptFile::Write(const QString& path, const QList<Row>& rows) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) throw ZptFileError(QStringLiteral("模板文件无法写入：") + path);
     file.write(ToGb18030(text));
-    if (!file.commit()) throw ZptFileError(QStringLiteral("模板文件无法写入：") + path);
+    if (!CommitWhole(file)) throw ZptFileError(QStringLiteral("模板文件无法写入：") + path);
 }
 
 QList<ZptFile::Row> ZptFile::Read(const QString& path) {

@@ -9,6 +9,7 @@
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/door/server_command.h"
+#include "store/page_scripts.h"
 #include "store/page_start_store.h"
 
 namespace member_exchange {
@@ -92,7 +93,8 @@ std::optional<QString> FetchPage(ServerCommand& cmd, const QString& serverName) 
     const ServerRows rows = cmd.Execute();
     if (rows.isEmpty()) return std::nullopt;
     const QString plain = DecodeTextEx(rows.value(0, QStringLiteral("Hisdescript")).toString(), ServerKey());
-    return EncodeText(plain, StoreKey());
+    // The server keeps a page as anyone sent it.
+    return EncodeText(page_scripts::WithoutScripts(plain), StoreKey());
 }
 
 QList<Picture> FetchPictures(ServerCommand& cmd, const QString& serverName) {

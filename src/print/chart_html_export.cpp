@@ -6,6 +6,7 @@
 #include "frame/http_procedures.h"
 #include "platform/bookdir.h"
 #include "platform/codepage.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "print/chart_text.h"
@@ -88,7 +89,7 @@ QString ExportChartHtml(const ChartText& chart) {
     bool written = file.open(QIODevice::WriteOnly);
     if (written) {
         file.write(ToGb18030(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-        written = file.commit();
+        written = CommitWhole(file);
     }
     if (!written) {
         UI().MsgBox(

@@ -1,5 +1,8 @@
 #include "print/chm_doc.h"
 
+#include <sys/prctl.h>
+#include <csignal>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cstdio>
 
 #include "frame/progress.h"
 #include "frame/text_utils.h"
@@ -14,6 +18,7 @@
 #include "platform/bookdir.h"
 #include "platform/codepage.h"
 #include "platform/dao/dao_error.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
@@ -27,6 +32,8 @@ namespace {
 using print::Trans;
 
 const QString kStartPage = QStringLiteral("sp.htm");
+// What Compile answers when the compiler found no room: the caller names the e-book.
+const QString kNoRoom = QStringLiteral("no room");
 constexpr int kCompileTimeoutMs = 30 * 60 * 1000;
 
 QString& CompilerProgram() {
@@ -163,6 +170,9 @@ void ClsChmDoc::N_Open_Chm(const ChmTocNode& node, QString& contents, QString& i
 QString ClsChmDoc::Compile(const QString& folder) {
     QProcess process;
     process.setWorkingDirectory(folder);
+    // The compiler goes with the program: left running after a crash, it would write into a work folder
+    // the next start removes.
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(Compiler(), {WorkName() + QStringLiteral(".hhp")});
     if (!process.waitForStarted()) return Trans(QStringLiteral("无法启动 chmcmd（请安装 fp-utils）。"));
@@ -177,11 +187,15 @@ QString ClsChmDoc::Compile(const QString& folder) {
         }
     }
     const QString chm = folder + WorkName() + QStringLiteral(".chm");
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return Trans(QStringLiteral("chmcmd 报告错误（%1）：")).arg(process.exitCode()) +
-               QString::fromLocal8Bit(process.readAll()).trimmed().right(400);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+        // The compiler's runtime says "Disk write error" as its error 101.
+        if (NoRoomLeftAt(folder) || output.contains(QLatin1String("error 101"))) return kNoRoom;
+        return Trans(QStringLiteral("chmcmd 报告错误（%1）：")).arg(process.exitCode()) + output.right(400);
+    }
     // chmcmd answers 0 even when it found no project: only the e-book itself tells.
-    if (QFileInfo(chm).size() <= 0) return Trans(QStringLiteral("chmcmd 没有生成电子书。"));
+    if (QFileInfo(chm).size() <= 0)
+        return NoRoomLeftAt(folder) ? kNoRoom : Trans(QStringLiteral("chmcmd 没有生成电子书。"));
     return QString();
 }
 
@@ -196,7 +210,8 @@ bool ClsChmDoc::init_Nopen_Chm(const ChmTocNode& node, bool showDetails) {
         // Removed with everything in it when the build ends, however it ends.
         QTemporaryDir work(chmFolder + QStringLiteral(".ebook-XXXXXX"));
         if (!work.isValid()) {
-            failure = Trans(QStringLiteral("无法建立工作文件夹：")) + chmFolder;
+            failure =
+                NoRoomLeftAt(chmFolder) ? kNoRoom : Trans(QStringLiteral("无法建立工作文件夹：")) + chmFolder;
         } else {
             const QString folder = work.path() + u'/';
             try {
@@ -213,18 +228,21 @@ bool ClsChmDoc::init_Nopen_Chm(const ChmTocNode& node, bool showDetails) {
                 WriteLines(folder + WorkName() + QStringLiteral(".hhc"), contents);
                 WriteLines(folder + WorkName() + QStringLiteral(".hhk"), index);
                 failure = Compile(folder);
-                if (failure.isEmpty()) {
-                    QFile::remove(target);
-                    if (!QFile::rename(folder + WorkName() + QStringLiteral(".chm"), target))
-                        failure = Trans(QStringLiteral("不能写入文件 ")) + target;
-                }
+                // Put in place in one step, over an earlier e-book of the same name: however the build
+                // ends, one of the two is there.
+                if (failure.isEmpty() &&
+                    std::rename(QFile::encodeName(folder + WorkName() + QStringLiteral(".chm")).constData(),
+                                QFile::encodeName(target).constData()) != 0)
+                    failure = Trans(QStringLiteral("不能写入文件 ")) + target;
             } catch (const VbError& e) {
-                failure = e.Description();
+                // Every file written so far is a work file: a full disk is told by the e-book's name.
+                failure = e.number == kErrDiskFull ? kNoRoom : e.Description();
             } catch (const dao::DaoError& e) {
                 failure = e.Description();
             }
         }
     }
+    if (failure == kNoRoom) failure = DiskFullText(target);
     Progress().Hide();
     if (!failure.isEmpty()) {
         UI().MsgBox(Trans(QStringLiteral("电子书未能生成：")) + failure, vb::Critical);

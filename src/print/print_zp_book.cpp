@@ -12,6 +12,7 @@
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_error.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
@@ -478,7 +479,9 @@ QStringList WriteBook(Cls数据操作& ops, const QString& startName, quint8 ver
     } catch (const dao::DaoError& e) {
         UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + e.Description(), vb::Critical);
     } catch (const VbError& e) {
-        UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + e.Description(), vb::Critical);
+        // The parts lie in the temporary folder: a full disk is told by the book's own file.
+        const QString why = e.number == kErrDiskFull ? DiskFullText(clsPrintZp::BookFile()) : e.Description();
+        UI().MsgBox(Trans(QStringLiteral("打印族谱时出错：")) + why, vb::Critical);
     }
     BookOutput::RemoveParts();
     return {};

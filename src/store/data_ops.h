@@ -38,7 +38,9 @@ public:
                   qint16& force, quint8& protection);
     void Chm_标识世祖(const QString& rootName, qint32 branch);
     void 清世代数据();
-    void 删除有标识的子女(qint32 branch);
+    // With forgetPagesAfter, the page starts after that page are forgotten in the same commit, so that
+    // no start can be left naming a deleted member.
+    void 删除有标识的子女(qint32 branch, std::optional<qint32> forgetPagesAfter = std::nullopt);
     // The next 标识世祖 keeps the branch it walks over the whole table, for the caller that would read
     // it back (the chart). Nothing is kept when it asked for children one by one instead, or found the
     // book unchanged since the last numbering.

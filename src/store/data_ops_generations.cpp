@@ -591,7 +591,8 @@ bool HoldsMuchOfTheBook(dao::Database& db, qint64 rootId, qint64 highestId) {
             const QString father = rs.value(1).toString();
             if (father.isEmpty()) break;
             rs = db.OpenRecordset(
-                QStringLiteral("SELECT \"filial_id\", \"father\" FROM \"本姓成员\" WHERE \"filial\"=?"), {father});
+                QStringLiteral("SELECT \"filial_id\", \"father\" FROM \"本姓成员\" WHERE \"filial\"=?"),
+                {father});
         }
     }
     return reached >= kEnough;
@@ -752,7 +753,7 @@ void Cls数据操作::清世代数据() {
     App().DataDb.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"generation\"=?"), {kNotNumbered});
 }
 
-void Cls数据操作::删除有标识的子女(qint32 branch) {
+void Cls数据操作::删除有标识的子女(qint32 branch, std::optional<qint32> forgetPagesAfter) {
     // -9 is the number of every member outside a branch: deleting "its members" would empty the book.
     if (branch == kReleased) return;
     dao::Database& db = App().DataDb;
@@ -766,6 +767,7 @@ void Cls数据操作::删除有标识的子女(qint32 branch) {
                     " WHERE \"filial\" IN (SELECT \"filial\" FROM main.\"本姓成员\" WHERE \"flag\"=?)"),
             {branch});
     db.Execute(QStringLiteral("DELETE FROM \"本姓成员\" WHERE \"flag\"=?"), {branch});
+    if (forgetPagesAfter) Del后续分页标志(*forgetPagesAfter);
     tx.Commit();
 }
 

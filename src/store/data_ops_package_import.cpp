@@ -20,11 +20,13 @@
 #include "platform/dao/dao_database.h"
 #include "platform/dao/dao_file_guard.h"
 #include "platform/dao/dao_function.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/package_format.h"
 #include "store/package_walk.h"
+#include "store/page_scripts.h"
 #include "store/reserved_names.h"
 #include "store/strong_password.h"
 
@@ -70,8 +72,9 @@ PackageWalk ReadPackage(const QString& copy, const QString& password, const QStr
 }
 
 // What the walk gives each member: its name in the book, and its father there: the attach-under member
-// for the root, its parent's new name when the parent comes first in the walk, else the father as the
-// package has it (a parent that comes later, in a loop, is linked once every member is in).
+// for the root, its parent's new name. The walk reaches a loop in the father links from its first member
+// (by row), whose parent therefore comes no earlier: the loop is opened before him and he stands as a
+// root, as the merge of a download opens its loops; a member who names himself his father is a loop of one.
 class Placed {
 public:
     Placed(const PackageWalk& walk, const QString& attachUnder) : walk_(walk), attachUnder_(attachUnder) {
@@ -99,16 +102,17 @@ public:
     QVariant Father(qint32 member) const {
         const PackageWalk::Member& m = walk_.members[size_t(member)];
         if (!attachUnder_.isEmpty() && member == walk_.root) return attachUnder_;
-        if (Deferred(member) || m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
+        if (OpensLoop(member)) return QString("");
+        if (m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
         return names_[size_t(m.parent)];
-    }
-    bool Deferred(qint32 member) const {
-        const PackageWalk::Member& m = walk_.members[size_t(member)];
-        return m.parent >= 0 && !(!attachUnder_.isEmpty() && member == walk_.root) &&
-               place_[size_t(m.parent)] > place_[size_t(member)];
     }
 
 private:
+    bool OpensLoop(qint32 member) const {
+        const qint32 parent = walk_.members[size_t(member)].parent;
+        return parent >= 0 && place_[size_t(parent)] >= place_[size_t(member)];
+    }
+
     const PackageWalk& walk_;
     const QString attachUnder_;
     std::vector<QString> names_;  // by member
@@ -154,15 +158,6 @@ void AppendMembers(dao::Database& db, const PackageWalk& walk, const Placed& pla
     }
 }
 
-// Members whose parent came after them in the walk (a loop) take its new name now. Names in the book
-// are unique: each names its row.
-void LinkDeferred(dao::Database& db, const PackageWalk& walk, const Placed& placed) {
-    for (qint32 i = 0; i < qint32(walk.members.size()); ++i)
-        if (placed.Deferred(i))
-            db.Execute(QStringLiteral("UPDATE main.\"本姓成员\" SET \"father\"=? WHERE \"filial\"=?"),
-                       {placed.Name(walk.members[size_t(i)].parent), placed.Name(i)});
-}
-
 // Appends the rows of a side table under their members' new names: the name the walk gave the first
 // member bearing the row's name, or the row's own name. With a strong password each row is restored on
 // its way.
@@ -177,6 +172,8 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
             value = QStringLiteral("qz_toggle(") + value + QStringLiteral(", ?1)");
         if (keys && c == QLatin1String("Hisdescript"))
             value = QStringLiteral("qz_restore(") + value + QStringLiteral(", ?1)");
+        // A package may come from anyone (an e-book from any web address).
+        if (c == QLatin1String("Hisdescript")) value = QStringLiteral("qz_clean(") + value + QLatin1Char(')');
         selected += value + QStringLiteral(", ");
     }
     const QString filial = keys ? QStringLiteral("qz_rename(qz_restore(s.\"filial\", ?2))")
@@ -253,6 +250,12 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
     const dao::SqlFunction restored(db, QStringLiteral("qz_restore"), 2, [](std::span<const QVariant> a) {
         return a[0].isValid() ? QVariant(DecodeText(a[0].toString(), a[1].toString())) : QVariant();
     });
+    const dao::SqlFunction cleaned(db, QStringLiteral("qz_clean"), 1, [](std::span<const QVariant> a) {
+        if (!a[0].isValid()) return a[0];
+        const QString stored = a[0].toString();
+        const QString kept = page_scripts::StoredWithoutScripts(stored);
+        return kept == stored ? a[0] : QVariant(kept);
+    });
     const dao::SqlFunction toggled(db, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {
         return package_format::ToggledPicture(a[0], a[1].toString());
     });
@@ -265,7 +268,6 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
     NameIndexesSetAside indexes(db, qint64(walk.members.size()));
     AppendMembers(db, walk, placed, copy);
     indexes.BuildAgain();
-    LinkDeferred(db, walk, placed);
     AppendSideRows(db, kKeywords, QStringLiteral("main"), {QStringLiteral("page_key")}, nullptr);
     AppendSideRows(db, kPictures, kImages, {QStringLiteral("imagepath"), QStringLiteral("myimage")}, restore);
     AppendSideRows(db, kPages, kStories, {QStringLiteral("Hisdescript")}, restore);
@@ -322,7 +324,15 @@ void Import(const QString& path, const QString& password, const QString& attachU
     // on a read-only medium imports as well, and an interrupted import cannot change it.
     CopyFolder folder;
     const QString copy = folder.path() + QStringLiteral("/package.mdb");
-    if (!folder.isValid() || !QFile::copy(path, copy))
+    const CopyFailure copied =
+        !folder.isValid() ? (NoRoomLeftAt(QDir::tempPath()) ? CopyFailure::NoRoom : CopyFailure::Writing)
+                          : CopyWholeFile(path, copy);
+    // The user knows the package, not the private copy: a full temporary folder is told as such.
+    if (copied == CopyFailure::NoRoom)
+        Refuse(kErrDiskFull, QStringLiteral("临时文件夹所在的磁盘已满，不能导入文件 '%1'。").arg(path));
+    if (copied == CopyFailure::Writing)
+        Refuse(dao::kErrGeneric, QStringLiteral("不能在临时文件夹中复制文件 '%1'，没有导入。").arg(path));
+    if (copied == CopyFailure::Reading)
         Refuse(dao::kErrGeneric, QStringLiteral("不能读取文件 '%1'。").arg(path));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     try {

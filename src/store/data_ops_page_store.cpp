@@ -28,6 +28,7 @@
 #include "store/member_rows.h"
 #include "store/page_file.h"
 #include "store/page_read_run.h"
+#include "store/page_scripts.h"
 #include "store/picture_refs.h"
 #include "store/style_names.h"
 
@@ -421,7 +422,9 @@ bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, 
     QString text;
     if (!ReadStoredPage(filial, text)) return true;
     ProgressScope progress;
-    text = DecodeText(text, StoreKey());
+    // The site and the e-book are read in other browsers, with scripts on: a page stored before pages
+    // from outside were cleaned goes out clean all the same.
+    text = page_scripts::WithoutScripts(DecodeText(text, StoreKey()));
     ReplaceAll(text, QStringLiteral("src=\"file://"), QStringLiteral("src=\""));
     {
         SharedFileScope file = OpenPictureFile();

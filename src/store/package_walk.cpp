@@ -81,8 +81,8 @@ PackageWalk PackageWalk::Read(dao::Database& package, const package_format::Keys
     return walk;
 }
 
-// Each member's parent is the first package member its father names, itself aside; a name without text
-// is nobody's.
+// Each member's parent is the first package member its father names, itself aside unless it is the only
+// one; a name without text is nobody's.
 void PackageWalk::Link() {
     QHash<QString, qint32> second;  // the next member bearing a name, for a member that names itself
     byName_.reserve(qsizetype(members.size()));
@@ -99,7 +99,8 @@ void PackageWalk::Link() {
         if (m.father.isEmpty()) continue;
         const QString key = NameColumnKey(m.father);
         const qint32 first = byName_.value(key, -1);
-        m.parent = first != i ? first : second.value(key, -1);
+        // A member whose father names only himself is his own parent: a loop of one.
+        m.parent = first != i ? first : second.value(key, i);
     }
     // The export leaves the root's father empty.
     for (qint32 i = 0; i < qint32(members.size()) && root < 0; ++i)

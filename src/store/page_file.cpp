@@ -5,7 +5,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <cerrno>
+
 #include "platform/codepage.h"
+#include "platform/disk_full.h"
 #include "platform/vbcompat.h"
 
 namespace {
@@ -32,13 +35,21 @@ void CrLfLineEnds(QString& text) {
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
 }
 
+// A refused write, told as a full disk when there was no room for it. Called at once after the failed
+// call, while errno is still its own.
+[[noreturn]] void ThrowWriteError(const QString& path) {
+    const int error = errno;
+    if (IsNoRoomError(error) || NoRoomLeftAt(path)) throw VbError(kErrDiskFull, DiskFullText(path));
+    throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
+}
+
 }  // namespace
 
 void WriteWholeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !CommitWhole(file))
+        ThrowWriteError(path);
 }
 
 void WriteHtmlFile(const QString& path, QString text) {
@@ -53,8 +64,7 @@ HtmlFileWriter::HtmlFileWriter(const QString& path, bool workFile) {
     else
         file_ = std::make_unique<QSaveFile>(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!file_->open(QIODevice::WriteOnly))
-        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
+    if (!file_->open(QIODevice::WriteOnly)) ThrowWriteError(path);
 }
 
 QByteArray HtmlFileWriter::Write(QString text) {
@@ -79,19 +89,17 @@ QByteArray HtmlFileWriter::Write(QString text) {
 
 void HtmlFileWriter::WriteBytes(const QByteArray& bytes) {
     started_ = true;
-    if (file_->write(bytes) != bytes.size())
-        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(file_->fileName()));
+    if (file_->write(bytes) != bytes.size()) ThrowWriteError(file_->fileName());
 }
 
 void HtmlFileWriter::Commit() {
     if (!started_) Write(QString());
     bool written = false;
     if (auto* whole = dynamic_cast<QSaveFile*>(file_.get())) {
-        written = whole->commit();
+        written = CommitWhole(*whole);
     } else {
         written = file_->flush();
         file_->close();
     }
-    if (!written)
-        throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(file_->fileName()));
+    if (!written) ThrowWriteError(file_->fileName());
 }

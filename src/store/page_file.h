@@ -5,7 +5,8 @@
 #include <QString>
 #include <memory>
 
-// Whole files written for pages: replaced at once or not at all (VbError 75 when they cannot be).
+// Whole files written for pages: replaced at once or not at all (VbError 75 when they cannot be, 61
+// kErrDiskFull when there is no room for them).
 
 // The bytes as the file's whole content; missing folders are made.
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
@@ -16,7 +17,7 @@ void WriteHtmlFile(const QString& path, QString text);
 
 // A page written as it is made, for pages too long to hold whole: the bytes WriteHtmlFile gives for the
 // text of all the pieces joined. Every piece ends with a line end; the page's <head>, if it has one, is
-// in the first piece. Nothing reaches the path unless Commit succeeds (VbError 75 when it cannot). A
+// in the first piece. Nothing reaches the path unless Commit succeeds (VbError 75 or 61 when it cannot). A
 // work file of the program's own is written in place, without the wait for the disk a user's file gets.
 class HtmlFileWriter {
 public:

@@ -12,6 +12,7 @@
 #include "mainwin/tree_pages.h"
 #include "platform/bookdir.h"
 #include "platform/dao/work_file_list.h"
+#include "print/book_output.h"
 #include "store/data_ops.h"
 #include "store/page_start_store.h"
 #include "support/book_fixture.h"
@@ -51,8 +52,9 @@ protected:
     std::unique_ptr<Cls数据操作> ops_;
 };
 
-// Killed: a backup beside its target, a download merge, an e-book build, an import, a help update that
-// had taken the old branch out, a command between its change of the roots and the new cut of the pages.
+// Killed: a backup beside its target, a download merge, an e-book build, an import, a book printed in
+// parts, a help update that had taken the old branch out, a command between its change of the roots and the
+// new cut of the pages.
 TEST_F(KilledRunLeftovers, TheCopyHoldingTheFolderTakesThemAway) {
     Add("祖", "");
     Add("帮助文件", "");
@@ -80,6 +82,7 @@ TEST_F(KilledRunLeftovers, TheCopyHoldingTheFolderTakesThemAway) {
                                    GetAppPath() + "downtmp.mdb.lck",
                                    GetAppPath() + "chm/.ebook-Ab12Cd/book.hhp",
                                    tmp_.path() + "/qentara-import-Xy34Zw/busy",
+                                   BookOutput::PartFile(1),
                                    TreeChangeMark::MarkPath()};
     for (const QString& path : leftovers) Touch(path);
     SaveAppSetting("dividerpage", "False");

@@ -1,6 +1,7 @@
 #include <QMenu>
 
 #include "node_commands_fixture.h"
+#include "store/page_start_store.h"
 
 namespace {
 
@@ -65,6 +66,40 @@ TEST_F(MemberCommandsTest, DeletingARootAsksAndTakesExactlyItsBranchAlsoWhenLast
     EXPECT_TRUE(Exists(QStringLiteral("庚")));
     EXPECT_EQ(Shape(), QStringList{"_庚<"});
     EXPECT_EQ(App().RootAncestorName, QString());
+}
+
+// A delete is one commit: a fault where its steps used to be committed apart (the children moved up and
+// the member still there; the root gone and the page starts still naming it) leaves the book as it was.
+TEST_F(MemberCommandsTest, AFaultBetweenTheStepsOfADeleteLeavesTheBookAsItWas) {
+    struct Case {
+        const char* member;
+        bool asks;            // a root's delete asks first
+        const char* trigger;  // fails the step after the one that used to be committed on its own
+    };
+    const Case cases[] = {
+        {"乙", false,
+         "CREATE TRIGGER refuse BEFORE DELETE ON \"本姓成员\" BEGIN SELECT RAISE(ABORT, 'injected'); END"},
+        {"甲", true,
+         "CREATE TRIGGER refuse BEFORE DELETE ON \"pagestart_page\" BEGIN SELECT RAISE(ABORT, 'injected'); "
+         "END"},
+    };
+    Open();
+    const QList<PageStart> firstPage = PageStartStore().StartsOf(1);
+    ASSERT_FALSE(firstPage.isEmpty());
+    for (const Case& c : cases) {
+        Db().Execute(QString::fromUtf8(c.trigger));
+        Select(QString::fromUtf8(c.member));
+        if (c.asks) ui_->ExpectMsgBox(vb::Yes);
+        ui_->ExpectMsgBox(vb::OK);
+        Press("node_del");
+        Db().Execute(QStringLiteral("DROP TRIGGER refuse"));
+        EXPECT_TRUE(LastDialog().text.contains(QStringLiteral("injected"))) << c.member;
+        for (const char* name : {"甲", "乙", "丙", "丁", "戊"})
+            EXPECT_TRUE(Exists(QString::fromUtf8(name))) << c.member << " " << name;
+        EXPECT_EQ(Column(QStringLiteral("丁"), "father"), QStringLiteral("乙")) << c.member;
+        EXPECT_EQ(Column(QStringLiteral("戊"), "mother"), QString()) << c.member;
+        EXPECT_EQ(PageStartStore().StartsOf(1), firstPage) << c.member;
+    }
 }
 
 TEST_F(MemberCommandsTest, EditKeepsTheLabelInTheTextAndNotInTheKey) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <functional>
 
@@ -35,10 +36,11 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 30000) {
     return true;
 }
 
+// In the program's own world: pages run no script of their own.
 inline QVariant RunScript(QWebEngineView* view, const QString& script) {
     QVariant result;
     bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& value) {
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& value) {
         result = value;
         done = true;
     });

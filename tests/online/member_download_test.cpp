@@ -57,6 +57,19 @@ TEST_F(MemberDownloadTest, SameNameRefreshesTheParticularsAndGivesBackThePageAsI
     EXPECT_FALSE(Progress().IsShown());
 }
 
+// The server keeps a page as anyone sent it: what comes down is stored without what would run.
+TEST_F(MemberDownloadTest, APageComesDownWithoutScripts) {
+    Add(QStringLiteral("老家"));
+    Add(QStringLiteral("李四"), QStringLiteral("老家"));
+    SetPage(QStringLiteral("李四"),
+            QStringLiteral("<p onclick=\"steal()\">生平</p><script>steal()</script>"));
+    upload(QStringLiteral("老家"));
+    const qint32 id = upload(QStringLiteral("李四"));
+    QString name;
+    ASSERT_TRUE(Cls数据操作().DownLoad_1(id, name));
+    EXPECT_EQ(Page(name), QStringLiteral("<p>生平</p>"));
+}
+
 TEST_F(MemberDownloadTest, ARenameOntoALocalNamesakeTakesEverythingAlong) {
     Add(QStringLiteral("李四"));
     Add(QStringLiteral("李小"), QStringLiteral("李四"));

@@ -15,6 +15,7 @@
 #include "store/page_read_ahead.h"
 #include "store/picture_refs.h"
 #include "support/book_fixture.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_ui.h"
 
 namespace {
@@ -117,6 +118,29 @@ TEST_F(BookPrinterTest, CancelledPromptWritesNothingAndALoopEndsTheWalk) {
     const QString book = FromGb18030(Book());
     EXPECT_EQ(book.count("甲的生平"), 1);
     EXPECT_EQ(book.count("祖的"), 1);
+}
+
+// With no room for the book, the message says that the disk is full and names the book's file (never a
+// part in the temporary folder); the book printed before stays whole and no part is left.
+TEST_F(BookPrinterTest, AFullDiskIsToldByTheBooksFileAndKeepsTheEarlierBook) {
+    QString page = "<p>" + QString(200000, QChar(u'传')) + "</p>";
+    ops_->SaveAnyHtml(page, "甲");
+    {
+        QFile earlier(clsPrintZp::BookFile());
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("the earlier book");
+    }
+    ui_->ExpectMsgBox(vb::OK);
+    bool printed = true;
+    {
+        const FileSizeLimit full(64 * 1024);
+        printed = clsPrintZp().打印文档("祖", 0);
+    }
+    EXPECT_FALSE(printed);
+    EXPECT_EQ(ui_->log().back().text,
+              "打印族谱时出错：磁盘已满，不能写入文件 '" + clsPrintZp::BookFile() + "'。");
+    EXPECT_EQ(Book(), "the earlier book");
+    EXPECT_EQ(QDir(picture_refs::TempFolder()).entryList({"tPrint*"}, QDir::Files), QStringList());
 }
 
 // The walk reads each member's children as the member table compares names: under the start member's

@@ -18,6 +18,7 @@
 #include "print/print_zp.h"
 #include "store/data_ops.h"
 #include "support/book_fixture.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_ui.h"
 
 namespace {
@@ -168,6 +169,46 @@ TEST_F(SiteAndEbookTest, FailedCompileIsReportedAndLeavesNoWorkFiles) {
                   QStringList())
             << c.compiler.toStdString();
     }
+}
+
+// An earlier e-book of the same name is replaced in one step: when the new one cannot be put in its
+// place (here the compiler left a folder where the e-book should be), the earlier one stays whole.
+TEST_F(SiteAndEbookTest, AnEarlierEbookStaysWhenTheNewOneCannotTakeItsPlace) {
+    const QString earlier = Chm() + "祖.chm";
+    ASSERT_TRUE(QDir().mkpath(Chm()));
+    {
+        QFile file(earlier);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the earlier e-book");
+    }
+    const QString script = dir_.filePath("folder-compiler.sh");
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\nmkdir book.chm && echo x > book.chm/x\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ClsChmDoc::SetCompiler(script);
+
+    ui_->ExpectMsgBox(vb::OK);
+    EXPECT_FALSE(ClsChmDoc().init_Nopen_Chm(Branch(), false));
+    EXPECT_EQ(ui_->log().back().text, "电子书未能生成：不能写入文件 " + earlier);
+    EXPECT_EQ(Read(earlier), "the earlier e-book");
+    EXPECT_EQ(QDir(Chm()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"祖.chm"});
+}
+
+// With no room for the work files, the e-book says that the disk is full and names the e-book, never a
+// file of its hidden work folder.
+TEST_F(SiteAndEbookTest, AFullDiskIsToldByTheEbooksName) {
+    bool built = true;
+    ui_->ExpectMsgBox(vb::OK);
+    {
+        const FileSizeLimit full(100);
+        built = ClsChmDoc().init_Nopen_Chm(Branch(), false);
+    }
+    EXPECT_FALSE(built);
+    EXPECT_EQ(ui_->log().back().text, "电子书未能生成：磁盘已满，不能写入文件 '" + Chm() + "祖.chm'。");
+    EXPECT_EQ(QDir(Chm()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 }  // namespace

@@ -293,6 +293,14 @@ TEST_F(PageStore, HelpOutputNamesPicturesByRowNumber) {
               "background");
 }
 
+TEST_F(PageStore, PublishedPagesRunNoScriptOfTheirOwn) {
+    QString page = "<P onclick=\"steal()\">传记</P><script>steal()</script><A href=\"javascript:steal()\">x</A>";
+    ops_->SaveAnyHtml(page, "王一");
+    const QString target = book_->file("chm/m1.htm");
+    EXPECT_FALSE(ops_->GetAnyHtml2(target, "王一", false));
+    EXPECT_EQ(pageFile(target), QStringLiteral("%1\r\n<P>传记</P><A>x</A>\r\n").arg(kMeta).toStdString());
+}
+
 TEST_F(PageStore, MemberHtmlWithOneAndTwoWives) {
     App().SurnameLength = 1;
     App().DataDb.Execute(

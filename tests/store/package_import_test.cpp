@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <QDir>
 #include <QFileInfo>
 
@@ -5,7 +6,9 @@
 #include "frame/dao_table.h"
 #include "frame/text_scramble.h"
 #include "package_fixture.h"
+#include "platform/disk_full.h"
 #include "store/package_format.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -228,19 +231,73 @@ TEST_F(PackageImport, ChildrenFollowTheirRenamedParentsWhateverTheStoredGenerati
     EXPECT_EQ(Father("王丁"), "王乙");
 }
 
-TEST_F(PackageImport, ALoopInTheFatherLinksEndsAndKeepsItsLinks) {
+// Loops in the father links are opened as the merge of a download opens them: the loop's first member
+// (by row) stands as a root, so that every member hangs from a root the tree shows.
+TEST_F(PackageImport, LoopsInTheFatherLinksAreOpenedAtTheirFirstMember) {
+    struct Case {
+        const char* what;
+        QList<QPair<int, QString>> fathers;  // by boy_sort: 2 王甲, 3 王乙, 4 王丙, 5 王丁, 6 王'戊
+        QStringList expected;                // member[1] < father, in name order
+    };
+    const Case cases[] = {
+        {"a loop of three, the whole package",
+         {{2, "王丁"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<王乙[1]", "王丙[1]<王甲[1]", "王乙[1]<王甲[1]", "王甲[1]<"}},
+        {"a loop of two beside the root",
+         {{4, "王'戊"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<王乙[1]", "王丙[1]<", "王乙[1]<王甲[1]", "王甲[1]<"}},
+        {"a member who is his own father",
+         {{5, "王丁"}},
+         {"王'戊[1]<王丙[1]", "王丁[1]<", "王丙[1]<王甲[1]", "王乙[1]<王甲[1]", "王甲[1]<"}},
+    };
+    const QString path = Package();
+    const QByteArray sound = FileBytes(path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString loop = book_.file(QStringLiteral("loop.mdb"));
+        QFile::remove(loop);
+        {
+            QFile f(loop);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(sound);
+        }
+        {
+            dao::Database package = dao::Database::Open(loop, "pw123");
+            for (const auto& [sort, father] : c.fathers)
+                package.Execute("UPDATE \"本姓成员\" SET father=? WHERE boy_sort=?",
+                                {EncodeText(father, ServerKey()), sort});
+        }
+        dao::ReleaseAllIdleConnections();
+        ASSERT_EQ(Import(loop), 0);
+        EXPECT_EQ(Rows(db(),
+                       "SELECT filial || '<' || ifnull(father, '') FROM \"本姓成员\" "
+                       "WHERE filial LIKE '%[1]' ORDER BY filial"),
+                  c.expected);
+        db().Execute("DELETE FROM \"本姓成员\" WHERE filial LIKE '%[1]'");
+    }
+}
+
+// A package may come from anyone: its pages come in without scripts or event handlers, the book's own
+// pages stay as they were.
+TEST_F(PackageImport, PagesComeInWithoutWhatWouldRun) {
     const QString path = Package();
     {
         dao::Database package = dao::Database::Open(path, "pw123");
-        package.Execute("UPDATE \"本姓成员\" SET father=? WHERE boy_sort=2",
-                        {EncodeText("王丁", ServerKey())});
+        package.Execute("UPDATE story SET Hisdescript=?",
+                        {EncodeText("<p>传</p><script>steal()</script><img src=a onerror=b()>", StoreKey())});
     }
+    dao::ReleaseAllIdleConnections();
     ASSERT_EQ(Import(path), 0);
-    EXPECT_EQ(Father("王甲[1]"), "王丁[1]");
-    EXPECT_EQ(Father("王乙[1]"), "王甲[1]");
-    EXPECT_EQ(Father("王丁[1]"), "王乙[1]");
-    EXPECT_EQ(Father("王丙[1]"), "王甲[1]");
-    EXPECT_EQ(Members(), 12);
+    dao::Database pages = Pages();
+    QStringList imported;
+    for (const QString& row : Rows(pages,
+                                   "SELECT filial, Hisdescript FROM story WHERE filial LIKE '%[1]' "
+                                   "ORDER BY filial"))
+        imported << row.section('|', 0, 0) + '=' + DecodeText(row.section('|', 1), StoreKey());
+    EXPECT_EQ(imported, (QStringList{"王丁[1]=<p>传</p><img src=a>", "王甲[1]=<p>传</p><img src=a>"}));
+    EXPECT_EQ(
+        Rows(pages, "SELECT filial, Hisdescript FROM story WHERE filial NOT LIKE '%[1]' ORDER BY filial"),
+        (QStringList{"王丁|<p>丁</p>", "王甲|<p>王甲传：\"迁居\" 'x' % [1]</p>", "王祖|<p>祖</p>"}));
 }
 
 TEST_F(PackageImport, AnOldLayoutPackageImportsTheSameWayTwice) {
@@ -381,6 +438,28 @@ TEST_F(PackageImport, DamagedOrForeignFilesAreRefusedWithTheBookUnchanged) {
     EXPECT_TRUE(error.startsWith(QStringLiteral("文件 '%1' 已损坏").arg(torn))) << error.toStdString();
 }
 
+// A damaged header that claims 4,279,369,738 pages in 40 KB is refused from the claim itself: the engine's
+// own check would first clear memory for that many pages (535 MB).
+TEST_F(PackageImport, AFileClaimingMorePagesThanItHoldsIsRefusedBeforeTheEngineChecksIt) {
+    MakeBook();
+    const QStringList before = Snapshot();
+    const QString damaged = book_.file("claims.mdb");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QENTARA_TEST_DATA "/../../fuzz/corpus/package_file/"
+                                                             "damaged-check-half-a-gigabyte"),
+                            damaged));
+    rusage start{};
+    getrusage(RUSAGE_SELF, &start);
+    QString error;
+    EXPECT_EQ(Import(damaged, QString(), QString(), QString(), &error), dao::kErrDamaged);
+    rusage end{};
+    getrusage(RUSAGE_SELF, &end);
+    EXPECT_EQ(error, QStringLiteral("文件 '%1' 已损坏，或不是本程序的数据库文件。程序没有改动它；请先为它保留"
+                                    "一份副本。 (4279369738 页，文件只有 40960 字节)")
+                         .arg(damaged));
+    EXPECT_LT(end.ru_maxrss - start.ru_maxrss, 64 * 1024) << "KB more at the peak";
+    EXPECT_EQ(Snapshot(), before);
+}
+
 TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     // The private copies go to a temporary folder of this case's own; one of them a killed run left.
     const QByteArray tmp = qgetenv("TMPDIR");
@@ -395,6 +474,27 @@ TEST_F(PackageImport, AFailingStepUndoesTheWholeImport) {
     EXPECT_EQ(Count(db(), "SELECT count(*) FROM pageindx"), keywords);
     dao::Database pages = Pages();
     EXPECT_EQ(Count(pages, "SELECT count(*) FROM story"), 3);
+    EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    qputenv("TMPDIR", tmp);
+}
+
+// With no room left for the private copy, the import says that the temporary folder's disk is full and
+// names the user's package, never the copy; nothing is imported and nothing is left behind.
+TEST_F(PackageImport, AFullTemporaryFolderIsToldAsSuchNamingThePackage) {
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", book_.file("tmp").toUtf8());
+    ASSERT_TRUE(QDir().mkpath(book_.file("tmp")));
+    const QString path = Package();
+    const QStringList before = Snapshot();
+    QString error;
+    qint32 result = 0;
+    {
+        const FileSizeLimit full(4096);
+        result = Import(path, QString(), QString(), "pw123", &error);
+    }
+    EXPECT_EQ(result, kErrDiskFull);
+    EXPECT_EQ(error, QStringLiteral("临时文件夹所在的磁盘已满，不能导入文件 '%1'。").arg(path));
+    EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(QDir(book_.file("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     qputenv("TMPDIR", tmp);
 }
@@ -414,8 +514,10 @@ TEST_F(PackageImport, AfterAnOddPackageTheNextCommandsFindTheBookFree) {
     const QString path = Package();
     const QByteArray whole = FileBytes(path);
     const QString longName = QString("王").repeated(60) + "\x01\t\n" + QString(QChar(0)) + "x";
-    const QList<std::pair<QString, QString>> edits = {
-        {"father", "王丁"}, {"filial", longName}, {"filial", QString("王\x01\x02\x1f甲")}, {"father", longName}};
+    const QList<std::pair<QString, QString>> edits = {{"father", "王丁"},
+                                                      {"filial", longName},
+                                                      {"filial", QString("王\x01\x02\x1f甲")},
+                                                      {"father", longName}};
     for (const auto& [column, text] : edits) {
         SCOPED_TRACE(column.toStdString() + " " + text.toStdString());
         {

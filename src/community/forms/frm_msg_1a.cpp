@@ -25,6 +25,7 @@
 #include "frame/http_procedures.h"
 #include "mainwin/forms/split_widgets.h"
 #include "platform/bookdir.h"
+#include "platform/disk_full.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "store/data_ops.h"
@@ -205,7 +206,8 @@ void FrmMsg_1A::TbarEditEx_ButtonClick(const QString& key) {
             UI().GetSaveFileName(QStringLiteral("保存聊天记录"), QStringLiteral("网页 (*.htm *.html)"));
         if (path.isEmpty()) return;
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(queue_->LogPage().toUtf8()) < 0 || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || file.write(queue_->LogPage().toUtf8()) < 0 ||
+            !CommitWhole(file))
             UI().MsgBox(QStringLiteral("不能写入文件 '%1'。").arg(path), vb::Critical);
         return;
     }

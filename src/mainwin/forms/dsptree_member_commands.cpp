@@ -171,10 +171,8 @@ void dsptree::DeleteMemberNode(bool alsoServer) {
     if (!root) {
         if (alsoServer && serverId > 0 && !DeleteOnServer(serverId)) return;
         if (name == app.RootAncestorName) app.RootAncestorName.clear();
-        // The children go up first: should the delete fail, no child is left below nobody.
-        member.Whnt父母(father, mother, name);
-        member.Delete子女(name);
-        markPagesStale(app.CurrentPage - 1);
+        member.DeleteRaisingChildren(name, father, mother, app.CurrentPage - 1);
+        app.RepaginateNeeded = true;
         const QString parentKey = node->parent() ? TreeWidgetNodes::KeyOf(node->parent()) : QString();
         while (node->childCount() > 0)
             treeNodes_->SetParent(TreeWidgetNodes::KeyOf(node->child(0)), parentKey);
@@ -195,9 +193,9 @@ void dsptree::DeleteMemberNode(bool alsoServer) {
     quint8 protection = kKeepProtection;
     DataOps().标识世祖(name, index, 0, start, force, protection);
     if (name == app.RootAncestorName) app.RootAncestorName.clear();
-    DataOps().删除有标识的子女(index);
+    DataOps().删除有标识的子女(index, app.CurrentPage - 1);
+    app.RepaginateNeeded = true;
     treeNodes_->Remove(index);
-    markPagesStale(app.CurrentPage - 1);
     app.SelectedNodeIndex = 0;
     forgetDeletedPage();
 }

@@ -103,7 +103,8 @@ QString EditorScript() {
     function push() {
       if (queued) return;
       queued = true;
-      setTimeout(function () { queued = false; bridge.pushStatuses(collect()); }, 0);
+      // After the event, once: pages run no script of their own, and timers then do not fire either.
+      Promise.resolve().then(function () { queued = false; bridge.pushStatuses(collect()); });
     }
     ['selectionchange', 'input', 'keyup', 'mouseup', 'focus'].forEach(function (e) {
       document.addEventListener(e, push, true);

@@ -2,12 +2,15 @@
 
 #include "mainwin/forms/find_bar.h"
 
+#include <QApplication>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineNavigationRequest>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
 namespace {
@@ -15,6 +18,45 @@ namespace {
 bool gEngineEnabled = true;
 
 const QString kBlank = QStringLiteral("about:blank");
+
+bool IsLocal(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("file") || scheme == QLatin1String("data") ||
+           scheme == QLatin1String("about");
+}
+
+// A stored page may come from anyone (the server, a package, an e-book): nothing it names leaves the
+// machine. Its pictures are local files; a web address it names, for a picture or a style, is not asked
+// for.
+class LocalRequestsOnly : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        if (!IsLocal(info.requestUrl())) info.block(true);
+    }
+};
+
+// Nor does it move the view. The program moves a view by loading an address; a page that moves it by
+// itself (a refresh, a form) could put another local file where the user edits and saves. A link the
+// user follows may lead to another local page, not to the web.
+void KeepStoredPagesInPlace(QWebEngineNavigationRequest& request) {
+    switch (request.navigationType()) {
+        case QWebEngineNavigationRequest::TypedNavigation:
+        case QWebEngineNavigationRequest::LinkClickedNavigation:
+        case QWebEngineNavigationRequest::BackForwardNavigation:
+        case QWebEngineNavigationRequest::ReloadNavigation:
+            if (IsLocal(request.url())) return request.accept();
+            break;
+        default:
+            break;
+    }
+    request.reject();
+}
+
+QWebEngineUrlRequestInterceptor* StoredPageRequests() {
+    static auto* interceptor = new LocalRequestsOnly(qApp);
+    return interceptor;
+}
 
 }  // namespace
 
@@ -44,8 +86,15 @@ void PageViewer::PrepareForStoredPages(QWebEngineView* view) {
 void PageViewer::PrepareForStoredPages(QWebEnginePage* page) {
     QWebEngineSettings* settings = page->settings();
     settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
+    // No page runs a script of its own, wherever it came from: it could read local files into itself or
+    // change what the user sees and saves. The program's own scripts (the vertical text, the editor) run
+    // in a world of their own, which this setting leaves on.
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     // Stored pages refer to their pictures as local files.
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    page->setUrlRequestInterceptor(StoredPageRequests());
+    QObject::connect(page, &QWebEnginePage::navigationRequested, page, &KeepStoredPagesInPlace);
     QWebEngineScript vertical;
     vertical.setName(QStringLiteral("vertical-text"));
     vertical.setSourceCode(VerticalTextScript());

@@ -34,7 +34,8 @@ public:
     // The script that maps the old vertical style, for any other view that shows stored pages.
     static QString VerticalTextScript();
     // A view that shows stored pages: GB18030 where a page names no encoding, pictures from local
-    // files, the old vertical style mapped.
+    // files, the old vertical style mapped; no script of the page's own runs, and nothing it names is
+    // asked for beyond local files.
     static void PrepareForStoredPages(QWebEngineView* view);
     static void PrepareForStoredPages(QWebEnginePage* page);
 

@@ -33,10 +33,13 @@ CombinedFile* Of(sqlite3_file* file) {
     return reinterpret_cast<CombinedFile*>(file);
 }
 
-int HandOn(CombinedFile* f) {
+// The engine learns of a refused write from the answer of the call that handed it on, and goes back to
+// its journal. Some calls' answers it ignores (its hints among the file controls): bytes refused there
+// stay held, to be handed on again, and their refusal told, by the next call it does hear.
+int HandOn(CombinedFile* f, bool answerIgnored = false) {
     if (f->heldSize == 0) return SQLITE_OK;
     const int rc = f->real->pMethods->xWrite(f->real, f->held, f->heldSize, f->heldAt);
-    f->heldSize = 0;
+    if (rc == SQLITE_OK || !answerIgnored) f->heldSize = 0;
     return rc;
 }
 
@@ -88,8 +91,8 @@ int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset
 }
 
 // Hands on what is held, then does what the real file does.
-#define HANDED_ON(call)                         \
-    CombinedFile* f = Of(file);                 \
+#define HANDED_ON(call)                                       \
+    CombinedFile* f = Of(file);                               \
     if (const int rc = HandOn(f); rc != SQLITE_OK) return rc; \
     return f->real->pMethods->call
 
@@ -107,7 +110,9 @@ int Unlock(sqlite3_file* file, int level) {
 }
 // Among them the engine's notice that it leaves out a sync (synchronous off).
 int FileControl(sqlite3_file* file, int op, void* arg) {
-    HANDED_ON(xFileControl(f->real, op, arg));
+    CombinedFile* f = Of(file);
+    if (const int rc = HandOn(f, true); rc != SQLITE_OK) return rc;
+    return f->real->pMethods->xFileControl(f->real, op, arg);
 }
 int ShmMap(sqlite3_file* file, int page, int pageSize, int extend, void volatile** out) {
     HANDED_ON(xShmMap(f->real, page, pageSize, extend, out));
@@ -133,7 +138,7 @@ int DeviceCharacteristics(sqlite3_file* file) {
     return Of(file)->real->pMethods->xDeviceCharacteristics(Of(file)->real);
 }
 void ShmBarrier(sqlite3_file* file) {
-    HandOn(Of(file));
+    HandOn(Of(file), true);
     Of(file)->real->pMethods->xShmBarrier(Of(file)->real);
 }
 int ShmUnmap(sqlite3_file* file, int deleteFlag) {
@@ -145,9 +150,25 @@ int Unfetch(sqlite3_file* file, sqlite3_int64 offset, void* p) {
 
 // One set for each version of the real file's methods: the engine calls no method its version lacks.
 constexpr sqlite3_io_methods MethodsOfVersion(int version) {
-    return {version,  Close,    Read,       Write,    Truncate,          Sync,        FileSize,
-            Lock,     Unlock,   CheckReservedLock,    FileControl,       SectorSize,  DeviceCharacteristics,
-            ShmMap,   ShmLock,  ShmBarrier, ShmUnmap, Fetch,             Unfetch};
+    return {version,
+            Close,
+            Read,
+            Write,
+            Truncate,
+            Sync,
+            FileSize,
+            Lock,
+            Unlock,
+            CheckReservedLock,
+            FileControl,
+            SectorSize,
+            DeviceCharacteristics,
+            ShmMap,
+            ShmLock,
+            ShmBarrier,
+            ShmUnmap,
+            Fetch,
+            Unfetch};
 }
 const sqlite3_io_methods kMethods[] = {MethodsOfVersion(1), MethodsOfVersion(2), MethodsOfVersion(3)};
 

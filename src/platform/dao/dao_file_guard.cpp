@@ -67,6 +67,28 @@ QString QuickCheck(sqlite3* db, const QString& schema) {
     return findings.join(QStringLiteral("; "));
 }
 
+// The engine's check sizes its memory by the page count the file's header claims: a damaged header that
+// claims billions of pages in a small file would have it clear gigabytes before it finds the damage.
+// Empty when the claim fits the file.
+QString ClaimedSizeBeyondFile(sqlite3* db, const QString& schema, qint64 fileBytes) {
+    const auto pragma = [&](const char* name) -> qint64 {
+        const QByteArray sql = "PRAGMA \"" + schema.toUtf8() + "\"." + name;
+        sqlite3_stmt* stmt = nullptr;
+        qint64 value = -1;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
+    };
+    const qint64 pages = pragma("page_count");
+    const qint64 pageSize = pragma("page_size");
+    if (pages < 0 || pageSize <= 0) return EngineText(db);
+    if (pages > fileBytes / pageSize)
+        return QStringLiteral("%1 页，文件只有 %2 字节").arg(pages).arg(fileBytes);
+    return QString();
+}
+
 }  // namespace
 
 FileId IdentityOf(const QString& path) {
@@ -76,8 +98,9 @@ FileId IdentityOf(const QString& path) {
 }
 
 QString DamagedFileText(const QString& file, const QString& detail) {
-    QString text = QStringLiteral("文件 '%1' 已损坏，或不是本程序的数据库文件。程序没有改动它；请先为它保留一份副本。")
-                       .arg(file);
+    QString text =
+        QStringLiteral("文件 '%1' 已损坏，或不是本程序的数据库文件。程序没有改动它；请先为它保留一份副本。")
+            .arg(file);
     if (!detail.isEmpty()) text += QStringLiteral(" (%1)").arg(detail);
     return text;
 }
@@ -95,9 +118,10 @@ int TakeFileLock(const QString& file, bool exclusive) {
             throw DaoError(kErrOpenedExclusively,
                            QStringLiteral("您试图打开的数据库 '%1' 已被其他用户以独占方式打开。").arg(file));
         }
-        struct stat held {}, named {};
-        if (::fstat(fd, &held) == 0 && ::stat(lockPath.constData(), &named) == 0 && held.st_ino == named.st_ino &&
-            held.st_dev == named.st_dev)
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(lockPath.constData(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
             return fd;
         ::close(fd);
     }
@@ -107,7 +131,8 @@ int TakeFileLock(const QString& file, bool exclusive) {
 void ReleaseFileLock(int fd, const QString& file) {
     if (fd < 0) return;
     // Nobody else holds it when we can have it alone: then the file goes with our hold.
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(QFile::encodeName(file + QStringLiteral(".lck")).constData());
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlink(QFile::encodeName(file + QStringLiteral(".lck")).constData());
     ::flock(fd, LOCK_UN);
     ::close(fd);
 }
@@ -123,7 +148,8 @@ void CheckFileOnce(sqlite3* db, const QString& schema, const QString& file, cons
         ++it->holders;
         return;
     }
-    const QString findings = QuickCheck(db, schema);
+    QString findings = ClaimedSizeBeyondFile(db, schema, qint64(st.st_size));
+    if (findings.isEmpty()) findings = QuickCheck(db, schema);
     if (!findings.isEmpty()) throw DaoError(kErrDamaged, DamagedFileText(file, findings));
     ++files[key].holders;
 }

@@ -9,6 +9,7 @@
 
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
+#include "platform/disk_full.h"
 
 namespace dao {
 
@@ -29,7 +30,7 @@ void Store(const QStringList& paths) {
     QSaveFile f(WorkFileList::ListPath());
     if (!f.open(QIODevice::WriteOnly)) return;
     f.write((paths.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    f.commit();
+    CommitWhole(f);
 }
 
 // A connection holds its file's lock file for as long as it is open, in any process.
