@@ -1,7 +1,10 @@
-// Member sync through a community server of its own: the upload of a 10,000-member branch with a page per
-// member and 2,000 pictures of 50 KB, then the whole-tree download of that branch into an empty book
-// and its merge. The server is a database of this run on the PostgreSQL cluster the environment names
-// (PGHOST, PGPORT, PGUSER, PGPASSWORD): run it under pg_virtualenv. Without one it reports an error.
+// Member sync through a community server of its own, reached through its door (nginx with TLS) as a
+// clan's server is: the upload of a 10,000-member branch with a page per member and 2,000 pictures of
+// 50 KB, then the whole-tree download of that branch into an empty book and its merge.
+// QENTARA_BENCH_MEMBERS sets another size (a fifth of the members get a picture), QENTARA_BENCH_NO_DOOR=1
+// goes to the page service directly. The server is a database of this run on the PostgreSQL cluster the
+// environment names (PGHOST, PGPORT, PGUSER, PGPASSWORD): run it under pg_virtualenv. Without one it
+// reports an error.
 #include <benchmark/benchmark.h>
 #include <QElapsedTimer>
 
@@ -15,21 +18,25 @@
 
 namespace {
 
-constexpr int kMembers = 10000;
-constexpr int kPictures = 2000;
+const int kMembers = qEnvironmentVariableIsSet("QENTARA_BENCH_MEMBERS")
+                         ? qEnvironmentVariableIntValue("QENTARA_BENCH_MEMBERS")
+                         : 10000;
+const int kPictures = kMembers / 5;
 constexpr int kPictureBytes = 50 * 1024;
 constexpr qint32 kBranch = 1;
 
-// The server of this run, with one account open to everybody, logged on once: its credential binds the
-// program's connections.
+// The server of this run, with one account open to everybody, logged on once: its credential goes with
+// the program's calls.
 class SyncServer : public bench_server::BenchServer {
 public:
     SyncServer() : BenchServer(QStringLiteral("sync")) {
         if (!error().empty()) return;
-        auto db = PgConnection::Open(ServerDbParams());
-        PgCommand cmd(db.get());
+        if (qEnvironmentVariableIntValue("QENTARA_BENCH_NO_DOOR") == 0)
+            if (const QString failure = startDoor(); !failure.isEmpty()) qFatal("%s", qPrintable(failure));
+        auto db = bench_server::OpenConnection();
+        ServerCommand cmd(db.get());
         account_ = bench_server::LogOn(cmd, QStringLiteral("bench"));
-        credential_ = db->exec(QStringLiteral("SELECT zp_session_token()")).rows.value(0).value(0);
+        credential_ = db->credential();
     }
     qint32 account() const { return account_; }
     QString credential() const { return credential_; }

@@ -1,22 +1,30 @@
 #pragma once
 
-// A community server database of a benchmark run: created on the PostgreSQL cluster the environment
-// names (PGHOST, PGPORT, PGUSER, PGPASSWORD: run under pg_virtualenv), loaded with the schema, reached
-// by the program's "server_db" setting (in a settings folder of the run's own), dropped at the end.
+// A community server of a benchmark run: a database created on the PostgreSQL cluster the environment
+// names (PGHOST, PGPORT, PGUSER, PGPASSWORD: run under pg_virtualenv), loaded with the schema and
+// accounts as `./dev server` loads them, the page service in this process and, on request, the door
+// (nginx with TLS, tests/support/test_door.h) in front of it; the program is pointed at the door (or at
+// the page service) in a settings folder of the run's own. Dropped at the end.
 
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <string>
 
+#include "db/pg_connection.h"
+#include "frame/http_procedures.h"
 #include "frame/server_connection.h"
+#include "pages/page_service.h"
 #include "pages/schema_loader.h"
-#include "platform/pg/pg_command.h"
-#include "platform/pg/pg_connection.h"
+#include "platform/door/server_command.h"
 #include "platform/settings_store.h"
+#include "support/test_door.h"
 
 namespace bench_server {
+
+inline const QString kPagesPassword = QStringLiteral("qntzp-pages-bench");
 
 // The environment's cluster as its superuser: libpq takes PGHOST and the rest for what is left empty.
 inline PgParams Superuser(const QString& dbname) {
@@ -27,7 +35,7 @@ inline PgParams Superuser(const QString& dbname) {
 
 // Logs on (registering the first time) through the command's connection, which then acts for the
 // account; the account id, 0 when refused.
-inline qint32 LogOn(PgCommand& cmd, const QString& number, int level = 1) {
+inline qint32 LogOn(ServerCommand& cmd, const QString& number, int level = 1) {
     cmd.SetCommandText(QStringLiteral("sp_trylogon"));
     cmd.SetValue(QStringLiteral("@z_user_no"), number);
     cmd.SetValue(QStringLiteral("@z_pswd"), QStringLiteral("digest"));
@@ -42,6 +50,13 @@ inline qint32 LogOn(PgCommand& cmd, const QString& number, int level = 1) {
     return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
 }
 
+// A connection to the server the program is pointed at, opened.
+inline std::unique_ptr<DoorConnection> OpenConnection() {
+    auto connection = std::make_unique<DoorConnection>(BuiltInServerUrl());
+    connection->open();
+    return connection;
+}
+
 class BenchServer {
 public:
     explicit BenchServer(const QString& name)
@@ -53,22 +68,34 @@ public:
             return;
         }
         auto admin = PgConnection::Open(Superuser(QStringLiteral("postgres")));
-        if (!admin ||
+        if (!admin || !LoadServerAccounts(*admin).isEmpty() ||
+            !admin->exec(QStringLiteral("ALTER ROLE qntzp_pages PASSWORD '%1'").arg(kPagesPassword)).ok ||
             !admin->exec(QStringLiteral("CREATE DATABASE ") + PgConnection::QuoteIdentifier(dbname_)).ok) {
             error_ = "cannot create the server database";
             return;
         }
         created_ = true;
-        owner_ = PgConnection::Open(Superuser(dbname_));
-        if (!owner_ || !LoadServerSchema(*owner_).isEmpty()) {
+        admin_ = PgConnection::Open(Superuser(dbname_));
+        if (!admin_ || !LoadServerSchema(*admin_).isEmpty()) {
             error_ = "cannot load the server schema";
             return;
         }
-        SaveSetting(QStringLiteral("server_db"), QStringLiteral("%%") + dbname_);
+        PageServiceConfig config;
+        config.port = 0;
+        config.database = pagesParams();
+        pages_ = std::make_unique<PageService>(config);
+        QString failure;
+        if (!pages_->start(&failure)) {
+            error_ = failure.toStdString();
+            return;
+        }
+        SetBuiltInServerUrl(pages_->baseUrl());
     }
     ~BenchServer() {
         ServerConnection().reset();
-        owner_.reset();
+        door_.reset();
+        pages_.reset();
+        admin_.reset();
         if (!created_) return;
         if (auto admin = PgConnection::Open(Superuser(QStringLiteral("postgres"))))
             admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + PgConnection::QuoteIdentifier(dbname_) +
@@ -77,16 +104,36 @@ public:
     BenchServer(const BenchServer&) = delete;
     BenchServer& operator=(const BenchServer&) = delete;
 
+    // The door in front of the page service, and the program pointed at it; "" on success.
+    QString startDoor() {
+        if (door_) return {};
+        door_ = std::make_unique<TestDoor>();
+        if (QString failure = door_->start({pages_->port()}); !failure.isEmpty()) return failure;
+        SaveSetting(QStringLiteral("server_ca"), TestDoor::authorityFile());
+        SetBuiltInServerUrl(door_->url());
+        return {};
+    }
+
     const std::string& error() const { return error_; }
-    PgConnection& owner() { return *owner_; }
-    PgParams ownerParams() const { return Superuser(dbname_); }
+    PgConnection& admin() { return *admin_; }
+    PageService& pages() { return *pages_; }
+    TestDoor* door() { return door_.get(); }
+    PgParams pagesParams() const {
+        PgParams params;
+        params.dbname = dbname_;
+        params.user = QStringLiteral("qntzp_pages");
+        params.password = kPagesPassword;
+        return params;
+    }
 
 private:
     QTemporaryDir settings_;
     QString dbname_;
     std::string error_;
     bool created_ = false;
-    std::unique_ptr<PgConnection> owner_;
+    std::unique_ptr<PgConnection> admin_;
+    std::unique_ptr<PageService> pages_;
+    std::unique_ptr<TestDoor> door_;
 };
 
 }  // namespace bench_server

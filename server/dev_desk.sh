@@ -4,16 +4,18 @@
 #   server/dev_desk.sh PAGE-SERVICE-PROGRAM DESK-NO                 what users wrote to DESK-NO
 #   server/dev_desk.sh PAGE-SERVICE-PROGRAM DESK-NO USER-NO TEXT    answers USER-NO with TEXT (HTML)
 #
-# The seed rows make desk member 8001 of the program's built-in service number.
+# The seed rows make desk member 8001 of the program's built-in service number. It works on the
+# database through its socket, as the page service does.
 set -euo pipefail
 
 service_bin=$1
 desk=${2:?desk member number, e.g. 8001}
 book=${QENTARA_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/QentaraZp}
 db_port=${QENTARA_DB_PORT:-15432}
-pass_file="$book/server/admin.pass"
+pass_file="$book/server/pages.pass"
 [ -s "$pass_file" ] || { echo "No community server under $book: start ./dev server first." >&2; exit 1; }
 
-args=(--db-host 127.0.0.1 --db-port "$db_port" --db-name qntzpsvr01 --db-user qntadmin --desk "$desk")
+args=(--db-host "$book/server/pgdata" --db-port "$db_port" --db-name qntzpsvr01 --db-user qntzp_pages
+  --desk "$desk")
 if [ $# -ge 4 ]; then args+=(--answer-to "$3" --text "$4"); fi
 PGPASSWORD=$(cat "$pass_file") exec "$service_bin" "${args[@]}"

@@ -59,11 +59,11 @@ PageHandler AccountNumber(const QString& sql) {
 }  // namespace
 
 void RegisterAccountPages(PageService& service) {
-    service.addPage(QStringLiteral("/flsh2/ChangeProtected.asp"), ChangeProtected);
+    service.addPage(QStringLiteral("/flsh2/ChangeProtected.asp"), ChangeProtected, "0");
     service.addPage(QStringLiteral("/flsh2/get_zproot3.asp"), BookRoots);
     service.addPage(QStringLiteral("/flsh2/tryLogon3.asp"), TryLogon);
     service.addPage(QStringLiteral("/flsh2/getright.asp"),
-                    AccountNumber(QStringLiteral("SELECT page_account_level($1::integer)")));
+                    AccountNumber(QStringLiteral("SELECT page_account_level($1::integer)")), "0");
     service.addPage(QStringLiteral("/flsh2/getgroupid.asp"),
-                    AccountNumber(QStringLiteral("SELECT page_account_group($1::integer)")));
+                    AccountNumber(QStringLiteral("SELECT page_account_group($1::integer)")), "0");
 }

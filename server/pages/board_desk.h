@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 // The desk side of the message board, for the server's desk command and for tests: a desk member reads
 // what users wrote to it and answers them. Texts are plain HTML here; the server keeps them scrambled

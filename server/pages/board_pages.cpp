@@ -75,12 +75,12 @@ PageReply Rename(const PageRequest& request, PgConnection& db) {
 }  // namespace
 
 void RegisterBoardPages(PageService& service) {
-    service.addPage(QStringLiteral("/flsh/getsvrinfo.asp"), Status);
+    service.addPage(QStringLiteral("/flsh/getsvrinfo.asp"), Status, "0");
     service.addPage(QStringLiteral("/flsh/addmsg_a.asp"), Send);
     service.addPage(QStringLiteral("/flsh/getmsg_a.asp"), Fetch);
-    service.addPage(QStringLiteral("/flsh/delmsg_A.asp"), Delivered);
+    service.addPage(QStringLiteral("/flsh/delmsg_A.asp"), Delivered, "0");
     service.addPage(QStringLiteral("/flsh/getab_info.asp"), Info);
-    service.addPage(QStringLiteral("/flsh/editABname.asp"), Rename);
+    service.addPage(QStringLiteral("/flsh/editABname.asp"), Rename, "0");
     service.addPage(QStringLiteral("/flsh/ipseek.asp"), CallerAddress);
 }
 

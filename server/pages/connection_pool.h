@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 // Database connections shared by the service's worker threads; each request holds one at a time. The
 // number open is bounded, so that a crowd of requests queues here instead of exhausting the database's

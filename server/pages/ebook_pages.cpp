@@ -69,17 +69,19 @@ PageReply Publish(const PageRequest& request, PgConnection& db) {
 void RegisterEbookPages(PageService& service) {
     service.addPage(QStringLiteral("/flsh2/getbookodklj.asp"), Categories);
     service.addPage(QStringLiteral("/flsh2/getbooklist3.asp"), Search);
-    service.addPage(QStringLiteral("/flsh2/down_account3.asp"), CountDownload);
+    service.addPage(QStringLiteral("/flsh2/down_account3.asp"), CountDownload, "0");
     service.addPage(QStringLiteral("/littlep/ipseek.asp"), CallerAddress);
-    service.addPage(QStringLiteral("/flsh2/ebPublication3.asp"), Publish);
+    service.addPage(QStringLiteral("/flsh2/ebPublication3.asp"), Publish, "0");
     // The upload check: the size of the file that fname (a path under the static root) names, 0 when it
     // is not there.
-    service.addPage(QStringLiteral("/littlep/ebookexist.asp"),
-                    [&service](const PageRequest& request, PgConnection&) {
-                        QString path = request.value(QStringLiteral("fname"));
-                        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-                        if (!path.startsWith(QLatin1Char('/'))) path.prepend(QLatin1Char('/'));
-                        const auto file = FindStaticFile(service.staticRoot(), path);
-                        return PageReply::Number(file ? file->size : 0);
-                    });
+    service.addPage(
+        QStringLiteral("/littlep/ebookexist.asp"),
+        [&service](const PageRequest& request, PgConnection&) {
+            QString path = request.value(QStringLiteral("fname"));
+            path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (!path.startsWith(QLatin1Char('/'))) path.prepend(QLatin1Char('/'));
+            const auto file = FindStaticFile(service.staticRoot(), path);
+            return PageReply::Number(file ? file->size : 0);
+        },
+        "0");
 }

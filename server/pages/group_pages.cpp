@@ -18,7 +18,7 @@ struct Bound {
 };
 
 // A page whose answer is the number one statement gives for the values, bound in their order.
-PageHandler NumberPage(const QString& sql, const QList<Bound>& values, const QByteArray& bad = kNotDone) {
+PageHandler NumberPage(const QString& sql, const QList<Bound>& values, const QByteArray& bad) {
     return [sql, values, bad](const PageRequest& request, PgConnection& db) {
         QList<QVariant> params;
         for (const Bound& bound : values) {
@@ -61,27 +61,23 @@ void RegisterGroupPages(PageService& service) {
     // acting officer as "myaccid".
     const Bound self{QStringLiteral("accid"), true}, officer{QStringLiteral("myaccid"), true},
         member{QStringLiteral("accid")}, gid{QStringLiteral("gid")};
-    service.addPage(
-        QStringLiteral("/flsh2/requestintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_request($1::integer, $2::integer)"), {self, gid}));
-    service.addPage(QStringLiteral("/flsh2/creategroup.asp"), Found);
+    const auto command = [&service](const char* path, const char* sql, const QList<Bound>& values,
+                                    const QByteArray& notDone = kNotDone) {
+        service.addPage(QString::fromLatin1(path), NumberPage(QString::fromLatin1(sql), values, notDone),
+                        notDone);
+    };
+    command("/flsh2/requestintogroup.asp", "SELECT page_group_request($1::integer, $2::integer)",
+            {self, gid});
+    service.addPage(QStringLiteral("/flsh2/creategroup.asp"), Found, "0@~");
     service.addPage(QStringLiteral("/flsh2/getgroupdetail.asp"), Detail);
-    service.addPage(
-        QStringLiteral("/flsh2/approveintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_approve($1::integer, $2::integer)"), {officer, member}));
-    service.addPage(
-        QStringLiteral("/flsh2/ejectintogroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_refuse($1::integer, $2::integer)"), {officer, member}));
-    service.addPage(
-        QStringLiteral("/flsh2/memberupgrade.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_raise($1::integer, $2::integer, $3::integer)"),
-                   {officer, member, {QStringLiteral("pid")}}));
+    command("/flsh2/approveintogroup.asp", "SELECT page_group_approve($1::integer, $2::integer)",
+            {officer, member});
+    command("/flsh2/ejectintogroup.asp", "SELECT page_group_refuse($1::integer, $2::integer)",
+            {officer, member});
+    command("/flsh2/memberupgrade.asp", "SELECT page_group_raise($1::integer, $2::integer, $3::integer)",
+            {officer, member, {QStringLiteral("pid")}});
     // Expelling answers the account that keeps the expelled account's members, so refusing is 0.
-    service.addPage(
-        QStringLiteral("/flsh2/TiOutgroup.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_expel($1::integer, $2::integer, $3::integer)"),
-                   {officer, member, gid}, "0"));
-    service.addPage(
-        QStringLiteral("/flsh2/exitgroup2.asp"),
-        NumberPage(QStringLiteral("SELECT page_group_leave($1::integer, $2::integer)"), {self, gid}));
+    command("/flsh2/TiOutgroup.asp", "SELECT page_group_expel($1::integer, $2::integer, $3::integer)",
+            {officer, member, gid}, "0");
+    command("/flsh2/exitgroup2.asp", "SELECT page_group_leave($1::integer, $2::integer)", {self, gid});
 }

@@ -67,11 +67,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption dbName({QStringLiteral("db-name")}, QStringLiteral("Database name."),
                                     QStringLiteral("name"), QStringLiteral("qntzpsvr01"));
     const QCommandLineOption dbUser({QStringLiteral("db-user")},
-                                    QStringLiteral("Database account that owns the server's schema."),
-                                    QStringLiteral("user"));
+                                    QStringLiteral("Database account: the page service's own (qntzp_pages), "
+                                                   "or the cluster's administrator for --load-schema."),
+                                    QStringLiteral("user"), QStringLiteral("qntzp_pages"));
     const QCommandLineOption loadSchema(
         {QStringLiteral("load-schema")},
-        QStringLiteral("Load (or bring up to date) the server's schema first."));
+        QStringLiteral("Load (or bring up to date) the server's schema and accounts, then end. Needs the "
+                       "cluster's administrator as --db-user."));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("Do not log each request."));
     const QCommandLineOption desk(
         {QStringLiteral("desk")},
@@ -107,6 +109,7 @@ int main(int argc, char** argv) {
                       << std::endl;
             return 1;
         }
+        return 0;
     }
 
     if (parser.isSet(desk))

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "platform/pg/pg_error.h"
+#include "db/pg_error.h"
 
 QString PageRequest::value(const QString& key) const {
     for (const auto& [k, v] : query)
@@ -33,6 +33,11 @@ QString RecordsReply(const QList<QStringList>& records) {
     for (const QStringList& fields : records)
         reply += fields.join(QStringLiteral("%!")) + QStringLiteral("@~");
     return reply;
+}
+
+bool LostConnection(const QString& sqlState, const PgConnection& db) {
+    return !db.isOpen() || sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01") ||
+           sqlState == QLatin1String("57P02") || sqlState == QLatin1String("57P03");
 }
 
 PgResult PageQuery(PgConnection& db, const QString& sql, const QList<QVariant>& params) {

@@ -8,7 +8,7 @@
 #include <QVariant>
 #include <optional>
 
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 // One GET (or HEAD) of a page: its path and its query values, percent-decoded from UTF-8.
 struct PageRequest {
@@ -48,6 +48,9 @@ PageReply CallerAddress(const PageRequest& request, PgConnection&);
 
 // Records each ended by "@~", fields separated by "%!" (book roots, e-book search).
 QString RecordsReply(const QList<QStringList>& records);
+
+// Whether a failure took the connection with it (the database went away or ended the session).
+bool LostConnection(const QString& sqlState, const PgConnection& db);
 
 // Runs one statement for a page; a failure throws PgError, which the service answers with status 500.
 PgResult PageQuery(PgConnection& db, const QString& sql, const QList<QVariant>& params = {});

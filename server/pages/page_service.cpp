@@ -14,26 +14,34 @@
 
 #include <sys/socket.h>
 
+#include "db/pg_error.h"
 #include "pages/connection_pool.h"
 #include "pages/connection_threads.h"
+#include "pages/door_calls.h"
 #include "pages/pages_catalogue.h"
 #include "pages/static_files.h"
-#include "platform/pg/pg_error.h"
 
 struct PageService::Impl {
     explicit Impl(PageServiceConfig c) : config(std::move(c)), pool(config.database) {}
 
+    struct Page {
+        PageHandler handler;
+        QByteArray notDone;
+    };
+
     void dispatch(const httplib::Request& req, httplib::Response& res);
-    void answerPage(const PageHandler& handler, const httplib::Request& req, httplib::Response& res);
-    // One try at a page on a connection of the pool; false when the connection was lost before any
-    // statement of this request went through, so that trying again cannot do anything twice.
-    bool tryPage(const PageHandler& handler, PageRequest request, const QByteArray& credential,
-                 httplib::Response& res, bool lastTry);
+    void answerPage(const Page& page, const httplib::Request& req, httplib::Response& res);
+    void answerDoor(const httplib::Request& req, httplib::Response& res);
+    // Runs work on a connection of the pool. A connection the database dropped while it lay in the pool
+    // (a restart) costs one more try, but only when nothing that could have committed left for it: a
+    // statement that may have done its work is never sent twice.
+    void onPooledConnection(const QString& what, const std::function<void(PgConnection&)>& work,
+                            httplib::Response& res);
     bool answerFile(const httplib::Request& req, httplib::Response& res);
 
     PageServiceConfig config;
     ConnectionPool pool;
-    std::map<QString, PageHandler> pages;  // by lower-case path
+    std::map<QString, Page> pages;  // by lower-case path
     httplib::Server server;
     std::thread thread;
     std::atomic<bool> loopEnded{false};
@@ -47,19 +55,33 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The credential of "Authorization: Bearer <credential>"; "" for none.
+// The credential of "Authorization: Bearer <credential>" (the scheme in any case, as HTTP has it); ""
+// for none.
 QByteArray Credential(const httplib::Request& req) {
-    const std::string header = req.get_header_value("Authorization");
-    static const std::string scheme = "Bearer ";
-    if (header.size() <= scheme.size() || header.compare(0, scheme.size(), scheme) != 0) return {};
-    return QByteArray::fromStdString(header.substr(scheme.size())).trimmed();
+    const QByteArray header = QByteArray::fromStdString(req.get_header_value("Authorization")).trimmed();
+    const qsizetype space = header.indexOf(' ');
+    if (space < 0 || header.left(space).toLower() != "bearer") return {};
+    return header.mid(space + 1).trimmed();
 }
 
-// A failure that took the connection with it (the server went away or ended the session).
-bool ConnectionLost(const PgError& e, PgConnection& db) {
-    const QString state = e.SqlState();
-    return !db.isOpen() || state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") ||
-           state == QLatin1String("57P02") || state == QLatin1String("57P03");
+bool IsLoopback(const QString& address) {
+    return address == QLatin1String("127.0.0.1") || address == QLatin1String("::1") ||
+           address.startsWith(QLatin1String("127."));
+}
+
+// The caller as the pages tell it: behind the door on this machine, the address the door saw.
+QString CallerAddressOf(const httplib::Request& req) {
+    QString address = FromUtf8(req.remote_addr);
+    // An IPv4 caller on a dual-stack socket: the pages tell the dotted address.
+    if (address.startsWith(QLatin1String("::ffff:"))) address.remove(0, 7);
+    const QString forwarded = FromUtf8(req.get_header_value("X-Real-IP")).trimmed();
+    if (IsLoopback(address) && !forwarded.isEmpty()) return forwarded;
+    return address;
+}
+
+bool HasBody(const httplib::Request& req) {
+    return req.has_header("Transfer-Encoding") ||
+           (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
 }
 
 void Log(const httplib::Request& req, int status) {
@@ -68,6 +90,11 @@ void Log(const httplib::Request& req, int status) {
         QString::fromStdString(req.target).contains(QLatin1String("pswd"), Qt::CaseInsensitive);
     std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' ' << req.method << ' '
               << (secret ? req.path : req.target) << ' ' << status << std::endl;
+}
+
+void SetBody(httplib::Response& res, int status, const QByteArray& body, const char* contentType) {
+    res.status = status;
+    res.set_content(body.constData(), size_t(body.size()), contentType);
 }
 
 }  // namespace
@@ -81,54 +108,85 @@ void PageService::Impl::dispatch(const httplib::Request& req, httplib::Response&
     if (config.logRequests) Log(req, res.status);
 }
 
-void PageService::Impl::answerPage(const PageHandler& handler, const httplib::Request& req,
-                                   httplib::Response& res) {
+void PageService::Impl::answerPage(const Page& page, const httplib::Request& req, httplib::Response& res) {
     PageRequest request;
     request.path = FromUtf8(req.path);
-    request.remoteAddress = FromUtf8(req.remote_addr);
-    // An IPv4 caller on a dual-stack socket: the pages tell the dotted address.
-    if (request.remoteAddress.startsWith(QLatin1String("::ffff:"))) request.remoteAddress.remove(0, 7);
-    for (const auto& [key, value] : req.params) request.query.append({FromUtf8(key), FromUtf8(value)});
+    request.remoteAddress = CallerAddressOf(req);
+    for (const auto& [key, value] : req.params) {
+        request.query.append({FromUtf8(key), FromUtf8(value)});
+        // The database would cut the value there: "S%00x" must not act as "S".
+        if (request.query.last().first.contains(QChar(0)) || request.query.last().second.contains(QChar(0)))
+            return SetBody(res, 400, page.notDone, "text/plain; charset=utf-8");
+    }
     const QByteArray credential = Credential(req);
-    // A connection the database dropped while it lay in the pool (a restart) costs one more try.
-    if (!tryPage(handler, request, credential, res, false)) tryPage(handler, request, credential, res, true);
+    onPooledConnection(
+        request.path,
+        [&](PgConnection& db) {
+            // One transaction: a connection lost before its COMMIT left did nothing, and is tried again.
+            if (const PgResult begun = db.begin(); !begun.ok) throw PgError(begun.error, begun.sqlState);
+            if (!credential.isEmpty())
+                request.provenAccount =
+                    PageQuery(db, QStringLiteral("SELECT page_credential_account($1::text)"),
+                              {QString::fromLatin1(credential)})
+                        .rows.value(0)
+                        .value(0)
+                        .toInt();
+            const PageReply reply = page.handler(request, db);
+            if (const PgResult done = db.commit(); !done.ok) throw PgError(done.error, done.sqlState);
+            SetBody(res, reply.status, reply.body, reply.contentType.constData());
+        },
+        res);
 }
 
-bool PageService::Impl::tryPage(const PageHandler& handler, PageRequest request, const QByteArray& credential,
-                                httplib::Response& res, bool lastTry) {
-    QString error;
-    ConnectionPool::Lease lease = pool.take(&error);
-    if (!lease.connection) {
-        std::cerr << "page service: no database connection: " << error.toStdString() << std::endl;
-        res.status = 503;
-        return true;
-    }
-    PgConnection& db = *lease.connection;
-    const qint64 doneBefore = db.statementsDone();
-    bool answered = true;
-    try {
-        if (!credential.isEmpty())
-            request.provenAccount = PageQuery(db, QStringLiteral("SELECT page_credential_account($1::text)"),
-                                              {QString::fromLatin1(credential)})
-                                        .rows.value(0)
-                                        .value(0)
-                                        .toInt();
-        const PageReply reply = handler(request, db);
-        res.status = reply.status;
-        res.set_content(reply.body.constData(), size_t(reply.body.size()), reply.contentType.constData());
-    } catch (const PgError& e) {
-        if (!lastTry && lease.reused && db.statementsDone() == doneBefore && ConnectionLost(e, db)) {
-            db.close();
-            answered = false;
-        } else {
-            // The program reads an empty reply as "not done".
-            std::cerr << "page service: " << request.path.toStdString() << ": "
-                      << e.Description().toStdString() << std::endl;
-            res.status = 500;
+void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Response& res) {
+    DoorRequest request;
+    request.path = FromUtf8(req.path);
+    request.body = QByteArray::fromStdString(req.body);
+    request.credential = Credential(req);
+    onPooledConnection(
+        request.path,
+        [&](PgConnection& db) {
+            const DoorReply reply = AnswerDoor(request, db);
+            SetBody(res, reply.status, reply.body, "application/json");
+        },
+        res);
+    if (config.logRequests) Log(req, res.status);
+}
+
+void PageService::Impl::onPooledConnection(const QString& what,
+                                           const std::function<void(PgConnection&)>& work,
+                                           httplib::Response& res) {
+    for (int attempt = 1;; ++attempt) {
+        QString error;
+        ConnectionPool::Lease lease = pool.take(&error);
+        if (!lease.connection) {
+            std::cerr << "page service: no database connection: " << error.toStdString() << std::endl;
+            res.status = 503;
+            return;
         }
+        PgConnection& db = *lease.connection;
+        const qint64 commitsBefore = db.commitsSent();
+        bool again = false;
+        try {
+            work(db);
+        } catch (const PgError& e) {
+            if (attempt == 1 && lease.reused && db.commitsSent() == commitsBefore &&
+                LostConnection(e.SqlState(), db)) {
+                db.close();
+                again = true;
+            } else {
+                // The program reads an empty reply as "not done".
+                std::cerr << "page service: " << what.toStdString() << ": " << e.Description().toStdString()
+                          << std::endl;
+                res.status = LostConnection(e.SqlState(), db) ? 503 : 500;
+                res.body.clear();
+            }
+        }
+        // Nothing a request began stays on the connection for the next one.
+        if (db.inTransaction()) db.rollback();
+        pool.give(std::move(lease.connection));
+        if (!again) return;
     }
-    pool.give(std::move(lease.connection));
-    return answered;
 }
 
 bool PageService::Impl::answerFile(const httplib::Request& req, httplib::Response& res) {
@@ -164,22 +222,48 @@ namespace {
 constexpr size_t kMaxConnectionThreads = 512;
 // Connections a burst may open before the first is accepted (the library asks for only 5).
 constexpr int kListenBacklog = 1024;
+// The largest call the program sends: a picture of 12 MB, as base64 in JSON.
+constexpr size_t kMaxDoorBody = 24 * 1024 * 1024;
 
 }  // namespace
 
 PageService::PageService(PageServiceConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {
     RegisterAllPages(*this);
     impl_->server.new_task_queue = [] { return new ConnectionThreads(kMaxConnectionThreads); };
+    // The door keeps connections to the service open between requests and drops them first (after 2 s),
+    // so that it never sends a request on one the service is closing.
+    impl_->server.set_keep_alive_timeout(4);
+    // An answer goes out as soon as it is written, not after the client acknowledged its head.
+    impl_->server.set_tcp_nodelay(true);
+    impl_->server.set_keep_alive_max_count(10000);
     // A client holds its thread only this long without sending a whole request.
-    impl_->server.set_keep_alive_timeout(3);
     impl_->server.set_read_timeout(5);
     impl_->server.set_write_timeout(60);
+    impl_->server.set_payload_max_length(kMaxDoorBody);
     impl_->server.set_socket_options([impl = impl_.get()](socket_t sock) {
         httplib::default_socket_options(sock);
         impl->listeningSocket = sock;
     });
+    // No page reads a body: one sent with GET or HEAD is refused before it is read, and the connection
+    // closed (the unread body cannot be told from a next request). Only the door's calls are POSTed.
+    impl_->server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        // Answers go out as they are: the library would compress them on request, which costs the
+        // service seconds for a picture (any client could ask for that), and saves nothing on this
+        // machine's way to the door.
+        const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+        const bool pageRequest = req.method == "GET" || req.method == "HEAD";
+        if (pageRequest && !HasBody(req)) return httplib::Server::HandlerResponse::Unhandled;
+        if (req.method == "POST" && req.path.rfind("/door/", 0) == 0)
+            return httplib::Server::HandlerResponse::Unhandled;
+        res.status = pageRequest ? 413 : 405;
+        res.set_header("Connection", "close");
+        return httplib::Server::HandlerResponse::Handled;
+    });
     impl_->server.Get(".*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
         impl->dispatch(req, res);
+    });
+    impl_->server.Post("/door/.*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
+        impl->answerDoor(req, res);
     });
 }
 
@@ -187,8 +271,8 @@ PageService::~PageService() {
     stop();
 }
 
-void PageService::addPage(const QString& path, PageHandler handler) {
-    impl_->pages[path.toLower()] = std::move(handler);
+void PageService::addPage(const QString& path, PageHandler handler, const QByteArray& notDone) {
+    impl_->pages[path.toLower()] = {std::move(handler), notDone};
 }
 
 bool PageService::start(QString* error) {

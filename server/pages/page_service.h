@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "db/pg_connection.h"
 #include "pages/page_request.h"
-#include "platform/pg/pg_connection.h"
 
 struct PageServiceConfig {
     QString host = QStringLiteral("127.0.0.1");  // loopback unless told otherwise
@@ -19,8 +19,10 @@ struct PageServiceConfig {
 // A page: reads the request, asks the database, answers plain text.
 using PageHandler = std::function<PageReply(const PageRequest& request, PgConnection& db)>;
 
-// The community server's HTTP service: every page of the catalogue (pages_catalogue.cpp) and the files of
-// the static root, answered on worker threads of its own. GET and HEAD only.
+// The community server's HTTP service behind the door (nginx): every page of the catalogue
+// (pages_catalogue.cpp) and the files of the static root to GET and HEAD, the program's procedure calls
+// to POST under /door/ (door_calls.h), answered on worker threads of its own. It keeps nothing between
+// requests, so that any number of them can serve one database behind one door.
 class PageService {
 public:
     explicit PageService(PageServiceConfig config);
@@ -29,7 +31,9 @@ public:
     PageService& operator=(const PageService&) = delete;
 
     // Adds a page or replaces the one at that path; paths compare without regard to case. Before start().
-    void addPage(const QString& path, PageHandler handler);
+    // notDone is the body the page answers a query it cannot use with (status 400), as the program
+    // reads it: a query holding NUL gets it without the page being asked.
+    void addPage(const QString& path, PageHandler handler, const QByteArray& notDone = QByteArray());
 
     // Listening when it returns true; otherwise *error says why.
     bool start(QString* error = nullptr);
@@ -37,7 +41,7 @@ public:
 
     int port() const;
     QString staticRoot() const;  // "" when the service serves no files
-    QString baseUrl() const;  // "http://host:port", without a closing "/"
+    QString baseUrl() const;     // "http://host:port", without a closing "/"
 
 private:
     struct Impl;

@@ -1,11 +1,12 @@
--- Who a caller acts for. The program's database password is in every copy, so a connection proves
--- nothing by itself: it acts for an account only once sp_trylogon has checked that account's password on
--- it (or it showed a credential issued at such a log-on, zp_bind_session). Pages prove it with that
--- credential alone. Ids that callers send are checked against the proven account, never believed.
+-- Who a call acts for. The program reaches the database only through the door: each call is one
+-- transaction on a connection of the page service's pool, which binds it to the account whose credential
+-- the call carries (door_begin), or the log-on binds it (sp_trylogon checks the password). Pages prove the
+-- account with the credential alone. Ids that callers send are checked against the proven account, never
+-- believed.
 
--- The account a database connection proved lives in a temporary table of that connection's own,
--- made by the procedures' owner: the program's account can neither read nor change it (nor make
--- temporary tables at all), and it ends with the connection, so nothing passes to a later one.
+-- The account a transaction proved is a setting of that transaction (qentara.account), gone when it
+-- ends, so that nothing passes to the next call on the connection. Only the door's and the log-on's
+-- functions set it: the program's calls reach the procedures alone, never SQL that could set it.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
 -- was last used; an account keeps its twenty latest.
@@ -17,36 +18,21 @@ CREATE TABLE IF NOT EXISTS session_credentials (
 CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
 CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (acc_id, expires);
 
--- The account this connection proved; 0 for none.
+-- The account this transaction proved; 0 for none.
 CREATE OR REPLACE FUNCTION zp_bound_account() RETURNS integer
-LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
-DECLARE
-    acc integer;
+LANGUAGE plpgsql STABLE AS $$
 BEGIN
-    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
-        RETURN 0;
-    END IF;
-    SELECT acc_id INTO acc FROM pg_temp.zp_session_account;
-    RETURN coalesce(acc, 0);
+    RETURN coalesce(nullif(current_setting('qentara.account', true), '')::integer, 0);
 END $$;
 
--- Binds this connection to acc (0: to none).
+-- Binds this transaction to acc (0: to none).
 CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
-    IF to_regclass('pg_temp.zp_session_account') IS NULL THEN
-        IF coalesce(acc, 0) = 0 THEN
-            RETURN;
-        END IF;
-        CREATE TEMPORARY TABLE zp_session_account (acc_id integer NOT NULL);
-    END IF;
-    DELETE FROM pg_temp.zp_session_account;
-    IF coalesce(acc, 0) <> 0 THEN
-        INSERT INTO pg_temp.zp_session_account (acc_id) VALUES (acc);
-    END IF;
+    PERFORM set_config('qentara.account', coalesce(acc, 0)::text, true);
 END $$;
 
--- The proven account, for a procedure that acts for one; refused on a connection that proved none.
+-- The proven account, for a procedure that acts for one; refused in a call that proved none.
 CREATE OR REPLACE FUNCTION zp_proven_account() RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
 DECLARE
@@ -82,16 +68,23 @@ END $$;
 -- The account a credential stands for, 0 when it is unknown or has lapsed. A use renews it (at most
 -- once an hour, so that reading pages does not mean writing each time).
 CREATE OR REPLACE FUNCTION zp_credential_account(token text) RETURNS integer
-LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
-    WITH hit AS (
-        SELECT token_hash, acc_id, expires FROM session_credentials
-         WHERE token_hash = digest(coalesce(token, ''), 'sha256') AND expires > now()),
-    renewed AS (
-        UPDATE session_credentials c SET expires = now() + interval '12 hours'
-          FROM hit WHERE c.token_hash = hit.token_hash AND hit.expires < now() + interval '11 hours'
-        RETURNING 1)
-    SELECT coalesce((SELECT acc_id FROM hit), 0)
-$$;
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    hash bytea := digest(coalesce(token, ''), 'sha256');
+    found_acc integer;
+    found_expires timestamptz;
+BEGIN
+    -- PL/pgSQL, whose plans are kept: every call of the program passes here.
+    SELECT acc_id, expires INTO found_acc, found_expires FROM session_credentials
+     WHERE token_hash = hash AND expires > now();
+    IF found_acc IS NULL THEN
+        RETURN 0;
+    END IF;
+    IF found_expires < now() + interval '11 hours' THEN
+        UPDATE session_credentials SET expires = now() + interval '12 hours' WHERE token_hash = hash;
+    END IF;
+    RETURN found_acc;
+END $$;
 
 -- A new credential for acc, whose password was just proven: 48 hex digits, only their SHA-256 kept.
 CREATE OR REPLACE FUNCTION zp_new_credential(acc integer) RETURNS text
@@ -107,8 +100,8 @@ BEGIN
     RETURN token;
 END $$;
 
--- A new credential for the account this connection proved, for the pages that act for it and for the
--- program's later connections: 48 hex digits. NULL on a connection that proved none.
+-- A new credential for the account this transaction proved, for the pages that act for it and for the
+-- program's later calls: 48 hex digits. NULL when it proved none.
 CREATE OR REPLACE FUNCTION zp_session_token() RETURNS text
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
@@ -120,16 +113,7 @@ BEGIN
     RETURN zp_new_credential(acc);
 END $$;
 
--- Binds this connection to the account of a credential: the account's id, or 0 (and no account bound)
--- for a credential that is unknown or has lapsed.
-CREATE OR REPLACE FUNCTION zp_bind_session(token text) RETURNS integer
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
-DECLARE
-    acc integer := zp_credential_account(token);
-BEGIN
-    PERFORM zp_bind_account(acc);
-    RETURN acc;
-END $$;
+DROP FUNCTION IF EXISTS zp_bind_session(text);
 
 -- The page service's check of a request's credential: the account, 0 for none.
 CREATE OR REPLACE FUNCTION page_credential_account(token text) RETURNS integer
@@ -137,5 +121,5 @@ LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
     SELECT CASE WHEN coalesce(token, '') = '' THEN 0 ELSE zp_credential_account(token) END
 $$;
 
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;
-GRANT EXECUTE ON ROUTINE zp_session_token(), zp_bind_session(text) TO qntzpsvr01;
+-- The door issues a log-on's credential with it; the program's own calls cannot.
+GRANT EXECUTE ON ROUTINE zp_session_token() TO qntzp_pages;

@@ -172,7 +172,7 @@ BEGIN
     SELECT * INTO result
       FROM zp_try_logon("@z_user_no", "@z_pswd", "@z_pswd2", "@z_nick", "@z_right", "@z_logon_type");
     "@z_state" := result.state;
-    -- The connection acts for the account whose password it proved, and for nobody after a failure.
+    -- The call acts for the account whose password it proved, and for nobody after a failure.
     PERFORM zp_bind_account(result.acc_id);
     "@z_acc_id" := result.acc_id;
     "@z_group_id" := result.group_id;
@@ -290,7 +290,7 @@ BEGIN
     "@z_filial_id" := saved_id;
 END $$;
 
--- The member a page text or picture is saved for: its id, or NULL when the connection's account may not
+-- The member a page text or picture is saved for: its id, or NULL when the call's account may not
 -- change it.
 CREATE OR REPLACE FUNCTION zp_member_to_change(server_name text) RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp AS $$
@@ -343,7 +343,7 @@ DECLARE
     father_now text;
 BEGIN
     SELECT * INTO m FROM members WHERE filial_id = coalesce("@z_filial_id", 0);
-    -- What the connection's account may not see is not there for it.
+    -- What the call's account may not see is not there for it.
     IF NOT FOUND OR NOT zp_visible(m.myacc_id, zp_bound_account()) THEN
         -- The server holds no such member: an id below 1, every other value empty.
         "@z_filial_id" := 0;
@@ -393,7 +393,7 @@ LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
 $$;
 
 -- The members of the tree under @myboy_id that the account may see, fathers before children; @myacc_id
--- is the connection's account, or 0 for what is open to the world. A member hidden from the account
+-- is the call's account, or 0 for what is open to the world. A member hidden from the account
 -- hides its branch. The counts are -1 (the program's true) when there is a page text, respectively a
 -- picture, else 0.
 CREATE OR REPLACE FUNCTION "sp_GnSeekList2"("@myacc_id" integer, "@myboy_id" integer)
@@ -481,7 +481,7 @@ BEGIN
      WHERE acc_id = founder.acc_id;
 END $$;
 
--- Founds an association for the connection's account (@z_acc_id must name it): see zp_create_group.
+-- Founds an association for the call's account (@z_acc_id must name it): see zp_create_group.
 -- @z_acc_id comes back as the new association's id or 0.
 CREATE OR REPLACE PROCEDURE "sp_CreateGroup"(
     INOUT "@z_acc_id" integer, IN "@z_maxp_id" integer, INOUT "@z_group_name" text)
@@ -494,7 +494,6 @@ BEGIN
     "@z_acc_id" := founded.new_group;
 END $$;
 
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;
 GRANT EXECUTE ON ROUTINE "sp_trylogon", "sp_savezpdata2", "sp_savestory", "sp_saveimage", "sp_Getzpdata2",
     "sp_GetStory", "sp_GetImage", "sp_GnSeekList2", "sp_deleteZpdata", "sp_GetGroupList", "sp_GetMemberList",
     "sp_CreateGroup" TO qntzpsvr01;

@@ -1,4 +1,4 @@
--- What the page service asks of the database. Only the service's own account (the owner) calls these;
+-- What the page service asks of the database: its account calls these (95_rights.sql);
 -- the program's account cannot.
 
 -- 1 when the account's data-openness level was changed, else 0.
@@ -44,5 +44,3 @@ LANGUAGE sql SET search_path = public, pg_temp AS $$
            CASE WHEN t.state IN (1, 3) THEN zp_new_credential(t.acc_id) ELSE '' END
       FROM zp_try_logon(account_no, pswd_digest, pswd2_digest, nick, 0, register) t
 $$;
-
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

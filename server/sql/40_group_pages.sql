@@ -122,5 +122,3 @@ LANGUAGE sql SET search_path = public, pg_temp AS $$
         RETURNING 1)
     SELECT CASE WHEN count(*) > 0 THEN 0 ELSE 1 END FROM changed
 $$;
-
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

@@ -148,5 +148,3 @@ LANGUAGE sql SET search_path = public, pg_temp AS $$
       FROM taken t LEFT JOIN board_users u ON u.partner_no = t.partner_no AND u.user_no = t.user_no
      ORDER BY t.stamp, t.message_id
 $$;
-
-REVOKE EXECUTE ON ALL ROUTINES IN SCHEMA public FROM PUBLIC;

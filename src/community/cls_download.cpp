@@ -11,6 +11,7 @@
 #include "community/translated.h"
 #include "platform/disk_full.h"
 #include "platform/http/http_client.h"
+#include "platform/http/tls_trust.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ void clsDownLoad::Execute() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     // The bytes on the wire are the file: no transparent decompression, so Content-Length counts them.
     request.setRawHeader("Accept-Encoding", "identity");
+    ApplyServerTrust(request);
     reply_ = manager_->get(request);
     reply_->setReadBufferSize(kReadBuffer);
     connect(reply_, &QNetworkReply::metaDataChanged, this, &clsDownLoad::onMetaData);

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QString kDefaultServerUrl = QStringLiteral("http://127.0.0.1:18080");
+const QString kDefaultServerUrl = QStringLiteral("https://127.0.0.1:18443");
 
 int& TimeoutSlot() {
     static int ms = 30000;
@@ -82,7 +82,10 @@ void HttpGetAsync(const QString& url) {
 QString BuiltInServerUrl() {
     if (!ServerUrlOverride().isEmpty()) return ServerUrlOverride();
     static const QString fromEnvironment = qEnvironmentVariable("QENTARA_SERVER_URL").trimmed();
-    return fromEnvironment.isEmpty() ? kDefaultServerUrl : fromEnvironment;
+    if (!fromEnvironment.isEmpty()) return fromEnvironment;
+    QString fromSetting = GetSetting(QStringLiteral("server_url")).trimmed();
+    while (fromSetting.endsWith(u'/')) fromSetting.chop(1);
+    return fromSetting.isEmpty() ? kDefaultServerUrl : fromSetting;
 }
 
 void SetBuiltInServerUrl(const QString& url) {

@@ -27,8 +27,9 @@ void HttpGetAsync(const QString& url);
 int HttpTimeoutMs();
 void SetHttpTimeoutMs(int ms);
 
-// The address the server base falls back on and the public web site: "http://127.0.0.1:18080", or
-// $QENTARA_SERVER_URL when set at start, or what SetBuiltInServerUrl set last ("" restores these).
+// The community server's door, which the server connection, the public web site and the server base
+// (when its setting is empty) all stand on: what SetBuiltInServerUrl set last, else $QENTARA_SERVER_URL
+// when set at start, else the setting "server_url", else "https://127.0.0.1:18443" (`./dev server`).
 QString BuiltInServerUrl();
 void SetBuiltInServerUrl(const QString& url);
 

@@ -1,18 +1,19 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
 #include <memory>
 
-#include "platform/pg/pg_connection.h"
+#include "platform/door/door_connection.h"
 
-// The connection to the community server database. It may hold a closed connection after a failed
-// ConnectServerDb; callers test state() as before.
-std::unique_ptr<PgConnection>& ServerConnection();
+// The connection to the community server: its door, at the built-in address (BuiltInServerUrl). It may
+// hold a closed connection after a failed ConnectServerDb; callers test state() as before.
+std::unique_ptr<DoorConnection>& ServerConnection();
 
-// Where the server database is: the built-in account, with host, port and database name taken from the
-// fields of the setting "server_db" ("host%port%database") where they are not empty.
-PgParams ServerDbParams();
-
-// Replaces the server connection with a new one opened with the built-in account. A server that cannot
-// be reached or refuses the log-in raises PgError; an open that returns without an error but leaves the
-// connection closed shows "数据库连接出错!".
-void ConnectServerDb();
+// Replaces the server connection with a new one and opens it: the door must answer, and a credential
+// given must still stand (then every call of the connection carries it; onLapsed runs when the server
+// says it has lapsed). A door that cannot be reached, is not trusted or refuses raises ServerError in the
+// program's words; an open that returns without an error but leaves the connection closed shows
+// "数据库连接出错!".
+void ConnectServerDb(const QString& credential = QString(), std::function<void()> onLapsed = nullptr);

@@ -7,8 +7,8 @@
 #include "online/online_operation.h"
 #include "online/server_session.h"
 #include "platform/dao/dao_database.h"
+#include "platform/door/server_command.h"
 #include "platform/interaction/do_events.h"
-#include "platform/pg/pg_command.h"
 #include "store/data_ops.h"
 
 namespace {
@@ -28,7 +28,7 @@ bool Cls数据操作::DownLoad_1(qint32 serverId, QString& name) {
     QList<member_exchange::Picture> pictures;
     {
         ServerSession session;
-        PgCommand cmd(session.connection());
+        ServerCommand cmd(session.connection());
         fetched = member_exchange::FetchMember(cmd, serverId);
         if (fetched.id < 1) return false;
         page = member_exchange::FetchPage(cmd, fetched.name);

@@ -11,9 +11,9 @@
 #include "online/server_session.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_database.h"
+#include "platform/door/server_command.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/do_events.h"
-#include "platform/pg/pg_command.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 
@@ -52,7 +52,7 @@ Mirror MemberMirror() {
 }
 
 // The mirror holds exactly the rows given, or, when anything fails, what it held before.
-void ReplaceMirror(const Mirror& mirror, const PgRows& rows) {
+void ReplaceMirror(const Mirror& mirror, const ServerRows& rows) {
     dao::Database& db = App().DataDb;
     QStringList names, marks;
     for (const auto& field : mirror.fields) {
@@ -75,9 +75,10 @@ void ReplaceMirror(const Mirror& mirror, const PgRows& rows) {
     tx.Commit();
 }
 
-PgRows CallRows(const QString& procedure, const QString& parameter = QString(), const QVariant& value = {}) {
+ServerRows CallRows(const QString& procedure, const QString& parameter = QString(),
+                    const QVariant& value = {}) {
     ServerSession session;
-    PgCommand cmd(session.connection());
+    ServerCommand cmd(session.connection());
     cmd.SetCommandText(procedure);
     if (!parameter.isEmpty()) cmd.SetValue(parameter, value);
     return cmd.Execute();
@@ -114,7 +115,7 @@ void Cls数据操作::RefreshMemberList() {
     const qint32 group = user ? user->curGroup_Id : 0;
     // Without an association there are no members to ask the server for.
     if (group < 1) {
-        ReplaceMirror(MemberMirror(), PgRows());
+        ReplaceMirror(MemberMirror(), ServerRows());
         return;
     }
     ReplaceMirror(MemberMirror(),
@@ -156,7 +157,7 @@ qint32 Cls数据操作::CreateGroup(qint32 accountId, quint8 positionId, QString
     ProgressScope progress;
     DoEvents();
     ServerSession session;
-    PgCommand cmd(session.connection());
+    ServerCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_CreateGroup"));
     cmd.SetValue(QStringLiteral("@z_acc_id"), accountId);
     cmd.SetValue(QStringLiteral("@z_maxp_id"), positionId);

@@ -9,8 +9,8 @@
 #include "online/server_session.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_database.h"
+#include "platform/door/server_command.h"
 #include "platform/interaction/do_events.h"
-#include "platform/pg/pg_command.h"
 #include "store/data_ops.h"
 
 namespace {
@@ -29,7 +29,7 @@ void RemoveStaging(const QString& path) {
 }
 
 // The server's list marks a page text and pictures as present with a non-zero count (true is -1).
-QString PresenceMarks(const PgRows& list, int row) {
+QString PresenceMarks(const ServerRows& list, int row) {
     const auto mark = [&](const char* column) {
         return list.value(row, QString::fromLatin1(column)).toLongLong() != 0 ? QLatin1Char('1')
                                                                               : QLatin1Char('0');
@@ -40,11 +40,11 @@ QString PresenceMarks(const PgRows& list, int row) {
 qint32 Stage(const QString& path, qint32 rootId) {
     dao::Database staging = member_exchange::CreateStaging(path);
     ServerSession session;
-    PgCommand cmd(session.connection());
+    ServerCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_GnSeekList2"));
     cmd.SetValue(QStringLiteral("@myacc_id"), CurrentUserRecord().acc_id);
     cmd.SetValue(QStringLiteral("@myboy_id"), rootId);
-    const PgRows list = cmd.Execute();
+    const ServerRows list = cmd.Execute();
 
     dao::Transaction tx = staging.BeginTrans();
     QList<QPair<qint32, QString>> queue;

@@ -14,10 +14,10 @@
 #include "online/server_session.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_database.h"
+#include "platform/door/server_command.h"
+#include "platform/door/server_error.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_command.h"
-#include "platform/pg/pg_error.h"
 #include "store/data_ops.h"
 #include "store/reserved_names.h"
 
@@ -69,7 +69,8 @@ QList<LocalMember> ReadMembers(dao::Database& db, const QString& condition, cons
 // Sends members with their pages and pictures over one command, and writes each server id back.
 class MemberSender {
 public:
-    MemberSender(PgConnection* connection, qint64 pictureLimit, std::function<void(const QString&)> tooLarge)
+    MemberSender(DoorConnection* connection, qint64 pictureLimit,
+                 std::function<void(const QString&)> tooLarge)
         : cmd_(connection),
           pictureLimit_(pictureLimit),
           tooLarge_(std::move(tooLarge)),
@@ -168,7 +169,7 @@ private:
         }
     }
 
-    PgCommand cmd_;
+    ServerCommand cmd_;
     qint64 pictureLimit_;
     std::function<void(const QString&)> tooLarge_;
     QHash<qint32, QString> serverNames_;  // server id -> the name the server keeps him under
@@ -262,7 +263,7 @@ void Cls数据操作::TongBuDelete_1(qint32 serverId) {
     if (serverId <= 0) return;  // never uploaded: there is nothing to delete
     OnlineOperation operation;
     ServerSession session;
-    PgCommand cmd(session.connection());
+    ServerCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_deleteZpdata"));
     cmd.SetValue(QStringLiteral("@z_filial_id"), serverId);
     cmd.Execute();
@@ -281,7 +282,7 @@ void Cls数据操作::UpLoad_1(const QString& filial) {
             UI().MsgBox(Translated(QStringLiteral("视音频媒体超过12M暂不予上传!!!")), vb::Critical);
         });
         sender.Send(member, sender.FatherName(member.father));
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         StopUpload(0, 1, member.name, e.Description());
     } catch (const dao::DaoError& e) {
         StopUpload(0, 1, member.name, e.Description());
@@ -327,7 +328,7 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
             DoEvents();
         }
         commitIds();
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         keepIds();
         StopUpload(done, qint32(members.size()), current, e.Description());
     } catch (const dao::DaoError& e) {

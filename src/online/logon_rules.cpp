@@ -8,10 +8,10 @@
 #include "online/adv_pswd.h"
 #include "online/server_session.h"
 #include "online/user_record.h"
+#include "platform/door/server_command.h"
+#include "platform/door/server_error.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_command.h"
-#include "platform/pg/pg_error.h"
 #include "platform/vbcompat.h"
 
 namespace {
@@ -95,9 +95,9 @@ QString LogonRules::GroupButtonTip(qint32 groupId) {
 LogonRules::Answer LogonRules::TryLogon(ClsAdvPswd& digests, const QString& account, const QString& password,
                                         const QString& secondPassword, const QString& nickname, int level,
                                         bool registering) {
-    // The log-on itself proves the account on this connection.
+    // The log-on proves the account by its password; no earlier credential goes with it.
     ServerSession session(ServerSession::Binding::None);
-    PgCommand cmd(session.connection());
+    ServerCommand cmd(session.connection());
     cmd.SetCommandText(QStringLiteral("sp_trylogon"));
     cmd.SetValue(QStringLiteral("@z_user_no"), EncodeTextEx(account, ServerKey()));
     cmd.SetValue(QStringLiteral("@z_pswd"), digests.Net_AdvPswd(password, account));
@@ -115,11 +115,9 @@ LogonRules::Answer LogonRules::TryLogon(ClsAdvPswd& digests, const QString& acco
     answer.accountId = cmd.Value(QStringLiteral("@z_acc_id")).toInt();
     answer.nickname = cmd.Value(QStringLiteral("@z_nick")).toString();
     answer.groupId = cmd.Value(QStringLiteral("@z_group_id")).toInt();
-    if (answer.state == kLoggedOn || answer.state == kRegistered) {
-        const PgResult issued = session.connection()->exec(QStringLiteral("SELECT zp_session_token()"));
-        if (!issued.ok) throw PgError(issued.error, issued.sqlState);
-        answer.credential = issued.rows.value(0).value(0);
-    }
+    // The server answers a successful log-on with the credential for the later calls and pages.
+    if (answer.state == kLoggedOn || answer.state == kRegistered)
+        answer.credential = session.connection()->credential();
     return answer;
 }
 

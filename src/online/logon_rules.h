@@ -74,7 +74,7 @@ public:
     };
     // Logs on (or registers) through the server's log-on procedure: the account number goes scrambled
     // under the server text key, the passwords as their digests for that account number. The connection
-    // is closed again before this returns; a connection or call failure raises PgError.
+    // is closed again before this returns; a connection or call failure raises ServerError.
     static Answer TryLogon(ClsAdvPswd& digests, const QString& account, const QString& password,
                            const QString& secondPassword, const QString& nickname, int level,
                            bool registering);

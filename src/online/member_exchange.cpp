@@ -8,7 +8,7 @@
 #include "frame/text_scramble.h"
 #include "platform/bookdir.h"
 #include "platform/dao/dao_database.h"
-#include "platform/pg/pg_command.h"
+#include "platform/door/server_command.h"
 #include "store/page_scripts.h"
 #include "store/page_start_store.h"
 
@@ -74,7 +74,7 @@ dao::Database CreateStaging(const QString& path) {
     return staging;
 }
 
-ServerMember FetchMember(PgCommand& cmd, qint32 id) {
+ServerMember FetchMember(ServerCommand& cmd, qint32 id) {
     cmd.SetCommandText(QStringLiteral("sp_Getzpdata2"));
     cmd.SetValue(QStringLiteral("@z_filial_id"), id);
     cmd.Execute();
@@ -87,20 +87,20 @@ ServerMember FetchMember(PgCommand& cmd, qint32 id) {
     return member;
 }
 
-std::optional<QString> FetchPage(PgCommand& cmd, const QString& serverName) {
+std::optional<QString> FetchPage(ServerCommand& cmd, const QString& serverName) {
     cmd.SetCommandText(QStringLiteral("sp_GetStory"));
     cmd.SetValue(QStringLiteral("@z_filial"), serverName);
-    const PgRows rows = cmd.Execute();
+    const ServerRows rows = cmd.Execute();
     if (rows.isEmpty()) return std::nullopt;
     const QString plain = DecodeTextEx(rows.value(0, QStringLiteral("Hisdescript")).toString(), ServerKey());
     // The server keeps a page as anyone sent it.
     return EncodeText(page_scripts::WithoutScripts(plain), StoreKey());
 }
 
-QList<Picture> FetchPictures(PgCommand& cmd, const QString& serverName) {
+QList<Picture> FetchPictures(ServerCommand& cmd, const QString& serverName) {
     cmd.SetCommandText(QStringLiteral("sp_GetImage"));
     cmd.SetValue(QStringLiteral("@z_filial"), serverName);
-    const PgRows rows = cmd.Execute();
+    const ServerRows rows = cmd.Execute();
     QList<Picture> pictures;
     for (int row = 0; row < rows.size(); ++row) {
         QByteArray bytes = rows.value(row, QStringLiteral("myimage")).toByteArray();

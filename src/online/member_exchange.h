@@ -7,7 +7,7 @@
 #include <optional>
 
 class AttachedSideFiles;
-class PgCommand;
+class ServerCommand;
 namespace dao {
 class Database;
 }
@@ -43,10 +43,10 @@ struct ServerMember {
     QString father;
     QVariantList values;  // FetchedColumns() in order
 };
-ServerMember FetchMember(PgCommand& cmd, qint32 id);
+ServerMember FetchMember(ServerCommand& cmd, qint32 id);
 
 // The member's page in the book's stored form; nothing when the server holds none.
-std::optional<QString> FetchPage(PgCommand& cmd, const QString& serverName);
+std::optional<QString> FetchPage(ServerCommand& cmd, const QString& serverName);
 
 struct Picture {
     QString filial;  // the member the server filed it under
@@ -54,7 +54,7 @@ struct Picture {
     QString storedPath;  // in the book's stored form
 };
 // The member's pictures in the server's order; empty items are no pictures and are left out.
-QList<Picture> FetchPictures(PgCommand& cmd, const QString& serverName);
+QList<Picture> FetchPictures(ServerCommand& cmd, const QString& serverName);
 
 // A message in the interface language.
 QString Translated(const QString& text);

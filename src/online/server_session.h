@@ -3,12 +3,12 @@
 #include "frame/server_connection.h"
 
 // One on-line operation's use of the server connection: opened when the session starts (a server that
-// cannot be reached raises PgError), closed and released however the operation ends, so that no later
+// cannot be reached raises ServerError), closed and released however the operation ends, so that no later
 // operation finds a connection left over.
 //
-// The server acts on a connection only for the account that proved itself on it: a session of a
-// logged-on user binds its new connection to that account with the credential of the log-on. A
-// credential the server no longer knows (it lapsed) logs the user off and raises PgError.
+// The server acts on a call only for the account that proved itself: a session of a logged-on user
+// carries the credential of the log-on with each call. A credential the server no longer knows (it
+// lapsed) logs the user off and raises ServerError.
 class ServerSession {
 public:
     enum class Binding { LoggedOnAccount, None };
@@ -18,5 +18,5 @@ public:
     ServerSession(const ServerSession&) = delete;
     ServerSession& operator=(const ServerSession&) = delete;
 
-    PgConnection* connection() const { return ServerConnection().get(); }
+    DoorConnection* connection() const { return ServerConnection().get(); }
 };

@@ -123,7 +123,7 @@ public:
 
     // ---- On-line half: member sync (src/online/data_ops_upload.cpp, data_ops_download.cpp,
     // data_ops_tree_download.cpp, data_ops_merge.cpp). Each exchange is one OnlineOperation: refused
-    // with SyncError while another runs. Server failures raise PgError, book failures dao::DaoError.
+    // with SyncError while another runs. Server failures raise ServerError, book failures dao::DaoError.
     // The member's server id; 0 when it was never uploaded or no member bears the name.
     qint32 GetSql_Id(const QString& filial);
     // The member and all its descendants count as never uploaded.
@@ -156,7 +156,7 @@ public:
     // another account that is still in it lose their server id. Always 0.
     quint8 ExitGroup2();
     // Replace the mirrors group_lst and member_lst with the server's rows, in one transaction once the
-    // server has answered; a failure (PgError, dao::DaoError) reaches the caller with the old rows kept.
+    // server has answered; a failure (ServerError, dao::DaoError) reaches the caller with the old rows kept.
     void RefreshGroupList();
     void RefreshMemberList();
     // Founds an association: the server's answer (the new association's id, 0 when refused); groupName

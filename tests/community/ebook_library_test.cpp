@@ -77,9 +77,10 @@ protected:
                 list->topLevelItem(i)->setCheckState(0, Qt::Checked);
         library.CmdOK_Click();
     }
+    void publishFindDownloadImport();
 };
 
-TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
+void EbookLibrary::publishFindDownloadImport() {
     const QString name = QStringLiteral("张&王 #1");
     const QString file = makeEbookFile(QStringLiteral("ZhangShi.mdb"));
     const QByteArray published = Sha1(file);
@@ -125,13 +126,24 @@ TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
     PageViewer::SetEngineEnabled(true);
 }
 
+TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnother) {
+    publishFindDownloadImport();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(EbookLibrary, PublishedInOneBookFoundDownloadedAndImportedIntoAnotherThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    publishFindDownloadImport();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
+}
+
 TEST_F(EbookLibrary, ATruncatedDownloadAndARefusedImportCountNothing) {
     // Not an e-book package: the right password, none of a package's tables.
     dao::Database::Create(served(QStringLiteral("Junk.mdb")), QStringLiteral("586"))
         .Execute(QStringLiteral("CREATE TABLE x (y INTEGER)"));
     dao::ReleaseAllIdleConnections();
     RawHttpServer truncating(OkHeader(50000) + QByteArray(20000, 'x'), false);
-    auto& db = server_->owner();
+    auto& db = server_->admin();
     for (const auto& [title, address] :
          {std::pair{QStringLiteral("坏文件"), url(QStringLiteral("Junk.mdb"))},
           {QStringLiteral("断线"), truncating.url(QStringLiteral("/ebook/Cut.mdb"))}})
@@ -206,7 +218,7 @@ TEST_F(EbookLibrary, CategoriesAreReplacedOnlyWhenDueAndOnlyByAGoodReply) {
 
     // An empty reply and no reply at all keep the list and the date.
     SaveAppSetting(key, QStringLiteral("x"));
-    ASSERT_TRUE(server_->owner().exec(QStringLiteral("DELETE FROM ebook_categories")).ok);
+    ASSERT_TRUE(server_->admin().exec(QStringLiteral("DELETE FROM ebook_categories")).ok);
     EXPECT_FALSE(ebook_search::RefreshCategories(today));
     server_->pages()->stop();
     EXPECT_FALSE(ebook_search::RefreshCategories(today));
@@ -221,7 +233,7 @@ TEST_F(EbookLibrary, AStopImportsNothingMoreAndLeavesTheRestCheckedUntilTheBatch
     for (const auto& [title, address] :
          {std::pair{QStringLiteral("张氏"), url(QStringLiteral("ZhangShi.mdb"))},
           {QStringLiteral("慢"), slow.url(QStringLiteral("/ebook/Slow.mdb"))}})
-        ASSERT_TRUE(server_->owner()
+        ASSERT_TRUE(server_->admin()
                         .exec(QStringLiteral(
                                   "INSERT INTO ebooks (ebook_name, netpath, soft_no) VALUES ($1, $2, 'x')"),
                               {title, address})

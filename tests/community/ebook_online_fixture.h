@@ -81,7 +81,7 @@ protected:
         return root_.filePath(QStringLiteral("ebook/") + fileName);
     }
     QString url(const QString& fileName) const {
-        return server_->pagesUrl() + QStringLiteral("/ebook/") + fileName;
+        return server_->url() + QStringLiteral("/ebook/") + fileName;
     }
 
     QStringList messages() const {
@@ -94,7 +94,7 @@ protected:
         return form.findChild<QLineEdit*>(QString::fromLatin1(name));
     }
     qint64 count(const QString& sql) { return App().DataDb.Scalar(sql).toLongLong(); }
-    QString serverValue(const QString& sql) { return server_->owner().exec(sql).rows.value(0).value(0); }
+    QString serverValue(const QString& sql) { return server_->admin().exec(sql).rows.value(0).value(0); }
 
     std::vector<std::unique_ptr<TempBook>> books_;
     QTemporaryDir root_;

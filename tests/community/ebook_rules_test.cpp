@@ -104,7 +104,8 @@ protected:
 // Found by fuzzing: numbers beyond 64 bits in a reply were converted with undefined results.
 TEST_F(EbookHits, NumbersBeyondRangeInAReplyAreStoredAsZero) {
     ebook_search::StoreHits(ebook_search::ParseReply(QStringLiteral("x%!8.8e89%!名%!%!%!1%!-1e300")));
-    dao::Recordset rs = App().DataDb.OpenRecordset(QStringLiteral("SELECT ebook_id, down_num FROM \"newdown_eb\""));
+    dao::Recordset rs =
+        App().DataDb.OpenRecordset(QStringLiteral("SELECT ebook_id, down_num FROM \"newdown_eb\""));
     ASSERT_TRUE(rs.hasRow());
     EXPECT_EQ(rs.value(0).toLongLong(), 0);
     EXPECT_EQ(rs.value(1).toLongLong(), 0);

@@ -11,7 +11,10 @@
 
 namespace {
 
-using GroupListOnline = GroupWindowsTest;
+class GroupListOnline : public GroupWindowsTest {
+protected:
+    void foundAndListMembers();
+};
 
 TEST(GroupReplies, OnlyExactNumbersCount) {
     EXPECT_TRUE(group_requests::Done(QStringLiteral("0")));
@@ -85,7 +88,7 @@ TEST_F(GroupListOnline, ColumnsFollowTheLayoutAndClosingStoresTheirWidths) {
     EXPECT_EQ(shown(fresh.ListView1()).first(), QStringLiteral("1|王氏宗亲会|700|3||甲"));
 }
 
-TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
+void GroupListOnline::foundAndListMembers() {
     const qint32 a = account(QStringLiteral("acc001"), QStringLiteral("甲"));
     logOnAs(a);
     FrmGroupList form;
@@ -139,6 +142,17 @@ TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
                   .toLatin1());
 }
 
+TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberList) {
+    foundAndListMembers();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(GroupListOnline, FoundingShowsTheNewRowAndLeadsToTheMemberListThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    foundAndListMembers();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
+}
+
 TEST_F(GroupListOnline, CheckingARowOffersToJoinIt) {
     const qint32 a = account(QStringLiteral("acc001"), QStringLiteral("甲"));
     const qint32 b = account(QStringLiteral("acc002"), QStringLiteral("乙"));
@@ -185,6 +199,7 @@ TEST_F(GroupListOnline, CheckingARowOffersToJoinIt) {
     EXPECT_EQ(serverState(b), QStringLiteral("%1|1|0|0").arg(g1));
 
     // With an association of one's own, checking changes nothing.
+    ASSERT_EQ(server_->startPages(), QString());
     logOnAs(a, g1);
     click(list, 0, false);
     EXPECT_TRUE(form.findChild<QPushButton*>(QStringLiteral("CmdAddGroup"))->isEnabled());

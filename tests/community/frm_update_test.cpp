@@ -71,10 +71,12 @@ protected:
     void run() {
         form_ = std::make_unique<FrmUpdate>();
         form_->Form_Load();
-        form_->findChild<QComboBox*>(QStringLiteral("TxtWeb"))->setEditText(server_->pagesUrl());
+        form_->findChild<QComboBox*>(QStringLiteral("TxtWeb"))->setEditText(server_->url());
         form_->CmdStart_Click();
     }
     QString state() const { return form_->findChild<QLabel*>(QStringLiteral("Lblstate"))->text(); }
+
+    void newerVersionReplacesTheHelp();
 
     std::unique_ptr<FrmUpdate> form_;
 };
@@ -88,7 +90,7 @@ TEST_F(Update, UpToDateFetchesNothing) {
     EXPECT_TRUE(messages().isEmpty());
 }
 
-TEST_F(Update, NewerVersionIsToldAndTheHelpPackageReplacesTheOldBranch) {
+void Update::newerVersionReplacesTheHelp() {
     const QByteArray package = helpPackage({QStringLiteral("新手入门"), QStringLiteral("打印族谱")});
     userBook();
     serve(QStringLiteral("data/newver.txt"), "99.1.2 / \r\n");
@@ -104,7 +106,7 @@ TEST_F(Update, NewerVersionIsToldAndTheHelpPackageReplacesTheOldBranch) {
     EXPECT_TRUE(QFile::exists(help_update::HelpFilePath()));
     const QStringList setting = GetAppSetting(QStringLiteral("web_hlp_prg_sys")).split(u'%');
     ASSERT_EQ(setting.size(), 6);
-    EXPECT_EQ(setting[0], server_->pagesUrl());
+    EXPECT_EQ(setting[0], server_->url());
     EXPECT_FALSE(setting[1].isEmpty());
 
     // The same package again is not fetched.
@@ -112,6 +114,17 @@ TEST_F(Update, NewerVersionIsToldAndTheHelpPackageReplacesTheOldBranch) {
     run();
     EXPECT_FALSE(form_->HelpFetched());
     EXPECT_EQ(state(), QStringLiteral("没有需要更新的文件。"));
+}
+
+TEST_F(Update, NewerVersionIsToldAndTheHelpPackageReplacesTheOldBranch) {
+    newerVersionReplacesTheHelp();
+}
+
+// The same through the door, as a clan's server runs it: nginx with TLS in front of the page service.
+TEST_F(Update, NewerVersionIsToldAndTheHelpPackageReplacesTheOldBranchThroughTheDoor) {
+    ASSERT_EQ(server_->startDoor(), QString());
+    newerVersionReplacesTheHelp();
+    EXPECT_GT(server_->door()->requestsLogged(), 0);
 }
 
 TEST_F(Update, TruncatedOrForeignPackagesLeaveTheOldBranchInPlace) {

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         OnlineBookTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        db_ = PgConnection::Open(ServerDbParams());
+        db_ = OpenTestConnection();
         cmd_.SetActiveConnection(db_.get());
         mainWindow_.setObjectName(QStringLiteral("dsptree"));
         groupButton_ = new QAction(&mainWindow_);
@@ -42,7 +42,7 @@ protected:
     }
     // The account's association, state and position on the server: "group|state|position|last group".
     QString serverState(qint32 account) {
-        return server_->owner()
+        return server_->admin()
             .exec(QStringLiteral("SELECT group_id || '|' || group_state || '|' || position_id || '|' || "
                                  "lastgroup_id FROM accounts WHERE acc_id = %1")
                       .arg(account))
@@ -72,8 +72,8 @@ protected:
         list->setRowChecked(list->topLevelItem(row), checked);
     }
 
-    std::unique_ptr<PgConnection> db_;
-    PgCommand cmd_;
+    std::unique_ptr<DoorConnection> db_;
+    ServerCommand cmd_;
     QHash<qint32, QString> numbers_;  // account id -> number
     QWidget mainWindow_;
     QAction* groupButton_ = nullptr;

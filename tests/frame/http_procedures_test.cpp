@@ -104,8 +104,13 @@ TEST_F(HttpProceduresTest, ServerBaseComesFromFieldZeroOfTheSetting) {
     SetBuiltInServerUrl(QString());
     SaveAppSetting(QStringLiteral("web_hlp_prg_sys"), QString());
     if (qEnvironmentVariableIsEmpty("QENTARA_SERVER_URL")) {
-        EXPECT_EQ(GetServerBaseUrl(), QStringLiteral("http://127.0.0.1:18080"));
-        EXPECT_EQ(GetSiteUrl().toString(), QStringLiteral("http://127.0.0.1:18080"));
+        // The door of `./dev server`, unless the setting names another.
+        EXPECT_EQ(GetServerBaseUrl(), QStringLiteral("https://127.0.0.1:18443"));
+        EXPECT_EQ(GetSiteUrl().toString(), QStringLiteral("https://127.0.0.1:18443"));
+        SaveAppSetting(QStringLiteral("server_url"), QStringLiteral("https://zupu.example.org:8443/"));
+        EXPECT_EQ(GetServerBaseUrl(), QStringLiteral("https://zupu.example.org:8443"));
+        EXPECT_EQ(GetSiteUrl().toString(), QStringLiteral("https://zupu.example.org:8443"));
+        SaveAppSetting(QStringLiteral("server_url"), QString());
     }
 }
 

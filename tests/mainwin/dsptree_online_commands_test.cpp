@@ -19,7 +19,7 @@ protected:
         server_ = std::make_unique<TestCommunityServer>();
         ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
         ASSERT_EQ(server_->startPages(), QString());
-        db_ = PgConnection::Open(ServerDbParams());
+        db_ = OpenTestConnection();
         cmd_.SetActiveConnection(db_.get());
         account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
         ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account_);
@@ -34,8 +34,8 @@ protected:
     void Expect(int answer) { ui_->ExpectMsgBox(answer); }
 
     std::unique_ptr<TestCommunityServer> server_;
-    std::unique_ptr<PgConnection> db_;
-    PgCommand cmd_;
+    std::unique_ptr<DoorConnection> db_;
+    ServerCommand cmd_;
     qint32 account_ = 0;
 };
 
@@ -58,7 +58,7 @@ TEST_F(DsptreeOnlineTest, UploadsCheckTheAncestorsAndNeverReportAFailedRunAsDone
     dao::Database::Open(ImageDbPath(), BookDbPassword())
         .Execute(QStringLiteral(
             "INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\") VALUES ('丁', 'x', 'p')"));
-    ASSERT_TRUE(server_->owner()
+    ASSERT_TRUE(server_->admin()
                     .exec(QStringLiteral("REVOKE EXECUTE ON ROUTINE \"sp_saveimage\" FROM qntzpsvr01"))
                     .ok);
     Select(QStringLiteral("乙"));
@@ -114,7 +114,7 @@ TEST_F(DsptreeOnlineTest, DownloadsRenameTheNodeAndTheSynchronisedDeleteReachesT
     Select(QStringLiteral("乙"));
     Menu("node_tongbudel_1");
     EXPECT_FALSE(Exists(QStringLiteral("乙")));
-    EXPECT_EQ(server_->owner()
+    EXPECT_EQ(server_->admin()
                   .exec(QStringLiteral("SELECT string_agg(filial, ',' ORDER BY filial_id) FROM members"))
                   .rows,
               QList<QStringList>{QStringList{QStringLiteral("甲新,新子")}});

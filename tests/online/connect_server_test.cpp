@@ -1,31 +1,34 @@
 #include <gtest/gtest.h>
 
-#include "frame/server_connection.h"
-#include "platform/settings_store.h"
+#include "frame/app_state.h"
+#include "online/server_session.h"
+#include "online/user_record.h"
+#include "platform/door/server_error.h"
 #include "support/community_server.h"
-#include "support/pg_test_server.h"
 
-TEST(ServerDbParamsTest, SettingOverridesHostPortAndDatabase) {
-    ScopedEnv host("PGHOST", QByteArray());
-    ScopedEnv port("PGPORT", QByteArray());
-    const QString previous = GetSetting(QStringLiteral("server_db"));
-    SaveSetting(QStringLiteral("server_db"), QStringLiteral("%%other"));
-    PgParams params = ServerDbParams();
-    EXPECT_EQ(params.host + u' ' + params.port + u' ' + params.dbname,
-              QStringLiteral("127.0.0.1 15432 other"));
-    SaveSetting(QStringLiteral("server_db"), QStringLiteral("db.example %5999% "));
-    params = ServerDbParams();
-    EXPECT_EQ(params.host + u' ' + params.port + u' ' + params.dbname,
-              QStringLiteral("db.example 5999 qntzpsvr01"));
-    EXPECT_EQ(params.user, QStringLiteral("qntzpsvr01"));
-    SaveSetting(QStringLiteral("server_db"), previous);
-}
+class ServerSessionOnline : public CommunityServerTest {};
 
-class ConnectServerDbOnline : public CommunityServerTest {};
+// A session of a logged-on user carries the log-on's credential; one that lapsed ends the log-on with a
+// word as soon as the session opens, before the operation has done anything.
+TEST_F(ServerSessionOnline, CarriesTheCredentialAndALapsedOneEndsTheLogOn) {
+    auto connection = OpenTestConnection();
+    ServerCommand cmd(connection.get());
+    const qint32 account = RegisterTestAccount(cmd, QStringLiteral("acc001"), QStringLiteral("甲"));
+    ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account);
+    {
+        ServerSession session;
+        EXPECT_EQ(session.connection()->state(), 1);
+        EXPECT_EQ(session.connection()->credential(), App().ServerCredential);
+    }
+    EXPECT_EQ(ServerConnection(), nullptr);
+    {
+        ServerSession anonymous(ServerSession::Binding::None);
+        EXPECT_TRUE(anonymous.connection()->credential().isEmpty());
+    }
 
-TEST_F(ConnectServerDbOnline, OpensTheConfiguredDatabaseWithTheProgramsAccount) {
-    ConnectServerDb();
-    const PgResult who = ServerConnection()->exec(QStringLiteral("SELECT current_user, current_database()"));
-    ASSERT_TRUE(who.ok) << who.error.toStdString();
-    EXPECT_EQ(who.rows.value(0), QStringList({QStringLiteral("qntzpsvr01"), server_->databaseName()}));
+    App().ServerCredential = QString(48, u'0');
+    EXPECT_EQ(ServerErrorOf([] { ServerSession session; }), QStringLiteral("登录已过期，请重新登录后再试。"));
+    EXPECT_FALSE(App().CurrentUser->Logoned);
+    EXPECT_TRUE(App().ServerCredential.isEmpty());
+    EXPECT_EQ(ServerConnection(), nullptr);
 }

@@ -31,7 +31,7 @@ protected:
     void SetUp() override {
         OnlineBookTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        db_ = PgConnection::Open(ServerDbParams());
+        db_ = OpenTestConnection();
         cmd_.SetActiveConnection(db_.get());
     }
     // Founds an association as the program does, logged on as the account registered as number.
@@ -39,8 +39,8 @@ protected:
         return Cls数据操作().CreateGroup(LogOnProgramUser(number), 5, name);
     }
 
-    std::unique_ptr<PgConnection> db_;
-    PgCommand cmd_;
+    std::unique_ptr<DoorConnection> db_;
+    ServerCommand cmd_;
     QMutex mutex_;
     QStringList asked_;
 };
@@ -65,8 +65,8 @@ TEST_F(GroupListsOnline, RefreshesReplaceTheMirrorsAndAFailureKeepsThem) {
               QStringList({QStringLiteral("甲|0|%1|5|0|0").arg(a)}));
 
     breakServer();
-    EXPECT_THROW(ops.RefreshGroupList(), PgError);
-    EXPECT_THROW(ops.RefreshMemberList(), PgError);
+    EXPECT_THROW(ops.RefreshGroupList(), ServerError);
+    EXPECT_THROW(ops.RefreshMemberList(), ServerError);
     EXPECT_EQ(rows(QStringLiteral("SELECT * FROM \"group_lst\" ORDER BY rowid")), groups);
     EXPECT_EQ(rows(QStringLiteral("SELECT count(*) FROM \"member_lst\"")),
               QStringList({QStringLiteral("1")}));
@@ -129,10 +129,10 @@ TEST_F(GroupListsOnline, EachConnectionBindsWithTheCredentialAndALapsedOneEndsTh
     EXPECT_GT(Cls数据操作().CreateGroup(a, 5, first), 0);
     EXPECT_EQ(Cls数据操作().CreateGroup(a, 5, second), 0);  // on a new connection, for the same account
     ASSERT_TRUE(
-        server_->owner()
+        server_->admin()
             .exec(QStringLiteral("UPDATE session_credentials SET expires = now() - interval '1 second'"))
             .ok);
-    EXPECT_EQ(PgErrorOf([] { Cls数据操作().RefreshGroupList(); }),
+    EXPECT_EQ(ServerErrorOf([] { Cls数据操作().RefreshGroupList(); }),
               QStringLiteral("登录已过期，请重新登录后再试。"));
     EXPECT_FALSE(App().CurrentUser->Logoned);
     EXPECT_TRUE(App().ServerCredential.isEmpty());
@@ -141,7 +141,7 @@ TEST_F(GroupListsOnline, EachConnectionBindsWithTheCredentialAndALapsedOneEndsTh
 TEST_F(GroupListsOnline, CreateGroupAnswersTheServersIdAndName) {
     const qint32 a = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"));
     QString name = QStringLiteral(" 王氏@~宗亲会 ");
-    EXPECT_THROW(Cls数据操作().CreateGroup(a, 5, name), PgError);  // nobody logged on
+    EXPECT_THROW(Cls数据操作().CreateGroup(a, 5, name), ServerError);  // nobody logged on
     ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), a);
     const qint32 id = Cls数据操作().CreateGroup(a, 5, name);
     EXPECT_GT(id, 0);

@@ -156,7 +156,7 @@ TEST_F(MemberDownloadTest, ATreeIsStagedWithItsMarksAndAFailureLeavesNoStagingFi
 
     // The server stops answering after the second member: nothing half-filled is left for a merge.
     revoke(QStringLiteral("\"sp_GetImage\""));
-    EXPECT_THROW(Cls数据操作().DownLoad_All(root), PgError);
+    EXPECT_THROW(Cls数据操作().DownLoad_All(root), ServerError);
     EXPECT_FALSE(QFile::exists(member_exchange::StagingPath()));
     EXPECT_EQ(ServerConnection().get(), nullptr);
     EXPECT_FALSE(Progress().IsShown());

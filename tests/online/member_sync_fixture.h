@@ -7,7 +7,7 @@
 #include "online/member_exchange.h"
 #include "online/online_book_fixture.h"
 #include "platform/dao/dao_database.h"
-#include "platform/pg/pg_command.h"
+#include "platform/door/server_command.h"
 #include "store/data_ops.h"
 
 // Members, pages and pictures of the book as the member sync reads and writes them.
@@ -78,7 +78,7 @@ protected:
     void SetUp() override {
         OnlineBookTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        db_ = PgConnection::Open(ServerDbParams());
+        db_ = OpenTestConnection();
         ASSERT_TRUE(db_);
         cmd_.SetActiveConnection(db_.get());
         account_ = RegisterTestAccount(cmd_, QStringLiteral("acc001"), QStringLiteral("甲"), 1);
@@ -88,17 +88,19 @@ protected:
     // The first column of each row the server's owner reads.
     QStringList serverRows(const QString& sql, const QList<QVariant>& params = {}) {
         QStringList out;
-        for (const QStringList& row : server_->owner().exec(sql, params).rows) out << row.join(u'|');
+        for (const QStringList& row : server_->admin().exec(sql, params).rows) out << row.join(u'|');
         return out;
     }
     void revoke(const QString& routine) {
-        ASSERT_TRUE(server_->owner()
+        ASSERT_TRUE(server_->admin()
                         .exec(QStringLiteral("REVOKE EXECUTE ON ROUTINE ") + routine +
                               QStringLiteral(" FROM qntzpsvr01"))
                         .ok);
     }
 
-    std::unique_ptr<PgConnection> db_;
-    PgCommand cmd_;
+    void twoBooksShareABranch();
+
+    std::unique_ptr<DoorConnection> db_;
+    ServerCommand cmd_;
     qint32 account_ = 0;
 };

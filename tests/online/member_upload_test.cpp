@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "frame/http_procedures.h"
 #include "frame/progress.h"
 #include "online/member_sync_fixture.h"
 #include "online/online_operation.h"
 #include "support/book_fixture.h"
+#include "support/lossy_proxy.h"
 
 namespace {
 
@@ -145,6 +147,29 @@ TEST_F(MemberSyncTest, AFailureInTheMiddleSaysHowFarItGot) {
     EXPECT_EQ(Ids(QStringLiteral("(\"mysql_id\" > 0)")), QStringLiteral("一1,二1,三1,四0"));
     EXPECT_EQ(ServerConnection().get(), nullptr);
     EXPECT_FALSE(Progress().IsShown());
+}
+
+}  // namespace
+
+namespace {
+
+// The save reached the server and was committed, but its answer was lost on the way back: the program
+// asks again with the same call, and the server answers with what the first did. One member, not two,
+// and the book holds its server id.
+TEST_F(MemberSyncTest, AnUploadWhoseAnswerWasLostStoresOneMember) {
+    Add(QStringLiteral("王五"), QStringLiteral("No_Display"));
+    SetPage(QStringLiteral("王五"), QStringLiteral("<p>生平</p>"));
+    LossyProxy proxy(server_->pages()->port(), "\"sp_savezpdata2\"");
+    ASSERT_GT(proxy.port(), 0);
+    SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()));
+    Cls数据操作().UpLoad_1(QStringLiteral("王五"));
+    EXPECT_EQ(proxy.answersLost(), 1);
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'\n').toStdString();
+    const qint32 id = Cls数据操作().GetSql_Id(QStringLiteral("王五"));
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT filial_id, filial FROM members WHERE sent_name = '王五'")),
+              QStringList{QStringLiteral("%1|王五").arg(id)});
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM member_stories")), QStringList{"1"});
 }
 
 }  // namespace

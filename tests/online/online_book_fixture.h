@@ -1,20 +1,21 @@
 #pragma once
 
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/db_connections.h"
+#include "frame/http_procedures.h"
 #include "frame/server_connection.h"
 #include "online/user_record.h"
+#include "platform/door/server_error.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_error.h"
 #include "platform/settings_store.h"
 #include "support/community_server.h"
 #include "support/scripted_ui.h"
 #include "support/temp_book.h"
+#include "support/test_http_server.h"
 
 // A book of its own, a community server of its own with its pages, scripted dialogs and a logged-off
 // user: what every on-line command of the program meets.
@@ -44,9 +45,9 @@ protected:
             if (call.kind == QLatin1String("MsgBox")) texts << call.text;
         return texts;
     }
-    // The program's server database is a socket folder with no server in it.
-    void breakServer() { SaveSetting(QStringLiteral("server_db"), noServer_.path() + QStringLiteral("%%x")); }
-    int ownerCount(const QString& sql) { return server_->owner().exec(sql).rows.value(0).value(0).toInt(); }
+    // The program's server is an address nobody answers at.
+    void breakServer() { SetBuiltInServerUrl(QStringLiteral("http://127.0.0.1:%1").arg(ClosedLocalPort())); }
+    int ownerCount(const QString& sql) { return server_->admin().exec(sql).rows.value(0).value(0).toInt(); }
     // The book's rows of a query, each with its fields "|"-joined.
     QStringList rows(const QString& sql) {
         QStringList out;
@@ -62,5 +63,4 @@ protected:
     ScriptedInteraction* ui_ = nullptr;
     std::unique_ptr<Interaction> previousUi_;
     std::function<void(PageService&)> addPages_;
-    QTemporaryDir noServer_;
 };

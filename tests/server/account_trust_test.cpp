@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "frame/server_connection.h"
-#include "platform/pg/pg_command.h"
-#include "platform/pg/pg_error.h"
+#include "platform/door/server_command.h"
+#include "platform/door/server_error.h"
 #include "support/community_server.h"
 
 namespace {
@@ -15,12 +15,12 @@ namespace {
 // A connection of the program's account with a command of its own.
 struct Caller {
     bool open() {
-        db = PgConnection::Open(ServerDbParams());
+        db = OpenTestConnection();
         cmd.SetActiveConnection(db.get());
         return bool(db);
     }
-    std::unique_ptr<PgConnection> db;
-    PgCommand cmd;
+    std::unique_ptr<DoorConnection> db;
+    ServerCommand cmd;
 };
 
 class AccountTrustTest : public CommunityServerTest {
@@ -41,12 +41,12 @@ protected:
         call(alice, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "page"}});
         call(alice, "sp_saveimage",
              {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("jpg")}, {"@z_imgpath", "a"}});
-        aliceCredential = TestCredential(*alice.db);
-        bobCredential = TestCredential(*bob.db);
+        aliceCredential = alice.db->credential();
+        bobCredential = bob.db->credential();
         ASSERT_EQ(aliceCredential.size(), 48);
     }
 
-    PgRows call(Caller& c, const char* procedure, const QList<QPair<const char*, QVariant>>& values) {
+    ServerRows call(Caller& c, const char* procedure, const QList<QPair<const char*, QVariant>>& values) {
         c.cmd.SetCommandText(QString::fromLatin1(procedure));
         for (const auto& [name, value] : values) c.cmd.SetValue(QString::fromLatin1(name), value);
         return c.cmd.Execute();
@@ -67,7 +67,7 @@ protected:
     }
     QStringList ownerRows(const QString& sql) {
         QStringList out;
-        for (const QStringList& row : server_->owner().exec(sql).rows) out << row.join(u'|');
+        for (const QStringList& row : server_->admin().exec(sql).rows) out << row.join(u'|');
         return out;
     }
     QStringList alicesData() {
@@ -120,10 +120,8 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
                   {{"@z_filial", "赵甲"}, {"@z_myimage", QByteArray("x")}, {"@z_imgpath", "b"}});
          },
          kNotLoggedOn},
-        // A setting the caller can set proves nothing.
-        {"page after SET", &bob,
+        {"page of another's", &bob,
          [&] {
-             bob.db->exec(QStringLiteral("SET qentara.acc_id = '%1'").arg(a));
              call(bob, "sp_savestory", {{"@z_filial", "赵甲"}, {"@z_descript", "x"}});
          },
          QStringLiteral("服务器上没有成员“赵甲”。")},
@@ -150,7 +148,7 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
          QString()},
     };
     for (const Case& c : cases) {
-        const QString error = PgErrorOf(c.call);
+        const QString error = ServerErrorOf(c.call);
         EXPECT_EQ(error.mid(error.indexOf(QStringLiteral("失败：")) + 3), c.error) << c.what;
     }
     EXPECT_EQ(fetch(nobody, guarded), 0);
@@ -167,12 +165,12 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
     EXPECT_EQ(alicesData(), before);
 
     // Open to the world: anybody reads, bob changes only what alice left unprotected.
-    ASSERT_TRUE(server_->owner()
+    ASSERT_TRUE(server_->admin()
                     .exec(QStringLiteral("UPDATE accounts SET open_level = 1 WHERE acc_id = %1").arg(a))
                     .ok);
     EXPECT_EQ(fetch(nobody, guarded), guarded);
     EXPECT_EQ(call(nobody, "sp_GnSeekList2", {{"@myacc_id", 0}, {"@myboy_id", guarded}}).size(), 2);
-    EXPECT_EQ(PgErrorOf([&] {
+    EXPECT_EQ(ServerErrorOf([&] {
                   call(bob, "sp_deleteZpdata", {{"@z_filial_id", guarded}});
               }),
               QStringLiteral("调用过程“sp_deleteZpdata”失败：成员“赵甲”受创建者保护，不能在服务器上删除。"));
@@ -184,7 +182,7 @@ TEST_F(AccountTrustTest, ProceduresRefuseForgedAndUnprovenAccounts) {
 
     // A failed log-on leaves the connection acting for nobody.
     EXPECT_EQ(CallTryLogon(alice.cmd, QStringLiteral("alice"), QStringLiteral("wrong"), 0), 2);
-    EXPECT_EQ(PgErrorOf([&] { save(alice, a, 0, "赵丙", ""); }),
+    EXPECT_EQ(ServerErrorOf([&] { save(alice, a, 0, "赵丙", ""); }),
               QStringLiteral("调用过程“sp_savezpdata2”失败：") + kNotLoggedOn);
 }
 

@@ -39,7 +39,7 @@ protected:
     }
 
     QTemporaryDir root;
-    PgCommand cmd;
+    ServerCommand cmd;
 };
 
 }  // namespace
@@ -48,7 +48,7 @@ TEST_F(PagesTest, BookRootsAreRecordsWithTheSeparatorsTakenOut) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
     const qint32 mine = SaveTestMember(cmd, me, 0, {QStringLiteral("王'%!五@~[2]")});
     SaveTestMember(cmd, me, 0, {QStringLiteral("王六"), QStringLiteral("王'五")});  // a child, not a root
-    const QString myCredential = TestCredential(*ServerConnection());
+    const QString myCredential = ServerConnection()->credential();
     const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("公%!开@~"), 1);
     const qint32 theirs = SaveTestMember(cmd, open, 0, {QStringLiteral("李四")});
     const qint32 closed = RegisterTestAccount(cmd, QStringLiteral("closed"), QStringLiteral("闭"), 0);
@@ -74,7 +74,7 @@ TEST_F(PagesTest, QueryValuesArriveDecodedAndKeysIgnoreCase) {
 
 TEST_F(PagesTest, NumberPages) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
-    const QString credential = TestCredential(*ServerConnection());
+    const QString credential = ServerConnection()->credential();
     const QByteArray id = QByteArray::number(me);
     struct Case {
         QByteArray target;
@@ -113,9 +113,9 @@ TEST_F(PagesTest, UserRecordChangesTheLevelThroughThePage) {
     const qint32 me = RegisterTestAccount(cmd, QStringLiteral("me"), QStringLiteral("我"));
     Cls_User user;
     EXPECT_EQ(user.ChangeProtected(me, 2), 0);  // without the log-on's credential
-    App().ServerCredential = TestCredential(*ServerConnection());
+    App().ServerCredential = ServerConnection()->credential();
     EXPECT_EQ(user.ChangeProtected(me, 2), 1);
-    EXPECT_EQ(server_->owner().exec(QStringLiteral("SELECT open_level FROM accounts")).rows.value(0),
+    EXPECT_EQ(server_->admin().exec(QStringLiteral("SELECT open_level FROM accounts")).rows.value(0),
               QStringList({"2"}));
     EXPECT_EQ(user.ChangeProtected(me, 7), 0);
     // With the page service down the change is reported as not done.
@@ -205,4 +205,26 @@ TEST_F(PagesTest, StaticFilesCarryLengthAndDateAndAnswerHead) {
          {QByteArray("/zip/../../etc/passwd"), QByteArray("/zip/%2e%2e/%2e%2e/etc/hosts"),
           QByteArray("/link.txt"), QByteArray("/zip"), QByteArray("/zip/none.rar"), QByteArray("/")})
         EXPECT_EQ(get(target).status, 404) << target.toStdString();
+}
+
+// Reached without the door, the service itself reads no body a page does not read, posts nothing but
+// the program's calls, and refuses a value holding NUL with the page's own "not done".
+TEST_F(PagesTest, TheServiceAloneRefusesBodiesPostsAndNul) {
+    struct Case {
+        QByteArray request;
+        int status;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"GET /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nContent-Length: 100000000\r\n\r\n", 413, ""},
+        {"POST /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n{}", 405, ""},
+        {"GET /flsh2/getright.asp?accid=1%00 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, "0"},
+        {"GET /flsh2/get_zproot3.asp?accid=%001 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, ""},
+        {"GET /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 200, "0"},
+    };
+    for (const Case& c : cases) {
+        const RawReply reply = RawExchange(server_->pages()->port(), c.request);
+        EXPECT_EQ(reply.status, c.status) << c.request.left(40).toStdString();
+        EXPECT_EQ(reply.body, c.body) << c.request.left(40).toStdString();
+    }
 }

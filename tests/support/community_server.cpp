@@ -5,17 +5,22 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#include <mutex>
 
+#include "db/pg_error.h"
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
 #include "frame/server_connection.h"
 #include "online/user_record.h"
 #include "pages/schema_loader.h"
-#include "platform/pg/pg_error.h"
+#include "platform/door/server_error.h"
 #include "platform/settings_store.h"
 #include "support/pg_test_server.h"
 
 namespace {
+
+// The page service's password on the throwaway cluster.
+const QString kPagesTestPassword = QStringLiteral("qntzp-pages-test");
 
 QString NewDatabaseName() {
     static std::atomic<int> counter{0};
@@ -25,59 +30,106 @@ QString NewDatabaseName() {
         .arg(QRandomGenerator::global()->generate() & 0xFFFFFF, 6, 16, QLatin1Char('0'));
 }
 
+// The cluster's accounts, made once per test program. Test programs run at once and an account is the
+// cluster's, not a database's: the first program makes them under a lock, the others then find them and
+// their loads change nothing.
+QString EnsureServerAccounts() {
+    static std::once_flag once;
+    static QString error;
+    std::call_once(once, [] {
+        auto admin = PgConnection::Open(PgSuperuserParams(), &error);
+        if (!admin) return;
+        if (!admin->exec(QStringLiteral("SELECT pg_advisory_lock(72019302)")).ok) error = admin->lastError();
+        if (error.isEmpty()) error = LoadServerAccounts(*admin);
+        const PgResult password =
+            admin->exec(QStringLiteral("ALTER ROLE qntzp_pages PASSWORD '%1'").arg(kPagesTestPassword));
+        if (error.isEmpty() && !password.ok) error = password.error;
+    });  // closing the connection releases the lock
+    return error;
+}
+
 }  // namespace
 
 TestCommunityServer::TestCommunityServer() : dbname_(NewDatabaseName()) {
-    previousServerDb_ = GetSetting(QStringLiteral("server_db"));
+    previousCa_ = GetSetting(QStringLiteral("server_ca"));
+    error_ = EnsureServerAccounts();
+    if (!error_.isEmpty()) return;
     QString failure;
-    auto admin = PgConnection::Open(PgSuperuserParams(), &failure);
-    if (!admin) {
+    auto postgres = PgConnection::Open(PgSuperuserParams(), &failure);
+    if (!postgres) {
         error_ = QStringLiteral("superuser connection failed: ") + failure;
         return;
     }
     // A database name cannot be a parameter; this one is made here, never taken from input.
     const PgResult created =
-        admin->exec(QStringLiteral("CREATE DATABASE ") + PgConnection::QuoteIdentifier(dbname_));
+        postgres->exec(QStringLiteral("CREATE DATABASE ") + PgConnection::QuoteIdentifier(dbname_));
     if (!created.ok) {
         error_ = created.error;
         return;
     }
-    owner_ = PgConnection::Open(ownerParams(), &failure);
-    if (!owner_) {
+    admin_ = PgConnection::Open(PgSuperuserParams(dbname_), &failure);
+    if (!admin_) {
         error_ = failure;
         return;
     }
-    error_ = LoadServerSchema(*owner_);
-    SaveSetting(QStringLiteral("server_db"), QStringLiteral("%%") + dbname_);
+    error_ = LoadServerSchema(*admin_);
+    if (error_.isEmpty()) error_ = startPages();
 }
 
 TestCommunityServer::~TestCommunityServer() {
+    ServerConnection().reset();
+    door_.reset();
+    secondPages_.reset();
     if (pages_) pages_->stop();
     pages_.reset();
     SetBuiltInServerUrl(QString());
-    ServerConnection().reset();
-    owner_.reset();
-    SaveSetting(QStringLiteral("server_db"), previousServerDb_);
-    if (auto admin = PgConnection::Open(PgSuperuserParams()))
-        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + PgConnection::QuoteIdentifier(dbname_) +
-                    QStringLiteral(" WITH (FORCE)"));
+    SaveSetting(QStringLiteral("server_ca"), previousCa_);
+    admin_.reset();
+    if (auto postgres = PgConnection::Open(PgSuperuserParams()))
+        postgres->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + PgConnection::QuoteIdentifier(dbname_) +
+                       QStringLiteral(" WITH (FORCE)"));
 }
 
-PgParams TestCommunityServer::ownerParams() const {
-    return PgSuperuserParams(dbname_);
+PgParams TestCommunityServer::pagesParams() const {
+    PgParams params = PgSuperuserParams(dbname_);
+    params.user = QStringLiteral("qntzp_pages");
+    params.password = kPagesTestPassword;
+    return params;
 }
 
 QString TestCommunityServer::startPages(const QString& staticRoot,
                                         const std::function<void(PageService&)>& addPages) {
     PageServiceConfig config;
-    config.port = 0;
-    config.database = ownerParams();
+    // Connections the program opened before keep working: the service comes back where it was.
+    config.port = pages_ ? pages_->port() : 0;
+    config.database = pagesParams();
     config.staticRoot = staticRoot;
+    if (pages_) pages_->stop();
     pages_ = std::make_unique<PageService>(config);
     if (addPages) addPages(*pages_);
     QString failure;
     if (!pages_->start(&failure)) return failure;
-    SetBuiltInServerUrl(pages_->baseUrl());
+    if (!door_) SetBuiltInServerUrl(pages_->baseUrl());
+    return {};
+}
+
+QString TestCommunityServer::startDoor(int pageServices) {
+    if (!pages_) return QStringLiteral("no page service");
+    QList<int> ports{pages_->port()};
+    if (pageServices > 1) {
+        PageServiceConfig config;
+        config.port = 0;
+        config.database = pagesParams();
+        config.staticRoot = pages_->staticRoot();
+        secondPages_ = std::make_unique<PageService>(config);
+        QString failure;
+        if (!secondPages_->start(&failure)) return failure;
+        ports << secondPages_->port();
+    }
+    door_ = std::make_unique<TestDoor>();
+    if (QString failure = door_->start(ports); !failure.isEmpty()) return failure;
+    SaveSetting(QStringLiteral("server_ca"), TestDoor::authorityFile());
+    SetBuiltInServerUrl(door_->url());
     return {};
 }
 
@@ -87,16 +139,22 @@ void CommunityServerTest::SetUp() {
     ASSERT_TRUE(server_->ok()) << server_->error().toStdString();
 }
 
-QString PgErrorOf(const std::function<void()>& call) {
+std::unique_ptr<DoorConnection> OpenTestConnection(const QString& credential) {
+    auto connection = std::make_unique<DoorConnection>(BuiltInServerUrl());
+    connection->open(credential);
+    return connection;
+}
+
+QString ServerErrorOf(const std::function<void()>& call) {
     try {
         call();
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         return e.Description();
     }
     return QString();
 }
 
-int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
+int CallTryLogon(ServerCommand& cmd, const QString& number, const QString& digest, int logonType,
                  const QString& nick, int right) {
     cmd.SetCommandText(QStringLiteral("sp_trylogon"));
     cmd.SetValue(QStringLiteral("@z_user_no"), number);
@@ -108,31 +166,33 @@ int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, i
     cmd.SetValue(QStringLiteral("@z_state"), 0);
     cmd.SetValue(QStringLiteral("@z_group_id"), 0);
     cmd.SetValue(QStringLiteral("@z_logon_type"), logonType);
+    // A log-on proves the account by its password alone, as the program's log-on does.
+    cmd.ActiveConnection()->setCredential(QString());
     cmd.Execute();
     return cmd.Value(QStringLiteral("@z_state")).toInt();
 }
 
-qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right) {
+qint32 RegisterTestAccount(ServerCommand& cmd, const QString& number, const QString& nick, int right) {
     if (CallTryLogon(cmd, number, QStringLiteral("digest-") + number, 1, nick, right) != 3) return 0;
     return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
 }
 
-qint32 LogOnTestAccount(PgCommand& cmd, const QString& number) {
+qint32 LogOnTestAccount(ServerCommand& cmd, const QString& number) {
     if (CallTryLogon(cmd, number, QStringLiteral("digest-") + number, 0) != 1) return 0;
     return cmd.Value(QStringLiteral("@z_acc_id")).toInt();
 }
 
-QString TestCredential(PgConnection& connection) {
-    return connection.exec(QStringLiteral("SELECT zp_session_token()")).rows.value(0).value(0);
-}
-
 qint32 LogOnProgramUser(const QString& number) {
-    auto connection = PgConnection::Open(ServerDbParams());
-    if (!connection) return 0;
-    PgCommand cmd(connection.get());
+    std::unique_ptr<DoorConnection> connection;
+    try {
+        connection = OpenTestConnection();
+    } catch (const ServerError&) {
+        return 0;
+    }
+    ServerCommand cmd(connection.get());
     const qint32 account = LogOnTestAccount(cmd, number);
     if (account == 0) return 0;
-    App().ServerCredential = TestCredential(*connection);
+    App().ServerCredential = connection->credential();
     Cls_User& user = CurrentUserRecord();
     user.acc_id = account;
     user.NickName = cmd.Value(QStringLiteral("@z_nick")).toString();
@@ -141,7 +201,7 @@ qint32 LogOnProgramUser(const QString& number) {
     return account;
 }
 
-qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
+qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
                       QString* serverName) {
     cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));
     cmd.SetValue(QStringLiteral("@z_accid"), account);
@@ -165,26 +225,19 @@ qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServe
     return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
 }
 
-RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
-                        const QString& credential) {
+RawReply RawExchange(int port, const QByteArray& request, int waitMs) {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-    RawReply reply;
-    if (!socket.waitForConnected(5000)) return reply;
+    if (!socket.waitForConnected(5000)) return {};
+    socket.write(request);
+    QByteArray all;
+    while (socket.waitForReadyRead(waitMs) || socket.bytesAvailable()) all += socket.readAll();
+    return ParseRawReply(all);
+}
+
+RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
+                        const QString& credential) {
     QByteArray request = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
     if (!credential.isEmpty()) request += "Authorization: Bearer " + credential.toLatin1() + "\r\n";
-    socket.write(request + "\r\n");
-    QByteArray all;
-    while (socket.waitForReadyRead(5000) || socket.bytesAvailable()) all += socket.readAll();
-    const qsizetype end = all.indexOf("\r\n\r\n");
-    if (end < 0) return reply;
-    const QList<QByteArray> lines = all.left(end).split('\n');
-    reply.status = lines.value(0).split(' ').value(1).toInt();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon > 0)
-            reply.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
-    }
-    reply.body = all.mid(end + 4);
-    return reply;
+    return RawExchange(port, request + "\r\n");
 }

@@ -1,21 +1,23 @@
 #pragma once
 
 // A community server of the test's own, for every on-line test: a fresh database on the throwaway
-// cluster of pg_virtualenv, loaded with the server's schema, which the program's ConnectServerDb reaches
-// (through the setting "server_db"), and on request the page service on a free port, which the program's
-// HTTP procedures reach (through SetBuiltInServerUrl). Everything is undone when the object goes.
+// cluster of pg_virtualenv, loaded with the server's schema and accounts as `./dev server` loads them,
+// and the page service on a free port, logged on with the page service's own account, which the program
+// reaches directly (through SetBuiltInServerUrl). On request the door in front of it (nginx with TLS, the
+// program told to trust the test authority), and a second page service behind the same door. Everything
+// is undone when the object goes.
 
 #include <gtest/gtest.h>
 #include <QByteArray>
-#include <QMap>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
+#include "db/pg_connection.h"
 #include "pages/page_service.h"
-#include "platform/pg/pg_command.h"
-#include "platform/pg/pg_connection.h"
+#include "platform/door/server_command.h"
+#include "support/test_door.h"
 
 class TestCommunityServer {
 public:
@@ -28,23 +30,35 @@ public:
     QString error() const { return error_; }
     QString databaseName() const { return dbname_; }
 
-    // The schema's owner on this database, for looking at tables directly.
-    PgParams ownerParams() const;
-    PgConnection& owner() { return *owner_; }
+    // The cluster's administrator on this database, for looking at tables directly.
+    PgConnection& admin() { return *admin_; }
+    // How the page service logs on to this database.
+    PgParams pagesParams() const;
 
-    // Starts the page service (static files from staticRoot when given; addPages may add or replace pages
-    // first); "" on success.
+    // Starts the page service again (on the port it had), with static files from staticRoot when given;
+    // addPages may add or replace pages first. "" on success.
     QString startPages(const QString& staticRoot = QString(),
                        const std::function<void(PageService&)>& addPages = nullptr);
     PageService* pages() { return pages_.get(); }
     QString pagesUrl() const { return pages_ ? pages_->baseUrl() : QString(); }
+    // Where the program is pointed: the door once it stands, else the page service.
+    QString url() const { return door_ ? door_->url() : pagesUrl(); }
+
+    // Puts the door in front of the page service (and, with two, a second page service of its own on the
+    // same database) and points the program at it: its address and the authority it must trust. "" on
+    // success.
+    QString startDoor(int pageServices = 1);
+    TestDoor* door() { return door_.get(); }
+    PageService* secondPages() { return secondPages_.get(); }
 
 private:
     QString dbname_;
     QString error_;
-    QString previousServerDb_;
-    std::unique_ptr<PgConnection> owner_;
+    QString previousCa_;
+    std::unique_ptr<PgConnection> admin_;
     std::unique_ptr<PageService> pages_;
+    std::unique_ptr<PageService> secondPages_;
+    std::unique_ptr<TestDoor> door_;
 };
 
 // Tests that need a community server derive from this: without a test cluster they skip, with one the
@@ -59,23 +73,24 @@ protected:
 
 // Calls of the procedures as the on-line operations make them, for tests that need accounts and members.
 
-// The description of the PgError the call raises; "" when it raises none.
-QString PgErrorOf(const std::function<void()>& call);
+// A connection to the server the program is pointed at, opened (with a credential when given).
+std::unique_ptr<DoorConnection> OpenTestConnection(const QString& credential = QString());
+
+// The description of the ServerError the call raises; "" when it raises none.
+QString ServerErrorOf(const std::function<void()>& call);
 
 // sp_trylogon; returns @z_state (1 logged on, 2 refused, 3 registered). The second password is the first
 // with "-2" appended.
-int CallTryLogon(PgCommand& cmd, const QString& number, const QString& digest, int logonType,
+int CallTryLogon(ServerCommand& cmd, const QString& number, const QString& digest, int logonType,
                  const QString& nick = QString(), int right = 0);
 // Registers number with the digest "digest-" + number; the account id, 0 when it failed. The command's
 // connection then acts for the new account.
-qint32 RegisterTestAccount(PgCommand& cmd, const QString& number, const QString& nick, int right = 0);
+qint32 RegisterTestAccount(ServerCommand& cmd, const QString& number, const QString& nick, int right = 0);
 // Logs the account registered as number on through the command's connection, which then acts for it;
 // the account id, 0 when refused.
-qint32 LogOnTestAccount(PgCommand& cmd, const QString& number);
-// A credential for the account the connection proved, as the program's log-on takes it.
-QString TestCredential(PgConnection& connection);
+qint32 LogOnTestAccount(ServerCommand& cmd, const QString& number);
 // The program's user logged on as the account registered as number, as the log-on form leaves it: the
-// user record and the credential that binds the program's connections and goes with its pages.
+// user record and the credential that goes with the program's calls and pages.
 qint32 LogOnProgramUser(const QString& number);
 
 struct TestServerMember {
@@ -89,15 +104,12 @@ struct TestServerMember {
 };
 // sp_savezpdata2 with the member's fields (sex No, living Yes, born "1901-02-03", name parts
 // "a%b%c%d%e%f", sibling order 2); the server id, *serverName the name the server keeps.
-qint32 SaveTestMember(PgCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
+qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
                       QString* serverName = nullptr);
 
-// A page request exactly as written (Qt's own client would tidy "..", which the service must refuse),
-// with the credential of a log-on when one is given.
-struct RawReply {
-    int status = 0;
-    QMap<QByteArray, QByteArray> headers;  // lower-case names
-    QByteArray body;
-};
+// A request exactly as written (Qt's own client would tidy "..", which the service must refuse), with
+// the credential of a log-on when one is given, straight to a page service.
 RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
                         const QString& credential = QString());
+// As RawPageRequest, with whatever head and body (method, target, headers, blank line and body).
+RawReply RawExchange(int port, const QByteArray& request, int waitMs = 5000);

@@ -11,4 +11,6 @@ TempBook::~TempBook() {
         qputenv("QENTARA_HOME", previousHome_);
 }
 
-QString TempBook::path() const { return dir_.path() + "/"; }
+QString TempBook::path() const {
+    return dir_.path() + "/";
+}

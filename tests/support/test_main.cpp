@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "support/test_settings.h"
 
@@ -10,7 +10,9 @@ namespace {
 QString gSettingsDir;
 }
 
-QString TestSettingsDir() { return gSettingsDir; }
+QString TestSettingsDir() {
+    return gSettingsDir;
+}
 
 int main(int argc, char** argv) {
     // Test programs are also started by test discovery, outside ctest's environment.

@@ -11,8 +11,8 @@
 #include "online/logon_rules.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_error.h"
+#include "platform/door/server_error.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_error.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ QPushButton* AddListButton(QWidget* window, const QString& name, const QString& 
 void RefreshFromServer(const std::function<void()>& refresh) {
     try {
         refresh();
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         UI().MsgBox(e.Description(), vb::Critical);
     } catch (const dao::DaoError& e) {
         UI().MsgBox(e.Description(), vb::Critical);

@@ -16,8 +16,8 @@
 #include "online/online_operation.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_error.h"
+#include "platform/door/server_error.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_error.h"
 #include "platform/vbcompat.h"
 #include "store/branch_marking.h"
 #include "store/data_ops.h"
@@ -36,7 +36,7 @@ bool Exchanged(const std::function<void()>& exchange, const QString& failure = Q
         return true;
     } catch (const SyncError& e) {
         reason = e.Description();
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         reason = e.Description();
     } catch (const dao::DaoError& e) {
         reason = e.Description();

@@ -25,11 +25,11 @@
 #include "online/latency_probe.h"
 #include "online/logon_gate.h"
 #include "online/user_record.h"
+#include "platform/door/server_error.h"
 #include "platform/http/http_client.h"
 #include "platform/interaction/do_events.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
-#include "platform/pg/pg_error.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 
@@ -433,7 +433,7 @@ void FrmLogon::logOnOrRegister(int level) {
     try {
         answer = LogonRules::TryLogon(*digests_, txtAccNo_->text(), txtPswd_->text(), txtPswd2_->text(),
                                       txtNick_->text(), level, mode_ == LogonRules::kRegister);
-    } catch (const PgError& e) {
+    } catch (const ServerError& e) {
         // Nothing was decided: the form stays for another try.
         setBusy(false);
         say(e.Description(), vb::Critical);

@@ -10,6 +10,8 @@
 
 #include <string_view>
 
+#include "platform/http/tls_trust.h"
+
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
@@ -88,6 +90,7 @@ QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpSt
     QNetworkAccessManager manager;
     QNetworkRequest request(url);
     for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+    ApplyServerTrust(request);
     QNetworkReply* reply = manager.get(request);
     QEventLoop loop;
     QTimer timer;
@@ -136,7 +139,9 @@ void AsyncHttpGet::start(const QUrl& url, int timeoutMs) {
         QTimer::singleShot(0, this, [this] { deliver({}, false, 0); });
         return;
     }
-    reply_ = manager_->get(QNetworkRequest(url));
+    QNetworkRequest request(url);
+    ApplyServerTrust(request);
+    reply_ = manager_->get(request);
     connect(reply_, &QNetworkReply::finished, this, &AsyncHttpGet::onReplyFinished);
     timer_->start(qMax(0, timeoutMs));
 }

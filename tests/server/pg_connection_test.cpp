@@ -1,4 +1,4 @@
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
@@ -6,27 +6,15 @@
 #include "support/pg_test_server.h"
 #include "support/test_http_server.h"
 
-TEST(PgParamsTest, BuiltinAccountFollowsEnvironmentForHostAndPort) {
-    {
-        ScopedEnv host("PGHOST", "/var/run/postgresql");
-        ScopedEnv port("PGPORT", "5433");
-        const PgParams params = BuiltinServerParams();
-        EXPECT_EQ(params.host, QStringLiteral("/var/run/postgresql"));
-        EXPECT_EQ(params.port, QStringLiteral("5433"));
-        EXPECT_EQ(params.dbname, QStringLiteral("qntzpsvr01"));
-        EXPECT_EQ(params.user, QStringLiteral("qntzpsvr01"));
-        EXPECT_EQ(params.password, QStringLiteral("h27wd913"));
-        EXPECT_GT(params.connectTimeoutSec, 0);
-    }
-    ScopedEnv host("PGHOST", QByteArray());
-    ScopedEnv port("PGPORT", QByteArray());
-    const PgParams params = BuiltinServerParams();
-    EXPECT_EQ(params.host, QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(params.port, QStringLiteral("15432"));
-}
+// The server side's connection to the database: the page service, its tools and the tests use it.
+
+#define REQUIRE_TEST_CLUSTER()                                                                    \
+    do {                                                                                          \
+        if (!PgTestServerExpected()) GTEST_SKIP() << "no PostgreSQL test cluster (PGHOST unset)"; \
+    } while (false)
 
 TEST(PgConnectionTest, ClosedPortFailsQuickly) {
-    PgParams params = BuiltinServerParams();
+    PgParams params = PgSuperuserParams();
     params.host = QStringLiteral("127.0.0.1");
     params.port = QString::number(ClosedLocalPort());
     QElapsedTimer clock;
@@ -46,10 +34,10 @@ TEST(PgConnectionTest, ClosedPortFailsQuickly) {
     EXPECT_FALSE(result.error.isEmpty());
 }
 
-TEST(PgConnectionTest, BuiltinAccountConnects) {
-    REQUIRE_BUILTIN_SERVER_ACCOUNT();
+TEST(PgConnectionTest, TheClustersAccountConnects) {
+    REQUIRE_TEST_CLUSTER();
     QString error;
-    auto connection = PgConnection::Open(BuiltinServerParams(), &error);
+    auto connection = PgConnection::Open(PgSuperuserParams(), &error);
     ASSERT_NE(connection, nullptr) << error.toStdString();
     EXPECT_TRUE(connection->isOpen());
     EXPECT_EQ(connection->state(), 1);
@@ -59,7 +47,7 @@ TEST(PgConnectionTest, BuiltinAccountConnects) {
     ASSERT_TRUE(who.ok) << who.error.toStdString();
     EXPECT_EQ(who.columns, QStringList({"u", "d"}));
     ASSERT_EQ(who.rows.size(), 1);
-    EXPECT_EQ(who.rows[0], QStringList({"qntzpsvr01", "qntzpsvr01"}));
+    EXPECT_EQ(who.rows[0], QStringList({qEnvironmentVariable("PGUSER"), QStringLiteral("postgres")}));
 
     connection->close();
     EXPECT_FALSE(connection->isOpen());
@@ -68,10 +56,10 @@ TEST(PgConnectionTest, BuiltinAccountConnects) {
 }
 
 TEST(PgConnectionTest, ParametersArriveLiterally) {
-    REQUIRE_BUILTIN_SERVER_ACCOUNT();
-    auto connection = PgConnection::Open(BuiltinServerParams());
+    REQUIRE_TEST_CLUSTER();
+    auto connection = PgConnection::Open(PgSuperuserParams());
     ASSERT_NE(connection, nullptr);
-    const QString quoted = QStringLiteral("O'Brien 100% 王'; DROP ROLE qntzpsvr01; --");
+    const QString quoted = QStringLiteral("O'Brien 100% 王'; DROP ROLE qntzp_pages; --");
     const PgResult result = connection->exec(
         QStringLiteral(
             "SELECT $1::text, length($1::text), $2::int + 1, $3::text IS NULL, $4::bool, $5::text"),
@@ -93,25 +81,27 @@ TEST(PgConnectionTest, ParametersArriveLiterally) {
 }
 
 TEST(PgConnectionTest, FailuresCarryServerMessageAndState) {
-    REQUIRE_BUILTIN_SERVER_ACCOUNT();
-    auto connection = PgConnection::Open(BuiltinServerParams());
+    REQUIRE_TEST_CLUSTER();
+    auto connection = PgConnection::Open(PgSuperuserParams());
     ASSERT_NE(connection, nullptr);
     const PgResult missing = connection->exec(QStringLiteral("SELECT * FROM no_such_table"));
     EXPECT_FALSE(missing.ok);
     EXPECT_EQ(missing.sqlState, QStringLiteral("42P01"));
     EXPECT_TRUE(missing.error.contains(QStringLiteral("no_such_table")));
-    // The account may not create anything of its own.
-    const PgResult create = connection->exec(QStringLiteral("CREATE TABLE public.t (x int)"));
-    EXPECT_FALSE(create.ok);
-    EXPECT_EQ(create.sqlState, QStringLiteral("42501"));
+    // A function's own RAISE is told from the server's failures.
+    const PgResult raised = connection->exec(
+        QStringLiteral("DO $$ BEGIN RAISE EXCEPTION '不行' USING ERRCODE = '42501'; END $$"));
+    EXPECT_EQ(raised.error + u'|' + raised.sqlState + u'|' + QString::number(raised.raised),
+              QStringLiteral("不行|42501|1"));
+    EXPECT_FALSE(missing.raised);
     // A failed statement leaves the connection usable.
     EXPECT_TRUE(connection->exec(QStringLiteral("SELECT 1")).ok);
 }
 
 TEST(PgConnectionTest, MoveTransfersTheConnection) {
-    REQUIRE_BUILTIN_SERVER_ACCOUNT();
+    REQUIRE_TEST_CLUSTER();
     PgConnection first;
-    ASSERT_TRUE(first.open(BuiltinServerParams())) << first.lastError().toStdString();
+    ASSERT_TRUE(first.open(PgSuperuserParams())) << first.lastError().toStdString();
     PgConnection second(std::move(first));
     EXPECT_EQ(first.state(), 0);
     EXPECT_EQ(second.state(), 1);
@@ -120,4 +110,28 @@ TEST(PgConnectionTest, MoveTransfersTheConnection) {
     EXPECT_EQ(second.state(), 0);
     ASSERT_EQ(third.state(), 1);
     EXPECT_EQ(third.exec(QStringLiteral("SELECT 7")).rows.value(0), QStringList({"7"}));
+}
+
+// What may have been committed once it left: a statement outside a transaction, and COMMIT; never BEGIN
+// or what runs inside the transaction, and never a statement that could not be sent.
+TEST(PgConnectionTest, CommitsSentCountsOnlyWhatMayHaveCommitted) {
+    REQUIRE_TEST_CLUSTER();
+    auto connection = PgConnection::Open(PgSuperuserParams());
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->commitsSent(), 0);
+    connection->exec(QStringLiteral("SELECT 1"));
+    EXPECT_EQ(connection->commitsSent(), 1);
+    ASSERT_TRUE(connection->begin().ok);
+    EXPECT_TRUE(connection->inTransaction());
+    connection->exec(QStringLiteral("SELECT 2"));
+    connection->exec(QStringLiteral("SELECT no_such_column"));
+    EXPECT_EQ(connection->commitsSent(), 1);
+    connection->rollback();
+    EXPECT_FALSE(connection->inTransaction());
+    ASSERT_TRUE(connection->begin().ok);
+    EXPECT_TRUE(connection->commit().ok);
+    EXPECT_EQ(connection->commitsSent(), 2);
+    connection->close();
+    EXPECT_FALSE(connection->exec(QStringLiteral("SELECT 3")).ok);
+    EXPECT_EQ(connection->commitsSent(), 2);
 }

@@ -15,14 +15,12 @@ struct PgParams {
     int connectTimeoutSec = 5;
 };
 
-// The desktop program's own server account; host and port follow PGHOST/PGPORT when set (PGHOST may be a
-// socket directory), else 127.0.0.1 and 15432, where `./dev server` starts the local community server.
-PgParams BuiltinServerParams();
-
 struct PgResult {
     bool ok = false;
-    QString error;     // server or client message when !ok
-    QString sqlState;  // five-character SQLSTATE of the failure, "" when none
+    QString error;        // server or client message when !ok
+    QString sqlState;     // five-character SQLSTATE of the failure, "" when none
+    QString detail;       // the failure's detail line, "" when none
+    bool raised = false;  // the failure is a message a server function raised on purpose
     QStringList columns;
     QList<QStringList> rows;     // exec(): text values; SQL NULL is a null QString
     QList<quint32> columnTypes;  // execValues(): the type of each column
@@ -36,7 +34,8 @@ constexpr quint32 kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, k
                   kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
 }
 
-// One libpq connection. Open states keep the old numbers: 1 open, 0 closed.
+// One libpq connection of the server's side (the page service, its tools and tests). Open states keep
+// the old numbers: 1 open, 0 closed.
 class PgConnection {
 public:
     static constexpr int kStateClosed = 0;
@@ -62,7 +61,13 @@ public:
     bool stillAlive();
     // Statements that succeeded since the connection opened.
     qint64 statementsDone() const { return statementsDone_; }
+    // Statements handed to the server that may have committed something: each one sent outside a
+    // transaction block, and every COMMIT. A statement that failed to leave is not counted, so that a
+    // caller can tell a failure that may have done its work from one that surely did nothing.
+    qint64 commitsSent() const { return commitsSent_; }
     int state() const { return isOpen() ? kStateOpen : kStateClosed; }
+    // The database it is connected to ("" when closed).
+    QString database() const;
     QString lastError() const { return lastError_; }
 
     // One statement with $1..$n parameters sent separately from the SQL text (never spliced into it).
@@ -74,18 +79,35 @@ public:
     PgResult execValues(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types = {});
     // Several statements without parameters in one round trip (schema scripts).
     PgResult execScript(const QString& sql);
+    // Statements sent together and answered together, in one round trip; each result as execValues
+    // gives it. After a failure the later statements are not run (their results say so, without a
+    // state). A statement that is "COMMIT" counts as one that may have committed.
+    struct Statement {
+        QString sql;
+        QList<QVariant> params;
+        QList<quint32> types;
+    };
+    QList<PgResult> pipeline(const QList<Statement>& statements);
     // Bounds every later statement of this connection; only sent when it changes.
     bool setStatementTimeout(int ms);
+    // A transaction block: begin() never commits anything, commit() may.
+    PgResult begin();
+    PgResult commit();
+    void rollback();
+    bool inTransaction() const;
 
     // "name" with inner quotes doubled.
     static QString QuoteIdentifier(const QString& name);
 
 private:
+    // What a statement may do once it has left: a plain one commits when sent outside a block.
+    enum class Sent { Statement, Begin, Commit };
     pg_result* run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
-                   PgResult& result);
+                   PgResult& result, Sent sent = Sent::Statement);
 
     pg_conn* conn_ = nullptr;
     QString lastError_;
     int statementTimeoutMs_ = 0;
     qint64 statementsDone_ = 0;
+    qint64 commitsSent_ = 0;
 };

@@ -1,4 +1,4 @@
-#include "platform/pg/pg_connection.h"
+#include "db/pg_connection.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,11 +11,6 @@
 #include <vector>
 
 namespace {
-
-QString EnvOr(const char* name, const QString& fallback) {
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? fallback : value;
-}
 
 constexpr int kOpenStatementTimeoutMs = 60000;
 
@@ -54,8 +49,22 @@ bool TakeStatus(PGconn* conn, PGresult* res, PgResult& result) {
     if (result.error.isEmpty()) result.error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
     if (result.error.isEmpty()) result.error = ClientError(conn);
     result.sqlState = QString::fromLatin1(PQresultErrorField(res, PG_DIAG_SQLSTATE));
+    result.detail = QString::fromUtf8(PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL));
+    // A function's own RAISE says so in the context's last line.
+    const char* context = PQresultErrorField(res, PG_DIAG_CONTEXT);
+    result.raised = context && QByteArray(context).split('\n').first().trimmed().endsWith("at RAISE");
     PQclear(res);
     return false;
+}
+
+// The last result of the statement just sent (earlier ones are dropped), nullptr when none came.
+PGresult* LastResult(PGconn* conn) {
+    PGresult* last = nullptr;
+    while (PGresult* next = PQgetResult(conn)) {
+        if (last) PQclear(last);
+        last = next;
+    }
+    return last;
 }
 
 int TypeIdOf(quint32 type) {
@@ -105,17 +114,66 @@ QVariant TypedValue(quint32 type, const char* text, int length) {
     }
 }
 
-}  // namespace
+// The parameters of one statement as libpq takes them: values in text form, bytes in binary.
+struct SentParams {
+    std::vector<QByteArray> buffers;
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    std::vector<Oid> oids;
 
-PgParams BuiltinServerParams() {
-    PgParams params;
-    params.host = EnvOr("PGHOST", QStringLiteral("127.0.0.1"));
-    params.port = EnvOr("PGPORT", QStringLiteral("15432"));
-    params.dbname = QStringLiteral("qntzpsvr01");
-    params.user = QStringLiteral("qntzpsvr01");
-    params.password = QStringLiteral("h27wd913");
-    return params;
+    SentParams(const QList<QVariant>& params, const QList<quint32>& types) {
+        const size_t count = size_t(params.size());
+        buffers.resize(count);
+        values.assign(count, nullptr);
+        lengths.assign(count, 0);
+        formats.assign(count, 0);
+        oids.assign(count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            const QVariant& value = params[qsizetype(i)];
+            const quint32 type = types.value(qsizetype(i), 0);
+            oids[i] = type;
+            if (value.isNull()) continue;
+            if (type == pgtype::kBytea || (type == 0 && value.typeId() == QMetaType::QByteArray)) {
+                buffers[i] =
+                    value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
+                formats[i] = 1;
+            } else if (type == pgtype::kBool) {
+                // Yes/No fields may hold the old True (-1) as well as 1.
+                buffers[i] = value.toBool() ? "true" : "false";
+            } else {
+                buffers[i] = ParamText(value);
+            }
+            values[i] = buffers[i].constData();
+            lengths[i] = int(buffers[i].size());
+        }
+    }
+    int count() const { return int(values.size()); }
+};
+
+// A result's rows as typed values (see execValues).
+void TakeValues(PGresult* res, PgResult& result) {
+    const int columns = PQnfields(res);
+    for (int c = 0; c < columns; ++c) {
+        result.columns << QString::fromUtf8(PQfname(res, c));
+        result.columnTypes << PQftype(res, c);
+    }
+    const int rows = PQntuples(res);
+    result.values.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            const quint32 type = result.columnTypes[c];
+            if (PQgetisnull(res, r, c))
+                row << QVariant(QMetaType(TypeIdOf(type)));
+            else
+                row << TypedValue(type, PQgetvalue(res, r, c), PQgetlength(res, r, c));
+        }
+        result.values << row;
+    }
 }
+
+}  // namespace
 
 PgConnection::~PgConnection() {
     close();
@@ -125,7 +183,8 @@ PgConnection::PgConnection(PgConnection&& other) noexcept
     : conn_(std::exchange(other.conn_, nullptr)),
       lastError_(std::move(other.lastError_)),
       statementTimeoutMs_(other.statementTimeoutMs_),
-      statementsDone_(other.statementsDone_) {}
+      statementsDone_(other.statementsDone_),
+      commitsSent_(other.commitsSent_) {}
 
 PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
@@ -134,6 +193,7 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
         statementsDone_ = other.statementsDone_;
+        commitsSent_ = other.commitsSent_;
     }
     return *this;
 }
@@ -205,6 +265,10 @@ void PgConnection::close() {
     }
 }
 
+QString PgConnection::database() const {
+    return conn_ ? QString::fromUtf8(PQdb(conn_)) : QString();
+}
+
 bool PgConnection::isOpen() const {
     return conn_ && PQstatus(conn_) == CONNECTION_OK;
 }
@@ -219,39 +283,24 @@ bool PgConnection::stillAlive() {
 }
 
 pg_result* PgConnection::run(const QString& sql, const QList<QVariant>& params, const QList<quint32>& types,
-                             PgResult& result) {
+                             PgResult& result, Sent sent) {
     if (!isOpen()) {
         result.error = QStringLiteral("connection is not open");
         return nullptr;
     }
 
-    const int count = int(params.size());
-    std::vector<QByteArray> buffers(count);
-    std::vector<const char*> values(count, nullptr);
-    std::vector<int> lengths(count, 0), formats(count, 0);
-    std::vector<Oid> oids(count, 0);
-    for (int i = 0; i < count; ++i) {
-        const QVariant& value = params[i];
-        const quint32 type = types.value(i, 0);
-        oids[i] = type;
-        if (value.isNull()) continue;
-        if (type == pgtype::kBytea || (type == 0 && value.typeId() == QMetaType::QByteArray)) {
-            buffers[i] =
-                value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
-            formats[i] = 1;
-        } else if (type == pgtype::kBool) {
-            // Yes/No fields may hold the old True (-1) as well as 1.
-            buffers[i] = value.toBool() ? "true" : "false";
-        } else {
-            buffers[i] = ParamText(value);
-        }
-        values[i] = buffers[i].constData();
-        lengths[i] = int(buffers[i].size());
-    }
-
+    const SentParams values(params, types);
     const QByteArray text = sql.toUtf8();
-    PGresult* res = PQexecParams(conn_, text.constData(), count, types.isEmpty() ? nullptr : oids.data(),
-                                 values.data(), lengths.data(), formats.data(), 0);
+    const bool commits = sent == Sent::Commit || (sent == Sent::Statement && !inTransaction());
+    // Sent and answered separately, so that a statement that never left is known as such.
+    if (!PQsendQueryParams(conn_, text.constData(), values.count(),
+                           types.isEmpty() ? nullptr : values.oids.data(), values.values.data(),
+                           values.lengths.data(), values.formats.data(), 0)) {
+        result.error = ClientError(conn_);
+        return nullptr;
+    }
+    if (commits) ++commitsSent_;
+    PGresult* res = LastResult(conn_);
     if (!res) {
         result.error = ClientError(conn_);
         return nullptr;
@@ -289,27 +338,80 @@ PgResult PgConnection::execValues(const QString& sql, const QList<QVariant>& par
     PgResult result;
     PGresult* res = run(sql, params, types, result);
     if (!res) return result;
-    const int columns = PQnfields(res);
-    for (int c = 0; c < columns; ++c) {
-        result.columns << QString::fromUtf8(PQfname(res, c));
-        result.columnTypes << PQftype(res, c);
-    }
-    const int rows = PQntuples(res);
-    result.values.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c) {
-            const quint32 type = result.columnTypes[c];
-            if (PQgetisnull(res, r, c))
-                row << QVariant(QMetaType(TypeIdOf(type)));
-            else
-                row << TypedValue(type, PQgetvalue(res, r, c), PQgetlength(res, r, c));
-        }
-        result.values << row;
-    }
+    TakeValues(res, result);
     PQclear(res);
     return result;
+}
+
+QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
+    QList<PgResult> results(statements.size());
+    const auto failAll = [&](const QString& error) {
+        for (PgResult& r : results)
+            if (!r.ok && r.error.isEmpty()) r.error = error;
+        return results;
+    };
+    if (!isOpen()) return failAll(QStringLiteral("connection is not open"));
+    bool inBlock = inTransaction();
+    if (!PQenterPipelineMode(conn_)) return failAll(ClientError(conn_));
+    bool counted = false;
+    bool sentAll = true;
+    for (const Statement& statement : statements) {
+        const SentParams sent(statement.params, statement.types);
+        const QByteArray text = statement.sql.toUtf8();
+        // What may commit once it has left: COMMIT, and a statement outside a transaction block.
+        bool commits = false;
+        if (statement.sql == QLatin1String("BEGIN")) {
+            inBlock = true;
+        } else if (statement.sql == QLatin1String("COMMIT")) {
+            commits = true;
+            inBlock = false;
+        } else {
+            commits = !inBlock;
+        }
+        if (!PQsendQueryParams(conn_, text.constData(), sent.count(),
+                               statement.types.isEmpty() ? nullptr : sent.oids.data(), sent.values.data(),
+                               sent.lengths.data(), sent.formats.data(), 0)) {
+            sentAll = false;
+            break;
+        }
+        if (commits && !counted) {
+            ++commitsSent_;
+            counted = true;
+        }
+    }
+    if (!sentAll || !PQpipelineSync(conn_)) {
+        const QString error = ClientError(conn_);
+        PQexitPipelineMode(conn_);
+        close();
+        return failAll(error);
+    }
+    for (PgResult& result : results) {
+        PGresult* res = PQgetResult(conn_);
+        if (!res) {
+            failAll(ClientError(conn_));
+            close();
+            return results;
+        }
+        const ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_PIPELINE_ABORTED) {
+            result.error = QStringLiteral("not run after an earlier failure");
+            PQclear(res);
+        } else if (TakeStatus(conn_, res, result)) {
+            ++statementsDone_;
+            TakeValues(res, result);
+            PQclear(res);
+        }
+        // Each statement's results end with a null.
+        while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
+    }
+    // The sync's own result, then the connection leaves pipeline mode.
+    while (PGresult* res = PQgetResult(conn_)) {
+        const bool synced = PQresultStatus(res) == PGRES_PIPELINE_SYNC;
+        PQclear(res);
+        if (synced) break;
+    }
+    PQexitPipelineMode(conn_);
+    return results;
 }
 
 PgResult PgConnection::execScript(const QString& sql) {
@@ -318,6 +420,7 @@ PgResult PgConnection::execScript(const QString& sql) {
         result.error = QStringLiteral("connection is not open");
         return result;
     }
+    ++commitsSent_;
     PGresult* res = PQexec(conn_, sql.toUtf8().constData());
     if (!res) {
         result.error = ClientError(conn_);
@@ -336,6 +439,33 @@ bool PgConnection::setStatementTimeout(int ms) {
         exec(QStringLiteral("SELECT set_config('statement_timeout', $1, false)"), {QString::number(ms)});
     if (set.ok) statementTimeoutMs_ = ms;
     return set.ok;
+}
+
+PgResult PgConnection::begin() {
+    PgResult result;
+    PGresult* res = run(QStringLiteral("BEGIN"), {}, {}, result, Sent::Begin);
+    if (res) PQclear(res);
+    return result;
+}
+
+PgResult PgConnection::commit() {
+    PgResult result;
+    PGresult* res = run(QStringLiteral("COMMIT"), {}, {}, result, Sent::Commit);
+    if (res) PQclear(res);
+    return result;
+}
+
+void PgConnection::rollback() {
+    if (!inTransaction()) return;
+    PgResult result;
+    PGresult* res = run(QStringLiteral("ROLLBACK"), {}, {}, result, Sent::Begin);
+    if (res) PQclear(res);
+}
+
+bool PgConnection::inTransaction() const {
+    if (!conn_) return false;
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }
 
 QString PgConnection::QuoteIdentifier(const QString& name) {

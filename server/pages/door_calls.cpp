@@ -1,0 +1,389 @@
+#include "pages/door_calls.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "db/pg_error.h"
+#include "pages/page_request.h"
+
+namespace {
+
+struct Parameter {
+    QString name;
+    QString mode;  // "in", "out" or "inout"
+    quint32 type = 0;
+    QString typeName;
+};
+
+struct Declaration {
+    QString name;
+    bool isProcedure = false;
+    bool returnsSet = false;
+    bool carriesPicture = false;  // a picture goes one way or the other: such a call may take longer
+    bool repeatable = false;      // done twice, it does what it did once: its answer is not kept
+    std::vector<Parameter> parameters;
+};
+
+// A picture call may run this long; every other statement of the page service's account stops at the
+// account's own time-out (00_accounts.sql).
+constexpr char kPictureTimeout[] = "SET LOCAL statement_timeout = '120s'";
+
+// How the program reads a value of the type: the JSON value is read back as this kind.
+QString KindOf(quint32 type) {
+    switch (type) {
+        case pgtype::kBool:
+            return QStringLiteral("bool");
+        case pgtype::kInt2:
+        case pgtype::kInt4:
+            return QStringLiteral("int");
+        case pgtype::kInt8:
+        case pgtype::kOid:
+            return QStringLiteral("long");
+        case pgtype::kFloat4:
+        case pgtype::kFloat8:
+        case pgtype::kNumeric:
+            return QStringLiteral("double");
+        case pgtype::kBytea:
+            return QStringLiteral("bytes");
+        default:
+            return QStringLiteral("text");
+    }
+}
+
+QJsonValue JsonOf(const QVariant& value) {
+    if (value.isNull()) return QJsonValue::Null;
+    switch (value.typeId()) {
+        case QMetaType::Bool:
+            return value.toBool();
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+            return value.toLongLong();
+        case QMetaType::Double:
+            return value.toDouble();
+        case QMetaType::QByteArray:
+            return QString::fromLatin1(value.toByteArray().toBase64());
+        default:
+            return value.toString();
+    }
+}
+
+// A value as the program sent it: null, text (the value's text form), true/false, a number, or
+// {"base64": "..."} for bytes. nullopt for anything else.
+std::optional<QVariant> ParamOf(const QJsonValue& value) {
+    switch (value.type()) {
+        case QJsonValue::Null:
+        case QJsonValue::Undefined:
+            return QVariant();
+        case QJsonValue::Bool:
+            return QVariant(value.toBool());
+        case QJsonValue::Double: {
+            const double number = value.toDouble();
+            if (number == double(qint64(number))) return QVariant(qint64(number));
+            return QVariant(number);
+        }
+        case QJsonValue::String:
+            return QVariant(value.toString());
+        case QJsonValue::Object: {
+            const QJsonValue encoded = value.toObject().value(QStringLiteral("base64"));
+            if (!encoded.isString()) return std::nullopt;
+            const auto decoded = QByteArray::fromBase64Encoding(encoded.toString().toLatin1(),
+                                                                QByteArray::AbortOnBase64DecodingErrors);
+            if (!decoded) return std::nullopt;
+            return QVariant(*decoded);
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+// The database cuts a text at NUL: a request holding one is refused whole.
+bool HoldsNul(const QJsonValue& value) {
+    if (value.isString()) return value.toString().contains(QChar(0));
+    if (value.isArray()) {
+        for (const QJsonValue& item : value.toArray())
+            if (HoldsNul(item)) return true;
+    }
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            if (it.key().contains(QChar(0)) || HoldsNul(it.value())) return true;
+    }
+    return false;
+}
+
+// A failure that took the connection with it goes to the service, which knows whether to try again.
+PgResult Checked(PgConnection& db, PgResult result) {
+    if (!result.ok && LostConnection(result.sqlState, db)) throw PgError(result.error, result.sqlState);
+    return result;
+}
+
+// The door's own statements must work: any failure of theirs is the server's (500).
+PgResult Must(PgResult result) {
+    if (!result.ok) throw PgError(result.error, result.sqlState);
+    return result;
+}
+
+QByteArray Json(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// Declarations found lately, by database and the name asked for: the catalogue is asked again after a
+// minute (a server brought up to date meanwhile is seen then). Facts of the schema, not of any client.
+struct DeclarationCache {
+    std::mutex mutex;
+    std::map<QString, std::pair<Declaration, std::chrono::steady_clock::time_point>> found;
+};
+
+DeclarationCache& Declarations() {
+    static DeclarationCache cache;
+    return cache;
+}
+
+std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wanted, DoorReply* refusal);
+
+// The procedure the program names, as the program's rights reach it; nullopt with *refusal set when
+// there is none or more than one.
+std::optional<Declaration> LookUp(PgConnection& db, const QString& wanted, DoorReply* refusal) {
+    constexpr auto kKept = std::chrono::seconds(60);
+    const auto now = std::chrono::steady_clock::now();
+    const QString cacheKey = db.database() + QLatin1Char('/') + wanted;
+    DeclarationCache& cache = Declarations();
+    {
+        std::lock_guard lock(cache.mutex);
+        const auto hit = cache.found.find(cacheKey);
+        if (hit != cache.found.end() && now - hit->second.second < kKept) return hit->second.first;
+    }
+    std::optional<Declaration> declaration = LookUpInCatalogue(db, wanted, refusal);
+    if (declaration) {
+        std::lock_guard lock(cache.mutex);
+        if (cache.found.size() > 1000) cache.found.clear();  // names asked for are the program's few
+        cache.found[cacheKey] = {*declaration, now};
+    }
+    return declaration;
+}
+
+std::optional<Declaration> LookUpInCatalogue(PgConnection& db, const QString& wanted, DoorReply* refusal) {
+    const PgResult found = Must(
+        db.exec(QStringLiteral("SELECT proc_oid, proc_name, is_procedure, returns_set, repeatable, arg_name, "
+                               "arg_mode, arg_type, arg_type_name FROM door_procedures($1)"),
+                {wanted}));
+    // Rows come with the exact spelling first: only those count when there are any.
+    QList<QStringList> rows;
+    const bool exact = !found.rows.isEmpty() && found.rows.first().value(1) == wanted;
+    for (const QStringList& row : found.rows)
+        if (!exact || row.value(1) == wanted) rows << row;
+    if (rows.isEmpty()) {
+        *refusal = DoorReply::Failed(404, "no_procedure");
+        return std::nullopt;
+    }
+    for (const QStringList& row : rows)
+        if (row.value(0) != rows.first().value(0)) {
+            *refusal = DoorReply::Failed(409, "ambiguous");
+            return std::nullopt;
+        }
+    Declaration declaration;
+    declaration.name = rows.first().value(1);
+    declaration.isProcedure = rows.first().value(2) == QLatin1String("t");
+    declaration.returnsSet = rows.first().value(3) == QLatin1String("t");
+    declaration.repeatable = !declaration.isProcedure || rows.first().value(4) == QLatin1String("t");
+    for (const QStringList& row : rows) {
+        if (row.value(6).isNull()) continue;  // no parameters at all
+        const quint32 type = row.value(7).toUInt();
+        if (type == pgtype::kBytea) declaration.carriesPicture = true;
+        const QString mode = row.value(6);
+        if (mode == QLatin1String("t")) continue;  // a column of the rows it returns
+        declaration.parameters.push_back({row.value(5),
+                                          mode == QLatin1String("o")   ? QStringLiteral("out")
+                                          : mode == QLatin1String("b") ? QStringLiteral("inout")
+                                                                       : QStringLiteral("in"),
+                                          type, row.value(8)});
+    }
+    return declaration;
+}
+
+QJsonObject DescriptionOf(const Declaration& declaration) {
+    QJsonArray parameters;
+    for (const Parameter& p : declaration.parameters)
+        parameters.append(QJsonObject{{QStringLiteral("name"), p.name},
+                                      {QStringLiteral("mode"), p.mode},
+                                      {QStringLiteral("type"), qint64(p.type)},
+                                      {QStringLiteral("typeName"), p.typeName},
+                                      {QStringLiteral("kind"), KindOf(p.type)}});
+    return {{QStringLiteral("procedure"), declaration.name},
+            {QStringLiteral("isProcedure"), declaration.isProcedure},
+            {QStringLiteral("returnsRows"), declaration.returnsSet},
+            {QStringLiteral("pictures"), declaration.carriesPicture},
+            {QStringLiteral("parameters"), parameters}};
+}
+
+// What the procedure answered: its out values (a procedure) and its rows (a function).
+QJsonObject AnswerOf(const Declaration& declaration, const PgResult& result) {
+    QJsonObject answer;
+    if (declaration.isProcedure) {
+        QJsonObject out;
+        const QVariantList row = result.values.value(0);
+        for (int c = 0; c < result.columns.size(); ++c) out.insert(result.columns[c], JsonOf(row.value(c)));
+        answer.insert(QStringLiteral("out"), out);
+        return answer;
+    }
+    QJsonArray columns, kinds, rows;
+    for (int c = 0; c < result.columns.size(); ++c) {
+        columns.append(result.columns[c]);
+        kinds.append(KindOf(result.columnTypes.value(c)));
+    }
+    for (const QVariantList& row : result.values) {
+        QJsonArray values;
+        for (const QVariant& value : row) values.append(JsonOf(value));
+        rows.append(values);
+    }
+    answer.insert(QStringLiteral("columns"), columns);
+    answer.insert(QStringLiteral("kinds"), kinds);
+    answer.insert(QStringLiteral("rows"), rows);
+    return answer;
+}
+
+// A procedure that failed: what the server's functions said on purpose goes to the user as it stands;
+// the program words every other failure by its code.
+DoorReply ProcedureFailed(const Declaration& declaration, const PgResult& result) {
+    std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString() << ' '
+              << result.error.toStdString() << std::endl;
+    QJsonObject body{{QStringLiteral("code"), QStringLiteral("failed")},
+                     {QStringLiteral("state"), result.sqlState}};
+    if (result.raised) body.insert(QStringLiteral("message"), result.error);
+    return {422, Json(body)};
+}
+
+DoorReply Open(const DoorRequest& request, PgConnection& db) {
+    const PgResult begun = Checked(
+        db, db.exec(QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(request.credential)}));
+    if (!begun.ok && begun.sqlState == QLatin1String("QN401")) return DoorReply::Failed(401, "lapsed");
+    Must(begun);
+    return {200, Json({{QStringLiteral("account"), begun.rows.value(0).value(0).toInt()}})};
+}
+
+DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnection& db) {
+    DoorReply refusal;
+    const std::optional<Declaration> found =
+        LookUp(db, call.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
+    if (!found) return refusal;
+    const Declaration& declaration = *found;
+
+    QHash<QString, QJsonValue> sent;
+    const QJsonObject values = call.value(QStringLiteral("values")).toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) sent.insert(it.key().toLower(), it.value());
+    QList<QVariant> params;
+    QList<quint32> types;
+    QStringList placeholders;
+    for (const Parameter& p : declaration.parameters) {
+        // A function takes only its inputs; a procedure takes every parameter, its outputs as NULL.
+        if (p.mode == QLatin1String("out") && !declaration.isProcedure) continue;
+        std::optional<QVariant> value = QVariant();
+        if (p.mode != QLatin1String("out")) value = ParamOf(sent.value(p.name.toLower()));
+        if (!value) return DoorReply::Failed(400, "malformed");
+        params << *value;
+        types << p.type;
+        placeholders << QStringLiteral("$%1").arg(params.size());
+    }
+    const QString target = QStringLiteral("public.") + PgConnection::QuoteIdentifier(declaration.name) +
+                           QLatin1Char('(') + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+    const QString sql = declaration.isProcedure ? QStringLiteral("CALL ") + target
+                                                : QStringLiteral("SELECT * FROM ") + target;
+    // What a procedure did is kept under the program's key, unless doing it twice changes nothing.
+    const QString key = declaration.repeatable ? QString() : call.value(QStringLiteral("key")).toString();
+    // A log-on proves its account by itself: its success carries the credential for the later calls. A
+    // call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
+    // twice) or a reading.
+    const bool logOn = credential.isEmpty() && declaration.isProcedure;
+    // A call whose answer is neither kept nor followed by a credential ends in the same round trip.
+    const bool oneTrip = !logOn && (key.isEmpty() || credential.isEmpty());
+
+    // The transaction, its account and key, the program's rights, the call: one round trip.
+    QList<PgConnection::Statement> opening{
+        {QStringLiteral("BEGIN"), {}, {}},
+        {QStringLiteral("SELECT door_begin($1, $2)"),
+         {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key},
+         {}},
+        {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
+    if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
+    opening.append({sql, params, types});
+    if (oneTrip) opening.append({QStringLiteral("COMMIT"), {}, {}});
+    const QList<PgResult> opened = db.pipeline(opening);
+    const PgResult& begun = opened[1];
+    const qsizetype callAt = opened.size() - (oneTrip ? 2 : 1);
+    const PgResult& result = opened[callAt];
+    for (const PgResult& r : opened)
+        if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
+    if (!opened[0].ok && opened[0].sqlState.isEmpty()) throw PgError(opened[0].error);
+    if (!result.ok) {
+        db.rollback();
+        if (!begun.ok) {
+            if (begun.sqlState == QLatin1String("QN401")) return DoorReply::Failed(401, "lapsed");
+            // Sent before and done then: what it answered.
+            if (begun.sqlState == QLatin1String("QN409")) return {200, begun.detail.toUtf8()};
+            if (begun.sqlState == QLatin1String("22023")) return DoorReply::Failed(400, "malformed");
+            if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
+            throw PgError(begun.error, begun.sqlState);
+        }
+        for (qsizetype i = 0; i < callAt; ++i) Must(opened[i]);
+        return ProcedureFailed(declaration, result);
+    }
+    const qint32 account = begun.values.value(0).value(0).toInt();
+    const QJsonObject answer = AnswerOf(declaration, result);
+    const QByteArray answerText = Json(answer);
+    if (oneTrip) {
+        Must(opened.last());
+        return {200, answerText};
+    }
+    QList<PgConnection::Statement> closing{{QStringLiteral("RESET ROLE"), {}, {}}};
+    if (logOn)
+        closing.append({QStringLiteral("SELECT zp_session_token()"), {}, {}});
+    else
+        closing.append({QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
+                        {key, account, QString::fromUtf8(answerText)},
+                        {}});
+    closing.append({QStringLiteral("COMMIT"), {}, {}});
+    const QList<PgResult> closed = db.pipeline(closing);
+    for (const PgResult& r : closed) Must(Checked(db, r));
+    const QVariant issued = logOn ? closed[1].values.value(0).value(0) : QVariant();
+    if (issued.isNull()) return {200, answerText};
+    QJsonObject withCredential = answer;
+    withCredential.insert(QStringLiteral("credential"), issued.toString());
+    return {200, Json(withCredential)};
+}
+
+}  // namespace
+
+DoorReply DoorReply::Failed(int status, const char* code, const QString& message) {
+    QJsonObject body{{QStringLiteral("code"), QString::fromLatin1(code)}};
+    if (!message.isEmpty()) body.insert(QStringLiteral("message"), message);
+    return {status, Json(body)};
+}
+
+DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
+    QJsonParseError error;
+    const QJsonDocument document = request.body.trimmed().isEmpty()
+                                       ? QJsonDocument(QJsonObject())
+                                       : QJsonDocument::fromJson(request.body, &error);
+    if (!document.isObject()) return DoorReply::Failed(400, "malformed");
+    const QJsonObject body = document.object();
+    if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
+    const QString path = request.path.toLower();
+    if (path == QLatin1String("/door/open")) return Open(request, db);
+    if (path == QLatin1String("/door/describe")) {
+        DoorReply refusal;
+        const std::optional<Declaration> declaration =
+            LookUp(db, body.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
+        return declaration ? DoorReply{200, Json(DescriptionOf(*declaration))} : refusal;
+    }
+    if (path == QLatin1String("/door/call")) return Call(body, request.credential, db);
+    return DoorReply::Failed(404, "no_such_request");
+}

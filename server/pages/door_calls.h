@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "db/pg_connection.h"
+
+// The program's calls of the server's procedures, as the door passes them on: JSON bodies POSTed to
+// /door/open, /door/describe and /door/call (server/README.md, "The door"). Each runs on a connection of
+// the page service's pool with the rights of the program (qntzpsvr01) and for the account the request's
+// credential proves; a call is one transaction, and nothing of it stays on the connection.
+struct DoorRequest {
+    QString path;
+    QByteArray body;
+    QByteArray credential;  // of "Authorization: Bearer", empty for none
+};
+
+struct DoorReply {
+    int status = 200;
+    QByteArray body;  // JSON
+
+    // {"code": code, "message": message}: what went wrong, in words the program can show.
+    static DoorReply Failed(int status, const char* code, const QString& message = QString());
+};
+
+// The answer to one request. A database failure that took the connection with it is thrown as PgError
+// with the connection's state as it was left, so that the service can tell whether anything may have
+// been committed; every other failure is an answer.
+DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db);
