@@ -47,8 +47,8 @@ public:
         constexpr int kDateColumn = 3;
         const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
         if (files && role == Qt::DisplayRole && index.column() == kDateColumn)
-            return QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China)
-                .toString(files->lastModified(mapToSource(index)), QLocale::ShortFormat);
+            // Spelled out: the locale data's short form writes 09:07 for the 9:07 a Chinese desktop shows.
+            return files->lastModified(mapToSource(index)).toString(QStringLiteral("yyyy/M/d H:mm"));
         return QIdentityProxyModel::data(index, role);
     }
 };
