@@ -319,7 +319,7 @@ TEST(QtInteraction, FileDialogsSpeakTheInterfaceLanguage) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("家谱")));
     // Before ten in the morning, where an hour of two digits would show.
     const QDateTime modified(QDate(2024, 3, 5), QTime(9, 7));
-    const struct utimbuf times {modified.toSecsSinceEpoch(), modified.toSecsSinceEpoch()};
+    const struct utimbuf times { modified.toSecsSinceEpoch(), modified.toSecsSinceEpoch() };
     ASSERT_EQ(utime(QFile::encodeName(dir.filePath(QStringLiteral("家谱"))).constData(), &times), 0);
     const struct {
         int language;
