@@ -47,12 +47,15 @@ PageReply TryLogon(const PageRequest& request, PgConnection& db) {
     return PageReply::Text(RecordsReply(answer.rows));
 }
 
-// A single number that a statement gives for one account id; "0" for a request without one.
+// A single number that a statement gives for one account id as the proven account may know it; "0" for
+// a request without an id, or without a credential.
 PageHandler AccountNumber(const QString& sql) {
     return [sql](const PageRequest& request, PgConnection& db) {
         qint32 accid = 0;
         if (!request.number(QStringLiteral("accid"), &accid)) return PageReply::Bad("0");
-        return PageReply::Number(PageQuery(db, sql, {accid}).rows.value(0).value(0).toInt());
+        if (request.provenAccount <= 0) return PageReply::Refused("0");
+        return PageReply::Number(
+            PageQuery(db, sql, {accid, request.provenAccount}).rows.value(0).value(0).toInt());
     };
 }
 
@@ -63,7 +66,9 @@ void RegisterAccountPages(PageService& service) {
     service.addPage(QStringLiteral("/flsh2/get_zproot3.asp"), BookRoots);
     service.addPage(QStringLiteral("/flsh2/tryLogon3.asp"), TryLogon);
     service.addPage(QStringLiteral("/flsh2/getright.asp"),
-                    AccountNumber(QStringLiteral("SELECT page_account_level($1::integer)")), "0");
+                    AccountNumber(QStringLiteral("SELECT page_account_level($1::integer, $2::integer)")),
+                    "0");
     service.addPage(QStringLiteral("/flsh2/getgroupid.asp"),
-                    AccountNumber(QStringLiteral("SELECT page_account_group($1::integer)")), "0");
+                    AccountNumber(QStringLiteral("SELECT page_account_group($1::integer, $2::integer)")),
+                    "0");
 }

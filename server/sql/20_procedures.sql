@@ -74,12 +74,23 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT EXISTS (SELECT 1 FROM up WHERE id = target)
 $$;
 
+-- The members of other accounts whose names the server gave an account (sp_Getzpdata2). Only such a
+-- name, or one of the account's own members, names a father as the server keeps him: a name a book gave
+-- a father not on the server yet must not find a stranger who happens to bear it.
+CREATE TABLE IF NOT EXISTS members_given (
+    acc_id    integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
+    filial_id integer NOT NULL REFERENCES members ON DELETE CASCADE,
+    PRIMARY KEY (acc_id, filial_id)
+);
+CREATE INDEX IF NOT EXISTS members_given_member ON members_given (filial_id);
+
 -- The member a father's name stands for. A name the server keeps a member under is that member, taken
--- exactly as it is: the program names every father the server holds so (one the account may see). Any
--- other name is one a book gave a father not on the server yet, and stands for the account's one member
--- sent under it; two such members, or none, leave the father unknown rather than guessed. Never a member
--- that would close a loop. Look-ups like this one never read the whole table: the plan a connection
--- keeps may have been made while the table was small.
+-- exactly as it is, when he is the account's own or one the server gave it by that name (and it may
+-- still see him): the program names every father the server holds so. Any other name is one a book gave
+-- a father not on the server yet, and stands for the account's one member sent under it; two such
+-- members, or none, leave the father unknown rather than guessed. Never a member that would close a
+-- loop. Look-ups like this one never read the whole table: the plan a connection keeps may have been
+-- made while the table was small.
 CREATE OR REPLACE FUNCTION zp_resolve_father(father_name text, acc integer, self_id integer) RETURNS integer
 LANGUAGE plpgsql STABLE SET search_path = public, pg_temp SET enable_seqscan = off AS $$
 DECLARE
@@ -89,8 +100,11 @@ BEGIN
     IF coalesce(father_name, '') = '' THEN
         RETURN NULL;
     END IF;
-    SELECT filial_id INTO found_id FROM members
-     WHERE filial = father_name AND filial_id <> coalesce(self_id, 0) AND zp_visible(myacc_id, acc);
+    SELECT m.filial_id INTO found_id FROM members m
+     WHERE m.filial = father_name AND m.filial_id <> coalesce(self_id, 0)
+       AND (m.myacc_id = acc
+            OR (zp_visible(m.myacc_id, acc)
+                AND EXISTS (SELECT 1 FROM members_given g WHERE g.acc_id = acc AND g.filial_id = m.filial_id)));
     IF found_id IS NULL THEN
         SELECT min(filial_id), count(*) INTO found_id, sent_as FROM members
          WHERE myacc_id = acc AND sent_name = father_name AND filial_id <> coalesce(self_id, 0);
@@ -213,6 +227,27 @@ BEGIN
         RETURN;
     END IF;
 
+    -- Nothing longer than the member form lets a user type, and no member past the account's total.
+    PERFORM zp_check_field(sent, '父亲', father_name, 49),
+            zp_check_field(sent, '母亲', "@z_mother", 50),
+            zp_check_field(sent, '母亲民族', "@z_mother_folk", 8),
+            zp_check_field(sent, '母亲文化', "@z_m_education", 12),
+            zp_check_field(sent, '母亲技或位', "@z_m_position", 50),
+            zp_check_field(sent, '母亲生于居于', "@z_mother_birthday", 64),
+            zp_check_field(sent, '母亲卒于葬于', "@z_mother_death", 64),
+            zp_check_field(sent, '民族', "@z_boy_folk", 8),
+            zp_check_field(sent, '文化', "@z_boy_education", 12),
+            zp_check_field(sent, '技或位', "@z_boy_position", 50),
+            zp_check_field(sent, '生于居于', "@z_boy_birthday", 64),
+            zp_check_field(sent, '卒于葬于', "@z_boy_death", 64),
+            -- 称, 加称 (a digit), 讳, 字, 号 and 谥 with the five "%" between them
+            zp_check_field(sent, '称讳字号谥', "@z_c_jc_w_z_h", 176);
+    IF existing.filial_id IS NULL
+       AND (SELECT members FROM account_usage WHERE acc_id = acc FOR UPDATE) >= zp_limit('account_members') THEN
+        RAISE EXCEPTION '帐号在服务器上的成员已达 % 个的上限，成员“%”未上传。', zp_limit('account_members'), sent
+            USING ERRCODE = '54000';
+    END IF;
+
     LOOP
         BEGIN
             IF existing.filial_id IS NULL THEN
@@ -305,27 +340,69 @@ BEGIN
     RETURN CASE WHEN zp_may_change(target.myacc_id, target.boy_right, acc) THEN target.filial_id END;
 END $$;
 
+-- Each member's page text stays within what the program uploads for one member, and its account
+-- within its total; a refusal keeps the page the server had.
 CREATE OR REPLACE PROCEDURE "sp_savestory"(IN "@z_filial" text, IN "@z_descript" text)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     target_id integer := zp_member_to_change("@z_filial");
+    page text := coalesce("@z_descript", '');
+    owner integer;
+    growth bigint;
 BEGIN
-    IF target_id IS NOT NULL THEN
-        INSERT INTO member_stories (filial_id, hisdescript) VALUES (target_id, coalesce("@z_descript", ''))
-        ON CONFLICT (filial_id) DO UPDATE SET hisdescript = EXCLUDED.hisdescript;
+    IF target_id IS NULL THEN
+        RETURN;
+    END IF;
+    IF char_length(page) > zp_limit('page_chars') THEN
+        RAISE EXCEPTION '成员“%”的页面超过 % 个字，服务器不予保存。', "@z_filial", zp_limit('page_chars')
+            USING ERRCODE = '54000';
+    END IF;
+    SELECT myacc_id INTO owner FROM members WHERE filial_id = target_id FOR UPDATE;
+    growth := octet_length(page) -
+              coalesce((SELECT octet_length(hisdescript) FROM member_stories WHERE filial_id = target_id), 0);
+    PERFORM zp_check_account_bytes(owner, growth, "@z_filial", '页面');
+    INSERT INTO member_stories (filial_id, hisdescript) VALUES (target_id, page)
+    ON CONFLICT (filial_id) DO UPDATE SET hisdescript = EXCLUDED.hisdescript;
+    IF growth <> 0 THEN
+        UPDATE members SET stored_bytes = stored_bytes + growth WHERE filial_id = target_id;
     END IF;
 END $$;
 
--- One picture or media item per call; an item with the same path replaces the earlier one.
+-- One picture or media item per call; an item with the same path replaces the earlier one. Items of
+-- 12M or more the program never uploads; a refusal keeps what the server had.
 CREATE OR REPLACE PROCEDURE "sp_saveimage"(IN "@z_filial" text, IN "@z_myimage" bytea, IN "@z_imgpath" text)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     target_id integer := zp_member_to_change("@z_filial");
+    picture bytea := coalesce("@z_myimage", ''::bytea);
+    path text := coalesce("@z_imgpath", '');
+    owner integer;
+    was bigint;
+    growth bigint;
 BEGIN
-    IF target_id IS NOT NULL THEN
-        INSERT INTO member_images (filial_id, imagepath, myimage)
-        VALUES (target_id, coalesce("@z_imgpath", ''), coalesce("@z_myimage", ''::bytea))
-        ON CONFLICT (filial_id, imagepath) DO UPDATE SET myimage = EXCLUDED.myimage;
+    IF target_id IS NULL THEN
+        RETURN;
+    END IF;
+    IF octet_length(picture) >= zp_limit('picture_bytes') THEN
+        RAISE EXCEPTION '成员“%”的视音频媒体超过12M，服务器不予保存。', "@z_filial" USING ERRCODE = '54000';
+    END IF;
+    IF char_length(path) > zp_limit('picture_path_chars') THEN
+        RAISE EXCEPTION '成员“%”的图片路径超过 % 个字，服务器不予保存。', "@z_filial", zp_limit('picture_path_chars')
+            USING ERRCODE = '54000';
+    END IF;
+    SELECT myacc_id INTO owner FROM members WHERE filial_id = target_id FOR UPDATE;
+    SELECT octet_length(myimage) INTO was FROM member_images WHERE filial_id = target_id AND imagepath = path;
+    IF was IS NULL AND (SELECT count(*) FROM member_images WHERE filial_id = target_id)
+                       >= zp_limit('pictures_per_member') THEN
+        RAISE EXCEPTION '成员“%”在服务器上已有 % 个图片或媒体，不能再添。', "@z_filial",
+            zp_limit('pictures_per_member') USING ERRCODE = '54000';
+    END IF;
+    growth := octet_length(picture) - coalesce(was, 0);
+    PERFORM zp_check_account_bytes(owner, growth, "@z_filial", '图片');
+    INSERT INTO member_images (filial_id, imagepath, myimage) VALUES (target_id, path, picture)
+    ON CONFLICT (filial_id, imagepath) DO UPDATE SET myimage = EXCLUDED.myimage;
+    IF growth <> 0 THEN
+        UPDATE members SET stored_bytes = stored_bytes + growth WHERE filial_id = target_id;
     END IF;
 END $$;
 
@@ -339,12 +416,13 @@ CREATE OR REPLACE PROCEDURE "sp_Getzpdata2"(
     INOUT "@z_boy_right" integer, INOUT "@z_myacc_id" integer)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
+    viewer integer := zp_bound_account();
     m members%ROWTYPE;
     father_now text;
 BEGIN
     SELECT * INTO m FROM members WHERE filial_id = coalesce("@z_filial_id", 0);
     -- What the call's account may not see is not there for it.
-    IF NOT FOUND OR NOT zp_visible(m.myacc_id, zp_bound_account()) THEN
+    IF NOT FOUND OR NOT zp_visible(m.myacc_id, viewer) THEN
         -- The server holds no such member: an id below 1, every other value empty.
         "@z_filial_id" := 0;
         m.filial := ''; m.father := ''; m.mother := ''; m.boy_sex := false; m.boy_birthday := '';
@@ -353,9 +431,14 @@ BEGIN
         m.boy_folk := ''; m.boy_education := ''; m.boy_position := ''; m.c_jc_w_z_h := '';
         m.boy_sort := 0; m.boy_right := 0; m.myacc_id := 0;
     ELSE
-        -- The father as the server links him; a member it links to nobody is a tree of its own.
-        SELECT f.filial INTO father_now FROM members f WHERE f.filial_id = m.father_id;
+        -- The father as the server links him, when the account may see him; a member it links to
+        -- nobody is a tree of its own.
+        SELECT f.filial INTO father_now FROM members f
+         WHERE f.filial_id = m.father_id AND zp_visible(f.myacc_id, viewer);
         m.father := coalesce(father_now, '');
+        IF viewer > 0 AND m.myacc_id <> viewer THEN
+            INSERT INTO members_given (acc_id, filial_id) VALUES (viewer, m.filial_id) ON CONFLICT DO NOTHING;
+        END IF;
     END IF;
     "@z_filial" := m.filial;
     "@z_father" := m.father;
@@ -455,8 +538,8 @@ LANGUAGE sql STABLE SECURITY DEFINER SET search_path = public, pg_temp AS $$
 $$;
 
 -- Founds an association led by the account at position maxp, never outside 1 and the count of position
--- titles: the new association's id, or 0 when the account already belongs to one or the name is empty
--- or taken; kept_name comes back as the server keeps the name.
+-- titles: the new association's id, or 0 when the account already belongs to one or the name is empty,
+-- longer than 50 characters or taken; kept_name comes back as the server keeps the name.
 CREATE OR REPLACE FUNCTION zp_create_group(acc integer, maxp integer, INOUT kept_name text, OUT new_group integer)
 LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
 DECLARE
@@ -466,7 +549,8 @@ BEGIN
     kept_name := btrim(zp_clean_text(kept_name));
     new_group := 0;
     SELECT * INTO founder FROM accounts WHERE acc_id = acc FOR UPDATE;
-    IF NOT FOUND OR kept_name = '' OR (founder.group_id > 0 AND founder.group_state = 0) THEN
+    IF NOT FOUND OR kept_name = '' OR char_length(kept_name) > zp_limit('group_name_chars')
+       OR (founder.group_id > 0 AND founder.group_state = 0) THEN
         RETURN;
     END IF;
     BEGIN

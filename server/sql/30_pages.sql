@@ -21,16 +21,26 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
      ORDER BY (m.myacc_id = accid) DESC, m.filial_id
 $$;
 
--- The account's data-openness level; 0 for an unknown account.
-CREATE OR REPLACE FUNCTION page_account_level(accid integer) RETURNS integer
+-- The data-openness level of accid as the proven account (viewer) may know it: its own, or that of an
+-- account whose members it may see; 0 for any other, as for an unknown account.
+DROP FUNCTION IF EXISTS page_account_level(integer);
+CREATE OR REPLACE FUNCTION page_account_level(accid integer, viewer integer) RETURNS integer
 LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT coalesce((SELECT open_level FROM accounts WHERE acc_id = accid), 0)
+    SELECT coalesce((SELECT open_level FROM accounts
+                      WHERE acc_id = accid AND viewer > 0 AND zp_visible(accid, viewer)), 0)
 $$;
 
--- The association the account belongs to (a request still waiting does not count); 0 for none.
-CREATE OR REPLACE FUNCTION page_account_group(accid integer) RETURNS integer
+-- The association accid belongs to (a request still waiting does not count) as the proven account
+-- (viewer) may know it: its own, or one the viewer belongs to or last left (whose members its members'
+-- openness came through); 0 for any other.
+DROP FUNCTION IF EXISTS page_account_group(integer);
+CREATE OR REPLACE FUNCTION page_account_group(accid integer, viewer integer) RETURNS integer
 LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
-    SELECT coalesce((SELECT group_id FROM accounts WHERE acc_id = accid AND group_state = 0), 0)
+    SELECT coalesce((SELECT a.group_id FROM accounts a JOIN accounts v ON v.acc_id = viewer
+                      WHERE a.acc_id = accid AND a.group_state = 0 AND viewer > 0
+                        AND (a.acc_id = v.acc_id
+                             OR (a.group_id > 0 AND (a.group_id = v.lastgroup_id
+                                                     OR (a.group_id = v.group_id AND v.group_state = 0))))), 0)
 $$;
 
 -- The log-on page: a log-on (or a registration, register 1, at level 0) as sp_trylogon makes it, with a

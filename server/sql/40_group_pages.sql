@@ -29,7 +29,7 @@ LANGUAGE sql SET search_path = public, pg_temp AS $$
 $$;
 
 -- Founds an association: "id@~founder's nickname", or "0@~" when the account already belongs to one,
--- or the name is empty or taken. The founder takes the position sent, never one above the titles the
+-- or the name is empty, longer than 50 characters or taken. The founder takes the position sent, never one above the titles the
 -- server has.
 CREATE OR REPLACE FUNCTION page_group_found(gname text, accid integer, pid integer) RETURNS text
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$

@@ -142,9 +142,9 @@ quint8 Cls数据操作::ExitGroup2() {
         if (i > 0) PauseMs(kExitRequestPauseMs);  // the server is asked at a gentle pace
         const qint32 creator = creators.at(i);
         const QString reply =
-            HttpGetText(BuildUrl(GetSiteUrl().toString(), QStringLiteral("/flsh2/getgroupid.asp"),
-                                 {{QStringLiteral("accid"), QString::number(creator)}})
-                            .toString(QUrl::FullyEncoded));
+            HttpGetTextAsUser(BuildUrl(GetSiteUrl().toString(), QStringLiteral("/flsh2/getgroupid.asp"),
+                                       {{QStringLiteral("accid"), QString::number(creator)}})
+                                  .toString(QUrl::FullyEncoded));
         if (ReplyNumber(reply) == left)
             db.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"mysql_id\" = 0 WHERE \"myacc_id\" = ?"),
                        {creator});

@@ -86,8 +86,10 @@ quint8 Cls数据操作::AutoGetRight(quint8 rebuild) {
         account = rs.value(1).toString();
     }
     // No statement stays open while the request waits.
-    const QString reply = HttpGetText(GetSiteUrl().toString() + QStringLiteral("/flsh2/getright.asp?accid=") +
-                                      QString::number(NumberOf(account)));
+    // The server answers only the user's own account and those whose members the user may see.
+    const QString reply =
+        HttpGetTextAsUser(GetSiteUrl().toString() + QStringLiteral("/flsh2/getright.asp?accid=") +
+                          QString::number(NumberOf(account)));
     db.Execute(QStringLiteral("UPDATE \"tempinfo\" SET \"msg_id\" = ? WHERE rowid = ?"),
                {NumberOf(reply), row});
     return 1;

@@ -13,19 +13,22 @@ protected:
     GroupListsOnline() {
         // The association page as the server has it, counting who was asked about.
         addPages_ = [this](PageService& service) {
-            service.addPage(
-                QStringLiteral("/flsh2/getgroupid.asp"), [this](const PageRequest& r, PgConnection& db) {
-                    {
-                        QMutexLocker lock(&mutex_);
-                        asked_ << r.value(QStringLiteral("accid"));
-                    }
-                    qint32 id = 0;
-                    if (!r.number(QStringLiteral("accid"), &id)) return PageReply::Bad("0");
-                    return PageReply::Number(
-                        PageQuery(db, QStringLiteral("SELECT page_account_group($1::integer)"), {id})
-                            .rows[0][0]
-                            .toInt());
-                });
+            service.addPage(QStringLiteral("/flsh2/getgroupid.asp"), [this](const PageRequest& r,
+                                                                            PgConnection& db) {
+                {
+                    QMutexLocker lock(&mutex_);
+                    asked_ << r.value(QStringLiteral("accid"));
+                }
+                qint32 id = 0;
+                if (!r.number(QStringLiteral("accid"), &id)) return PageReply::Bad("0");
+                if (r.provenAccount <= 0) return PageReply::Refused("0");
+                return PageReply::Number(PageQuery(db,
+                                                   QStringLiteral("SELECT page_account_group($1::integer, "
+                                                                  "$2::integer)"),
+                                                   {id, r.provenAccount})
+                                             .rows[0][0]
+                                             .toInt());
+            });
         };
     }
     void SetUp() override {
@@ -102,7 +105,14 @@ TEST_F(GroupListsOnline, ExitDetachesOnlyMembersOfCreatorsStillInTheAssociation)
             QStringLiteral("INSERT INTO \"本姓成员\" (\"filial\", \"myacc_id\", \"mysql_id\") "
                            "VALUES (?, ?, ?)"),
             {QString::fromUtf8(r.name), r.creator, r.serverId});
-    App().CurrentUser->acc_id = self;
+    // The user has just left the association: the server answers only for associations the user
+    // belongs to or last left.
+    ASSERT_TRUE(
+        server_->admin()
+            .exec(
+                QStringLiteral("UPDATE accounts SET lastgroup_id = %1 WHERE acc_id = %2").arg(left).arg(self))
+            .ok);
+    ASSERT_EQ(LogOnProgramUser(QStringLiteral("self01")), self);
     App().CurrentUser->curGroup_Id = left;
 
     EXPECT_EQ(Cls数据操作().ExitGroup2(), 0);

@@ -91,6 +91,6 @@ TEST_F(DatabaseAccountsTest, ThePageServicesAccountOnlyCallsItsFunctions) {
             << sql.toStdString() << " " << refused.error.toStdString();
     }
     // What it may: its pages' functions, as the schema's owner.
-    const PgResult level = pages->exec(QStringLiteral("SELECT page_account_level(1)"));
+    const PgResult level = pages->exec(QStringLiteral("SELECT page_account_level(1, 1)"));
     EXPECT_TRUE(level.ok) << level.error.toStdString();
 }

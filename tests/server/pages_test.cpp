@@ -105,7 +105,7 @@ TEST_F(PagesTest, NumberPages) {
     cmd.SetValue(QStringLiteral("@z_maxp_id"), 5);
     cmd.SetValue(QStringLiteral("@z_group_name"), QStringLiteral("王氏宗亲会"));
     cmd.Execute();
-    EXPECT_EQ(get("/flsh2/getgroupid.asp?accid=" + id).body,
+    EXPECT_EQ(get("/flsh2/getgroupid.asp?accid=" + id, credential).body,
               cmd.Value(QStringLiteral("@z_acc_id")).toByteArray());
 }
 
@@ -220,7 +220,7 @@ TEST_F(PagesTest, TheServiceAloneRefusesBodiesPostsAndNul) {
         {"POST /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n{}", 405, ""},
         {"GET /flsh2/getright.asp?accid=1%00 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, "0"},
         {"GET /flsh2/get_zproot3.asp?accid=%001 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 400, ""},
-        {"GET /flsh2/getright.asp?accid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 200, "0"},
+        {"GET /flsh2/getgroupdetail.asp?gid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", 200, ""},
     };
     for (const Case& c : cases) {
         const RawReply reply = RawExchange(server_->pages()->port(), c.request);
