@@ -99,8 +99,11 @@ public:
             queuePictures(m);
             members_[m].complete = true;
         } catch (...) {
-            Flush();
-            *stoppedAt_ = member.name;
+            // A batch that failed has said where it stopped.
+            if (!failed_) {
+                Flush();
+                *stoppedAt_ = member.name;
+            }
             throw;
         }
     }
@@ -126,6 +129,7 @@ public:
             if (call.last && member.complete) memberDone_();
         }
         if (outcome.failure) {
+            failed_ = true;
             if (outcome.done < calls_.size()) *stoppedAt_ = members_[calls_[outcome.done].member].name;
             throw *outcome.failure;
         }
@@ -275,6 +279,7 @@ private:
 
     ServerCommand cmd_;
     ServerBatch batch_;
+    bool failed_ = false;
     qint64 pictureLimit_;
     std::function<void(const QString&)> tooLarge_;
     std::function<void()> memberDone_;

@@ -157,7 +157,11 @@ TEST_F(MemberUploadBatchTest, AFailureInTheMiddleOfABatchLeavesTheBookAsOneByOne
         AddPicture(QStringLiteral("三"), PictureBytes(100, 'a'), QStringLiteral("a.jpg"));
         AddPicture(QStringLiteral("三"), QByteArray(3 * 1024 * 1024, 'z'), QStringLiteral("big.avi"));
         AddPicture(QStringLiteral("三"), PictureBytes(100, 'b'), QStringLiteral("b.jpg"));
+        // 四's pictures fill the batch: it goes while 四 is being read, and fails at 三 all the same.
         AddPicture(QStringLiteral("四"), QByteArray(3 * 1024 * 1024, 'z'), QStringLiteral("big.avi"));
+        for (int p = 0; p < 3; ++p)
+            AddPicture(QStringLiteral("四"), PictureBytes(2900 * 1024, char(p)),
+                       QStringLiteral("%1.jpg").arg(p));
         markBranch();
         const QString table = QString::fromUtf8(c.table);
         ASSERT_TRUE(server_->admin()
