@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <map>
@@ -270,6 +271,29 @@ DoorReply Open(const DoorRequest& request, PgConnection& db) {
     return {200, Json({{QStringLiteral("account"), begun.rows.value(0).value(0).toInt()}})};
 }
 
+// The statement that runs the declared procedure with the values sent (by lower-case name); nullopt for
+// a value the door cannot read.
+std::optional<PgConnection::Statement> StatementOf(const Declaration& declaration,
+                                                   const QHash<QString, QJsonValue>& sent) {
+    PgConnection::Statement statement;
+    QStringList placeholders;
+    for (const Parameter& p : declaration.parameters) {
+        // A function takes only its inputs; a procedure takes every parameter, its outputs as NULL.
+        if (p.mode == QLatin1String("out") && !declaration.isProcedure) continue;
+        std::optional<QVariant> value = QVariant();
+        if (p.mode != QLatin1String("out")) value = ParamOf(sent.value(p.name.toLower()));
+        if (!value) return std::nullopt;
+        statement.params << *value;
+        statement.types << p.type;
+        placeholders << QStringLiteral("$%1").arg(statement.params.size());
+    }
+    const QString target = QStringLiteral("public.") + PgConnection::QuoteIdentifier(declaration.name) +
+                           QLatin1Char('(') + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
+    statement.sql = declaration.isProcedure ? QStringLiteral("CALL ") + target
+                                            : QStringLiteral("SELECT * FROM ") + target;
+    return statement;
+}
+
 DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnection& db) {
     DoorReply refusal;
     const std::optional<Declaration> found =
@@ -280,23 +304,11 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     QHash<QString, QJsonValue> sent;
     const QJsonObject values = call.value(QStringLiteral("values")).toObject();
     for (auto it = values.begin(); it != values.end(); ++it) sent.insert(it.key().toLower(), it.value());
-    QList<QVariant> params;
-    QList<quint32> types;
-    QStringList placeholders;
-    for (const Parameter& p : declaration.parameters) {
-        // A function takes only its inputs; a procedure takes every parameter, its outputs as NULL.
-        if (p.mode == QLatin1String("out") && !declaration.isProcedure) continue;
-        std::optional<QVariant> value = QVariant();
-        if (p.mode != QLatin1String("out")) value = ParamOf(sent.value(p.name.toLower()));
-        if (!value) return DoorReply::Failed(400, "malformed");
-        params << *value;
-        types << p.type;
-        placeholders << QStringLiteral("$%1").arg(params.size());
-    }
-    const QString target = QStringLiteral("public.") + PgConnection::QuoteIdentifier(declaration.name) +
-                           QLatin1Char('(') + placeholders.join(QStringLiteral(", ")) + QLatin1Char(')');
-    const QString sql = declaration.isProcedure ? QStringLiteral("CALL ") + target
-                                                : QStringLiteral("SELECT * FROM ") + target;
+    const std::optional<PgConnection::Statement> statement = StatementOf(declaration, sent);
+    if (!statement) return DoorReply::Failed(400, "malformed");
+    const QString& sql = statement->sql;
+    const QList<QVariant>& params = statement->params;
+    const QList<quint32>& types = statement->types;
     // What a procedure did is kept under the program's key, unless doing it twice changes nothing.
     const QString key = declaration.repeatable ? QString() : call.value(QStringLiteral("key")).toString();
     // A log-on proves its account by itself: its success carries the credential for the later calls. A
@@ -360,6 +372,239 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     return {200, Json(withCredential)};
 }
 
+// Calls sent together (POST /door/calls): at most this many in one request; its bytes are bounded by the
+// door's body limit.
+constexpr qsizetype kMaxBatchCalls = 500;
+
+// The parameters by which a caller names the account a call acts for.
+bool NamesAccount(const QString& lowerName) {
+    return lowerName == QLatin1String("@z_accid") || lowerName == QLatin1String("@z_acc_id") ||
+           lowerName == QLatin1String("@myacc_id");
+}
+
+struct BatchCall {
+    std::optional<Declaration> declaration;
+    DoorReply refusal;                  // why it cannot run as sent, said at its place in the batch
+    QHash<QString, QJsonValue> values;  // by lower-case name
+    // Parameters that take an out value of an earlier call of the batch: name -> (call, out name).
+    QHash<QString, std::pair<qsizetype, QString>> references;
+    QString key;
+};
+
+QJsonValue OutValue(const QJsonObject& answer, const QString& name) {
+    const QJsonObject out = answer.value(QStringLiteral("out")).toObject();
+    if (out.contains(name)) return out.value(name);
+    for (auto it = out.begin(); it != out.end(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.value();
+    return QJsonValue::Null;
+}
+
+// Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole;
+// nullopt for a request that is not a batch. A call that cannot run is refused where it stands.
+std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db) {
+    std::vector<BatchCall> calls(size_t(sent.size()));
+    for (qsizetype i = 0; i < sent.size(); ++i) {
+        if (!sent[i].isObject()) return std::nullopt;
+        const QJsonObject call = sent[i].toObject();
+        BatchCall& c = calls[size_t(i)];
+        c.key = call.value(QStringLiteral("key")).toString();
+        const QJsonObject values = call.value(QStringLiteral("values")).toObject();
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const QString name = it.key().toLower();
+            const QJsonObject reference = it.value().toObject();
+            if (!it.value().isObject() || !reference.contains(QStringLiteral("from"))) {
+                c.values.insert(name, it.value());
+                continue;
+            }
+            const qsizetype from = reference.value(QStringLiteral("from")).toInteger(-1);
+            const QString out = reference.value(QStringLiteral("out")).toString();
+            // An account is named only as sent, never taken from another call's answer.
+            if (from < 0 || from >= i || out.isEmpty() || NamesAccount(name)) return std::nullopt;
+            c.references.insert(name, {from, out});
+        }
+        if (HoldsNul(call)) {
+            c.refusal = DoorReply::Failed(400, "nul");
+            continue;
+        }
+        c.declaration = LookUp(db, call.value(QStringLiteral("procedure")).toString().trimmed(), &c.refusal);
+    }
+    return calls;
+}
+
+// Whether a call of the batch names an account other than the one the request proves.
+bool NamesAnotherAccount(const std::vector<BatchCall>& calls, qint32 proven) {
+    for (const BatchCall& c : calls) {
+        if (!c.declaration) continue;
+        for (const Parameter& p : c.declaration->parameters) {
+            if (p.mode == QLatin1String("out") || !NamesAccount(p.name.toLower())) continue;
+            const std::optional<QVariant> value = ParamOf(c.values.value(p.name.toLower()));
+            if (!value || value->isNull()) continue;
+            bool number = false;
+            const qint64 named = value->toString().toLongLong(&number);
+            if (number && named != 0 && named != proven) return true;
+        }
+    }
+    return false;
+}
+
+// The account the credential proves (0 without one), nothing kept; nullopt when it has lapsed.
+std::optional<qint32> ProvenAccount(const QByteArray& credential, PgConnection& db) {
+    if (credential.isEmpty()) return 0;
+    const QList<PgResult> asked =
+        db.pipeline({{QStringLiteral("BEGIN"), {}, {}},
+                     {QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(credential)}, {}},
+                     {QStringLiteral("ROLLBACK"), {}, {}}});
+    for (const PgResult& r : asked)
+        if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
+    if (!asked[1].ok) {
+        db.rollback();
+        if (asked[1].sqlState == QLatin1String("QN401")) return std::nullopt;
+        throw PgError(asked[1].error, asked[1].sqlState);
+    }
+    Must(asked[2]);
+    return asked[1].values.value(0).value(0).toInt();
+}
+
+// Runs the calls in order, each its own transaction exactly as /door/call runs it, with the statements of
+// consecutive calls sent together: a call goes with the others once the answers it names are known, so
+// one round trip to the database carries the end of one member's save, his page and pictures, and the
+// next save. Stops at the first call that fails; the answers of the calls before it are kept.
+DoorReply Calls(const QJsonObject& body, const QByteArray& credential, PgConnection& db) {
+    if (!body.value(QStringLiteral("calls")).isArray()) return DoorReply::Failed(400, "malformed");
+    const QJsonArray sent = body.value(QStringLiteral("calls")).toArray();
+    if (sent.size() > kMaxBatchCalls) return DoorReply::Failed(413, "too_many_calls");
+    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db);
+    if (!read) return DoorReply::Failed(400, "malformed");
+    std::vector<BatchCall>& calls = *read;
+    const std::optional<qint32> proven = ProvenAccount(credential, db);
+    if (!proven) return DoorReply::Failed(401, "lapsed");
+    if (NamesAnotherAccount(calls, *proven)) return DoorReply::Failed(403, "other_account");
+
+    const qsizetype n = qsizetype(calls.size());
+    QList<QJsonObject> known;  // the answer of each call run, the last one perhaps not yet committed
+    qsizetype committed = 0;
+    struct Pending {
+        QString key;
+        qint32 account = 0;
+    };
+    std::optional<Pending> pending;  // a call whose answer is kept by the next round trip
+    std::optional<DoorReply> failure;
+    try {
+        while (!failure && (known.size() < n || pending)) {
+            QList<PgConnection::Statement> statements;
+            if (pending)
+                statements << PgConnection::Statement{QStringLiteral("RESET ROLE"), {}, {}}
+                           << PgConnection::Statement{QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
+                                                      {pending->key, pending->account,
+                                                       QString::fromUtf8(Json(known.last()))},
+                                                      {}}
+                           << PgConnection::Statement{QStringLiteral("COMMIT"), {}, {}};
+            struct Planned {
+                qsizetype index;
+                qsizetype begun;  // where its door_begin stands among the statements
+                qsizetype call;
+                bool oneTrip;
+                QString key;
+            };
+            QList<Planned> planned;
+            for (qsizetype at = known.size(); at < n; ++at) {
+                BatchCall& c = calls[size_t(at)];
+                if (!c.declaration) break;
+                // A call that names an answer of this round trip waits for the next.
+                if (std::any_of(c.references.begin(), c.references.end(),
+                                [&](const auto& r) { return r.first >= known.size(); }))
+                    break;
+                QHash<QString, QJsonValue> values = c.values;
+                for (auto it = c.references.begin(); it != c.references.end(); ++it)
+                    values.insert(it.key(), OutValue(known[it.value().first], it.value().second));
+                const std::optional<PgConnection::Statement> statement = StatementOf(*c.declaration, values);
+                if (!statement) {
+                    c.declaration.reset();
+                    c.refusal = DoorReply::Failed(400, "malformed");
+                    break;
+                }
+                const QString key = c.declaration->repeatable ? QString() : c.key;
+                const bool oneTrip = key.isEmpty() || credential.isEmpty();
+                const qsizetype first = statements.size();
+                statements << PgConnection::Statement{QStringLiteral("BEGIN"), {}, {}}
+                           << PgConnection::Statement{QStringLiteral("SELECT door_begin($1, $2)"),
+                                                      {QString::fromLatin1(credential),
+                                                       credential.isEmpty() ? QString() : key},
+                                                      {}}
+                           << PgConnection::Statement{QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}};
+                if (c.declaration->carriesPicture)
+                    statements << PgConnection::Statement{QString::fromLatin1(kPictureTimeout), {}, {}};
+                statements << *statement;
+                planned.append({at, first + 1, statements.size() - 1, oneTrip, key});
+                if (oneTrip) statements << PgConnection::Statement{QStringLiteral("COMMIT"), {}, {}};
+                // Its answer is kept with the next round trip, which also runs what names it.
+                if (!oneTrip) break;
+            }
+            if (statements.isEmpty()) {
+                failure = calls[size_t(known.size())].refusal;
+                break;
+            }
+            const QList<PgResult> results = db.pipeline(statements);
+            for (const PgResult& r : results)
+                if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
+            if (!results[0].ok && results[0].sqlState.isEmpty()) throw PgError(results[0].error);
+            if (pending) {
+                for (int i = 0; i < 3; ++i) Must(results[i]);
+                pending.reset();
+                ++committed;
+            }
+            for (const Planned& p : planned) {
+                const Declaration& declaration = *calls[size_t(p.index)].declaration;
+                const PgResult& begun = results[p.begun];
+                const PgResult& result = results[p.call];
+                if (!result.ok) {
+                    db.rollback();
+                    if (begun.ok) {
+                        for (qsizetype q = p.begun; q < p.call; ++q) Must(results[q]);
+                        failure = ProcedureFailed(declaration, result);
+                    } else if (begun.sqlState == QLatin1String("QN409")) {
+                        // Sent before and done then: what it answered, and on with the next.
+                        known.append(QJsonDocument::fromJson(begun.detail.toUtf8()).object());
+                        ++committed;
+                    } else if (begun.sqlState == QLatin1String("QN401")) {
+                        failure = DoorReply::Failed(401, "lapsed");
+                    } else if (begun.sqlState == QLatin1String("22023")) {
+                        failure = DoorReply::Failed(400, "malformed");
+                    } else if (begun.sqlState == QLatin1String("42501")) {
+                        failure = DoorReply::Failed(403, "not_yours");
+                    } else {
+                        throw PgError(begun.error, begun.sqlState);
+                    }
+                    break;  // what followed in the round trip did not run
+                }
+                known.append(AnswerOf(declaration, result));
+                if (p.oneTrip) {
+                    Must(results[p.call + 1]);
+                    ++committed;
+                } else {
+                    pending = Pending{p.key, begun.values.value(0).value(0).toInt()};
+                }
+            }
+        }
+    } catch (const PgError& e) {
+        // Nothing done yet: the service decides whether to try again. A connection lost after commits
+        // went out is answered as lost, and the program sends the batch again (each call keeps its key).
+        if (committed == 0 || LostConnection(e.SqlState(), db)) throw;
+        std::cerr << "door: a batch stopped after " << committed
+                  << " calls: " << e.Description().toStdString() << std::endl;
+        if (db.inTransaction()) db.rollback();
+        failure = DoorReply::Failed(500, "server");
+    }
+    QJsonArray answers;
+    for (qsizetype i = 0; i < committed; ++i) answers.append(known[i]);
+    QJsonObject reply{{QStringLiteral("answers"), answers}};
+    if (failure)
+        reply.insert(QStringLiteral("failure"),
+                     QJsonObject{{QStringLiteral("status"), failure->status},
+                                 {QStringLiteral("reply"), QJsonDocument::fromJson(failure->body).object()}});
+    return {200, Json(reply)};
+}
+
 }  // namespace
 
 DoorReply DoorReply::Failed(int status, const char* code, const QString& message) {
@@ -375,8 +620,10 @@ DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
                                        : QJsonDocument::fromJson(request.body, &error);
     if (!document.isObject()) return DoorReply::Failed(400, "malformed");
     const QJsonObject body = document.object();
-    if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
     const QString path = request.path.toLower();
+    // A call of a batch holding NUL is refused at its place, after the calls before it.
+    if (path == QLatin1String("/door/calls")) return Calls(body, request.credential, db);
+    if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
     if (path == QLatin1String("/door/open")) return Open(request, db);
     if (path == QLatin1String("/door/describe")) {
         DoorReply refusal;

@@ -66,24 +66,98 @@ QList<LocalMember> ReadMembers(dao::Database& db, const QString& condition, cons
     return members;
 }
 
-// Sends members with their pages and pictures over one command, and writes each server id back.
+// Sends members with their pages and pictures over one command, the calls of several members in one
+// request, and writes each server id back as the answers come: what is stored, written back and shown
+// is what the calls one by one would give, up to a failure and at it.
 class MemberSender {
 public:
+    // memberDone runs when a member's save, page and pictures are done; stoppedAt names the member a
+    // failure belongs to.
     MemberSender(DoorConnection* connection, qint64 pictureLimit,
-                 std::function<void(const QString&)> tooLarge)
+                 std::function<void(const QString&)> tooLarge, std::function<void()> memberDone,
+                 QString* stoppedAt)
         : cmd_(connection),
+          batch_(cmd_),
           pictureLimit_(pictureLimit),
           tooLarge_(std::move(tooLarge)),
+          memberDone_(std::move(memberDone)),
+          stoppedAt_(stoppedAt),
           account_(CurrentUserRecord().acc_id),
           pages_(dao::Database::Open(DescriptDbPath(), BookDbPassword())),
           pictures_(dao::Database::Open(ImageDbPath(), BookDbPassword())) {}
 
+    // Queues the member's save, page and pictures; a full batch goes on its way. A failure sends what was
+    // queued before the member first, so that it stops where the calls one by one would.
+    void Queue(const LocalMember& member) {
+        *stoppedAt_ = member.name;
+        if (calls_.isEmpty()) members_.clear();  // every member before is done
+        try {
+            const int m = int(members_.size());
+            members_.append({member.rowId, member.name, -1, QString(), false});
+            queueSave(m, member);
+            queuePage(m);
+            queuePictures(m);
+            members_[m].complete = true;
+        } catch (...) {
+            // A batch that failed has said where it stopped.
+            if (!failed_) {
+                Flush();
+                *stoppedAt_ = member.name;
+            }
+            throw;
+        }
+    }
+
+    // Sends what is queued. Throws the failure of the first call not done, as that call would have.
+    void Flush() {
+        const ServerBatch::Outcome outcome = batch_.IsEmpty() ? ServerBatch::Outcome() : batch_.Send();
+        for (int i = 0; i <= outcome.done && i <= calls_.size(); ++i) {
+            showNoticesAt(i);
+            if (i == outcome.done || i == calls_.size()) break;
+            const QueuedCall& call = calls_[i];
+            Member& member = members_[call.member];
+            *stoppedAt_ = member.name;
+            if (call.save) {
+                const qint32 id = batch_.Out(i, QStringLiteral("@z_filial_id")).toInt();
+                member.serverName = batch_.Out(i, QStringLiteral("@z_filial")).toString();
+                member.saveCall = -1;
+                sentAs_.insert(NameColumnKey(member.name), member.serverName);
+                App().DataDb.Execute(
+                    QStringLiteral("UPDATE \"本姓成员\" SET \"mysql_id\" = ? WHERE \"filial_id\" = ?"),
+                    {id, member.rowId});
+            }
+            if (call.last && member.complete) memberDone_();
+        }
+        if (outcome.failure) {
+            failed_ = true;
+            if (outcome.done < calls_.size()) *stoppedAt_ = members_[calls_[outcome.done].member].name;
+            throw *outcome.failure;
+        }
+        calls_.clear();
+        notices_.clear();
+        inBatch_.clear();
+    }
+
+private:
+    struct Member {
+        qint64 rowId;
+        QString name;
+        int saveCall;        // its save's place in the batch; -1 once answered
+        QString serverName;  // once answered
+        bool complete;       // every call queued
+    };
+    struct QueuedCall {
+        int member;
+        bool save;
+        bool last;  // the member's last so far
+    };
+
     // The name the father goes by on the server. A father the server holds is named by the name it keeps
     // him under, which it resolves exactly: his book name without its "[n]" could be another member's
     // there. Only a father not on the server goes by that name, for the server to link when he comes.
-    QString FatherName(const QString& father, const QHash<QString, QString>& sentInBatch = {}) {
+    QString fatherName(const QString& father) {
         if (IsRootFather(father)) return QString();
-        if (const auto sent = sentInBatch.constFind(NameColumnKey(father)); sent != sentInBatch.constEnd())
+        if (const auto sent = sentAs_.constFind(NameColumnKey(father)); sent != sentAs_.constEnd())
             return *sent;
         const qint32 id = qint32(
             App()
@@ -102,40 +176,67 @@ public:
         return StripBracketSuffix(father);
     }
 
-    // The name the server keeps the member under; fatherOnServer as FatherName gives it.
-    QString Send(const LocalMember& member, const QString& fatherOnServer) {
+    // Queues the command's call for member m. `parameter` takes the server name of a member: the answer
+    // of his save when it is in this batch (saveInBatch), else named(). A full batch goes first.
+    void queueCall(int m, bool save, const QString& parameter, const std::function<int()>& saveInBatch,
+                   const std::function<QString()>& named) {
+        for (;;) {
+            QList<ServerBatch::Reference> references;
+            if (const int at = saveInBatch(); at >= 0)
+                references.append({parameter, at, QStringLiteral("@z_filial")});
+            else
+                cmd_.SetValue(parameter, named());
+            const int at = batch_.Add(references);
+            if (at >= 0) {
+                if (!calls_.isEmpty() && calls_.last().member == m) calls_.last().last = false;
+                calls_.append({m, save, true});
+                if (save) {
+                    members_[m].saveCall = at;
+                    inBatch_.insert(NameColumnKey(members_[m].name), at);
+                }
+                return;
+            }
+            Flush();
+        }
+    }
+
+    void queueSave(int m, const LocalMember& member) {
+        const QString fatherKey = NameColumnKey(member.father);
+        // Asked before the save's values are set: naming a father may ask the server.
+        const QString father = IsRootFather(member.father) || inBatch_.contains(fatherKey)
+                                   ? QString()
+                                   : fatherName(member.father);
         cmd_.SetCommandText(QStringLiteral("sp_savezpdata2"));
         cmd_.SetValue(QStringLiteral("@z_accid"), account_);
         cmd_.SetValue(QStringLiteral("@z_filial_id"), member.serverId);
-        cmd_.SetValue(QStringLiteral("@z_father"), fatherOnServer);
         cmd_.SetValue(QStringLiteral("@z_filial"), StripBracketSuffix(member.name));
         for (int i = 0; i < Particulars().size(); ++i)
             cmd_.SetValue(Particulars().at(i).parameter, member.values.at(i));
-        cmd_.Execute();
-        const qint32 id = cmd_.Value(QStringLiteral("@z_filial_id")).toInt();
-        const QString serverName = cmd_.Value(QStringLiteral("@z_filial")).toString();
-        App().DataDb.Execute(
-            QStringLiteral("UPDATE \"本姓成员\" SET \"mysql_id\" = ? WHERE \"filial_id\" = ?"),
-            {id, member.rowId});
-        sendPage(member.name, serverName);
-        sendPictures(member.name, serverName);
-        return serverName;
+        queueCall(
+            m, true, QStringLiteral("@z_father"),
+            [&] { return IsRootFather(member.father) ? -1 : inBatch_.value(fatherKey, -1); },
+            [&] {
+                if (IsRootFather(member.father)) return QString();
+                return sentAs_.value(fatherKey, father.isNull() ? fatherName(member.father) : father);
+            });
     }
 
-private:
-    void sendPage(const QString& name, const QString& serverName) {
+    int saveInBatch(int m) const { return members_[m].saveCall; }
+
+    void queuePage(int m) {
         const QVariant stored = pages_.Scalar(
             QStringLiteral(
                 "SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\" = ? ORDER BY rowid LIMIT 1"),
-            {name});
+            {members_[m].name});
         if (stored.isNull()) return;
         cmd_.SetCommandText(QStringLiteral("sp_savestory"));
-        cmd_.SetValue(QStringLiteral("@z_filial"), serverName);
         cmd_.SetValue(QStringLiteral("@z_descript"), member_exchange::ServerPageText(stored.toString()));
-        cmd_.Execute();
+        queueCall(
+            m, false, QStringLiteral("@z_filial"), [&] { return saveInBatch(m); },
+            [&] { return members_[m].serverName; });
     }
 
-    void sendPictures(const QString& name, const QString& serverName) {
+    void queuePictures(int m) {
         struct Item {
             qint64 id;
             qint64 size;
@@ -145,17 +246,17 @@ private:
         for (dao::Recordset rs = pictures_.OpenRecordset(
                  QStringLiteral("SELECT \"image_id\", length(\"myimage\"), \"imagepath\" FROM \"imageylk\" "
                                 "WHERE \"filial\" = ? ORDER BY rowid"),
-                 {name});
+                 {members_[m].name});
              rs.hasRow(); rs.MoveNext())
             items.append(
                 {rs.value(0).toLongLong(), rs.value(1).toLongLong(), rs.Text(QStringLiteral("imagepath"))});
-        // One item in memory at a time: a member may carry many large ones.
+        // A batch holds its pictures until it goes; its bytes are bounded.
         for (const Item& item : items) {
             if (item.size >= pictureLimit_) {
-                tooLarge_(name);
+                // Said when the calls before it are done, as it would be one by one.
+                notices_.append({int(calls_.size()), members_[m].name});
             } else {
                 cmd_.SetCommandText(QStringLiteral("sp_saveimage"));
-                cmd_.SetValue(QStringLiteral("@z_filial"), serverName);
                 cmd_.SetValue(
                     QStringLiteral("@z_myimage"),
                     pictures_
@@ -163,15 +264,31 @@ private:
                                 {item.id})
                         .toByteArray());
                 cmd_.SetValue(QStringLiteral("@z_imgpath"), member_exchange::ServerPicturePath(item.path));
-                cmd_.Execute();
+                queueCall(
+                    m, false, QStringLiteral("@z_filial"), [&] { return saveInBatch(m); },
+                    [&] { return members_[m].serverName; });
             }
             DoEvents();
         }
     }
 
+    void showNoticesAt(int calls) {
+        for (const auto& [at, name] : std::as_const(notices_))
+            if (at == calls) tooLarge_(name);
+    }
+
     ServerCommand cmd_;
+    ServerBatch batch_;
+    bool failed_ = false;
     qint64 pictureLimit_;
     std::function<void(const QString&)> tooLarge_;
+    std::function<void()> memberDone_;
+    QString* stoppedAt_;
+    QList<Member> members_;                   // of the calls queued
+    QList<QueuedCall> calls_;                 // in the batch's order
+    QList<std::pair<int, QString>> notices_;  // pictures too large: the calls queued before each, the member
+    QHash<QString, int> inBatch_;     // local name (keyed as the book keys names) -> its save in the batch
+    QHash<QString, QString> sentAs_;  // local name -> the name the server gave it in this upload
     QHash<qint32, QString> serverNames_;  // server id -> the name the server keeps him under
     qint32 account_;
     dao::Database pages_;
@@ -276,12 +393,17 @@ void Cls数据操作::UpLoad_1(const QString& filial) {
         ReadMembers(App().DataDb, QStringLiteral("\"filial\" = ? LIMIT 1"), {filial});
     if (members.isEmpty()) return;
     const LocalMember& member = members.first();
+    QString stoppedAt;
     try {
         ServerSession session;
-        MemberSender sender(session.connection(), kSingleUploadLimit, [](const QString&) {
-            UI().MsgBox(Translated(QStringLiteral("视音频媒体超过12M暂不予上传!!!")), vb::Critical);
-        });
-        sender.Send(member, sender.FatherName(member.father));
+        MemberSender sender(
+            session.connection(), kSingleUploadLimit,
+            [](const QString&) {
+                UI().MsgBox(Translated(QStringLiteral("视音频媒体超过12M暂不予上传!!!")), vb::Critical);
+            },
+            [] {}, &stoppedAt);
+        sender.Queue(member);
+        sender.Flush();
     } catch (const ServerError& e) {
         StopUpload(0, 1, member.name, e.Description());
     } catch (const dao::DaoError& e) {
@@ -296,8 +418,6 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
     dao::Database& db = App().DataDb;
     const QList<LocalMember> members =
         ReadMembers(db, QStringLiteral("\"flag\" = ? ORDER BY \"filial_id\""), {branch});
-    // Local name (keyed as the book keys names) -> the name the server gave that member in this batch.
-    QHash<QString, QString> sentAs;
     qint32 done = 0;
     std::optional<dao::Transaction> ids;
     const auto commitIds = [&] {
@@ -315,18 +435,24 @@ qint32 Cls数据操作::UpLoad_All(qint32 branch) {
     QString current;
     try {
         ServerSession session;
-        MemberSender sender(session.connection(), kBatchUploadLimit, [](const QString& name) {
-            UI().MsgBox(name + Translated(QStringLiteral(" 视音频媒体超过3M暂不予上传!!!")), vb::Critical);
-        });
+        MemberSender sender(
+            session.connection(), kBatchUploadLimit,
+            [](const QString& name) {
+                UI().MsgBox(name + Translated(QStringLiteral(" 视音频媒体超过3M暂不予上传!!!")),
+                            vb::Critical);
+            },
+            [&] {
+                if (++done % kMembersPerCommit != 0) return;
+                commitIds();
+                ids.emplace(db.BeginTrans());
+            },
+            &current);
+        ids.emplace(db.BeginTrans());
         for (const qsizetype at : FathersFirst(members)) {
-            const LocalMember& member = members[at];
-            current = member.name;
-            if (!ids) ids.emplace(db.BeginTrans());
-            sentAs.insert(NameColumnKey(member.name),
-                          sender.Send(member, sender.FatherName(member.father, sentAs)));
-            if (++done % kMembersPerCommit == 0) commitIds();
+            sender.Queue(members[at]);
             DoEvents();
         }
+        sender.Flush();
         commitIds();
     } catch (const ServerError& e) {
         keepIds();

@@ -124,45 +124,50 @@ QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, i
         if (!answer.isObject()) throw ServerError(kUnreadable);
         return answer.object();
     }
-    const QString code = CodeOf(outcome.body);
-    switch (outcome.status) {
-        case 0:
-            break;
-        case 401:
-            credential_.clear();
-            if (lapsed_) lapsed_();
-            throw ServerError(QStringLiteral("登录已过期，请重新登录后再试。"),
-                              QStringLiteral("door:lapsed"));
-        case 400:
-            if (code == QLatin1String("nul"))
-                throw ServerError(QStringLiteral("服务器拒绝了这个请求：其中有不能保存的字符（NUL）。"),
-                                  QStringLiteral("door:nul"));
-            throw ServerError(QStringLiteral("服务器拒绝了这个请求：请求的内容有误。"),
-                              QStringLiteral("door:") + code);
-        case 403:
-            throw ServerError(QStringLiteral("服务器拒绝了这个请求。"), QStringLiteral("door:") + code);
-        case 413:
-            throw ServerError(QStringLiteral("发送的内容太大，服务器拒收。"));
-        case 429:
-            throw ServerError(QStringLiteral("服务器正忙：从本机来的请求太多。请稍后再试。"));
-        default:
-            if (outcome.status >= 500) throw ServerError(kServerTroubled);
-            // A refusal the caller words itself: a procedure's failure (its database code and, when the
-            // server's functions said something on purpose, their words), an unknown procedure.
-            if (outcome.status == 422) {
-                const QJsonObject failed = QJsonDocument::fromJson(outcome.body).object();
-                throw ServerError(failed.value(QStringLiteral("message")).toString(),
-                                  failed.value(QStringLiteral("state")).toString());
-            }
-            if (!code.isEmpty()) throw ServerError(QString(), QStringLiteral("door:") + code);
-            throw ServerError(
-                QStringLiteral("服务器不认识这个请求（HTTP %1）：它可能不是本程序的社区服务器。")
-                    .arg(outcome.status));
-    }
+    if (outcome.status != 0) throw refusal(outcome.status, outcome.body);
     if (outcome.failure == DoorExchange::Failure::Tls || !outcome.sslErrors.isEmpty())
         throw ServerError(UntrustedCertificate(outcome.sslErrors));
     if (outcome.failure == DoorExchange::Failure::Refused ||
         outcome.failure == DoorExchange::Failure::NotFound)
         throw ServerError(kUnreachable);
     throw ServerError(kConnectionLost);
+}
+
+ServerError DoorConnection::refusal(int status, const QByteArray& body) {
+    const QString code = CodeOf(body);
+    switch (status) {
+        case 401:
+            credential_.clear();
+            if (lapsed_) lapsed_();
+            return ServerError(QStringLiteral("登录已过期，请重新登录后再试。"),
+                               QStringLiteral("door:lapsed"));
+        case 400:
+            if (code == QLatin1String("nul"))
+                return ServerError(QStringLiteral("服务器拒绝了这个请求：其中有不能保存的字符（NUL）。"),
+                                   QStringLiteral("door:nul"));
+            return ServerError(QStringLiteral("服务器拒绝了这个请求：请求的内容有误。"),
+                               QStringLiteral("door:") + code);
+        case 403:
+            if (code == QLatin1String("other_account"))
+                return ServerError(QStringLiteral("服务器拒绝了这个请求：其中有不是本次登录帐号的操作。"),
+                                   QStringLiteral("door:other_account"));
+            return ServerError(QStringLiteral("服务器拒绝了这个请求。"), QStringLiteral("door:") + code);
+        case 413:
+            return ServerError(QStringLiteral("发送的内容太大，服务器拒收。"));
+        case 429:
+            return ServerError(QStringLiteral("服务器正忙：从本机来的请求太多。请稍后再试。"));
+        default:
+            if (status >= 500) return ServerError(kServerTroubled);
+            // A refusal the caller words itself: a procedure's failure (its database code and, when the
+            // server's functions said something on purpose, their words), an unknown procedure.
+            if (status == 422) {
+                const QJsonObject failed = QJsonDocument::fromJson(body).object();
+                return ServerError(failed.value(QStringLiteral("message")).toString(),
+                                   failed.value(QStringLiteral("state")).toString());
+            }
+            if (!code.isEmpty()) return ServerError(QString(), QStringLiteral("door:") + code);
+            return ServerError(
+                QStringLiteral("服务器不认识这个请求（HTTP %1）：它可能不是本程序的社区服务器。")
+                    .arg(status));
+    }
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 class DoorSocket;
+class ServerError;
 
 // The program's connection to the community server: HTTPS requests to its door, one at a time, over a
 // connection that stays open between the calls of one operation (DoorSocket). It holds the credential a
@@ -45,6 +46,9 @@ public:
     // ServerError in the program's words; a refusal of the server's (4xx) whose body names a code
     // carries that code as its SqlState, prefixed "door:" ("door:no_procedure").
     QJsonObject post(const QString& path, const QJsonObject& body, int timeoutMs);
+    // The failure post raises for a refusal of the door with this status and body (4xx, 5xx): a call of
+    // a batch that the server refused in the batch's answer is said as the call alone would be.
+    ServerError refusal(int status, const QByteArray& body);
 
 private:
     QString baseUrl_;

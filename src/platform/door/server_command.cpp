@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTime>
 #include <QUuid>
@@ -189,27 +190,32 @@ QStringList ServerCommand::ParameterNames() {
     return names;
 }
 
-ServerRows ServerCommand::Execute() {
-    Definition& def = definition();
-    DoorConnection& connection = openConnection();
-
+QJsonObject ServerCommand::callOf(const Definition& def) {
     QJsonObject values;
     for (const ServerParameter& p : def.parameters)
         if (p.Direction != ServerParamDirection::Output) values.insert(p.Name, ToWire(p.Value, p.Kind));
-    const QJsonObject call{{QStringLiteral("procedure"), def.name},
-                           {QStringLiteral("key"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                           {QStringLiteral("values"), values}};
+    return {{QStringLiteral("procedure"), def.name},
+            {QStringLiteral("key"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+            {QStringLiteral("values"), values}};
+}
+
+ServerError ServerCommand::callFailed(const QString& procedure, const ServerError& e) {
+    // The server's functions speak for themselves; any other failure is said in the program's words.
+    const bool procedureFailed = !e.SqlState().isEmpty() && !e.SqlState().startsWith(QLatin1String("door:"));
+    const QString reason =
+        procedureFailed && e.Description().isEmpty() ? StateText(e.SqlState()) : e.Description();
+    return ServerError(QStringLiteral("调用过程%1失败：%2").arg(Quoted(procedure), reason), e.SqlState());
+}
+
+ServerRows ServerCommand::Execute() {
+    Definition& def = definition();
+    DoorConnection& connection = openConnection();
     QJsonObject answer;
     try {
-        answer = connection.post(QStringLiteral("/door/call"), call,
+        answer = connection.post(QStringLiteral("/door/call"), callOf(def),
                                  def.carriesPicture ? kPictureTimeoutMs : kTimeoutMs);
     } catch (const ServerError& e) {
-        // The server's functions speak for themselves; any other failure is said in the program's words.
-        const bool procedureFailed =
-            !e.SqlState().isEmpty() && !e.SqlState().startsWith(QLatin1String("door:"));
-        const QString reason =
-            procedureFailed && e.Description().isEmpty() ? StateText(e.SqlState()) : e.Description();
-        throw ServerError(QStringLiteral("调用过程%1失败：%2").arg(Quoted(def.name), reason), e.SqlState());
+        throw callFailed(def.name, e);
     }
     if (answer.contains(QStringLiteral("credential")))
         connection.setCredential(answer.value(QStringLiteral("credential")).toString());
@@ -242,4 +248,75 @@ ServerRows ServerCommand::Execute() {
         }
     }
     return rows;
+}
+
+int ServerBatch::Add(const QList<Reference>& references) {
+    ServerCommand::Definition& def = command_.definition();
+    QJsonObject call = ServerCommand::callOf(def);
+    QJsonObject values = call.value(QStringLiteral("values")).toObject();
+    for (const Reference& r : references) {
+        const auto declared = std::find_if(def.parameters.begin(), def.parameters.end(), [&](const auto& p) {
+            return p.Name.compare(r.parameter, Qt::CaseInsensitive) == 0;
+        });
+        if (declared == def.parameters.end() || r.call < 0 || r.call >= queued_.size())
+            throw ServerError(
+                QStringLiteral("过程%1没有参数%2。").arg(Quoted(def.name), Quoted(r.parameter)));
+        values.insert(declared->Name,
+                      QJsonObject{{QStringLiteral("from"), r.call}, {QStringLiteral("out"), r.out}});
+    }
+    call.insert(QStringLiteral("values"), values);
+    const qint64 bytes = QJsonDocument(call).toJson(QJsonDocument::Compact).size() + 1;
+    if (!queued_.isEmpty() && (queued_.size() >= kMaxCalls || bytes_ + bytes > kMaxBytes)) return -1;
+    bytes_ += bytes;
+    queued_.append({def.name, def.parameters, std::move(call)});
+    return int(queued_.size() - 1);
+}
+
+ServerBatch::Outcome ServerBatch::Send() {
+    Outcome outcome;
+    sent_ = std::move(queued_);
+    queued_.clear();
+    bytes_ = 0;
+    answers_.clear();
+    if (sent_.isEmpty()) return outcome;
+    QJsonArray calls;
+    for (const Queued& q : sent_) calls.append(q.call);
+    QJsonObject answer;
+    try {
+        DoorConnection& connection = command_.openConnection();
+        try {
+            answer = connection.post(QStringLiteral("/door/calls"), {{QStringLiteral("calls"), calls}},
+                                     ServerCommand::kPictureTimeoutMs);
+        } catch (const ServerError& e) {
+            // Refused or lost whole: as the first call alone would have been.
+            outcome.failure = ServerCommand::callFailed(sent_.first().procedure, e);
+            return outcome;
+        }
+        for (const QJsonValue& a : answer.value(QStringLiteral("answers")).toArray()) {
+            if (answers_.size() == sent_.size()) break;
+            answers_.append(a.toObject());
+        }
+        outcome.done = int(answers_.size());
+        if (outcome.done == sent_.size()) return outcome;
+        const QJsonObject failure = answer.value(QStringLiteral("failure")).toObject();
+        const ServerError reason =
+            failure.isEmpty()
+                ? ServerError(QStringLiteral("服务器的回答无法读懂，请确认服务器地址无误。"))
+                : connection.refusal(failure.value(QStringLiteral("status")).toInt(),
+                                     QJsonDocument(failure.value(QStringLiteral("reply")).toObject())
+                                         .toJson(QJsonDocument::Compact));
+        outcome.failure = ServerCommand::callFailed(sent_[outcome.done].procedure, reason);
+    } catch (const ServerError& e) {
+        outcome.failure = e;
+    }
+    return outcome;
+}
+
+QVariant ServerBatch::Out(int call, const QString& name) const {
+    const QJsonObject out = answers_.value(call).value(QStringLiteral("out")).toObject();
+    for (const ServerParameter& p : sent_.value(call).parameters)
+        if (IsOut(p) && p.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return FromWire(out.value(p.Name), p.Kind);
+    throw ServerError(
+        QStringLiteral("过程%1没有参数%2。").arg(Quoted(sent_.value(call).procedure), Quoted(name)));
 }

@@ -6,9 +6,11 @@
 #include <QVariant>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/door/door_connection.h"
+#include "platform/door/server_error.h"
 
 // Directions keep the old data-access numbers.
 enum class ServerParamDirection { Input = 1, Output = 2, InputOutput = 3 };
@@ -68,6 +70,7 @@ public:
     ServerRows Execute();
 
 private:
+    friend class ServerBatch;
     struct Definition {
         QString name;
         bool isProcedure = false;
@@ -79,9 +82,59 @@ private:
     Definition& definition();
     Definition lookUp(const QString& procedureName);
     DoorConnection& openConnection();
+    // The call Execute sends for the values set, with a key of its own.
+    static QJsonObject callOf(const Definition& def);
+    // A failure of a call of the procedure, as Execute raises it.
+    static ServerError callFailed(const QString& procedure, const ServerError& e);
 
     DoorConnection* connection_ = nullptr;
     QString commandText_;
     std::map<QString, Definition> definitions_;  // by lower-case procedure name
     Definition* current_ = nullptr;
+};
+
+// Calls of one command sent together, in one request to the door, and run by the server in order, each
+// as Execute runs it (its own transaction, its own key): fewer requests for an operation of many calls.
+// A parameter may take an out value of an earlier call of the same batch. A batch is bounded in calls and
+// bytes; an empty one takes any single call, which the door's body limit allows.
+class ServerBatch {
+public:
+    static constexpr int kMaxCalls = 120;
+    static constexpr qint64 kMaxBytes = 8LL * 1024 * 1024;
+
+    struct Reference {
+        QString parameter;  // of the call being added
+        int call;           // an earlier call of the batch
+        QString out;        // that call's out parameter
+    };
+    struct Outcome {
+        int done = 0;  // the calls done, in order
+        // Why the call after them failed, in the words Execute would have thrown; a request that failed
+        // whole fails its first call.
+        std::optional<ServerError> failure;
+    };
+
+    explicit ServerBatch(ServerCommand& command) : command_(command) {}
+
+    // Queues the command's procedure with the values set on it, references in place of theirs; answers
+    // its place in the batch, or -1 (nothing queued) when it would take the batch past its bounds.
+    int Add(const QList<Reference>& references = {});
+    int Size() const { return int(queued_.size()); }
+    bool IsEmpty() const { return queued_.isEmpty(); }
+    // Sends the queued calls, which leave the batch.
+    Outcome Send();
+    // An out value of a call done by the last Send, as the command reads it.
+    QVariant Out(int call, const QString& name) const;
+
+private:
+    struct Queued {
+        QString procedure;
+        std::vector<ServerParameter> parameters;
+        QJsonObject call;
+    };
+    ServerCommand& command_;
+    QList<Queued> queued_;
+    qint64 bytes_ = 0;
+    QList<Queued> sent_;
+    QList<QJsonObject> answers_;
 };
