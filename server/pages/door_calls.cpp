@@ -270,12 +270,28 @@ DoorReply Open(const DoorRequest& request, PgConnection& db) {
     return {200, Json({{QStringLiteral("account"), begun.rows.value(0).value(0).toInt()}})};
 }
 
-DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnection& db) {
+// Log-off: the credential sent is forgotten, and refused from then on (401 when it stood for nothing).
+DoorReply Close(const DoorRequest& request, PgConnection& db) {
+    const PgResult closed = Must(Checked(
+        db, db.exec(QStringLiteral("SELECT door_close($1)"), {QString::fromLatin1(request.credential)})));
+    const qint32 account = closed.rows.value(0).value(0).toInt();
+    if (account == 0) return DoorReply::Failed(401, "lapsed");
+    return {200, Json({{QStringLiteral("account"), account}})};
+}
+
+// The one procedure that proves a password. It has a door of its own, which nginx limits per address.
+const QLatin1String kLogOnProcedure("sp_trylogon");
+
+DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection& db) {
     DoorReply refusal;
     const std::optional<Declaration> found =
         LookUp(db, call.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
     if (!found) return refusal;
     const Declaration& declaration = *found;
+    // A log-on proves its account by itself: its success carries the credential for the later calls.
+    const bool logOn = request.path.toLower() == QLatin1String("/door/logon");
+    if (logOn != (declaration.name == kLogOnProcedure)) return DoorReply::Failed(404, "no_procedure");
+    const QByteArray credential = logOn ? QByteArray() : request.credential;
 
     QHash<QString, QJsonValue> sent;
     const QJsonObject values = call.value(QStringLiteral("values")).toObject();
@@ -299,10 +315,8 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
                                                 : QStringLiteral("SELECT * FROM ") + target;
     // What a procedure did is kept under the program's key, unless doing it twice changes nothing.
     const QString key = declaration.repeatable ? QString() : call.value(QStringLiteral("key")).toString();
-    // A log-on proves its account by itself: its success carries the credential for the later calls. A
-    // call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
+    // A call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
     // twice) or a reading.
-    const bool logOn = credential.isEmpty() && declaration.isProcedure;
     // A call whose answer is neither kept nor followed by a credential ends in the same round trip.
     const bool oneTrip = !logOn && (key.isEmpty() || credential.isEmpty());
 
@@ -312,6 +326,8 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
         {QStringLiteral("SELECT door_begin($1, $2)"),
          {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key},
          {}},
+        // Where it came from: registrations and wrong passwords are counted per address.
+        {QStringLiteral("SELECT set_config('qentara.address', $1, true)"), {request.remoteAddress}, {}},
         {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
     if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
     opening.append({sql, params, types});
@@ -384,6 +400,8 @@ DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
             LookUp(db, body.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
         return declaration ? DoorReply{200, Json(DescriptionOf(*declaration))} : refusal;
     }
-    if (path == QLatin1String("/door/call")) return Call(body, request.credential, db);
+    if (path == QLatin1String("/door/call") || path == QLatin1String("/door/logon"))
+        return Call(body, request, db);
+    if (path == QLatin1String("/door/close")) return Close(request, db);
     return DoorReply::Failed(404, "no_such_request");
 }
