@@ -201,7 +201,9 @@ ServerRows ServerCommand::Execute() {
                            {QStringLiteral("values"), values}};
     QJsonObject answer;
     try {
-        answer = connection.post(QStringLiteral("/door/call"), call,
+        // The log-on has a door of its own, which the server limits per address.
+        const bool logOn = def.name.compare(QLatin1String("sp_trylogon"), Qt::CaseInsensitive) == 0;
+        answer = connection.post(logOn ? QStringLiteral("/door/logon") : QStringLiteral("/door/call"), call,
                                  def.carriesPicture ? kPictureTimeoutMs : kTimeoutMs);
     } catch (const ServerError& e) {
         // The server's functions speak for themselves; any other failure is said in the program's words.
