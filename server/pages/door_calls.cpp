@@ -254,8 +254,10 @@ QJsonObject AnswerOf(const Declaration& declaration, const PgResult& result) {
 // A procedure that failed: what the server's functions said on purpose goes to the user as it stands;
 // the program words every other failure by its code.
 DoorReply ProcedureFailed(const Declaration& declaration, const PgResult& result) {
-    std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString() << ' '
-              << result.error.toStdString() << std::endl;
+    // A refusal of the server's own (a guesser kept waiting) is no fault, and would fill the log.
+    if (!result.sqlState.startsWith(QLatin1String("QN4")))
+        std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString()
+                  << ' ' << result.error.toStdString() << std::endl;
     QJsonObject body{{QStringLiteral("code"), QStringLiteral("failed")},
                      {QStringLiteral("state"), result.sqlState}};
     if (result.raised) body.insert(QStringLiteral("message"), result.error);
