@@ -1,6 +1,7 @@
 // Pages of the log-on form, the user record, node rights and the association exit: each answers a
 // single number or "%!"/"@~" records, as the program reads them.
 
+#include "db/pg_error.h"
 #include "pages/page_service.h"
 #include "pages/pages_catalogue.h"
 
@@ -33,17 +34,22 @@ PageReply BookRoots(const PageRequest& request, PgConnection& db) {
 
 // A log-on (R=1: a registration) as the log-on form makes it, over HTTP: one record
 // "state%!acc_id%!nickname%!group_id%!level%!credential@~", the state as sp_trylogon answers it and the
-// credential the pages and the program's connections take for this account ("" when it failed).
+// credential the pages and the program's connections take for this account ("" when it failed). An
+// account waiting out its wrong passwords, or an address past its registrations, answers 429 with "".
 PageReply TryLogon(const PageRequest& request, PgConnection& db) {
     qint32 reg = 0;
     if (request.value(QStringLiteral("u_no")).isEmpty() || !request.number(QStringLiteral("R"), &reg))
         return PageReply::Bad("");
+    PageQuery(db, QStringLiteral("SELECT set_config('qentara.address', $1, true)"), {request.remoteAddress});
     const PgResult answer =
-        PageQuery(db,
-                  QStringLiteral("SELECT state, acc_id, nickname, group_id, open_level, credential "
-                                 "FROM page_try_logon($1, $2, $3, $4, $5::integer)"),
-                  {request.value(QStringLiteral("u_no")), request.value(QStringLiteral("pswd")),
-                   request.value(QStringLiteral("pswd2")), request.value(QStringLiteral("Nick")), reg});
+        db.exec(QStringLiteral("SELECT state, acc_id, nickname, group_id, open_level, credential "
+                               "FROM page_try_logon($1, $2, $3, $4, $5::integer)"),
+                {request.value(QStringLiteral("u_no")), request.value(QStringLiteral("pswd")),
+                 request.value(QStringLiteral("pswd2")), request.value(QStringLiteral("Nick")), reg});
+    if (!answer.ok &&
+        (answer.sqlState == QLatin1String("QN429") || answer.sqlState == QLatin1String("QN430")))
+        return {429, ""};
+    if (!answer.ok) throw PgError(answer.error, answer.sqlState);
     return PageReply::Text(RecordsReply(answer.rows));
 }
 

@@ -255,8 +255,10 @@ QJsonObject AnswerOf(const Declaration& declaration, const PgResult& result) {
 // A procedure that failed: what the server's functions said on purpose goes to the user as it stands;
 // the program words every other failure by its code.
 DoorReply ProcedureFailed(const Declaration& declaration, const PgResult& result) {
-    std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString() << ' '
-              << result.error.toStdString() << std::endl;
+    // A refusal of the server's own (a guesser kept waiting) is no fault, and would fill the log.
+    if (!result.sqlState.startsWith(QLatin1String("QN4")))
+        std::cerr << "door: " << declaration.name.toStdString() << ": " << result.sqlState.toStdString()
+                  << ' ' << result.error.toStdString() << std::endl;
     QJsonObject body{{QStringLiteral("code"), QStringLiteral("failed")},
                      {QStringLiteral("state"), result.sqlState}};
     if (result.raised) body.insert(QStringLiteral("message"), result.error);
@@ -294,12 +296,28 @@ std::optional<PgConnection::Statement> StatementOf(const Declaration& declaratio
     return statement;
 }
 
-DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnection& db) {
+// Log-off: the credential sent is forgotten, and refused from then on (401 when it stood for nothing).
+DoorReply Close(const DoorRequest& request, PgConnection& db) {
+    const PgResult closed = Must(Checked(
+        db, db.exec(QStringLiteral("SELECT door_close($1)"), {QString::fromLatin1(request.credential)})));
+    const qint32 account = closed.rows.value(0).value(0).toInt();
+    if (account == 0) return DoorReply::Failed(401, "lapsed");
+    return {200, Json({{QStringLiteral("account"), account}})};
+}
+
+// The one procedure that proves a password. It has a door of its own, which nginx limits per address.
+const QLatin1String kLogOnProcedure("sp_trylogon");
+
+DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection& db) {
     DoorReply refusal;
     const std::optional<Declaration> found =
         LookUp(db, call.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
     if (!found) return refusal;
     const Declaration& declaration = *found;
+    // A log-on proves its account by itself: its success carries the credential for the later calls.
+    const bool logOn = request.path.toLower() == QLatin1String("/door/logon");
+    if (logOn != (declaration.name == kLogOnProcedure)) return DoorReply::Failed(404, "no_procedure");
+    const QByteArray credential = logOn ? QByteArray() : request.credential;
 
     QHash<QString, QJsonValue> sent;
     const QJsonObject values = call.value(QStringLiteral("values")).toObject();
@@ -311,10 +329,8 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
     const QList<quint32>& types = statement->types;
     // What a procedure did is kept under the program's key, unless doing it twice changes nothing.
     const QString key = declaration.repeatable ? QString() : call.value(QStringLiteral("key")).toString();
-    // A log-on proves its account by itself: its success carries the credential for the later calls. A
-    // call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
+    // A call without a credential keeps nothing: a log-on (done again when sent again, it changes nothing
     // twice) or a reading.
-    const bool logOn = credential.isEmpty() && declaration.isProcedure;
     // A call whose answer is neither kept nor followed by a credential ends in the same round trip.
     const bool oneTrip = !logOn && (key.isEmpty() || credential.isEmpty());
 
@@ -324,6 +340,8 @@ DoorReply Call(const QJsonObject& call, const QByteArray& credential, PgConnecti
         {QStringLiteral("SELECT door_begin($1, $2)"),
          {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key},
          {}},
+        // Where it came from: registrations and wrong passwords are counted per address.
+        {QStringLiteral("SELECT set_config('qentara.address', $1, true)"), {request.remoteAddress}, {}},
         {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
     if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
     opening.append({sql, params, types});
@@ -476,6 +494,11 @@ DoorReply Calls(const QJsonObject& body, const QByteArray& credential, PgConnect
     std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db);
     if (!read) return DoorReply::Failed(400, "malformed");
     std::vector<BatchCall>& calls = *read;
+    // The log-on keeps to its own door, where the guesses from one address are counted.
+    if (std::any_of(calls.begin(), calls.end(), [](const BatchCall& c) {
+            return c.declaration && c.declaration->name == kLogOnProcedure;
+        }))
+        return DoorReply::Failed(404, "no_procedure");
     const std::optional<qint32> proven = ProvenAccount(credential, db);
     if (!proven) return DoorReply::Failed(401, "lapsed");
     if (NamesAnotherAccount(calls, *proven)) return DoorReply::Failed(403, "other_account");
@@ -631,6 +654,8 @@ DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
             LookUp(db, body.value(QStringLiteral("procedure")).toString().trimmed(), &refusal);
         return declaration ? DoorReply{200, Json(DescriptionOf(*declaration))} : refusal;
     }
-    if (path == QLatin1String("/door/call")) return Call(body, request.credential, db);
+    if (path == QLatin1String("/door/call") || path == QLatin1String("/door/logon"))
+        return Call(body, request, db);
+    if (path == QLatin1String("/door/close")) return Close(request, db);
     return DoorReply::Failed(404, "no_such_request");
 }

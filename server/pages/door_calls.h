@@ -13,6 +13,7 @@ struct DoorRequest {
     QString path;
     QByteArray body;
     QByteArray credential;  // of "Authorization: Bearer", empty for none
+    QString remoteAddress;  // the caller's, as the door saw it
 };
 
 struct DoorReply {

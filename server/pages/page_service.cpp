@@ -143,6 +143,7 @@ void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Respons
     request.path = FromUtf8(req.path);
     request.body = QByteArray::fromStdString(req.body);
     request.credential = Credential(req);
+    request.remoteAddress = CallerAddressOf(req);
     onPooledConnection(
         request.path,
         [&](PgConnection& db) {

@@ -9,12 +9,14 @@
 -- functions set it: the program's calls reach the procedures alone, never SQL that could set it.
 
 -- Credentials issued at log-on: only their SHA-256 is kept. A credential lapses twelve hours after it
--- was last used; an account keeps its twenty latest.
+-- was last used, and seven days after it was issued however much it is used (a stolen one does not last
+-- for good); an account keeps its twenty latest. Log-off deletes it (door_close).
 CREATE TABLE IF NOT EXISTS session_credentials (
     token_hash bytea PRIMARY KEY,
     acc_id     integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
     expires    timestamptz NOT NULL
 );
+ALTER TABLE session_credentials ADD COLUMN IF NOT EXISTS created timestamptz NOT NULL DEFAULT now();
 CREATE INDEX IF NOT EXISTS session_credentials_expires ON session_credentials (expires);
 CREATE INDEX IF NOT EXISTS session_credentials_account ON session_credentials (acc_id, expires);
 
@@ -25,11 +27,13 @@ BEGIN
     RETURN coalesce(nullif(current_setting('qentara.account', true), '')::integer, 0);
 END $$;
 
--- Binds this transaction to acc (0: to none).
+-- Binds this transaction to acc (0: to none), whose password it has just proven. Only such a binding
+-- mints a credential (zp_session_token): one made from a credential (door_begin) does not.
 CREATE OR REPLACE FUNCTION zp_bind_account(acc integer) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
     PERFORM set_config('qentara.account', coalesce(acc, 0)::text, true);
+    PERFORM set_config('qentara.password_account', coalesce(acc, 0)::text, true);
 END $$;
 
 -- The proven account, for a procedure that acts for one; refused in a call that proved none.
@@ -76,12 +80,13 @@ DECLARE
 BEGIN
     -- PL/pgSQL, whose plans are kept: every call of the program passes here.
     SELECT acc_id, expires INTO found_acc, found_expires FROM session_credentials
-     WHERE token_hash = hash AND expires > now();
+     WHERE token_hash = hash AND expires > now() AND created > now() - interval '7 days';
     IF found_acc IS NULL THEN
         RETURN 0;
     END IF;
     IF found_expires < now() + interval '11 hours' THEN
-        UPDATE session_credentials SET expires = now() + interval '12 hours' WHERE token_hash = hash;
+        UPDATE session_credentials SET expires = least(now() + interval '12 hours', created + interval '7 days')
+         WHERE token_hash = hash;
     END IF;
     RETURN found_acc;
 END $$;
@@ -92,7 +97,7 @@ LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
     token text := encode(gen_random_bytes(24), 'hex');
 BEGIN
-    DELETE FROM session_credentials WHERE expires < now();
+    DELETE FROM session_credentials WHERE expires < now() OR created < now() - interval '7 days';
     DELETE FROM session_credentials WHERE token_hash IN (
         SELECT token_hash FROM session_credentials WHERE acc_id = acc ORDER BY expires DESC OFFSET 19);
     INSERT INTO session_credentials (token_hash, acc_id, expires)
@@ -100,8 +105,9 @@ BEGIN
     RETURN token;
 END $$;
 
--- A new credential for the account this transaction proved, for the pages that act for it and for the
--- program's later calls: 48 hex digits. NULL when it proved none.
+-- A new credential for the account this transaction proved by its password, for the pages that act for
+-- it and for the program's later calls: 48 hex digits. NULL when it proved none; refused when it was
+-- bound by a credential, which would otherwise renew itself for good.
 CREATE OR REPLACE FUNCTION zp_session_token() RETURNS text
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
@@ -109,6 +115,9 @@ DECLARE
 BEGIN
     IF acc = 0 THEN
         RETURN NULL;
+    END IF;
+    IF current_setting('qentara.password_account', true) IS DISTINCT FROM acc::text THEN
+        RAISE EXCEPTION '只有凭密码登录才能取得新的凭据。' USING ERRCODE = '42501';
     END IF;
     RETURN zp_new_credential(acc);
 END $$;
@@ -123,3 +132,130 @@ $$;
 
 -- The door issues a log-on's credential with it; the program's own calls cannot.
 GRANT EXECUTE ON ROUTINE zp_session_token() TO qntzp_pages;
+
+-- Log-off: the credential is forgotten at once. The account it stood for, 0 when it was unknown or had
+-- lapsed already.
+CREATE OR REPLACE FUNCTION door_close(credential text) RETURNS integer
+LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
+    WITH gone AS (
+        DELETE FROM session_credentials WHERE token_hash = digest(coalesce(credential, ''), 'sha256')
+        RETURNING acc_id, expires, created)
+    SELECT coalesce((SELECT acc_id FROM gone
+                      WHERE expires > now() AND created > now() - interval '7 days'), 0)
+$$;
+
+-- Password guessing. The address a log-on or registration comes from, as the page service saw it (the
+-- door's, behind nginx): a setting of the transaction the page service makes; '' when none was made.
+CREATE OR REPLACE FUNCTION zp_caller_address() RETURNS text
+LANGUAGE sql STABLE AS $$
+    SELECT coalesce(current_setting('qentara.address', true), '')
+$$;
+
+-- Wrong passwords in a row, per account and scope: '' for every address the account has not logged on
+-- from lately, or one address it has (logon_addresses), so that somebody guessing elsewhere does not
+-- keep the owner waiting at home. Forgotten a day after the last one, or at a right password.
+CREATE TABLE IF NOT EXISTS logon_failures (
+    acc_id       integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
+    address      text NOT NULL,
+    failures     integer NOT NULL,
+    last_failure timestamptz NOT NULL,
+    next_try     timestamptz NOT NULL,
+    PRIMARY KEY (acc_id, address)
+);
+CREATE TABLE IF NOT EXISTS logon_addresses (
+    acc_id     integer NOT NULL REFERENCES accounts ON DELETE CASCADE,
+    address    text NOT NULL,
+    last_logon timestamptz NOT NULL,
+    PRIMARY KEY (acc_id, address)
+);
+
+-- How long an account waits after this many wrong passwords in a row: five are answered at once, then
+-- each waits twice as long as the one before, from a second up to five minutes. Bounded, so that
+-- nobody can shut the owner out for longer than that.
+CREATE OR REPLACE FUNCTION zp_logon_delay(failures integer) RETURNS interval
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT CASE WHEN failures < 5 THEN interval '0'
+                ELSE least(300, 2 ^ least(failures - 5, 10)) * interval '1 second' END
+$$;
+
+-- The cost a bcrypt hash was made with; 0 for anything else.
+CREATE OR REPLACE FUNCTION zp_bcrypt_cost(hash text) RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT coalesce(substring(hash FROM '^\$2[abxy]?\$([0-9]{2})\$')::integer, 0)
+$$;
+
+-- A salted bcrypt hash of a password digest, at a cost that makes each check take tens of milliseconds.
+CREATE OR REPLACE FUNCTION zp_password_hash(digest text) RETURNS text
+LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
+    SELECT crypt(coalesce(digest, ''), gen_salt('bf', 10))
+$$;
+
+-- Whether digest is acc's password. An account that was sent too many wrong ones answers nothing until
+-- its delay has passed (QN429, with the seconds left): tries sent meanwhile are not checked and not
+-- counted. A right password clears the count and remembers the address; a hash of a lower cost is made
+-- again at the present one.
+CREATE OR REPLACE FUNCTION zp_password_checked(acc integer, digest text) RETURNS boolean
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    caller text := zp_caller_address();
+    scope text;
+    failed logon_failures%ROWTYPE;
+    stored text;
+    count_now integer;
+BEGIN
+    SELECT address INTO scope FROM logon_addresses
+     WHERE acc_id = acc AND address = caller AND caller <> '' AND last_logon > now() - interval '90 days';
+    scope := coalesce(scope, '');
+    -- Tries sent together are checked one after the other, each seeing what the one before left.
+    PERFORM pg_advisory_xact_lock(hashtextextended('logon:' || acc || ':' || scope, 0));
+    SELECT * INTO failed FROM logon_failures WHERE acc_id = acc AND address = scope;
+    IF FOUND AND failed.next_try > clock_timestamp() THEN
+        RAISE EXCEPTION '密码错误的次数太多，请 % 秒后再试。',
+            ceil(extract(epoch FROM failed.next_try - clock_timestamp()))::integer USING ERRCODE = 'QN429';
+    END IF;
+    SELECT pswd_hash INTO stored FROM accounts WHERE acc_id = acc;
+    IF stored = crypt(coalesce(digest, ''), stored) THEN
+        DELETE FROM logon_failures WHERE acc_id = acc AND address = scope;
+        IF caller <> '' THEN
+            INSERT INTO logon_addresses (acc_id, address, last_logon) VALUES (acc, caller, now())
+            ON CONFLICT (acc_id, address) DO UPDATE SET last_logon = now();
+            DELETE FROM logon_addresses WHERE acc_id = acc AND last_logon < now() - interval '90 days';
+        END IF;
+        IF zp_bcrypt_cost(stored) < 10 THEN
+            UPDATE accounts SET pswd_hash = zp_password_hash(digest) WHERE acc_id = acc;
+        END IF;
+        RETURN true;
+    END IF;
+    count_now := CASE WHEN failed.last_failure > now() - interval '1 day' THEN failed.failures + 1 ELSE 1 END;
+    INSERT INTO logon_failures (acc_id, address, failures, last_failure, next_try)
+    VALUES (acc, scope, count_now, clock_timestamp(), clock_timestamp() + zp_logon_delay(count_now))
+    ON CONFLICT (acc_id, address) DO UPDATE
+        SET failures = EXCLUDED.failures, last_failure = EXCLUDED.last_failure, next_try = EXCLUDED.next_try;
+    RETURN false;
+END $$;
+
+-- Accounts registered from each address lately. A registration beyond twenty a day from one address is
+-- refused (QN430) and leaves nothing.
+CREATE TABLE IF NOT EXISTS registrations (
+    address    text NOT NULL,
+    registered timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX IF NOT EXISTS registrations_address ON registrations (address, registered);
+
+CREATE OR REPLACE FUNCTION zp_note_registration() RETURNS void
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    caller text := zp_caller_address();
+    made integer;
+BEGIN
+    PERFORM pg_advisory_xact_lock(hashtextextended('register:' || caller, 0));
+    SELECT count(*) INTO made FROM registrations
+     WHERE address = caller AND registered > now() - interval '1 day';
+    IF made >= 20 THEN
+        RAISE EXCEPTION '从这个网络地址注册的帐号已达一天 20 个的上限，请明天再试。' USING ERRCODE = 'QN430';
+    END IF;
+    INSERT INTO registrations (address) VALUES (caller);
+    IF random() < 0.01 THEN
+        DELETE FROM registrations WHERE registered < now() - interval '1 day';
+    END IF;
+END $$;

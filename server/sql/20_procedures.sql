@@ -141,7 +141,7 @@ BEGIN
     SELECT * INTO account FROM accounts a WHERE a.user_no = account_no;
     IF FOUND THEN
         -- Registering an existing account logs on with the right password, as logging on does.
-        IF account.pswd_hash = crypt(pswd_digest, account.pswd_hash) THEN
+        IF zp_password_checked(account.acc_id, pswd_digest) THEN
             state := 1;
         ELSE
             state := 2;
@@ -149,10 +149,11 @@ BEGIN
     ELSIF logon_type = 1 AND account_no <> '' THEN
         BEGIN
             INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
-            VALUES (account_no, crypt(pswd_digest, gen_salt('bf', 8)),
-                    crypt(coalesce(pswd2_digest, ''), gen_salt('bf', 8)), btrim(zp_clean_text(nick)),
+            VALUES (account_no, zp_password_hash(pswd_digest), zp_password_hash(pswd2_digest),
+                    btrim(zp_clean_text(nick)),
                     CASE WHEN wanted_level BETWEEN 0 AND 2 THEN wanted_level ELSE 0 END)
             RETURNING * INTO account;
+            PERFORM zp_note_registration();
             state := 3;
         EXCEPTION WHEN unique_violation THEN
             -- Another registration of the same number won the race: busy, try again.
@@ -160,7 +161,7 @@ BEGIN
         END;
     ELSE
         -- An unknown account costs the same time as a wrong password.
-        PERFORM crypt(pswd_digest, gen_salt('bf', 8));
+        PERFORM zp_password_hash(pswd_digest);
         state := 2;
     END IF;
     IF state IN (1, 3) THEN

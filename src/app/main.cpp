@@ -20,6 +20,7 @@
 #include "frame/forms/program_icon.h"
 #include "frame/forms/progress_window.h"
 #include "frame/progress.h"
+#include "frame/server_connection.h"
 #include "mainwin/forms/dsptree.h"
 #include "mainwin/forms/frm_little.h"
 #include "member/forms/frm_col_select.h"
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
 
     int result = 0;
     if (MainProc::Main()) result = app.exec();
+    // A log-on still standing ends with the program, on the server too.
+    RevokeServerCredential();
 
     // The book files close before the libraries' own static data goes.
     ResetAppState();

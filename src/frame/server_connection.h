@@ -17,3 +17,8 @@ std::unique_ptr<DoorConnection>& ServerConnection();
 // program's words; an open that returns without an error but leaves the connection closed shows
 // "数据库连接出错!".
 void ConnectServerDb(const QString& credential = QString(), std::function<void()> onLapsed = nullptr);
+
+// Ends the user's log-on on the server as well (log-off, the program's exit): the credential is forgotten
+// there, so that nobody who copied it can go on using it, and here. False when the server could not be
+// told.
+bool RevokeServerCredential();

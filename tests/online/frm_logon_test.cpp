@@ -112,6 +112,7 @@ void LogonFormOnline::registerLogOffAndLogOn() {
     EXPECT_EQ(saved.value(0).toInt(), account);
     EXPECT_EQ(saved.value(1).toString(), QStringLiteral("张三"));
 
+    const QString credential = App().ServerCredential;
     {
         LogonForm f;
         f.form.OptLogon_Click(LogonRules::kLogoff);
@@ -122,6 +123,11 @@ void LogonFormOnline::registerLogOffAndLogOn() {
     }
     EXPECT_FALSE(user().Logoned);
     EXPECT_TRUE(App().ServerCredential.isEmpty());
+    // The server forgot it too: nobody who copied it goes on with it.
+    EXPECT_EQ(ownerCount(QStringLiteral("SELECT count(*) FROM session_credentials WHERE token_hash = "
+                                        "digest('%1', 'sha256')")
+                             .arg(credential)),
+              0);
     EXPECT_EQ(user().OpenLevel, 0);
     EXPECT_EQ(user().acc_id, account);
     EXPECT_EQ(user().NickName, QStringLiteral("张三"));

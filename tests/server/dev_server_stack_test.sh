@@ -54,7 +54,7 @@ reply=$(door 'GET /data/newver.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\
 [[ "$reply" == "HTTP/1.1 200"* ]] || fail "the door did not serve the version file: $reply"
 
 body='{"procedure":"sp_trylogon","values":{"@z_user_no":"u1","@z_pswd":"p","@z_pswd2":"p","@z_nick":"n","@z_right":"0","@z_logon_type":"1"}}'
-reply=$(door "POST /door/call HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: ${#body}\r\n\r\n$body")
+reply=$(door "POST /door/logon HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: ${#body}\r\n\r\n$body")
 [[ "$reply" == *'"@z_state":3'* && "$reply" == *'"credential":"'* ]] || fail "a log-on through the door: $reply"
 
 plain=$( (exec 3<>"/dev/tcp/127.0.0.1/$door_port" && printf 'GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n' >&3 &&

@@ -115,8 +115,8 @@ TEST_F(DoorTest, ValuesHoldingNulAreRefusedAndTheSchemeIgnoresCase) {
     }
     const RawReply call = DoorExchange(
         port,
-        Post("/door/call", R"({"procedure":"sp_trylogon","values":{"@z_user_no":"S\u0000x","@z_pswd":"p",)"
-                           R"("@z_pswd2":"p","@z_nick":"n","@z_right":"0","@z_logon_type":"1"}})"));
+        Post("/door/logon", R"({"procedure":"sp_trylogon","values":{"@z_user_no":"S\u0000x","@z_pswd":"p",)"
+                            R"("@z_pswd2":"p","@z_nick":"n","@z_right":"0","@z_logon_type":"1"}})"));
     EXPECT_EQ(call.status, 400);
     EXPECT_EQ(call.body, QByteArray(R"({"code":"nul"})"));
     EXPECT_EQ(adminRows(QStringLiteral("SELECT count(*) FROM accounts")), QStringList({"0"}));

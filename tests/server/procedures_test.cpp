@@ -114,7 +114,7 @@ TEST_F(ProceduresTest, RegisterLogOnAndWrongPassword) {
     const PgResult stored =
         server_->admin().exec(QStringLiteral("SELECT pswd_hash, pswd2_hash FROM accounts"));
     ASSERT_EQ(stored.rows.size(), 1);
-    EXPECT_TRUE(stored.rows[0][0].startsWith(QStringLiteral("$2a$08$")));
+    EXPECT_TRUE(stored.rows[0][0].startsWith(QStringLiteral("$2a$10$")));
     EXPECT_FALSE(stored.rows[0][0].contains(QStringLiteral("digest-no-1")));
     EXPECT_NE(stored.rows[0][0], stored.rows[0][1]);
 }

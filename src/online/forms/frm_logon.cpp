@@ -19,6 +19,7 @@
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
+#include "frame/server_connection.h"
 #include "online/adv_pswd.h"
 #include "online/forms/group_button.h"
 #include "online/forms/message_page_view.h"
@@ -396,7 +397,9 @@ void FrmLogon::CmdOK_Click() {
     if (mode_ == LogonRules::kLogoff) {
         user.OpenLevel = 0;
         user.Logoned = false;
-        App().ServerCredential.clear();
+        setBusy(true);
+        RevokeServerCredential();
+        setBusy(false);
         say(QStringLiteral("已成功退出登录。"), vb::Information);
         accept();
         return;

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <utility>
+
 #include "platform/door/door_socket.h"
 #include "platform/door/server_error.h"
 
@@ -87,9 +89,22 @@ void DoorConnection::open(const QString& credential) {
     open_ = true;
 }
 
-void DoorConnection::close() {
+bool DoorConnection::close() {
+    bool told = true;
+    if (!credential_.isEmpty()) {
+        // A credential the server no longer knows is gone all the same: not a lapse to report.
+        const std::function<void()> lapsed = std::exchange(lapsed_, nullptr);
+        try {
+            post(QStringLiteral("/door/close"), QJsonObject(), kCloseTimeoutMs);
+        } catch (const ServerError& e) {
+            told = e.SqlState() == QLatin1String("door:lapsed");
+        }
+        lapsed_ = lapsed;
+        credential_.clear();
+    }
     open_ = false;
     socket_.reset();
+    return told;
 }
 
 QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, int timeoutMs) {

@@ -19,6 +19,8 @@ public:
     static constexpr int kStateOpen = 1;
     // Time-out of a request that only asks (opening, a procedure's declaration).
     static constexpr int kAskTimeoutMs = 15000;
+    // Time-out of a log-off, which the program's exit may wait for.
+    static constexpr int kCloseTimeoutMs = 3000;
 
     // baseUrl: "https://host:port", without a closing "/". Plain "http://" is taken for this machine only.
     explicit DoorConnection(QString baseUrl);
@@ -30,7 +32,10 @@ public:
     // (then it goes with every later request). A failure raises ServerError in the program's words and
     // leaves the connection closed.
     void open(const QString& credential = QString());
-    void close();
+    // Closes the connection. With a credential, the log-on ends on the server first: the door forgets the
+    // credential and refuses it from then on. Never raises; false when the server could not be told (the
+    // credential then lapses there by itself).
+    bool close();
     bool isOpen() const { return open_; }
     int state() const { return open_ ? kStateOpen : kStateClosed; }
     QString baseUrl() const { return baseUrl_; }
