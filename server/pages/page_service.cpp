@@ -20,6 +20,7 @@
 #include "pages/door_calls.h"
 #include "pages/pages_catalogue.h"
 #include "pages/static_files.h"
+#include "platform/http/installation_header.h"
 
 struct PageService::Impl {
     explicit Impl(PageServiceConfig c) : config(std::move(c)), pool(config.database) {}
@@ -112,6 +113,7 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
     PageRequest request;
     request.path = FromUtf8(req.path);
     request.remoteAddress = CallerAddressOf(req);
+    request.installationSecret = FromUtf8(req.get_header_value(kInstallationSecretHeader)).trimmed();
     for (const auto& [key, value] : req.params) {
         request.query.append({FromUtf8(key), FromUtf8(value)});
         // The database would cut the value there: "S%00x" must not act as "S".
