@@ -141,3 +141,35 @@ QList<DeskMessage> DeskWaiting(PgConnection& db, const QString& deskNo, QString*
         messages.append({row.value(0), row.value(1), row.value(2), DecodeText(row.value(3), EmptySeedKey())});
     return messages;
 }
+
+QString DeskPrintable(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.category()) {
+            case QChar::Other_Control:
+            case QChar::Other_Format:
+            case QChar::Other_Surrogate:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph:
+                shown += (c.unicode() < 0x100 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                         QString::number(c.unicode(), 16)
+                             .toUpper()
+                             .rightJustified(c.unicode() < 0x100 ? 2 : 4, u'0');
+                break;
+            default:
+                shown += c;
+        }
+    }
+    return shown;
+}
+
+QString DeskListing(const QList<DeskMessage>& messages) {
+    if (messages.isEmpty()) return QStringLiteral("Nothing new.\n");
+    QString listing;
+    for (const DeskMessage& m : messages)
+        listing += DeskPrintable(m.stamp) + QStringLiteral("  ") + DeskPrintable(m.userNo) +
+                   QStringLiteral(" (") + DeskPrintable(m.shownName) + QStringLiteral("): ") +
+                   DeskPrintable(m.html) + u'\n';
+    return listing;
+}

@@ -1,6 +1,6 @@
 // Board and e-book pages act on a board or installation number only with the secret of the installation
 // that first used it; writes without an account are limited per address; downloads count once a day per
-// address.
+// address; and the desk command prints what users wrote without its control characters.
 
 #include <gtest/gtest.h>
 #include <QCryptographicHash>
@@ -260,4 +260,36 @@ TEST_F(InstallationProofTest, AnAddressPublishesTwentyADayAndADownloadCountsOnce
     server_->admin().exec(QStringLiteral("UPDATE ebook_downloads SET day = day - 1"));
     EXPECT_EQ(get(count, {}, "10.1.0.1").body, QByteArray("3"));
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM ebook_downloads")), QStringLiteral("1"));
+}
+
+TEST(DeskPrinting, ControlAndFormatCharactersBecomeVisibleEscapes) {
+    const struct {
+        QString text;
+        QString shown;
+    } cases[] = {
+        {QStringLiteral("族人甲"), QStringLiteral("族人甲")},
+        {QStringLiteral("\x1b[2J\x1b]0;pwned\x07"), QStringLiteral("\\x1B[2J\\x1B]0;pwned\\x07")},
+        {QStringLiteral("a\r\nb\tc\x7f"), QStringLiteral("a\\x0D\\x0Ab\\x09c\\x7F")},
+        {QString(QChar(0x9b)) + QStringLiteral("31m"), QStringLiteral("\\x9B31m")},
+        {QStringLiteral("abc") + QChar(0x202e) + QStringLiteral("fed") + QChar(0x2028),
+         QStringLiteral("abc\\u202Efed\\u2028")},
+        {QStringLiteral("<b>粗</b> 50% \\x1B"), QStringLiteral("<b>粗</b> 50% \\x1B")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DeskPrintable(c.text), c.shown) << c.text.toStdString();
+}
+
+TEST_F(InstallationProofTest, TheDeskListsWhatUsersWroteWithoutTheirControlCharacters) {
+    // A user whose name and message carry terminal commands, as the program would send them.
+    EXPECT_EQ(get("/flsh/editABname.asp?gsno=800018080&name=%1B%5D0%3Bx%07%E7%94%B2&no=" + kUser, kMine).body,
+              QByteArray("1"));
+    const RawReply sent =
+        get("/flsh/addmsg_a.asp?gsno=800018080&bno=&ano=" + kUser +
+                "&msg=" + QUrl::toPercentEncoding(EncodeText(QStringLiteral("\x1b[2J清屏"), EmptySeedKey())),
+            kMine);
+    ASSERT_EQ(sent.status, 200);
+    const QList<DeskMessage> waiting = DeskWaiting(server_->admin(), QStringLiteral("8001"));
+    ASSERT_EQ(waiting.size(), 1);
+    EXPECT_EQ(DeskListing(waiting), waiting[0].stamp + QStringLiteral("  318273645501 (\\x1B]0;x\\x07甲): "
+                                                                      "\\x1B[2J清屏\n"));
+    EXPECT_EQ(DeskListing({}), QStringLiteral("Nothing new.\n"));
 }
