@@ -15,6 +15,23 @@ QString Value(const PageRequest& request, const char* key) {
     return request.value(QString::fromLatin1(key)).trimmed();
 }
 
+// Whether the request proves the user's board number with its installation's secret, for the pages that
+// read: "proven", "free" (nobody has written under it yet, so there is nothing to read) or "refused".
+QString Proof(const PageRequest& request, PgConnection& db, const QString& number) {
+    return PageQuery(db, QStringLiteral("SELECT page_installation_proof('board', $1::text, $2::text)"),
+                     {number, request.installationSecret})
+        .rows.value(0)
+        .value(0);
+}
+
+// A write the server turned down, by why: another installation's number 403, an address over its limit
+// 429, anything else 400; each with the page's "not done" body.
+PageReply Refusal(const QString& why, const QByteArray& notDone) {
+    if (why == QLatin1String("unproven")) return PageReply::Refused(notDone);
+    if (why == QLatin1String("too_many")) return {429, notDone};
+    return PageReply::Bad(notDone);
+}
+
 PageReply Status(const PageRequest& request, PgConnection& db) {
     return PageReply::Number(PageQuery(db, QStringLiteral("SELECT page_board_status($1::text, $2::text)"),
                                        {Value(request, "gsno"), Value(request, "bno")})
@@ -25,16 +42,22 @@ PageReply Status(const PageRequest& request, PgConnection& db) {
 
 // The message body keeps its blanks: they are part of the scrambled text.
 PageReply Send(const PageRequest& request, PgConnection& db) {
-    return PageReply::Text(
-        PageQuery(db, QStringLiteral("SELECT page_board_send($1::text, $2::text, $3::text, $4::text)"),
+    const QStringList sent =
+        PageQuery(db,
+                  QStringLiteral("SELECT desk, refusal FROM page_board_send($1::text, $2::text, $3::text, "
+                                 "$4::text, $5::text, $6::text)"),
                   {Value(request, "gsno"), Value(request, "ano"), Value(request, "bno"),
-                   request.value(QStringLiteral("msg"))})
-            .rows.value(0)
-            .value(0));
+                   request.value(QStringLiteral("msg")), request.installationSecret, request.remoteAddress})
+            .rows.value(0);
+    if (!sent.value(1).isEmpty()) return Refusal(sent.value(1), "");
+    return PageReply::Text(sent.value(0));
 }
 
 // "stamp%body@!" per answer; nothing when there is none.
 PageReply Fetch(const PageRequest& request, PgConnection& db) {
+    const QString proof = Proof(request, db, Value(request, "ano"));
+    if (proof == QLatin1String("refused")) return PageReply::Refused("");
+    if (proof != QLatin1String("proven")) return PageReply::Text(QString());
     const PgResult found = PageQuery(
         db, QStringLiteral("SELECT stamp, body FROM page_board_fetch($1::text, $2::text, $3::text)"),
         {Value(request, "gsno"), Value(request, "ano"), Value(request, "dt")});
@@ -45,6 +68,9 @@ PageReply Fetch(const PageRequest& request, PgConnection& db) {
 }
 
 PageReply Delivered(const PageRequest& request, PgConnection& db) {
+    const QString proof = Proof(request, db, Value(request, "ano"));
+    if (proof == QLatin1String("refused")) return PageReply::Refused("0");
+    if (proof != QLatin1String("proven")) return PageReply::Number(0);
     return PageReply::Number(
         PageQuery(db, QStringLiteral("SELECT page_board_delivered($1::text, $2::text, $3::text)"),
                   {Value(request, "gsno"), Value(request, "ano"), Value(request, "dt")})
@@ -53,9 +79,15 @@ PageReply Delivered(const PageRequest& request, PgConnection& db) {
             .toInt());
 }
 
+// The user's own record (ab 1) is the user's alone; a desk member's (ab 2) is anybody's to read.
 PageReply Info(const PageRequest& request, PgConnection& db) {
     qint32 ab = 0;
     if (!request.number(QStringLiteral("ab"), &ab)) return PageReply::Bad("");
+    if (ab == 1) {
+        const QString proof = Proof(request, db, Value(request, "abno"));
+        if (proof == QLatin1String("refused")) return PageReply::Refused("");
+        if (proof != QLatin1String("proven")) return PageReply::Text(QString());
+    }
     return PageReply::Text(
         PageQuery(db, QStringLiteral("SELECT page_board_info($1::text, $2::text, $3::integer)"),
                   {Value(request, "gsno"), Value(request, "abno"), ab})
@@ -64,12 +96,16 @@ PageReply Info(const PageRequest& request, PgConnection& db) {
 }
 
 PageReply Rename(const PageRequest& request, PgConnection& db) {
-    return PageReply::Number(
-        PageQuery(db, QStringLiteral("SELECT page_board_rename($1::text, $2::text, $3::text)"),
-                  {Value(request, "gsno"), Value(request, "no"), request.value(QStringLiteral("name"))})
+    const QString done =
+        PageQuery(
+            db, QStringLiteral("SELECT page_board_rename($1::text, $2::text, $3::text, $4::text, $5::text)"),
+            {Value(request, "gsno"), Value(request, "no"), request.value(QStringLiteral("name")),
+             request.installationSecret, request.remoteAddress})
             .rows.value(0)
-            .value(0)
-            .toInt());
+            .value(0);
+    if (done == QLatin1String("stored")) return PageReply::Number(1);
+    if (done == QLatin1String("empty")) return PageReply::Number(0);
+    return Refusal(done, "0");
 }
 
 }  // namespace
@@ -104,4 +140,36 @@ QList<DeskMessage> DeskWaiting(PgConnection& db, const QString& deskNo, QString*
     for (const QStringList& row : found.rows)
         messages.append({row.value(0), row.value(1), row.value(2), DecodeText(row.value(3), EmptySeedKey())});
     return messages;
+}
+
+QString DeskPrintable(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.category()) {
+            case QChar::Other_Control:
+            case QChar::Other_Format:
+            case QChar::Other_Surrogate:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph:
+                shown += (c.unicode() < 0x100 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                         QString::number(c.unicode(), 16)
+                             .toUpper()
+                             .rightJustified(c.unicode() < 0x100 ? 2 : 4, u'0');
+                break;
+            default:
+                shown += c;
+        }
+    }
+    return shown;
+}
+
+QString DeskListing(const QList<DeskMessage>& messages) {
+    if (messages.isEmpty()) return QStringLiteral("Nothing new.\n");
+    QString listing;
+    for (const DeskMessage& m : messages)
+        listing += DeskPrintable(m.stamp) + QStringLiteral("  ") + DeskPrintable(m.userNo) +
+                   QStringLiteral(" (") + DeskPrintable(m.shownName) + QStringLiteral("): ") +
+                   DeskPrintable(m.html) + u'\n';
+    return listing;
 }

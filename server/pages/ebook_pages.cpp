@@ -29,18 +29,21 @@ PageReply Search(const PageRequest& request, PgConnection& db) {
     return PageReply::Text(RecordsReply(found.rows));
 }
 
-// The e-book's new download count; 0 for an unknown one.
+// The e-book's download count, one more for the first download of the day from the caller's address; 0
+// for an unknown e-book.
 PageReply CountDownload(const PageRequest& request, PgConnection& db) {
     qint32 id = 0;
     if (!request.number(QStringLiteral("bk_id"), &id)) return PageReply::Bad("0");
     return PageReply::Number(
-        PageQuery(db, QStringLiteral("SELECT page_ebook_count_download($1::integer)"), {id})
+        PageQuery(db, QStringLiteral("SELECT page_ebook_count_download($1::integer, $2::text)"),
+                  {id, request.remoteAddress})
             .rows.value(0)
             .value(0)
             .toInt());
 }
 
-// The new or replaced e-book's id; 0 when the publication is refused.
+// The new or replaced e-book's id; 0 when the publication is refused: 403 for an installation number
+// that its secret does not prove, 429 for an address that published its fill today.
 PageReply Publish(const PageRequest& request, PgConnection& db) {
     qint32 replaced = 0, right = 0;
     if (!request.number(QStringLiteral("bk_id"), &replaced)) return PageReply::Bad("0");
@@ -50,18 +53,23 @@ PageReply Publish(const PageRequest& request, PgConnection& db) {
     bool sized = false;
     const double size = request.value(QStringLiteral("bk_size")).trimmed().toDouble(&sized);
     if (!sized || size < 0) return PageReply::Bad("0");
-    const PgResult published =
-        PageQuery(db,
-                  QStringLiteral(
-                      "SELECT page_ebook_publish($1::text, $2::text, $3::text, $4::text, $5::text, $6::text, "
-                      "$7::text, $8::text, $9::integer, $10::integer, $11::numeric, $12::text, $13::text)"),
-                  {request.value(QStringLiteral("soft_no")), request.value(QStringLiteral("strgpswd")),
-                   request.value(QStringLiteral("netpath")), request.value(QStringLiteral("bk_name")),
-                   request.value(QStringLiteral("bk_org")), request.value(QStringLiteral("bk_e")),
-                   request.value(QStringLiteral("bk_key")), request.value(QStringLiteral("bk_odklj")),
-                   replaced, right, QString::number(size, 'f', 2), request.value(QStringLiteral("ip")),
-                   request.value(QStringLiteral("netcard"))});
-    return PageReply::Number(published.rows.value(0).value(0).toInt());
+    const PgResult published = PageQuery(
+        db,
+        QStringLiteral(
+            "SELECT page_ebook_publish($1::text, $2::text, $3::text, $4::text, $5::text, $6::text, "
+            "$7::text, $8::text, $9::integer, $10::integer, $11::numeric, $12::text, $13::text, $14::text, "
+            "$15::integer, $16::text)"),
+        {request.value(QStringLiteral("soft_no")), request.value(QStringLiteral("strgpswd")),
+         request.value(QStringLiteral("netpath")), request.value(QStringLiteral("bk_name")),
+         request.value(QStringLiteral("bk_org")), request.value(QStringLiteral("bk_e")),
+         request.value(QStringLiteral("bk_key")), request.value(QStringLiteral("bk_odklj")), replaced, right,
+         QString::number(size, 'f', 2), request.value(QStringLiteral("ip")),
+         request.value(QStringLiteral("netcard")), request.installationSecret, request.provenAccount,
+         request.remoteAddress});
+    const int id = published.rows.value(0).value(0).toInt();
+    if (id == -1) return {429, "0"};
+    if (id < 0) return PageReply::Refused("0");
+    return PageReply::Number(id);
 }
 
 }  // namespace

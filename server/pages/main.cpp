@@ -22,21 +22,19 @@ int RunDesk(const PgParams& database, const QString& deskNo, const QString& user
     if (!userNo.isEmpty()) {
         const QString stamp = DeskAnswer(*db, deskNo, userNo, html, &error);
         if (!error.isEmpty()) {
-            std::cerr << "qentara_server: " << error.toStdString() << std::endl;
+            std::cerr << "qentara_server: " << DeskPrintable(error).toStdString() << std::endl;
             return 1;
         }
-        std::cout << "Answered " << userNo.toStdString() << " at " << stamp.toStdString() << std::endl;
+        std::cout << "Answered " << DeskPrintable(userNo).toStdString() << " at " << stamp.toStdString()
+                  << std::endl;
         return 0;
     }
     const QList<DeskMessage> waiting = DeskWaiting(*db, deskNo, &error);
     if (!error.isEmpty()) {
-        std::cerr << "qentara_server: " << error.toStdString() << std::endl;
+        std::cerr << "qentara_server: " << DeskPrintable(error).toStdString() << std::endl;
         return 1;
     }
-    for (const DeskMessage& m : waiting)
-        std::cout << m.stamp.toStdString() << "  " << m.userNo.toStdString() << " ("
-                  << m.shownName.toStdString() << "): " << m.html.toStdString() << std::endl;
-    if (waiting.isEmpty()) std::cout << "Nothing new." << std::endl;
+    std::cout << DeskListing(waiting).toStdString() << std::flush;
     return 0;
 }
 

@@ -18,6 +18,8 @@ struct PageRequest {
     // The account whose log-on issued the credential the request carries ("Authorization: Bearer ...");
     // 0 without one, or for one that is unknown or has lapsed.
     qint32 provenAccount = 0;
+    // The secret of the installation that sends the request (board and e-book pages); "" without one.
+    QString installationSecret;
 
     // The first value whose key matches without regard to case (as the old pages read them); "" when
     // there is none.

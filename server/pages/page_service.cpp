@@ -20,6 +20,7 @@
 #include "pages/door_calls.h"
 #include "pages/pages_catalogue.h"
 #include "pages/static_files.h"
+#include "platform/http/installation_header.h"
 
 struct PageService::Impl {
     explicit Impl(PageServiceConfig c) : config(std::move(c)), pool(config.database) {}
@@ -84,12 +85,21 @@ bool HasBody(const httplib::Request& req) {
            (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
 }
 
+// The path alone: queries carry password digests and numbers that act with a secret, and a log is
+// read by more people than the database. The path arrives decoded; every byte outside printable ASCII is
+// written as \xHH (as nginx writes its log), so that no request forges a line or works the terminal.
 void Log(const httplib::Request& req, int status) {
-    // A log-on's query carries password digests, which log on as well as the passwords: never written.
-    const bool secret =
-        QString::fromStdString(req.target).contains(QLatin1String("pswd"), Qt::CaseInsensitive);
+    std::string path;
+    for (const unsigned char c : req.path) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            path += char(c);
+        } else {
+            static const char hex[] = "0123456789ABCDEF";
+            path += {'\\', 'x', hex[c >> 4], hex[c & 15]};
+        }
+    }
     std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' ' << req.method << ' '
-              << (secret ? req.path : req.target) << ' ' << status << std::endl;
+              << path << ' ' << status << std::endl;
 }
 
 void SetBody(httplib::Response& res, int status, const QByteArray& body, const char* contentType) {
@@ -112,6 +122,7 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
     PageRequest request;
     request.path = FromUtf8(req.path);
     request.remoteAddress = CallerAddressOf(req);
+    request.installationSecret = FromUtf8(req.get_header_value(kInstallationSecretHeader)).trimmed();
     for (const auto& [key, value] : req.params) {
         request.query.append({FromUtf8(key), FromUtf8(value)});
         // The database would cut the value there: "S%00x" must not act as "S".

@@ -1,6 +1,7 @@
 -- The service-desk message board: users of the program write to the desk of a partner number, the
 -- desk members of that partner answer. Bodies are kept as the program scrambled them; only the program
--- and the desk command read them.
+-- and the desk command read them. A user's number acts only with its installation's secret, which the
+-- pages check first (page_installation_proof).
 
 ALTER TABLE desk_members ADD COLUMN IF NOT EXISTS online boolean NOT NULL DEFAULT true;
 
@@ -24,6 +25,14 @@ CREATE TABLE IF NOT EXISTS board_messages (
     delivered  boolean NOT NULL DEFAULT false
 );
 CREATE INDEX IF NOT EXISTS board_messages_user ON board_messages (partner_no, user_no, to_desk, stamp);
+
+-- Messages and name changes one address may send in an hour; a person typing stays far below it.
+CREATE OR REPLACE FUNCTION zp_board_writes_per_hour() RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$ SELECT 60 $$;
+
+-- The longest scrambled body kept: more than the door lets through in a request line.
+CREATE OR REPLACE FUNCTION zp_board_longest_message() RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$ SELECT 8192 $$;
 
 -- A stamp the program sends back: '' or anything unreadable means "from the start".
 CREATE OR REPLACE FUNCTION zp_board_stamp(dt text) RETURNS timestamp
@@ -62,21 +71,49 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
                 ELSE (SELECT count(*)::integer FROM desk_members WHERE partner_no = gsno AND online) END
 $$;
 
--- A user's message to the desk: the number of the desk member who answers ('' when the partner has no
--- desk; the message is kept all the same).
-CREATE OR REPLACE FUNCTION page_board_send(gsno text, ano text, bno text, msg text) RETURNS text
+-- A user's message to the desk: the number of the desk member who answers, or why nothing was kept:
+-- 'empty', 'too_long', 'no_desk' (a partner without a desk: nobody would ever read it), 'unproven' (the
+-- number is another installation's) or 'too_many' (the caller's address wrote its fill this hour).
+DROP FUNCTION IF EXISTS page_board_send(text, text, text, text);
+CREATE OR REPLACE FUNCTION page_board_send(gsno text, ano text, bno text, msg text, secret text,
+                                           address text)
+RETURNS TABLE (desk text, refusal text)
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
-    desk text;
+    taker text;
 BEGIN
-    IF coalesce(gsno, '') = '' OR coalesce(ano, '') = '' OR coalesce(msg, '') = '' THEN RETURN ''; END IF;
-    SELECT desk_no INTO desk FROM desk_members WHERE partner_no = gsno AND desk_no = bno;
-    IF desk IS NULL THEN
-        SELECT desk_no INTO desk FROM desk_members WHERE partner_no = gsno ORDER BY NOT online, desk_no LIMIT 1;
+    IF coalesce(gsno, '') = '' OR coalesce(ano, '') = '' OR coalesce(msg, '') = '' THEN
+        RETURN QUERY SELECT ''::text, 'empty'::text;
+        RETURN;
+    END IF;
+    IF length(msg) > zp_board_longest_message() THEN
+        RETURN QUERY SELECT ''::text, 'too_long'::text;
+        RETURN;
+    END IF;
+    SELECT m.desk_no INTO taker FROM desk_members m WHERE m.partner_no = gsno AND m.desk_no = bno;
+    IF taker IS NULL THEN
+        SELECT m.desk_no INTO taker FROM desk_members m WHERE m.partner_no = gsno
+         ORDER BY NOT m.online, m.desk_no LIMIT 1;
+    END IF;
+    IF taker IS NULL THEN
+        RETURN QUERY SELECT ''::text, 'no_desk'::text;
+        RETURN;
+    END IF;
+    IF zp_installation_proof('board', ano, secret, false) = 'refused' THEN
+        RETURN QUERY SELECT ''::text, 'unproven'::text;
+        RETURN;
+    END IF;
+    IF NOT zp_address_may_write('board', address, zp_board_writes_per_hour(), interval '1 hour') THEN
+        RETURN QUERY SELECT ''::text, 'too_many'::text;
+        RETURN;
+    END IF;
+    IF zp_installation_proof('board', ano, secret, true) <> 'proven' THEN
+        RETURN QUERY SELECT ''::text, 'unproven'::text;
+        RETURN;
     END IF;
     INSERT INTO board_users (partner_no, user_no, shown_name) VALUES (gsno, ano, ano) ON CONFLICT DO NOTHING;
-    PERFORM zp_board_add(gsno, ano, coalesce(desk, ''), true, msg);
-    RETURN coalesce(desk, '');
+    PERFORM zp_board_add(gsno, ano, taker, true, msg);
+    RETURN QUERY SELECT taker, ''::text;
 END $$;
 
 -- The desk's answers the user has not confirmed, after the stamp dt, in their order.
@@ -112,16 +149,24 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     END, '')
 $$;
 
--- The user's display name: 1 when stored, 0 for an empty one.
-CREATE OR REPLACE FUNCTION page_board_rename(gsno text, p_no text, p_name text) RETURNS integer
+-- The user's display name: 'stored', 'empty' for an empty one, 'unproven' for another installation's
+-- number, 'too_many' when the caller's address wrote its fill this hour (a name counts as a message).
+DROP FUNCTION IF EXISTS page_board_rename(text, text, text);
+CREATE OR REPLACE FUNCTION page_board_rename(gsno text, p_no text, p_name text, secret text, address text)
+RETURNS text
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
     cleaned text := btrim(replace(zp_clean_text(p_name), '%', ''));
 BEGIN
-    IF cleaned = '' OR coalesce(gsno, '') = '' OR coalesce(p_no, '') = '' THEN RETURN 0; END IF;
-    INSERT INTO board_users (partner_no, user_no, shown_name) VALUES (gsno, p_no, cleaned)
+    IF cleaned = '' OR coalesce(gsno, '') = '' OR coalesce(p_no, '') = '' THEN RETURN 'empty'; END IF;
+    IF zp_installation_proof('board', p_no, secret, false) = 'refused' THEN RETURN 'unproven'; END IF;
+    IF NOT zp_address_may_write('board', address, zp_board_writes_per_hour(), interval '1 hour') THEN
+        RETURN 'too_many';
+    END IF;
+    IF zp_installation_proof('board', p_no, secret, true) <> 'proven' THEN RETURN 'unproven'; END IF;
+    INSERT INTO board_users (partner_no, user_no, shown_name) VALUES (gsno, p_no, left(cleaned, 100))
     ON CONFLICT (partner_no, user_no) DO UPDATE SET shown_name = excluded.shown_name;
-    RETURN 1;
+    RETURN 'stored';
 END $$;
 
 -- The desk side (the server's desk command and tests): a desk member's answer to a user; the stamp it

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "community/board_text.h"
+#include "community/soft_no.h"
 #include "frame/builtin_seeds.h"
 #include "frame/http_procedures.h"
 #include "frame/text_scramble.h"
@@ -25,6 +26,13 @@ constexpr int kSendCode = 3;
 
 const QString kUnsentMark =
     QStringLiteral("<BR><FONT color=#FF0000 size=2>（未发出：无法连接服务器，连接恢复后自动重发）</FONT>");
+
+// What the server's refusals mean to the user: the statuses the board pages turn a request down with.
+constexpr int kNotDone = 400, kOtherInstallation = 403, kTooMany = 429;
+
+QString RefusedMark(const QString& why) {
+    return QStringLiteral("<BR><FONT color=#FF0000 size=2>（未发出：") + why + QStringLiteral("）</FONT>");
+}
 
 int& ReplyTimeoutSlot() {
     static int ms = 20000;
@@ -154,7 +162,8 @@ QString BoardQueue::append(int code, const QString& page, const QList<QPair<QStr
 
 void BoardQueue::Pump() {
     if (state_ == 2) {
-        if (request_ && request_->isDone()) finishFront(request_->ok(), request_->text());
+        if (request_ && request_->isDone())
+            finishFront(request_->ok(), request_->text(), request_->httpStatus());
         return;
     }
     const qsizetype end = queue_.indexOf(kItemEnd);
@@ -170,10 +179,11 @@ void BoardQueue::Pump() {
     delete request_;
     request_ = new AsyncHttpGet(this);
     connect(request_, &AsyncHttpGet::finished, this, [this] { recTimer_->start(0); });
-    request_->start(BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh/") + page, {}), ReplyTimeoutMs());
+    request_->start(BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh/") + page, {}), ReplyTimeoutMs(),
+                    InstallationHeaders());
 }
 
-void BoardQueue::finishFront(bool replied, const QString& reply) {
+void BoardQueue::finishFront(bool replied, const QString& reply, int httpStatus) {
     recTimer_->stop();
     const qsizetype end = queue_.indexOf(kItemEnd);
     int code = 0;
@@ -185,7 +195,23 @@ void BoardQueue::finishFront(bool replied, const QString& reply) {
     request_ = nullptr;
     // A request that got no answer in time is dropped unanswered; an error page is no answer either. The
     // user's message is not: it waits for the server to answer again.
-    if (code == kSendCode && !sending_.isEmpty()) markMessage(sending_.takeFirst(), !replied);
+    const bool refused =
+        !replied && (httpStatus == kNotDone || httpStatus == kOtherInstallation || httpStatus == kTooMany);
+    if (httpStatus == kOtherInstallation && code != kSendCode)
+        emit statusText(1, QStringLiteral("本机的留言板编号已由另一安装使用，不能在此收发留言。"));
+    else if (refused && code == 6)
+        emit statusText(1, QStringLiteral("显示名未能修改：修改过于频繁，请稍后再试。"));
+    if (code == kSendCode && !sending_.isEmpty()) {
+        const int message = sending_.takeFirst();
+        if (httpStatus == kOtherInstallation)
+            markRefused(message, QStringLiteral("留言板编号已由另一安装使用"));
+        else if (httpStatus == kTooMany)
+            markRefused(message, QStringLiteral("留言过于频繁，请稍后再发"));
+        else if (refused)
+            markRefused(message, QStringLiteral("服务器拒收：客服不在此号码，或留言过长"));
+        else
+            markMessage(message, !replied);
+    }
     if (replied && code > 0) handleReply(code, reply);
     if (replied) resendUnsent();
     if (!pollTimer_->isActive()) pollTimer_->start();
@@ -294,6 +320,18 @@ void BoardQueue::markMessage(int message, bool unsent) {
     if (unsent != wasUnsent) writeLog();
 }
 
+void BoardQueue::markRefused(int message, const QString& why) {
+    messageItems_.remove(message);
+    auto entry =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.message == message; });
+    if (entry != entries_.end()) {
+        entry->unsent = false;
+        entry->refusal = why;
+    }
+    emit statusText(1, QStringLiteral("消息未能发出：") + why + u'。');
+    writeLog();
+}
+
 // The server answers again: the messages it missed go, in their order, ahead of nothing else.
 void BoardQueue::resendUnsent() {
     for (int message : std::as_const(unsent_)) {
@@ -305,7 +343,10 @@ void BoardQueue::resendUnsent() {
 
 QString BoardQueue::LogPage() const {
     QString entries;
-    for (const Entry& entry : entries_) entries += entry.unsent ? entry.html + kUnsentMark : entry.html;
+    for (const Entry& entry : entries_)
+        entries += entry.unsent              ? entry.html + kUnsentMark
+                   : entry.refusal.isEmpty() ? entry.html
+                                             : entry.html + RefusedMark(entry.refusal);
     return BoardLogPage(entries);
 }
 

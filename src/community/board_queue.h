@@ -17,8 +17,11 @@ class QTimer;
 // The pump sends as soon as one complete item is queued; an item whose reply has not come within
 // ReplyTimeoutMs() is dropped and the next one goes, except the user's own message: that one is marked
 // in the log as not sent, the status bar says why, and it goes again as soon as the server answers any
-// request (the poll asks every 3 s). The stamp of the last answer received (the poll's "dt") is kept
-// apart from the time of the user's last message, which is the local clock's.
+// request (the poll asks every 3 s). A message the server turns down (the board number is another
+// installation's, the address sent too many, no desk takes it) is marked with the reason and does not go
+// again. Every request carries the installation's secret (InstallationHeaders). The stamp of the last answer
+// received (the poll's "dt") is kept apart from the time of the user's last message, which is the local
+// clock's.
 class BoardQueue : public QObject {
     Q_OBJECT
 public:
@@ -82,14 +85,16 @@ private:
         QString html;
         int message = 0;  // the user's message number, 0 for an answer
         bool unsent = false;
+        QString refusal{};  // why the server turned the message down; it does not go again
     };
 
     // The item queued.
     QString append(int code, const QString& page, const QList<QPair<QString, QString>>& query = {});
-    void finishFront(bool replied, const QString& reply);
+    void finishFront(bool replied, const QString& reply, int httpStatus);
     void handleReply(int code, const QString& reply);
     void renderAnswers(const QString& reply);
     void markMessage(int message, bool unsent);
+    void markRefused(int message, const QString& why);
     void resendUnsent();
     void writeLog();
 

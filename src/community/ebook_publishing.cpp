@@ -6,6 +6,7 @@
 
 #include "community/cls_download.h"
 #include "community/ebook_tables.h"
+#include "community/soft_no.h"
 #include "community/translated.h"
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
@@ -157,7 +158,9 @@ QList<QPair<QString, QString>> PublishQuery(const Publication& p) {
 bool Publish(const Publication& publication) {
     const QUrl url =
         BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh2/ebPublication3.asp"), PublishQuery(publication));
-    return PublishReplyOk(HttpGetText(url.toString(QUrl::FullyEncoded)));
+    // The installation's secret proves the installation number; a logged-on user's credential ties the
+    // entry to the account as well.
+    return PublishReplyOk(HttpGetTextAsUser(url.toString(QUrl::FullyEncoded), InstallationHeaders()));
 }
 
 bool PublishReplyOk(const QString& reply) {

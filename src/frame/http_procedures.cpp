@@ -47,9 +47,8 @@ QString HttpGetText(const QString& url) {
     return DecodeReplyText(HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs()));
 }
 
-QString HttpGetTextAsUser(const QString& url) {
+QString HttpGetTextAsUser(const QString& url, QList<QPair<QByteArray, QByteArray>> headers) {
     if (url.isEmpty()) return {};
-    QList<QPair<QByteArray, QByteArray>> headers;
     const QString& credential = App().ServerCredential;
     if (!credential.isEmpty()) headers.append({"Authorization", "Bearer " + credential.toLatin1()});
     return DecodeReplyText(HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs(), nullptr, nullptr, headers));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -14,8 +17,8 @@ class QObject;
 QString HttpGetText(const QString& url);
 // HttpGetText of a page of the community server that acts for the logged-on account: the request carries
 // the credential the server issued at log-on (none while nobody is logged on), so that the page acts
-// for that account and no other.
-QString HttpGetTextAsUser(const QString& url);
+// for that account and no other. headers go with it as well.
+QString HttpGetTextAsUser(const QString& url, QList<QPair<QByteArray, QByteArray>> headers = {});
 // Blocking GET: 1 when the reply's HTTP status is 200, else 0.
 quint8 HttpUrlOk(const QString& url);
 // GET that lets other events run while it waits. Clears App().AsyncReplyText/AsyncReplyDone when it

@@ -18,6 +18,7 @@
 #include "frame/http_procedures.h"
 #include "pages/board_desk.h"
 #include "platform/bookdir.h"
+#include "platform/settings_store.h"
 #include "support/temp_book.h"
 #include "support/test_http_server.h"
 
@@ -155,6 +156,86 @@ TEST_F(Board, AMessageThatFindsNoServerIsMarkedNotSentAndGoesWhenTheServerAnswer
     const QList<DeskMessage> arrived = waiting();
     ASSERT_EQ(arrived.size(), 1);
     EXPECT_EQ(arrived[0].html, QStringLiteral("在吗？"));
+}
+
+// A board that the server turns down: the user's message is marked with the reason, not sent again,
+// and nothing of it is kept.
+class RefusedBoard : public Board {
+protected:
+    void TearDown() override {
+        SaveSetting(kSetting, saved_);
+        Board::TearDown();
+    }
+    // Opens a board of this installation's number and sends one message.
+    void sendFrom(BoardQueue& queue, const QString& text) {
+        QObject::connect(&queue, &BoardQueue::statusText, [this](int panel, const QString& said) {
+            if (panel == 1) said_ << said;
+        });
+        queue.Load(QString(), MakeSoftNo(), QString::fromLatin1(kBuiltInServiceQQ));
+        queue.Activate();
+        ASSERT_TRUE(queue.Send(text));
+        queue.Poll();
+        ASSERT_TRUE(Drain(queue));
+    }
+    static QString refusedMark(const QString& text, const QString& why) {
+        return text + QStringLiteral("<BR><FONT color=#FF0000 size=2>（未发出：") + why +
+               QStringLiteral("）</FONT>");
+    }
+
+    const QString kSetting = QStringLiteral("installation_secret");
+    const QString saved_ = GetSetting(kSetting);
+    QStringList said_;
+};
+
+TEST_F(RefusedBoard, AnotherInstallationWithTheSameNumberIsToldAndGetsNothing) {
+    SaveSetting(kSetting, QString(64, u'a'));
+    {
+        BoardQueue owner;
+        sendFrom(owner, QStringLiteral("我的留言"));
+        EXPECT_EQ(owner.UnsentCount(), 0);
+    }
+    ASSERT_EQ(waiting().size(), 1);
+    const QString stamp =
+        DeskAnswer(server_->admin(), QStringLiteral("8001"), MakeSoftNo(), QStringLiteral("只给本人"));
+
+    SaveSetting(kSetting, QString(64, u'b'));
+    said_.clear();
+    BoardQueue other;
+    sendFrom(other, QStringLiteral("冒充"));
+    EXPECT_EQ(other.UnsentCount(), 0);
+    EXPECT_TRUE(other.LogPage().contains(
+        refusedMark(QStringLiteral("冒充"), QStringLiteral("留言板编号已由另一安装使用"))))
+        << other.LogPage().toStdString();
+    EXPECT_TRUE(said_.contains(QStringLiteral("消息未能发出：留言板编号已由另一安装使用。")));
+    EXPECT_TRUE(said_.contains(QStringLiteral("本机的留言板编号已由另一安装使用，不能在此收发留言。")));
+    EXPECT_EQ(other.LastMsgTime(), QString());
+    EXPECT_TRUE(waiting().isEmpty());
+    // Nothing goes again once the server answers.
+    other.Poll();
+    ASSERT_TRUE(Drain(other));
+    EXPECT_TRUE(waiting().isEmpty());
+
+    SaveSetting(kSetting, QString(64, u'a'));
+    BoardQueue owner;
+    owner.Load(QString(), MakeSoftNo(), QString::fromLatin1(kBuiltInServiceQQ));
+    owner.Poll();
+    ASSERT_TRUE(Drain(owner));
+    EXPECT_EQ(owner.LastMsgTime(), stamp);
+}
+
+TEST_F(RefusedBoard, AMessageOverTheAddressLimitIsToldAndNotSentAgain) {
+    server_->admin().exec(
+        QStringLiteral("INSERT INTO address_writes VALUES ('board', '127.0.0.1', now(), 60)"));
+    BoardQueue queue;
+    sendFrom(queue, QStringLiteral("太多"));
+    EXPECT_EQ(queue.UnsentCount(), 0);
+    EXPECT_TRUE(queue.LogPage().contains(
+        refusedMark(QStringLiteral("太多"), QStringLiteral("留言过于频繁，请稍后再发"))));
+    EXPECT_TRUE(said_.contains(QStringLiteral("消息未能发出：留言过于频繁，请稍后再发。")));
+    queue.Poll();
+    ASSERT_TRUE(Drain(queue));
+    EXPECT_TRUE(waiting().isEmpty());
+    EXPECT_EQ(serverValue(QStringLiteral("SELECT count(*) FROM board_messages")), QStringLiteral("0"));
 }
 
 TEST_F(Board, ValuesCannotReshapeTheQueueAndTheLogNameKeepsOnlySafeCharacters) {

@@ -77,6 +77,11 @@ QString TestDoor::errorLog() const {
     return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
+QString TestDoor::accessLog() const {
+    QFile log(prefix_.filePath(QStringLiteral("access.log")));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
 int TestDoor::requestsLogged() const {
     QFile log(prefix_.filePath(QStringLiteral("access.log")));
     return log.open(QIODevice::ReadOnly) ? int(log.readAll().count('\n')) : 0;

@@ -36,6 +36,8 @@ public:
     QString errorLog() const;
     // The requests the door has answered so far (the lines of its access log).
     int requestsLogged() const;
+    // Its access log as written so far.
+    QString accessLog() const;
 
 private:
     QTemporaryDir prefix_;

@@ -127,7 +127,8 @@ AsyncHttpGet::~AsyncHttpGet() {
     }
 }
 
-void AsyncHttpGet::start(const QUrl& url, int timeoutMs) {
+void AsyncHttpGet::start(const QUrl& url, int timeoutMs,
+                         const QList<QPair<QByteArray, QByteArray>>& headers) {
     if (started_) return;
     started_ = true;
     manager_ = new QNetworkAccessManager(this);
@@ -141,6 +142,7 @@ void AsyncHttpGet::start(const QUrl& url, int timeoutMs) {
     }
     QNetworkRequest request(url);
     ApplyServerTrust(request);
+    for (const auto& [name, value] : headers) request.setRawHeader(name, value);
     reply_ = manager_->get(request);
     connect(reply_, &QNetworkReply::finished, this, &AsyncHttpGet::onReplyFinished);
     timer_->start(qMax(0, timeoutMs));

@@ -36,8 +36,8 @@ public:
     explicit AsyncHttpGet(QObject* parent = nullptr);
     ~AsyncHttpGet() override;
 
-    // One request per object; a second call is ignored.
-    void start(const QUrl& url, int timeoutMs);
+    // One request per object; a second call is ignored. headers go with the request.
+    void start(const QUrl& url, int timeoutMs, const QList<QPair<QByteArray, QByteArray>>& headers = {});
 
     bool isStarted() const { return started_; }
     bool isDone() const { return done_; }
