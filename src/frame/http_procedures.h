@@ -14,7 +14,8 @@ class QObject;
 QString HttpGetText(const QString& url);
 // HttpGetText of a page of the community server that acts for the logged-on account: the request carries
 // the credential the server issued at log-on (none while nobody is logged on), so that the page acts
-// for that account and no other.
+// for that account and no other. A page that answers the credential as lapsed (401) ends the log-on
+// (CredentialLapsed) and gives its "not done" body.
 QString HttpGetTextAsUser(const QString& url);
 // Blocking GET: 1 when the reply's HTTP status is 200, else 0.
 quint8 HttpUrlOk(const QString& url);
