@@ -135,13 +135,19 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
         [&](PgConnection& db) {
             // One transaction: a connection lost before its COMMIT left did nothing, and is tried again.
             if (const PgResult begun = db.begin(); !begun.ok) throw PgError(begun.error, begun.sqlState);
-            if (!credential.isEmpty())
+            if (!credential.isEmpty()) {
                 request.provenAccount =
                     PageQuery(db, QStringLiteral("SELECT page_credential_account($1::text)"),
                               {QString::fromLatin1(credential)})
                         .rows.value(0)
                         .value(0)
                         .toInt();
+                // Told apart from an ordinary "not done", so that the program can ask for a new log-on.
+                if (request.provenAccount == 0) {
+                    res.set_header("WWW-Authenticate", "Bearer error=\"invalid_token\"");
+                    return SetBody(res, 401, page.notDone, "text/plain; charset=utf-8");
+                }
+            }
             const PageReply reply = page.handler(request, db);
             if (const PgResult done = db.commit(); !done.ok) throw PgError(done.error, done.sqlState);
             SetBody(res, reply.status, reply.body, reply.contentType.constData());

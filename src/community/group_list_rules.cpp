@@ -4,6 +4,7 @@
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
 #include "frame/text_utils.h"
+#include "online/logon_gate.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
@@ -73,7 +74,7 @@ std::optional<Selection> OnItemCheck(qint32 currentGroup, bool nowChecked) {
 void RequestToJoin(qint32 group) {
     if (group_requests::RequestToJoin(CurrentUserRecord().acc_id, group))
         UI().MsgBox(QStringLiteral("已提交，等待会长批准中..."), vb::Information);
-    else
+    else if (!TellLapsedLogon())
         UI().MsgBox(QStringLiteral("申请入会未成功！"), vb::Exclamation);
 }
 
@@ -85,7 +86,7 @@ bool FoundGroup() {
     const std::optional<group_requests::Founded> founded =
         group_requests::Found(name, user.acc_id, positions);
     if (!founded) {
-        UI().MsgBox(QStringLiteral("名称已存在或网络忙，创建不成功！"), vb::Critical);
+        if (!TellLapsedLogon()) UI().MsgBox(QStringLiteral("名称已存在或网络忙，创建不成功！"), vb::Critical);
         return false;
     }
     user.curGroup_Id = founded->group;  // the server's state, whatever happens locally

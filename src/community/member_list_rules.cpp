@@ -6,6 +6,8 @@
 #include "community/group_requests.h"
 #include "frame/app_state.h"
 #include "frame/book_schema.h"
+#include "frame/credential_lapse.h"
+#include "online/logon_gate.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
@@ -33,12 +35,17 @@ void ForEach(const QList<qint32>& members, const std::function<bool(qint32)>& re
              const std::function<void(qint32)>& applyLocally, const QString& failure) {
     bool failed = false;
     for (const qint32 member : members) {
+        // Once the log-on has lapsed the server does nothing more for it.
+        if (CredentialLapsePending()) {
+            failed = true;
+            break;
+        }
         if (request(member))
             applyLocally(member);
         else
             failed = true;
     }
-    if (failed) UI().MsgBox(failure, vb::Exclamation);
+    if (failed && !TellLapsedLogon()) UI().MsgBox(failure, vb::Exclamation);
 }
 
 }  // namespace
@@ -184,7 +191,7 @@ void Raise(const QList<qint32>& members) {
 bool Leave() {
     Cls_User& user = CurrentUserRecord();
     if (!group_requests::Leave(user.acc_id, user.curGroup_Id)) {
-        UI().MsgBox(QStringLiteral("退会未成功！"), vb::Exclamation);
+        if (!TellLapsedLogon()) UI().MsgBox(QStringLiteral("退会未成功！"), vb::Exclamation);
         return false;
     }
     // The server has let the user go, whatever happens in the book from here on.
@@ -209,7 +216,7 @@ void Expel(qint32 member) {
     const Cls_User& user = CurrentUserRecord();
     const std::optional<qint32> keeper = group_requests::Expel(user.acc_id, member, user.curGroup_Id);
     if (!keeper) {
-        UI().MsgBox(QStringLiteral("开除未成功！"), vb::Exclamation);
+        if (!TellLapsedLogon()) UI().MsgBox(QStringLiteral("开除未成功！"), vb::Exclamation);
         return;
     }
     auto tx = Db().BeginTrans();

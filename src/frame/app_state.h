@@ -53,6 +53,8 @@ struct AppState {
     // to the account with it, and the pages that act for the account carry it. Kept in memory only; ""
     // while nobody is logged on.
     QString ServerCredential;
+    // The server refused that credential as lapsed, and the user has not been told yet.
+    bool CredentialLapsed = false;
 
     // Shared objects: the launcher creates Translator and CurrentUser, the main window SharedMember.
     std::shared_ptr<ClsLanguage> Translator;

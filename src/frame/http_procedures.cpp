@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "frame/app_state.h"
+#include "frame/credential_lapse.h"
 #include "platform/http/http_client.h"
 #include "platform/settings_store.h"
 #include "platform/vbcompat.h"
@@ -49,9 +50,14 @@ QString HttpGetText(const QString& url) {
 
 QString HttpGetTextAsUser(const QString& url, QList<QPair<QByteArray, QByteArray>> headers) {
     if (url.isEmpty()) return {};
-    const QString& credential = App().ServerCredential;
+    // A copy: a lapse forgets the credential.
+    const QString credential = App().ServerCredential;
     if (!credential.isEmpty()) headers.append({"Authorization", "Bearer " + credential.toLatin1()});
-    return DecodeReplyText(HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs(), nullptr, nullptr, headers));
+    int status = 0;
+    const QByteArray body = HttpGetBlocking(ToRequestUrl(url), HttpTimeoutMs(), nullptr, &status, headers);
+    // The body is the page's "not done", which the caller reads as such.
+    if (status == 401 && !credential.isEmpty()) CredentialLapsed();
+    return DecodeReplyText(body);
 }
 
 quint8 HttpUrlOk(const QString& url) {

@@ -17,7 +17,8 @@ class QObject;
 QString HttpGetText(const QString& url);
 // HttpGetText of a page of the community server that acts for the logged-on account: the request carries
 // the credential the server issued at log-on (none while nobody is logged on), so that the page acts
-// for that account and no other. headers go with it as well.
+// for that account and no other. headers go with it as well. A page that answers the credential as
+// lapsed (401) ends the log-on (CredentialLapsed) and gives its "not done" body.
 QString HttpGetTextAsUser(const QString& url, QList<QPair<QByteArray, QByteArray>> headers = {});
 // Blocking GET: 1 when the reply's HTTP status is 200, else 0.
 quint8 HttpUrlOk(const QString& url);

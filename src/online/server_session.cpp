@@ -1,21 +1,12 @@
 #include "online/server_session.h"
 
 #include "frame/app_state.h"
-#include "online/user_record.h"
-
-namespace {
-
-// The log-on ends with its credential.
-void LogOff() {
-    App().ServerCredential.clear();
-    CurrentUserRecord().Logoned = false;
-}
-
-}  // namespace
+#include "frame/credential_lapse.h"
 
 ServerSession::ServerSession(Binding binding) {
     try {
-        ConnectServerDb(binding == Binding::LoggedOnAccount ? App().ServerCredential : QString(), LogOff);
+        ConnectServerDb(binding == Binding::LoggedOnAccount ? App().ServerCredential : QString(),
+                        CredentialLapsed);
     } catch (...) {
         ServerConnection().reset();
         throw;

@@ -3,8 +3,25 @@
 #include <QRegularExpression>
 
 #include "frame/app_state.h"
+#include "frame/builtin_seeds.h"
+#include "frame/credential_lapse.h"
 #include "frame/http_procedures.h"
+#include "frame/text_scramble.h"
 #include "platform/http/http_client.h"
+
+namespace {
+
+// A lapsed credential ends the log-on as logging off does.
+[[maybe_unused]] const bool kLapseLogsOff = [] {
+    SetCredentialLapseLogOff([] {
+        if (!App().CurrentUser) return;
+        App().CurrentUser->Logoned = false;
+        App().CurrentUser->OpenLevel = 0;
+    });
+    return true;
+}();
+
+}  // namespace
 
 quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
     // The level change goes to the built-in server host, never to the configurable server base.
@@ -21,8 +38,9 @@ quint8 Cls_User::ChangeProtected(qint32 accid, quint8 right) {
 QString Cls_User::Logon2(const QString& u_no, const QString& pswd, const QString& pswd2, const QString& nick,
                          quint8 R) {
     // Each value encoded: a "&" or "#" in a nickname must not end it or start another key.
+    // The account number scrambled as sp_trylogon gets it, so that both name the same account.
     return HttpGetText(BuildUrl(GetSiteUrl().toString(), QStringLiteral("/flsh2/tryLogon3.asp"),
-                                {{QStringLiteral("u_no"), u_no},
+                                {{QStringLiteral("u_no"), EncodeTextEx(u_no, ServerKey())},
                                  {QStringLiteral("pswd"), pswd},
                                  {QStringLiteral("pswd2"), pswd2},
                                  {QStringLiteral("Nick"), nick},

@@ -12,9 +12,10 @@ public:
     quint8 ChangeProtected(qint32 accid, quint8 right);
     // Placeholder of the old interface: ignores its arguments.
     qint32 Logon(const QString&, const QString&, const QString&, const QString&, quint8) { return 0; }
-    // Log-on over HTTP ("/flsh2/tryLogon3.asp" of the public web site): the account number and the two
-    // password digests as the log-on form sends them to sp_trylogon, the nickname, and R 1 to register.
-    // Answers the page's reply unchanged; "" when the request fails.
+    // Log-on over HTTP ("/flsh2/tryLogon3.asp" of the public web site): the account number as typed
+    // (sent scrambled under the server text key, as sp_trylogon gets it), the two password digests as
+    // the log-on form sends them to sp_trylogon, the nickname, and R 1 to register. Answers the page's
+    // reply unchanged; "" when the request fails.
     QString Logon2(const QString& u_no, const QString& pswd, const QString& pswd2, const QString& nick,
                    quint8 R);
     QString GetPswd() const { return Pswd; }

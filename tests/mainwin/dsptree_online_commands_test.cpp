@@ -147,4 +147,68 @@ TEST_F(DsptreeOnlineTest, TheBookChosenAtLogOnIsMergedAndPageOneShown) {
     EXPECT_TRUE(window_->TbarOP()->isEnabled());
 }
 
+// Every node command and the book download meet a lapsed log-on the same way: told, the log-on form
+// back, the user logged off, and neither the book nor the server changed.
+TEST_F(DsptreeOnlineTest, ACommandAfterALapseTellsItBringsTheFormBackAndChangesNothing) {
+    Cls数据操作().UpLoad_1(QStringLiteral("甲"));
+    const QString lapsed = QStringLiteral("登录已过期，请重新登录后再试。");
+    struct Case {
+        const char* name;
+        const char* menu;  // nullptr: the book download of the toolbar
+        bool asksFirst;    // the command's own question (answered Yes) comes before the server
+        const char* before;
+    };
+    const Case cases[] = {
+        {"upload one", "node_Uploadinfo_1", false, ""},
+        {"download one", "node_downloadinfo_1", false, ""},
+        {"download branch", "node_downloadinfo_n", true, ""},
+        {"delete on server", "node_tongbudel_1", true, "服务器上的成员未能删除，本地成员保留："},
+        {"book download", nullptr, false, ""},
+    };
+    const auto book = [this] {
+        QStringList out;
+        for (dao::Recordset rs = Db().OpenRecordset(QStringLiteral(
+                 "SELECT \"filial\", \"father\", \"mysql_id\" FROM \"本姓成员\" ORDER BY \"filial\""));
+             rs.hasRow(); rs.MoveNext())
+            out << rs.value(0).toString() + u'|' + rs.value(1).toString() + u'|' + rs.value(2).toString();
+        return out;
+    };
+    const auto server = [this] {
+        return server_->admin().exec(QStringLiteral("SELECT filial, filial_id FROM members ORDER BY 2")).rows;
+    };
+    const QStringList bookBefore = book();
+    const auto serverBefore = server();
+    const QString root = Column(QStringLiteral("甲"), "mysql_id");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(LogOnProgramUser(QStringLiteral("acc001")), account_);
+        ASSERT_TRUE(server_->admin().exec(QStringLiteral("DELETE FROM session_credentials")).ok);
+        Select(QString::fromUtf8(c.menu && QByteArray(c.menu) == "node_Uploadinfo_1" ? "乙" : "甲"));
+        if (!c.menu)
+            ui_->ExpectForm(QStringLiteral("FrmLogon"), [root](QObject*) {
+                App().CurrentUser->Tag = root;
+                return 1;
+            });
+        if (c.asksFirst || !c.menu) Expect(vb::Yes);
+        Expect(vb::OK);
+        bool formShown = false;
+        ui_->ExpectForm(QStringLiteral("FrmLogon"), [&formShown](QObject*) {
+            formShown = true;
+            return 0;
+        });
+        if (c.menu)
+            Menu(c.menu);
+        else
+            window_->TbarOP_ButtonClick(QStringLiteral("b_down"));
+        EXPECT_EQ(ui_->log().at(ui_->log().size() - 2).text, QString::fromUtf8(c.before) + lapsed);
+        EXPECT_EQ(ui_->log().at(ui_->log().size() - 2).style, vb::Exclamation);
+        EXPECT_TRUE(formShown);
+        EXPECT_TRUE(ui_->AllConsumed());
+        EXPECT_FALSE(App().CurrentUser->Logoned);
+        EXPECT_EQ(book(), bookBefore);
+        EXPECT_EQ(server(), serverBefore);
+        EXPECT_TRUE(window_->TbarOP()->isEnabled());
+    }
+}
+
 }  // namespace

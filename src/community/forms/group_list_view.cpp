@@ -8,6 +8,7 @@
 #include "frame/forms/window_utils.h"
 #include "frame/language.h"
 #include "online/forms/group_button.h"
+#include "online/logon_gate.h"
 #include "online/logon_rules.h"
 #include "online/user_record.h"
 #include "platform/dao/dao_error.h"
@@ -128,7 +129,7 @@ void RefreshFromServer(const std::function<void()>& refresh) {
     try {
         refresh();
     } catch (const ServerError& e) {
-        UI().MsgBox(e.Description(), vb::Critical);
+        if (!TellLapsedLogon()) UI().MsgBox(e.Description(), vb::Critical);
     } catch (const dao::DaoError& e) {
         UI().MsgBox(e.Description(), vb::Critical);
     }

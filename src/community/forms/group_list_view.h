@@ -53,8 +53,8 @@ private:
 QPushButton* AddListButton(QWidget* window, const QString& name, const QString& caption, int leftTwips,
                            int widthTwips);
 
-// Runs a refresh of a mirror table from the server; a server or book that fails is reported and the
-// table keeps its rows.
+// Runs a refresh of a mirror table from the server; a server or book that fails is reported (a lapsed
+// log-on brings the log-on form back) and the table keeps its rows.
 void RefreshFromServer(const std::function<void()>& refresh);
 
 // A caption in the interface language, as the windows' own captions are shown after they load.

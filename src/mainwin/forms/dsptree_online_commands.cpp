@@ -28,7 +28,7 @@ using mainwin::Trans;
 using node_commands::ToolbarsDisabled;
 
 // Runs one exchange with the server; a failure is told to the user (after `failure` when given) and
-// answers false.
+// answers false. A lapsed log-on is told as such and brings the log-on form back.
 bool Exchanged(const std::function<void()>& exchange, const QString& failure = QString()) {
     QString reason;
     try {
@@ -41,6 +41,7 @@ bool Exchanged(const std::function<void()>& exchange, const QString& failure = Q
     } catch (const dao::DaoError& e) {
         reason = e.Description();
     }
+    if (TellLapsedLogon(failure)) return false;
     UI().MsgBox(failure + reason, vb::Critical);
     return false;
 }

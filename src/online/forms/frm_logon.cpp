@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "frame/app_state.h"
+#include "frame/credential_lapse.h"
 #include "frame/forms/window_utils.h"
 #include "frame/http_procedures.h"
 #include "frame/language.h"
@@ -303,8 +304,11 @@ void FrmLogon::fillBookRoots() {
     lstZpRoot_->setColumnCount(1);
     lstZpRoot_->setHeaderLabels({ShownText(QStringLiteral("选中可下载正在编修的族谱"))});
     lstZpRoot_->setColumnWidth(0, lstZpRoot_->width() - 6);
-    const LogonRules::BookRoots list =
-        LogonRules::ParseBookRoots(HttpGetTextAsUser(LogonRules::BookRootsUrl(CurrentUserRecord().acc_id)));
+    // Before the log-on only what is open to the world can be listed: the account recalled from the last
+    // run proves nothing.
+    const Cls_User& user = CurrentUserRecord();
+    const LogonRules::BookRoots list = LogonRules::ParseBookRoots(
+        HttpGetTextAsUser(LogonRules::BookRootsUrl(user.Logoned ? user.acc_id : 0)));
     for (const LogonRules::BookRoot& root : list.roots) {
         auto* item = new QTreeWidgetItem(lstZpRoot_, {root.text});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -312,6 +316,15 @@ void FrmLogon::fillBookRoots() {
         item->setData(0, Qt::UserRole, root.id);
     }
     if (list.complete) lstZpRoot_->setProperty("Tag", QStringLiteral("1"));
+    bookRootsShown_ = true;
+    backToLogonIfLapsed();
+}
+
+bool FrmLogon::backToLogonIfLapsed() {
+    if (!TakeCredentialLapse()) return false;
+    say(kLogonLapsedMessage, vb::Exclamation);
+    OptLogon_Click(LogonRules::kLogon);
+    return true;
 }
 
 void FrmLogon::Lst_ZpRoot_ItemCheck(QTreeWidgetItem* item) {
@@ -467,6 +480,12 @@ void FrmLogon::logOnOrRegister(int level) {
             say(QStringLiteral("密码错！请查正再试。"), vb::Information);
             return;
     }
+    // A user who looked at the book roots before logging on gets the account's own list to tick.
+    if (bookRootsShown_ && !rootTicked()) {
+        lstZpRoot_->setProperty("Tag", QString());
+        OptLogon_Click(LogonRules::kDownload);
+        return;
+    }
     takeBookRoot();
     accept();
 }
@@ -477,13 +496,20 @@ void FrmLogon::changeLevel(int level) {
     const quint8 answer = user.ChangeProtected(user.acc_id, quint8(level));
     setBusy(false);
     if (answer != 1) {
-        say(QStringLiteral("数据开放级别未能修改！请稍候再试。"), vb::Exclamation);
+        if (!backToLogonIfLapsed())
+            say(QStringLiteral("数据开放级别未能修改！请稍候再试。"), vb::Exclamation);
         return;
     }
     user.Protected = quint8(level);
     user.OpenLevel = quint8(level);
     say(user.NickName + QStringLiteral(" 成功修改保护级别！"), vb::Information);
     accept();
+}
+
+bool FrmLogon::rootTicked() const {
+    for (int i = 0; i < lstZpRoot_->topLevelItemCount(); ++i)
+        if (lstZpRoot_->topLevelItem(i)->checkState(0) == Qt::Checked) return true;
+    return false;
 }
 
 void FrmLogon::takeBookRoot() {

@@ -66,6 +66,9 @@ private:
     void logOnOrRegister(int level);
     void changeLevel(int level);
     void takeBookRoot();
+    bool rootTicked() const;
+    // A credential the server answered as lapsed: the user is told, and the form turns to the log-on.
+    bool backToLogonIfLapsed();
     void setBusy(bool busy);
     void say(const QString& text, int style);
     QString ShownText(const QString& text) const;
@@ -73,6 +76,7 @@ private:
     int mode_ = LogonRules::kLogon;
     int picture_ = 0;
     int probes_ = 0;
+    bool bookRootsShown_ = false;          // the book-root list has been asked for in this showing
     std::unique_ptr<ClsAdvPswd> digests_;  // made on first use
 
     QRadioButton* optLogon_[4] = {};
