@@ -6,9 +6,10 @@
 #include "db/pg_connection.h"
 
 // The program's calls of the server's procedures, as the door passes them on: JSON bodies POSTed to
-// /door/open, /door/describe and /door/call (server/README.md, "The door"). Each runs on a connection of
-// the page service's pool with the rights of the program (qntzpsvr01) and for the account the request's
-// credential proves; a call is one transaction, and nothing of it stays on the connection.
+// /door/open, /door/describe, /door/call and /door/calls, several calls in order (server/README.md, "The
+// door"). Each runs on a connection of the page service's pool with the rights of the program
+// (qntzpsvr01) and for the account the request's credential proves; a call is one transaction, and
+// nothing of it stays on the connection.
 struct DoorRequest {
     QString path;
     QByteArray body;

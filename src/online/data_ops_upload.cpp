@@ -99,7 +99,7 @@ public:
             queuePictures(m);
             members_[m].complete = true;
         } catch (...) {
-            // A batch that failed has said where it stopped.
+            // A batch that failed, or whose answers could not be written, has said where it stopped.
             if (!failed_) {
                 Flush();
                 *stoppedAt_ = member.name;
@@ -110,6 +110,7 @@ public:
 
     // Sends what is queued. Throws the failure of the first call not done, as that call would have.
     void Flush() {
+        failed_ = true;  // until it ends well
         const ServerBatch::Outcome outcome = batch_.IsEmpty() ? ServerBatch::Outcome() : batch_.Send();
         for (int i = 0; i <= outcome.done && i <= calls_.size(); ++i) {
             showNoticesAt(i);
@@ -129,13 +130,13 @@ public:
             if (call.last && member.complete) memberDone_();
         }
         if (outcome.failure) {
-            failed_ = true;
             if (outcome.done < calls_.size()) *stoppedAt_ = members_[calls_[outcome.done].member].name;
             throw *outcome.failure;
         }
         calls_.clear();
         notices_.clear();
         inBatch_.clear();
+        failed_ = false;
     }
 
 private:
@@ -279,7 +280,7 @@ private:
 
     ServerCommand cmd_;
     ServerBatch batch_;
-    bool failed_ = false;
+    bool failed_ = false;  // a Flush did not end well
     qint64 pictureLimit_;
     std::function<void(const QString&)> tooLarge_;
     std::function<void()> memberDone_;

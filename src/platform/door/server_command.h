@@ -100,7 +100,7 @@ private:
 class ServerBatch {
 public:
     static constexpr int kMaxCalls = 120;
-    static constexpr qint64 kMaxBytes = 8LL * 1024 * 1024;
+    static constexpr qint64 kMaxBytes = 4LL * 1024 * 1024;
 
     struct Reference {
         QString parameter;  // of the call being added
