@@ -2,7 +2,8 @@
 // clients each logging on and making 20 calls at once; normal requests beside 600 connections that
 // trickle their headers in and 600 that send nothing; other clients beside one client whose 100
 // connections each run the costliest call; twenty clients uploading 1,000 members each (the same names,
-// then names of their own); 1,000 colliding names on a server that holds 100,000 members more. Each
+// then names of their own); 1,000 colliding names on a server that holds 100,000 members more; clients
+// guessing one account's password, and a right log-on. Each
 // client comes from an address of its own (127.1.x.y) as the door sees it. Each figure comes with the
 // load average at its start. Run under pg_virtualenv (./dev bench does).
 #include <benchmark/benchmark.h>
@@ -80,12 +81,12 @@ std::string Call(const char* procedure, const QJsonObject& values) {
 // A log-on (a registration the first time) on the connection; the credential, "" when refused.
 std::string LogOn(Connection& door, const QString& number, qint32* account = nullptr) {
     const door_client::Answer answer = door.post(
-        "/door/call", Call("sp_trylogon", {{QStringLiteral("@z_user_no"), number},
-                                           {QStringLiteral("@z_pswd"), QStringLiteral("digest")},
-                                           {QStringLiteral("@z_pswd2"), QStringLiteral("digest2")},
-                                           {QStringLiteral("@z_nick"), QStringLiteral("基准")},
-                                           {QStringLiteral("@z_right"), QStringLiteral("1")},
-                                           {QStringLiteral("@z_logon_type"), QStringLiteral("1")}}));
+        "/door/logon", Call("sp_trylogon", {{QStringLiteral("@z_user_no"), number},
+                                            {QStringLiteral("@z_pswd"), QStringLiteral("digest")},
+                                            {QStringLiteral("@z_pswd2"), QStringLiteral("digest2")},
+                                            {QStringLiteral("@z_nick"), QStringLiteral("基准")},
+                                            {QStringLiteral("@z_right"), QStringLiteral("1")},
+                                            {QStringLiteral("@z_logon_type"), QStringLiteral("1")}}));
     const QJsonObject reply = Parse(answer.body);
     if (account)
         *account = reply.value(QStringLiteral("out")).toObject().value(QStringLiteral("@z_acc_id")).toInt();
@@ -428,6 +429,111 @@ void BM_CollidingNamesOnAFullServer(benchmark::State& state) {
                                               .toDouble();
 }
 
+// A log-on of one account with this digest; the account must exist.
+std::string LogOnCall(const QString& number, const QString& digest) {
+    return Call("sp_trylogon", {{QStringLiteral("@z_user_no"), number},
+                                {QStringLiteral("@z_pswd"), digest},
+                                {QStringLiteral("@z_pswd2"), QString()},
+                                {QStringLiteral("@z_right"), QStringLiteral("0")},
+                                {QStringLiteral("@z_logon_type"), QStringLiteral("0")}});
+}
+
+// Clients guessing one account's password as fast as the door answers them, each from an address of its
+// own, for three minutes from the account's first wrong password: how many guesses were checked (answered
+// "wrong") in each minute, refused unchecked by the account's delay, and refused by the door's limit on
+// log-ons (after which a client pauses 100 ms, to spare the shared machine; the door's limit is per
+// address and counts none of that).
+void BM_WrongPasswordsAgainstOneAccount(benchmark::State& state) {
+    if (!Server().error().empty()) return state.SkipWithError(Server().error().c_str());
+    const int clients = int(state.range(0));
+    constexpr int kMinutes = 3;
+    const QString number = QStringLiteral("guessed%1").arg(clients);
+    {
+        Connection door;
+        if (!door.open(DoorPort(), "127.0.0.1", Authority()) || LogOn(door, number).empty())
+            return state.SkipWithError("no account to guess");
+    }
+    LabelWithLoad(state);
+    for (auto _ : state) {
+        std::atomic<int> checked[kMinutes] = {}, delayed{0}, limited{0}, other{0};
+        const auto start = Clock::now();
+        const auto end = start + std::chrono::minutes(kMinutes);
+        std::vector<std::thread> threads;
+        for (int c = 0; c < clients; ++c)
+            threads.emplace_back([&, c] {
+                const std::string source = "127.0.4." + std::to_string(c + 1);
+                Connection door;
+                int guess = 0;
+                while (Clock::now() < end) {
+                    if (!door.open(DoorPort(), source, Authority())) continue;
+                    while (Clock::now() < end) {
+                        const door_client::Answer answer =
+                            door.post("/door/logon",
+                                      LogOnCall(number, QStringLiteral("guess-%1-%2").arg(c).arg(++guess)));
+                        const auto minute =
+                            std::chrono::duration_cast<std::chrono::minutes>(Clock::now() - start);
+                        if (answer.status == 200) {
+                            ++checked[std::min<int>(int(minute.count()), kMinutes - 1)];
+                        } else if (answer.status == 422 && answer.body.find("QN429") != std::string::npos) {
+                            ++delayed;
+                        } else if (answer.status == 429) {
+                            ++limited;
+                            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                        } else {
+                            ++other;
+                        }
+                        if (answer.status == 0) break;
+                    }
+                }
+            });
+        for (std::thread& t : threads) t.join();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        for (int m = 0; m < kMinutes; ++m)
+            state.counters["checked_min" + std::to_string(m + 1)] = checked[m].load();
+        state.counters["delay_refused"] = delayed.load();
+        state.counters["door_refused_429"] = limited.load();
+        state.counters["other"] = other.load();
+        if (other > 0) state.SkipWithError("answers other than a verdict or a refusal");
+    }
+    const PgResult grown = Server().admin().exec(
+        QStringLiteral(
+            "SELECT round(extract(epoch FROM next_try - last_failure)), failures FROM logon_failures f "
+            "JOIN accounts a USING (acc_id) WHERE a.user_no = $1"),
+        {number});
+    state.counters["delay_s_now"] = grown.rows.value(0).value(0).toDouble();
+    state.counters["failures"] = grown.rows.value(0).value(1).toDouble();
+}
+
+// A right log-on through the door on an open connection (bcrypt at cost 10 included), each from an
+// address of its own as people log on.
+void BM_RightLogOn(benchmark::State& state) {
+    if (!Server().error().empty()) return state.SkipWithError(Server().error().c_str());
+    const QString number = QStringLiteral("rightful");
+    {
+        Connection door;
+        if (!door.open(DoorPort(), "127.0.0.1", Authority()) || LogOn(door, number).empty())
+            return state.SkipWithError("no account");
+    }
+    LabelWithLoad(state);
+    std::vector<double> times;
+    int i = 0;
+    for (auto _ : state) {
+        Connection door;
+        if (!door.open(DoorPort(), "127.0.5." + std::to_string(1 + i++ % 250), Authority()))
+            return state.SkipWithError("no connection");
+        const auto start = Clock::now();
+        const door_client::Answer answer =
+            door.post("/door/logon", LogOnCall(number, QStringLiteral("digest")));
+        const double ms = MillisecondsSince(start);
+        if (Parse(answer.body).value(QStringLiteral("credential")).toString().isEmpty())
+            return state.SkipWithError(answer.body.c_str());
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    state.counters["p50_ms"] = Percentile(times, 0.50);
+    state.counters["worst_ms"] = Percentile(times, 1.0);
+}
+
 BENCHMARK(BM_ThousandClientsLogOnAndMakeTwentyCalls)
     ->Unit(benchmark::kSecond)
     ->UseManualTime()
@@ -443,6 +549,13 @@ BENCHMARK(BM_OtherClientsBesideOneWithAHundredCostlyCalls)
 BENCHMARK(BM_TwentyClientsSameNames)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_TwentyClientsDistinctNames)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_CollidingNamesOnAFullServer)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_WrongPasswordsAgainstOneAccount)
+    ->Arg(1)
+    ->Arg(10)
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
+BENCHMARK(BM_RightLogOn)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(30);
 
 }  // namespace
 
