@@ -230,8 +230,8 @@ BEGIN
     -- Nothing longer than the member form lets a user type, and no member past the account's total.
     PERFORM zp_check_fields(
         sent,
-        ARRAY['父亲', '母亲', '母亲民族', '母亲文化', '母亲技或位', '母亲生于居于', '母亲卒于葬于', '民族', '文化',
-              '技或位', '生于居于', '卒于葬于', '称讳字号谥'],
+        ARRAY['父亲', '母亲', '母亲民族', '母亲文化', '母亲技或位', '母亲生于居于', '母亲卒于葬于', '子女民族',
+              '子女文化', '子女技或位', '子女生于居于', '子女卒于葬于', '称讳字谥号'],
         ARRAY[father_name, "@z_mother", "@z_mother_folk", "@z_m_education", "@z_m_position",
               "@z_mother_birthday", "@z_mother_death", "@z_boy_folk", "@z_boy_education", "@z_boy_position",
               "@z_boy_birthday", "@z_boy_death", "@z_c_jc_w_z_h"],
