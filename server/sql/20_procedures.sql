@@ -229,20 +229,15 @@ BEGIN
     END IF;
 
     -- Nothing longer than the member form lets a user type, and no member past the account's total.
-    PERFORM zp_check_field(sent, '父亲', father_name, 49),
-            zp_check_field(sent, '母亲', "@z_mother", 50),
-            zp_check_field(sent, '母亲民族', "@z_mother_folk", 8),
-            zp_check_field(sent, '母亲文化', "@z_m_education", 12),
-            zp_check_field(sent, '母亲技或位', "@z_m_position", 50),
-            zp_check_field(sent, '母亲生于居于', "@z_mother_birthday", 64),
-            zp_check_field(sent, '母亲卒于葬于', "@z_mother_death", 64),
-            zp_check_field(sent, '民族', "@z_boy_folk", 8),
-            zp_check_field(sent, '文化', "@z_boy_education", 12),
-            zp_check_field(sent, '技或位', "@z_boy_position", 50),
-            zp_check_field(sent, '生于居于', "@z_boy_birthday", 64),
-            zp_check_field(sent, '卒于葬于', "@z_boy_death", 64),
-            -- 称, 加称 (a digit), 讳, 字, 号 and 谥 with the five "%" between them
-            zp_check_field(sent, '称讳字号谥', "@z_c_jc_w_z_h", 176);
+    PERFORM zp_check_fields(
+        sent,
+        ARRAY['父亲', '母亲', '母亲民族', '母亲文化', '母亲技或位', '母亲生于居于', '母亲卒于葬于', '子女民族',
+              '子女文化', '子女技或位', '子女生于居于', '子女卒于葬于', '称讳字谥号'],
+        ARRAY[father_name, "@z_mother", "@z_mother_folk", "@z_m_education", "@z_m_position",
+              "@z_mother_birthday", "@z_mother_death", "@z_boy_folk", "@z_boy_education", "@z_boy_position",
+              "@z_boy_birthday", "@z_boy_death", "@z_c_jc_w_z_h"],
+        -- the names field: 称, 加称 (a digit), 讳, 字, 号 and 谥 with the five "%" between them
+        ARRAY[49, 50, 8, 12, 50, 64, 64, 8, 12, 50, 64, 64, 176]);
     IF existing.filial_id IS NULL
        AND (SELECT members FROM account_usage WHERE acc_id = acc FOR UPDATE) >= zp_limit('account_members') THEN
         RAISE EXCEPTION '帐号在服务器上的成员已达 % 个的上限，成员“%”未上传。', zp_limit('account_members'), sent
@@ -437,7 +432,11 @@ BEGIN
         SELECT f.filial INTO father_now FROM members f
          WHERE f.filial_id = m.father_id AND zp_visible(f.myacc_id, viewer);
         m.father := coalesce(father_now, '');
-        IF viewer > 0 AND m.myacc_id <> viewer THEN
+        IF viewer > 0 AND m.myacc_id <> viewer
+           AND NOT EXISTS (SELECT 1 FROM members_given g WHERE g.acc_id = viewer AND g.filial_id = m.filial_id) THEN
+            -- A reading otherwise writes nothing: it need not wait for the disk, and a record lost in a
+            -- crash only leaves a later child of that name a tree of its own until it is read again.
+            PERFORM set_config('synchronous_commit', 'off', true);
             INSERT INTO members_given (acc_id, filial_id) VALUES (viewer, m.filial_id) ON CONFLICT DO NOTHING;
         END IF;
     END IF;

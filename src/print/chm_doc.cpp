@@ -178,7 +178,8 @@ QString ClsChmDoc::Compile(const QString& folder) {
     if (!process.waitForStarted()) return Trans(QStringLiteral("无法启动 chmcmd（请安装 fp-utils）。"));
     QElapsedTimer clock;
     clock.start();
-    while (!process.waitForFinished(50)) {
+    // The events run meanwhile may see the compiler end first: waiting then answers false at once.
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(50)) {
         DoEvents();
         if (clock.elapsed() > kCompileTimeoutMs) {
             process.kill();

@@ -34,7 +34,7 @@ TEST_F(MemberSyncTest, AMemberPastTheServersLimitsStopsTheUploadWithTheServersWo
          "boy_position",
          51,
          "上传未完成：共 3 个成员，已上传 1 "
-         "个，在“二”处停止：调用过程“sp_savezpdata2”失败：成员“二”的“技或位”"
+         "个，在“二”处停止：调用过程“sp_savezpdata2”失败：成员“二”的“子女技或位”"
          "超过 50 个字，服务器不予保存。",
          {"一"}},
     };

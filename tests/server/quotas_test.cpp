@@ -99,12 +99,12 @@ TEST_F(QuotasTest, MemberFieldsLongerThanTheFormAllowsAreRefused) {
         {"@z_m_position", "母亲技或位", 50},
         {"@z_mother_birthday", "母亲生于居于", 64},
         {"@z_mother_death", "母亲卒于葬于", 64},
-        {"@z_boy_folk", "民族", 8},
-        {"@z_boy_education", "文化", 12},
-        {"@z_boy_position", "技或位", 50},
-        {"@z_boy_birthday", "生于居于", 64},
-        {"@z_boy_death", "卒于葬于", 64},
-        {"@z_c_jc_w_z_h", "称讳字号谥", 176},
+        {"@z_boy_folk", "子女民族", 8},
+        {"@z_boy_education", "子女文化", 12},
+        {"@z_boy_position", "子女技或位", 50},
+        {"@z_boy_birthday", "子女生于居于", 64},
+        {"@z_boy_death", "子女卒于葬于", 64},
+        {"@z_c_jc_w_z_h", "称讳字谥号", 176},
     };
     int kept = 0;
     for (const auto& c : cases) {
