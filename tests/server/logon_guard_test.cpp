@@ -328,7 +328,7 @@ TEST_F(LogonGuardTest, LogOffForgetsTheCredentialOnTheServer) {
     const RawReply after = RawPageRequest(
         server_->pages()->port(), "GET",
         "/flsh2/ChangeProtected.asp?accid=" + QByteArray::number(owner) + "&right=2", credential);
-    EXPECT_EQ(after.status, 403);
+    EXPECT_EQ(after.status, 401);
     EXPECT_EQ(after.body, QByteArray("0"));
     EXPECT_EQ(value(QStringLiteral("SELECT open_level FROM accounts WHERE acc_id = %1").arg(owner)),
               QStringLiteral("1"));
