@@ -22,9 +22,6 @@ QString DeskAnswer(PgConnection& db, const QString& deskNo, const QString& userN
 // Users' messages the desk member has not read, oldest first; they count as read afterwards.
 QList<DeskMessage> DeskWaiting(PgConnection& db, const QString& deskNo, QString* error = nullptr);
 
-// The text as a terminal may show it: control and format characters (escape sequences, bidirectional
-// overrides, line breaks) become visible escapes such as "\x1B" or "\u202E", so that what users wrote
-// can neither clear, retitle nor rearrange the desk's terminal.
-QString DeskPrintable(const QString& text);
-// What the desk command prints for these messages, one line each ("Nothing new." for none).
+// What the desk command prints for these messages, one line each ("Nothing new." for none), names and
+// messages as PrintableText shows them.
 QString DeskListing(const QList<DeskMessage>& messages);

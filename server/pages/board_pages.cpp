@@ -5,6 +5,7 @@
 #include "pages/board_desk.h"
 #include "pages/page_service.h"
 #include "pages/pages_catalogue.h"
+#include "pages/printable_text.h"
 
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
@@ -142,34 +143,12 @@ QList<DeskMessage> DeskWaiting(PgConnection& db, const QString& deskNo, QString*
     return messages;
 }
 
-QString DeskPrintable(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.category()) {
-            case QChar::Other_Control:
-            case QChar::Other_Format:
-            case QChar::Other_Surrogate:
-            case QChar::Separator_Line:
-            case QChar::Separator_Paragraph:
-                shown += (c.unicode() < 0x100 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
-                         QString::number(c.unicode(), 16)
-                             .toUpper()
-                             .rightJustified(c.unicode() < 0x100 ? 2 : 4, u'0');
-                break;
-            default:
-                shown += c;
-        }
-    }
-    return shown;
-}
-
 QString DeskListing(const QList<DeskMessage>& messages) {
     if (messages.isEmpty()) return QStringLiteral("Nothing new.\n");
     QString listing;
     for (const DeskMessage& m : messages)
-        listing += DeskPrintable(m.stamp) + QStringLiteral("  ") + DeskPrintable(m.userNo) +
-                   QStringLiteral(" (") + DeskPrintable(m.shownName) + QStringLiteral("): ") +
-                   DeskPrintable(m.html) + u'\n';
+        listing += PrintableText(m.stamp) + QStringLiteral("  ") + PrintableText(m.userNo) +
+                   QStringLiteral(" (") + PrintableText(m.shownName) + QStringLiteral("): ") +
+                   PrintableText(m.html) + u'\n';
     return listing;
 }

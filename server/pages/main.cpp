@@ -8,6 +8,7 @@
 
 #include "pages/board_desk.h"
 #include "pages/page_service.h"
+#include "pages/printable_text.h"
 #include "pages/schema_loader.h"
 
 namespace {
@@ -22,16 +23,16 @@ int RunDesk(const PgParams& database, const QString& deskNo, const QString& user
     if (!userNo.isEmpty()) {
         const QString stamp = DeskAnswer(*db, deskNo, userNo, html, &error);
         if (!error.isEmpty()) {
-            std::cerr << "qentara_server: " << DeskPrintable(error).toStdString() << std::endl;
+            std::cerr << "qentara_server: " << PrintableText(error).toStdString() << std::endl;
             return 1;
         }
-        std::cout << "Answered " << DeskPrintable(userNo).toStdString() << " at " << stamp.toStdString()
+        std::cout << "Answered " << PrintableText(userNo).toStdString() << " at " << stamp.toStdString()
                   << std::endl;
         return 0;
     }
     const QList<DeskMessage> waiting = DeskWaiting(*db, deskNo, &error);
     if (!error.isEmpty()) {
-        std::cerr << "qentara_server: " << DeskPrintable(error).toStdString() << std::endl;
+        std::cerr << "qentara_server: " << PrintableText(error).toStdString() << std::endl;
         return 1;
     }
     std::cout << DeskListing(waiting).toStdString() << std::flush;

@@ -19,6 +19,7 @@
 #include "pages/connection_threads.h"
 #include "pages/door_calls.h"
 #include "pages/pages_catalogue.h"
+#include "pages/printable_text.h"
 #include "pages/static_files.h"
 #include "platform/http/installation_header.h"
 
@@ -85,21 +86,15 @@ bool HasBody(const httplib::Request& req) {
            (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
 }
 
-// The path alone: queries carry password digests and numbers that act with a secret, and a log is
-// read by more people than the database. The path arrives decoded; every byte outside printable ASCII is
-// written as \xHH (as nginx writes its log), so that no request forges a line or works the terminal.
+std::string Printable(const std::string& text) {
+    return PrintableText(QString::fromUtf8(text.data(), qsizetype(text.size()))).toStdString();
+}
+
+// The path alone (it arrives decoded), shown safely: queries carry password digests and numbers that act
+// with a secret, and a log is read by more people than the database.
 void Log(const httplib::Request& req, int status) {
-    std::string path;
-    for (const unsigned char c : req.path) {
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            path += char(c);
-        } else {
-            static const char hex[] = "0123456789ABCDEF";
-            path += {'\\', 'x', hex[c >> 4], hex[c & 15]};
-        }
-    }
-    std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' ' << req.method << ' '
-              << path << ' ' << status << std::endl;
+    std::cerr << QDateTime::currentDateTime().toString(Qt::ISODate).toStdString() << ' '
+              << Printable(req.method) << ' ' << Printable(req.path) << ' ' << status << std::endl;
 }
 
 void SetBody(httplib::Response& res, int status, const QByteArray& body, const char* contentType) {
@@ -194,8 +189,8 @@ void PageService::Impl::onPooledConnection(const QString& what,
                 again = true;
             } else {
                 // The program reads an empty reply as "not done".
-                std::cerr << "page service: " << what.toStdString() << ": " << e.Description().toStdString()
-                          << std::endl;
+                std::cerr << "page service: " << Printable(what.toStdString()) << ": "
+                          << Printable(e.Description().toStdString()) << std::endl;
                 res.status = LostConnection(e.SqlState(), db) ? 503 : 500;
                 res.body.clear();
             }

@@ -10,6 +10,7 @@
 #include "frame/server_connection.h"
 #include "frame/text_scramble.h"
 #include "pages/board_desk.h"
+#include "pages/printable_text.h"
 #include "platform/http/installation_header.h"
 #include "support/community_server.h"
 
@@ -262,7 +263,7 @@ TEST_F(InstallationProofTest, AnAddressPublishesTwentyADayAndADownloadCountsOnce
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM ebook_downloads")), QStringLiteral("1"));
 }
 
-TEST(DeskPrinting, ControlAndFormatCharactersBecomeVisibleEscapes) {
+TEST(PrintableText, ControlAndFormatCharactersBecomeVisibleEscapes) {
     const struct {
         QString text;
         QString shown;
@@ -273,9 +274,9 @@ TEST(DeskPrinting, ControlAndFormatCharactersBecomeVisibleEscapes) {
         {QString(QChar(0x9b)) + QStringLiteral("31m"), QStringLiteral("\\x9B31m")},
         {QStringLiteral("abc") + QChar(0x202e) + QStringLiteral("fed") + QChar(0x2028),
          QStringLiteral("abc\\u202Efed\\u2028")},
-        {QStringLiteral("<b>粗</b> 50% \\x1B"), QStringLiteral("<b>粗</b> 50% \\x1B")},
+        {QStringLiteral("<b>粗</b> 50% \\x1B"), QStringLiteral("<b>粗</b> 50% \\\\x1B")},
     };
-    for (const auto& c : cases) EXPECT_EQ(DeskPrintable(c.text), c.shown) << c.text.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(PrintableText(c.text), c.shown) << c.text.toStdString();
 }
 
 TEST_F(InstallationProofTest, TheDeskListsWhatUsersWroteWithoutTheirControlCharacters) {
