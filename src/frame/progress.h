@@ -52,3 +52,20 @@ private:
         return open;
     }
 };
+
+// Takes the wait window away while the user is told or asked something inside an operation, so that it
+// does not stand over the message box's buttons; back when the answer is in.
+class ProgressPause {
+public:
+    ProgressPause() : shown_(Progress().IsShown()) {
+        if (shown_) Progress().Hide();
+    }
+    ~ProgressPause() {
+        if (shown_) Progress().Show();
+    }
+    ProgressPause(const ProgressPause&) = delete;
+    ProgressPause& operator=(const ProgressPause&) = delete;
+
+private:
+    bool shown_;
+};

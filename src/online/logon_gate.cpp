@@ -1,6 +1,7 @@
 #include "online/logon_gate.h"
 
 #include "frame/credential_lapse.h"
+#include "frame/progress.h"
 #include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 
@@ -34,6 +35,7 @@ QString ChooseBookRootToDownload() {
 
 bool TellLapsedLogon(const QString& before) {
     if (!TakeCredentialLapse()) return false;
+    ProgressPause pause;
     UI().MsgBox(before + kLogonLapsedMessage, vb::Exclamation);
     ShowLogonForm();
     return true;

@@ -206,3 +206,25 @@ TEST_F(FrmLittleTest, ClickingThePromptPastesTheClipboard) {
     form->LblMsg_Click();
     EXPECT_EQ(combo(form.get())->currentText(), QStringLiteral("54321"));
 }
+
+// The wait window stays on top: while an operation tells the user something it must be out of the way
+// of the message box's buttons, and back afterwards; a pause outside any operation shows nothing.
+TEST(ProgressWindowTest, APauseTakesTheWaitWindowAwayOnlyWhileItLasts) {
+    std::unique_ptr<ProgressSink> previous = SetProgressSink(std::make_unique<ProgressWindowSink>());
+    {
+        ProgressScope operation;
+        EXPECT_EQ(VisibleWaitWindows(), 1);
+        {
+            ProgressPause pause;
+            EXPECT_EQ(VisibleWaitWindows(), 0);
+        }
+        EXPECT_EQ(VisibleWaitWindows(), 1);
+    }
+    EXPECT_EQ(VisibleWaitWindows(), 0);
+    {
+        ProgressPause pause;
+        EXPECT_EQ(VisibleWaitWindows(), 0);
+    }
+    EXPECT_EQ(VisibleWaitWindows(), 0);
+    SetProgressSink(std::move(previous));
+}

@@ -27,6 +27,12 @@ namespace {
 using mainwin::Trans;
 using node_commands::ToolbarsDisabled;
 
+// A message of an on-line command, with the wait window out of its way.
+int Tell(const QString& text, int style) {
+    ProgressPause pause;
+    return UI().MsgBox(text, style);
+}
+
 // Runs one exchange with the server; a failure is told to the user (after `failure` when given) and
 // answers false. A lapsed log-on is told as such and brings the log-on form back.
 bool Exchanged(const std::function<void()>& exchange, const QString& failure = QString()) {
@@ -42,7 +48,7 @@ bool Exchanged(const std::function<void()>& exchange, const QString& failure = Q
         reason = e.Description();
     }
     if (TellLapsedLogon(failure)) return false;
-    UI().MsgBox(failure + reason, vb::Critical);
+    Tell(failure + reason, vb::Critical);
     return false;
 }
 
@@ -50,26 +56,26 @@ bool Exchanged(const std::function<void()>& exchange, const QString& failure = Q
 bool AncestorsUploaded(Cls数据操作& ops, const QString& name) {
     const QString missing = ops.CheckSqlId_0(name);
     if (missing.isEmpty()) return true;
-    UI().MsgBox(Trans(QStringLiteral("请先上传父节点：")) + missing +
-                    Trans(QStringLiteral(" 数据后才能上传此节点数据！")),
-                vb::Critical);
+    Tell(Trans(QStringLiteral("请先上传父节点：")) + missing +
+             Trans(QStringLiteral(" 数据后才能上传此节点数据！")),
+         vb::Critical);
     return false;
 }
 
 void ShowUploaded() {
-    UI().MsgBox(Trans(QStringLiteral("上传完毕！")) + QStringLiteral("\n\n") +
-                    Trans(QStringLiteral("用于对外展示的网址为 ")) + GetSiteUrl().toString() +
-                    QStringLiteral("/logonx.aspx?id=") + QString::number(CurrentUserRecord().acc_id),
-                vb::Information);
+    Tell(Trans(QStringLiteral("上传完毕！")) + QStringLiteral("\n\n") +
+             Trans(QStringLiteral("用于对外展示的网址为 ")) + GetSiteUrl().toString() +
+             QStringLiteral("/logonx.aspx?id=") + QString::number(CurrentUserRecord().acc_id),
+         vb::Information);
 }
 
 void ShowDeletedOnServer() {
-    UI().MsgBox(Trans(QStringLiteral("数据已被删除，无法下载！")), vb::Critical);
+    Tell(Trans(QStringLiteral("数据已被删除，无法下载！")), vb::Critical);
 }
 
 bool AskDownload(int icon) {
-    return UI().MsgBox(Trans(QStringLiteral("您是否已下定决心下载这些数据？")),
-                       vb::YesNo + icon + vb::DefaultButton2) == vb::Yes;
+    return Tell(Trans(QStringLiteral("您是否已下定决心下载这些数据？")),
+                vb::YesNo + icon + vb::DefaultButton2) == vb::Yes;
 }
 
 // The tree under the server member, staged and merged into the book; false, after telling the user,
@@ -78,12 +84,12 @@ bool DownloadAndMerge(Cls数据操作& ops, qint32 rootId) {
     qint32 staged = 0;
     if (!Exchanged([&] { staged = ops.DownLoad_All(rootId); })) return false;
     if (staged == 0) {
-        UI().MsgBox(Trans(QStringLiteral("服务器上没有可以下载的数据！")), vb::Exclamation);
+        Tell(Trans(QStringLiteral("服务器上没有可以下载的数据！")), vb::Exclamation);
         return false;
     }
     QString reason;
     if (ops.DaReLoad(member_exchange::StagingPath(), &reason) == 0) return true;
-    UI().MsgBox(Trans(QStringLiteral("下载的数据未能并入族谱，族谱未作改动：")) + reason, vb::Critical);
+    Tell(Trans(QStringLiteral("下载的数据未能并入族谱，族谱未作改动：")) + reason, vb::Critical);
     return false;
 }
 
@@ -101,8 +107,8 @@ void dsptree::UploadBranchNodes() {
     const QString name = SelectedMemberName();
     const int index = indexOfItem(treeVw_->currentItem());
     if (name.isEmpty() || index == 0) return;
-    if (UI().MsgBox(Trans(QStringLiteral("您是否已下定决心上传这些数据？")),
-                    vb::YesNo + vb::Information + vb::DefaultButton2) != vb::Yes)
+    if (Tell(Trans(QStringLiteral("您是否已下定决心上传这些数据？")),
+             vb::YesNo + vb::Information + vb::DefaultButton2) != vb::Yes)
         return;
     if (!AncestorsUploaded(DataOps(), name) || !RequireLogon()) return;
     AppState& app = App();
@@ -142,7 +148,7 @@ void dsptree::DownloadMemberNode() {
         SetTreeTag(local);
         ShowMemberPage(local);
     }
-    UI().MsgBox(Trans(QStringLiteral("下载完毕！")), vb::Information);
+    Tell(Trans(QStringLiteral("下载完毕！")), vb::Information);
 }
 
 void dsptree::DownloadBranchNodes() {
@@ -166,7 +172,7 @@ void dsptree::DownloadBranchNodes() {
     if (app.CurrentPage == 1) DataOps().Find世祖(0, QString());
     redrawAfterBookChange();
     forgetDeletedPage();
-    UI().MsgBox(Trans(QStringLiteral("下载完毕！")), vb::Information);
+    Tell(Trans(QStringLiteral("下载完毕！")), vb::Information);
 }
 
 void dsptree::DeleteNodeOnServer() {
@@ -182,7 +188,7 @@ bool dsptree::DeleteOnServer(qint32 mysqlId) {
 void dsptree::DownloadBookFromServer() {
     const QString root = ChooseBookRootToDownload();
     if (root.isEmpty()) return;
-    if (UI().MsgBox(QStringLiteral("您是否已下定决心下载这些数据？"), vb::YesNo) != vb::Yes) return;
+    if (Tell(QStringLiteral("您是否已下定决心下载这些数据？"), vb::YesNo) != vb::Yes) return;
     qint32 rootId = 0;
     try {
         rootId = CLng(Val(root));
