@@ -56,13 +56,7 @@ protected:
     }
     // sp_Getzpdata2 as the downloads call it: the id the server answers, below 1 for none.
     qint32 fetch(Caller& c, qint32 id) {
-        c.cmd.SetCommandText(QStringLiteral("sp_Getzpdata2"));
-        for (const QString& name : c.cmd.ParameterNames()) c.cmd.SetValue(name, QString());
-        for (const char* number : {"@z_boy_sex", "@z_boy_active", "@z_mother_active", "@z_boy_sort",
-                                   "@z_boy_right", "@z_myacc_id"})
-            c.cmd.SetValue(QString::fromLatin1(number), 0);
-        c.cmd.SetValue(QStringLiteral("@z_filial_id"), id);
-        c.cmd.Execute();
+        FetchTestMember(c.cmd, id);
         return c.cmd.Value(QStringLiteral("@z_filial_id")).toInt();
     }
     QStringList ownerRows(const QString& sql) {

@@ -181,6 +181,13 @@ TEST_F(DoorBatchTest, ABatchThatOverstepsIsRefusedWhole) {
                                              {"@z_filial", "他"}}}}},
          400,
          R"({"code":"malformed"})"},
+        // Guesses keep to the log-on's own door, where they are counted per address.
+        {"a log-on among the calls",
+         {saveCall(QStringLiteral("己"), key + '5', account_),
+          QJsonObject{{"procedure", "sp_trylogon"},
+                      {"values", QJsonObject{{"@z_user_no", "x"}, {"@z_pswd", "y"}}}}},
+         404,
+         R"({"code":"no_procedure"})"},
     };
     for (const auto& c : cases) {
         const RawReply reply = post(Json({{"calls", c.calls}}));

@@ -28,13 +28,7 @@ protected:
     }
     // The father sp_Getzpdata2 names for the member, asked through the command given.
     static QString fatherOf(ServerCommand& command, qint32 id) {
-        command.SetCommandText(QStringLiteral("sp_Getzpdata2"));
-        for (const QString& name : command.ParameterNames()) command.SetValue(name, QString());
-        for (const char* number : {"@z_boy_sex", "@z_boy_active", "@z_mother_active", "@z_boy_sort",
-                                   "@z_boy_right", "@z_myacc_id"})
-            command.SetValue(QString::fromLatin1(number), 0);
-        command.SetValue(QStringLiteral("@z_filial_id"), id);
-        command.Execute();
+        FetchTestMember(command, id);
         return command.Value(QStringLiteral("@z_father")).toString();
     }
     QString fatherOf(qint32 id) { return fatherOf(cmd, id); }

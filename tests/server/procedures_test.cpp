@@ -33,16 +33,7 @@ protected:
         return SaveTestMember(cmd, account, id, {name, father, mother, protection}, serverName);
     }
 
-    // sp_Getzpdata2 with the placeholders the downloads put in.
-    void getMember(qint32 id) {
-        cmd.SetCommandText(QStringLiteral("sp_Getzpdata2"));
-        for (const QString& name : cmd.ParameterNames()) cmd.SetValue(name, QString());
-        for (const char* number : {"@z_boy_sex", "@z_boy_active", "@z_mother_active", "@z_boy_sort",
-                                   "@z_boy_right", "@z_myacc_id"})
-            cmd.SetValue(QString::fromLatin1(number), 0);
-        cmd.SetValue(QStringLiteral("@z_filial_id"), id);
-        cmd.Execute();
-    }
+    void getMember(qint32 id) { FetchTestMember(cmd, id); }
 
     ServerRows rowsOf(const QString& procedure, const QString& parameter = QString(),
                       const QVariant& value = {}) {

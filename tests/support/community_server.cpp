@@ -201,6 +201,16 @@ qint32 LogOnProgramUser(const QString& number) {
     return account;
 }
 
+void FetchTestMember(ServerCommand& cmd, qint32 id) {
+    cmd.SetCommandText(QStringLiteral("sp_Getzpdata2"));
+    for (const QString& name : cmd.ParameterNames()) cmd.SetValue(name, QString());
+    for (const char* number :
+         {"@z_boy_sex", "@z_boy_active", "@z_mother_active", "@z_boy_sort", "@z_boy_right", "@z_myacc_id"})
+        cmd.SetValue(QString::fromLatin1(number), 0);
+    cmd.SetValue(QStringLiteral("@z_filial_id"), id);
+    cmd.Execute();
+}
+
 qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
                       QString* serverName) {
     cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));

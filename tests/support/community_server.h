@@ -106,6 +106,9 @@ struct TestServerMember {
 // "a%b%c%d%e%f", sibling order 2); the server id, *serverName the name the server keeps.
 qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestServerMember& member,
                       QString* serverName = nullptr);
+// sp_Getzpdata2 for the member with the id, with the placeholders the downloads put in; the answer is in
+// the command's out values.
+void FetchTestMember(ServerCommand& cmd, qint32 id);
 
 // A request exactly as written (Qt's own client would tidy "..", which the service must refuse), with
 // the credential of a log-on when one is given, straight to a page service.
