@@ -1,14 +1,14 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -276,43 +276,67 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
 
 const QString kCopyFolderPrefix = QStringLiteral("qentara-import-");
 
-// The private copy's folder, held by a lock while the import runs; a folder whose lock nobody holds is
-// what a killed import left behind.
+// The private copy's folder, held by a lock file beside it while the import runs. The lock is made and
+// held before the folder, and outlives it, so a kill at any moment leaves a folder with its lock, or a
+// lock alone: whatever nobody holds is what a killed import left behind.
 class CopyFolder {
 public:
-    CopyFolder() : dir_(QDir::temp().filePath(kCopyFolderPrefix + QStringLiteral("XXXXXX"))) {
-        if (dir_.isValid())
-            fd_ = ::open(QFile::encodeName(HoldPath(dir_.path())).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                         0600);
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    CopyFolder() {
+        QByteArray lock =
+            QFile::encodeName(QDir::temp().filePath(kCopyFolderPrefix + QStringLiteral("XXXXXX"))) +
+            kLockSuffix;
+        fd_ = ::mkostemps(lock.data(), int(std::strlen(kLockSuffix)), O_CLOEXEC);
+        if (fd_ < 0) return;
+        ::flock(fd_, LOCK_EX);
+        // Another import's clean-up may have taken the lock file between its making and the lock.
+        struct stat held {};
+        if (::fstat(fd_, &held) != 0 || held.st_nlink == 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        lock_ = QFile::decodeName(lock);
+        path_ = lock_.chopped(int(std::strlen(kLockSuffix)));
+        if (!QDir().mkdir(path_)) Release();
     }
     ~CopyFolder() {
-        if (fd_ >= 0) ::close(fd_);
+        if (!isValid()) return;
+        QDir(path_).removeRecursively();
+        Release();
     }
-    bool isValid() const { return dir_.isValid() && fd_ >= 0; }
-    QString path() const { return dir_.path(); }
+    bool isValid() const { return fd_ >= 0; }
+    QString path() const { return path_; }
 
     static void RemoveLeftovers() {
         const QDir temp = QDir::temp();
-        for (const QString& name :
-             temp.entryList({kCopyFolderPrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString folder = temp.filePath(name);
-            const int fd = ::open(QFile::encodeName(HoldPath(folder)).constData(), O_RDWR | O_CLOEXEC);
+        const QStringList names =
+            temp.entryList({kCopyFolderPrefix + '*'}, QDir::AllEntries | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            const QString entry = temp.filePath(name);
+            const bool lockFile = name.endsWith(QLatin1String(kLockSuffix));
+            // A folder goes with its lock; an earlier version kept the lock inside the folder ("busy").
+            if (!lockFile && names.contains(name + QLatin1String(kLockSuffix))) continue;
+            const QString lock = lockFile ? entry : entry + QStringLiteral("/busy");
+            const int fd = ::open(QFile::encodeName(lock).constData(), O_RDWR | O_CLOEXEC);
             if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
                 ::close(fd);
                 continue;  // another import is running
             }
-            // Without its lock file the folder may be one another import has only just made.
-            if (fd < 0 && QFileInfo(folder).lastModified().secsTo(QDateTime::currentDateTime()) < 60)
-                continue;
-            QDir(folder).removeRecursively();
+            QDir(lockFile ? entry.chopped(int(std::strlen(kLockSuffix))) : entry).removeRecursively();
+            if (lockFile) QFile::remove(entry);
             if (fd >= 0) ::close(fd);
         }
     }
 
 private:
-    static QString HoldPath(const QString& folder) { return folder + QStringLiteral("/busy"); }
-    QTemporaryDir dir_;
+    static constexpr const char* kLockSuffix = ".busy";
+    void Release() {
+        QFile::remove(lock_);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    QString lock_;
+    QString path_;
     int fd_ = -1;
 };
 

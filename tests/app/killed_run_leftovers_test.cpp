@@ -82,6 +82,9 @@ TEST_F(KilledRunLeftovers, TheCopyHoldingTheFolderTakesThemAway) {
                                    GetAppPath() + "downtmp.mdb.lck",
                                    GetAppPath() + "chm/.ebook-Ab12Cd/book.hhp",
                                    tmp_.path() + "/qentara-import-Xy34Zw/busy",
+                                   tmp_.path() + "/qentara-import-Pq56Rs.busy",
+                                   tmp_.path() + "/qentara-import-Pq56Rs/package.mdb",
+                                   tmp_.path() + "/qentara-import-Lm78No.busy",
                                    BookOutput::PartFile(1),
                                    TreeChangeMark::MarkPath()};
     for (const QString& path : leftovers) Touch(path);
@@ -96,7 +99,8 @@ TEST_F(KilledRunLeftovers, TheCopyHoldingTheFolderTakesThemAway) {
 
     MainProc::PrepareBook(true);
     for (const QString& path : leftovers) EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
-    for (const QString& folder : {GetAppPath() + "chm/.ebook-Ab12Cd", tmp_.path() + "/qentara-import-Xy34Zw"})
+    for (const QString& folder : {GetAppPath() + "chm/.ebook-Ab12Cd", tmp_.path() + "/qentara-import-Xy34Zw",
+                                  tmp_.path() + "/qentara-import-Pq56Rs"})
         EXPECT_FALSE(QDir(folder).exists()) << folder.toStdString();
     EXPECT_FALSE(QFile::exists(GetAppPath() + "help_backup.mdb"));
     EXPECT_FALSE(QFile::exists(dao::WorkFileList::ListPath()));
