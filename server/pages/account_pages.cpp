@@ -35,7 +35,8 @@ PageReply BookRoots(const PageRequest& request, PgConnection& db) {
 // A log-on (R=1: a registration) as the log-on form makes it, over HTTP: one record
 // "state%!acc_id%!nickname%!group_id%!level%!credential@~", the state as sp_trylogon answers it and the
 // credential the pages and the program's connections take for this account ("" when it failed). An
-// account waiting out its wrong passwords, or an address past its registrations, answers 429 with "".
+// account waiting out its wrong passwords, or an address past its registrations, answers 429 with "";
+// a registration with a number or nickname longer than the server keeps 400 with "".
 PageReply TryLogon(const PageRequest& request, PgConnection& db) {
     qint32 reg = 0;
     if (request.value(QStringLiteral("u_no")).isEmpty() || !request.number(QStringLiteral("R"), &reg))
@@ -49,6 +50,8 @@ PageReply TryLogon(const PageRequest& request, PgConnection& db) {
     if (!answer.ok &&
         (answer.sqlState == QLatin1String("QN429") || answer.sqlState == QLatin1String("QN430")))
         return {429, ""};
+    // A number or nickname longer than the server keeps registers nothing.
+    if (!answer.ok && answer.sqlState == QLatin1String("54000")) return PageReply::Bad("");
     if (!answer.ok) throw PgError(answer.error, answer.sqlState);
     return PageReply::Text(RecordsReply(answer.rows));
 }

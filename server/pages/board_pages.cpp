@@ -1,6 +1,6 @@
 // Pages of the service-desk message board under "/flsh/": the desk's status, sending, fetching and
 // confirming answers, the user's and the desk member's particulars, the display name, the caller's
-// address.
+// address, and an installation's claim of its numbers.
 
 #include "pages/board_desk.h"
 #include "pages/page_service.h"
@@ -109,9 +109,28 @@ PageReply Rename(const PageRequest& request, PgConnection& db) {
     return Refusal(done, "0");
 }
 
+// An installation claims its board number (ano) and its installation number (soft_no, as publishing
+// sends it) with its secret: "1" when both are its own now, 403 "0" when one is another installation's,
+// 429 "0" when the address claimed its fill today, 400 "0" for a request that names no number or carries
+// no secret.
+PageReply Claim(const PageRequest& request, PgConnection& db) {
+    const QString claimed =
+        PageQuery(db,
+                  QStringLiteral("SELECT page_installation_claim($1::text, $2::text, $3::text, $4::text)"),
+                  {Value(request, "ano"), Value(request, "soft_no"), request.installationSecret,
+                   request.remoteAddress})
+            .rows.value(0)
+            .value(0);
+    if (claimed == QLatin1String("claimed")) return PageReply::Number(1);
+    if (claimed == QLatin1String("taken")) return PageReply::Refused("0");
+    if (claimed == QLatin1String("too_many")) return {429, "0"};
+    return PageReply::Bad("0");
+}
+
 }  // namespace
 
 void RegisterBoardPages(PageService& service) {
+    service.addPage(QStringLiteral("/flsh/claim.asp"), Claim, "0");
     service.addPage(QStringLiteral("/flsh/getsvrinfo.asp"), Status, "0");
     service.addPage(QStringLiteral("/flsh/addmsg_a.asp"), Send);
     service.addPage(QStringLiteral("/flsh/getmsg_a.asp"), Fetch);
@@ -131,6 +150,14 @@ QString DeskAnswer(PgConnection& db, const QString& deskNo, const QString& userN
                  : stamp.isNull() ? QStringLiteral("no desk member ") + deskNo
                                   : QString();
     return done.ok ? stamp : QString();
+}
+
+int DeskRelease(PgConnection& db, const QString& boardNo, QString* error) {
+    const PgResult done =
+        db.exec(QStringLiteral("SELECT desk_release_installation($1::text, $2::text)"),
+                {boardNo, boardNo.isEmpty() ? QString() : EncodeText(boardNo, SettingsKey())});
+    if (error) *error = done.ok ? QString() : done.error;
+    return done.ok ? done.rows.value(0).value(0).toInt() : 0;
 }
 
 QList<DeskMessage> DeskWaiting(PgConnection& db, const QString& deskNo, QString* error) {

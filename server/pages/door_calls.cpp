@@ -361,6 +361,8 @@ DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection
             if (begun.sqlState == QLatin1String("QN409")) return {200, begun.detail.toUtf8()};
             if (begun.sqlState == QLatin1String("22023")) return DoorReply::Failed(400, "malformed");
             if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
+            // The account's fill of kept answers: said to the user as a procedure's refusal is.
+            if (begun.raised) return ProcedureFailed(declaration, begun);
             throw PgError(begun.error, begun.sqlState);
         }
         for (qsizetype i = 0; i < callAt; ++i) Must(opened[i]);
@@ -595,6 +597,8 @@ DoorReply Calls(const QJsonObject& body, const QByteArray& credential, PgConnect
                         failure = DoorReply::Failed(400, "malformed");
                     } else if (begun.sqlState == QLatin1String("42501")) {
                         failure = DoorReply::Failed(403, "not_yours");
+                    } else if (begun.raised) {
+                        failure = ProcedureFailed(declaration, begun);
                     } else {
                         throw PgError(begun.error, begun.sqlState);
                     }

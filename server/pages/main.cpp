@@ -39,6 +39,24 @@ int RunDesk(const PgParams& database, const QString& deskNo, const QString& user
     return 0;
 }
 
+// Lets the number go: the installation that made it claims it again the next time it reaches the door.
+int RunRelease(const PgParams& database, const QString& number) {
+    QString error;
+    auto db = PgConnection::Open(database, &error);
+    const int released = db ? DeskRelease(*db, number, &error) : 0;
+    if (!error.isEmpty()) {
+        std::cerr << "qentara_server: " << PrintableText(error).toStdString() << std::endl;
+        return 1;
+    }
+    const std::string shown = PrintableText(number).toStdString();
+    if (released == 0)
+        std::cout << "Nothing was tied to " << shown << "." << std::endl;
+    else
+        std::cout << "Released " << shown << " (" << released << (released == 1 ? " number" : " numbers")
+                  << "): its installation claims it again with its secret." << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,8 +103,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption text({QStringLiteral("text")},
                                   QStringLiteral("With --answer-to: the answer (HTML)."),
                                   QStringLiteral("html"));
+    const QCommandLineOption release(
+        {QStringLiteral("release")},
+        QStringLiteral("Let a user's board number (and the installation number made from it) go, so that "
+                       "the installation that made it can claim it again, then end."),
+        QStringLiteral("board-no"));
     parser.addOptions(
-        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet, desk, answerTo, text});
+        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet, desk, answerTo, text, release});
     parser.process(app);
 
     PageServiceConfig config;
@@ -111,6 +134,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (parser.isSet(release)) return RunRelease(config.database, parser.value(release));
     if (parser.isSet(desk))
         return RunDesk(config.database, parser.value(desk), parser.value(answerTo), parser.value(text));
 

@@ -64,7 +64,9 @@ BEGIN
     LOOP
         EXECUTE format('REVOKE EXECUTE ON FUNCTION %s FROM PUBLIC', routine);
     END LOOP;
-    -- The owner's functions serialise uploads of one name and a board's conversation with these.
+    -- The owner's functions serialise uploads of one name and a board's conversation with these, and
+    -- let one connection at a time sweep what has lapsed.
     GRANT EXECUTE ON FUNCTION pg_catalog.pg_advisory_xact_lock(integer, integer),
-                              pg_catalog.pg_advisory_xact_lock(bigint) TO qntzp_owner;
+                              pg_catalog.pg_advisory_xact_lock(bigint),
+                              pg_catalog.pg_try_advisory_xact_lock(bigint) TO qntzp_owner;
 END $$;

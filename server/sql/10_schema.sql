@@ -100,3 +100,31 @@ CREATE TABLE IF NOT EXISTS desk_members (
     desk_name  text NOT NULL,
     desk_info  text NOT NULL DEFAULT ''
 );
+
+-- Work done now and then (sweeping what has lapsed): when each job last ran.
+CREATE TABLE IF NOT EXISTS server_sweeps (
+    job      text PRIMARY KEY,
+    last_run timestamptz NOT NULL
+);
+
+-- Whether the job is due now, at most once in `every` over all connections: true to exactly one caller,
+-- which runs it in its own transaction. A caller that finds another running it goes on without waiting.
+CREATE OR REPLACE FUNCTION zp_due(p_job text, every interval) RETURNS boolean
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+BEGIN
+    IF NOT pg_try_advisory_xact_lock(hashtextextended('sweep:' || p_job, 0)) THEN
+        RETURN false;
+    END IF;
+    UPDATE server_sweeps SET last_run = now() WHERE job = p_job AND last_run <= now() - every;
+    IF FOUND THEN
+        RETURN true;
+    END IF;
+    INSERT INTO server_sweeps (job, last_run) VALUES (p_job, now()) ON CONFLICT DO NOTHING;
+    RETURN FOUND;
+END $$;
+
+-- A sweep that stopped at its batch size runs again at the next chance.
+CREATE OR REPLACE FUNCTION zp_due_again(p_job text) RETURNS void
+LANGUAGE sql VOLATILE SET search_path = public, pg_temp AS $$
+    UPDATE server_sweeps SET last_run = '-infinity' WHERE job = p_job
+$$;

@@ -234,6 +234,51 @@ BEGIN
     RETURN false;
 END $$;
 
+-- Wrong passwords in a row sent for a number that has no account, counted and delayed exactly as an
+-- account's outside its own addresses, so that neither the answers nor their timing tell whether a number
+-- has an account. Only the number's SHA-256 is kept; forgotten a day after the last one, and never more
+-- than zp_unknown_numbers_kept() numbers (the longest forgotten first).
+CREATE TABLE IF NOT EXISTS logon_unknown_failures (
+    number_hash  bytea PRIMARY KEY,
+    failures     integer NOT NULL,
+    last_failure timestamptz NOT NULL,
+    next_try     timestamptz NOT NULL
+);
+CREATE INDEX IF NOT EXISTS logon_unknown_failures_last ON logon_unknown_failures (last_failure);
+
+CREATE OR REPLACE FUNCTION zp_unknown_numbers_kept() RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$ SELECT 100000 $$;
+
+-- The check of a password sent for a number without an account: never right, and as costly as checking
+-- a real one (a bcrypt hash of cost 10 that no digest matches).
+CREATE OR REPLACE FUNCTION zp_unknown_number_checked(account_no text, pswd_digest text) RETURNS boolean
+LANGUAGE plpgsql VOLATILE SET search_path = public, pg_temp AS $$
+DECLARE
+    hash bytea := digest(coalesce(account_no, ''), 'sha256');
+    failed logon_unknown_failures%ROWTYPE;
+    count_now integer;
+BEGIN
+    PERFORM pg_advisory_xact_lock(hashtextextended('logon-unknown:' || encode(hash, 'hex'), 0));
+    SELECT * INTO failed FROM logon_unknown_failures WHERE number_hash = hash;
+    IF FOUND AND failed.next_try > clock_timestamp() THEN
+        RAISE EXCEPTION '密码错误的次数太多，请 % 秒后再试。',
+            ceil(extract(epoch FROM failed.next_try - clock_timestamp()))::integer USING ERRCODE = 'QN429';
+    END IF;
+    PERFORM crypt(coalesce(pswd_digest, ''), '$2a$10$qentaraunknownnumberxO');
+    count_now := CASE WHEN failed.last_failure > now() - interval '1 day' THEN failed.failures + 1 ELSE 1 END;
+    INSERT INTO logon_unknown_failures (number_hash, failures, last_failure, next_try)
+    VALUES (hash, count_now, clock_timestamp(), clock_timestamp() + zp_logon_delay(count_now))
+    ON CONFLICT (number_hash) DO UPDATE
+        SET failures = EXCLUDED.failures, last_failure = EXCLUDED.last_failure, next_try = EXCLUDED.next_try;
+    IF zp_due('logon_unknown_failures', interval '1 minute') THEN
+        DELETE FROM logon_unknown_failures WHERE last_failure < now() - interval '1 day';
+        DELETE FROM logon_unknown_failures WHERE number_hash IN (
+            SELECT number_hash FROM logon_unknown_failures
+             ORDER BY last_failure DESC OFFSET zp_unknown_numbers_kept());
+    END IF;
+    RETURN false;
+END $$;
+
 -- Accounts registered from each address lately. A registration beyond twenty a day from one address is
 -- refused (QN430) and leaves nothing.
 CREATE TABLE IF NOT EXISTS registrations (
@@ -255,7 +300,7 @@ BEGIN
         RAISE EXCEPTION '从这个网络地址注册的帐号已达一天 20 个的上限，请明天再试。' USING ERRCODE = 'QN430';
     END IF;
     INSERT INTO registrations (address) VALUES (caller);
-    IF random() < 0.01 THEN
+    IF zp_due('registrations', interval '1 minute') THEN
         DELETE FROM registrations WHERE registered < now() - interval '1 day';
     END IF;
 END $$;

@@ -14,22 +14,55 @@ LANGUAGE sql IMMUTABLE AS $$
         WHEN 'account_members' THEN 200000
         WHEN 'account_bytes' THEN 2147483648       -- page texts and pictures of all its members
         WHEN 'group_name_chars' THEN 50
+        WHEN 'account_no_chars' THEN 50            -- the log-on form's fields
+        WHEN 'nickname_chars' THEN 50
+        WHEN 'kept_answers' THEN 400000            -- answers one account has kept within two days
+        WHEN 'installation_no_chars' THEN 32       -- board and installation numbers (12 as the program makes them)
+        WHEN 'ebook_name_chars' THEN 100           -- an e-book's catalogue entry
+        WHEN 'ebook_author_chars' THEN 100
+        WHEN 'ebook_description_chars' THEN 1000
+        WHEN 'ebook_category_chars' THEN 50
+        WHEN 'ebook_address_chars' THEN 1024
+        WHEN 'ebook_note_chars' THEN 128           -- strong-password record, address and adapter address
     END
 $$;
 
--- Page text and picture bytes a member holds, so that an account's total is kept without reading them.
+-- Who wrote each page text and picture: its bytes are charged to that account, whoever created the
+-- member. A database from before it had them charged to the member's creator, who is taken as the
+-- writer; the totals are counted again then.
 DO $$
+DECLARE
+    migrated boolean := false;
 BEGIN
-    IF NOT EXISTS (SELECT 1 FROM information_schema.columns
-                    WHERE table_schema = 'public' AND table_name = 'members' AND column_name = 'stored_bytes') THEN
-        ALTER TABLE members ADD COLUMN stored_bytes bigint NOT NULL DEFAULT 0;
-        UPDATE members m SET stored_bytes =
-            coalesce((SELECT octet_length(s.hisdescript) FROM member_stories s WHERE s.filial_id = m.filial_id), 0) +
-            coalesce((SELECT sum(octet_length(i.myimage)) FROM member_images i WHERE i.filial_id = m.filial_id), 0);
+    IF NOT EXISTS (SELECT 1 FROM information_schema.columns WHERE table_schema = 'public'
+                      AND table_name = 'member_stories' AND column_name = 'writer_id') THEN
+        ALTER TABLE member_stories ADD COLUMN writer_id integer REFERENCES accounts;
+        UPDATE member_stories s SET writer_id = m.myacc_id FROM members m WHERE m.filial_id = s.filial_id;
+        ALTER TABLE member_stories ALTER COLUMN writer_id SET NOT NULL;
+        migrated := true;
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM information_schema.columns WHERE table_schema = 'public'
+                      AND table_name = 'member_images' AND column_name = 'writer_id') THEN
+        ALTER TABLE member_images ADD COLUMN writer_id integer REFERENCES accounts;
+        UPDATE member_images i SET writer_id = m.myacc_id FROM members m WHERE m.filial_id = i.filial_id;
+        ALTER TABLE member_images ALTER COLUMN writer_id SET NOT NULL;
+        migrated := true;
+    END IF;
+    IF migrated AND to_regclass('public.account_usage') IS NOT NULL THEN
+        WITH written AS (
+            SELECT writer_id, sum(bytes) AS bytes FROM (
+                SELECT writer_id, octet_length(hisdescript)::bigint AS bytes FROM member_stories
+                UNION ALL
+                SELECT writer_id, octet_length(myimage)::bigint FROM member_images) items
+             GROUP BY writer_id)
+        UPDATE account_usage u SET stored_bytes = coalesce((SELECT bytes FROM written WHERE writer_id = u.acc_id), 0);
     END IF;
 END $$;
+CREATE INDEX IF NOT EXISTS member_stories_writer ON member_stories (writer_id);
+CREATE INDEX IF NOT EXISTS member_images_writer ON member_images (writer_id);
 
--- Each account's members and their bytes, kept by the trigger below on every change of members.
+-- Each account's members (those it created) and the bytes it wrote, kept by the triggers below on every
+-- change.
 DO $$
 BEGIN
     IF to_regclass('public.account_usage') IS NULL THEN
@@ -39,7 +72,13 @@ BEGIN
             stored_bytes bigint NOT NULL DEFAULT 0
         );
         INSERT INTO account_usage (acc_id, members, stored_bytes)
-        SELECT myacc_id, count(*), sum(stored_bytes) FROM members GROUP BY myacc_id;
+        SELECT acc_id, sum(members), sum(bytes) FROM (
+            SELECT myacc_id AS acc_id, count(*) AS members, 0::bigint AS bytes FROM members GROUP BY myacc_id
+            UNION ALL
+            SELECT writer_id, 0, octet_length(hisdescript) FROM member_stories
+            UNION ALL
+            SELECT writer_id, 0, octet_length(myimage) FROM member_images) counted
+        GROUP BY acc_id;
     END IF;
 END $$;
 
@@ -47,22 +86,55 @@ CREATE OR REPLACE FUNCTION zp_count_usage() RETURNS trigger
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
     IF TG_OP IN ('UPDATE', 'DELETE') THEN
-        UPDATE account_usage SET members = members - 1, stored_bytes = stored_bytes - OLD.stored_bytes
-         WHERE acc_id = OLD.myacc_id;
+        UPDATE account_usage SET members = members - 1 WHERE acc_id = OLD.myacc_id;
     END IF;
     IF TG_OP IN ('UPDATE', 'INSERT') THEN
-        INSERT INTO account_usage AS u (acc_id, members, stored_bytes) VALUES (NEW.myacc_id, 1, NEW.stored_bytes)
-        ON CONFLICT (acc_id) DO UPDATE SET members = u.members + 1, stored_bytes = u.stored_bytes + EXCLUDED.stored_bytes;
+        INSERT INTO account_usage AS u (acc_id, members) VALUES (NEW.myacc_id, 1)
+        ON CONFLICT (acc_id) DO UPDATE SET members = u.members + 1;
     END IF;
     RETURN NULL;
 END $$;
 
 CREATE OR REPLACE TRIGGER members_usage AFTER INSERT OR DELETE ON members
     FOR EACH ROW EXECUTE FUNCTION zp_count_usage();
--- Only a change of owner (an association keeping an expelled account's members) or of bytes counts.
-CREATE OR REPLACE TRIGGER members_usage_changed AFTER UPDATE OF myacc_id, stored_bytes ON members
-    FOR EACH ROW WHEN (OLD.myacc_id IS DISTINCT FROM NEW.myacc_id OR OLD.stored_bytes IS DISTINCT FROM NEW.stored_bytes)
+-- Only a change of creator (an association keeping an expelled account's members) counts.
+CREATE OR REPLACE TRIGGER members_usage_changed AFTER UPDATE OF myacc_id ON members
+    FOR EACH ROW WHEN (OLD.myacc_id IS DISTINCT FROM NEW.myacc_id)
     EXECUTE FUNCTION zp_count_usage();
+-- The members' own byte counts, from before the bytes went to their writers.
+ALTER TABLE members DROP COLUMN IF EXISTS stored_bytes;
+
+-- A page text's or picture's bytes, taken from its writer when it goes and given to its writer when it
+-- comes (a replacement by another account moves them); deleting a member takes its items with it.
+CREATE OR REPLACE FUNCTION zp_count_written() RETURNS trigger
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    bytes bigint;
+BEGIN
+    IF TG_OP IN ('UPDATE', 'DELETE') THEN
+        IF TG_TABLE_NAME = 'member_stories' THEN
+            bytes := octet_length(OLD.hisdescript);
+        ELSE
+            bytes := octet_length(OLD.myimage);
+        END IF;
+        UPDATE account_usage SET stored_bytes = stored_bytes - bytes WHERE acc_id = OLD.writer_id;
+    END IF;
+    IF TG_OP IN ('UPDATE', 'INSERT') THEN
+        IF TG_TABLE_NAME = 'member_stories' THEN
+            bytes := octet_length(NEW.hisdescript);
+        ELSE
+            bytes := octet_length(NEW.myimage);
+        END IF;
+        INSERT INTO account_usage AS u (acc_id, stored_bytes) VALUES (NEW.writer_id, bytes)
+        ON CONFLICT (acc_id) DO UPDATE SET stored_bytes = u.stored_bytes + EXCLUDED.stored_bytes;
+    END IF;
+    RETURN NULL;
+END $$;
+
+CREATE OR REPLACE TRIGGER member_stories_usage AFTER INSERT OR UPDATE OR DELETE ON member_stories
+    FOR EACH ROW EXECUTE FUNCTION zp_count_written();
+CREATE OR REPLACE TRIGGER member_images_usage AFTER INSERT OR UPDATE OR DELETE ON member_images
+    FOR EACH ROW EXECUTE FUNCTION zp_count_written();
 
 -- Refuses the first of a member's text fields longer than the member form lets a user type: captions,
 -- values and limits side by side. One call for all of them: each call of a function with a search path

@@ -147,10 +147,16 @@ BEGIN
             state := 2;
         END IF;
     ELSIF logon_type = 1 AND account_no <> '' THEN
+        nick := btrim(zp_clean_text(nick));
+        IF char_length(account_no) > zp_limit('account_no_chars') THEN
+            RAISE EXCEPTION '“帐号”超过 % 个字，服务器不予注册。', zp_limit('account_no_chars') USING ERRCODE = '54000';
+        END IF;
+        IF char_length(nick) > zp_limit('nickname_chars') THEN
+            RAISE EXCEPTION '“昵称”超过 % 个字，服务器不予注册。', zp_limit('nickname_chars') USING ERRCODE = '54000';
+        END IF;
         BEGIN
             INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
-            VALUES (account_no, zp_password_hash(pswd_digest), zp_password_hash(pswd2_digest),
-                    btrim(zp_clean_text(nick)),
+            VALUES (account_no, zp_password_hash(pswd_digest), zp_password_hash(pswd2_digest), nick,
                     CASE WHEN wanted_level BETWEEN 0 AND 2 THEN wanted_level ELSE 0 END)
             RETURNING * INTO account;
             PERFORM zp_note_registration();
@@ -160,8 +166,9 @@ BEGIN
             state := 0;
         END;
     ELSE
-        -- An unknown account costs the same time as a wrong password.
-        PERFORM zp_password_hash(pswd_digest);
+        -- A number without an account is answered, counted and delayed as a wrong password is, at the
+        -- same cost: nothing tells whether it has one.
+        PERFORM zp_unknown_number_checked(account_no, pswd_digest);
         state := 2;
     END IF;
     IF state IN (1, 3) THEN
@@ -319,6 +326,7 @@ BEGIN
                                                    AND o.sent_name = sent AND o.filial_id <> saved_id)))
        AND c.filial_id <> saved_id AND NOT zp_in_line(saved_id, c.filial_id);
     "@z_filial_id" := saved_id;
+    PERFORM zp_note_stored();
 END $$;
 
 -- The member a page text or picture is saved for: its id, or NULL when the call's account may not
@@ -336,15 +344,23 @@ BEGIN
     RETURN CASE WHEN zp_may_change(target.myacc_id, target.boy_right, acc) THEN target.filial_id END;
 END $$;
 
--- Each member's page text stays within what the program uploads for one member, and its account
--- within its total; a refusal keeps the page the server had.
+-- The bytes of an item being replaced that count against the writer now: those it wrote itself (another
+-- account's go back to that account).
+CREATE OR REPLACE FUNCTION zp_own_bytes(was_writer integer, writer integer, was_bytes bigint) RETURNS bigint
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT CASE WHEN was_writer = writer THEN coalesce(was_bytes, 0) ELSE 0 END
+$$;
+
+-- Each member's page text stays within what the program uploads for one member, and the account that
+-- writes it within its total (its bytes are that account's, whoever created the member); a refusal keeps
+-- the page the server had.
 CREATE OR REPLACE PROCEDURE "sp_savestory"(IN "@z_filial" text, IN "@z_descript" text)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     target_id integer := zp_member_to_change("@z_filial");
+    writer integer := zp_proven_account();
     page text := coalesce("@z_descript", '');
-    owner integer;
-    growth bigint;
+    was member_stories%ROWTYPE;
 BEGIN
     IF target_id IS NULL THEN
         RETURN;
@@ -353,15 +369,13 @@ BEGIN
         RAISE EXCEPTION '成员“%”的页面超过 % 个字，服务器不予保存。', "@z_filial", zp_limit('page_chars')
             USING ERRCODE = '54000';
     END IF;
-    SELECT myacc_id INTO owner FROM members WHERE filial_id = target_id FOR UPDATE;
-    growth := octet_length(page) -
-              coalesce((SELECT octet_length(hisdescript) FROM member_stories WHERE filial_id = target_id), 0);
-    PERFORM zp_check_account_bytes(owner, growth, "@z_filial", '页面');
-    INSERT INTO member_stories (filial_id, hisdescript) VALUES (target_id, page)
-    ON CONFLICT (filial_id) DO UPDATE SET hisdescript = EXCLUDED.hisdescript;
-    IF growth <> 0 THEN
-        UPDATE members SET stored_bytes = stored_bytes + growth WHERE filial_id = target_id;
-    END IF;
+    PERFORM 1 FROM members WHERE filial_id = target_id FOR UPDATE;
+    SELECT * INTO was FROM member_stories WHERE filial_id = target_id;
+    PERFORM zp_check_account_bytes(writer, octet_length(page) - zp_own_bytes(was.writer_id, writer,
+                                                                              octet_length(was.hisdescript)),
+                                   "@z_filial", '页面');
+    INSERT INTO member_stories (filial_id, hisdescript, writer_id) VALUES (target_id, page, writer)
+    ON CONFLICT (filial_id) DO UPDATE SET hisdescript = EXCLUDED.hisdescript, writer_id = EXCLUDED.writer_id;
 END $$;
 
 -- One picture or media item per call; an item with the same path replaces the earlier one. Items of
@@ -370,11 +384,11 @@ CREATE OR REPLACE PROCEDURE "sp_saveimage"(IN "@z_filial" text, IN "@z_myimage" 
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
 DECLARE
     target_id integer := zp_member_to_change("@z_filial");
+    writer integer := zp_proven_account();
     picture bytea := coalesce("@z_myimage", ''::bytea);
     path text := coalesce("@z_imgpath", '');
-    owner integer;
     was bigint;
-    growth bigint;
+    was_writer integer;
 BEGIN
     IF target_id IS NULL THEN
         RETURN;
@@ -386,20 +400,18 @@ BEGIN
         RAISE EXCEPTION '成员“%”的图片路径超过 % 个字，服务器不予保存。', "@z_filial", zp_limit('picture_path_chars')
             USING ERRCODE = '54000';
     END IF;
-    SELECT myacc_id INTO owner FROM members WHERE filial_id = target_id FOR UPDATE;
-    SELECT octet_length(myimage) INTO was FROM member_images WHERE filial_id = target_id AND imagepath = path;
+    PERFORM 1 FROM members WHERE filial_id = target_id FOR UPDATE;
+    SELECT octet_length(myimage), writer_id INTO was, was_writer
+      FROM member_images WHERE filial_id = target_id AND imagepath = path;
     IF was IS NULL AND (SELECT count(*) FROM member_images WHERE filial_id = target_id)
                        >= zp_limit('pictures_per_member') THEN
         RAISE EXCEPTION '成员“%”在服务器上已有 % 个图片或媒体，不能再添。', "@z_filial",
             zp_limit('pictures_per_member') USING ERRCODE = '54000';
     END IF;
-    growth := octet_length(picture) - coalesce(was, 0);
-    PERFORM zp_check_account_bytes(owner, growth, "@z_filial", '图片');
-    INSERT INTO member_images (filial_id, imagepath, myimage) VALUES (target_id, path, picture)
-    ON CONFLICT (filial_id, imagepath) DO UPDATE SET myimage = EXCLUDED.myimage;
-    IF growth <> 0 THEN
-        UPDATE members SET stored_bytes = stored_bytes + growth WHERE filial_id = target_id;
-    END IF;
+    PERFORM zp_check_account_bytes(writer, octet_length(picture) - zp_own_bytes(was_writer, writer, was),
+                                   "@z_filial", '图片');
+    INSERT INTO member_images (filial_id, imagepath, myimage, writer_id) VALUES (target_id, path, picture, writer)
+    ON CONFLICT (filial_id, imagepath) DO UPDATE SET myimage = EXCLUDED.myimage, writer_id = EXCLUDED.writer_id;
 END $$;
 
 CREATE OR REPLACE PROCEDURE "sp_Getzpdata2"(
@@ -563,6 +575,7 @@ BEGIN
     UPDATE accounts SET group_id = new_group, group_state = 0,
            position_id = least(greatest(coalesce(maxp, 1), 1), greatest(top, 1))
      WHERE acc_id = founder.acc_id;
+    PERFORM zp_note_stored();
 END $$;
 
 -- Founds an association for the call's account (@z_acc_id must name it): see zp_create_group.

@@ -88,7 +88,7 @@ $$;
 -- An officer of at least half the top position expels a member of a lower position. The answer is the
 -- account that now keeps the expelled account's uploaded members, 0 when nobody was expelled: the
 -- officer, when the account had opened its members to the association (they stay in the association's
--- tree), else the account itself.
+-- tree) with the page texts and pictures it wrote on them, else the account itself.
 CREATE OR REPLACE FUNCTION page_group_expel(officer integer, accid integer, gid integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
@@ -107,7 +107,12 @@ BEGIN
         RETURN 0;
     END IF;
     IF level = 2 THEN
-        UPDATE members SET myacc_id = officer WHERE myacc_id = accid;
+        -- The members pass to the officer with what the expelled account wrote on them.
+        WITH moved AS (UPDATE members SET myacc_id = officer WHERE myacc_id = accid RETURNING filial_id),
+             pages AS (UPDATE member_stories SET writer_id = officer
+                        WHERE writer_id = accid AND filial_id IN (SELECT filial_id FROM moved))
+        UPDATE member_images SET writer_id = officer
+         WHERE writer_id = accid AND filial_id IN (SELECT filial_id FROM moved);
         RETURN officer;
     END IF;
     RETURN accid;

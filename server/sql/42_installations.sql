@@ -21,7 +21,9 @@ DECLARE
     wanted bytea;
     stored bytea;
 BEGIN
-    IF coalesce(p_number, '') = '' THEN RETURN 'refused'; END IF;
+    IF coalesce(p_number, '') = '' OR char_length(p_number) > zp_limit('installation_no_chars') THEN
+        RETURN 'refused';
+    END IF;
     SELECT secret_digest INTO stored FROM installation_proofs WHERE kind = p_kind AND number = p_number;
     IF stored IS NULL AND NOT bind THEN RETURN 'free'; END IF;
     -- A secret is random hex the program made; anything shorter proves nothing.
@@ -68,3 +70,57 @@ BEGIN
     RETURNING done INTO counted;
     RETURN counted IS NOT NULL;
 END $$;
+
+-- Claims kept per address and day: a claim that ties a number counts, one of numbers the secret already
+-- holds does not.
+CREATE OR REPLACE FUNCTION zp_claims_per_day() RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$ SELECT 20 $$;
+
+-- An installation claims its board number and its installation number (either may be '') with its
+-- secret before it sends anything under them, so that nobody who learns a number can tie it first.
+-- Each number nobody holds is tied to the secret: 'claimed' when both are the secret's now, 'taken' when
+-- one is another installation's (a free one is tied all the same), 'too_many' when the address tied its
+-- fill today (nothing tied), 'bad' for no number, a number too long or a secret that is none.
+CREATE OR REPLACE FUNCTION page_installation_claim(board_no text, ebook_no text, secret text, address text)
+RETURNS text
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    wanted text[][] := ARRAY[['board', coalesce(board_no, '')], ['ebook', coalesce(ebook_no, '')]];
+    taken boolean := false;
+    free boolean := false;
+    proof text;
+BEGIN
+    IF coalesce(board_no, '') = '' AND coalesce(ebook_no, '') = '' THEN RETURN 'bad'; END IF;
+    IF coalesce(length(secret), 0) < 32 OR length(secret) > 128 THEN RETURN 'bad'; END IF;
+    FOR i IN 1 .. 2 LOOP
+        IF char_length(wanted[i][2]) > zp_limit('installation_no_chars') THEN RETURN 'bad'; END IF;
+        CONTINUE WHEN wanted[i][2] = '';
+        proof := zp_installation_proof(wanted[i][1], wanted[i][2], secret, false);
+        taken := taken OR proof = 'refused';
+        free := free OR proof = 'free';
+    END LOOP;
+    IF free THEN
+        IF NOT zp_address_may_write('claim', address, zp_claims_per_day(), interval '1 day') THEN
+            RETURN 'too_many';
+        END IF;
+        FOR i IN 1 .. 2 LOOP
+            CONTINUE WHEN wanted[i][2] = '';
+            -- Two first claims at once: the one that got in decides.
+            proof := zp_installation_proof(wanted[i][1], wanted[i][2], secret, true);
+            taken := taken OR proof <> 'proven';
+        END LOOP;
+    END IF;
+    RETURN CASE WHEN taken THEN 'taken' ELSE 'claimed' END;
+END $$;
+
+-- The desk lets a number go (the installation that holds it lost its secret, or somebody tied it first),
+-- so that its installation can claim it again: the board number and the installation number made from it.
+-- How many were held.
+CREATE OR REPLACE FUNCTION desk_release_installation(board_no text, ebook_no text) RETURNS integer
+LANGUAGE sql SET search_path = public, pg_temp AS $$
+    WITH gone AS (
+        DELETE FROM installation_proofs
+         WHERE (kind = 'board' AND number = board_no) OR (kind = 'ebook' AND number = ebook_no)
+        RETURNING 1)
+    SELECT count(*)::integer FROM gone
+$$;

@@ -93,9 +93,9 @@ END $$;
 
 -- Publishes an e-book, or replaces the entry replaced_id when the same installation published it (proven
 -- by its secret) and, for an entry published while logged on, the same account: the
--- e-book's id; 0 when refused (no name, no http address, an entry that is not the sender's); -1 when the
--- address published its fill today; -2 when the secret does not prove the installation number. p_account
--- is the proven account, 0 for none.
+-- e-book's id; 0 when refused (no name, no http address, a text longer than the catalogue keeps, an entry
+-- that is not the sender's); -1 when the address published its fill today; -2 when the secret does not
+-- prove the installation number. p_account is the proven account, 0 for none.
 DROP FUNCTION IF EXISTS page_ebook_publish(text, text, text, text, text, text, text, text, integer, integer,
                                            numeric, text, text);
 CREATE OR REPLACE FUNCTION page_ebook_publish(p_soft_no text, p_strgpswd text, p_netpath text, p_name text,
@@ -112,6 +112,17 @@ DECLARE
     done integer;
 BEGIN
     IF title = '' OR coalesce(p_soft_no, '') = '' OR address !~* '^https?://[^/]+' THEN
+        RETURN 0;
+    END IF;
+    -- Nothing longer than the catalogue keeps.
+    IF char_length(title) > zp_limit('ebook_name_chars')
+       OR char_length(p_org) > zp_limit('ebook_author_chars') OR char_length(p_e) > zp_limit('ebook_author_chars')
+       OR char_length(p_key) > zp_limit('ebook_description_chars')
+       OR char_length(p_category) > zp_limit('ebook_category_chars')
+       OR char_length(address) > zp_limit('ebook_address_chars')
+       OR char_length(p_soft_no) > zp_limit('installation_no_chars')
+       OR char_length(p_strgpswd) > zp_limit('ebook_note_chars') OR char_length(p_ip) > zp_limit('ebook_note_chars')
+       OR char_length(p_netcard) > zp_limit('ebook_note_chars') THEN
         RETURN 0;
     END IF;
     IF coalesce(replaced_id, 0) > 0 THEN

@@ -34,6 +34,12 @@ LANGUAGE sql IMMUTABLE AS $$ SELECT 60 $$;
 CREATE OR REPLACE FUNCTION zp_board_longest_message() RETURNS integer
 LANGUAGE sql IMMUTABLE AS $$ SELECT 8192 $$;
 
+-- Whether the partner, user and desk numbers are no longer than a number the server keeps.
+CREATE OR REPLACE FUNCTION zp_board_numbers_fit(VARIADIC numbers text[]) RETURNS boolean
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT NOT EXISTS (SELECT 1 FROM unnest(numbers) n WHERE char_length(n) > zp_limit('installation_no_chars'))
+$$;
+
 -- A stamp the program sends back: '' or anything unreadable means "from the start".
 CREATE OR REPLACE FUNCTION zp_board_stamp(dt text) RETURNS timestamp
 LANGUAGE plpgsql IMMUTABLE SET search_path = public, pg_temp AS $$
@@ -72,7 +78,7 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
 $$;
 
 -- A user's message to the desk: the number of the desk member who answers, or why nothing was kept:
--- 'empty', 'too_long', 'no_desk' (a partner without a desk: nobody would ever read it), 'unproven' (the
+-- 'empty', 'too_long' (the message, or a number longer than the server keeps), 'no_desk' (a partner without a desk: nobody would ever read it), 'unproven' (the
 -- number is another installation's) or 'too_many' (the caller's address wrote its fill this hour).
 DROP FUNCTION IF EXISTS page_board_send(text, text, text, text);
 CREATE OR REPLACE FUNCTION page_board_send(gsno text, ano text, bno text, msg text, secret text,
@@ -86,7 +92,7 @@ BEGIN
         RETURN QUERY SELECT ''::text, 'empty'::text;
         RETURN;
     END IF;
-    IF length(msg) > zp_board_longest_message() THEN
+    IF length(msg) > zp_board_longest_message() OR NOT zp_board_numbers_fit(gsno, ano, bno) THEN
         RETURN QUERY SELECT ''::text, 'too_long'::text;
         RETURN;
     END IF;
@@ -149,8 +155,9 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     END, '')
 $$;
 
--- The user's display name: 'stored', 'empty' for an empty one, 'unproven' for another installation's
--- number, 'too_many' when the caller's address wrote its fill this hour (a name counts as a message).
+-- The user's display name: 'stored', 'empty' for an empty one, 'too_long' for a number longer than the
+-- server keeps, 'unproven' for another installation's number, 'too_many' when the caller's address wrote
+-- its fill this hour (a name counts as a message).
 DROP FUNCTION IF EXISTS page_board_rename(text, text, text);
 CREATE OR REPLACE FUNCTION page_board_rename(gsno text, p_no text, p_name text, secret text, address text)
 RETURNS text
@@ -159,6 +166,7 @@ DECLARE
     cleaned text := btrim(replace(zp_clean_text(p_name), '%', ''));
 BEGIN
     IF cleaned = '' OR coalesce(gsno, '') = '' OR coalesce(p_no, '') = '' THEN RETURN 'empty'; END IF;
+    IF NOT zp_board_numbers_fit(gsno, p_no) THEN RETURN 'too_long'; END IF;
     IF zp_installation_proof('board', p_no, secret, false) = 'refused' THEN RETURN 'unproven'; END IF;
     IF NOT zp_address_may_write('board', address, zp_board_writes_per_hour(), interval '1 hour') THEN
         RETURN 'too_many';

@@ -1,8 +1,9 @@
 -- The door's side of the program's calls: each call is one transaction that begins here.
 
--- The answer of each procedure call, under the key the program made for it, so that a call sent again
--- after its answer was lost finds what the first one did instead of doing it twice. Kept for two days;
--- a call that issued a credential keeps nothing (it is done again: a log-on changes nothing twice).
+-- The answer of each procedure call that stored something, under the key the program made for it, so
+-- that a call sent again after its answer was lost finds what the first one did instead of doing it
+-- twice. Kept for two days; a call that stored nothing keeps nothing (done again, it changes what doing
+-- it once would), and neither does one that issued a credential (a log-on changes nothing twice).
 CREATE TABLE IF NOT EXISTS door_answers (
     call_key text PRIMARY KEY,
     acc_id   integer NOT NULL,
@@ -10,6 +11,29 @@ CREATE TABLE IF NOT EXISTS door_answers (
     created  timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX IF NOT EXISTS door_answers_created ON door_answers (created);
+
+-- The answers each account kept, by the hour they were kept in: the sum of its last two days' hours is
+-- what it keeps now (an hour at most too many), read without counting the answers themselves.
+CREATE TABLE IF NOT EXISTS door_answer_counts (
+    acc_id integer NOT NULL,
+    hour   timestamptz NOT NULL,
+    kept   integer NOT NULL,
+    PRIMARY KEY (acc_id, hour)
+);
+
+-- The call stored something: its answer is worth keeping. A setting of the call's transaction, which
+-- only the procedures' own functions set.
+CREATE OR REPLACE FUNCTION zp_note_stored() RETURNS void
+LANGUAGE sql VOLATILE AS $$
+    SELECT set_config('qentara.stored', 'on', true)
+$$;
+
+-- The answers the account keeps now.
+CREATE OR REPLACE FUNCTION zp_kept_answers(acc integer) RETURNS bigint
+LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
+    SELECT coalesce(sum(kept), 0) FROM door_answer_counts
+     WHERE acc_id = acc AND hour > now() - interval '2 days 1 hour'
+$$;
 -- Procedures that may run twice with the same effect (each replaces what it stored, or only reads):
 -- their answers are not kept. Every other procedure's are.
 CREATE TABLE IF NOT EXISTS door_repeatable (proname text PRIMARY KEY);
@@ -22,7 +46,8 @@ DROP FUNCTION IF EXISTS door_keep(text, text);
 -- Begins a call: binds the transaction to the account of the credential (0 without one) and answers it.
 -- A credential that is unknown or has lapsed is refused (QN401). With a key, a call sent before under it
 -- is waited for while it runs; when it kept an answer, that answer is raised (QN409, as the detail) and
--- nothing else of the call runs; a key of another account is refused.
+-- nothing else of the call runs; a key of another account is refused. A new keyed call of an account
+-- that keeps its fill of answers is refused (QN429, with the message the user is shown).
 CREATE OR REPLACE FUNCTION door_begin(credential text, key text) RETURNS integer
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 DECLARE
@@ -50,16 +75,36 @@ BEGIN
         END IF;
         RAISE EXCEPTION 'answered before' USING ERRCODE = 'QN409', DETAIL = kept.answer;
     END IF;
+    IF zp_kept_answers(acc) >= zp_limit('kept_answers') THEN
+        RAISE EXCEPTION '帐号两天内在服务器上的保存已达 % 次的上限，请稍后再试。', zp_limit('kept_answers')
+            USING ERRCODE = 'QN429';
+    END IF;
     RETURN acc;
 END $$;
 
--- Keeps the answer of the call begun with key for acc.
+-- Keeps the answer of the call begun with key for acc when the call stored something, counted against
+-- acc. Answers older than two days are swept once a minute, a batch at a time.
 CREATE OR REPLACE FUNCTION door_keep(key text, acc integer, answer text) RETURNS void
 LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+DECLARE
+    swept integer;
 BEGIN
+    IF current_setting('qentara.stored', true) IS DISTINCT FROM 'on' THEN
+        RETURN;
+    END IF;
     INSERT INTO door_answers (call_key, acc_id, answer) VALUES (key, acc, answer) ON CONFLICT DO NOTHING;
-    IF random() < 0.001 THEN
-        DELETE FROM door_answers WHERE created < now() - interval '2 days';
+    IF FOUND THEN
+        INSERT INTO door_answer_counts AS c (acc_id, hour, kept) VALUES (acc, date_trunc('hour', now()), 1)
+        ON CONFLICT (acc_id, hour) DO UPDATE SET kept = c.kept + 1;
+    END IF;
+    IF zp_due('door_answers', interval '1 minute') THEN
+        DELETE FROM door_answers WHERE call_key IN (
+            SELECT call_key FROM door_answers WHERE created < now() - interval '2 days' LIMIT 50000);
+        GET DIAGNOSTICS swept = ROW_COUNT;
+        IF swept = 50000 THEN
+            PERFORM zp_due_again('door_answers');
+        END IF;
+        DELETE FROM door_answer_counts WHERE hour <= now() - interval '2 days 1 hour';
     END IF;
 END $$;
 

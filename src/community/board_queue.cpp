@@ -23,6 +23,7 @@ namespace {
 const QString kItemEnd = QStringLiteral("|~|");
 const QString kCodeEnd = QStringLiteral("||");
 constexpr int kSendCode = 3;
+constexpr int kClaimCode = 9;
 
 const QString kUnsentMark =
     QStringLiteral("<BR><FONT color=#FF0000 size=2>（未发出：无法连接服务器，连接恢复后自动重发）</FONT>");
@@ -100,6 +101,8 @@ void BoardQueue::Load(const QString& partnerNo, const QString& ownNo, const QStr
     request_ = nullptr;
     state_ = 1;
     queue_.clear();
+    // The installation's numbers are its own before anything goes under them.
+    append(kClaimCode, QStringLiteral("claim.asp"), InstallationClaimQuery(ownNo_));
     append(5, QStringLiteral("ipseek.asp"));
     pollTimer_->stop();
     recTimer_->start();

@@ -156,6 +156,8 @@ QList<QPair<QString, QString>> PublishQuery(const Publication& p) {
 }
 
 bool Publish(const Publication& publication) {
+    // The installation's numbers are its own before anything goes under them.
+    ClaimInstallationNumbers(publication.softNo);
     const QUrl url =
         BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh2/ebPublication3.asp"), PublishQuery(publication));
     // The installation's secret proves the installation number; a logged-on user's credential ties the

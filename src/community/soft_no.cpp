@@ -5,7 +5,11 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include "frame/builtin_seeds.h"
+#include "frame/http_procedures.h"
+#include "frame/text_scramble.h"
 #include "platform/bookdir.h"
+#include "platform/http/http_client.h"
 #include "platform/http/installation_header.h"
 #include "platform/settings_store.h"
 
@@ -33,4 +37,14 @@ QString InstallationSecret() {
 
 QList<QPair<QByteArray, QByteArray>> InstallationHeaders() {
     return {{kInstallationSecretHeader, InstallationSecret().toLatin1()}};
+}
+
+QList<QPair<QString, QString>> InstallationClaimQuery(const QString& softNo) {
+    return {{QStringLiteral("ano"), softNo}, {QStringLiteral("soft_no"), EncodeText(softNo, SettingsKey())}};
+}
+
+bool ClaimInstallationNumbers(const QString& softNo) {
+    const QUrl url =
+        BuildUrl(GetServerBaseUrl(), QStringLiteral("/flsh/claim.asp"), InstallationClaimQuery(softNo));
+    return HttpGetTextAsUser(url.toString(QUrl::FullyEncoded), InstallationHeaders()) == QLatin1String("1");
 }

@@ -15,3 +15,11 @@ QString MakeSoftNo();
 QString InstallationSecret();
 // That header, for the requests that carry it.
 QList<QPair<QByteArray, QByteArray>> InstallationHeaders();
+
+// The query that claims this installation's numbers for its secret: the board number (`softNo` itself)
+// and the installation number as e-book publishing sends it. The server ties each number to the first
+// secret it sees with it, so the program claims them before it sends anything under them.
+QList<QPair<QString, QString>> InstallationClaimQuery(const QString& softNo);
+// That claim, sent now to the community server ("/flsh/claim.asp", the secret as a header): true when
+// the server holds both numbers for this installation.
+bool ClaimInstallationNumbers(const QString& softNo);

@@ -16,6 +16,11 @@ public:
     // The answers of the log-on procedure.
     enum State { kBusy = 0, kLoggedOn = 1, kWrongPassword = 2, kRegistered = 3 };
 
+    // The longest account number and nickname the server keeps (in UTF-16 units, never fewer than the
+    // server's characters: the number goes scrambled one unit for one).
+    static constexpr int kMaxAccountChars = 50;
+    static constexpr int kMaxNicknameChars = 50;
+
     // Account and password fields lose their leading and trailing blanks; the nickname also every
     // "@~", the end of a server record.
     static QString CleanField(const QString& text);

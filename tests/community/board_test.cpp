@@ -44,6 +44,10 @@ void Board::deskAnswers() {
     EXPECT_EQ(queue.PartnerNo(), QString::fromLatin1(kBuiltInServiceQQ));
     const QString own = MakeSoftNo();
     EXPECT_EQ(queue.OwnNo(), own);
+    // Opening the board claimed both of the installation's numbers with its secret.
+    EXPECT_EQ(serverValue(QStringLiteral("SELECT string_agg(kind || '=' || number, ',' ORDER BY kind) FROM "
+                                         "installation_proofs")),
+              QStringLiteral("board=%1,ebook=%2").arg(own, InstallationClaimQuery(own).value(1).second));
 
     // An empty editor sends nothing; a message with "%" in it arrives whole.
     EXPECT_FALSE(form.SendMessage());
@@ -114,13 +118,16 @@ TEST_F(Board, QueueSendsOneItemAtOnceKeepsItsWaitAndDropsALostReply) {
     BoardQueue::SetReplyTimeoutMs(300);
     BoardQueue queue;
     queue.Load(QString(), QStringLiteral("own-1"), QStringLiteral("800018080"));
-    EXPECT_EQ(queue.Queue(), QStringLiteral("5||ipseek.asp|~|"));
-    queue.Pump();  // a single complete item goes at once
+    // The installation's numbers are claimed before anything goes under them.
+    const QString claim = queue.Queue().section(QStringLiteral("|~|"), 0, 0);
+    EXPECT_TRUE(claim.startsWith(QStringLiteral("9||claim.asp?ano=own-1&soft_no="))) << claim.toStdString();
+    EXPECT_EQ(queue.Queue(), claim + QStringLiteral("|~|5||ipseek.asp|~|"));
+    queue.Pump();  // a complete item goes at once
     EXPECT_EQ(queue.State(), 2);
     queue.Activate();  // activation never resets a request under way
     EXPECT_EQ(queue.State(), 2);
-    EXPECT_TRUE(
-        queue.Queue().startsWith(QStringLiteral("5||ipseek.asp|~|1||getsvrinfo.asp?gsno=800018080&bno=|~|")));
+    EXPECT_TRUE(queue.Queue().startsWith(
+        claim + QStringLiteral("|~|5||ipseek.asp|~|1||getsvrinfo.asp?gsno=800018080&bno=|~|")));
     // No reply in time: the item is dropped and the next one goes.
     ASSERT_TRUE(QTest::qWaitFor([&] { return queue.Queue().startsWith(QStringLiteral("1||")); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return queue.State() == 2; }, 3000));
@@ -225,6 +232,39 @@ TEST_F(RefusedBoard, AnotherInstallationWithTheSameNumberIsToldAndGetsNothing) {
     EXPECT_EQ(owner.LastMsgTime(), stamp);
 }
 
+// Somebody who learnt the number claimed it first: the installation is told, the desk lets the number
+// go, and the installation claims it again the next time the board opens.
+TEST_F(RefusedBoard, ANumberTakenFirstIsReleasedByTheDeskAndClaimedAgain) {
+    SaveSetting(kSetting, QString(64, u'b'));
+    {
+        BoardQueue first;
+        first.Load(QString(), MakeSoftNo(), QString::fromLatin1(kBuiltInServiceQQ));
+        ASSERT_TRUE(Drain(first));
+    }
+    SaveSetting(kSetting, QString(64, u'a'));
+    {
+        BoardQueue owner;
+        sendFrom(owner, QStringLiteral("被占"));
+        EXPECT_TRUE(said_.contains(QStringLiteral("本机的留言板编号已由另一安装使用，不能在此收发留言。")));
+        EXPECT_TRUE(waiting().isEmpty());
+    }
+    QString error;
+    EXPECT_EQ(DeskRelease(server_->admin(), MakeSoftNo(), &error), 2);
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(DeskRelease(server_->admin(), MakeSoftNo(), &error), 0);
+
+    said_.clear();
+    BoardQueue owner;
+    sendFrom(owner, QStringLiteral("归还"));
+    EXPECT_FALSE(said_.contains(QStringLiteral("本机的留言板编号已由另一安装使用，不能在此收发留言。")));
+    const QList<DeskMessage> arrived = waiting();
+    ASSERT_EQ(arrived.size(), 1);
+    EXPECT_EQ(arrived[0].html, QStringLiteral("归还"));
+    EXPECT_EQ(serverValue(QStringLiteral("SELECT count(*) FROM installation_proofs WHERE secret_digest = "
+                                         "sha256(convert_to(repeat('a', 64), 'UTF8'))")),
+              QStringLiteral("2"));
+}
+
 TEST_F(RefusedBoard, AMessageOverTheAddressLimitIsToldAndNotSentAgain) {
     server_->admin().exec(
         QStringLiteral("INSERT INTO address_writes VALUES ('board', '127.0.0.1', now(), 60)"));
@@ -246,7 +286,7 @@ TEST_F(Board, ValuesCannotReshapeTheQueueAndTheLogNameKeepsOnlySafeCharacters) {
     EXPECT_EQ(queue.LogPath(), GetAppPath() + QStringLiteral("x80-01abc1.htm"));
     queue.RecTimer()->stop();
     queue.Rename(QStringLiteral("张|~|9||x&y=%"));
-    EXPECT_EQ(queue.Queue().count(QStringLiteral("|~|")), 2);
+    EXPECT_EQ(queue.Queue().count(QStringLiteral("|~|")), 3);  // the claim, the address, the name
     EXPECT_TRUE(queue.Queue().endsWith(QStringLiteral("&name=%E5%BC%A0%7C~%7C9%7C%7Cx%26y%3D%25|~|")));
 }
 

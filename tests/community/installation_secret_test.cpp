@@ -87,6 +87,11 @@ TEST_F(EbookProof, AnotherInstallationWithTheSameNumberOrAnotherAccountCannotRep
     ASSERT_TRUE(ebook_publishing::Publish(publication(QStringLiteral("0"), QStringLiteral("张氏"))));
     const QString id = serverValue(QStringLiteral("SELECT ebook_id FROM ebooks"));
     EXPECT_EQ(entry(), QStringLiteral("张氏|%1").arg(owner));
+    // Publishing claimed both of the installation's numbers first.
+    EXPECT_EQ(serverValue(QStringLiteral("SELECT string_agg(kind || '=' || number, ',' ORDER BY kind) FROM "
+                                         "installation_proofs")),
+              QStringLiteral("board=210987654321,ebook=") +
+                  InstallationClaimQuery(QStringLiteral("210987654321")).value(1).second);
 
     const struct {
         const char* what;

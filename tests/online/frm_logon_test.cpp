@@ -81,6 +81,23 @@ TEST_F(LogonFormOnline, RegistrationRefusalsInOrderSendNothing) {
     EXPECT_FALSE(user().Logoned);
 }
 
+// The account and nickname fields hold no more than the server keeps, so that a registration typed to
+// their full length is taken.
+TEST_F(LogonFormOnline, FieldsHoldWhatTheServerKeepsAndARegistrationAtTheirLengthIsTaken) {
+    LogonForm f;
+    f.form.OptLogon_Click(LogonRules::kRegister);
+    f.fill(QString(60, u'号'), QStringLiteral("secret1"), QStringLiteral("secret1"), QStringLiteral("second1"),
+           QString(60, u'名'));
+    EXPECT_EQ(f.field("TxtAcc_No")->text(), QString(50, u'号'));
+    EXPECT_EQ(f.field("TxtNick")->text(), QString(50, u'名'));
+    ui_->ExpectMsgBox(vb::OK);
+    f.form.CmdOK_Click();
+    EXPECT_EQ(messages().last(), QString(50, u'名') + QStringLiteral(" 您已成功注册，并登入！"));
+    EXPECT_EQ(ownerCount(QStringLiteral("SELECT count(*) FROM accounts WHERE char_length(user_no) = 50 AND "
+                                        "char_length(nickname) = 50")),
+              1);
+}
+
 void LogonFormOnline::registerLogOffAndLogOn() {
     {
         LogonForm f;

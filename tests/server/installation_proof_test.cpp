@@ -263,6 +263,72 @@ TEST_F(InstallationProofTest, AnAddressPublishesTwentyADayAndADownloadCountsOnce
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM ebook_downloads")), QStringLiteral("1"));
 }
 
+// An installation claims its numbers before it sends anything under them; somebody who learnt a number
+// and claimed it first keeps it until the desk lets it go, and then the installation claims it again.
+TEST_F(InstallationProofTest, AnInstallationClaimsItsNumbersAndTheDeskLetsATakenOneGo) {
+    const QByteArray both = "/flsh/claim.asp?ano=" + kUser + "&soft_no=E" + kUser;
+    const char* proofs = "SELECT string_agg(kind || '=' || number || '/' || left(encode(secret_digest, 'hex'), "
+                         "4), ',' ORDER BY kind, number) FROM installation_proofs";
+    const char* counted = "SELECT coalesce(sum(done), 0) FROM address_writes WHERE kind = 'claim'";
+    const QString mine = QCryptographicHash::hash(kMine.toLatin1(), QCryptographicHash::Sha256).toHex().left(4);
+    const QString theirs =
+        QCryptographicHash::hash(kTheirs.toLatin1(), QCryptographicHash::Sha256).toHex().left(4);
+    const QString u = QString::fromLatin1(kUser);
+    struct Claim {
+        const char* what;
+        QByteArray target;
+        QString secret;
+        int status;
+        QByteArray body;
+        QString proofs;
+        const char* counted;
+    };
+    const Claim claims[] = {
+        {"no secret", both, {}, 400, "0", {}, "0"},
+        {"no number", "/flsh/claim.asp?ano=&soft_no=", kMine, 400, "0", {}, "0"},
+        {"somebody claims first", both, kTheirs, 200, "1",
+         QStringLiteral("board=%1/%2,ebook=E%1/%2").arg(u, theirs), "1"},
+        {"the installation is told", both, kMine, 403, "0",
+         QStringLiteral("board=%1/%2,ebook=E%1/%2").arg(u, theirs), "1"},
+        {"claiming what one holds costs nothing", both, kTheirs, 200, "1",
+         QStringLiteral("board=%1/%2,ebook=E%1/%2").arg(u, theirs), "1"},
+        {"a free number is tied even beside a taken one", "/flsh/claim.asp?ano=" + kUser + "&soft_no=F1",
+         kMine, 403, "0", QStringLiteral("board=%1/%2,ebook=E%1/%2,ebook=F1/%3").arg(u, theirs, mine), "2"},
+    };
+    for (const Claim& c : claims) {
+        const RawReply reply = get(c.target, c.secret);
+        EXPECT_EQ(reply.status, c.status) << c.what;
+        EXPECT_EQ(reply.body, c.body) << c.what;
+        EXPECT_EQ(value(QString::fromLatin1(proofs)).toStdString(), c.proofs.toStdString()) << c.what;
+        EXPECT_EQ(value(QString::fromLatin1(counted)), QString::fromLatin1(c.counted)) << c.what;
+    }
+    // The board and the e-book pages are the first claimer's meanwhile.
+    EXPECT_EQ(get("/flsh/addmsg_a.asp?gsno=800018080&bno=&msg=m&ano=" + kUser, kMine).status, 403);
+
+    // The desk lets the board number go, with the installation number the program makes from it.
+    server_->admin().exec(QStringLiteral("UPDATE installation_proofs SET number = '%1' WHERE number = 'E%2'")
+                              .arg(EncodeText(u, SettingsKey()), u));
+    QString error;
+    EXPECT_EQ(DeskRelease(server_->admin(), u, &error), 2);
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(get("/flsh/claim.asp?ano=" + kUser + "&soft_no=" + QUrl::toPercentEncoding(EncodeText(u, SettingsKey())),
+                  kMine)
+                  .body,
+              QByteArray("1"));
+    EXPECT_EQ(get("/flsh/addmsg_a.asp?gsno=800018080&bno=&msg=m&ano=" + kUser, kMine).status, 200);
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM installation_proofs WHERE left(encode(secret_digest, "
+                                   "'hex'), 4) = '%1'")
+                        .arg(mine)),
+              QStringLiteral("3"));
+
+    // An address ties twenty claims a day; claiming what its secret holds goes on.
+    server_->admin().exec(QStringLiteral("UPDATE address_writes SET done = 20 WHERE kind = 'claim'"));
+    EXPECT_EQ(get("/flsh/claim.asp?ano=555&soft_no=", kMine).status, 429);
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM installation_proofs WHERE number = '555'")),
+              QStringLiteral("0"));
+    EXPECT_EQ(get("/flsh/claim.asp?ano=" + kUser + "&soft_no=", kMine).body, QByteArray("1"));
+}
+
 TEST(PrintableText, ControlAndFormatCharactersBecomeVisibleEscapes) {
     const struct {
         QString text;

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <functional>
 
 #include "frame/app_state.h"
 #include "frame/server_connection.h"
@@ -66,6 +67,17 @@ protected:
 
     void passDelay() {
         server_->admin().exec(QStringLiteral("UPDATE logon_failures SET next_try = now() - interval '1 ms'"));
+        server_->admin().exec(
+            QStringLiteral("UPDATE logon_unknown_failures SET next_try = now() - interval '1 ms'"));
+    }
+    // The procedure's log-on of a number with a wrong password, as the caller sees it: the state, or the
+    // refusal with the seconds taken out.
+    QString outcome(const QString& number) {
+        int state = -1;
+        const QString error = ServerErrorOf([&] { state = CallTryLogon(cmd, number, wrong, 0); });
+        if (error.isEmpty()) return QString::number(state);
+        QString shape = error;
+        return shape.replace(QRegularExpression(QStringLiteral("\\d+ 秒")), QStringLiteral("N 秒"));
     }
 
     std::unique_ptr<DoorConnection> connection;
@@ -126,6 +138,56 @@ TEST_F(LogonGuardTest, EachWrongPasswordBeyondFiveWaitsTwiceAsLongUpToFiveMinute
     // The right log-on made the owner's address one of its own.
     EXPECT_EQ(rows(QStringLiteral("SELECT address FROM logon_addresses WHERE acc_id = %1").arg(owner)),
               QStringList{QStringLiteral("127.0.0.1")});
+}
+
+// A number without an account is answered, counted and delayed exactly as an account's wrong passwords
+// are, so that nothing tells whether a number has an account; only the number's digest is kept.
+TEST_F(LogonGuardTest, ANumberWithoutAnAccountIsAnsweredAndKeptWaitingAsAnAccountIs) {
+    const QString unknown = QStringLiteral("nobody-here");
+    const QString waiting = kWaitPrefix + QStringLiteral("N 秒后再试。");
+    struct Step {
+        bool afterDelay;
+        QString seen;
+    };
+    std::vector<Step> steps;
+    for (int n = 0; n < 5; ++n) steps.push_back({false, QStringLiteral("2")});
+    steps.push_back({false, waiting});
+    steps.push_back({true, QStringLiteral("2")});
+    steps.push_back({false, waiting});
+    int tried = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(++tried);
+        if (step.afterDelay) passDelay();
+        EXPECT_EQ(outcome(QStringLiteral("owner")), step.seen);
+        EXPECT_EQ(outcome(unknown), step.seen);
+    }
+    // The log-on page says the same of both.
+    for (const QByteArray& number : {QByteArray("owner"), unknown.toLatin1()})
+        EXPECT_EQ(logOnPage("10.0.0.5", number, "guess"), qMakePair(429, QByteArray())) << number.constData();
+    EXPECT_EQ(rows(QStringLiteral("SELECT failures || '|' || round(extract(epoch FROM next_try - last_failure)) "
+                                  "FROM logon_failures UNION ALL SELECT failures || '|' || round(extract(epoch "
+                                  "FROM next_try - last_failure)) FROM logon_unknown_failures "
+                                  "WHERE number_hash = digest('%1', 'sha256')")
+                       .arg(unknown)),
+              QStringList({QStringLiteral("6|2"), QStringLiteral("6|2")}));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM accounts WHERE user_no = '%1'").arg(unknown)),
+              QStringLiteral("0"));
+
+    // At most a hundred thousand numbers are kept, those forgotten longest first; a day old, none.
+    server_->admin().exec(QStringLiteral(
+        "INSERT INTO logon_unknown_failures SELECT digest('n' || n, 'sha256'), 1, now() - n * interval '1 ms', "
+        "now() FROM generate_series(1, 100005) n"));
+    server_->admin().exec(QStringLiteral(
+        "INSERT INTO logon_unknown_failures VALUES (digest('stale', 'sha256'), 9, now() - interval '25 hours', "
+        "now())"));
+    server_->admin().exec(QStringLiteral("UPDATE server_sweeps SET last_run = now() - interval '2 minutes' "
+                                         "WHERE job = 'logon_unknown_failures'"));
+    EXPECT_EQ(outcome(QStringLiteral("one more")), QStringLiteral("2"));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM logon_unknown_failures")), QStringLiteral("100000"));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM logon_unknown_failures WHERE number_hash IN "
+                                   "(digest('one more', 'sha256'), digest('n1', 'sha256'), "
+                                   "digest('stale', 'sha256'), digest('n100005', 'sha256'))")),
+              QStringLiteral("2"));
 }
 
 TEST_F(LogonGuardTest, GuessesFromElsewhereDoNotKeepTheOwnerWaitingWhereItLogsOn) {
@@ -390,27 +452,28 @@ TEST_F(LogonGuardTest, ACredentialLapsesSevenDaysAfterItWasIssuedHoweverMuchItIs
 TEST_F(LogonGuardTest, TheDoorLimitsLogOnsPerAddress) {
     ASSERT_EQ(server_->startDoor(), QString());
     const int port = server_->door()->port();
-    const QByteArray body =
-        R"({"procedure":"sp_trylogon","values":{"@z_user_no":"nobody","@z_pswd":"p","@z_pswd2":"",)"
-        R"("@z_right":"0","@z_logon_type":"0"}})";
+    // Each try names a number of its own: a number without an account tried six times would be kept
+    // waiting by the server itself.
+    const auto procedure = [](int n) {
+        const QByteArray body = R"({"procedure":"sp_trylogon","values":{"@z_user_no":"nobody)" +
+                                QByteArray::number(n) +
+                                R"(","@z_pswd":"p","@z_pswd2":"","@z_right":"0","@z_logon_type":"0"}})";
+        return "POST /door/logon HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Type: "
+               "application/json\r\nContent-Length: " +
+               QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    };
+    const auto page = [](int n) {
+        return "GET /flsh2/TRYLOGON3.asp?u_no=nobody" + QByteArray::number(n) +
+               "&pswd=p&R=0 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    };
     struct Case {
         const char* what;
-        QByteArray request;
+        std::function<QByteArray(int)> request;
         int answered;  // the status of a log-on the door passes on
     };
-    const Case cases[] = {
-        {"the procedure",
-         "POST /door/logon HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Type: "
-         "application/json\r\n"
-         "Content-Length: " +
-             QByteArray::number(body.size()) + "\r\n\r\n" + body,
-         200},
-        {"the page",
-         "GET /flsh2/TRYLOGON3.asp?u_no=nobody&pswd=p&R=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-         "Connection: close\r\n\r\n",
-         200},
-    };
+    const Case cases[] = {{"the procedure", procedure, 200}, {"the page", page, 200}};
     int source = 10;
+    int number = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString first = QStringLiteral("127.0.6.%1").arg(++source);
@@ -418,12 +481,13 @@ TEST_F(LogonGuardTest, TheDoorLimitsLogOnsPerAddress) {
         // machine; never many more.
         int passed = 0;
         RawReply reply;
-        while (passed < 20 && (reply = DoorExchange(port, c.request, first)).status == c.answered) ++passed;
+        while (passed < 20 && (reply = DoorExchange(port, c.request(++number), first)).status == c.answered)
+            ++passed;
         EXPECT_EQ(reply.status, 429);
         EXPECT_GE(passed, 11);
         EXPECT_LE(passed, 14);
         // Another address is answered meanwhile.
-        EXPECT_EQ(DoorExchange(port, c.request, QStringLiteral("127.0.6.%1").arg(++source)).status,
+        EXPECT_EQ(DoorExchange(port, c.request(++number), QStringLiteral("127.0.6.%1").arg(++source)).status,
                   c.answered);
     }
 }

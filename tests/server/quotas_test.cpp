@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "frame/server_connection.h"
 #include "pages/schema_loader.h"
 #include "platform/door/server_command.h"
@@ -66,14 +68,14 @@ protected:
             QStringLiteral("SELECT members || '/' || stored_bytes FROM account_usage WHERE acc_id = %1")
                 .arg(account));
     }
-    QString held() {
-        return admin(
-            QStringLiteral(
-                "SELECT count(*) || '/' || coalesce(sum(coalesce((SELECT octet_length(hisdescript) "
-                "FROM member_stories s WHERE s.filial_id = m.filial_id), 0) + coalesce((SELECT "
-                "sum(octet_length(myimage)) FROM member_images i WHERE i.filial_id = m.filial_id), 0)), 0) "
-                "FROM members m WHERE myacc_id = %1")
-                .arg(account));
+    QString held() { return heldBy(account); }
+    // The members the account created and the bytes of the page texts and pictures it wrote.
+    QString heldBy(qint32 acc) {
+        return admin(QStringLiteral("SELECT (SELECT count(*) FROM members WHERE myacc_id = %1) || '/' || "
+                                    "(SELECT coalesce(sum(octet_length(hisdescript)), 0) FROM member_stories "
+                                    "WHERE writer_id = %1) + (SELECT coalesce(sum(octet_length(myimage)), 0) "
+                                    "FROM member_images WHERE writer_id = %1)")
+                         .arg(acc));
     }
 
     ServerCommand cmd;
@@ -160,8 +162,8 @@ TEST_F(QuotasTest, PagesAndPicturesPastTheirLimitsAreRefusedAndTheOldOnesKept) {
 TEST_F(QuotasTest, AMemberKeepsAtMostThreeHundredPictures) {
     ASSERT_EQ(saveWith(QStringLiteral("相册")), QString());
     admin(QStringLiteral(
-        "INSERT INTO member_images (filial_id, imagepath, myimage) SELECT filial_id, 'p' || n, "
-        "'x' FROM members, generate_series(1, 299) n"));
+        "INSERT INTO member_images (filial_id, imagepath, myimage, writer_id) SELECT filial_id, 'p' || n, "
+        "'x', myacc_id FROM members, generate_series(1, 299) n"));
     EXPECT_EQ(savePicture(QStringLiteral("相册"), "300", QStringLiteral("p300")), QString());
     EXPECT_EQ(
         savePicture(QStringLiteral("相册"), "301", QStringLiteral("p301")),
@@ -240,6 +242,69 @@ TEST_F(QuotasTest, TheCountedTotalsFollowEveryChange) {
         QStringLiteral("1/7"));
 }
 
+// Page texts and pictures are charged to the account that wrote them, whoever created the member: a
+// replacement moves the bytes to its writer, a full account cannot write on another's member, and
+// deleting the member gives every writer its bytes back.
+TEST_F(QuotasTest, PagesAndPicturesAreChargedToTheAccountThatWroteThem) {
+    ASSERT_EQ(saveWith(QStringLiteral("共")), QString());  // the account's, unprotected, open to all
+    const qint32 id = cmd.Value(QStringLiteral("@z_filial_id")).toInt();
+    auto writerConnection = OpenTestConnection();
+    ServerCommand writerCmd(writerConnection.get());
+    const qint32 writer = RegisterTestAccount(writerCmd, QStringLiteral("writer"), QStringLiteral("乙"));
+    ASSERT_GT(writer, 0);
+    auto countedBy = [&](qint32 acc) {
+        return admin(QStringLiteral("SELECT coalesce((SELECT members || '/' || stored_bytes FROM account_usage "
+                                    "WHERE acc_id = %1), '0/0')")
+                         .arg(acc));
+    };
+    const QString full = QStringLiteral("调用过程“sp_saveimage”失败：帐号在服务器上的页面和图片已近 2 GB "
+                                        "的上限，成员“共”的图片不予保存。");
+    const struct {
+        const char* what;
+        bool byWriter;
+        std::function<QString()> write;
+        QString refusal;
+        const char* owners;   // the creator's members/bytes after it
+        const char* writers;  // the writer's
+    } steps[] = {
+        {"the creator's page", false, [&] { return savePage(QStringLiteral("共"), QString(10, u'p')); }, {},
+         "1/10", "0/0"},
+        {"the writer's picture on it", true,
+         [&] { return savePicture(QStringLiteral("共"), QByteArray(5, 'b'), QStringLiteral("b.jpg")); }, {},
+         "1/10", "0/5"},
+        {"the writer replaces the creator's page", true,
+         [&] { return savePage(QStringLiteral("共"), QString(4, u'w')); }, {}, "1/0", "0/9"},
+        {"the creator replaces the writer's picture", false,
+         [&] { return savePicture(QStringLiteral("共"), QByteArray(3, 'a'), QStringLiteral("b.jpg")); }, {},
+         "1/3", "0/4"},
+        {"the writer, full, cannot write on another's member", true,
+         [&] {
+             admin(QStringLiteral("UPDATE account_usage SET stored_bytes = 2147483646 WHERE acc_id = %1")
+                       .arg(writer));
+             return savePicture(QStringLiteral("共"), QByteArray(3, 'c'), QStringLiteral("c.jpg"));
+         },
+         full, "1/3", "0/2147483646"},
+        {"while the creator still can", false,
+         [&] { return savePicture(QStringLiteral("共"), QByteArray(3, 'c'), QStringLiteral("c.jpg")); }, {},
+         "1/6", "0/2147483646"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.byWriter) cmd.SetActiveConnection(writerConnection.get());
+        EXPECT_EQ(s.write(), s.refusal);
+        cmd.SetActiveConnection(ServerConnection().get());
+        EXPECT_EQ(countedBy(account), QLatin1String(s.owners));
+        EXPECT_EQ(countedBy(writer), QLatin1String(s.writers));
+    }
+    admin(QStringLiteral("UPDATE account_usage SET stored_bytes = 4 WHERE acc_id = %1").arg(writer));
+    EXPECT_EQ(heldBy(writer), QStringLiteral("0/4"));
+    cmd.SetCommandText(QStringLiteral("sp_deleteZpdata"));
+    cmd.SetValue(QStringLiteral("@z_filial_id"), id);
+    cmd.Execute();
+    EXPECT_EQ(countedBy(account), QStringLiteral("0/0"));
+    EXPECT_EQ(countedBy(writer), QStringLiteral("0/0"));
+}
+
 // An association's name is kept up to 50 characters; a longer one founds nothing, by the procedure or
 // the page.
 TEST_F(QuotasTest, AnAssociationsNameOfMoreThanFiftyCharactersFoundsNothing) {
@@ -269,18 +334,35 @@ TEST_F(QuotasTest, AnAssociationsNameOfMoreThanFiftyCharactersFoundsNothing) {
     EXPECT_EQ(admin(QStringLiteral("SELECT count(*) FROM clan_groups")), QStringLiteral("1"));
 }
 
-// A database from before the totals were kept gets them counted when the schema loads, and loading it
-// again changes nothing.
-TEST_F(QuotasTest, TotalsAreCountedForADatabaseThatHadNone) {
+// A database from before the totals were kept, or from when a member's bytes were charged to its
+// creator, gets them counted by their writers when the schema loads; loading it again changes nothing.
+TEST_F(QuotasTest, TotalsAreCountedForADatabaseFromBefore) {
     ASSERT_EQ(saveWith(QStringLiteral("旧一")), QString());
     ASSERT_EQ(saveWith(QStringLiteral("旧二")), QString());
     ASSERT_EQ(savePage(QStringLiteral("旧一"), QStringLiteral("旧页面")), QString());
     ASSERT_EQ(savePicture(QStringLiteral("旧二"), QByteArray(5, 'x'), QStringLiteral("a")), QString());
-    admin(QStringLiteral("DROP TABLE account_usage"));
-    admin(QStringLiteral("ALTER TABLE members DROP COLUMN stored_bytes CASCADE"));
-    for (int load = 0; load < 2; ++load) {
-        EXPECT_EQ(LoadServerSchema(server_->admin()), QString());
-        EXPECT_EQ(counted(), QStringLiteral("2/14")) << load;
-        EXPECT_EQ(held(), counted()) << load;
+    const struct {
+        const char* what;
+        const char* usage;  // what becomes of the totals the database kept
+    } cases[] = {
+        {"no totals at all", "DROP TABLE account_usage"},
+        {"totals by creator, wrong", "UPDATE account_usage SET stored_bytes = 99"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        admin(QStringLiteral("DROP TRIGGER member_stories_usage ON member_stories"));
+        admin(QStringLiteral("DROP TRIGGER member_images_usage ON member_images"));
+        admin(QStringLiteral("ALTER TABLE member_stories DROP COLUMN writer_id"));
+        admin(QStringLiteral("ALTER TABLE member_images DROP COLUMN writer_id"));
+        admin(QStringLiteral("ALTER TABLE members ADD COLUMN stored_bytes bigint NOT NULL DEFAULT 0"));
+        admin(QString::fromLatin1(c.usage));
+        for (int load = 0; load < 2; ++load) {
+            EXPECT_EQ(LoadServerSchema(server_->admin()), QString());
+            EXPECT_EQ(counted(), QStringLiteral("2/14")) << load;
+            EXPECT_EQ(held(), counted()) << load;
+            EXPECT_EQ(admin(QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE "
+                                           "table_name = 'members' AND column_name = 'stored_bytes'")),
+                      QStringLiteral("0"));
+        }
     }
 }

@@ -106,6 +106,8 @@ FrmLogon::FrmLogon(QWidget* parent) : QDialog(parent) {
     txtAccNo_ = addField(QStringLiteral("Lblacc_no"), QStringLiteral("帐    号："),
                          QStringLiteral("TxtAcc_No"), &lblAccNo_);
     txtAccNo_->setToolTip(QStringLiteral("不显示，不可更改"));
+    // No longer than the server keeps, so that a registration is never turned down for its length.
+    txtAccNo_->setMaxLength(LogonRules::kMaxAccountChars);
     placeRow(lblAccNo_, txtAccNo_, kAccountTop + 4, kAccountTop);
     txtPswd_ = addField(QStringLiteral("Lblpswd"), QStringLiteral("密    码："), QStringLiteral("TxtPswd"),
                         &lblPswd_);
@@ -120,6 +122,7 @@ FrmLogon::FrmLogon(QWidget* parent) : QDialog(parent) {
     txtNick_ = addField(QStringLiteral("LblNick"), QStringLiteral("昵    称："), QStringLiteral("TxtNick"),
                         &lblNick_);
     txtNick_->setToolTip(QStringLiteral("对外显示名，不能更改"));
+    txtNick_->setMaxLength(LogonRules::kMaxNicknameChars);
     showRegistrationRows(false);
 
     lblRight_ = new QLabel(QStringLiteral("数据开放："), this);
