@@ -19,7 +19,7 @@ pass_file="$book/server/pages.pass"
 
 args=(--db-host "$book/server/pgdata" --db-port "$db_port" --db-name qntzpsvr01 --db-user qntzp_pages)
 if [ "$desk" = release ]; then
-  args+=(--release "${3:?the user's board number}")
+  args+=(--release "${3:?the board number to let go}")
 else
   args+=(--desk "$desk")
   if [ $# -ge 4 ]; then args+=(--answer-to "$3" --text "$4"); fi

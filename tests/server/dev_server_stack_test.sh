@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # `./dev server`'s stack as a person starts it (server/dev_server.sh on a book folder of its own and free
 # ports): the door answers over TLS with the local authority and refuses plain HTTP, a procedure call
-# goes through it, the database listens on no network address and lets neither the program's old
-# account nor the schema's owner log on, and everything ends with the script.
+# goes through it, the desk's command lets a claimed number go, the database listens on no network
+# address and lets neither the program's old account nor the schema's owner log on, and everything ends
+# with the script.
 #
 #   tests/server/dev_server_stack_test.sh PAGE-SERVICE-PROGRAM
 set -uo pipefail
@@ -56,6 +57,17 @@ reply=$(door 'GET /data/newver.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\
 body='{"procedure":"sp_trylogon","values":{"@z_user_no":"u1","@z_pswd":"p","@z_pswd2":"p","@z_nick":"n","@z_right":"0","@z_logon_type":"1"}}'
 reply=$(door "POST /door/logon HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: ${#body}\r\n\r\n$body")
 [[ "$reply" == *'"@z_state":3'* && "$reply" == *'"credential":"'* ]] || fail "a log-on through the door: $reply"
+
+# A number somebody claimed first is let go by the desk, and its installation claims it.
+claim() {
+  door "GET /flsh/claim.asp?ano=318273645501&soft_no= HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Installation-Secret: $(printf '%064d' "$1")\r\n\r\n"
+}
+[[ "$(claim 1)" == "HTTP/1.1 200"*$'\r\n\r\n1' ]] || fail "the first claim: $(claim 1)"
+[[ "$(claim 2)" == "HTTP/1.1 403"* ]] || fail "a second installation's claim was not refused"
+released=$(QENTARA_HOME="$home" QENTARA_DB_PORT=$db_port "$here/server/dev_desk.sh" "$service_bin" release 318273645501 2>&1)
+[[ "$released" == "Released 318273645501 (1 number): its installation claims it again with its secret." ]] ||
+  fail "the desk's release: $released"
+[[ "$(claim 2)" == "HTTP/1.1 200"* ]] || fail "the claim after the release: $(claim 2)"
 
 plain=$( (exec 3<>"/dev/tcp/127.0.0.1/$door_port" && printf 'GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n' >&3 &&
   timeout 5 cat <&3) 2>/dev/null | head -1)
