@@ -101,8 +101,15 @@ CREATE OR REPLACE TRIGGER members_usage AFTER INSERT OR DELETE ON members
 CREATE OR REPLACE TRIGGER members_usage_changed AFTER UPDATE OF myacc_id ON members
     FOR EACH ROW WHEN (OLD.myacc_id IS DISTINCT FROM NEW.myacc_id)
     EXECUTE FUNCTION zp_count_usage();
--- The members' own byte counts, from before the bytes went to their writers.
-ALTER TABLE members DROP COLUMN IF EXISTS stored_bytes;
+-- The members' own byte counts, from before the bytes went to their writers (looked for first, so that
+-- a database without them is not locked for nothing).
+DO $$
+BEGIN
+    IF EXISTS (SELECT 1 FROM information_schema.columns WHERE table_schema = 'public'
+                  AND table_name = 'members' AND column_name = 'stored_bytes') THEN
+        ALTER TABLE members DROP COLUMN stored_bytes;
+    END IF;
+END $$;
 
 -- A page text's or picture's bytes, taken from its writer when it goes and given to its writer when it
 -- comes (a replacement by another account moves them); deleting a member takes its items with it.
