@@ -237,7 +237,7 @@ END $$;
 -- Wrong passwords in a row sent for a number that has no account, counted and delayed exactly as an
 -- account's outside its own addresses, so that neither the answers nor their timing tell whether a number
 -- has an account. Only the number's SHA-256 is kept; forgotten a day after the last one, and never more
--- than zp_unknown_numbers_kept() numbers (the longest forgotten first).
+-- than zp_unknown_numbers_kept() numbers (those tried longest ago go first).
 CREATE TABLE IF NOT EXISTS logon_unknown_failures (
     number_hash  bytea PRIMARY KEY,
     failures     integer NOT NULL,

@@ -34,6 +34,7 @@ LANGUAGE sql STABLE SET search_path = public, pg_temp AS $$
     SELECT coalesce(sum(kept), 0) FROM door_answer_counts
      WHERE acc_id = acc AND hour > now() - interval '2 days 1 hour'
 $$;
+
 -- Procedures that may run twice with the same effect (each replaces what it stored, or only reads):
 -- their answers are not kept. Every other procedure's are.
 CREATE TABLE IF NOT EXISTS door_repeatable (proname text PRIMARY KEY);
