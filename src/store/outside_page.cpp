@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <initializer_list>
 
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
@@ -18,30 +19,25 @@ namespace {
 
 using tag_attributes::Attribute;
 
+bool IsOneOf(QStringView name, std::initializer_list<QStringView> names) {
+    for (const QStringView n : names)
+        if (n.size() == name.size() && n.compare(name, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 // Attributes whose value is an address a browser loads, or the page save follows.
-bool IsAddressAttribute(const QString& name) {
-    static const QSet<QString> names{
-        QStringLiteral("src"),      QStringLiteral("href"),       QStringLiteral("background"),
-        QStringLiteral("data"),     QStringLiteral("poster"),     QStringLiteral("srcset"),
-        QStringLiteral("imagesrcset"), QStringLiteral("action"),  QStringLiteral("formaction"),
-        QStringLiteral("codebase"), QStringLiteral("archive"),    QStringLiteral("code"),
-        QStringLiteral("longdesc"), QStringLiteral("cite"),       QStringLiteral("dynsrc"),
-        QStringLiteral("lowsrc"),   QStringLiteral("manifest"),   QStringLiteral("icon"),
-        QStringLiteral("ping"),     QStringLiteral("classid"),    QStringLiteral("profile"),
-        QStringLiteral("usemap")};
-    return names.contains(name) || name.endsWith(QLatin1String(":href")) ||
-           name.endsWith(QLatin1String(":src"));
+bool IsAddressAttribute(QStringView name) {
+    return IsOneOf(name, {u"src", u"href", u"background", u"data", u"poster", u"srcset", u"imagesrcset",
+                          u"action", u"formaction", u"codebase", u"archive", u"code", u"longdesc", u"cite",
+                          u"dynsrc", u"lowsrc", u"manifest", u"icon", u"ping", u"classid", u"profile",
+                          u"usemap"}) ||
+           name.endsWith(u":href", Qt::CaseInsensitive) || name.endsWith(u":src", Qt::CaseInsensitive);
 }
 
 // Attributes read as style: a style, and the drawing attributes of pictures drawn in the page.
-bool IsStyleAttribute(const QString& name) {
-    static const QSet<QString> names{QStringLiteral("style"),       QStringLiteral("fill"),
-                                     QStringLiteral("stroke"),      QStringLiteral("filter"),
-                                     QStringLiteral("mask"),        QStringLiteral("clip-path"),
-                                     QStringLiteral("marker"),      QStringLiteral("marker-start"),
-                                     QStringLiteral("marker-mid"),  QStringLiteral("marker-end"),
-                                     QStringLiteral("cursor")};
-    return names.contains(name);
+bool IsStyleAttribute(QStringView name) {
+    return IsOneOf(name, {u"style", u"fill", u"stroke", u"filter", u"mask", u"clip-path", u"marker",
+                          u"marker-start", u"marker-mid", u"marker-end", u"cursor"});
 }
 
 // Style text that may load something: a url(), an image function, an import, or an escape, which can
@@ -78,33 +74,32 @@ QString SchemeOf(const QString& address) {
     return address.left(colon).toLower();
 }
 
-// The file in the temp folder a placeholder address stands for; "" when the address is none, or when
+// The file below the temp folder a placeholder address stands for; "" when the address is none, or when
 // it would climb out of its folder read as a relative path (a compiler of e-books reads it so).
 QString PlaceholderFile(const QString& address) {
-    QString rest = address;
-    if (rest.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
-        rest.remove(0, 5);
-        while (rest.startsWith(QLatin1Char('/')) || rest.startsWith(QLatin1Char('\\'))) rest.remove(0, 1);
+    QStringView rest(address);
+    if (rest.startsWith(u"file:", Qt::CaseInsensitive)) {
+        rest = rest.mid(5);
+        while (rest.startsWith(u'/') || rest.startsWith(u'\\')) rest = rest.mid(1);
     }
-    if (!rest.startsWith(QLatin1String("_app.path_")) && !rest.startsWith(QLatin1String("_app.bg_")))
-        return QString();
-    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
-    for (const QString& part : rest.split(separators)) {
-        const QString plain = QUrl::fromPercentEncoding(part.toUtf8());
-        if (part == QLatin1String(".") || part == QLatin1String("..") || plain == QLatin1String(".") ||
-            plain == QLatin1String(".."))
+    if (!rest.startsWith(u"_app.path_") && !rest.startsWith(u"_app.bg_")) return QString();
+    const auto climbs = [](QStringView part) { return part == u"." || part == u".."; };
+    for (qsizetype i = 0, from = 0; i <= rest.size(); ++i) {
+        if (i < rest.size() && rest[i] != u'/' && rest[i] != u'\\') continue;
+        const QStringView part = rest.mid(from, i - from);
+        if (climbs(part) || (part.contains(u'%') && climbs(QUrl::fromPercentEncoding(part.toUtf8()))))
             return QString();
+        from = i + 1;
     }
-    return picture_refs::PictureFile(QStringLiteral("file://") + rest);
+    return picture_refs::PictureBelowTemp(QStringLiteral("file://") + rest.toString());
 }
 
-bool KeepsAddress(const QString& tag, const QString& name, const QString& address,
-                  const QSet<QString>& carried) {
+bool KeepsAddress(const Attribute& attribute, const QString& address, const QSet<QString>& carried) {
     if (address.isEmpty() || address.startsWith(QLatin1Char('#'))) return true;
     const QString scheme = SchemeOf(address);
     if (scheme == QLatin1String("data") || scheme == QLatin1String("mailto")) return true;
-    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && name == QLatin1String("href") &&
-        (tag == QLatin1String("a") || tag == QLatin1String("area")))
+    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+        attribute.name.compare(u"href", Qt::CaseInsensitive) == 0 && IsOneOf(attribute.tag, {u"a", u"area"}))
         return true;
     const QString file = PlaceholderFile(address);
     return !file.isEmpty() && carried.contains(file);
@@ -112,12 +107,11 @@ bool KeepsAddress(const QString& tag, const QString& name, const QString& addres
 
 bool Cuts(const Attribute& attribute, const QSet<QString>& carried) {
     if (!attribute.hasValue) return false;
-    const QString name = attribute.name.toString().toLower();
-    const QString tag = attribute.tag.toString().toLower();
-    if (IsAddressAttribute(name)) return !KeepsAddress(tag, name, Address(attribute.value), carried);
-    if (IsStyleAttribute(name)) return StyleNamesResource(tag_attributes::DecodedValue(attribute.value));
+    if (IsAddressAttribute(attribute.name)) return !KeepsAddress(attribute, Address(attribute.value), carried);
+    if (IsStyleAttribute(attribute.name))
+        return StyleNamesResource(tag_attributes::DecodedValue(attribute.value));
     // A refresh leads the view to an address.
-    if (tag == QLatin1String("meta") && name == QLatin1String("content"))
+    if (IsOneOf(attribute.tag, {u"meta"}) && IsOneOf(attribute.name, {u"content"}))
         return Address(attribute.value).contains(QLatin1String("url"), Qt::CaseInsensitive);
     return false;
 }
@@ -145,7 +139,8 @@ QString WithoutLoadingStyleSheets(const QString& html) {
 QString Cleaned(const QString& html, const QStringList& pictures) {
     QSet<QString> carried;
     for (const QString& reference : pictures)
-        if (const QString file = picture_refs::PictureFile(reference); !file.isEmpty()) carried.insert(file);
+        if (const QString file = picture_refs::PictureBelowTemp(reference); !file.isEmpty())
+            carried.insert(file);
     const auto cut = [&carried](const Attribute& attribute) { return Cuts(attribute, carried); };
     QString page = html;
     // Every step only cuts, and a cut can join the text around it into something to cut again: again

@@ -110,6 +110,12 @@ QString PictureFile(const QString& storedReference) {
     return FileBelowTemp(ConfinedSegments(PathAfterMarker(storedReference.mid(cut + 2))));
 }
 
+QString PictureBelowTemp(const QString& storedReference) {
+    const qsizetype cut = storedReference.indexOf(QLatin1String("//"));
+    if (cut < 0) return QString();
+    return ConfinedSegments(PathAfterMarker(storedReference.mid(cut + 2))).join(QLatin1Char('/'));
+}
+
 QString ResolvePageReferences(const QString& text) {
     QString out;
     out.reserve(text.size() + 64);

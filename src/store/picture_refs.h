@@ -31,6 +31,9 @@ QString DownloadTarget(const QString& address);
 // reference has no "//" or names no file.
 QString PictureFile(const QString& storedReference);
 
+// The same file as a path below the temp folder ("family/x.png"), reached without the book folder.
+QString PictureBelowTemp(const QString& storedReference);
+
 // The page text with every placeholder reference replaced by its file in the temp folder (as
 // PictureFile finds it), so that a browser shows the extracted pictures.
 QString ResolvePageReferences(const QString& text);
