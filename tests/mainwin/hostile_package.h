@@ -22,7 +22,7 @@ inline const QByteArray kOwnPicture = "GIF89a-own-picture";
 inline QString Page(const QString& listener, const QString& secret) {
     const QString climbing = QStringLiteral("../../../../../../../..") + secret;
     return QStringLiteral(
-               "<html><head></head><body background=\"%1bg.jpg\"><p>他的生平</p>"
+               "<html><head></head><body background=\"%1bg.jpg\"><p>他的生平 his life</p>"
                "<img src=\"file://_app.path_\\own.gif\"><img src=\"%1a.jpg\"><img src=\"file://%2\">"
                "<img src=\"%2\"><embed src=\"%2\"><embed src=\"%1m.mp3\"><a href=\"file://%2\">l</a>"
                "<a href=\"%2\">m</a><a href=\"%3\">n</a><img src=\"_app.path_\\..\\..\\..\\%3\">"
