@@ -1,6 +1,7 @@
-// A page from a package, opened in the editor and left as it was, printed and written out as a site,
-// without the engine: the program asks no listener for anything and reads no file the page names; the
-// picture the package brings stays, and a picture the user inserts afterwards is stored.
+// A page from a package, opened in the editor and left as it was, without the engine: the program asks
+// no listener for anything and reads no file the page names; the picture the package brings stays, and a
+// picture the user inserts afterwards is stored. (Printed with the engine: OutsidePageRealEngineTest; the
+// site and the e-book: SiteAndEbookTest.)
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
@@ -9,7 +10,6 @@
 #include "hostile_package.h"
 #include "mainwin/forms/html_edit_view.h"
 #include "platform/bookdir.h"
-#include "print/print_zp.h"
 #include "support/test_http_server.h"
 
 namespace {
@@ -83,23 +83,6 @@ TEST_F(OutsidePageEditorTest, LeavingThePageFetchesAndReadsNothingItNames) {
     // What the user inserts afterwards is the user's: stored with the page.
     EnterAndLeave(QStringLiteral("乙"), QStringLiteral("<img src=\"file://%1\">").arg(picture_));
     EXPECT_EQ(Pictures(QStringLiteral("乙")), QList<QByteArray>{"PNG-the-user-chose"});
-    EXPECT_EQ(listener_.requests(), 0);
-}
-
-TEST_F(OutsidePageEditorTest, ThePrintedBookAndTheSiteHoldNothingThePageNames) {
-    clsPrintZp printer;
-    ASSERT_TRUE(printer.打印文档(QStringLiteral("甲"), 0));
-    const QString site = GetAppPath() + QStringLiteral("chm/z1.htm");
-    QDir().mkpath(GetAppPath() + QStringLiteral("chm/images"));
-    ASSERT_FALSE(ops_->GetAnyHtml2(site, QStringLiteral("甲"), true));
-    for (const QString& file : printer.BookParts() + QStringList{site}) {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::ReadOnly)) << file.toStdString();
-        const QString text = QString::fromUtf8(out.readAll());
-        EXPECT_FALSE(text.contains(elsewhere_.path())) << file.toStdString();
-        EXPECT_FALSE(text.contains(listener_.base())) << file.toStdString();
-    }
-    EXPECT_FALSE(hostile_package::FolderHolds(GetAppPath(), hostile_package::kSecret));
     EXPECT_EQ(listener_.requests(), 0);
 }
 
