@@ -3,8 +3,8 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
-#include <QFileInfo>
 #include <QDebug>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
