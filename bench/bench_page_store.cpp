@@ -9,6 +9,8 @@
 #include "frame/db_connections.h"
 #include "platform/dao/dao_database.h"
 #include "store/data_ops.h"
+#include "store/outside_page.h"
+#include "store/page_scripts.h"
 
 namespace {
 
@@ -60,6 +62,31 @@ void BM_SavePageWithThreePictures(benchmark::State& state) {
     state.counters["pages/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_SavePageWithThreePictures)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The cleaning every page from outside goes through (a package, a download, the e-book output): a page
+// of range(0) paragraphs, each with a picture the member brings and one on the web; range(1) 0 takes
+// out the scripts alone, as the cleaning did before it took out what leads outside.
+void BM_CleanOutsidePage(benchmark::State& state) {
+    const QString paragraph = QStringLiteral(
+        "<p style=\"color:#333\">先祖王公，字子明，号东山，生于嘉庆年间，卒于光绪年间。"
+        "<img src=\"file://_app.path_\\p%1.jpg\" width=200><img src=\"http://127.0.0.1:9/w%1.jpg\">"
+        "<a href=\"http://example.com/%1\">传</a></p>");
+    QString page = QStringLiteral("<html><head></head><body background=\"file://_app.bg_\\bg.jpg\">");
+    QStringList pictures{QStringLiteral("file://_app.bg_\\bg.jpg")};
+    for (int i = 0; i < state.range(0); ++i) {
+        page += paragraph.arg(i);
+        pictures << QStringLiteral("file://_app.path_\\p%1.jpg").arg(i);
+    }
+    page += QStringLiteral("</body></html>");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(state.range(1) ? outside_page::Cleaned(page, pictures)
+                                                : page_scripts::WithoutScripts(page));
+    state.counters["page_KB"] = double(page.size() * 2) / 1024;
+}
+BENCHMARK(BM_CleanOutsidePage)
+    ->ArgsProduct({{10, 100}, {0, 1}})
+    ->ArgNames({"paragraphs", "references"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

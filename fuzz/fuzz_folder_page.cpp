@@ -1,12 +1,14 @@
 // One file of a folder import: its first line is the file's name as the folder lists it, the rest its
 // bytes. The name must clean into a member name that a second cleaning keeps, and the page must come out
-// without a script or an event handler (a ".txt" file without any markup of its own).
+// without a script or an event handler (a ".txt" file without any markup of its own); kept as a page from
+// outside, it leaves nothing for a second cleaning to take out.
 #include <QFile>
 #include <QRegularExpression>
 
 #include "fuzz_support.h"
 #include "mainwin/imported_page.h"
-#include "member/member_name.h"
+#include "store/member_name.h"
+#include "store/outside_page.h"
 #include "store/page_scripts.h"
 
 namespace {
@@ -36,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (page.contains(script)) __builtin_trap();
     // Nothing that would run is left for a second cleaning to find: no script, no event handler.
     if (!plainText && page_scripts::WithoutScripts(page) != page) __builtin_trap();
+    const QString inert = outside_page::Cleaned(page, {QStringLiteral("file://_app.path_\\a.jpg")});
+    if (outside_page::Cleaned(inert, {QStringLiteral("file://_app.path_\\a.jpg")}) != inert) __builtin_trap();
     if (plainText && QString(page).remove(QStringLiteral("<br>")).contains(QLatin1Char('<')))
         __builtin_trap();
     return 0;

@@ -10,12 +10,12 @@
 #include "frame/db_connections.h"
 #include "frame/dir_list.h"
 #include "mainwin/imported_page.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "platform/tree_node_sink.h"
 #include "store/data_ops.h"
+#include "store/member_name.h"
 #include "store/reserved_names.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "store/data_ops.h"
+#include "store/outside_page.h"
 #include "store/page_scripts.h"
 #include "store/picture_refs.h"
 
@@ -81,7 +82,7 @@ QString PictureInside(const QString& src, const QString& fileFolder, const QStri
 // refers to the stored copy.
 QString StorePictures(Cls数据操作& ops, const AttachedSideFiles& side, const QString& member,
                       const QString& html, const QString& fileFolder, const QString& canonicalRoot,
-                      QStringList& unread) {
+                      QStringList& unread, QStringList& storedReferences) {
     static const QRegularExpression image(QStringLiteral("<img\\b[^>]*>"),
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression source(
@@ -107,6 +108,7 @@ QString StorePictures(Cls数据操作& ops, const AttachedSideFiles& side, const
                     const bool saved = ops.SaveAnyImageIn(side, address, member);
                     if (!saved && !unread.contains(file)) unread << file;
                     stored.insert(file, saved ? picture_refs::StoredReference(address, false) : QString());
+                    if (saved) storedReferences << stored.value(file);
                 }
                 if (const QString reference = stored.value(file); !reference.isEmpty())
                     text.replace(src.capturedStart(), src.capturedLength(),
@@ -162,7 +164,11 @@ bool Store(Cls数据操作& ops, const AttachedSideFiles& side, const QString& m
     QString html =
         CleanText(Decode(bytes), info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0);
     const QString root = QFileInfo(rootFolder).canonicalFilePath();
-    if (!root.isEmpty()) html = StorePictures(ops, side, member, html, info.absolutePath(), root, unread);
+    QStringList pictures;
+    if (!root.isEmpty())
+        html = StorePictures(ops, side, member, html, info.absolutePath(), root, unread, pictures);
+    // What the page names beyond its stored pictures is not the user's choice: nothing leads outside.
+    html = outside_page::Cleaned(html, pictures);
     if (!html.contains(
             QRegularExpression(QStringLiteral("<body\\b"), QRegularExpression::CaseInsensitiveOption)))
         html = QStringLiteral("<html><body>") + html + QStringLiteral("</body></html>");

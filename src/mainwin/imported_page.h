@@ -22,8 +22,8 @@ QString CleanText(const QString& text, bool plainText);
 
 // Stores the file as the member's page, inside the caller's transaction with the picture and page
 // files attached (side). Its pictures that lie inside rootFolder (relative ones resolved against the
-// file's own folder) are stored with the member and referred to as stored pictures; others are left as
-// written. A file or picture that cannot be read is added to unread; false when the page itself could
+// file's own folder) are stored with the member and referred to as stored pictures; every other address
+// that would lead outside the book goes (outside_page). A file or picture that cannot be read is added to unread; false when the page itself could
 // not be read (nothing stored).
 bool Store(Cls数据操作& ops, const AttachedSideFiles& side, const QString& member, const QString& filePath,
            const QString& rootFolder, QStringList& unread);

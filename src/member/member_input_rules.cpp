@@ -6,9 +6,9 @@
 #include "frame/app_state.h"
 #include "frame/language.h"
 #include "frame/text_utils.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/vbcompat.h"
+#include "store/member_name.h"
 
 namespace {
 
@@ -92,13 +92,10 @@ QString MemberInputRules::CleanField(const QString& control, const QString& text
 QString MemberInputRules::CleanChildrenText(const QString& text, int inputStyle, bool* capped) {
     if (capped) *capped = false;
     if (inputStyle != 1 && inputStyle != 2) return text;
+    if (inputStyle == 1) return CleanSingleMemberName(text, kOneNameLength);
     // "/" would read as a path in the page and folder imports; ";" separates several names.
     QString value = text;
     value.remove(QLatin1Char('/'));
-    if (inputStyle == 1) {
-        value.remove(QLatin1Char(';'));
-        return CleanMemberName(value, kOneNameLength);
-    }
     value = CleanMemberName(value, -1);
     for (const QString& separator : {QStringLiteral("，"), QStringLiteral(","), QStringLiteral("、")})
         value.replace(separator, QStringLiteral(";"));

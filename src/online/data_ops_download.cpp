@@ -10,6 +10,7 @@
 #include "platform/door/server_command.h"
 #include "platform/interaction/do_events.h"
 #include "store/data_ops.h"
+#include "store/outside_page.h"
 
 namespace {
 
@@ -63,11 +64,15 @@ bool Cls数据操作::DownLoad_1(qint32 serverId, QString& name) {
     // What the server sends replaces the book's; when it sends nothing, what was added here since the
     // upload stays.
     if (page) {
+        // The page names only the pictures the member keeps: those that come with it, else its own.
+        QStringList kept;
+        for (const auto& picture : pictures) kept << picture.storedPath;
+        if (pictures.isEmpty()) kept = outside_page::StoredPicturePaths(db, side.Pictures(), local);
         db.Execute(QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"),
                    {local});
         db.Execute(QStringLiteral("INSERT INTO ") + side.Pages() +
                        QStringLiteral(" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
-                   {local, *page});
+                   {local, outside_page::StoredCleaned(*page, kept)});
     }
     if (!pictures.isEmpty()) {
         db.Execute(QStringLiteral("DELETE FROM ") + side.Pictures() + QStringLiteral(" WHERE \"filial\" = ?"),

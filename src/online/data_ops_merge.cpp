@@ -25,6 +25,7 @@
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/outside_page.h"
 #include "store/reserved_names.h"
 
 namespace {
@@ -211,11 +212,17 @@ void WriteStagedMembers(dao::Database& db, const AttachedSideFiles& side, const 
             db.Execute(
                 QStringLiteral("DELETE FROM ") + side.Pages() + QStringLiteral(" WHERE \"filial\" = ?"),
                 {m.merged});
+            // The page names only the pictures the member has now (written just above).
+            QVariant page =
+                db.Scalar(QStringLiteral("SELECT \"Hisdescript\" FROM ") + Staged(QStringLiteral("story")) +
+                              QStringLiteral(" WHERE \"flag\" = ? ORDER BY rowid LIMIT 1"),
+                          {m.serverId});
+            if (!page.isNull())
+                page = outside_page::StoredCleaned(
+                    page.toString(), outside_page::StoredPicturePaths(db, side.Pictures(), m.merged));
             db.Execute(QStringLiteral("INSERT INTO ") + side.Pages() +
-                           QStringLiteral(" (\"filial\", \"Hisdescript\") SELECT ?, \"Hisdescript\" FROM ") +
-                           Staged(QStringLiteral("story")) +
-                           QStringLiteral(" WHERE \"flag\" = ? ORDER BY rowid LIMIT 1"),
-                       {m.merged, m.serverId});
+                           QStringLiteral(" (\"filial\", \"Hisdescript\") VALUES (?, ?)"),
+                       {m.merged, page});
         }
         if (++count % kMembersPerDoEvents == 0) DoEvents();
     }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
@@ -26,7 +27,7 @@
 #include "store/data_ops.h"
 #include "store/package_format.h"
 #include "store/package_walk.h"
-#include "store/page_scripts.h"
+#include "store/outside_page.h"
 #include "store/reserved_names.h"
 #include "store/strong_password.h"
 
@@ -62,10 +63,20 @@ QString In(const QString& schema, const QString& table) {
 // Checks the package copy and places its members in memory; nothing is restored before the strong
 // password has been checked.
 PackageWalk ReadPackage(const QString& copy, const QString& password, const QString& digest) {
-    dao::Database db = dao::Database::Open(copy, password, true);
-    for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
-        if (!db.TableExists(table))
-            Refuse(dao::kErrTableNotFound, QStringLiteral("找不到输入表或查询 (%1)。").arg(table));
+    const QString notAPackage =
+        QStringLiteral("文件 '%1' 不是本程序的族谱包，没有导入。").arg(QFileInfo(copy).canonicalFilePath());
+    dao::Database db;
+    try {
+        db = dao::Database::Open(copy, password, true);
+    } catch (const dao::DaoError& e) {
+        // A database file without a password takes none: a password typed for it is not what is wrong.
+        if (e.Number() != dao::kErrWrongPassword || password.isEmpty() || !package_format::IsPlainDatabase(copy))
+            throw;
+        dao::Database plain = dao::Database::Open(copy, QString(), true);
+        if (!package_format::HasDataTables(plain)) Refuse(dao::kErrTableNotFound, notAPackage);
+        throw;
+    }
+    if (!package_format::HasDataTables(db)) Refuse(dao::kErrTableNotFound, notAPackage);
     if (strong_password::HasRecord(db) && strong_password::StoredDigest(db) != digest)
         Refuse(dao::kErrWrongPassword, QStringLiteral("强力密码不正确！再试一次吧。"));
     return PackageWalk::Read(db, package_format::MakeKeys(digest), copy);
@@ -75,23 +86,29 @@ PackageWalk ReadPackage(const QString& copy, const QString& password, const QStr
 // for the root, its parent's new name. The walk reaches a loop in the father links from its first member
 // (by row), whose parent therefore comes no earlier: the loop is opened before him and he stands as a
 // root, as the merge of a download opens its loops; a member who names himself his father is a loop of one.
+// A member whose father is neither in the package nor in the book stands as a root too: under a father
+// nobody bears, the tree would never reach him.
 class Placed {
 public:
     Placed(const PackageWalk& walk, const QString& attachUnder) : walk_(walk), attachUnder_(attachUnder) {
         std::vector<QString> asked;
         asked.reserve(walk.members.size());
-        for (const PackageWalk::Member& m : walk.members) asked.push_back(m.name);
+        for (const PackageWalk::Member& m : walk.members) asked.push_back(PackageWalk::Incoming(m.name));
         BatchUniqueNames unique(App().DataDb, asked);
         std::vector<QString>().swap(asked);
         names_.resize(walk.members.size());
         place_.resize(walk.members.size());
+        fatherInBook_.resize(walk.members.size());
         QElapsedTimer sinceEvents;
         sinceEvents.start();
         // Each parent is named before its children, so that each child takes its own parent's new name.
         for (qint32 p = 0; p < qint32(walk.order.size()); ++p) {
             const qint32 i = walk.order[size_t(p)];
-            names_[size_t(i)] = unique.Give(walk.members[size_t(i)].name);
+            const PackageWalk::Member& m = walk.members[size_t(i)];
+            names_[size_t(i)] = unique.Give(PackageWalk::Incoming(m.name));
             place_[size_t(i)] = p;
+            // Asked before anything is written: the book as it was.
+            if (m.parent < 0 && !m.father.isEmpty()) fatherInBook_[size_t(i)] = InBook(m.father);
             if (sinceEvents.elapsed() >= kEventsEveryMs) {
                 DoEvents();
                 sinceEvents.restart();
@@ -103,8 +120,9 @@ public:
         const PackageWalk::Member& m = walk_.members[size_t(member)];
         if (!attachUnder_.isEmpty() && member == walk_.root) return attachUnder_;
         if (OpensLoop(member)) return QString("");
-        if (m.parent < 0) return m.fatherNull ? QVariant() : QVariant(m.father);
-        return names_[size_t(m.parent)];
+        if (m.parent >= 0) return names_[size_t(m.parent)];
+        if (m.father.isEmpty()) return m.fatherNull ? QVariant() : QVariant(QString(""));
+        return fatherInBook_[size_t(member)] ? QVariant(m.father) : QVariant(QString(""));
     }
 
 private:
@@ -112,11 +130,21 @@ private:
         const qint32 parent = walk_.members[size_t(member)].parent;
         return parent >= 0 && place_[size_t(parent)] >= place_[size_t(member)];
     }
+    // "No_Display" marks a hidden root: it names no father the tree shows.
+    static bool InBook(const QString& father) {
+        if (father.compare(QLatin1String("No_Display"), Qt::CaseInsensitive) == 0) return false;
+        return !App()
+                    .DataDb
+                    .Scalar(QStringLiteral("SELECT 1 FROM main.\"本姓成员\" WHERE \"filial\" = ? LIMIT 1"),
+                            {father})
+                    .isNull();
+    }
 
     const PackageWalk& walk_;
     const QString attachUnder_;
-    std::vector<QString> names_;  // by member
-    std::vector<qint32> place_;   // by member: its place in the walk
+    std::vector<QString> names_;      // by member
+    std::vector<qint32> place_;       // by member: its place in the walk
+    std::vector<bool> fatherInBook_;  // by member without a parent in the package
 };
 
 // Appends the members in the order of the walk, runs of them at a time, each row copied by the engine
@@ -165,6 +193,8 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
                     const QStringList& columns, const package_format::Keys* keys) {
     QString list;
     QString selected;
+    const QString packageName =
+        keys ? QStringLiteral("qz_restore(s.\"filial\", ?2)") : QStringLiteral("s.\"filial\"");
     for (const QString& c : columns) {
         list += dao::QuoteIdent(c) + QStringLiteral(", ");
         QString value = QStringLiteral("s.") + dao::QuoteIdent(c);
@@ -172,16 +202,32 @@ void AppendSideRows(dao::Database& db, const QString& table, const QString& targ
             value = QStringLiteral("qz_toggle(") + value + QStringLiteral(", ?1)");
         if (keys && c == QLatin1String("Hisdescript"))
             value = QStringLiteral("qz_restore(") + value + QStringLiteral(", ?1)");
-        // A package may come from anyone (an e-book from any web address).
-        if (c == QLatin1String("Hisdescript")) value = QStringLiteral("qz_clean(") + value + QLatin1Char(')');
+        // A package may come from anyone (an e-book from any web address): its page is kept inert,
+        // with the pictures its member brings.
+        if (c == QLatin1String("Hisdescript"))
+            value = QStringLiteral("qz_clean(") + value + QStringLiteral(", ") + packageName + QLatin1Char(')');
         selected += value + QStringLiteral(", ");
     }
-    const QString filial = keys ? QStringLiteral("qz_rename(qz_restore(s.\"filial\", ?2))")
-                                : QStringLiteral("qz_rename(s.\"filial\")");
+    const QString filial = QStringLiteral("qz_rename(") + packageName + QLatin1Char(')');
     db.Execute(QStringLiteral("INSERT INTO ") + In(targetSchema, table) + QStringLiteral(" (") + list +
                    QStringLiteral("\"filial\") SELECT ") + selected + filial + QStringLiteral(" FROM ") +
                    In(kPackage, table) + QStringLiteral(" s ORDER BY s.rowid"),
                keys ? dao::Params{keys->first, keys->second} : dao::Params{});
+}
+
+// The stored paths of the pictures the package brings, by the name key of the member they belong to
+// in the package.
+QHash<QString, QStringList> BroughtPictures(dao::Database& db, const package_format::Keys* keys) {
+    QHash<QString, QStringList> pictures;
+    for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT \"filial\", \"imagepath\" FROM ") +
+                                              In(kPackage, kPictures) + QStringLiteral(" ORDER BY rowid"));
+         rs.hasRow(); rs.MoveNext()) {
+        const QVariant filial = rs.value(0);
+        if (!filial.isValid()) continue;
+        const QString name = keys ? DecodeText(filial.toString(), keys->second) : filial.toString();
+        pictures[NameColumnKey(name)] << rs.value(1).toString();
+    }
+    return pictures;
 }
 
 // A large package into a large book: the indexes of the member names go before the rows and are built
@@ -250,10 +296,12 @@ void Merge(const QString& copy, const QString& password, const PackageWalk& walk
     const dao::SqlFunction restored(db, QStringLiteral("qz_restore"), 2, [](std::span<const QVariant> a) {
         return a[0].isValid() ? QVariant(DecodeText(a[0].toString(), a[1].toString())) : QVariant();
     });
-    const dao::SqlFunction cleaned(db, QStringLiteral("qz_clean"), 1, [](std::span<const QVariant> a) {
+    const QHash<QString, QStringList> pictures = BroughtPictures(db, restore);
+    const dao::SqlFunction cleaned(db, QStringLiteral("qz_clean"), 2, [&](std::span<const QVariant> a) {
         if (!a[0].isValid()) return a[0];
         const QString stored = a[0].toString();
-        const QString kept = page_scripts::StoredWithoutScripts(stored);
+        const QString kept =
+            outside_page::StoredCleaned(stored, pictures.value(NameColumnKey(a[1].toString())));
         return kept == stored ? a[0] : QVariant(kept);
     });
     const dao::SqlFunction toggled(db, QStringLiteral("qz_toggle"), 2, [](std::span<const QVariant> a) {

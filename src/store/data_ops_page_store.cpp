@@ -28,7 +28,7 @@
 #include "store/member_rows.h"
 #include "store/page_file.h"
 #include "store/page_read_run.h"
-#include "store/page_scripts.h"
+#include "store/outside_page.h"
 #include "store/picture_refs.h"
 #include "store/style_names.h"
 
@@ -161,7 +161,8 @@ QByteArray FetchPicture(const QString& source) {
         const QString target = picture_refs::DownloadTarget(source);
         if (target.isEmpty()) return {};
         bool ok = false;
-        const QByteArray body = HttpGetBlocking(QUrl(source), picture_refs::DownloadTimeoutMs(), &ok);
+        const QByteArray body = HttpGetBlocking(QUrl(source), picture_refs::DownloadTimeoutMs(), &ok, nullptr, {},
+                                                picture_refs::DownloadMaxBytes());
         if (!ok || body.isEmpty()) return {};
         // The downloaded copy lets the page show at once; the stored bytes are what counts.
         try {
@@ -422,13 +423,17 @@ bool Cls数据操作::GetAnyHtml2(const QString& target, const QString& filial, 
     QString text;
     if (!ReadStoredPage(filial, text)) return true;
     ProgressScope progress;
-    // The site and the e-book are read in other browsers, with scripts on: a page stored before pages
-    // from outside were cleaned goes out clean all the same.
-    text = page_scripts::WithoutScripts(DecodeText(text, StoreKey()));
-    ReplaceAll(text, QStringLiteral("src=\"file://"), QStringLiteral("src=\""));
     {
         SharedFileScope file = OpenPictureFile();
-        for (const PictureRow& row : PictureRows(file.db(), filial)) {
+        const QList<PictureRow> rows = PictureRows(file.db(), filial);
+        // The site and the e-book are read in other browsers, with scripts on, and the e-book's compiler
+        // takes in every file a page names: a page stored before pages from outside were cleaned goes
+        // out clean all the same, naming only the member's own pictures.
+        QStringList pictures;
+        for (const PictureRow& row : rows) pictures << row.reference;
+        text = outside_page::Cleaned(DecodeText(text, StoreKey()), pictures);
+        ReplaceAll(text, QStringLiteral("src=\"file://"), QStringLiteral("src=\""));
+        for (const PictureRow& row : rows) {
             const qsizetype cut = row.reference.indexOf(QLatin1String("//"));
             if (cut < 0) continue;
             const QString stored = row.reference.mid(cut + 2);

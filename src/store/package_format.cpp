@@ -1,5 +1,7 @@
 #include "store/package_format.h"
 
+#include <QFile>
+
 #include "frame/book_schema.h"
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
@@ -39,6 +41,17 @@ QStringList CreateStatements() {
             Renamed(pictures, kPictures, QStringLiteral("tmp2img")),
             Renamed(pages, kPages, QStringLiteral("tmp2stry")),
             Renamed(keywords, kKeywords, QStringLiteral("tmp2indx"))};
+}
+
+bool HasDataTables(dao::Database& db) {
+    for (const QString& table : {kMembers, kKeywords, kPictures, kPages})
+        if (!db.TableExists(table)) return false;
+    return true;
+}
+
+bool IsPlainDatabase(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 Keys MakeKeys(const QString& digest) {

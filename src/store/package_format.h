@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QVariant>
 
+namespace dao {
+class Database;
+}
+
 // The layout of a book package and the concealment of its names, pages and pictures. The concealment
 // only keeps the contents from being read at a glance; the package's database password protects it.
 namespace package_format {
@@ -17,6 +21,11 @@ extern const QString kPages;     // story
 
 // The data tables and the reader's four empty staging tables, with their columns spelled out.
 QStringList CreateStatements();
+
+// Whether the file holds the four data tables: a database without them is no package of this program.
+bool HasDataTables(dao::Database& db);
+// Whether the file is a database that takes no password (its header is in the clear).
+bool IsPlainDatabase(const QString& path);
 
 // The two package keys: the strong-password digest's key (when there is a digest) in front of the
 // key of the built-in server text (first) or of the settings phrase (second).

@@ -11,6 +11,7 @@
 #include "platform/dao/dao_file_guard.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
+#include "store/member_name.h"
 #include "store/package_format.h"
 #include "store/reserved_names.h"
 
@@ -28,6 +29,10 @@ QString Restored(const QVariant& stored, const QString& key) {
 }
 
 }  // namespace
+
+QString PackageWalk::Incoming(const QString& name) {
+    return CleanSingleMemberName(name, -1);
+}
 
 qint32 PackageWalk::Named(const QString& name) const {
     return byName_.value(NameColumnKey(name), -1);
@@ -55,11 +60,12 @@ PackageWalk PackageWalk::Read(dao::Database& package, const package_format::Keys
     }
 
     // A member without a name cannot be placed: its children would attach to whoever bears their
-    // father's name in the book. NULs are no part of a name (the unique names leave them out).
+    // father's name in the book. A name is kept as a typed one is (Incoming): one made only of what
+    // a name may not hold is none.
     qint64 nameless = 0;
     for (const Member& m : walk.members) {
         walk.namesHoldNul = walk.namesHoldNul || m.name.contains(QChar(0));
-        if (QString(m.name).remove(QChar(0)).isEmpty()) ++nameless;
+        if (Incoming(m.name).isEmpty()) ++nameless;
     }
     if (nameless > 0)
         Refuse(

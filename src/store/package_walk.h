@@ -29,6 +29,10 @@ struct PackageWalk {
     qint32 root = -1;             // the member the export made the root (its father empty)
     bool namesHoldNul = false;
 
+    // The name a member takes into the book, before it is made unique: the package's name by the rules
+    // of a typed name, not yet cut (the unique-name rule cuts it).
+    static QString Incoming(const QString& name);
+
     // The first member (by row) whose name is `name` as the name columns compare them; -1 for none.
     qint32 Named(const QString& name) const;
 

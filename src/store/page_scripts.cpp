@@ -4,18 +4,11 @@
 
 #include "frame/builtin_seeds.h"
 #include "frame/text_scramble.h"
+#include "store/tag_attributes.h"
 
 namespace page_scripts {
 
 namespace {
-
-bool IsSpace(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
-
-bool IsLetter(QChar c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
 
 // Event handlers (on...), and srcdoc, whose value is a whole page of its own.
 bool IsRunnableAttribute(QStringView name) {
@@ -60,61 +53,11 @@ bool IsScriptAddress(QStringView value) {
     return scheme == u"javascript:" || scheme == u"vbscript:";
 }
 
-// Cuts the event-handler attributes out of every start tag, reading names and values (quoted or not) as
-// a browser's tokenizer does, so that a ">" inside a quoted value does not end the tag early.
+// Cuts the event-handler attributes, and the values that would run, out of every start tag.
 QString WithoutHandlers(const QString& html) {
-    QString out;
-    out.reserve(html.size());
-    const qsizetype n = html.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype open = html.indexOf(u'<', i);
-        if (open < 0 || open + 1 >= n) break;
-        if (!IsLetter(html[open + 1])) {
-            out += QStringView(html).mid(i, open + 1 - i);
-            i = open + 1;
-            continue;
-        }
-        qsizetype at = open + 1;
-        while (at < n && !IsSpace(html[at]) && html[at] != u'/' && html[at] != u'>') ++at;
-        out += QStringView(html).mid(i, at - i);
-        // The attributes, one by one, up to the end of the tag.
-        while (at < n && html[at] != u'>') {
-            const qsizetype start = at;
-            while (at < n && (IsSpace(html[at]) || html[at] == u'/')) ++at;
-            if (at >= n || html[at] == u'>') {
-                out += QStringView(html).mid(start, at - start);
-                break;
-            }
-            const qsizetype name = at;
-            ++at;  // a name may begin with "="
-            while (at < n && !IsSpace(html[at]) && html[at] != u'/' && html[at] != u'>' && html[at] != u'=')
-                ++at;
-            const QStringView attribute = QStringView(html).mid(name, at - name);
-            bool cut = IsRunnableAttribute(attribute);
-            qsizetype after = at;
-            while (after < n && IsSpace(html[after])) ++after;
-            if (after < n && html[after] == u'=') {
-                at = after + 1;
-                while (at < n && IsSpace(html[at])) ++at;
-                QStringView value;
-                if (at < n && (html[at] == u'"' || html[at] == u'\'')) {
-                    const qsizetype close = html.indexOf(html[at], at + 1);
-                    value = QStringView(html).mid(at + 1, (close < 0 ? n : close) - at - 1);
-                    at = close < 0 ? n : close + 1;
-                } else {
-                    const qsizetype begin = at;
-                    while (at < n && !IsSpace(html[at]) && html[at] != u'>') ++at;
-                    value = QStringView(html).mid(begin, at - begin);
-                }
-                cut = cut || IsScriptAddress(value);
-            }
-            if (!cut) out += QStringView(html).mid(start, at - start);
-        }
-        i = at;
-    }
-    if (i < n) out += QStringView(html).mid(i);
-    return out;
+    return tag_attributes::WithoutAttributes(html, [](const tag_attributes::Attribute& a) {
+        return IsRunnableAttribute(a.name) || (a.hasValue && IsScriptAddress(a.value));
+    });
 }
 
 }  // namespace

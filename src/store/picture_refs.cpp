@@ -12,7 +12,10 @@ namespace {
 const QString kPathMarker = QStringLiteral("_app.path_");
 const QString kBackgroundMarker = QStringLiteral("_app.bg_");
 
-int g_downloadTimeoutMs = 30000;
+constexpr int kDownloadTimeoutMs = 10000;
+constexpr qint64 kDownloadMaxBytes = 12 * 1024 * 1024 - 1;
+int g_downloadTimeoutMs = kDownloadTimeoutMs;
+qint64 g_downloadMaxBytes = kDownloadMaxBytes;
 
 // The folders and file name of a path, with "." and empty parts dropped and ".." taking back one
 // level but never more than the path has: whatever the text, the result stays below its root.
@@ -107,6 +110,12 @@ QString PictureFile(const QString& storedReference) {
     return FileBelowTemp(ConfinedSegments(PathAfterMarker(storedReference.mid(cut + 2))));
 }
 
+QString PictureBelowTemp(const QString& storedReference) {
+    const qsizetype cut = storedReference.indexOf(QLatin1String("//"));
+    if (cut < 0) return QString();
+    return ConfinedSegments(PathAfterMarker(storedReference.mid(cut + 2))).join(QLatin1Char('/'));
+}
+
 QString ResolvePageReferences(const QString& text) {
     QString out;
     out.reserve(text.size() + 64);
@@ -143,6 +152,14 @@ int DownloadTimeoutMs() {
 
 void SetDownloadTimeoutMs(int ms) {
     g_downloadTimeoutMs = ms;
+}
+
+qint64 DownloadMaxBytes() {
+    return g_downloadMaxBytes;
+}
+
+void SetDownloadMaxBytes(qint64 bytes) {
+    g_downloadMaxBytes = bytes;
 }
 
 }  // namespace picture_refs

@@ -31,12 +31,21 @@ QString DownloadTarget(const QString& address);
 // reference has no "//" or names no file.
 QString PictureFile(const QString& storedReference);
 
+// The same file as a path below the temp folder ("family/x.png"), reached without the book folder.
+QString PictureBelowTemp(const QString& storedReference);
+
 // The page text with every placeholder reference replaced by its file in the temp folder (as
 // PictureFile finds it), so that a browser shows the extracted pictures.
 QString ResolvePageReferences(const QString& text);
 
-// Time allowed for one picture download, in milliseconds (30 s unless changed).
+// Time allowed for one picture download, in milliseconds (10 s unless changed): a page's pictures are
+// fetched one after another while the user waits for the save.
 int DownloadTimeoutMs();
 void SetDownloadTimeoutMs(int ms);
+
+// The most bytes a picture from the web may have: what the community server keeps of one picture
+// (12 MiB less one byte). A larger one is not stored.
+qint64 DownloadMaxBytes();
+void SetDownloadMaxBytes(qint64 bytes);
 
 }  // namespace picture_refs

@@ -151,3 +151,27 @@ TEST_F(DataOpsMergeTest, AFailedMergeLeavesTheBookByteIdentical) {
 }
 
 }  // namespace
+
+// A downloaded page keeps the pictures its member has after the merge (those that came with it, else the
+// book's own) and nothing that leads outside.
+TEST_F(DataOpsMergeTest, APageComesInNamingOnlyItsMembersPictures) {
+    const QString page = QStringLiteral(
+        "<body background=\"http://127.0.0.1:9/bg.jpg\"><img src=\"file://_app.path_\\own.gif\">"
+        "<img src=\"file://_app.path_\\book.gif\"><img src=\"http://127.0.0.1:9/a.jpg\">"
+        "<embed src=\"/etc/passwd\"><a href=\"file:///proc/self/environ\">e</a></body>");
+    Add(QStringLiteral("老家"));
+    Add(QStringLiteral("王甲"), QStringLiteral("老家"), 11);
+    AddPicture(QStringLiteral("王甲"), "BOOK", QStringLiteral("file://_app.path_\\book.gif"));
+    stage(11, QStringLiteral("王甲"), QStringLiteral("老家"));
+    stagePage(11, QStringLiteral("王甲"), page);
+    stage(12, QStringLiteral("王乙"), QStringLiteral("王甲"));
+    stagePage(12, QStringLiteral("王乙"), page);
+    stagePicture(12, QStringLiteral("王乙"), "OWN", QStringLiteral("file://_app.path_\\own.gif"));
+    ASSERT_EQ(merge(), 0);
+    EXPECT_EQ(
+        Page(QStringLiteral("王甲")),
+        QStringLiteral("<body><img><img src=\"file://_app.path_\\book.gif\"><img><embed><a>e</a></body>"));
+    EXPECT_EQ(
+        Page(QStringLiteral("王乙")),
+        QStringLiteral("<body><img src=\"file://_app.path_\\own.gif\"><img><img><embed><a>e</a></body>"));
+}

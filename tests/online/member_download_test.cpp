@@ -70,6 +70,23 @@ TEST_F(MemberDownloadTest, APageComesDownWithoutScripts) {
     EXPECT_EQ(Page(name), QStringLiteral("<p>生平</p>"));
 }
 
+// A page as anyone may have sent it to the server: only its own picture stays named.
+TEST_F(MemberDownloadTest, APageComesDownNamingNothingOutsideTheBook) {
+    Add(QStringLiteral("老家"));
+    Add(QStringLiteral("李四"), QStringLiteral("老家"));
+    SetPage(QStringLiteral("李四"),
+            QStringLiteral(
+                "<body background=\"http://127.0.0.1:9/bg.jpg\"><img src=\"file://_app.path_\\own.gif\">"
+                "<img src=\"file:///etc/passwd\"><a href=\"/proc/self/environ\">e</a></body>"));
+    AddPicture(QStringLiteral("李四"), "GIF89a", QStringLiteral("file://_app.path_\\own.gif"));
+    upload(QStringLiteral("老家"));
+    const qint32 id = upload(QStringLiteral("李四"));
+    QString name;
+    ASSERT_TRUE(Cls数据操作().DownLoad_1(id, name));
+    EXPECT_EQ(Page(name),
+              QStringLiteral("<body><img src=\"file://_app.path_\\own.gif\"><img><a>e</a></body>"));
+}
+
 TEST_F(MemberDownloadTest, ARenameOntoALocalNamesakeTakesEverythingAlong) {
     Add(QStringLiteral("李四"));
     Add(QStringLiteral("李小"), QStringLiteral("李四"));

@@ -152,6 +152,28 @@ TEST_F(SiteAndEbookTest, EbookCompilesWithContentsAndIndexAndLeavesTheSite) {
     EXPECT_EQ(QDir(Chm() + "images").entryList(QDir::Files).size(), 1);
 }
 
+// A page stored before pages from outside were cleaned names a file of this computer as a picture, a link
+// and a style sheet, climbing out of the e-book's work folder, plainly and behind a placeholder: the
+// compiler takes in every file a page names, and none of these reaches the e-book.
+TEST_F(SiteAndEbookTest, AnOlderPageLeadsTheCompilerToNoFileOutside) {
+    QFile secret(dir_.filePath("secret.key"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("SECRET-0815-KEY");
+    secret.close();
+    const QString climb = QString("../").repeated(24) + dir_.filePath("secret.key").mid(1);
+    Page("丁", "<p>丁<img src=\"" + climb + "\"><a href=\"" + climb + "\">k</a><link rel=stylesheet href=\"" +
+                   climb + "\"><img src=\"_app.path_/" + climb +
+                   "\"><img src=\"file://_app.path_\\face.png\"></p>");
+    ui_->ExpectMsgBox(vb::OK);
+    ASSERT_TRUE(ClsChmDoc().init_Nopen_Chm(Branch(), false)) << ui_->log().back().text.toStdString();
+    QProcess list;
+    list.start("chmls", {"-n", "list", Chm() + "祖.chm"});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    const QString listing = QString::fromUtf8(list.readAllStandardOutput());
+    EXPECT_FALSE(listing.contains("secret")) << listing.toStdString();
+    EXPECT_TRUE(listing.contains("/z5.htm")) << listing.toStdString();
+}
+
 TEST_F(SiteAndEbookTest, FailedCompileIsReportedAndLeavesNoWorkFiles) {
     struct Case {
         QString compiler;

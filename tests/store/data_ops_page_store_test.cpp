@@ -66,7 +66,8 @@ protected:
     }
     void TearDown() override {
         ops_.reset();
-        picture_refs::SetDownloadTimeoutMs(30000);
+        picture_refs::SetDownloadTimeoutMs(10000);
+        picture_refs::SetDownloadMaxBytes(12 * 1024 * 1024 - 1);
         ResetAppState();
     }
 
@@ -195,7 +196,12 @@ TEST_F(PageStore, DownloadsGoBelowTheTempFolderAndFailuresAreReported) {
     EXPECT_FALSE(ops_->SaveAnyImage(server.url("/pics/"), false, "王一", false));
     // Only "http:" downloads; other schemes are taken for local paths, which do not exist.
     EXPECT_FALSE(ops_->SaveAnyImage(server.url("/e.jpg").replace("http:", "HTTP:"), false, "王一", false));
-    EXPECT_EQ(pictureRows().size(), 2);
+    // A picture beyond the size limit is given up: nothing stored, no file written.
+    picture_refs::SetDownloadMaxBytes(PictureServer::BodyFor("/big/f.jpg").size() - 1);
+    EXPECT_FALSE(ops_->SaveAnyImage(server.url("/big/f.jpg"), false, "王一", false));
+    picture_refs::SetDownloadMaxBytes(PictureServer::BodyFor("/big/f.jpg").size());
+    EXPECT_TRUE(ops_->SaveAnyImage(server.url("/big/f.jpg"), false, "王二", false));
+    EXPECT_EQ(pictureRows().size(), 3);
     EXPECT_FALSE(QFileInfo::exists(T() + "/missing/c.jpg"));
     EXPECT_FALSE(QFileInfo::exists(T() + "/never/d.jpg"));
 }

@@ -12,13 +12,13 @@
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/toolbars_busy.h"
 #include "mainwin/tree_pages.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/branch_marking.h"
 #include "store/data_ops.h"
+#include "store/member_name.h"
 
 namespace {
 

@@ -14,13 +14,13 @@
 #include "mainwin/forms/main_window_shared.h"
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/page_save_plan.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "platform/dao/dao_error.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/member_name.h"
 
 namespace {
 

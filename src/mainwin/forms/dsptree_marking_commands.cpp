@@ -13,13 +13,13 @@
 #include "mainwin/forms/member_tree_widget.h"
 #include "mainwin/forms/node_command_support.h"
 #include "mainwin/tree_pages.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "online/user_record.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/branch_marking.h"
 #include "store/data_ops.h"
+#include "store/member_name.h"
 
 namespace {
 

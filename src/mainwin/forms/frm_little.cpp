@@ -17,13 +17,13 @@
 #include "frame/app_state.h"
 #include "frame/language.h"
 #include "member/hint_lists.h"
-#include "member/member_name.h"
 #include "member/member_record.h"
 #include "online/user_record.h"
 #include "platform/interaction/form_registry.h"
 #include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
+#include "store/member_name.h"
 
 namespace {
 

@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <QDebug>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "platform/dao/dao_error.h"
 
@@ -17,12 +19,17 @@ constexpr int kMaxIdleStatements = 96;
 void ThrowSqliteError(int rc, const QString& message, const QString& path, bool builtInKey) {
     const int primary = rc & 0xff;
     const QString name = path.isEmpty() ? QString() : path;
+    // The engine's own words about a damaged file are for the log; the user reads the program's.
+    const auto damaged = [&] {
+        qWarning().noquote() << "damaged file" << name << ":" << message;
+        return DaoError(kErrDamaged, DamagedFileText(name, QString()));
+    };
     switch (primary) {
         case SQLITE_NOTADB:
-            if (builtInKey) throw DaoError(kErrDamaged, DamagedFileText(name, message));
+            if (builtInKey) throw damaged();
             throw DaoError(kErrWrongPassword, QStringLiteral("不是有效的密码。"));
         case SQLITE_CORRUPT:
-            throw DaoError(kErrDamaged, DamagedFileText(name, message));
+            throw damaged();
         case SQLITE_CANTOPEN:
             // An existing file that cannot be opened for a write: its journal cannot be made beside it.
             if (!name.isEmpty() && QFileInfo::exists(name))
@@ -41,7 +48,8 @@ void ThrowSqliteError(int rc, const QString& message, const QString& path, bool 
         case SQLITE_FULL:
             throw DaoError(kErrGeneric, QStringLiteral("磁盘已满，不能写入文件 '%1'。").arg(name));
         case SQLITE_IOERR:
-            throw DaoError(kErrGeneric, QStringLiteral("读写文件 '%1' 时出错 (%2)。").arg(name, message));
+            qWarning().noquote() << "read or write failed" << name << ":" << message;
+            throw DaoError(kErrGeneric, QStringLiteral("读写文件 '%1' 时出错。").arg(name));
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             throw DaoError(kErrLocked, QStringLiteral("无法更新；当前被锁定。"));
@@ -109,7 +117,23 @@ void Connection::fail(int rc, const QString& context) const {
     QString file = path_;
     for (auto it = attached_.constBegin(); it != attached_.constEnd(); ++it)
         if (context.contains(QLatin1Char('"') + it.key() + QStringLiteral("\"."))) file = it->file;
+    const int primary = rc & 0xff;
+    if (!attached_.isEmpty() &&
+        (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR))
+        file = damagedFile(file);
     ThrowSqliteError(rc, message, file, IsBuiltInPassword(password_));
+}
+
+// A statement over several files may meet the damage of any of them, and the engine does not say
+// which: the one its check finds damaged, the file the statement named first.
+QString Connection::damagedFile(const QString& named) const {
+    QList<QPair<QString, QString>> files{{QStringLiteral("main"), path_}};
+    for (auto it = attached_.constBegin(); it != attached_.constEnd(); ++it)
+        files.append({it.key(), it->file});
+    std::stable_partition(files.begin(), files.end(), [&](const auto& f) { return f.second == named; });
+    for (const auto& [schema, file] : files)
+        if (!EngineFindings(db_, schema).isEmpty()) return file;
+    return named;
 }
 
 sqlite3_stmt* Connection::acquire(const QString& sql) {

@@ -61,6 +61,8 @@ public:
     void closeNow();
 
 private:
+    QString damagedFile(const QString& named) const;
+
     sqlite3* db_;
     QString path_;
     QString password_;

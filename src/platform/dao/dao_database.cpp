@@ -299,12 +299,22 @@ void Database::Attach(const QString& path, const QString& alias, const QString& 
     // An attached file is in use as much as an opened one: another copy of the program sees it.
     const int lockFd = TakeFileLock(file, false);
     const FileId id = IdentityOf(file);
-    try {
-        c.execute("ATTACH DATABASE ? AS " + QuoteIdent(alias) + " KEY ?",
-                  {file, QString::fromUtf8(EngineKey(file, password))});
-    } catch (...) {
-        ReleaseFileLock(lockFd, file);
-        throw;
+    // What goes wrong here goes wrong with the file being attached: its errors name it.
+    {
+        const QByteArray sql = "ATTACH DATABASE ? AS " + QuoteIdent(alias).toUtf8() + " KEY ?";
+        const QByteArray name = file.toUtf8();
+        const QByteArray key = EngineKey(file, password);
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(c.raw(), sql.constData(), int(sql.size()), &stmt, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        if (rc == SQLITE_OK) rc = sqlite3_bind_text(stmt, 2, key.constData(), int(key.size()), SQLITE_STATIC);
+        if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+        const QString message = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(c.raw()));
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) {
+            ReleaseFileLock(lockFd, file);
+            ThrowSqliteError(rc, message, file, IsBuiltInPassword(password));
+        }
     }
     const auto detach = [&] {
         sqlite3_exec(c.raw(), ("DETACH DATABASE " + QuoteIdent(alias)).toUtf8().constData(), nullptr, nullptr,

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDebug>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -69,8 +70,9 @@ QString QuickCheck(sqlite3* db, const QString& schema) {
 
 // The engine's check sizes its memory by the page count the file's header claims: a damaged header that
 // claims billions of pages in a small file would have it clear gigabytes before it finds the damage.
-// Empty when the claim fits the file.
-QString ClaimedSizeBeyondFile(sqlite3* db, const QString& schema, qint64 fileBytes) {
+// Empty when the claim fits the file; the engine's text when the header cannot be read.
+QString ClaimedSizeBeyondFile(sqlite3* db, const QString& schema, qint64 fileBytes, bool& engineText) {
+    engineText = false;
     const auto pragma = [&](const char* name) -> qint64 {
         const QByteArray sql = "PRAGMA \"" + schema.toUtf8() + "\"." + name;
         sqlite3_stmt* stmt = nullptr;
@@ -83,13 +85,20 @@ QString ClaimedSizeBeyondFile(sqlite3* db, const QString& schema, qint64 fileByt
     };
     const qint64 pages = pragma("page_count");
     const qint64 pageSize = pragma("page_size");
-    if (pages < 0 || pageSize <= 0) return EngineText(db);
+    if (pages < 0 || pageSize <= 0) {
+        engineText = true;
+        return EngineText(db);
+    }
     if (pages > fileBytes / pageSize)
         return QStringLiteral("%1 页，文件只有 %2 字节").arg(pages).arg(fileBytes);
     return QString();
 }
 
 }  // namespace
+
+QString EngineFindings(sqlite3* db, const QString& schema) {
+    return QuickCheck(db, schema);
+}
 
 FileId IdentityOf(const QString& path) {
     struct stat st {};
@@ -148,9 +157,14 @@ void CheckFileOnce(sqlite3* db, const QString& schema, const QString& file, cons
         ++it->holders;
         return;
     }
-    QString findings = ClaimedSizeBeyondFile(db, schema, qint64(st.st_size));
-    if (findings.isEmpty()) findings = QuickCheck(db, schema);
-    if (!findings.isEmpty()) throw DaoError(kErrDamaged, DamagedFileText(file, findings));
+    bool engineText = false;
+    const QString claimed = ClaimedSizeBeyondFile(db, schema, qint64(st.st_size), engineText);
+    if (!claimed.isEmpty() && !engineText) throw DaoError(kErrDamaged, DamagedFileText(file, claimed));
+    const QString findings = !claimed.isEmpty() ? claimed : QuickCheck(db, schema);
+    if (!findings.isEmpty()) {
+        qWarning().noquote() << "damaged file" << file << ":" << findings;
+        throw DaoError(kErrDamaged, DamagedFileText(file, QString()));
+    }
     ++files[key].holders;
 }
 

@@ -28,8 +28,12 @@ void CheckFileOnce(sqlite3* db, const QString& schema, const QString& file, cons
 // The process lets go of a checked file: its size and time are kept to notice a later change.
 void ForgetFileHolder(const QString& file, const FileId& id);
 
-// The message of a damaged or foreign file; the engine's text follows.
+// The message of a damaged or foreign file; a detail in the program's words follows (the engine's own
+// text goes to the log, not to the user).
 QString DamagedFileText(const QString& file, const QString& detail);
+
+// The engine's quick check of one file of a connection (by schema): its findings, empty when sound.
+QString EngineFindings(sqlite3* db, const QString& schema);
 
 // Passwords built into the program: a file keyed with one that does not open is damaged or foreign,
 // never "a wrong password" the user could retype.

@@ -82,7 +82,7 @@ QString DecodeReplyText(const QByteArray& body) {
 }
 
 QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpStatus,
-                           const QList<QPair<QByteArray, QByteArray>>& headers) {
+                           const QList<QPair<QByteArray, QByteArray>>& headers, qint64 maxBytes) {
     if (ok) *ok = false;
     if (httpStatus) *httpStatus = 0;
     if (!QCoreApplication::instance() || !url.isValid()) return {};
@@ -97,6 +97,20 @@ QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpSt
     timer.setSingleShot(true);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A body beyond the limit is given up as soon as it is announced or has come that far.
+    bool tooLarge = false;
+    if (maxBytes >= 0) {
+        const auto measure = [&] {
+            const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (reply->bytesAvailable() > maxBytes ||
+                (announced.isValid() && announced.toLongLong() > maxBytes)) {
+                tooLarge = true;
+                loop.quit();
+            }
+        };
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, measure);
+        QObject::connect(reply, &QNetworkReply::readyRead, &loop, measure);
+    }
     if (!reply->isFinished()) {
         timer.start(qMax(0, timeoutMs));
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -106,7 +120,10 @@ QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok, int* httpSt
     QByteArray body;
     // The loop also ends at once when the program is already quitting: an unfinished reply is a failure
     // then too, never an empty success.
-    if (!reply->isFinished()) {
+    if (tooLarge || (maxBytes >= 0 && reply->bytesAvailable() > maxBytes)) {
+        QObject::disconnect(reply, nullptr, &loop, nullptr);
+        reply->abort();
+    } else if (!reply->isFinished()) {
         QObject::disconnect(reply, nullptr, &loop, nullptr);
         reply->abort();
     } else {

@@ -24,9 +24,10 @@ QString DecodeReplyText(const QByteArray& body);
 // GET that waits in a local event loop which ignores user input. Ends when the reply is finished or when
 // timeoutMs has passed; a time-out aborts the request and gives an empty body with ok = false. ok is also
 // false for a network or HTTP error (the body the server sent is still returned then). headers go with
-// the request. Needs a QCoreApplication instance; a running application event loop is not required.
+// the request. With maxBytes (0 or more) a body announced or come beyond it is given up: an empty body,
+// ok = false. Needs a QCoreApplication instance; a running application event loop is not required.
 QByteArray HttpGetBlocking(const QUrl& url, int timeoutMs, bool* ok = nullptr, int* httpStatus = nullptr,
-                           const QList<QPair<QByteArray, QByteArray>>& headers = {});
+                           const QList<QPair<QByteArray, QByteArray>>& headers = {}, qint64 maxBytes = -1);
 
 // GET that reports once, through finished(), when the reply is complete or the time-out has passed (then
 // with empty text and ok = false). The result stays readable afterwards through isDone(), text() and ok().

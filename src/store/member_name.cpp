@@ -1,6 +1,20 @@
-#include "member/member_name.h"
+#include "store/member_name.h"
 
 #include "platform/vbcompat.h"
+
+namespace {
+
+// The marks that embed, override or isolate a direction, and the invisible direction marks.
+bool TurnsDirection(char16_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+}  // namespace
 
 QString CleanMemberName(const QString& text, qsizetype maxLength) {
     QString name;
@@ -9,13 +23,12 @@ QString CleanMemberName(const QString& text, qsizetype maxLength) {
         switch (c.unicode()) {
             case u'\'':
             case u'%':
-            case u'\r':
-            case u'\n':
             case u'{':
             case u'}':
             case u'\\':
                 continue;
             default:
+                if (IsControl(c.unicode()) || TurnsDirection(c.unicode())) continue;
                 name += c;
         }
     }
@@ -25,4 +38,11 @@ QString CleanMemberName(const QString& text, qsizetype maxLength) {
     if (!name.isEmpty() && name.back().isHighSurrogate()) name.chop(1);
     // A cut may end on a blank: kept, it would make a second cleaning give another name.
     return Trim(name);
+}
+
+QString CleanSingleMemberName(const QString& text, qsizetype maxLength) {
+    QString name = text;
+    name.remove(QLatin1Char('/'));
+    name.remove(QLatin1Char(';'));
+    return CleanMemberName(name, maxLength);
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "member/member_name.h"
+#include "store/member_name.h"
 
 namespace {
 
@@ -14,6 +14,12 @@ TEST(MemberNameTest, MarkupCharactersGoAndTheNameIsCut) {
              Case{QStringLiteral("a\rb\nc"), QStringLiteral("abc")},
              Case{QString(60, QChar(0x5B57)), QString(49, QChar(0x5B57))},
              Case{QStringLiteral("'%{}"), QString()},
+             // Controls (DEL and C1 among them) and the marks that turn the direction of text.
+             Case{QString("王\t\x01\x7f") + QChar(0x85) + QChar(0x9F) + QChar(0) + "大",
+                  QStringLiteral("王大")},
+             Case{QString(QChar(0x202E)) + "大王" + QChar(0x202C) + QChar(0x200F) + QChar(0x2067) +
+                      QChar(0x061C),
+                  QStringLiteral("大王")},
              Case{QString(48, QChar(0x5B57)) + QStringLiteral("   乙"), QString(48, QChar(0x5B57))},
              Case{QStringLiteral("甲") + QString(48, QChar(u' ')) + QStringLiteral("乙"),
                   QStringLiteral("甲")},
@@ -24,6 +30,7 @@ TEST(MemberNameTest, MarkupCharactersGoAndTheNameIsCut) {
     EXPECT_EQ(CleanMemberName(rare, 2), QStringLiteral("甲"));
     EXPECT_EQ(CleanMemberName(QString(60, QChar(0x5B57)), -1).size(), 60);
     EXPECT_EQ(CleanMemberName(QStringLiteral("张三;李四"), -1), QStringLiteral("张三;李四"));
+    EXPECT_EQ(CleanSingleMemberName(QStringLiteral("张/三;李'四")), QStringLiteral("张三李四"));
 }
 
 }  // namespace
