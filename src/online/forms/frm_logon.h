@@ -64,7 +64,9 @@ private:
     // Registration checks; false (with the message shown and the focus moved) on the first failure.
     bool registrationAccepted();
     void logOnOrRegister(int level);
-    void changeLevel(int level);
+    // Sends the data-openness level for the logged-on account; false when the form stays open (a
+    // refusal told in this mode's words, or a lapsed log-on).
+    bool changeLevel(int level);
     void takeBookRoot();
     bool rootTicked() const;
     // A credential the server answered as lapsed: the user is told, and the form turns to the log-on.
