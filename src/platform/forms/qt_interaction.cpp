@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
@@ -37,6 +38,24 @@ public:
 private:
     QEventLoop* loop_;
 };
+
+// What the window manager usually puts around a window (a title bar above, thin borders), for placing a
+// window before its real frame is known.
+constexpr QMargins kUsualFrame(8, 40, 8, 8);
+
+// A window that has not placed itself opens over the window the user is in, as dialogs do, whole on that
+// window's screen; not at the corner where a manager puts windows it knows nothing about.
+void PlaceOverActiveWindow(QWidget* window) {
+    const QWidget* over = QApplication::activeWindow();
+    if (window->testAttribute(Qt::WA_Moved) || !over || over == window || !over->screen()) return;
+    if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+    const QRect free = over->screen()->availableGeometry();
+    QRect framed(QPoint(), window->size().grownBy(kUsualFrame));
+    framed.moveCenter(over->frameGeometry().center());
+    framed.moveLeft(std::clamp(framed.left(), free.left(), std::max(free.left(), free.right() + 1 - framed.width())));
+    framed.moveTop(std::clamp(framed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - framed.height())));
+    window->move(framed.topLeft());
+}
 
 }  // namespace
 
@@ -255,6 +274,7 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     if (!modal) {
         widget->setAttribute(Qt::WA_DeleteOnClose);
         open_.insert(formName, widget);
+        PlaceOverActiveWindow(widget);
         widget->show();
         return 0;
     }
@@ -266,6 +286,7 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     } else {
         QEventLoop loop;
         HideWatcher watcher(&loop);
+        PlaceOverActiveWindow(widget);
         widget->installEventFilter(&watcher);
         QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
         widget->setWindowModality(Qt::ApplicationModal);
