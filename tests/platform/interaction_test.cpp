@@ -285,6 +285,23 @@ TEST(QtInteraction, ShowsRegisteredFormsAndRefusesUnknownOnes) {
     FormRegistry::Unregister(QStringLiteral("FrmTestModal"));
 }
 
+// Inside a wait that shows the wait cursor, a question shows the ordinary one; the wait's comes back after.
+TEST(QtInteraction, AQuestionShowsTheOrdinaryCursorInsideAWait) {
+    QtInteraction qt;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Qt::CursorShape asked = Qt::WaitCursor;
+    QTimer::singleShot(0, [&asked] {
+        asked = QApplication::overrideCursor()->shape();
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    qt.MsgBox(QStringLiteral("问"));
+    EXPECT_EQ(asked, Qt::ArrowCursor);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 // A window that does not place itself opens over the window the user is in, whole on the screen; one that
 // places itself stays where it put itself.
 TEST(QtInteraction, WindowsOpenOverTheActiveWindow) {

@@ -194,6 +194,8 @@ FrmLogon::~FrmLogon() = default;
 
 void FrmLogon::RegisterForm() {
     FormRegistry::Register(QString::fromLatin1(kLogonFormName), []() -> QObject* {
+        // The first opening of a run sets up the network, which can take a second.
+        BusyCursor busy;
         auto* form = new FrmLogon;
         form->Form_Load();
         return form;
@@ -399,7 +401,12 @@ bool FrmLogon::registrationAccepted() {
 
 void FrmLogon::setBusy(bool busy) {
     pbarT2_->setVisible(busy);
-    if (!busy) return;
+    // The bar is small: the cursor says it too.
+    if (!busy) {
+        busyCursor_.reset();
+        return;
+    }
+    if (!busyCursor_) busyCursor_.emplace();
     if (!t2_->isActive()) t2_->start();
     DoEvents();  // the bar shows before the window waits for the server
 }

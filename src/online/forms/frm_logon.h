@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
+#include "frame/forms/window_utils.h"
 #include "online/logon_rules.h"
 
 class AsyncHttpGet;
@@ -80,6 +82,7 @@ private:
     int probes_ = 0;
     bool bookRootsShown_ = false;          // the book-root list has been asked for in this showing
     std::unique_ptr<ClsAdvPswd> digests_;  // made on first use
+    std::optional<BusyCursor> busyCursor_;  // while a request to the server runs
 
     QRadioButton* optLogon_[4] = {};
     QLabel* lblAccNo_ = nullptr;

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 #include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
@@ -37,6 +38,22 @@ public:
 
 private:
     QEventLoop* loop_;
+};
+
+// While the user is asked something, the ordinary cursor, even inside a wait that shows the wait cursor.
+class AskingCursor {
+public:
+    AskingCursor() : pushed_(QApplication::overrideCursor() != nullptr) {
+        if (pushed_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~AskingCursor() {
+        if (pushed_ && qApp) QApplication::restoreOverrideCursor();
+    }
+    AskingCursor(const AskingCursor&) = delete;
+    AskingCursor& operator=(const AskingCursor&) = delete;
+
+private:
+    bool pushed_;
 };
 
 // What the window manager usually puts around a window (a title bar above, thin borders), for placing a
@@ -161,6 +178,7 @@ QString QtInteraction::ToQtFilter(const QString& filter) {
 }
 
 int QtInteraction::MsgBox(const QString& prompt, int style, const QString& title) {
+    AskingCursor asking;
     auto box = BuildMessageBox(prompt, style, title, QApplication::activeWindow());
     box->exec();
     return AnswerFor(box->standardButton(box->clickedButton()));
@@ -168,6 +186,7 @@ int QtInteraction::MsgBox(const QString& prompt, int style, const QString& title
 
 QString QtInteraction::InputBox(const QString& prompt, const QString& title, const QString& defaultText,
                                 bool* cancelled) {
+    AskingCursor asking;
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(titleOrAppName(title));
     dialog.setLabelText(prompt);
@@ -183,6 +202,7 @@ namespace {
 // As QFileDialog's own static functions do, with the dates of Qt's dialog in Chinese.
 QString RunFileDialog(const QString& title, const QString& initialDir, const QString& filter,
                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+    AskingCursor asking;
     QFileDialog dialog(QApplication::activeWindow(), title, initialDir, filter);
     dialog.setAcceptMode(accept);
     dialog.setFileMode(mode);
@@ -264,6 +284,8 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     }
     QObject* object = FormRegistry::Create(formName);
     if (!object) return -1;
+    std::optional<AskingCursor> asking;
+    if (modal) asking.emplace();
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget) {
         qWarning("Form %s is not a window", qUtf8Printable(formName));
