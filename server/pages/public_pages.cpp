@@ -13,7 +13,8 @@ constexpr int kMostRows = 2000;
 
 const QString kHead = QStringLiteral(
     "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
-    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">\n"
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
+    "'unsafe-inline'\">\n"
     "<meta name=\"robots\" content=\"noindex\">\n<title>%1</title>\n"
     "<style>body{font-family:serif;margin:2em}table{border-collapse:collapse}"
     "th,td{border:1px solid #999;padding:2px 8px;text-align:left}td.g{text-align:right}</style>\n"
@@ -29,23 +30,27 @@ PageReply HtmlPage(int status, const QString& title, const QString& body) {
 }
 
 PageReply NothingShown(int status) {
-    return HtmlPage(status, QStringLiteral("族谱"), QStringLiteral("<p>此帐号没有对外公开的族谱成员。</p>\n"));
+    return HtmlPage(status, QStringLiteral("族谱"),
+                    QStringLiteral("<p>此帐号没有对外公开的族谱成员。</p>\n"));
 }
 
 PageReply PublicMembers(const PageRequest& request, PgConnection& db) {
     qint32 account = 0;
     if (!request.number(QStringLiteral("id"), &account)) return NothingShown(400);
-    const PgResult owner =
-        PageQuery(db, QStringLiteral("SELECT nickname, members FROM page_public_account($1::integer)"), {account});
+    const PgResult owner = PageQuery(
+        db, QStringLiteral("SELECT nickname, members FROM page_public_account($1::integer)"), {account});
     if (owner.rows.isEmpty()) return NothingShown(200);
-    const PgResult members = PageQuery(
-        db, QStringLiteral("SELECT generation, filial, father FROM page_public_members($1::integer, $2::integer)"),
-        {account, kMostRows});
+    const PgResult members =
+        PageQuery(db,
+                  QStringLiteral(
+                      "SELECT generation, filial, father FROM page_public_members($1::integer, $2::integer)"),
+                  {account, kMostRows});
     if (members.rows.isEmpty()) return NothingShown(200);
 
     const QString nickname = owner.rows.first().value(0);
     const qint64 total = owner.rows.first().value(1).toLongLong();
-    const QString title = nickname.isEmpty() ? QStringLiteral("族谱成员") : nickname + QStringLiteral(" 的族谱成员");
+    const QString title =
+        nickname.isEmpty() ? QStringLiteral("族谱成员") : nickname + QStringLiteral(" 的族谱成员");
     QString body = QStringLiteral("<p>共 %1 名成员").arg(total);
     if (total > members.rows.size()) body += QStringLiteral("，此处列出前 %1 名").arg(members.rows.size());
     body += QStringLiteral("。</p>\n<table>\n<tr><th>世代</th><th>姓名</th><th>父亲</th></tr>\n");

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "frame/language.h"
 #include "frame/app_state.h"
+#include "frame/language.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "member/member_record.h"

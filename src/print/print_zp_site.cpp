@@ -2,9 +2,9 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "frame/language.h"
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
+#include "frame/language.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "platform/bookdir.h"

@@ -54,7 +54,8 @@ void TagLanguage(QString& text) {
     if (tag.isEmpty()) return;
     static const QRegularExpression root(QStringLiteral("<html\\b([^>]*)>"),
                                          QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression named(QStringLiteral("\\blang\\s*="), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression named(QStringLiteral("\\blang\\s*="),
+                                          QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch html = root.match(text);
     const QString attribute = QStringLiteral(" lang=\"") + tag + QLatin1Char('"');
     if (!html.hasMatch())

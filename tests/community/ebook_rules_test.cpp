@@ -88,7 +88,9 @@ TEST(EbookLibraryRules, TheBatchEndsSayingWhatItCameTo) {
     } cases[] = {
         {{false, 3, 0, 0}, "下载完毕！已导入 3 个电子文档。", vb::Information},
         {{false, 2, 1, 0}, "下载完毕！已导入 2 个电子文档，服务器上没有 1 个。", vb::Exclamation},
-        {{false, 0, 1, 2}, "下载完毕！已导入 0 个电子文档，服务器上没有 1 个，2 个未能下载或导入。", vb::Exclamation},
+        {{false, 0, 1, 2},
+         "下载完毕！已导入 0 个电子文档，服务器上没有 1 个，2 个未能下载或导入。",
+         vb::Exclamation},
         {{true, 1, 0, 0}, "下载已停止！已导入 1 个电子文档。", vb::Exclamation},
     };
     for (const auto& c : cases) {

@@ -161,7 +161,8 @@ TEST_F(GroupWindowsLapse, OpeningFetchesTheListAndTellsALapseFirst) {
         const char* mirror;
         int rows;
     };
-    for (const Window& w : {Window{kMemberListFormName, "member_lst", 3}, Window{kGroupListFormName, "group_lst", 1}}) {
+    for (const Window& w :
+         {Window{kMemberListFormName, "member_lst", 3}, Window{kGroupListFormName, "group_lst", 1}}) {
         SCOPED_TRACE(w.name);
         const QString form = QString::fromLatin1(w.name);
         // The window as it opens with so many rows; none opens for -1.

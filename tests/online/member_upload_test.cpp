@@ -120,7 +120,8 @@ TEST_F(MemberSyncTest, ABranchNamesItsFathersByTheirServerNames) {
     Add(QStringLiteral("丙"), QStringLiteral("乙[1]"));
     Add(QStringLiteral("王五[1]"));
     Add(QStringLiteral("小明"), QStringLiteral("王五[1]"));
-    Db().Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\" = 7 WHERE \"filial\" NOT IN ('祖[3]', '王五[1]')"));
+    Db().Execute(
+        QStringLiteral("UPDATE \"本姓成员\" SET \"flag\" = 7 WHERE \"filial\" NOT IN ('祖[3]', '王五[1]')"));
     EXPECT_EQ(Cls数据操作().UpLoad_All(7), 4);
     // Fathers outside the batch and not on the server go by their whole names: 小明 is no son of the
     // 王五 the server holds. 丙's father goes by the name the server gave 乙[1].

@@ -34,7 +34,8 @@ protected:
         return out;
     }
     void SetSort(qint32 id, int sort) {
-        server_->admin().exec(QStringLiteral("UPDATE members SET boy_sort = %1 WHERE filial_id = %2").arg(sort).arg(id));
+        server_->admin().exec(
+            QStringLiteral("UPDATE members SET boy_sort = %1 WHERE filial_id = %2").arg(sort).arg(id));
     }
 
     ServerCommand cmd;
@@ -50,7 +51,8 @@ TEST_F(PublicPagesTest, AnOpenAccountShowsItsTreesInOrder) {
     const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("公<开>&"), 1);
     const qint32 top = SaveTestMember(cmd, open, 0, {QStringLiteral("王一"), QStringLiteral("王老")});
     const qint32 second = SaveTestMember(cmd, open, 0, {QStringLiteral("王二"), QStringLiteral("王一")});
-    const qint32 third = SaveTestMember(cmd, open, 0, {QStringLiteral("<script>alert(1)</script>"), QStringLiteral("王一")});
+    const qint32 third =
+        SaveTestMember(cmd, open, 0, {QStringLiteral("<script>alert(1)</script>"), QStringLiteral("王一")});
     SaveTestMember(cmd, open, 0, {QStringLiteral("王四"), QStringLiteral("王二")});
     SaveTestMember(cmd, open, 0, {QStringLiteral("李一"), QStringLiteral("\"李'父\"")});
     SetSort(second, 3);
@@ -73,7 +75,8 @@ TEST_F(PublicPagesTest, AnOpenAccountShowsItsTreesInOrder) {
 
     // Once the elder's account no longer opens its data, he is named only as sent.
     server_->admin().exec(QStringLiteral("UPDATE accounts SET open_level = 2 WHERE acc_id = %1").arg(other));
-    server_->admin().exec(QStringLiteral("UPDATE members SET father = '王老（旧）' WHERE filial_id = %1").arg(top));
+    server_->admin().exec(
+        QStringLiteral("UPDATE members SET father = '王老（旧）' WHERE filial_id = %1").arg(top));
     EXPECT_EQ(Rows(Page("id=" + QByteArray::number(open))).first(), QStringLiteral("1|王一|王老（旧）"));
 }
 
@@ -89,9 +92,10 @@ TEST_F(PublicPagesTest, OtherAccountsShowNothing) {
         QByteArray query;
         int status;
     };
-    for (const Case& c : {Case{"id=" + QByteArray::number(closed), 200}, Case{"id=" + QByteArray::number(group), 200},
-                          Case{"id=" + QByteArray::number(empty), 200}, Case{"id=99999", 200},
-                          Case{"id=abc", 400}, Case{"id=", 400}, Case{"x=1", 400}}) {
+    for (const Case& c :
+         {Case{"id=" + QByteArray::number(closed), 200}, Case{"id=" + QByteArray::number(group), 200},
+          Case{"id=" + QByteArray::number(empty), 200}, Case{"id=99999", 200}, Case{"id=abc", 400},
+          Case{"id=", 400}, Case{"x=1", 400}}) {
         const RawReply reply = Page(c.query);
         EXPECT_EQ(reply.status, c.status) << c.query.toStdString();
         EXPECT_TRUE(QString::fromUtf8(reply.body).contains(kNothing)) << c.query.toStdString();
@@ -103,17 +107,19 @@ TEST_F(PublicPagesTest, OtherAccountsShowNothing) {
 TEST_F(PublicPagesTest, ALongLineIsCutAtTheCap) {
     const qint32 open = RegisterTestAccount(cmd, QStringLiteral("open"), QStringLiteral("深"), 1);
     const qint32 top = SaveTestMember(cmd, open, 0, {QStringLiteral("L0")});
-    const PgResult made = server_->admin().exec(QStringLiteral(
-        "DO $$ DECLARE last integer := %1; BEGIN FOR i IN 1..2500 LOOP "
-        "INSERT INTO members (filial, sent_name, father, father_id, myacc_id) "
-        "VALUES ('L' || i, 'L' || i, 'L' || (i - 1), last, %2) RETURNING filial_id INTO last; END LOOP; END $$")
-                                                          .arg(top)
-                                                          .arg(open));
+    const PgResult made = server_->admin().exec(
+        QStringLiteral("DO $$ DECLARE last integer := %1; BEGIN FOR i IN 1..2500 LOOP "
+                       "INSERT INTO members (filial, sent_name, father, father_id, myacc_id) "
+                       "VALUES ('L' || i, 'L' || i, 'L' || (i - 1), last, %2) RETURNING filial_id INTO last; "
+                       "END LOOP; END $$")
+            .arg(top)
+            .arg(open));
     ASSERT_TRUE(made.ok) << made.error.toStdString();
     const RawReply reply = Page("id=" + QByteArray::number(open));
     const QStringList rows = Rows(reply);
     ASSERT_EQ(rows.size(), 2000);
     EXPECT_EQ(rows.first(), QStringLiteral("1|L0|"));
     EXPECT_EQ(rows.last(), QStringLiteral("2000|L1999|L1998"));
-    EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QStringLiteral("<p>共 2501 名成员，此处列出前 2000 名。</p>")));
+    EXPECT_TRUE(QString::fromUtf8(reply.body)
+                    .contains(QStringLiteral("<p>共 2501 名成员，此处列出前 2000 名。</p>")));
 }

@@ -8,7 +8,8 @@
 
 namespace {
 
-const QString kMeta = QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb18030\">");
+const QString kMeta =
+    QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb18030\">");
 
 QString Written(const QString& path, const QString& page) {
     WriteHtmlFile(path, page);
@@ -29,10 +30,12 @@ TEST(PageFile, PagesNameTheLanguageOfTheirScope) {
         const char* page;
         QString written;
     } cases[] = {
-        {"zh-CN", "<p>甲</p>", QStringLiteral("<html lang=\"zh-CN\">\r\n") + kMeta + QStringLiteral("\r\n<p>甲</p>")},
+        {"zh-CN", "<p>甲</p>",
+         QStringLiteral("<html lang=\"zh-CN\">\r\n") + kMeta + QStringLiteral("\r\n<p>甲</p>")},
         {"zh-TW", "<HTML style=\"x\"><HEAD></HEAD>",
          QStringLiteral("<HTML lang=\"zh-TW\" style=\"x\"><HEAD>") + kMeta + QStringLiteral("</HEAD>")},
-        {"zh-CN", "<html LANG='en'><head></head>", QStringLiteral("<html LANG='en'><head>") + kMeta + QStringLiteral("</head>")},
+        {"zh-CN", "<html LANG='en'><head></head>",
+         QStringLiteral("<html LANG='en'><head>") + kMeta + QStringLiteral("</head>")},
         {"", "<html><p>甲</p>", kMeta + QStringLiteral("\r\n<html><p>甲</p>")},
     };
     for (const auto& c : cases) {

@@ -186,7 +186,8 @@ TEST_F(PageStartStoreTest, ForgottenPagesLeaveTheDivisionUnfinished) {
         EXPECT_EQ(last, PageStartStore(db()).HighestPage());
         EXPECT_LT(last, 10);
         for (int s = 6; s < 8; ++s)
-            for (int g = 0; g < 5; ++g) Add(QStringLiteral("孙%1%2").arg(s).arg(g), QStringLiteral("子%1").arg(s));
+            for (int g = 0; g < 5; ++g)
+                Add(QStringLiteral("孙%1%2").arg(s).arg(g), QStringLiteral("子%1").arg(s));
     }
     // The page display too, when the page it shows is the book's last.
     CutEveryPage();

@@ -503,7 +503,8 @@ bool FrmLogon::changeLevel(int level) {
     if (answer == 1) {
         user.Protected = quint8(level);
         user.OpenLevel = quint8(level);
-        if (mode_ == LogonRules::kRegister) say(user.NickName + QStringLiteral(" 成功修改保护级别！"), vb::Information);
+        if (mode_ == LogonRules::kRegister)
+            say(user.NickName + QStringLiteral(" 成功修改保护级别！"), vb::Information);
         return true;
     }
     if (backToLogonIfLapsed()) return false;
@@ -516,7 +517,8 @@ bool FrmLogon::changeLevel(int level) {
         default:
             // As the log-on's own answers are told.
             if (answer == LogonRules::kBusy) say(QStringLiteral("服务器忙！稍候再试。"), vb::Information);
-            if (answer == LogonRules::kWrongPassword) say(QStringLiteral("密码错！请查正再试。"), vb::Information);
+            if (answer == LogonRules::kWrongPassword)
+                say(QStringLiteral("密码错！请查正再试。"), vb::Information);
             return answer != LogonRules::kBusy && answer != LogonRules::kWrongPassword;
     }
 }

@@ -12,8 +12,8 @@
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QScreen>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -69,8 +69,10 @@ void PlaceOverActiveWindow(QWidget* window) {
     const QRect free = over->screen()->availableGeometry();
     QRect framed(QPoint(), window->size().grownBy(kUsualFrame));
     framed.moveCenter(over->frameGeometry().center());
-    framed.moveLeft(std::clamp(framed.left(), free.left(), std::max(free.left(), free.right() + 1 - framed.width())));
-    framed.moveTop(std::clamp(framed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - framed.height())));
+    framed.moveLeft(
+        std::clamp(framed.left(), free.left(), std::max(free.left(), free.right() + 1 - framed.width())));
+    framed.moveTop(
+        std::clamp(framed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - framed.height())));
     window->move(framed.topLeft());
 }
 
