@@ -5,4 +5,5 @@ void RegisterAllPages(PageService& service) {
     RegisterEbookPages(service);
     RegisterGroupPages(service);
     RegisterBoardPages(service);
+    RegisterPublicPages(service);
 }

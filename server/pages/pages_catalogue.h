@@ -7,5 +7,6 @@ void RegisterAccountPages(PageService& service);  // log-on form, user record, r
 void RegisterEbookPages(PageService& service);    // e-book library: categories, search, publishing
 void RegisterGroupPages(PageService& service);    // the clan-association windows
 void RegisterBoardPages(PageService& service);    // the service-desk message board
+void RegisterPublicPages(PageService& service);   // an account's members as the world may see them
 
 void RegisterAllPages(PageService& service);

@@ -9,6 +9,7 @@
 #include "frame/http_procedures.h"
 #include "frame/text_scramble.h"
 #include "platform/http/http_client.h"
+#include "platform/interaction/interaction.h"
 #include "platform/vbcompat.h"
 #include "store/data_ops.h"
 #include "store/strong_password.h"
@@ -90,6 +91,18 @@ QString ProgressText(const QString& name, qint64 bytes, qint64 contentLength) {
     return Translated(QStringLiteral("正在下载...")) + name + QStringLiteral(" ( ") +
            QString::number(bytes / 1024) + QLatin1Char('/') + QString::number(contentLength / 1024) +
            QStringLiteral("K )");
+}
+
+QString BatchOutcome::Text() const {
+    QString text = Translated(stopped ? QStringLiteral("下载已停止！") : QStringLiteral("下载完毕！")) +
+                   Translated(QStringLiteral("已导入 %1 个电子文档")).arg(imported);
+    if (missing > 0) text += Translated(QStringLiteral("，服务器上没有 %1 个")).arg(missing);
+    if (failed > 0) text += Translated(QStringLiteral("，%1 个未能下载或导入")).arg(failed);
+    return text + QStringLiteral("。");
+}
+
+int BatchOutcome::Style() const {
+    return stopped || missing > 0 || failed > 0 ? vb::Exclamation : vb::Information;
 }
 
 qint32 ImportDownloaded(const Book& book, const QString& key, QString* error) {

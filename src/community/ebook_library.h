@@ -42,6 +42,18 @@ QString ConnectingText();
 QString StartText(const QString& name, qint64 contentLength);
 QString ProgressText(const QString& name, qint64 bytes, qint64 contentLength);
 
+// What a batch came to, said when it has ended: the e-books imported, those the server had no file for
+// and those that failed on the way (each failure was told as it came), and whether the user stopped it.
+struct BatchOutcome {
+    bool stopped = false;
+    int imported = 0;
+    int missing = 0;
+    int failed = 0;
+    QString Text() const;
+    // The information icon when everything tried was imported, else the exclamation.
+    int Style() const;
+};
+
 // Imports the downloaded staging file into the book. Only an import that succeeded counts: then the
 // hit's down_num, the download record olddown_eb (key is the list item's key text) and the server's
 // count go up, and 0 is answered; otherwise the import's error number, with its text in *error, and

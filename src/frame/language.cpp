@@ -24,3 +24,7 @@ QString ClsLanguage::TransLanguage(const QString& text) const {
     const QString converted = Convert(text);
     return converted.isEmpty() ? text : converted;
 }
+
+QString InterfaceLanguageTag() {
+    return App().LanguageId == 1 ? QStringLiteral("zh-TW") : QStringLiteral("zh-CN");
+}

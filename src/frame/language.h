@@ -22,3 +22,7 @@ public:
     // Whether TransLanguage changes anything at present.
     bool Converting() const;
 };
+
+// The language of the interface as a page names it: "zh-TW" for Traditional, else "zh-CN". A page that
+// names it is drawn with the Chinese forms of the CJK fonts, not those of another language.
+QString InterfaceLanguageTag();

@@ -154,8 +154,8 @@ private:
     };
 
     // The name the father goes by on the server. A father the server holds is named by the name it keeps
-    // him under, which it resolves exactly: his book name without its "[n]" could be another member's
-    // there. Only a father not on the server goes by that name, for the server to link when he comes.
+    // him under, which it resolves exactly. A father not on the server goes by his whole name in the
+    // book: without its "[n]" it could be another member's there, whose son the child would become.
     QString fatherName(const QString& father) {
         if (IsRootFather(father)) return QString();
         if (const auto sent = sentAs_.constFind(NameColumnKey(father)); sent != sentAs_.constEnd())
@@ -174,7 +174,7 @@ private:
             }
             if (!known->isEmpty()) return *known;
         }
-        return StripBracketSuffix(father);
+        return father;
     }
 
     // Queues the command's call for member m. `parameter` takes the server name of a member: the answer

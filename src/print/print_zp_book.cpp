@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame/app_state.h"
+#include "frame/language.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "member/member_record.h"
@@ -464,6 +465,8 @@ QStringList WriteBook(Cls数据操作& ops, const QString& startName, quint8 ver
                       bool biography) {
     try {
         PageReadRun reading;
+        // Named in the book, so that the print takes the Chinese forms of the CJK fonts.
+        PageLanguageScope language(InterfaceLanguageTag());
         BookWriter writer(ops, vertical == 1);
         const qint32 surnameLength = App().SurnameLength;
         WalkBranch(

@@ -4,6 +4,7 @@
 
 #include "frame/app_state.h"
 #include "frame/http_procedures.h"
+#include "frame/language.h"
 #include "frame/progress.h"
 #include "frame/text_utils.h"
 #include "platform/bookdir.h"
@@ -128,6 +129,8 @@ void RemoveFiles(const QString& folder, const QStringList& patterns) {
 
 QString clsPrintZp::Lfn_to_html2(bool showDetails) {
     ProgressScope progress;
+    // Every page of the site names its language, so that browsers take the Chinese forms of the fonts.
+    PageLanguageScope language(InterfaceLanguageTag());
     const QString folder = GetAppPath() + QStringLiteral("chm/");
     // Only the site's own files: its pages and pictures; an e-book stays.
     RemoveFiles(folder, {QStringLiteral("*.htm")});

@@ -171,6 +171,8 @@ bool Cls数据操作::JumpPagesInMemory(qint32 stopAt, QString& target) {
             }
             cutThrough = page + 1;
         }
+        // The book ends on this page: pages recorded after it were cut from a book that went further.
+        if (!full) batch.EndAt(page);
         const bool stop = found || !full || page + 1 >= stopAt;
         if (stop || batch.Pending() >= kRowsPerCommit) {
             std::vector<PageStartEntry> queueLeft;

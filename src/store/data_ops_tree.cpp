@@ -382,6 +382,8 @@ void Cls数据操作::Tree分结点数展开(TreeNodeSink& tree, qint16 /*pageSi
         if (!inOrder) store.RecordNextAfresh(page, whole);
         cut = true;
     }
+    // The book ends on this page: pages recorded after it were cut from a book that went further.
+    if (!full) store.TruncateAfter(page);
     tx.Commit();
     own.reset();
     // The starts it began with were taken from the book by the page display, which this walk follows
@@ -536,7 +538,10 @@ void Cls数据操作::Node分结点数跳页(qint16 /*pageSize*/, QString& targe
         [&](qint64 last, size_t n) {
             for (size_t i = n; i > 0; --i) (unnumbered++)->row = last - qint64(i - 1);
         });
-    if (full) RecordJumpPage(*state, App().CurrentPage + 1, added);
+    if (full)
+        RecordJumpPage(*state, App().CurrentPage + 1, added);
+    else
+        PageStartStore(db).TruncateAfter(App().CurrentPage + 1);  // the book ends on the page expanded
     tx.Commit();
     own.reset();
     if (full && undisturbed) PageStartStore(db).NoteCut(App().CurrentPage + 2, App().CurrentPage + 2);

@@ -43,7 +43,36 @@ void CrLfLineEnds(QString& text) {
     throw VbError(kFileAccessError, QStringLiteral("不能写入文件 '%1'。").arg(path));
 }
 
+QString& PageLanguage() {
+    static QString tag;
+    return tag;
+}
+
+// The root element names the language of the scope, unless it names one of its own.
+void TagLanguage(QString& text) {
+    const QString& tag = PageLanguage();
+    if (tag.isEmpty()) return;
+    static const QRegularExpression root(QStringLiteral("<html\\b([^>]*)>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression named(QStringLiteral("\\blang\\s*="),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch html = root.match(text);
+    const QString attribute = QStringLiteral(" lang=\"") + tag + QLatin1Char('"');
+    if (!html.hasMatch())
+        text.prepend(QStringLiteral("<html") + attribute + QStringLiteral(">\r\n"));
+    else if (!named.match(html.captured(1)).hasMatch())
+        text.insert(html.capturedStart(1), attribute);
+}
+
 }  // namespace
+
+PageLanguageScope::PageLanguageScope(const QString& tag) : previous_(PageLanguage()) {
+    PageLanguage() = tag;
+}
+
+PageLanguageScope::~PageLanguageScope() {
+    PageLanguage() = previous_;
+}
 
 void WriteWholeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -80,6 +109,7 @@ QByteArray HtmlFileWriter::Write(QString text) {
             text.insert(head.capturedEnd(), kCharsetMeta);
         else
             text.prepend(kCharsetMeta + QStringLiteral("\r\n"));
+        TagLanguage(text);
     }
     CrLfLineEnds(text);
     const QByteArray bytes = ToGb18030(text);

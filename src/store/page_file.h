@@ -15,6 +15,19 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes);
 // set, which would then be wrong: every declaration gives way to ours.
 void WriteHtmlFile(const QString& path, QString text);
 
+// While one of these lives, every page written here names this language (a tag such as "zh-CN") on its
+// root element, which a page without one is given; a page that names its own keeps it.
+class PageLanguageScope {
+public:
+    explicit PageLanguageScope(const QString& tag);
+    ~PageLanguageScope();
+    PageLanguageScope(const PageLanguageScope&) = delete;
+    PageLanguageScope& operator=(const PageLanguageScope&) = delete;
+
+private:
+    QString previous_;
+};
+
 // A page written as it is made, for pages too long to hold whole: the bytes WriteHtmlFile gives for the
 // text of all the pieces joined. Every piece ends with a line end; the page's <head>, if it has one, is
 // in the first piece. Nothing reaches the path unless Commit succeeds (VbError 75 or 61 when it cannot). A

@@ -74,6 +74,23 @@ void PageStartStore::Batch::RecordNextAfresh(qint32 page, std::vector<PageStartE
     Record(page, {base, base + qint64(queue.size()), base}, queue);
 }
 
+void PageStartStore::Batch::EndAt(qint32 page) {
+    if (!recordedAfter(page)) return;
+    recorded_.reset();
+    forgetAfter(page);
+}
+
+bool PageStartStore::Batch::recordedAfter(qint32 page) const {
+    return windows_.upper_bound(page) != windows_.end() || handStartsAbove_ > page;
+}
+
+void PageStartStore::Batch::forgetAfter(qint32 page) {
+    windows_.erase(windows_.upper_bound(page), windows_.end());
+    truncateAfter_ = truncateAfter_ ? std::min(*truncateAfter_, page) : page;
+    handStartsAbove_ = std::min(handStartsAbove_, page);
+    std::erase_if(pages_, [&](const std::pair<qint32, Window>& p) { return p.first > page; });
+}
+
 bool PageStartStore::Batch::Same(qint32 page, const Window& next, const std::vector<PageStartEntry>& entries) {
     const auto old = windows_.find(page + 1);
     if (old == windows_.end() || old->second.head != next.head || old->second.tail != next.tail ||
@@ -89,11 +106,8 @@ void PageStartStore::Batch::Record(qint32 page, const Window& next, std::vector<
     // Nothing recorded here is compared any more, and the pages after `page` are forgotten: what stood
     // there is written over.
     recorded_.reset();
-    if (windows_.upper_bound(page) != windows_.end() || handStartsAbove_ > page) {
-        windows_.erase(windows_.upper_bound(page), windows_.end());
-        truncateAfter_ = truncateAfter_ ? std::min(*truncateAfter_, page) : page;
-        handStartsAbove_ = std::min(handStartsAbove_, page);
-        std::erase_if(pages_, [&](const std::pair<qint32, Window>& p) { return p.first > page; });
+    if (recordedAfter(page)) {
+        forgetAfter(page);
         std::erase_if(rows_, [&](const Row& r) { return r.pos >= next.fresh; });
     }
     if (!nextPage) return;

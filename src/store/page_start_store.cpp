@@ -168,8 +168,11 @@ bool PageStartStore::IsEmpty() const {
 
 // The order's rows past the last window kept stay as they are: the next walk writes over them, and
 // deleting them would cost as much as the walk that wrote them. Notes reach no further than the rows
-// that stay, or they would apply to the rows written over them.
+// that stay, or they would apply to the rows written over them. Pages forgotten leave the division of
+// the book unfinished, however it came to be cut again: the highest page left is no longer the book's
+// last until a walk reaches the end.
 void PageStartStore::TruncateAfter(qint32 page) {
+    const bool forgets = HighestPage() > page;
     OwnWrites own(db_);
     dao::Transaction tx = db_.BeginTrans();
     db_.Execute(QStringLiteral("DELETE FROM \"pagestart_page\" WHERE \"page\" > ?"), {page});
@@ -178,6 +181,7 @@ void PageStartStore::TruncateAfter(qint32 page) {
     db_.Execute(QStringLiteral("UPDATE \"pagestart_renamed\" SET \"below\" = ? WHERE \"below\" > ?"), {end, end});
     tx.Commit();
     ForgetAgreementAfter(page);
+    if (forgets) App().RepaginateNeeded = true;
 }
 
 void PageStartStore::Clear() {

@@ -60,7 +60,8 @@ public:
     qint32 HighestPage() const;
     // Whether nothing at all is recorded (not even a start outside the pages).
     bool IsEmpty() const;
-    // Forgets every page after the given one.
+    // Forgets every page after the given one; when one was recorded, the division of the book is
+    // unfinished again (RepaginateNeeded).
     void TruncateAfter(qint32 page);
     // Forgets every page.
     void Clear();
@@ -128,6 +129,8 @@ public:
     ~Batch();
     bool RecordNext(qint32 page, qint64 head, std::vector<PageStartEntry>& added);
     void RecordNextAfresh(qint32 page, std::vector<PageStartEntry>& queue);
+    // The book ends on page: every page recorded after it is forgotten.
+    void EndAt(qint32 page);
     // Order rows gathered and not yet written.
     size_t Pending() const { return rows_.size(); }
     void Flush();
@@ -144,6 +147,8 @@ private:
     };
     class RecordedRows;
     void Record(qint32 page, const Window& next, std::vector<PageStartEntry>& entries);
+    bool recordedAfter(qint32 page) const;
+    void forgetAfter(qint32 page);
     bool Same(qint32 page, const Window& next, const std::vector<PageStartEntry>& entries);
 
     dao::Database& db_;

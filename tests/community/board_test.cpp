@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
@@ -351,3 +352,26 @@ TEST(BoardText, EditorDocumentBecomesTheMessage) {
 }
 
 }  // namespace
+
+// The editor's buttons follow typing, undoing and selecting with the mouse never moved.
+TEST(BoardEditorButtons, FollowTheKeyboard) {
+    TempBook book;
+    FrmMsg_1A form;
+    form.show();
+    form.Editor()->setFocus();
+    const auto enabled = [&form](const char* key) {
+        return form.findChild<QAction*>(QString::fromLatin1(key))->isEnabled();
+    };
+    form.UpdateEditButtons();
+    EXPECT_FALSE(enabled("b_undo"));
+    QTest::keyClicks(form.Editor(), QStringLiteral("abc"));
+    EXPECT_TRUE(enabled("b_undo"));
+    EXPECT_FALSE(enabled("b_copy"));
+    QTest::keyClick(form.Editor(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(enabled("b_copy"));
+    form.TbarEditEx_ButtonClick(QStringLiteral("b_undo"));
+    EXPECT_TRUE(form.Editor()->toPlainText().isEmpty());
+    EXPECT_FALSE(enabled("b_undo"));
+    EXPECT_TRUE(enabled("b_redo"));
+    EXPECT_FALSE(enabled("b_copy"));
+}

@@ -69,8 +69,9 @@ protected:
         EXPECT_EQ(form.result(), QDialog::Accepted);
         EXPECT_EQ(App().ListDialogOk, 1);
     }
-    // Ticks the list items with these e-book names and runs one batch.
+    // Ticks the list items with these e-book names and runs one batch; its outcome is told at the end.
     void download(FrmDownLd& library, const QStringList& names) {
+        ui_->ExpectMsgBox(vb::OK);
         auto* list = library.findChild<QTreeWidget*>(QStringLiteral("ListView1"));
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             if (names.contains(list->topLevelItem(i)->text(1)))
@@ -113,7 +114,9 @@ void EbookLibrary::publishFindDownloadImport() {
     EXPECT_EQ(library.LastImported(), 1);
     EXPECT_EQ(library.findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItem(0)->text(3),
               QStringLiteral("1"));  // 已下载
-    EXPECT_TRUE(messages().size() == 2) << messages().join(u'\n').toStdString();
+    EXPECT_TRUE(messages().size() == 3) << messages().join(u'\n').toStdString();
+    EXPECT_EQ(messages().last(), QStringLiteral("下载完毕！已导入 1 个电子文档。"));
+    EXPECT_EQ(ui_->log().back().style, vb::Information);
     EXPECT_EQ(
         count(QStringLiteral("SELECT count(*) FROM \"本姓成员\" WHERE filial IN ('张祖', '张甲', '张乙')")),
         3);
@@ -158,11 +161,15 @@ TEST_F(EbookLibrary, ATruncatedDownloadAndARefusedImportCountNothing) {
     library.Form_Load();
     ui_->ExpectMsgBox(vb::OK);
     download(library, {QStringLiteral("坏文件")});
-    EXPECT_TRUE(messages().last().startsWith(QStringLiteral("电子文档“坏文件”未能导入：")))
-        << messages().last().toStdString();
+    const qsizetype n = messages().size();
+    EXPECT_TRUE(messages().at(n - 2).startsWith(QStringLiteral("电子文档“坏文件”未能导入：")))
+        << messages().at(n - 2).toStdString();
+    EXPECT_EQ(messages().last(), QStringLiteral("下载完毕！已导入 0 个电子文档，1 个未能下载或导入。"));
     ui_->ExpectMsgBox(vb::OK);
     download(library, {QStringLiteral("断线")});
-    EXPECT_TRUE(messages().last().startsWith(QStringLiteral("下载"))) << messages().last().toStdString();
+    EXPECT_TRUE(messages().at(messages().size() - 2).startsWith(QStringLiteral("下载")));
+    EXPECT_EQ(messages().last(), QStringLiteral("下载完毕！已导入 0 个电子文档，1 个未能下载或导入。"));
+    EXPECT_EQ(ui_->log().back().style, vb::Exclamation);
 
     EXPECT_EQ(library.LastImported(), 0);
     EXPECT_EQ(count(QStringLiteral("SELECT sum(down_num) FROM newdown_eb")), 0);
@@ -251,7 +258,8 @@ TEST_F(EbookLibrary, AStopImportsNothingMoreAndLeavesTheRestCheckedUntilTheBatch
         okDuringStop = ok->isEnabled();
     });
     download(library, {QStringLiteral("慢"), QStringLiteral("张氏")});
-    EXPECT_EQ(messages().last(), QStringLiteral("您是否已下定决心停止下载？"));
+    EXPECT_EQ(messages().at(messages().size() - 2), QStringLiteral("您是否已下定决心停止下载？"));
+    EXPECT_EQ(messages().last(), QStringLiteral("下载已停止！已导入 0 个电子文档。"));
     EXPECT_FALSE(okDuringStop);
     EXPECT_EQ(library.LastImported(), 0);
     EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);

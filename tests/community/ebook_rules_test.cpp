@@ -10,6 +10,7 @@
 #include "frame/db_connections.h"
 #include "frame/http_procedures.h"
 #include "frame/text_scramble.h"
+#include "platform/interaction/interaction.h"
 #include "support/book_fixture.h"
 
 namespace {
@@ -76,6 +77,26 @@ TEST(EbookSearchRules, SteppersAndQueryEncoding) {
               QStringLiteral("http://127.0.0.1:9/flsh2/getbooklist3.asp?bk_name=%E5%BC%A0%26%E7%8E%8B%20%231"
                              "&bk_org=&bk_e=&bk_key=&bk_odklj=%E6%97%8F%E8%B0%B1&down_num=12"));
     SetBuiltInServerUrl(QString());
+}
+
+TEST(EbookLibraryRules, TheBatchEndsSayingWhatItCameTo) {
+    using ebook_library::BatchOutcome;
+    const struct {
+        BatchOutcome outcome;
+        const char* text;
+        int style;
+    } cases[] = {
+        {{false, 3, 0, 0}, "下载完毕！已导入 3 个电子文档。", vb::Information},
+        {{false, 2, 1, 0}, "下载完毕！已导入 2 个电子文档，服务器上没有 1 个。", vb::Exclamation},
+        {{false, 0, 1, 2},
+         "下载完毕！已导入 0 个电子文档，服务器上没有 1 个，2 个未能下载或导入。",
+         vb::Exclamation},
+        {{true, 1, 0, 0}, "下载已停止！已导入 1 个电子文档。", vb::Exclamation},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.outcome.Text(), QString::fromUtf8(c.text));
+        EXPECT_EQ(c.outcome.Style(), c.style) << c.text;
+    }
 }
 
 TEST(EbookPublishingRules, AddressesNamesAndReplies) {

@@ -1,6 +1,7 @@
 // The association windows' commands when the server no longer knows the log-on's credential: each is
 // told as a lapse, the log-on form comes back, and nothing changes on the server or in the book.
 #include <gtest/gtest.h>
+#include <QLineEdit>
 
 #include "community/forms/frm_group_list.h"
 #include "community/forms/frm_member_list.h"
@@ -146,6 +147,66 @@ TEST_F(GroupWindowsLapse, EveryCommandTellsTheLapseBringsTheFormBackAndChangesNo
         EXPECT_FALSE(App().CurrentUser->Logoned);
         EXPECT_FALSE(CredentialLapsePending());
         EXPECT_EQ(everything(), before);
+    }
+}
+
+// Opened by the association button, each window fetches its list from the server first: the member list
+// of an association the mirror does not hold yet (one just founded) is full at once. A lapsed log-on is
+// told before anything is shown; without a new log-on no window opens, after one it opens filled.
+TEST_F(GroupWindowsLapse, OpeningFetchesTheListAndTellsALapseFirst) {
+    FrmGroupList::RegisterForm();
+    FrmMemberList::RegisterForm();
+    struct Window {
+        const char* name;
+        const char* mirror;
+        int rows;
+    };
+    for (const Window& w :
+         {Window{kMemberListFormName, "member_lst", 3}, Window{kGroupListFormName, "group_lst", 1}}) {
+        SCOPED_TRACE(w.name);
+        const QString form = QString::fromLatin1(w.name);
+        // The window as it opens with so many rows; none opens for -1.
+        const auto listed = [](int rows) {
+            return [rows](QObject* object) {
+                EXPECT_EQ(object != nullptr, rows >= 0);
+                if (object) EXPECT_EQ(object->findChild<GroupListView*>()->topLevelItemCount(), rows);
+                return 0;
+            };
+        };
+        const auto emptyMirror = [&w] {
+            App().DataDb.Execute(QStringLiteral("DELETE FROM \"%1\"").arg(QString::fromLatin1(w.mirror)));
+        };
+        logOnAs(a_, group_);
+        emptyMirror();
+        ui_->ExpectForm(form, listed(w.rows));
+        UI().ShowForm(form, false);
+
+        for (const bool again : {false, true}) {
+            logOnAs(a_, group_);
+            ASSERT_TRUE(server_->admin().exec(QStringLiteral("DELETE FROM session_credentials")).ok);
+            emptyMirror();
+            const qsizetype told = messages().size();
+            ui_->ExpectForm(form, listed(again ? w.rows : -1));
+            ui_->ExpectMsgBox(vb::OK);
+            ui_->ExpectForm(QString::fromLatin1(kLogonFormName), [this, again](QObject* object) {
+                auto* logon = static_cast<FrmLogon*>(object);
+                if (!again) {
+                    logon->CmdCancel_Click();
+                    return 0;
+                }
+                logon->findChild<QLineEdit*>(QStringLiteral("TxtAcc_No"))->setText(QStringLiteral("acc001"));
+                logon->findChild<QLineEdit*>(QStringLiteral("TxtPswd"))->setText(QStringLiteral("x"));
+                // The test accounts' digests are made from their numbers, not from a typed password.
+                EXPECT_EQ(LogOnProgramUser(QStringLiteral("acc001")), a_);
+                App().CurrentUser->curGroup_Id = group_;
+                logon->CmdCancel_Click();
+                return 1;
+            });
+            UI().ShowForm(form, false);
+            EXPECT_EQ(messages().mid(told), QStringList({kLapsed}));
+            EXPECT_TRUE(ui_->AllConsumed());
+            EXPECT_EQ(App().CurrentUser->Logoned, again);
+        }
     }
 }
 

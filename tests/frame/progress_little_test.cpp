@@ -46,7 +46,11 @@ TEST(ProgressWindowTest, ShowingTwiceLeavesOneWindowWithTheBarRestarted) {
     EXPECT_EQ(VisibleWaitWindows(), 1);
     EXPECT_EQ(window->bar()->value(), 0);
 
+    // The wait cursor shows with the window, once however often it is shown, and goes with it.
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     sink.Hide();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(sink.IsShown());
     EXPECT_EQ(VisibleWaitWindows(), 0);
     // Hidden between uses, never re-created.

@@ -137,9 +137,13 @@ TEST_F(DsptreeOnlineTest, TheBookChosenAtLogOnIsMergedAndPageOneShown) {
 
     logOnTicking(QString::number(root));
     Expect(vb::Yes);
+    Expect(vb::OK);
     window_->TbarOP_ButtonClick(QStringLiteral("b_down"));
-    EXPECT_EQ(LastDialog().text, QStringLiteral("您是否已下定决心下载这些数据？"));
-    EXPECT_EQ(LastDialog().style, vb::YesNo);
+    EXPECT_EQ(ui_->log().at(ui_->log().size() - 2).text, QStringLiteral("您是否已下定决心下载这些数据？"));
+    EXPECT_EQ(ui_->log().at(ui_->log().size() - 2).style, vb::YesNo);
+    // The download ends with its outcome.
+    EXPECT_EQ(LastDialog().text, QStringLiteral("下载完毕！"));
+    EXPECT_EQ(LastDialog().style, vb::Information);
     EXPECT_EQ(App().CurrentPage, 1);
     EXPECT_EQ(ParentOf(QStringLiteral("外子")), QStringLiteral("_外祖"));
     EXPECT_EQ(window_->windowTitle(), window_->PageCaption(1));

@@ -111,23 +111,29 @@ TEST_F(MemberSyncTest, PicturesAtTheLimitStayBehind) {
 }
 
 TEST_F(MemberSyncTest, ABranchNamesItsFathersByTheirServerNames) {
+    SaveTestMember(cmd_, account_, 0, {QStringLiteral("王五")});
     SaveTestMember(cmd_, RegisterTestAccount(cmd_, QStringLiteral("acc002"), QStringLiteral("乙")), 0,
                    {QStringLiteral("乙")});
     Add(QStringLiteral("祖[3]"));
     Add(QStringLiteral("甲"), QStringLiteral("祖[3]"));
     Add(QStringLiteral("乙[1]"), QStringLiteral("甲"));
     Add(QStringLiteral("丙"), QStringLiteral("乙[1]"));
-    Db().Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\" = 7 WHERE \"filial\" <> '祖[3]'"));
-    EXPECT_EQ(Cls数据操作().UpLoad_All(7), 3);
-    // 祖 is outside the batch and goes by his name; 丙's father by the name the server gave 乙[1].
+    Add(QStringLiteral("王五[1]"));
+    Add(QStringLiteral("小明"), QStringLiteral("王五[1]"));
+    Db().Execute(
+        QStringLiteral("UPDATE \"本姓成员\" SET \"flag\" = 7 WHERE \"filial\" NOT IN ('祖[3]', '王五[1]')"));
+    EXPECT_EQ(Cls数据操作().UpLoad_All(7), 4);
+    // Fathers outside the batch and not on the server go by their whole names: 小明 is no son of the
+    // 王五 the server holds. 丙's father goes by the name the server gave 乙[1].
     EXPECT_EQ(
         serverRows(QStringLiteral("SELECT m.filial, m.father, coalesce(f.filial, '-') FROM members m "
                                   "LEFT JOIN members f ON f.filial_id = m.father_id WHERE m.myacc_id = $1 "
                                   "ORDER BY m.filial_id"),
                    {account_}),
-        QStringList(
-            {QStringLiteral("甲|祖|-"), QStringLiteral("乙(2)|甲|甲"), QStringLiteral("丙|乙(2)|乙(2)")}));
-    EXPECT_EQ(Ids(QStringLiteral("(\"mysql_id\" > 0)")), QStringLiteral("祖[3]0,甲1,乙[1]1,丙1"));
+        QStringList({QStringLiteral("王五||-"), QStringLiteral("甲|祖[3]|-"), QStringLiteral("乙(2)|甲|甲"),
+                     QStringLiteral("丙|乙(2)|乙(2)"), QStringLiteral("小明|王五[1]|-")}));
+    EXPECT_EQ(Ids(QStringLiteral("(\"mysql_id\" > 0)")),
+              QStringLiteral("祖[3]0,甲1,乙[1]1,丙1,王五[1]0,小明1"));
 }
 
 TEST_F(MemberSyncTest, AFailureInTheMiddleSaysHowFarItGot) {

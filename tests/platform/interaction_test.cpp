@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -282,6 +283,55 @@ TEST(QtInteraction, ShowsRegisteredFormsAndRefusesUnknownOnes) {
     EXPECT_EQ(qt.ShowForm(QStringLiteral("FrmTestModal"), true), 1);
     EXPECT_TRUE(dialog.isNull()) << "a modal form is freed once closed";
     FormRegistry::Unregister(QStringLiteral("FrmTestModal"));
+}
+
+// Inside a wait that shows the wait cursor, a question shows the ordinary one; the wait's comes back after.
+TEST(QtInteraction, AQuestionShowsTheOrdinaryCursorInsideAWait) {
+    QtInteraction qt;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Qt::CursorShape asked = Qt::WaitCursor;
+    QTimer::singleShot(0, [&asked] {
+        asked = QApplication::overrideCursor()->shape();
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    qt.MsgBox(QStringLiteral("问"));
+    EXPECT_EQ(asked, Qt::ArrowCursor);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QApplication::restoreOverrideCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A window that does not place itself opens over the window the user is in, whole on the screen; one that
+// places itself stays where it put itself.
+TEST(QtInteraction, WindowsOpenOverTheActiveWindow) {
+    QtInteraction qt;
+    QWidget main;
+    const QRect free = main.screen()->availableGeometry();
+    QPointer<QWidget> window;
+    QPoint placed;
+    FormRegistry::Register(QStringLiteral("FrmTestWindow"), [&]() -> QObject* {
+        window = new QWidget(nullptr, Qt::Window);
+        window->resize(300, 200);
+        if (!placed.isNull()) window->move(placed);
+        return window.data();
+    });
+    for (const QPoint mainAt : {free.topLeft() + QPoint(400, 300), free.topLeft()}) {
+        main.setGeometry(QRect(mainAt, QSize(500, 400)));
+        main.show();
+        QApplication::setActiveWindow(&main);
+        ASSERT_EQ(qt.ShowForm(QStringLiteral("FrmTestWindow"), false), 0);
+        const QRect shown = window->frameGeometry();
+        EXPECT_TRUE(free.contains(shown));
+        if (mainAt != free.topLeft())
+            EXPECT_LE((shown.center() - main.frameGeometry().center()).manhattanLength(), 50);
+        delete window.data();
+    }
+    placed = free.topLeft() + QPoint(7, 9);
+    ASSERT_EQ(qt.ShowForm(QStringLiteral("FrmTestWindow"), false), 0);
+    EXPECT_EQ(window->pos(), placed);
+    delete window.data();
+    FormRegistry::Unregister(QStringLiteral("FrmTestWindow"));
 }
 
 }  // namespace

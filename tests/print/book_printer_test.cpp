@@ -104,6 +104,10 @@ TEST_F(BookPrinterTest, BothStylesInBothDirectionsMatchTheirGoldenFiles) {
     }
     // The book's generation numbers stay as they were.
     EXPECT_EQ(Db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE \"generation\"<>77").toInt(), 0);
+    // With the Traditional interface the book is named Traditional Chinese.
+    App().LanguageId = 1;
+    ASSERT_TRUE(clsPrintZp().打印文档("祖", 0));
+    EXPECT_TRUE(Book().startsWith("<HTML lang=\"zh-TW\">"));
 }
 
 TEST_F(BookPrinterTest, CancelledPromptWritesNothingAndALoopEndsTheWalk) {

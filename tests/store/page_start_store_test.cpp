@@ -34,9 +34,7 @@ protected:
     }
     // The jump in memory from a recorded page to the end.
     void WalkOnFrom(qint32 page) {
-        db().Execute("DELETE FROM temp");
-        for (const PageStart& s : PageStartStore(db()).StartsOf(page))
-            db().Execute("INSERT INTO temp (filial, generation) VALUES (?, ?)", {s.name, s.generation});
+        QueueStartsOf(page);
         App().CurrentPage = page - 1;
         QString target;
         ASSERT_TRUE(ops_->JumpPagesInMemory(1000, target));
@@ -73,6 +71,11 @@ protected:
         QStringList out;
         for (int i = 1; i <= tree_.Count(); ++i) out << tree_.KeyAt(i);
         return out;
+    }
+    void QueueStartsOf(qint32 page) {
+        db().Execute("DELETE FROM temp");
+        for (const PageStart& s : PageStartStore(db()).StartsOf(page))
+            db().Execute("INSERT INTO temp (filial, generation) VALUES (?, ?)", {s.name, s.generation});
     }
     qint64 Notes() { return db().Scalar("SELECT count(*) FROM pagestart_renamed").toLongLong(); }
 
@@ -136,6 +139,64 @@ TEST_F(PageStartStoreTest, PagesAreTakenOnTrustOnlyWhileTheBookIsUnchanged) {
     EXPECT_FALSE(store.Agrees(6));
     store.Rename("子4", "四");
     EXPECT_FALSE(store.Agrees(5));
+}
+
+// The division of the book stays finished only while the highest page recorded is its last: a walk
+// that cuts a page other than recorded forgets the pages after it and leaves the division unfinished
+// until a walk reaches the end; a walk that reaches the end forgets pages recorded past it.
+TEST_F(PageStartStoreTest, ForgottenPagesLeaveTheDivisionUnfinished) {
+    const auto pageByPage = [this](qint32 from, qint32 until) {
+        QueueStartsOf(from);
+        for (App().CurrentPage = from - 1; App().CurrentPage + 1 < until; ++App().CurrentPage) {
+            QString target;
+            ops_->Node分结点数跳页(5, target);
+            if (db().Scalar("SELECT 1 FROM temp LIMIT 1").isNull()) break;
+        }
+    };
+    const auto inMemory = [this](qint32 from, qint32 until) {
+        QueueStartsOf(from);
+        App().CurrentPage = from - 1;
+        QString target;
+        ops_->JumpPagesInMemory(until, target);
+    };
+    const std::pair<const char*, std::function<void(qint32, qint32)>> walks[] = {{"page by page", pageByPage},
+                                                                                 {"in memory", inMemory}};
+    for (const auto& [name, walk] : walks) {
+        SCOPED_TRACE(name);
+        db().Execute("UPDATE \"本姓成员\" SET boy_birthday = NULL");
+        CutEveryPage();
+        ASSERT_FALSE(App().RepaginateNeeded);
+        ASSERT_EQ(PageStartStore(db()).HighestPage(), 10);
+        // An edit that marks nothing stale: 子1's sons come in another order.
+        db().Execute("UPDATE \"本姓成员\" SET boy_birthday = '9' WHERE filial = '孙10'");
+        walk(1, 4);
+        EXPECT_TRUE(App().RepaginateNeeded);
+        EXPECT_EQ(PageStartStore(db()).HighestPage(), 4);
+        walk(4, 1000);
+        EXPECT_FALSE(App().RepaginateNeeded);
+        EXPECT_EQ(PageStartStore(db()).HighestPage(), 10);
+
+        // The book shrinks behind the pages' back: the walk that meets its end forgets the pages past it,
+        // and the last page recorded is the last a fresh cut finds.
+        db().Execute("DELETE FROM \"本姓成员\" WHERE father IN ('子6', '子7')");
+        walk(1, 1000);
+        EXPECT_FALSE(App().RepaginateNeeded);
+        const qint32 last = PageStartStore(db()).HighestPage();
+        CutEveryPage();
+        EXPECT_EQ(last, PageStartStore(db()).HighestPage());
+        EXPECT_LT(last, 10);
+        for (int s = 6; s < 8; ++s)
+            for (int g = 0; g < 5; ++g)
+                Add(QStringLiteral("孙%1%2").arg(s).arg(g), QStringLiteral("子%1").arg(s));
+    }
+    // The page display too, when the page it shows is the book's last.
+    CutEveryPage();
+    PageStartStore(db()).AddStart(11, "孙00", 0);
+    App().RepaginateNeeded = false;
+    ShownStarts(10);
+    ops_->Tree分结点数展开(tree_, 5);
+    EXPECT_FALSE(App().RepaginateNeeded);
+    EXPECT_EQ(PageStartStore(db()).HighestPage(), 10);
 }
 
 }  // namespace

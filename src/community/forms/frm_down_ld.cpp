@@ -243,6 +243,7 @@ bool FrmDownLd::confirmStop() {
 void FrmDownLd::CmdStpDown_Click() {
     if (!running_ || !confirmStop()) return;
     stopRequested_ = true;
+    userStopped_ = true;
     if (tg_) tg_->CloseAll();
 }
 
@@ -270,7 +271,10 @@ void FrmDownLd::CmdOK_Click() {
     connect(tg_, &clsDownLoad::ErrMassage, this, &FrmDownLd::tg_ErrMassage);
     connect(tg_, &clsDownLoad::DownLoadOver, this, [this] { downloadDone_ = true; });
     stopRequested_ = false;
+    userStopped_ = false;
     imported_ = 0;
+    missing_ = 0;
+    failed_ = 0;
     TreeChangeMark changing;
 
     const int n = listView1_->topLevelItemCount();
@@ -283,7 +287,12 @@ void FrmDownLd::CmdOK_Click() {
 
     App().StrgPswdDigest.clear();
     setRunning(false);
-    if (closeAfterBatch_) close();
+    if (closeAfterBatch_) {
+        close();
+        return;
+    }
+    const ebook_library::BatchOutcome outcome{userStopped_, imported_, missing_, failed_};
+    UI().MsgBox(outcome.Text(), outcome.Style());
 }
 
 bool FrmDownLd::fetch(int index) {
@@ -310,11 +319,15 @@ bool FrmDownLd::fetch(int index) {
     tg_->CloseAll();
     tg_->Execute();
     DoEvents();
-    if (stopRequested_ || !tg_->IsOpen()) return false;
+    if (stopRequested_ || !tg_->IsOpen()) {
+        if (!userStopped_) ++failed_;
+        return false;
+    }
 
     const int status = tg_->StatusCode();
     if (status == 404 || status == 410) {
-        // The server has no such file: passed over without a word.
+        // The server has no such file: passed over, and counted in the batch's outcome.
+        ++missing_;
         tg_->CloseAll();
     } else {
         contentLength_ = tg_->ContentLength();
@@ -336,10 +349,13 @@ bool FrmDownLd::fetch(int index) {
                 if (shownCount >= 0)
                     item->setText(shownCount, QString::number(item->text(shownCount).toLongLong() + 1));
             } else {
+                ++failed_;
                 UI().MsgBox(
                     Translated(QStringLiteral("电子文档“%1”未能导入：")).arg(currentBookName_) + error,
                     vb::Critical);
             }
+        } else if (!userStopped_) {
+            ++failed_;
         }
     }
     DoEvents();

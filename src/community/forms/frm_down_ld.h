@@ -66,7 +66,10 @@ private:
     bool stopRequested_ = false;
     bool downloadDone_ = false;
     bool closeAfterBatch_ = false;
+    bool userStopped_ = false;
     int imported_ = 0;
+    int missing_ = 0;  // items the server had no file for
+    int failed_ = 0;   // items that failed on the way (not those the user stopped)
     qint64 contentLength_ = 0;
     QString currentBookName_;
     QString softNo_;

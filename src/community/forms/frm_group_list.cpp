@@ -51,6 +51,7 @@ FrmGroupList::FrmGroupList(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void FrmGroupList::RegisterForm() {
     FormRegistry::Register(QString::fromLatin1(kGroupListFormName), []() -> QObject* {
+        if (!RefreshAsWindowOpens([] { Cls数据操作().RefreshGroupList(); })) return nullptr;
         auto* form = new FrmGroupList;
         form->Form_Load();
         return form;

@@ -14,7 +14,8 @@ class FrmGroupList : public QWidget {
 public:
     explicit FrmGroupList(QWidget* parent = nullptr);
 
-    // Registers the form by name; the instance is loaded before it is handed out.
+    // Registers the form by name; the instance is loaded before it is handed out, its list fetched from
+    // the server first (none when a lapsed log-on is not renewed).
     static void RegisterForm();
 
     void Form_Load();

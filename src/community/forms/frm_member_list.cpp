@@ -71,6 +71,7 @@ FrmMemberList::FrmMemberList(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void FrmMemberList::RegisterForm() {
     FormRegistry::Register(QString::fromLatin1(kMemberListFormName), []() -> QObject* {
+        if (!RefreshAsWindowOpens([] { Cls数据操作().RefreshMemberList(); })) return nullptr;
         auto* form = new FrmMemberList;
         form->Form_Load();
         return form;

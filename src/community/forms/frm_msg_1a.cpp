@@ -100,8 +100,12 @@ FrmMsg_1A::FrmMsg_1A(QWidget* parent) : QDialog(parent), queue_(std::make_unique
     editor_->setMouseTracking(true);
     editor_->viewport()->setMouseTracking(true);
     editor_->viewport()->installEventFilter(this);
+    // The buttons follow the text and the selection as the user types and selects, not only the mouse.
     connect(editor_, &QTextEdit::selectionChanged, this, &FrmMsg_1A::UpdateEditButtons);
     connect(editor_, &QTextEdit::currentCharFormatChanged, this, &FrmMsg_1A::UpdateEditButtons);
+    connect(editor_, &QTextEdit::undoAvailable, this, &FrmMsg_1A::UpdateEditButtons);
+    connect(editor_, &QTextEdit::redoAvailable, this, &FrmMsg_1A::UpdateEditButtons);
+    connect(editor_, &QTextEdit::copyAvailable, this, &FrmMsg_1A::UpdateEditButtons);
     for (QWidget* w :
          {static_cast<QWidget*>(view_), static_cast<QWidget*>(bar_), band_, static_cast<QWidget*>(editor_)})
         layout->addWidget(w);

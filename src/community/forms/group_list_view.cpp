@@ -125,14 +125,24 @@ QPushButton* AddListButton(QWidget* window, const QString& name, const QString& 
     return button;
 }
 
-void RefreshFromServer(const std::function<void()>& refresh) {
+Refreshed RefreshFromServer(const std::function<void()>& refresh) {
     try {
         refresh();
+        return Refreshed::Done;
     } catch (const ServerError& e) {
-        if (!TellLapsedLogon()) UI().MsgBox(e.Description(), vb::Critical);
+        if (TellLapsedLogon()) return Refreshed::Lapsed;
+        UI().MsgBox(e.Description(), vb::Critical);
     } catch (const dao::DaoError& e) {
         UI().MsgBox(e.Description(), vb::Critical);
     }
+    return Refreshed::Failed;
+}
+
+bool RefreshAsWindowOpens(const std::function<void()>& refresh) {
+    if (RefreshFromServer(refresh) != Refreshed::Lapsed) return true;
+    // Told, and the log-on form came back: a new log-on opens the window, with the lists as they are now.
+    if (!CurrentUserRecord().Logoned) return false;
+    return RefreshFromServer(refresh) != Refreshed::Lapsed || CurrentUserRecord().Logoned;
 }
 
 QString InterfaceText(const QString& text) {

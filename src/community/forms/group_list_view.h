@@ -55,7 +55,13 @@ QPushButton* AddListButton(QWidget* window, const QString& name, const QString& 
 
 // Runs a refresh of a mirror table from the server; a server or book that fails is reported (a lapsed
 // log-on brings the log-on form back) and the table keeps its rows.
-void RefreshFromServer(const std::function<void()>& refresh);
+enum class Refreshed { Done, Failed, Lapsed };
+Refreshed RefreshFromServer(const std::function<void()>& refresh);
+
+// The same as an association window opens, so that it never shows a list older than the log-on (one
+// just founded, one of another account) and a lapsed log-on is told before anything is shown. False
+// when the window must not open: the log-on lapsed and the user did not log on again.
+bool RefreshAsWindowOpens(const std::function<void()>& refresh);
 
 // A caption in the interface language, as the windows' own captions are shown after they load.
 QString InterfaceText(const QString& text);

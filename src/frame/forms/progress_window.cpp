@@ -81,11 +81,13 @@ ProgressWindowSink::~ProgressWindowSink() {
 }
 
 void ProgressWindowSink::Show() {
+    if (!busy_) busy_.emplace();
     if (!window_) window_ = new FrmPBar;
     window_->ShowModeless();
 }
 
 void ProgressWindowSink::Hide() {
+    busy_.reset();
     if (window_) window_->hide();
 }
 

@@ -2,6 +2,9 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <optional>
+
+#include "frame/forms/window_utils.h"
 
 #include "frame/progress.h"
 
@@ -37,7 +40,8 @@ private:
     QTimer* timer_ = nullptr;
 };
 
-// The progress seam over the one FrmPBar of the run, created on first use and hidden between uses.
+// The progress seam over the one FrmPBar of the run, created on first use and hidden between uses. While
+// it is shown the cursor is the wait cursor: that shows at once, before the window has been painted.
 class ProgressWindowSink : public ProgressSink {
 public:
     ~ProgressWindowSink() override;
@@ -49,4 +53,5 @@ public:
 
 private:
     QPointer<FrmPBar> window_;
+    std::optional<BusyCursor> busy_;
 };

@@ -98,3 +98,12 @@ void FitToScreen(QWidget* window, const QSize& wanted) {
     window->setGeometry(FittedGeometry(screen->availableGeometry(), wanted, kUsualWindowFrame));
     new RefitOnActivation(window, wanted);
 }
+
+BusyCursor::BusyCursor() {
+    if (qApp) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+// The application may have gone first, taking its cursors with it.
+BusyCursor::~BusyCursor() {
+    if (qApp) QApplication::restoreOverrideCursor();
+}

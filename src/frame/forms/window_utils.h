@@ -37,3 +37,13 @@ QRect FittedGeometry(const QRect& available, const QSize& wanted, const QMargins
 // Sizes and places a top-level window so on its screen: now, with room for the usual frame, and once
 // more when the window is first activated, with its real frame, if that sticks out of the free area.
 void FitToScreen(QWidget* window, const QSize& wanted);
+
+// The wait cursor over every window of the program while one lives (they nest): shown at once, without
+// the message loop, for a wait the user would otherwise see nothing of.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};

@@ -2,6 +2,7 @@
 // associations and the edit-mode button.
 #include <QAction>
 #include <QToolBar>
+#include <algorithm>
 
 #include "frame/app_state.h"
 #include "frame/builtin_seeds.h"
@@ -99,10 +100,11 @@ void dsptree::leaveEditModeForCommand() {
 void dsptree::turnPage(bool forward) {
     AppState& app = App();
     // Once every page is recorded the last page is known, and only real pages are offered; until then
-    // the count is an estimate, and a page recorded beyond it can be reached too.
+    // the count is an estimate, and a page recorded beyond it can be reached too, as can the page after
+    // this one: a change since the last walk may have made the book longer than the count.
     const qint32 recorded = PageStartStore().HighestPage();
     const bool lastKnown = !app.RepaginateNeeded && recorded > 0;
-    pageCount_ = lastKnown ? recorded : qMax(pageCount_, recorded);
+    pageCount_ = lastKnown ? recorded : std::max({pageCount_, recorded, app.CurrentPage + 1});
     if (forward ? app.CurrentPage >= pageCount_ : app.CurrentPage < 2) return;
 
     app.FormParamString = QString::number(pageCount_);

@@ -206,4 +206,5 @@ void dsptree::DownloadBookFromServer() {
     app.CurrentPage = 1;
     showTurnedPage();
     RecountPages();
+    Tell(Trans(QStringLiteral("下载完毕！")), vb::Information);
 }

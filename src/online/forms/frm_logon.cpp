@@ -197,6 +197,8 @@ FrmLogon::~FrmLogon() = default;
 
 void FrmLogon::RegisterForm() {
     FormRegistry::Register(QString::fromLatin1(kLogonFormName), []() -> QObject* {
+        // The first opening of a run sets up the network, which can take a second.
+        BusyCursor busy;
         auto* form = new FrmLogon;
         form->Form_Load();
         return form;
@@ -402,7 +404,12 @@ bool FrmLogon::registrationAccepted() {
 
 void FrmLogon::setBusy(bool busy) {
     pbarT2_->setVisible(busy);
-    if (!busy) return;
+    // The bar is small: the cursor says it too.
+    if (!busy) {
+        busyCursor_.reset();
+        return;
+    }
+    if (!busyCursor_) busyCursor_.emplace();
     if (!t2_->isActive()) t2_->start();
     DoEvents();  // the bar shows before the window waits for the server
 }
@@ -422,15 +429,13 @@ void FrmLogon::CmdOK_Click() {
     }
     const int level = LogonRules::LevelOf(cmbRight_->currentText());
     if (user.Logoned) {
-        // Each mode does what it is for and nothing else: no level change unless the level is asked.
-        if (mode_ == LogonRules::kRegister) {
-            if (level < 0) {
-                cmbRight_->setFocus();
-                return;
-            }
-            changeLevel(level);
+        // Every mode but the log-off sends the level the list shows. Only where the list is shown can a
+        // level it lacks be chosen again; elsewhere there is then nothing to send.
+        if (level < 0 && mode_ == LogonRules::kRegister) {
+            cmbRight_->setFocus();
             return;
         }
+        if (level >= 0 && !changeLevel(level)) return;
         if (mode_ == LogonRules::kDownload) takeBookRoot();
         accept();
         return;
@@ -493,20 +498,32 @@ void FrmLogon::logOnOrRegister(int level) {
     accept();
 }
 
-void FrmLogon::changeLevel(int level) {
+bool FrmLogon::changeLevel(int level) {
     Cls_User& user = CurrentUserRecord();
     setBusy(true);
     const quint8 answer = user.ChangeProtected(user.acc_id, quint8(level));
     setBusy(false);
-    if (answer != 1) {
-        if (!backToLogonIfLapsed())
-            say(QStringLiteral("数据开放级别未能修改！请稍候再试。"), vb::Exclamation);
-        return;
+    if (answer == 1) {
+        user.Protected = quint8(level);
+        user.OpenLevel = quint8(level);
+        if (mode_ == LogonRules::kRegister)
+            say(user.NickName + QStringLiteral(" 成功修改保护级别！"), vb::Information);
+        return true;
     }
-    user.Protected = quint8(level);
-    user.OpenLevel = quint8(level);
-    say(user.NickName + QStringLiteral(" 成功修改保护级别！"), vb::Information);
-    accept();
+    if (backToLogonIfLapsed()) return false;
+    switch (mode_) {
+        case LogonRules::kRegister:
+            say(QStringLiteral("数据开放级别未能修改！请稍候再试。"), vb::Exclamation);
+            return false;
+        case LogonRules::kDownload:
+            return true;  // the book ticked is taken all the same
+        default:
+            // As the log-on's own answers are told.
+            if (answer == LogonRules::kBusy) say(QStringLiteral("服务器忙！稍候再试。"), vb::Information);
+            if (answer == LogonRules::kWrongPassword)
+                say(QStringLiteral("密码错！请查正再试。"), vb::Information);
+            return answer != LogonRules::kBusy && answer != LogonRules::kWrongPassword;
+    }
 }
 
 bool FrmLogon::rootTicked() const {

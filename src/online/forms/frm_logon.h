@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
+#include "frame/forms/window_utils.h"
 #include "online/logon_rules.h"
 
 class AsyncHttpGet;
@@ -64,7 +66,9 @@ private:
     // Registration checks; false (with the message shown and the focus moved) on the first failure.
     bool registrationAccepted();
     void logOnOrRegister(int level);
-    void changeLevel(int level);
+    // Sends the data-openness level for the logged-on account; false when the form stays open (a
+    // refusal told in this mode's words, or a lapsed log-on).
+    bool changeLevel(int level);
     void takeBookRoot();
     bool rootTicked() const;
     // A credential the server answered as lapsed: the user is told, and the form turns to the log-on.
@@ -78,6 +82,7 @@ private:
     int probes_ = 0;
     bool bookRootsShown_ = false;          // the book-root list has been asked for in this showing
     std::unique_ptr<ClsAdvPswd> digests_;  // made on first use
+    std::optional<BusyCursor> busyCursor_;  // while a request to the server runs
 
     QRadioButton* optLogon_[4] = {};
     QLabel* lblAccNo_ = nullptr;

@@ -13,8 +13,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 #include "platform/forms/qt_translations.h"
 #include "platform/interaction/form_registry.h"
@@ -37,6 +39,42 @@ public:
 private:
     QEventLoop* loop_;
 };
+
+// While the user is asked something, the ordinary cursor, even inside a wait that shows the wait cursor.
+class AskingCursor {
+public:
+    AskingCursor() : pushed_(QApplication::overrideCursor() != nullptr) {
+        if (pushed_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~AskingCursor() {
+        if (pushed_ && qApp) QApplication::restoreOverrideCursor();
+    }
+    AskingCursor(const AskingCursor&) = delete;
+    AskingCursor& operator=(const AskingCursor&) = delete;
+
+private:
+    bool pushed_;
+};
+
+// What the window manager usually puts around a window (a title bar above, thin borders), for placing a
+// window before its real frame is known.
+constexpr QMargins kUsualFrame(8, 40, 8, 8);
+
+// A window that has not placed itself opens over the window the user is in, as dialogs do, whole on that
+// window's screen; not at the corner where a manager puts windows it knows nothing about.
+void PlaceOverActiveWindow(QWidget* window) {
+    const QWidget* over = QApplication::activeWindow();
+    if (window->testAttribute(Qt::WA_Moved) || !over || over == window || !over->screen()) return;
+    if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+    const QRect free = over->screen()->availableGeometry();
+    QRect framed(QPoint(), window->size().grownBy(kUsualFrame));
+    framed.moveCenter(over->frameGeometry().center());
+    framed.moveLeft(
+        std::clamp(framed.left(), free.left(), std::max(free.left(), free.right() + 1 - framed.width())));
+    framed.moveTop(
+        std::clamp(framed.top(), free.top(), std::max(free.top(), free.bottom() + 1 - framed.height())));
+    window->move(framed.topLeft());
+}
 
 }  // namespace
 
@@ -142,6 +180,7 @@ QString QtInteraction::ToQtFilter(const QString& filter) {
 }
 
 int QtInteraction::MsgBox(const QString& prompt, int style, const QString& title) {
+    AskingCursor asking;
     auto box = BuildMessageBox(prompt, style, title, QApplication::activeWindow());
     box->exec();
     return AnswerFor(box->standardButton(box->clickedButton()));
@@ -149,6 +188,7 @@ int QtInteraction::MsgBox(const QString& prompt, int style, const QString& title
 
 QString QtInteraction::InputBox(const QString& prompt, const QString& title, const QString& defaultText,
                                 bool* cancelled) {
+    AskingCursor asking;
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(titleOrAppName(title));
     dialog.setLabelText(prompt);
@@ -164,6 +204,7 @@ namespace {
 // As QFileDialog's own static functions do, with the dates of Qt's dialog in Chinese.
 QString RunFileDialog(const QString& title, const QString& initialDir, const QString& filter,
                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+    AskingCursor asking;
     QFileDialog dialog(QApplication::activeWindow(), title, initialDir, filter);
     dialog.setAcceptMode(accept);
     dialog.setFileMode(mode);
@@ -245,6 +286,8 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     }
     QObject* object = FormRegistry::Create(formName);
     if (!object) return -1;
+    std::optional<AskingCursor> asking;
+    if (modal) asking.emplace();
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget) {
         qWarning("Form %s is not a window", qUtf8Printable(formName));
@@ -255,6 +298,7 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     if (!modal) {
         widget->setAttribute(Qt::WA_DeleteOnClose);
         open_.insert(formName, widget);
+        PlaceOverActiveWindow(widget);
         widget->show();
         return 0;
     }
@@ -266,6 +310,7 @@ int QtInteraction::ShowForm(const QString& formName, bool modal) {
     } else {
         QEventLoop loop;
         HideWatcher watcher(&loop);
+        PlaceOverActiveWindow(widget);
         widget->installEventFilter(&watcher);
         QObject::connect(widget, &QObject::destroyed, &loop, &QEventLoop::quit);
         widget->setWindowModality(Qt::ApplicationModal);
