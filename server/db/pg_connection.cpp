@@ -175,12 +175,22 @@ void TakeValues(PGresult* res, PgResult& result) {
 
 }  // namespace
 
+PgCancel::~PgCancel() {
+    if (handle_) PQfreeCancel(handle_);
+}
+
+bool PgCancel::cancel() {
+    char error[256];
+    return handle_ && PQcancel(handle_, error, int(sizeof error)) == 1;
+}
+
 PgConnection::~PgConnection() {
     close();
 }
 
 PgConnection::PgConnection(PgConnection&& other) noexcept
     : conn_(std::exchange(other.conn_, nullptr)),
+      canceller_(std::move(other.canceller_)),
       lastError_(std::move(other.lastError_)),
       statementTimeoutMs_(other.statementTimeoutMs_),
       statementsDone_(other.statementsDone_),
@@ -190,6 +200,7 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
         close();
         conn_ = std::exchange(other.conn_, nullptr);
+        canceller_ = std::move(other.canceller_);
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
         statementsDone_ = other.statementsDone_;
@@ -253,12 +264,15 @@ bool PgConnection::open(const PgParams& params) {
     }
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     conn_ = conn;
+    // Made here, on the connection's own thread: libpq lets only the handle cross threads.
+    if (pg_cancel* handle = PQgetCancel(conn)) canceller_ = std::make_shared<PgCancel>(handle);
     statementTimeoutMs_ = kOpenStatementTimeoutMs;
     statementsDone_ = 0;
     return true;
 }
 
 void PgConnection::close() {
+    canceller_.reset();
     if (conn_) {
         PQfinish(conn_);
         conn_ = nullptr;

@@ -73,6 +73,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("load-schema")},
         QStringLiteral("Load (or bring up to date) the server's schema and accounts, then end. Needs the "
                        "cluster's administrator as --db-user."));
+    const QCommandLineOption door(
+        {QStringLiteral("door-address")},
+        QStringLiteral("An address the door (nginx) connects from; may be given more than once. Only "
+                       "requests from these name their caller in X-Real-IP; without it, every caller is "
+                       "the address it connects from."),
+        QStringLiteral("address"));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("Do not log each request."));
     const QCommandLineOption desk(
         {QStringLiteral("desk")},
@@ -86,7 +92,7 @@ int main(int argc, char** argv) {
                                   QStringLiteral("With --answer-to: the answer (HTML)."),
                                   QStringLiteral("html"));
     parser.addOptions(
-        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet, desk, answerTo, text});
+        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, door, quiet, desk, answerTo, text});
     parser.process(app);
 
     PageServiceConfig config;
@@ -94,6 +100,7 @@ int main(int argc, char** argv) {
     config.port = parser.value(port).toInt();
     config.staticRoot = parser.value(root);
     config.logRequests = !parser.isSet(quiet);
+    config.doorAddresses = parser.values(door);
     config.database.host = parser.value(dbHost);
     config.database.port = parser.value(dbPort);
     config.database.dbname = parser.value(dbName);

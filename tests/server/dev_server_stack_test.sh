@@ -17,16 +17,32 @@ fail() {
   failures=$((failures + 1))
 }
 
-free_port() {
-  local port
+# A port outside the range the kernel hands to outgoing connections, with nothing listening on it,
+# held for as long as this script runs by a lock every test run on this machine respects
+# (tests/support/test_ports.cpp): two runs side by side never take the same one. Sets $reserved.
+locks=/tmp/qentara-test-ports
+mkdir -p "$locks" && chmod 1777 "$locks" 2>/dev/null
+read -r ephemeral _ </proc/sys/net/ipv4/ip_local_port_range
+highest=$((ephemeral > 11000 ? ephemeral - 1 : 10999))
+reserve_port() {
+  local port fd
   while :; do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+    port=$((10000 + (RANDOM * 32768 + RANDOM) % (highest - 10000 + 1)))
+    exec {fd}<>"$locks/$port.lock" || continue
+    chmod 666 "$locks/$port.lock" 2>/dev/null
+    if flock -n "$fd" && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      reserved=$port
+      return
+    fi
+    exec {fd}>&-
   done
 }
-db_port=$(free_port)
-page_port=$(free_port)
-door_port=$(free_port)
+reserve_port
+db_port=$reserved
+reserve_port
+page_port=$reserved
+reserve_port
+door_port=$reserved
 
 QENTARA_HOME="$home" QENTARA_DB_PORT=$db_port QENTARA_PAGE_PORT=$page_port QENTARA_DOOR_PORT=$door_port \
   "$here/server/dev_server.sh" "$service_bin" >"$home/stack.log" 2>&1 &

@@ -104,6 +104,8 @@ QString TestCommunityServer::startPages(const QString& staticRoot,
     config.port = pages_ ? pages_->port() : 0;
     config.database = pagesParams();
     config.staticRoot = staticRoot;
+    // The test door connects from here, as nginx does on one machine.
+    config.doorAddresses = {QStringLiteral("127.0.0.1")};
     if (pages_) pages_->stop();
     pages_ = std::make_unique<PageService>(config);
     if (addPages) addPages(*pages_);
@@ -121,6 +123,7 @@ QString TestCommunityServer::startDoor(int pageServices) {
         config.port = 0;
         config.database = pagesParams();
         config.staticRoot = pages_->staticRoot();
+        config.doorAddresses = {QStringLiteral("127.0.0.1")};
         secondPages_ = std::make_unique<PageService>(config);
         QString failure;
         if (!secondPages_->start(&failure)) return failure;

@@ -1,0 +1,141 @@
+#include "pages/request_watch.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+WatchedRequest::~WatchedRequest() {
+    watch_->forget(id_);
+}
+
+namespace {
+
+constexpr auto kCancelAgain = std::chrono::seconds(1);
+
+}  // namespace
+
+void WatchedRequest::attach(const PgConnection& db) {
+    std::lock_guard lock(mutex_);
+    canceller_ = db.canceller();
+    // Stopped already: whatever it starts there is cancelled at the watch's next turn.
+    cancelSent_ = stop_ != Stop::None;
+    lastCancel_ = {};
+}
+
+bool WatchedRequest::detach() {
+    std::lock_guard lock(mutex_);
+    canceller_.reset();
+    return std::exchange(cancelSent_, false);
+}
+
+std::shared_ptr<PgCancel> WatchedRequest::stop(Stop why, std::chrono::steady_clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    Stop none = Stop::None;
+    stop_.compare_exchange_strong(none, why);
+    if (!canceller_ || now - lastCancel_ < kCancelAgain) return nullptr;
+    cancelSent_ = true;
+    lastCancel_ = now;
+    return canceller_;
+}
+
+std::chrono::steady_clock::time_point WatchedRequest::nextCancel() {
+    std::lock_guard lock(mutex_);
+    if (stop_ == Stop::None) return deadline_;
+    return canceller_ ? lastCancel_ + kCancelAgain : std::chrono::steady_clock::time_point::max();
+}
+
+RequestWatch::RequestWatch() : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    watcher_ = std::thread([this] { watchLoop(); });
+    canceller_ = std::thread([this] { cancelLoop(); });
+}
+
+RequestWatch::~RequestWatch() {
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    wake();
+    cancelsWaiting_.notify_all();
+    watcher_.join();
+    canceller_.join();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+std::unique_ptr<WatchedRequest> RequestWatch::watch(int socket, std::chrono::steady_clock::time_point deadline) {
+    std::unique_ptr<WatchedRequest> request;
+    {
+        std::lock_guard lock(mutex_);
+        request.reset(new WatchedRequest(this, nextId_++, socket, deadline));
+        watched_[request->id_] = request.get();
+    }
+    wake();
+    return request;
+}
+
+void RequestWatch::forget(std::uint64_t id) {
+    std::lock_guard lock(mutex_);
+    watched_.erase(id);
+}
+
+void RequestWatch::wake() {
+    const std::uint64_t one = 1;
+    if (wakeFd_ >= 0) [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void RequestWatch::watchLoop() {
+    using Clock = std::chrono::steady_clock;
+    std::unique_lock lock(mutex_);
+    while (!ending_) {
+        // What to wait for: the wake-up, every caller still to be heard from, and the nearest deadline.
+        std::vector<pollfd> waiting{{wakeFd_, POLLIN, 0}};
+        std::vector<std::uint64_t> ids;
+        Clock::time_point nearest = Clock::now() + std::chrono::seconds(1);
+        for (const auto& [id, request] : watched_) {
+            nearest = std::min(nearest, request->nextCancel());
+            if (request->stopped() != WatchedRequest::Stop::None || request->socket_ < 0) continue;
+            // Only the end of the caller's side: a request is read whole before its work starts.
+            waiting.push_back({request->socket_, POLLRDHUP, 0});
+            ids.push_back(id);
+        }
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nearest - Clock::now()).count();
+        lock.unlock();
+        ::poll(waiting.data(), waiting.size(), int(std::max<long long>(wait, 0)));
+        std::uint64_t drained = 0;
+        [[maybe_unused]] const ssize_t read = ::read(wakeFd_, &drained, sizeof drained);
+        lock.lock();
+
+        const Clock::time_point now = Clock::now();
+        std::vector<std::shared_ptr<PgCancel>> cancels;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (!(waiting[i + 1].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL))) continue;
+            // Gone meanwhile, and its socket perhaps another request's now.
+            const auto found = watched_.find(ids[i]);
+            if (found == watched_.end()) continue;
+            if (auto cancel = found->second->stop(WatchedRequest::Stop::CallerGone, now))
+                cancels.push_back(cancel);
+        }
+        for (const auto& [id, request] : watched_)
+            if (now >= request->nextCancel())
+                if (auto cancel = request->stop(WatchedRequest::Stop::TimeUp, now)) cancels.push_back(cancel);
+        if (!cancels.empty()) {
+            cancels_.insert(cancels_.end(), cancels.begin(), cancels.end());
+            cancelsWaiting_.notify_one();
+        }
+    }
+}
+
+void RequestWatch::cancelLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        cancelsWaiting_.wait(lock, [this] { return ending_ || !cancels_.empty(); });
+        if (cancels_.empty()) return;
+        const std::shared_ptr<PgCancel> cancel = std::move(cancels_.front());
+        cancels_.pop_front();
+        lock.unlock();
+        cancel->cancel();
+        lock.lock();
+    }
+}
