@@ -30,11 +30,6 @@
 
 namespace {
 
-// How long a request may take from its arrival, its wait for a connection included: a little less than
-// the program waits for it (30 s; 120 s for a batch and for a call that sends pictures), so that the
-// program hears why rather than giving up.
-constexpr auto kRequestTime = std::chrono::seconds(25);
-constexpr auto kLongRequestTime = std::chrono::seconds(115);
 // A request or answer larger than this gives its memory back once it is gone.
 constexpr size_t kLargeRequest = 1024 * 1024;
 
@@ -164,7 +159,7 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
     }
     const QByteArray credential = Credential(req);
     const std::unique_ptr<WatchedRequest> watched =
-        watch.watch(PageHttpServer::CurrentSocket(), std::chrono::steady_clock::now() + kRequestTime);
+        watch.watch(PageHttpServer::CurrentSocket(), std::chrono::steady_clock::now() + config.requestTime);
     onPooledConnection(
         request.path, {request.remoteAddress, credential.isEmpty()}, *watched,
         [&](PgConnection& db) {
@@ -215,7 +210,7 @@ void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Respons
     const bool lasting = request.sendsBytes || (request.path == QLatin1String("/door/calls") && !anonymous);
     const std::unique_ptr<WatchedRequest> watched = watch.watch(
         PageHttpServer::CurrentSocket(),
-        std::chrono::steady_clock::now() + (lasting ? kLongRequestTime : kRequestTime));
+        std::chrono::steady_clock::now() + (lasting ? config.longRequestTime : config.requestTime));
     request.stopped = [&watched] { return watched->stopped() != WatchedRequest::Stop::None; };
     onPooledConnection(
         request.path, {request.remoteAddress, anonymous}, *watched,

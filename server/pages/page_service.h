@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,6 +19,11 @@ struct PageServiceConfig {
     // The door's addresses: a request from one of them is the door's, which names its caller in X-Real-IP.
     // Every other request's caller is the address it came from, whatever it sends.
     QStringList doorAddresses;
+    // How long a request may take from its arrival, its wait for a connection included: a little less
+    // than the program waits (30 s; 120 s for a batch with a credential and for a call that sends
+    // pictures), so that the program hears why rather than giving up.
+    std::chrono::seconds requestTime{25};
+    std::chrono::seconds longRequestTime{115};
 };
 
 // A page: reads the request, asks the database, answers plain text.

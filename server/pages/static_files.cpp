@@ -79,7 +79,7 @@ FileRange RangeOf(const QByteArray& header, qint64 size) {
         return {FileRange::Part, std::max<qint64>(0, size - n), size - 1};
     }
     const qint64 first = Digits(from);
-    const qint64 last = to.isEmpty() ? size - 1 : Digits(to);
+    const qint64 last = to.isEmpty() ? std::max(first, size - 1) : Digits(to);
     if (first < 0 || last < 0 || last < first) return {};
     if (first >= size) return {FileRange::Unsatisfiable};
     return {FileRange::Part, first, std::min(last, size - 1)};

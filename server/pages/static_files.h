@@ -25,7 +25,8 @@ std::optional<QString> ExactStaticPath(const QByteArray& targetPath);
 
 // What a Range header asks of a file of this size: the whole file (no header, or one this service does
 // not serve: several ranges, another unit, nonsense, an empty file), a part (first to last, both
-// included), or nothing the file holds (416).
+// included), or nothing the file holds (416). (The HTTP library itself answers 416 to a header it cannot
+// read, before any of this.)
 struct FileRange {
     enum Kind { Whole, Part, Unsatisfiable } kind = Whole;
     qint64 first = 0, last = 0;

@@ -238,8 +238,9 @@ qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestS
     return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
 }
 
-RawReply RawExchange(int port, const QByteArray& request, int waitMs) {
+RawReply RawExchange(int port, const QByteArray& request, int waitMs, const QString& source) {
     QTcpSocket socket;
+    socket.bind(QHostAddress(source));
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
     if (!socket.waitForConnected(5000)) return {};
     socket.write(request);
