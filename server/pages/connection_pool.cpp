@@ -10,10 +10,13 @@ constexpr auto kLookAgain = std::chrono::milliseconds(250);
 
 }  // namespace
 
-bool ConnectionPool::withinShares(const Claim& claim) const {
-    const auto held = heldBy_.find(claim.address);
-    if (held != heldBy_.end() && held->second >= addressShare()) return false;
+bool ConnectionPool::anonymousMayTake(const Claim& claim) const {
     return !claim.anonymous || heldAnonymous_ < anonymousShare();
+}
+
+bool ConnectionPool::withinAddressShare(const Claim& claim) const {
+    const auto held = heldBy_.find(claim.address);
+    return held == heldBy_.end() || held->second < addressShare();
 }
 
 void ConnectionPool::hold(const Claim& claim, int by) {
@@ -25,19 +28,25 @@ void ConnectionPool::hold(const Claim& claim, int by) {
 
 void ConnectionPool::serveWaiters() {
     while (free() > 0 && !waiters_.empty()) {
+        // Beyond its address's share a caller takes only what leaves the last few connections free, of
+        // those without a credential too.
+        const bool spare = free() > reserve();
+        const bool spareAnonymous = heldAnonymous_ + reserve() < anonymousShare();
         auto best = waiters_.end();
         std::pair<bool, size_t> bestRank;
         for (auto w = waiters_.begin(); w != waiters_.end(); ++w) {
-            const auto held = heldBy_.find((*w)->claim.address);
-            const std::pair<bool, size_t> rank{!withinShares((*w)->claim),
-                                               held == heldBy_.end() ? 0 : held->second};
+            const Claim& claim = (*w)->claim;
+            if (!anonymousMayTake(claim)) continue;
+            const bool beyond = !withinAddressShare(claim);
+            if (beyond && (!spare || (claim.anonymous && !spareAnonymous))) continue;
+            const auto held = heldBy_.find(claim.address);
+            const std::pair<bool, size_t> rank{beyond, held == heldBy_.end() ? 0 : held->second};
             if (best == waiters_.end() || rank < bestRank) {
                 best = w;
                 bestRank = rank;
             }
         }
-        // Everybody waiting is beyond their shares: the last few connections stay for whoever comes next.
-        if (bestRank.first && free() <= reserve()) return;
+        if (best == waiters_.end()) return;
         Waiter& waiter = **best;
         waiters_.erase(best);
         hold(waiter.claim, 1);

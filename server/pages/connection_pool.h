@@ -17,12 +17,13 @@
 // number open is bounded, so that a crowd of requests queues here instead of exhausting the database's
 // connections.
 //
-// The queue is fair between callers: no one address holds more than a quarter of the connections, nor do
-// the callers without a credential together hold more than half, while anybody else waits within those
-// shares. Beyond them a caller may use connections nobody else asks for, except the last eighth, kept
-// free for others who come. A connection that comes free goes to the waiter within its shares whose
-// address holds fewest, the earliest of those first; to one beyond its shares only when none is within
-// them.
+// The queue is fair between callers. The callers without a credential together hold at most half of the
+// connections (what costly work anybody may ask for without an account). An address holds a quarter
+// whatever others do; beyond that it may use connections nobody else asks for, except an eighth of the
+// pool kept free for others who come, of all connections and of those the callers without a credential
+// may hold (many users behind one address are not starved, nor can they take everything). A connection that
+// comes free goes to the waiter within its address's share whose address holds fewest, the earliest of
+// those first; to one beyond its share only when none is within.
 class ConnectionPool {
 public:
     explicit ConnectionPool(PgParams params, size_t maxOpen = 16)
@@ -50,7 +51,8 @@ public:
     // others, as old, are likely dead too.
     void dropIdle();
 
-    // Connections each address may hold while others wait, and those all callers without a credential may.
+    // Connections each address may hold while others wait, and those all callers without a credential may
+    // hold at all.
     size_t addressShare() const { return std::max<size_t>(1, maxOpen_ / 4); }
     size_t anonymousShare() const { return std::max<size_t>(1, maxOpen_ / 2); }
     // Connections a caller beyond its shares leaves free.
@@ -64,7 +66,8 @@ private:
         std::unique_ptr<PgConnection> connection;  // served with an idle one; none: open a new one
     };
     size_t free() const { return idle_.size() + (maxOpen_ - open_); }
-    bool withinShares(const Claim& claim) const;
+    bool anonymousMayTake(const Claim& claim) const;
+    bool withinAddressShare(const Claim& claim) const;
     // Serves waiters while connections are free and the shares allow, best first.
     void serveWaiters();
     void hold(const Claim& claim, int by);

@@ -15,7 +15,6 @@
 // nothing of it stays on the connection.
 struct DoorRequest {
     QString path;           // exactly as sent: "/door/call", ...
-    QByteArray body;
     QByteArray credential;  // of "Authorization: Bearer", empty for none
     QString remoteAddress;  // the caller's, as the door saw it
     QJsonObject json;       // the body, read (door_body.h)

@@ -74,7 +74,8 @@ public:
             return ssize_t(n);
         }
         if (!Ready(sock_, POLLIN, readMs_)) return -1;
-        // A large read goes straight to the caller; small ones (the head, a byte at a time) are buffered.
+        // A large read goes straight to the caller; small ones (the head a byte at a time, a body in the
+        // library's pieces of 4 KB) come from the buffer, filled as far as the socket has bytes.
         if (size >= sizeof buffer_) return receive(ptr, size);
         const ssize_t got = receive(buffer_, sizeof buffer_);
         if (got <= 0) return got;
@@ -123,7 +124,7 @@ private:
 
     int sock_;
     int readMs_, writeMs_;
-    char buffer_[4096];
+    char buffer_[64 * 1024];
     size_t pos_ = 0, end_ = 0;
 };
 

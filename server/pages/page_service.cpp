@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -62,7 +63,7 @@ struct PageService::Impl {
 
     void dispatch(const httplib::Request& req, httplib::Response& res);
     void answerPage(const Page& page, const httplib::Request& req, httplib::Response& res);
-    void answerDoor(const httplib::Request& req, httplib::Response& res);
+    void answerDoor(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& body);
     // Runs work on a connection of the pool, as the claim's share allows, until the request is stopped
     // (its caller gone, its time up: the statement it runs is cancelled). A connection the database
     // dropped while it lay in the pool (a restart) costs another try on a connection opened since, but
@@ -185,20 +186,30 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
         res);
 }
 
-void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Response& res) {
-    if (req.body.size() > kLargeRequest) PageHttpServer::TrimAfterRequest();
+void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& body) {
     DoorRequest request;
     request.path = TargetPath(req);
+    request.credential = Credential(req);
+    request.remoteAddress = callerAddressOf(req);
+    // The body is measured as it comes, before anything else is done for it (a connection of the pool
+    // above all); it is read to its end all the same, so that the connection stays usable.
+    bool known = false;
+    qint64 announced = QByteArray::fromStdString(req.get_header_value("Content-Length")).toLongLong(&known);
+    if (!known) announced = -1;
+    if (announced < 0 || announced > qint64(kLargeRequest)) PageHttpServer::TrimAfterRequest();
+    DoorBodyReader reader(request.path, announced);
+    const bool whole = body([&reader](const char* data, size_t size) {
+        reader.take(data, size);
+        return true;
+    });
     std::optional<DoorReply> refused;
-    if (!IsDoorPath(request.path)) {
-        refused = DoorReply::Failed(404, "no_such_request");
+    if (!whole) {
+        // Beyond the door's limit, or cut off: the library has said which.
+        refused = DoorReply::Failed(res.status == 413 ? 413 : 400, res.status == 413 ? "too_large" : "malformed");
+        res.set_header("Connection", "close");
     } else {
-        request.body = QByteArray::fromStdString(req.body);
-        request.credential = Credential(req);
-        request.remoteAddress = callerAddressOf(req);
-        // Measured and read before anything else is done for it, a connection of the pool above all.
-        refused = ReadDoorRequest(request);
-        request.body.clear();
+        refused = IsDoorPath(request.path) ? reader.finish(request) : DoorReply::Failed(404, "no_such_request");
     }
     if (refused) {
         SetBody(res, refused->status, refused->body, "application/json");
@@ -261,8 +272,7 @@ void PageService::Impl::onPooledConnection(const QString& what, const Connection
                 res.body.clear();
             }
         }
-        // A cancel may yet reach this connection's next statement: it serves nobody else.
-        if (watched.detach()) db.close();
+        watched.detach();
         // Nothing a request began stays on the connection for the next one.
         if (db.inTransaction()) db.rollback();
         pool.give(std::move(lease));
@@ -371,8 +381,9 @@ PageService::PageService(PageServiceConfig config) : impl_(std::make_unique<Impl
     impl_->server.Get(".*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
         impl->dispatch(req, res);
     });
-    impl_->server.Post("/door/.*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res) {
-        impl->answerDoor(req, res);
+    impl_->server.Post("/door/.*", [impl = impl_.get()](const httplib::Request& req, httplib::Response& res,
+                                                        const httplib::ContentReader& body) {
+        impl->answerDoor(req, res, body);
     });
 }
 
@@ -386,6 +397,11 @@ void PageService::addPage(const QString& path, PageHandler handler, const QByteA
 
 bool PageService::start(QString* error) {
     if (impl_->thread.joinable()) return true;
+    // A large body or answer takes memory of its own, which goes back to the system once it is freed:
+    // glibc would otherwise raise these thresholds after the first one and keep that memory in the heap
+    // of each worker thread that had one (a few large requests at once kept the service at 1.5 GB).
+    mallopt(M_MMAP_THRESHOLD, int(kLargeRequest));
+    mallopt(M_TRIM_THRESHOLD, int(4 * kLargeRequest));
     impl_->doors.clear();
     for (const QString& door : impl_->config.doorAddresses) {
         const QString address = CanonicalAddress(door);

@@ -18,33 +18,40 @@ constexpr auto kCancelAgain = std::chrono::seconds(1);
 }  // namespace
 
 void WatchedRequest::attach(const PgConnection& db) {
+    auto attachment = std::make_shared<Attachment>();
+    attachment->canceller = db.canceller();
     std::lock_guard lock(mutex_);
-    canceller_ = db.canceller();
+    attachment_ = std::move(attachment);
     // Stopped already: whatever it starts there is cancelled at the watch's next turn.
-    cancelSent_ = stop_ != Stop::None;
     lastCancel_ = {};
 }
 
-bool WatchedRequest::detach() {
-    std::lock_guard lock(mutex_);
-    canceller_.reset();
-    return std::exchange(cancelSent_, false);
+void WatchedRequest::detach() {
+    std::shared_ptr<Attachment> attachment;
+    {
+        std::lock_guard lock(mutex_);
+        attachment = std::move(attachment_);
+    }
+    if (!attachment) return;
+    std::unique_lock lock(attachment->mutex);
+    attachment->canceller.reset();
+    attachment->settled.wait(lock, [&] { return attachment->sending == 0; });
 }
 
-std::shared_ptr<PgCancel> WatchedRequest::stop(Stop why, std::chrono::steady_clock::time_point now) {
+std::shared_ptr<WatchedRequest::Attachment> WatchedRequest::stop(Stop why,
+                                                                 std::chrono::steady_clock::time_point now) {
     std::lock_guard lock(mutex_);
     Stop none = Stop::None;
     stop_.compare_exchange_strong(none, why);
-    if (!canceller_ || now - lastCancel_ < kCancelAgain) return nullptr;
-    cancelSent_ = true;
+    if (!attachment_ || now - lastCancel_ < kCancelAgain) return nullptr;
     lastCancel_ = now;
-    return canceller_;
+    return attachment_;
 }
 
 std::chrono::steady_clock::time_point WatchedRequest::nextCancel() {
     std::lock_guard lock(mutex_);
     if (stop_ == Stop::None) return deadline_;
-    return canceller_ ? lastCancel_ + kCancelAgain : std::chrono::steady_clock::time_point::max();
+    return attachment_ ? lastCancel_ + kCancelAgain : std::chrono::steady_clock::time_point::max();
 }
 
 RequestWatch::RequestWatch() : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
@@ -108,7 +115,7 @@ void RequestWatch::watchLoop() {
         lock.lock();
 
         const Clock::time_point now = Clock::now();
-        std::vector<std::shared_ptr<PgCancel>> cancels;
+        std::vector<std::shared_ptr<WatchedRequest::Attachment>> cancels;
         for (size_t i = 0; i < ids.size(); ++i) {
             if (!(waiting[i + 1].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL))) continue;
             // Gone meanwhile, and its socket perhaps another request's now.
@@ -132,10 +139,21 @@ void RequestWatch::cancelLoop() {
     for (;;) {
         cancelsWaiting_.wait(lock, [this] { return ending_ || !cancels_.empty(); });
         if (cancels_.empty()) return;
-        const std::shared_ptr<PgCancel> cancel = std::move(cancels_.front());
+        const std::shared_ptr<WatchedRequest::Attachment> attachment = std::move(cancels_.front());
         cancels_.pop_front();
         lock.unlock();
-        cancel->cancel();
+        std::shared_ptr<PgCancel> canceller;
+        {
+            std::lock_guard held(attachment->mutex);
+            canceller = attachment->canceller;  // none: the request let its connection go meanwhile
+            if (canceller) ++attachment->sending;
+        }
+        if (canceller) {
+            canceller->cancel();
+            std::lock_guard held(attachment->mutex);
+            --attachment->sending;
+            attachment->settled.notify_all();
+        }
         lock.lock();
     }
 }

@@ -29,19 +29,28 @@ public:
     std::chrono::steady_clock::time_point deadline() const { return deadline_; }
     // The connection its database work runs on from now: stopping the request cancels its statement.
     void attach(const PgConnection& db);
-    // Ends attach(); true when a cancel went to the connection meanwhile. Such a connection must serve no
-    // other request: the cancel may still be on its way.
-    bool detach();
+    // Ends attach(), once no cancel for the connection is still being sent: then the connection may serve
+    // another request (the server drops a cancel that finds it idle, and the next statement is sent only
+    // after this).
+    void detach();
+
+    // The connection as the cancels queued for it see it.
+    struct Attachment {
+        std::mutex mutex;
+        std::condition_variable settled;
+        std::shared_ptr<PgCancel> canceller;  // none once detached
+        int sending = 0;                      // cancels being sent now
+    };
 
 private:
     friend class RequestWatch;
     WatchedRequest(RequestWatch* watch, std::uint64_t id, int socket,
                    std::chrono::steady_clock::time_point deadline)
         : watch_(watch), id_(id), socket_(socket), deadline_(deadline) {}
-    // Stops it (once) and answers the cancel to send now, if any: a stopped request that still holds a
-    // connection is cancelled again each second, lest a cancel that came between two statements be lost.
+    // Stops it (once) and answers the connection to cancel now, if any: a stopped request that still
+    // holds one is cancelled again each second, lest a cancel that came between two statements be lost.
     // With the watch's lock held.
-    std::shared_ptr<PgCancel> stop(Stop why, std::chrono::steady_clock::time_point now);
+    std::shared_ptr<Attachment> stop(Stop why, std::chrono::steady_clock::time_point now);
     // When it is next due a cancel (with the watch's lock held); max() for never.
     std::chrono::steady_clock::time_point nextCancel();
 
@@ -51,8 +60,7 @@ private:
     const std::chrono::steady_clock::time_point deadline_;
     std::atomic<Stop> stop_{Stop::None};
     std::mutex mutex_;
-    std::shared_ptr<PgCancel> canceller_;
-    bool cancelSent_ = false;
+    std::shared_ptr<Attachment> attachment_;
     std::chrono::steady_clock::time_point lastCancel_;
 };
 
@@ -82,7 +90,7 @@ private:
     std::uint64_t nextId_ = 1;
     bool ending_ = false;
     int wakeFd_ = -1;
-    std::deque<std::shared_ptr<PgCancel>> cancels_;
+    std::deque<std::shared_ptr<WatchedRequest::Attachment>> cancels_;
     std::condition_variable cancelsWaiting_;
     std::thread watcher_, canceller_;
 };

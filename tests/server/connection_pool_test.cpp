@@ -72,16 +72,20 @@ TEST_F(ConnectionPoolTest, OneAddressTakesWhatNobodyElseAsksForButTheLastConnect
     }
 }
 
-TEST_F(ConnectionPoolTest, CallersWithoutACredentialShareHalfWhenOthersCome) {
+TEST_F(ConnectionPoolTest, CallersWithoutACredentialHoldHalfAtMost) {
     ConnectionPool pool(PgSuperuserParams(), 8);
     std::vector<Lease> held;
-    for (const char* address : {"a1", "a2", "a3", "a4", "a5", "a6", "a7"}) {
+    for (const char* address : {"a1", "a2", "a3", "a4"}) {
         held.push_back(take(pool, address, true));
         ASSERT_TRUE(held.back().connection) << address;
     }
-    // Half and more are theirs already: the last connection is for somebody else.
-    EXPECT_FALSE(take(pool, "a8", true).connection);
-    EXPECT_TRUE(take(pool, "b", false).connection);
+    // Half are theirs already, though nobody else asks: the others are for callers with a credential.
+    EXPECT_FALSE(take(pool, "a5", true).connection);
+    for (const char* address : {"b", "c", "d", "e"}) EXPECT_TRUE(take(pool, address, false).connection) << address;
+    // One of theirs comes free: the next caller without a credential gets it.
+    std::future<Lease> waiting = waitFor(pool, "a5", true);
+    pool.give(std::move(held.back()));
+    EXPECT_TRUE(served(waiting));
 }
 
 // A connection that comes free goes to the waiter within its shares, though another came first; one

@@ -187,8 +187,12 @@ TEST_F(DoorTest, SlowAndIdleClientsHoldNobodyUp) {
 }
 
 // One address gets eight requests in work at once, and the ninth is refused at once; another address is
-// served while all eight are held.
+// served while all eight are held. (They come from a user logged on, whom the page service lets use more
+// than an address's share of its connections while nobody else asks.)
 TEST_F(DoorTest, OneAddressCannotTakeThePageServiceFromOthers) {
+    const QByteArray logOn = get("/flsh2/tryLogon3.asp?u_no=G&pswd=p&pswd2=p&Nick=n&R=1").body;
+    const QByteArray credential = logOn.split('%').value(5).mid(1).replace("@~", "");
+    ASSERT_EQ(credential.size(), 48) << logOn.toStdString();
     constexpr int kGreedy = 12;
     std::latch start(kGreedy + 1);
     std::vector<std::atomic<int>> statuses(kGreedy);
@@ -197,7 +201,9 @@ TEST_F(DoorTest, OneAddressCannotTakeThePageServiceFromOthers) {
         greedy.emplace_back([&, i] {
             start.arrive_and_wait();
             statuses[size_t(i)] =
-                DoorExchange(port, "GET /test/held.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
+                DoorExchange(port,
+                             "GET /test/held.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Bearer " +
+                                 credential + "\r\n\r\n",
                              QStringLiteral("127.0.0.1"), 40000)
                     .status;
         });
