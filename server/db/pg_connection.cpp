@@ -237,8 +237,10 @@ bool PgConnection::open(const PgParams& params) {
     add("connect_timeout", QString::number(params.connectTimeoutSec > 0 ? params.connectTimeoutSec : 5));
     add("client_encoding", QStringLiteral("UTF8"));
     // A server that stops answering mid-operation must not freeze the program either: statements are
-    // bounded, and keepalives notice a dead connection.
-    add("options", QStringLiteral("-c statement_timeout=%1").arg(kOpenStatementTimeoutMs));
+    // bounded, and keepalives notice a dead connection. Nor does the server go on working for a client
+    // that is gone (a page service killed mid-statement): it looks every two seconds.
+    add("options", QStringLiteral("-c statement_timeout=%1 -c client_connection_check_interval=2000")
+                       .arg(kOpenStatementTimeoutMs));
     add("keepalives", QStringLiteral("1"));
     add("keepalives_idle", QStringLiteral("30"));
     add("keepalives_interval", QStringLiteral("10"));

@@ -18,7 +18,7 @@ constexpr size_t kDeepest = 6;
 constexpr qsizetype kMostCalls = 500;
 // Keys in all: each call's own, its values' and theirs ({"from", "out"}).
 constexpr qsizetype kMostKeys = kMostCalls * (4 + 3 * kMostCallValues);
-// The door's own limit: more is never kept for at once.
+// The door's own limit, which the service keeps too.
 constexpr qint64 kLargestBody = 24 * 1024 * 1024;
 
 bool CarriesNoCall(const QString& path) {
@@ -40,7 +40,8 @@ DoorBodyReader::DoorBodyReader(const QString& path, qint64 announced) : small_(C
 void DoorBodyReader::take(const char* data, size_t size) {
     if (refused_) return;
     total_ += qsizetype(size);
-    if (small_ && total_ > kSmallBody) refused_ = DoorReply::Failed(413, "too_large");
+    // The library holds a body of announced length to the door's limit, not one sent in chunks.
+    if (total_ > (small_ ? kSmallBody : kLargestBody)) refused_ = DoorReply::Failed(413, "too_large");
     if (!refused_) measure(data, size);
     if (!refused_ && total_ - bytes_ > kMostText) refused_ = DoorReply::Failed(413, "too_large");
     if (refused_) {
