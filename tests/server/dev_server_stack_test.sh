@@ -17,26 +17,8 @@ fail() {
   failures=$((failures + 1))
 }
 
-# A port outside the range the kernel hands to outgoing connections, with nothing listening on it,
-# held for as long as this script runs by a lock every test run on this machine respects
-# (tests/support/test_ports.cpp): two runs side by side never take the same one. Sets $reserved.
-locks=/tmp/qentara-test-ports
-mkdir -p "$locks" && chmod 1777 "$locks" 2>/dev/null
-read -r ephemeral _ </proc/sys/net/ipv4/ip_local_port_range
-highest=$((ephemeral > 11000 ? ephemeral - 1 : 10999))
-reserve_port() {
-  local port fd
-  while :; do
-    port=$((10000 + (RANDOM * 32768 + RANDOM) % (highest - 10000 + 1)))
-    exec {fd}<>"$locks/$port.lock" || continue
-    chmod 666 "$locks/$port.lock" 2>/dev/null
-    if flock -n "$fd" && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-      reserved=$port
-      return
-    fi
-    exec {fd}>&-
-  done
-}
+# Ports of the script's own, held while it runs.
+. "$here/tests/support/reserve_port.sh"
 reserve_port
 db_port=$reserved
 reserve_port
