@@ -176,11 +176,13 @@ TEST_F(DoorBoundsTest, BodiesBeyondWhatTheyCarryAreRefusedBeforeAnyWork) {
     const QByteArray chunked = "POST /door/call HTTP/1.1\r\nHost: x\r\nConnection: close\r\nTransfer-Encoding: "
                                "chunked\r\n" + lapsed + "\r\n" + QByteArray::number(picture.size(), 16) + "\r\n" +
                                picture + "\r\n0\r\n\r\n";
-    const RawReply tooLong = RawExchange(server_->pages()->port(), chunked);
+    // Bodies of megabytes: a loaded machine may take seconds over them.
+    constexpr int kPatience = 60000;
+    const RawReply tooLong = RawExchange(server_->pages()->port(), chunked, kPatience);
     EXPECT_EQ(tooLong.status, 413);
     EXPECT_EQ(tooLong.body, QByteArray(R"({"code":"too_large"})"));
     for (const Case& c : cases) {
-        const RawReply reply = RawExchange(server_->pages()->port(), Post(c.path, c.body, lapsed));
+        const RawReply reply = RawExchange(server_->pages()->port(), Post(c.path, c.body, lapsed), kPatience);
         EXPECT_EQ(reply.status, c.status) << c.what;
         EXPECT_EQ(QJsonDocument::fromJson(reply.body).object().value(QStringLiteral("code")).toString(),
                   QLatin1String(c.code))
@@ -194,7 +196,8 @@ TEST_F(DoorBoundsTest, BodiesBeyondWhatTheyCarryAreRefusedBeforeAnyWork) {
                                R"({"procedure":"sp_saveimage","values":{"@z_filial":"无","@z_imgpath":"a.jpg",)"
                                R"("@z_myimage":{"base64":")" +
                                    QByteArray(12 * 1024 * 1024, 'p').toBase64() + "\"}}}",
-                               lapsed))
+                               lapsed),
+                          kPatience)
                   .status,
               401);
 }
