@@ -59,6 +59,7 @@ struct PageService::Impl {
     struct Page {
         PageHandler handler;
         QByteArray notDone;
+        bool logOn = false;
     };
 
     void dispatch(const httplib::Request& req, httplib::Response& res);
@@ -162,7 +163,7 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
     const std::unique_ptr<WatchedRequest> watched =
         watch.watch(PageHttpServer::CurrentSocket(), std::chrono::steady_clock::now() + config.requestTime);
     onPooledConnection(
-        request.path, {request.remoteAddress, credential.isEmpty()}, *watched,
+        request.path, {request.remoteAddress, credential.isEmpty() || page.logOn}, *watched,
         [&](PgConnection& db) {
             // One transaction: a connection lost before its COMMIT left did nothing, and is tried again.
             if (const PgResult begun = db.begin(); !begun.ok) throw PgError(begun.error, begun.sqlState);
@@ -391,8 +392,8 @@ PageService::~PageService() {
     stop();
 }
 
-void PageService::addPage(const QString& path, PageHandler handler, const QByteArray& notDone) {
-    impl_->pages[path] = {std::move(handler), notDone};
+void PageService::addPage(const QString& path, PageHandler handler, const QByteArray& notDone, bool logOn) {
+    impl_->pages[path] = {std::move(handler), notDone, logOn};
 }
 
 bool PageService::start(QString* error) {

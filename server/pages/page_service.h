@@ -44,8 +44,10 @@ public:
 
     // Adds a page or replaces the one at that path, which requests must spell exactly so. Before start().
     // notDone is the body the page answers a query it cannot use with (status 400), as the program
-    // reads it: a query holding NUL gets it without the page being asked.
-    void addPage(const QString& path, PageHandler handler, const QByteArray& notDone = QByteArray());
+    // reads it: a query holding NUL gets it without the page being asked. A page that checks a password
+    // (logOn) shares the database connections with the callers without a credential, whatever it carries.
+    void addPage(const QString& path, PageHandler handler, const QByteArray& notDone = QByteArray(),
+                 bool logOn = false);
 
     // Listening when it returns true; otherwise *error says why.
     bool start(QString* error = nullptr);
