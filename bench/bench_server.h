@@ -83,6 +83,7 @@ public:
         PageServiceConfig config;
         config.port = 0;
         config.database = pagesParams();
+        config.doorAddresses = {QStringLiteral("127.0.0.1")};
         pages_ = std::make_unique<PageService>(config);
         QString failure;
         if (!pages_->start(&failure)) {

@@ -111,6 +111,11 @@ public:
     Answer post(const std::string& path, const std::string& json, const std::string& credential = {}) {
         return request("POST", path, json, credential);
     }
+    // A request written whole by the caller, head and body, on the open connection, and its answer.
+    Answer send(const std::string& whole) {
+        if (!ssl_ || !write(whole)) return {};
+        return read();
+    }
 
 private:
     bool handshake(const std::string& caFile) {

@@ -164,7 +164,7 @@ supervise() {
   while :; do
     started=$(date +%s)
     PGPASSWORD=$pages_pass "$service_bin" --listen 127.0.0.1 --port "$port" --root "$www" \
-      --db-host "$data" --db-port "$db_port" --db-name qntzpsvr01 --db-user qntzp_pages &
+      --door-address 127.0.0.1 --db-host "$data" --db-port "$db_port" --db-name qntzpsvr01 --db-user qntzp_pages &
     child=$!
     wait "$child"
     status=$?

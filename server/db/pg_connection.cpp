@@ -175,12 +175,22 @@ void TakeValues(PGresult* res, PgResult& result) {
 
 }  // namespace
 
+PgCancel::~PgCancel() {
+    if (handle_) PQfreeCancel(handle_);
+}
+
+bool PgCancel::cancel() {
+    char error[256];
+    return handle_ && PQcancel(handle_, error, int(sizeof error)) == 1;
+}
+
 PgConnection::~PgConnection() {
     close();
 }
 
 PgConnection::PgConnection(PgConnection&& other) noexcept
     : conn_(std::exchange(other.conn_, nullptr)),
+      canceller_(std::move(other.canceller_)),
       lastError_(std::move(other.lastError_)),
       statementTimeoutMs_(other.statementTimeoutMs_),
       statementsDone_(other.statementsDone_),
@@ -190,6 +200,7 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
     if (this != &other) {
         close();
         conn_ = std::exchange(other.conn_, nullptr);
+        canceller_ = std::move(other.canceller_);
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
         statementsDone_ = other.statementsDone_;
@@ -226,8 +237,10 @@ bool PgConnection::open(const PgParams& params) {
     add("connect_timeout", QString::number(params.connectTimeoutSec > 0 ? params.connectTimeoutSec : 5));
     add("client_encoding", QStringLiteral("UTF8"));
     // A server that stops answering mid-operation must not freeze the program either: statements are
-    // bounded, and keepalives notice a dead connection.
-    add("options", QStringLiteral("-c statement_timeout=%1").arg(kOpenStatementTimeoutMs));
+    // bounded, and keepalives notice a dead connection. Nor does the server go on working for a client
+    // that is gone (a page service killed mid-statement): it looks every two seconds.
+    add("options", QStringLiteral("-c statement_timeout=%1 -c client_connection_check_interval=2000")
+                       .arg(kOpenStatementTimeoutMs));
     add("keepalives", QStringLiteral("1"));
     add("keepalives_idle", QStringLiteral("30"));
     add("keepalives_interval", QStringLiteral("10"));
@@ -253,12 +266,15 @@ bool PgConnection::open(const PgParams& params) {
     }
     PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
     conn_ = conn;
+    // Made here, on the connection's own thread: libpq lets only the handle cross threads.
+    if (pg_cancel* handle = PQgetCancel(conn)) canceller_ = std::make_shared<PgCancel>(handle);
     statementTimeoutMs_ = kOpenStatementTimeoutMs;
     statementsDone_ = 0;
     return true;
 }
 
 void PgConnection::close() {
+    canceller_.reset();
     if (conn_) {
         PQfinish(conn_);
         conn_ = nullptr;

@@ -9,6 +9,7 @@
 
 struct pg_conn;
 struct pg_result;
+struct pg_cancel;
 
 struct PgParams {
     QString host, port, dbname, user, password;
@@ -33,6 +34,23 @@ namespace pgtype {
 constexpr quint32 kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26,
                   kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
 }
+
+// Stops the statement of one connection from another thread (a watchdog), while the connection itself
+// is busy; it stays usable after the connection has closed, and then reaches nothing.
+class PgCancel {
+public:
+    explicit PgCancel(pg_cancel* handle) : handle_(handle) {}
+    ~PgCancel();
+    PgCancel(const PgCancel&) = delete;
+    PgCancel& operator=(const PgCancel&) = delete;
+
+    // Asks the server to stop the statement running now (a request that comes when none runs is
+    // dropped by the server); false when the request could not be delivered.
+    bool cancel();
+
+private:
+    pg_cancel* handle_;
+};
 
 // One libpq connection of the server's side (the page service, its tools and tests). Open states keep
 // the old numbers: 1 open, 0 closed.
@@ -66,6 +84,8 @@ public:
     // caller can tell a failure that may have done its work from one that surely did nothing.
     qint64 commitsSent() const { return commitsSent_; }
     int state() const { return isOpen() ? kStateOpen : kStateClosed; }
+    // What stops its statements from another thread; nullptr when closed.
+    std::shared_ptr<PgCancel> canceller() const { return canceller_; }
     // The database it is connected to ("" when closed).
     QString database() const;
     QString lastError() const { return lastError_; }
@@ -106,6 +126,7 @@ private:
                    PgResult& result, Sent sent = Sent::Statement);
 
     pg_conn* conn_ = nullptr;
+    std::shared_ptr<PgCancel> canceller_;
     QString lastError_;
     int statementTimeoutMs_ = 0;
     qint64 statementsDone_ = 0;

@@ -73,7 +73,7 @@ PageHandler AccountNumber(const QString& sql) {
 void RegisterAccountPages(PageService& service) {
     service.addPage(QStringLiteral("/flsh2/ChangeProtected.asp"), ChangeProtected, "0");
     service.addPage(QStringLiteral("/flsh2/get_zproot3.asp"), BookRoots);
-    service.addPage(QStringLiteral("/flsh2/tryLogon3.asp"), TryLogon);
+    service.addPage(QStringLiteral("/flsh2/tryLogon3.asp"), TryLogon, QByteArray(), true);
     service.addPage(QStringLiteral("/flsh2/getright.asp"),
                     AccountNumber(QStringLiteral("SELECT page_account_level($1::integer, $2::integer)")),
                     "0");

@@ -1,42 +1,112 @@
 #include "pages/connection_pool.h"
 
-#include <chrono>
+#include <algorithm>
+#include <utility>
 
-ConnectionPool::Lease ConnectionPool::take(QString* error) {
-    std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_);
-    for (;;) {
-        while (!idle_.empty()) {
-            std::unique_ptr<PgConnection> connection = std::move(idle_.back());
+namespace {
+
+// How often a waiter looks whether its request was stopped (its caller gone).
+constexpr auto kLookAgain = std::chrono::milliseconds(250);
+
+}  // namespace
+
+bool ConnectionPool::anonymousMayTake(const Claim& claim) const {
+    return !claim.anonymous || heldAnonymous_ < anonymousShare();
+}
+
+bool ConnectionPool::withinAddressShare(const Claim& claim) const {
+    const auto held = heldBy_.find(claim.address);
+    return held == heldBy_.end() || held->second < addressShare();
+}
+
+void ConnectionPool::hold(const Claim& claim, int by) {
+    size_t& held = heldBy_[claim.address];
+    held += size_t(by);
+    if (held == 0) heldBy_.erase(claim.address);
+    if (claim.anonymous) heldAnonymous_ += size_t(by);
+}
+
+void ConnectionPool::serveWaiters() {
+    while (free() > 0 && !waiters_.empty()) {
+        // Beyond its address's share a caller takes only what leaves the last few connections free, of
+        // those without a credential too.
+        const bool spare = free() > reserve();
+        const bool spareAnonymous = heldAnonymous_ + reserve() < anonymousShare();
+        auto best = waiters_.end();
+        std::pair<bool, size_t> bestRank;
+        for (auto w = waiters_.begin(); w != waiters_.end(); ++w) {
+            const Claim& claim = (*w)->claim;
+            if (!anonymousMayTake(claim)) continue;
+            const bool beyond = !withinAddressShare(claim);
+            if (beyond && (!spare || (claim.anonymous && !spareAnonymous))) continue;
+            const auto held = heldBy_.find(claim.address);
+            const std::pair<bool, size_t> rank{beyond, held == heldBy_.end() ? 0 : held->second};
+            if (best == waiters_.end() || rank < bestRank) {
+                best = w;
+                bestRank = rank;
+            }
+        }
+        if (best == waiters_.end()) return;
+        Waiter& waiter = **best;
+        waiters_.erase(best);
+        hold(waiter.claim, 1);
+        while (!idle_.empty() && !waiter.connection) {
+            waiter.connection = std::move(idle_.back());
             idle_.pop_back();
             // A restarted database leaves dead connections behind: they are replaced, never handed out.
-            if (connection->stillAlive()) return {std::move(connection), true};
-            --open_;
+            if (!waiter.connection->stillAlive()) {
+                waiter.connection.reset();
+                --open_;
+            }
         }
-        if (open_ < maxOpen_) break;
-        if (freed_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() &&
-            open_ >= maxOpen_) {
+        if (!waiter.connection) ++open_;  // the waiter opens it
+        waiter.served = true;
+        waiter.granted.notify_one();
+    }
+}
+
+ConnectionPool::Lease ConnectionPool::take(const Claim& claim, std::chrono::steady_clock::time_point deadline,
+                                           const std::function<bool()>& stopped, QString* error) {
+    std::unique_lock lock(mutex_);
+    Waiter me;
+    me.claim = claim;
+    waiters_.push_back(&me);
+    serveWaiters();
+    while (!me.served) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline || (stopped && stopped())) {
+            waiters_.remove(&me);
             if (error) *error = QStringLiteral("every database connection stayed busy");
             return {};
         }
+        me.granted.wait_until(lock, std::min(deadline, now + kLookAgain));
     }
-    ++open_;
+    if (me.connection) return {std::move(me.connection), true, claim};
     lock.unlock();
     std::unique_ptr<PgConnection> connection = PgConnection::Open(params_, error);
-    if (!connection) {
-        lock.lock();
-        --open_;
-        freed_.notify_one();
-    }
-    return {std::move(connection), false};
+    if (connection) return {std::move(connection), false, claim};
+    lock.lock();
+    --open_;
+    hold(claim, -1);
+    serveWaiters();
+    return {};
 }
 
-void ConnectionPool::give(std::unique_ptr<PgConnection> connection) {
-    if (!connection) return;
+void ConnectionPool::give(Lease lease) {
+    if (!lease.connection) return;
     std::lock_guard lock(mutex_);
-    if (connection->isOpen())
-        idle_.push_back(std::move(connection));
+    hold(lease.claim, -1);
+    if (lease.connection->isOpen())
+        idle_.push_back(std::move(lease.connection));
     else
         --open_;
-    freed_.notify_one();
+    serveWaiters();
+}
+
+void ConnectionPool::dropIdle() {
+    std::vector<std::unique_ptr<PgConnection>> dropped;
+    std::lock_guard lock(mutex_);
+    open_ -= idle_.size();
+    dropped.swap(idle_);
+    serveWaiters();
 }

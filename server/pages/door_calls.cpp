@@ -265,6 +265,19 @@ DoorReply ProcedureFailed(const Declaration& declaration, const PgResult& result
     return {422, Json(body)};
 }
 
+// More values than the procedure has parameters: nothing the program sends (it names each parameter
+// once), and work for nothing.
+bool NamesTooMany(const QJsonObject& values, const Declaration& declaration) {
+    return values.size() > qsizetype(declaration.parameters.size());
+}
+
+// A batch stopped between two round trips, its caller gone or its time up: answered as a statement the
+// database stopped for its time (the program says the server took too long).
+DoorReply TookTooLong() {
+    return {422, Json({{QStringLiteral("code"), QStringLiteral("failed")},
+                       {QStringLiteral("state"), QStringLiteral("57014")}})};
+}
+
 DoorReply Open(const DoorRequest& request, PgConnection& db) {
     const PgResult begun = Checked(
         db, db.exec(QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(request.credential)}));
@@ -315,12 +328,13 @@ DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection
     if (!found) return refusal;
     const Declaration& declaration = *found;
     // A log-on proves its account by itself: its success carries the credential for the later calls.
-    const bool logOn = request.path.toLower() == QLatin1String("/door/logon");
+    const bool logOn = request.path == QLatin1String("/door/logon");
     if (logOn != (declaration.name == kLogOnProcedure)) return DoorReply::Failed(404, "no_procedure");
     const QByteArray credential = logOn ? QByteArray() : request.credential;
 
     QHash<QString, QJsonValue> sent;
     const QJsonObject values = call.value(QStringLiteral("values")).toObject();
+    if (NamesTooMany(values, declaration)) return DoorReply::Failed(400, "too_many_values");
     for (auto it = values.begin(); it != values.end(); ++it) sent.insert(it.key().toLower(), it.value());
     const std::optional<PgConnection::Statement> statement = StatementOf(declaration, sent);
     if (!statement) return DoorReply::Failed(400, "malformed");
@@ -419,9 +433,11 @@ QJsonValue OutValue(const QJsonObject& answer, const QString& name) {
     return QJsonValue::Null;
 }
 
-// Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole;
-// nullopt for a request that is not a batch. A call that cannot run is refused where it stands.
-std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db) {
+// Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole:
+// nullopt and *refusal set for a request that is not a batch, or one of whose calls names more values
+// than its procedure takes. A call that cannot run is refused where it stands.
+std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db, DoorReply* refusal) {
+    *refusal = DoorReply::Failed(400, "malformed");
     std::vector<BatchCall> calls(size_t(sent.size()));
     for (qsizetype i = 0; i < sent.size(); ++i) {
         if (!sent[i].isObject()) return std::nullopt;
@@ -447,6 +463,10 @@ std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnec
             continue;
         }
         c.declaration = LookUp(db, call.value(QStringLiteral("procedure")).toString().trimmed(), &c.refusal);
+        if (c.declaration && NamesTooMany(values, *c.declaration)) {
+            *refusal = DoorReply::Failed(400, "too_many_values");
+            return std::nullopt;
+        }
     }
     return calls;
 }
@@ -489,12 +509,15 @@ std::optional<qint32> ProvenAccount(const QByteArray& credential, PgConnection& 
 // consecutive calls sent together: a call goes with the others once the answers it names are known, so
 // one round trip to the database carries the end of one member's save, his page and pictures, and the
 // next save. Stops at the first call that fails; the answers of the calls before it are kept.
-DoorReply Calls(const QJsonObject& body, const QByteArray& credential, PgConnection& db) {
+DoorReply Calls(const DoorRequest& request, PgConnection& db) {
+    const QJsonObject& body = request.json;
+    const QByteArray& credential = request.credential;
     if (!body.value(QStringLiteral("calls")).isArray()) return DoorReply::Failed(400, "malformed");
     const QJsonArray sent = body.value(QStringLiteral("calls")).toArray();
     if (sent.size() > kMaxBatchCalls) return DoorReply::Failed(413, "too_many_calls");
-    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db);
-    if (!read) return DoorReply::Failed(400, "malformed");
+    DoorReply refusal;
+    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db, &refusal);
+    if (!read) return refusal;
     std::vector<BatchCall>& calls = *read;
     // The log-on keeps to its own door, where the guesses from one address are counted.
     if (std::any_of(calls.begin(), calls.end(), [](const BatchCall& c) {
@@ -516,6 +539,11 @@ DoorReply Calls(const QJsonObject& body, const QByteArray& credential, PgConnect
     std::optional<DoorReply> failure;
     try {
         while (!failure && (known.size() < n || pending)) {
+            // Its caller gone or its time up: what is done stays done, and nothing more is begun.
+            if (request.stopped && request.stopped()) {
+                failure = TookTooLong();
+                break;
+            }
             QList<PgConnection::Statement> statements;
             if (pending)
                 statements << PgConnection::Statement{QStringLiteral("RESET ROLE"), {}, {}}
@@ -640,16 +668,18 @@ DoorReply DoorReply::Failed(int status, const char* code, const QString& message
     return {status, Json(body)};
 }
 
+bool IsDoorPath(const QString& path) {
+    for (const char* served : {"/door/open", "/door/describe", "/door/call", "/door/calls", "/door/logon",
+                               "/door/close"})
+        if (path == QLatin1String(served)) return true;
+    return false;
+}
+
 DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
-    QJsonParseError error;
-    const QJsonDocument document = request.body.trimmed().isEmpty()
-                                       ? QJsonDocument(QJsonObject())
-                                       : QJsonDocument::fromJson(request.body, &error);
-    if (!document.isObject()) return DoorReply::Failed(400, "malformed");
-    const QJsonObject body = document.object();
-    const QString path = request.path.toLower();
+    const QJsonObject& body = request.json;
+    const QString& path = request.path;
     // A call of a batch holding NUL is refused at its place, after the calls before it.
-    if (path == QLatin1String("/door/calls")) return Calls(body, request.credential, db);
+    if (path == QLatin1String("/door/calls")) return Calls(request, db);
     if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
     if (path == QLatin1String("/door/open")) return Open(request, db);
     if (path == QLatin1String("/door/describe")) {

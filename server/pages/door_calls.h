@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
+
+#include <functional>
 
 #include "db/pg_connection.h"
 
@@ -11,10 +14,13 @@
 // (qntzpsvr01) and for the account the request's credential proves; a call is one transaction, and
 // nothing of it stays on the connection.
 struct DoorRequest {
-    QString path;
-    QByteArray body;
+    QString path;           // exactly as sent: "/door/call", ...
     QByteArray credential;  // of "Authorization: Bearer", empty for none
     QString remoteAddress;  // the caller's, as the door saw it
+    QJsonObject json;       // the body, read (door_body.h)
+    bool sendsBytes = false;  // a value of the body is bytes ({"base64": ...})
+    // Whether the request was stopped (its caller gone, its time up): a batch runs no further round trip.
+    std::function<bool()> stopped;
 };
 
 struct DoorReply {
@@ -25,7 +31,10 @@ struct DoorReply {
     static DoorReply Failed(int status, const char* code, const QString& message = QString());
 };
 
-// The answer to one request. A database failure that took the connection with it is thrown as PgError
+// The paths of the door's requests, each in the one spelling the program sends.
+bool IsDoorPath(const QString& path);
+
+// The answer to one request, its body read (ReadDoorRequest). A database failure that took the connection with it is thrown as PgError
 // with the connection's state as it was left, so that the service can tell whether anything may have
 // been committed; every other failure is an answer.
 DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db);

@@ -91,6 +91,12 @@ int main(int argc, char** argv) {
         {QStringLiteral("load-schema")},
         QStringLiteral("Load (or bring up to date) the server's schema and accounts, then end. Needs the "
                        "cluster's administrator as --db-user."));
+    const QCommandLineOption door(
+        {QStringLiteral("door-address")},
+        QStringLiteral("An address the door (nginx) connects from; may be given more than once. Only "
+                       "requests from these name their caller in X-Real-IP; without it, every caller is "
+                       "the address it connects from."),
+        QStringLiteral("address"));
     const QCommandLineOption quiet({QStringLiteral("quiet")}, QStringLiteral("Do not log each request."));
     const QCommandLineOption desk(
         {QStringLiteral("desk")},
@@ -109,7 +115,8 @@ int main(int argc, char** argv) {
                        "the installation that made it can claim it again, then end."),
         QStringLiteral("board-no"));
     parser.addOptions(
-        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, quiet, desk, answerTo, text, release});
+        {listen, port, root, dbHost, dbPort, dbName, dbUser, loadSchema, door, quiet, desk, answerTo, text,
+         release});
     parser.process(app);
 
     PageServiceConfig config;
@@ -117,6 +124,7 @@ int main(int argc, char** argv) {
     config.port = parser.value(port).toInt();
     config.staticRoot = parser.value(root);
     config.logRequests = !parser.isSet(quiet);
+    config.doorAddresses = parser.values(door);
     config.database.host = parser.value(dbHost);
     config.database.port = parser.value(dbPort);
     config.database.dbname = parser.value(dbName);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QUrl>
 
 namespace {
 
@@ -35,6 +36,53 @@ std::optional<StaticFile> FindStaticFile(const QString& root, const QString& url
     if (!canonical.startsWith(canonicalRoot + QLatin1Char('/'))) return std::nullopt;
 
     return StaticFile{canonical, info.size(), info.lastModified().toUTC(), ContentTypeOf(canonical)};
+}
+
+std::optional<QString> ExactStaticPath(const QByteArray& targetPath) {
+    const QString decoded = QUrl::fromPercentEncoding(targetPath);
+    QUrl spelled;
+    spelled.setPath(decoded, QUrl::DecodedMode);
+    if (!decoded.startsWith(QLatin1Char('/')) || spelled.path(QUrl::FullyEncoded).toUtf8() != targetPath)
+        return std::nullopt;
+    const QStringList segments = decoded.mid(1).split(QLatin1Char('/'));
+    for (const QString& segment : segments)
+        if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String("..") ||
+            segment.contains(QLatin1Char('\\')))
+            return std::nullopt;
+    return decoded;
+}
+
+namespace {
+
+// A whole number of at most 18 digits, nothing else; -1 otherwise.
+qint64 Digits(const QByteArray& text) {
+    if (text.isEmpty() || text.size() > 18) return -1;
+    for (const char c : text)
+        if (c < '0' || c > '9') return -1;
+    return text.toLongLong();
+}
+
+}  // namespace
+
+FileRange RangeOf(const QByteArray& header, qint64 size) {
+    const QByteArray spec = header.trimmed();
+    if (size <= 0 || !spec.toLower().startsWith("bytes=")) return {};
+    const QByteArray range = spec.mid(6).trimmed();
+    const qsizetype dash = range.indexOf('-');
+    if (dash < 0 || range.indexOf('-', dash + 1) >= 0 || range.contains(',')) return {};
+    const QByteArray from = range.left(dash).trimmed(), to = range.mid(dash + 1).trimmed();
+    if (from.isEmpty()) {
+        // The last n bytes.
+        const qint64 n = Digits(to);
+        if (n < 0) return {};
+        if (n == 0) return {FileRange::Unsatisfiable};
+        return {FileRange::Part, std::max<qint64>(0, size - n), size - 1};
+    }
+    const qint64 first = Digits(from);
+    const qint64 last = to.isEmpty() ? std::max(first, size - 1) : Digits(to);
+    if (first < 0 || last < 0 || last < first) return {};
+    if (first >= size) return {FileRange::Unsatisfiable};
+    return {FileRange::Part, first, std::min(last, size - 1)};
 }
 
 QByteArray HttpDate(const QDateTime& when) {

@@ -18,16 +18,14 @@ fail() {
   failures=$((failures + 1))
 }
 
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 40000))
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-  done
-}
-db_port=$(free_port)
-page_port=$(free_port)
-door_port=$(free_port)
+# Ports of the script's own, held while it runs.
+. "$here/tests/support/reserve_port.sh"
+reserve_port
+db_port=$reserved
+reserve_port
+page_port=$reserved
+reserve_port
+door_port=$reserved
 
 QENTARA_HOME="$home" QENTARA_DB_PORT=$db_port QENTARA_PAGE_PORT=$page_port QENTARA_DOOR_PORT=$door_port \
   "$here/server/dev_server.sh" "$service_bin" >"$home/stack.log" 2>&1 &

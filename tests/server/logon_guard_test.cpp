@@ -449,45 +449,79 @@ TEST_F(LogonGuardTest, ACredentialLapsesSevenDaysAfterItWasIssuedHoweverMuchItIs
     }
 }
 
-TEST_F(LogonGuardTest, TheDoorLimitsLogOnsPerAddress) {
+// Only the program's own spelling of a log-on reaches the log-on: every other spelling of its path is not
+// found, so that none passes the door without the door's limit on log-ons, which holds for both.
+TEST_F(LogonGuardTest, TheDoorLimitsEveryLogOnAndNoOtherSpellingLogsOn) {
     ASSERT_EQ(server_->startDoor(), QString());
     const int port = server_->door()->port();
-    // Each try names a number of its own: a number without an account tried six times would be kept
-    // waiting by the server itself.
-    const auto procedure = [](int n) {
-        const QByteArray body = R"({"procedure":"sp_trylogon","values":{"@z_user_no":"nobody)" +
-                                QByteArray::number(n) +
-                                R"(","@z_pswd":"p","@z_pswd2":"","@z_right":"0","@z_logon_type":"0"}})";
-        return "POST /door/logon HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Type: "
-               "application/json\r\nContent-Length: " +
+    const auto post = [](const QByteArray& path, const QByteArray& number) {
+        const QByteArray body = R"({"procedure":"sp_trylogon","values":{"@z_user_no":")" + number +
+                                R"(","@z_pswd":"p","@z_pswd2":"","@z_right":"0","@z_logon_type":"1"}})";
+        return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Type: "
+                                "application/json\r\nContent-Length: " +
                QByteArray::number(body.size()) + "\r\n\r\n" + body;
     };
-    const auto page = [](int n) {
-        return "GET /flsh2/TRYLOGON3.asp?u_no=nobody" + QByteArray::number(n) +
-               "&pswd=p&R=0 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const auto get = [](const QByteArray& path, const QByteArray& number) {
+        return "GET " + path + "?u_no=" + number + "&pswd=p&pswd2=p&Nick=n&R=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Connection: close\r\n\r\n";
     };
+    // Registrations sent under other spellings, each from an address of its own: none is done.
+    struct Spelling {
+        bool page;
+        QByteArray path;
+        int status = 404;
+    };
+    const Spelling spellings[] = {
+        {false, "/door/LOGON"}, {false, "/door/Logon"},
+        {false, "/DOOR/logon", 403},  // the door takes calls under /door/ alone
+        {false, "/door//logon"}, {false, "//door/logon"}, {false, "/door/logon/"}, {false, "/door/%6Cogon"},
+        {false, "/door/%6cogon"}, {false, "/door/logo%6E"}, {false, "/door/./logon"}, {false, "/door/x/../logon"},
+        {false, "/door/logon%20"}, {false, "/door/logon;x"},
+        {true, "/flsh2/TRYLOGON3.asp"}, {true, "/flsh2/trylogon3.asp"}, {true, "/FLSH2/tryLogon3.asp"},
+        {true, "/flsh2/tryLogon3.ASP"}, {true, "/flsh2//tryLogon3.asp"}, {true, "/flsh2/tryLogon3.asp/"},
+        {true, "/flsh2/%74ryLogon3.asp"}, {true, "/flsh2/tryLogon3%2Easp"}, {true, "/flsh2/./tryLogon3.asp"},
+        {true, "/x/../flsh2/tryLogon3.asp"},
+    };
+    int source = 10;
+    for (const Spelling& s : spellings) {
+        const QByteArray number = "spelt" + QByteArray::number(source);
+        const RawReply reply = DoorExchange(port, s.page ? get(s.path, number) : post(s.path, number),
+                                            QStringLiteral("127.0.6.%1").arg(++source));
+        EXPECT_EQ(reply.status, s.status) << s.path.toStdString();
+    }
+    EXPECT_EQ(server_->admin()
+                  .exec(QStringLiteral("SELECT count(*) FROM accounts WHERE user_no LIKE 'spelt%'"))
+                  .rows.value(0),
+              QStringList({"0"}));
+
+    // The program's spellings: log-ons of accounts nobody has (a number of its own each, so that no
+    // account's delay answers for the door), answered as such.
     struct Case {
         const char* what;
-        std::function<QByteArray(int)> request;
-        int answered;  // the status of a log-on the door passes on
+        std::function<QByteArray(const QByteArray& number)> request;
     };
-    const Case cases[] = {{"the procedure", procedure, 200}, {"the page", page, 200}};
-    int source = 10;
-    int number = 0;
+    const Case cases[] = {
+        {"the procedure",
+         [&](const QByteArray& number) {
+             return post("/door/logon", number).replace(R"("@z_logon_type":"1")", R"("@z_logon_type":"0")");
+         }},
+        {"the page",
+         [&](const QByteArray& number) { return get("/flsh2/tryLogon3.asp", number).replace("R=1", "R=0"); }},
+    };
+    int tries = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString first = QStringLiteral("127.0.6.%1").arg(++source);
+        const auto next = [&] { return c.request("nobody" + QByteArray::number(++tries)); };
         // Thirty a minute in bursts of ten: the twelfth at once is refused, or a little later on a slow
         // machine; never many more.
         int passed = 0;
         RawReply reply;
-        while (passed < 20 && (reply = DoorExchange(port, c.request(++number), first)).status == c.answered)
-            ++passed;
+        while (passed < 20 && (reply = DoorExchange(port, next(), first)).status == 200) ++passed;
         EXPECT_EQ(reply.status, 429);
         EXPECT_GE(passed, 11);
         EXPECT_LE(passed, 14);
         // Another address is answered meanwhile.
-        EXPECT_EQ(DoorExchange(port, c.request(++number), QStringLiteral("127.0.6.%1").arg(++source)).status,
-                  c.answered);
+        EXPECT_EQ(DoorExchange(port, next(), QStringLiteral("127.0.6.%1").arg(++source)).status, 200);
     }
 }

@@ -87,7 +87,9 @@ TEST_F(PagesTest, NumberPages) {
         {"/flsh2/getright.asp?accid=" + id, 200, "0"},
         {"/flsh2/ChangeProtected.asp?accid=" + id + "&right=2", 200, "1"},
         {"/flsh2/getright.asp?accid=" + id, 200, "2"},
-        {"/FLSH2/changeprotected.ASP?ACCID=%20" + id + "%20&Right=1", 200, "1"},  // ASP ignores case
+        {"/flsh2/ChangeProtected.asp?ACCID=%20" + id + "%20&Right=1", 200, "1"},  // keys in any case
+        // The path only as the program spells it: nothing changes.
+        {"/flsh2/changeprotected.asp?accid=" + id + "&right=2", 404, ""},
         {"/flsh2/getright.asp?accid=" + id, 200, "1"},
         {"/flsh2/ChangeProtected.asp?accid=" + id + "&right=3", 200, "0"},
         {"/flsh2/ChangeProtected.asp?accid=999&right=1", 403, "0"},

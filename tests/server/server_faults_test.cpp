@@ -5,7 +5,9 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
+#include <condition_variable>
 #include <latch>
+#include <mutex>
 #include <thread>
 
 #include "frame/server_connection.h"
@@ -66,24 +68,43 @@ TEST_F(ServerFaultsTest, TenSessionsUploadingTheSameNamesAtOnceAreAllStoredUnder
 }
 
 TEST_F(ServerFaultsTest, ThePoolReplacesConnectionsTheDatabaseDroppedAndTheFirstRequestSucceeds) {
+    // Ten requests in the page at once leave ten connections in the pool.
+    constexpr int kCrowd = 10;
+    struct Crowd {
+        std::mutex mutex;
+        std::condition_variable grown;
+        int inside = 0;
+    };
+    auto crowd = std::make_shared<Crowd>();
     ASSERT_EQ(server_->startPages(QString(),
-                                  [](PageService& service) {
-                                      service.addPage(QStringLiteral("/test/slow.asp"), [](const PageRequest&,
-                                                                                           PgConnection& db) {
-                                          PageQuery(db, QStringLiteral("SELECT pg_sleep(0.2)"));
+                                  [crowd](PageService& service) {
+                                      service.addPage(QStringLiteral("/test/crowd.asp"), [crowd](const PageRequest&,
+                                                                                                 PgConnection& db) {
+                                          PageQuery(db, QStringLiteral("SELECT 1"));
+                                          std::unique_lock lock(crowd->mutex);
+                                          ++crowd->inside;
+                                          crowd->grown.notify_all();
+                                          crowd->grown.wait_for(lock, std::chrono::seconds(20),
+                                                                [&] { return crowd->inside >= kCrowd; });
                                           return PageReply::Number(1);
                                       });
                                   }),
               QString());
-    // Requests at once leave several connections in the pool.
-    std::vector<std::thread> crowd;
-    for (int i = 0; i < 6; ++i) crowd.emplace_back([this] { page("/test/slow.asp"); });
-    for (std::thread& t : crowd) t.join();
-    // What a restart of the database does to them.
+    // A user logged on: the pool lets one address beyond its share while nobody else asks.
+    const QByteArray logOn =
+        RawPageRequest(server_->pages()->port(), "GET", "/flsh2/tryLogon3.asp?u_no=F&pswd=p&pswd2=p&Nick=n&R=1").body;
+    const QString credential = QString::fromLatin1(logOn.split('%').value(5).mid(1).replace("@~", ""));
+    ASSERT_EQ(credential.size(), 48) << logOn.toStdString();
+    std::vector<std::thread> requests;
+    for (int i = 0; i < kCrowd; ++i)
+        requests.emplace_back(
+            [&] { RawPageRequest(server_->pages()->port(), "GET", "/test/crowd.asp", credential); });
+    for (std::thread& t : requests) t.join();
+    // What a restart of the database does to them, however many they are.
     const QStringList dropped =
         ownerRows(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
                                  "WHERE datname = current_database() AND usename = 'qntzp_pages'"));
-    ASSERT_GE(dropped.value(0).toInt(), 2);
+    ASSERT_EQ(dropped.value(0).toInt(), kCrowd);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(page("/flsh2/getgroupdetail.asp?gid=1"), QByteArray("200 ")) << i;
 }
 

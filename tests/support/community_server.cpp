@@ -104,6 +104,8 @@ QString TestCommunityServer::startPages(const QString& staticRoot,
     config.port = pages_ ? pages_->port() : 0;
     config.database = pagesParams();
     config.staticRoot = staticRoot;
+    // The test door connects from here, as nginx does on one machine.
+    config.doorAddresses = {QStringLiteral("127.0.0.1")};
     if (pages_) pages_->stop();
     pages_ = std::make_unique<PageService>(config);
     if (addPages) addPages(*pages_);
@@ -121,6 +123,7 @@ QString TestCommunityServer::startDoor(int pageServices) {
         config.port = 0;
         config.database = pagesParams();
         config.staticRoot = pages_->staticRoot();
+        config.doorAddresses = {QStringLiteral("127.0.0.1")};
         secondPages_ = std::make_unique<PageService>(config);
         QString failure;
         if (!secondPages_->start(&failure)) return failure;
@@ -235,8 +238,9 @@ qint32 SaveTestMember(ServerCommand& cmd, qint32 account, qint32 id, const TestS
     return cmd.Value(QStringLiteral("@z_filial_id")).toInt();
 }
 
-RawReply RawExchange(int port, const QByteArray& request, int waitMs) {
+RawReply RawExchange(int port, const QByteArray& request, int waitMs, const QString& source) {
     QTcpSocket socket;
+    socket.bind(QHostAddress(source));
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
     if (!socket.waitForConnected(5000)) return {};
     socket.write(request);

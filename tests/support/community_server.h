@@ -114,5 +114,7 @@ void FetchTestMember(ServerCommand& cmd, qint32 id);
 // the credential of a log-on when one is given, straight to a page service.
 RawReply RawPageRequest(int port, const QByteArray& method, const QByteArray& target,
                         const QString& credential = QString());
-// As RawPageRequest, with whatever head and body (method, target, headers, blank line and body).
-RawReply RawExchange(int port, const QByteArray& request, int waitMs = 5000);
+// As RawPageRequest, with whatever head and body (method, target, headers, blank line and body), from
+// the source address given (any of 127.0.0.0/8).
+RawReply RawExchange(int port, const QByteArray& request, int waitMs = 5000,
+                     const QString& source = QStringLiteral("127.0.0.1"));

@@ -6,7 +6,6 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 
@@ -14,13 +13,9 @@
 
 #include <unistd.h>
 
-namespace {
+#include "support/test_ports.h"
 
-int FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
+namespace {
 
 QString SourceFile(const QString& relative) {
     return QStringLiteral(QENTARA_SOURCE_DIR "/") + relative;
@@ -105,7 +100,9 @@ QString TestDoor::start(const QList<int>& pagePorts) {
         return QStringLiteral("server/door/nginx.conf.in is missing");
     QString upstreams;
     for (int pagePort : pagePorts) upstreams += QStringLiteral("server 127.0.0.1:%1; ").arg(pagePort);
-    port_ = FreePort();
+    reserved_ = std::make_unique<ReservedPort>();
+    port_ = reserved_->port();
+    if (port_ == 0) return QStringLiteral("no port to reserve for nginx");
     QString config = QString::fromUtf8(templateFile.readAll());
     config.replace(QStringLiteral("@WORKERS@"), QStringLiteral("2"))
         .replace(QStringLiteral("@USER@"),

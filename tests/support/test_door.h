@@ -1,7 +1,7 @@
 #pragma once
 
 // The community server's door for a test: nginx from the same configuration as `./dev server`
-// (server/door/nginx.conf.in), unprivileged, on a free port of 127.0.0.1, with TLS under a test
+// (server/door/nginx.conf.in), unprivileged, on a port of 127.0.0.1 reserved for it (test_ports.h), with TLS under a test
 // certificate authority (made once per test program by server/door/make_certificates.sh), in front of
 // the page services given. Stopped when the object goes.
 
@@ -14,6 +14,7 @@
 #include <memory>
 
 class QProcess;
+class ReservedPort;
 
 class TestDoor {
 public:
@@ -42,6 +43,7 @@ public:
 private:
     QTemporaryDir prefix_;
     std::unique_ptr<QProcess> nginx_;
+    std::unique_ptr<ReservedPort> reserved_;
     int port_ = 0;
 };
 
