@@ -77,7 +77,10 @@ private:
         loop_.quit();
     }
 
+    // Once cancelled or failed the caller is asked nothing more: events already queued when the wait was
+    // told to end (the clock's look, another part's answer) still run before it returns.
     void tell() {
+        if (finished()) return;
         if ((*report_)(shared_->progress)) return;
         cancelled_ = true;
         loop_.quit();
@@ -104,6 +107,7 @@ private:
     }
 
     void partDone(int index, const QByteArray& pdf) {
+        if (cancelled_ || shared_->failed) return;
         const int firstPage = index > 0 ? 1 : 0;
         const int pages = pdf_book::PageCount(pdf);
         if (pages <= firstPage) return fail();
