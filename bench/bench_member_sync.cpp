@@ -60,7 +60,9 @@ public:
         account_ = bench_server::LogOn(cmd, QStringLiteral("bench"));
     }
     qint32 account() const { return account_; }
-    std::unique_ptr<PgConnection> session() const { return direct_sync::OpenSession(pagesParams(), account_); }
+    std::unique_ptr<PgConnection> session() const {
+        return direct_sync::OpenSession(pagesParams(), account_);
+    }
 
 private:
     qint32 account_ = 0;

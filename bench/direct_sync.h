@@ -55,11 +55,13 @@ public:
         const PgResult result = db_.execValues(
             (current_->isProcedure ? QStringLiteral("CALL ") : QStringLiteral("SELECT * FROM ")) + target,
             values, types);
-        if (!result.ok) throw ServerError(current_->name + QStringLiteral(": ") + result.error, result.sqlState);
+        if (!result.ok)
+            throw ServerError(current_->name + QStringLiteral(": ") + result.error, result.sqlState);
         ServerRows rows{result.columns, result.values};
         if (current_->isProcedure && !rows.isEmpty())
             for (Parameter& p : current_->parameters)
-                if (p.mode != 'i' && rows.column(p.name) >= 0) p.value = rows.rows[0].value(rows.column(p.name));
+                if (p.mode != 'i' && rows.column(p.name) >= 0)
+                    p.value = rows.rows[0].value(rows.column(p.name));
         return rows;
     }
 
@@ -112,7 +114,8 @@ private:
 inline std::unique_ptr<PgConnection> OpenSession(const PgParams& params, qint32 account) {
     auto db = PgConnection::Open(params);
     if (!db || !db->exec(QStringLiteral("SET ROLE qntzpsvr01")).ok ||
-        !db->exec(QStringLiteral("SELECT set_config('qentara.account', $1, false)"), {QString::number(account)})
+        !db->exec(QStringLiteral("SELECT set_config('qentara.account', $1, false)"),
+                  {QString::number(account)})
              .ok)
         return nullptr;
     return db;
@@ -141,8 +144,11 @@ inline int Upload(PgConnection& db, qint32 account, qint32 branch) {
                                                                    "ORDER BY \"filial_id\""),
                                                 {branch});
          rs.hasRow(); rs.MoveNext()) {
-        Member m{rs.value(0).toLongLong(), rs.value(1).toString(), rs.value(2).toString(),
-                 qint32(rs.value(3).toLongLong()), {}};
+        Member m{rs.value(0).toLongLong(),
+                 rs.value(1).toString(),
+                 rs.value(2).toString(),
+                 qint32(rs.value(3).toLongLong()),
+                 {}};
         for (int i = 0; i < member_exchange::Particulars().size(); ++i) m.values << rs.value(4 + i);
         members.append(m);
     }
@@ -167,7 +173,8 @@ inline int Upload(PgConnection& db, qint32 account, qint32 branch) {
                      {cmd.Value(QStringLiteral("@z_filial_id")).toInt(), m.rowId});
         sentAs.insert(NameColumnKey(m.name), serverName);
         const QVariant page = pages.Scalar(
-            QStringLiteral("SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\" = ? ORDER BY rowid LIMIT 1"),
+            QStringLiteral(
+                "SELECT \"Hisdescript\" FROM \"story\" WHERE \"filial\" = ? ORDER BY rowid LIMIT 1"),
             {m.name});
         if (!page.isNull()) {
             cmd.SetCommandText(QStringLiteral("sp_savestory"));
@@ -177,19 +184,21 @@ inline int Upload(PgConnection& db, qint32 account, qint32 branch) {
         }
         QList<std::pair<qint64, QString>> items;
         for (dao::Recordset rs = pictures.OpenRecordset(
-                 QStringLiteral("SELECT \"image_id\", \"imagepath\" FROM \"imageylk\" WHERE \"filial\" = ? AND "
-                                "length(\"myimage\") < 3145728 ORDER BY rowid"),
+                 QStringLiteral(
+                     "SELECT \"image_id\", \"imagepath\" FROM \"imageylk\" WHERE \"filial\" = ? AND "
+                     "length(\"myimage\") < 3145728 ORDER BY rowid"),
                  {m.name});
              rs.hasRow(); rs.MoveNext())
             items.append({rs.value(0).toLongLong(), rs.value(1).toString()});
         for (const auto& [id, path] : items) {
             cmd.SetCommandText(QStringLiteral("sp_saveimage"));
             cmd.SetValue(QStringLiteral("@z_filial"), serverName);
-            cmd.SetValue(QStringLiteral("@z_myimage"),
-                         pictures
-                             .Scalar(QStringLiteral("SELECT \"myimage\" FROM \"imageylk\" WHERE \"image_id\" = ?"),
-                                     {id})
-                             .toByteArray());
+            cmd.SetValue(
+                QStringLiteral("@z_myimage"),
+                pictures
+                    .Scalar(QStringLiteral("SELECT \"myimage\" FROM \"imageylk\" WHERE \"image_id\" = ?"),
+                            {id})
+                    .toByteArray());
             cmd.SetValue(QStringLiteral("@z_imgpath"), member_exchange::ServerPicturePath(path));
             cmd.Execute();
             DoEvents();
@@ -226,9 +235,10 @@ inline int Download(PgConnection& db, qint32 account, qint32 rootId) {
         listed.append({list.value(row, QStringLiteral("filial_id")).toInt(),
                        list.value(row, QStringLiteral("storynum")).toLongLong() != 0,
                        list.value(row, QStringLiteral("imagenum")).toLongLong() != 0});
-        staging.Execute(QStringLiteral("INSERT INTO \"tempflag\" (\"currentpage\", \"father\") VALUES (?, ?)"),
-                        {listed.last().id, QString(QLatin1Char(listed.last().page ? '1' : '0')) +
-                                               QLatin1Char(listed.last().pictures ? '1' : '0')});
+        staging.Execute(
+            QStringLiteral("INSERT INTO \"tempflag\" (\"currentpage\", \"father\") VALUES (?, ?)"),
+            {listed.last().id, QString(QLatin1Char(listed.last().page ? '1' : '0')) +
+                                   QLatin1Char(listed.last().pictures ? '1' : '0')});
     }
     int staged = 0;
     for (const auto& [id, page, pictures] : listed) {
@@ -243,17 +253,19 @@ inline int Download(PgConnection& db, qint32 account, qint32 rootId) {
             cmd.SetCommandText(QStringLiteral("sp_GetStory"));
             cmd.SetValue(QStringLiteral("@z_filial"), member.name);
             if (const auto text = member_exchange::PageOf(cmd.Execute()))
-                staging.Execute(QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\", \"flag\") "
-                                               "VALUES (?, ?, ?)"),
-                                {member.name, *text, id});
+                staging.Execute(
+                    QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\", \"flag\") "
+                                   "VALUES (?, ?, ?)"),
+                    {member.name, *text, id});
         }
         if (pictures) {
             cmd.SetCommandText(QStringLiteral("sp_GetImage"));
             cmd.SetValue(QStringLiteral("@z_filial"), member.name);
             for (const auto& picture : member_exchange::PicturesOf(cmd.Execute())) {
-                staging.Execute(QStringLiteral("INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\", "
-                                               "\"flag\") VALUES (?, ?, ?, ?)"),
-                                {picture.filial, picture.bytes, picture.storedPath, id});
+                staging.Execute(
+                    QStringLiteral("INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\", "
+                                   "\"flag\") VALUES (?, ?, ?, ?)"),
+                    {picture.filial, picture.bytes, picture.storedPath, id});
                 DoEvents();
             }
         }

@@ -54,30 +54,34 @@ qint32 Stage(const QString& path, qint32 rootId) {
         const QString marks = PresenceMarks(list, row);
         wanted.append({id, marks.at(0) == QLatin1Char('1'), marks.at(1) == QLatin1Char('1')});
         staging.Execute(
-            QStringLiteral("INSERT INTO \"tempflag\" (\"currentpage\", \"father\") VALUES (?, ?)"), {id, marks});
+            QStringLiteral("INSERT INTO \"tempflag\" (\"currentpage\", \"father\") VALUES (?, ?)"),
+            {id, marks});
     }
     qint32 staged = 0;
-    member_exchange::ReadMembers(cmd, wanted, [&](const member_exchange::Wanted& asked,
-                                                  member_exchange::ServerCopy& copy) {
-        const member_exchange::ServerMember& member = copy.member;
-        if (member.id < 1) return;  // deleted on the server since the list was made
-        const qint32 id = asked.id;
-        member_exchange::StoreMember(staging, std::nullopt, member.father, member.name, id, member.values);
-        // Staged pages and pictures carry the member's server id in "flag": the name alone would not
-        // tell two members the server keeps under one name apart.
-        if (copy.page)
-            staging.Execute(
-                QStringLiteral("INSERT INTO \"story\" (\"filial\", \"Hisdescript\", \"flag\") VALUES (?, ?, ?)"),
-                {member.name, *copy.page, id});
-        for (const auto& picture : std::as_const(copy.pictures)) {
-            staging.Execute(QStringLiteral("INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\", "
-                                           "\"flag\") VALUES (?, ?, ?, ?)"),
-                            {picture.filial, picture.bytes, picture.storedPath, id});
+    member_exchange::ReadMembers(
+        cmd, wanted, [&](const member_exchange::Wanted& asked, member_exchange::ServerCopy& copy) {
+            const member_exchange::ServerMember& member = copy.member;
+            if (member.id < 1) return;  // deleted on the server since the list was made
+            const qint32 id = asked.id;
+            member_exchange::StoreMember(staging, std::nullopt, member.father, member.name, id,
+                                         member.values);
+            // Staged pages and pictures carry the member's server id in "flag": the name alone would not
+            // tell two members the server keeps under one name apart.
+            if (copy.page)
+                staging.Execute(
+                    QStringLiteral(
+                        "INSERT INTO \"story\" (\"filial\", \"Hisdescript\", \"flag\") VALUES (?, ?, ?)"),
+                    {member.name, *copy.page, id});
+            for (const auto& picture : std::as_const(copy.pictures)) {
+                staging.Execute(
+                    QStringLiteral("INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\", "
+                                   "\"flag\") VALUES (?, ?, ?, ?)"),
+                    {picture.filial, picture.bytes, picture.storedPath, id});
+                DoEvents();
+            }
+            ++staged;
             DoEvents();
-        }
-        ++staged;
-        DoEvents();
-    });
+        });
     tx.Commit();
     return staged;
 }

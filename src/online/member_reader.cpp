@@ -39,7 +39,8 @@ int Queue(ServerBatch& batch, const QList<ServerBatch::Reference>& references = 
 
 }  // namespace
 
-void ReadMembers(ServerCommand& cmd, const QList<Wanted>& wanted, const std::function<void(const Wanted&, ServerCopy&)>& got) {
+void ReadMembers(ServerCommand& cmd, const QList<Wanted>& wanted,
+                 const std::function<void(const Wanted&, ServerCopy&)>& got) {
     ServerBatch batch(cmd);
     for (qsizetype from = 0; from < wanted.size();) {
         const qsizetype to = BatchEnd(wanted, from);

@@ -28,8 +28,9 @@ struct ServerCopy {
 
 // Reads the wanted members, several to a request to the door: the fetches of a batch's members come
 // first, then their pages and pictures under the names those fetches answer. `got` receives each member
-// with what was wanted of it, in the order wanted, once its batch is answered. A call that fails throws the ServerError it would
-// have thrown alone, and nothing of its batch is given.
-void ReadMembers(ServerCommand& cmd, const QList<Wanted>& wanted, const std::function<void(const Wanted&, ServerCopy&)>& got);
+// with what was wanted of it, in the order wanted, once its batch is answered. A call that fails throws the
+// ServerError it would have thrown alone, and nothing of its batch is given.
+void ReadMembers(ServerCommand& cmd, const QList<Wanted>& wanted,
+                 const std::function<void(const Wanted&, ServerCopy&)>& got);
 
 }  // namespace member_exchange
