@@ -106,10 +106,11 @@ public:
         Tick();
     }
 
-    void SetSideRow(const QString& table, qint64 rowid, qint32 value) {
+    // The side rows first to last (by rowid), every one of which takes the value.
+    void SetSideRows(const QString& table, qint64 first, qint64 last, qint32 value) {
         db_.Execute(QStringLiteral("UPDATE ") + table +
-                        QStringLiteral(" SET \"flag\"=? WHERE rowid=? AND \"flag\" IS NOT ?"),
-                    {value, rowid, value});
+                        QStringLiteral(" SET \"flag\"=? WHERE rowid BETWEEN ? AND ? AND \"flag\" IS NOT ?"),
+                    {value, first, last, value});
         Tick();
     }
 

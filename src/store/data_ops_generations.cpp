@@ -202,7 +202,7 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "SELECT \"filial_id\", CAST(\"filial\" AS BLOB), CAST(\"father\" AS BLOB), "
                      "ifnull(\"generation\", -4294967296), "
                      "(ifnull(\"Boy_Sex\", 0)<>0) + 2*(ifnull(\"boy_active\", 0)<>0) "
-                     "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
+                     "+ 4*ifnull(\"mother\" GLOB '*[^ ]*', 0) + 8*(ifnull(\"filial\", '')='') "
                      "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
                      "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), ") +
@@ -356,17 +356,16 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
         std::vector<std::pair<qint64, qint32>> changes;
-        for (dao::Recordset rs = db.OpenRecordset(
-                 QStringLiteral("SELECT rowid, CAST(\"filial\" AS BLOB), \"flag\" FROM ") + table);
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, CAST(\"filial\" AS BLOB), "
+                                                                 "ifnull(\"flag\", -4294967296) FROM ") +
+                                                  table + QStringLiteral(" ORDER BY rowid"));
              rs.hasRow(); rs.MoveNext()) {
             const qint32 member = byName.Find(rs.Utf8(1));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
             // Only rows whose number changes are written: a picture row would be copied whole.
-            const QVariant flag = rs.value(2);
             const auto change = [&](qint32 value) {
-                if (flag.isNull() || flag.toLongLong() != value)
-                    changes.emplace_back(rs.value(0).toLongLong(), value);
+                if (rs.Int64(2) != value) changes.emplace_back(rs.Int64(0), value);
             };
             if (b & kVisited) {
                 if (stamp.sides) change(stamp.branch);
@@ -375,7 +374,15 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             }
             writer.Tick();
         }
-        for (const auto& [rowid, value] : changes) writer.SetSideRow(table, rowid, value);
+        // Neighbouring rows that take the same number go in one statement.
+        for (size_t from = 0; from < changes.size();) {
+            size_t to = from + 1;
+            while (to < changes.size() && changes[to].first == changes[to - 1].first + 1 &&
+                   changes[to].second == changes[from].second)
+                ++to;
+            writer.SetSideRows(table, changes[from].first, changes[to - 1].first, changes[from].second);
+            from = to;
+        }
     }
     return population;
 }

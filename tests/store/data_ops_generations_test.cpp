@@ -485,6 +485,9 @@ TEST_F(Generations, ABookRewrittenWholeKeepsItsSchemaAndItsFlagIndex) {
         Add("祖", "");
         for (int i = 0; i < sons; ++i)
             Add(QStringLiteral("子%1").arg(i), i < 2 ? "祖" : QStringLiteral("子%1").arg(i - 2));
+        // Blanks are no mother; anything else is.
+        db().Execute("UPDATE \"本姓成员\" SET mother='  ' WHERE filial='子7'");
+        db().Execute("UPDATE \"本姓成员\" SET mother=' 氏' WHERE filial='子8'");
         tx.Commit();
     }
     const auto schema = [&] {
@@ -504,6 +507,7 @@ TEST_F(Generations, ABookRewrittenWholeKeepsItsSchemaAndItsFlagIndex) {
             EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=?", {branch}).toInt(),
                       sons + 1);
             EXPECT_EQ(schema(), before) << withIndex;
+            EXPECT_TRUE(App().FormParamString.endsWith("%1")) << App().FormParamString.toStdString();
             EXPECT_EQ(db().Scalar("PRAGMA integrity_check").toString(), "ok") << withIndex;
         }
         QString plan;
