@@ -32,6 +32,17 @@ void DeleteNamelessMembers(dao::Database& db) {
 bool IsChildlessPlaceholder(const QString& name) {
     return name.contains(QStringLiteral("无子女")) || name.contains(QStringLiteral("无子嗣"));
 }
+// The same for a name in UTF-8.
+bool IsChildlessPlaceholder(QByteArrayView name) {
+    return name.contains(QByteArrayView("无子女")) || name.contains(QByteArrayView("无子嗣"));
+}
+
+// Whether a text holds anything but blanks.
+bool HasNonBlank(QByteArrayView text) {
+    for (const char c : text)
+        if (c != ' ') return true;
+    return false;
+}
 
 struct Population {
     qint32 livingMale = 0;
@@ -202,15 +213,15 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
                      "SELECT \"filial_id\", CAST(\"filial\" AS BLOB), CAST(\"father\" AS BLOB), "
                      "ifnull(\"generation\", -4294967296), "
                      "(ifnull(\"Boy_Sex\", 0)<>0) + 2*(ifnull(\"boy_active\", 0)<>0) "
-                     "+ 4*ifnull(\"mother\" GLOB '*[^ ]*', 0) + 8*(ifnull(\"filial\", '')='') "
-                     "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
+                     "+ 8*(ifnull(\"filial\", '')='') "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
                      "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), ") +
                      // The sort number only for the branch kept for the chart.
                      (keep ? QStringLiteral("\"boy_sort\"") : QStringLiteral("NULL")) +
-                     QStringLiteral(" FROM \"本姓成员\" ORDER BY \"filial_id\""),
-                 {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
-                  QStringLiteral("无子女"), QStringLiteral("无子嗣")});
+                     // Texts are tested here rather than by the engine's functions: a call a row each
+                     // costs more than reading the text.
+                     QStringLiteral(", \"mother\" FROM \"本姓成员\" ORDER BY \"filial_id\""),
+                 {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive});
              rs.hasRow(); rs.MoveNext()) {
             // Values are read where the engine holds them: a million rows make a copy per value count.
             const qint32 index = qint32(ids.size());
@@ -218,9 +229,10 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             if (id == rootId) rootIndex = index;
             ids.push_back(id);
             generations.push_back(rs.Int64(3));
-            bits.push_back(quint8(rs.Int64(4)));
-            father.push_back(kNoFather);
             const QByteArrayView name = rs.Utf8(1);
+            bits.push_back(quint8(rs.Int64(4)) | (IsChildlessPlaceholder(name) ? kPlaceholder : 0) |
+                           (HasNonBlank(rs.Utf8(6)) ? kMother : 0));
+            father.push_back(kNoFather);
             byName.Add(bits.back() & kNameless ? QByteArrayView() : name);
             // Brothers are mostly stored together: their father is looked up once.
             const QByteArrayView fatherName = rs.Utf8(2);
