@@ -203,11 +203,13 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     if (keep) keep->members.reserve(size_t(expectedRows));
     Writer writer(db, stamp);
     {
-        // Flags worked out by the engine: fewer values cross over per row.
-        std::vector<std::pair<qint32, QByteArray>> unresolved;  // fathers stored after their children
-        // The first row of a name stays its row, so a father once found is found for good.
-        qint32 lastFather = -1;
-        QByteArray lastFatherName;
+        // Fathers are looked up once every name is in: each father name once, for the brothers stored
+        // together after one another.
+        QByteArray fatherText;              // the distinct father names, end to end
+        std::vector<qsizetype> fatherEnds;  // where each ends in fatherText
+        std::vector<qint32> fatherOf;       // each row's entry in fatherEnds; -1 without a father
+        fatherOf.reserve(size_t(expectedRows));
+        QByteArrayView lastFather;
         for (dao::Recordset rs = db.OpenRecordset(
                  QStringLiteral(
                      "SELECT \"filial_id\", CAST(\"filial\" AS BLOB), CAST(\"father\" AS BLOB), "
@@ -232,23 +234,19 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             const QByteArrayView name = rs.Utf8(1);
             bits.push_back(quint8(rs.Int64(4)) | (IsChildlessPlaceholder(name) ? kPlaceholder : 0) |
                            (HasNonBlank(rs.Utf8(6)) ? kMother : 0));
-            father.push_back(kNoFather);
-            byName.Add(bits.back() & kNameless ? QByteArrayView() : name);
-            // Brothers are mostly stored together: their father is looked up once.
+            byName.Append(bits.back() & kNameless ? QByteArrayView() : name);
             const QByteArrayView fatherName = rs.Utf8(2);
             if (keep) Keep(*keep, id, name, fatherName, rs.value(5));
             if (fatherName.isEmpty()) {
-                // "" is no member's name
-            } else if (lastFather >= 0 && fatherName == lastFatherName) {
-                father.back() = lastFather;
+                fatherOf.push_back(-1);  // "" is no member's name
             } else {
-                father.back() = byName.Find(fatherName);
-                if (father.back() < 0) {
-                    unresolved.emplace_back(index, FoldAscii(fatherName));
-                } else {
-                    lastFather = father.back();
-                    lastFatherName = fatherName.toByteArray();
+                if (fatherEnds.empty() || fatherName != lastFather) {
+                    fatherText.append(fatherName);
+                    fatherEnds.push_back(fatherText.size());
                 }
+                lastFather = QByteArrayView(fatherText.constData() + fatherText.size() - fatherName.size(),
+                                            fatherName.size());
+                fatherOf.push_back(qint32(fatherEnds.size() - 1));
             }
             writer.Tick();
         }
@@ -257,15 +255,22 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             *keep = {};
             keep = nullptr;
         }
+        byName.PlaceAppended();
+        // The first row of a name is its row; a father nobody bears is the root without a row when he
+        // bears the root's name.
         const QByteArray foldedRoot = FoldAscii(root.toUtf8());
         const qint32 rootWithoutRow = qint32(ids.size());
-        for (const auto& [index, fatherName] : unresolved) {
-            const qint32 found = byName.Find(fatherName);
-            if (found >= 0)
-                father[size_t(index)] = found;
-            else if (fatherName == foldedRoot)
-                father[size_t(index)] = rootWithoutRow;
-        }
+        const auto fatherAt = [&](size_t f) {
+            const qsizetype from = f == 0 ? 0 : fatherEnds[f - 1];
+            return QByteArrayView(fatherText.constData() + from, fatherEnds[f] - from);
+        };
+        std::vector<qint32> fatherRow(fatherEnds.size());
+        byName.FindMany(fatherEnds.size(), fatherAt, [&](size_t f, qint32 row) {
+            fatherRow[f] = row >= 0 ? row : FoldAscii(fatherAt(f)) == foldedRoot ? rootWithoutRow : kNoFather;
+        });
+        father.resize(fatherOf.size());
+        for (size_t r = 0; r < fatherOf.size(); ++r)
+            father[r] = fatherOf[r] < 0 ? kNoFather : fatherRow[size_t(fatherOf[r])];
     }
 
     // Children of each row, contiguous: those of row r are kids[first[r]] .. kids[first[r + 1] - 1].

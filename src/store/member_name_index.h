@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QHashFunctions>
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 // Member names compare as the name columns do (NOCASE): ASCII letters without regard to case. Most
@@ -35,6 +36,11 @@ inline bool HasAsciiUpper(QByteArrayView name) {
 // hashes kept beside the indexes, so that a probe reads a name only when the hashes agree, and the names
 // end to end in one buffer (a million rows make an allocation per name count). At a million members this
 // is several times quicker than a hash of strings, whose probes compare names.
+//
+// Names are added one at a time (Add, each one found at once), or many at once (Append each, then
+// PlaceAppended) and looked up many at once (FindMany): then the slots are read ahead of their use. At a
+// million members each slot is a miss of the processor's caches, and waiting for them one after another
+// costs more than the rest of the work.
 class MemberNameIndex {
 public:
     explicit MemberNameIndex(qint64 expected) {
@@ -46,33 +52,59 @@ public:
 
     // Row index equals the number of rows added before; nameless rows are added as "" and never found.
     void Add(QByteArrayView name) {
+        if (placed_ != ends_.size()) PlaceAppended();
+        Append(name);
+        placed_ = ends_.size();
+        const QByteArrayView kept = NameAt(ends_.size() - 1);
+        if (kept.isEmpty()) return;
+        if ((++used_) * 2 > slots_.size()) Grow();
+        Place(qHash(kept, kSeed), qint32(ends_.size() - 1));
+    }
+    // As Add, found only once PlaceAppended has run.
+    void Append(QByteArrayView name) {
         const qsizetype at = text_.size();
         text_.append(name);
         for (qsizetype i = at; i < text_.size(); ++i)
             if (text_[i] >= 'A' && text_[i] <= 'Z') text_[i] = char(text_[i] + 32);
         ends_.push_back(text_.size());
-        if (name.isEmpty()) return;
-        if ((++used_) * 2 > slots_.size()) Grow();
-        Place(qHash(NameAt(ends_.size() - 1), kSeed), qint32(ends_.size() - 1));
+    }
+    void PlaceAppended() {
+        const size_t count = ends_.size() - placed_;
+        std::vector<quint64> hashes(count);
+        for (size_t i = 0; i < count; ++i) {
+            const QByteArrayView name = NameAt(placed_ + i);
+            if (name.isEmpty()) continue;
+            hashes[i] = qHash(name, kSeed);
+            ++used_;
+        }
+        while (used_ * 2 > slots_.size()) Grow();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count) __builtin_prefetch(&slots_[hashes[i + kAhead] & (slots_.size() - 1)]);
+            if (!NameAt(placed_ + i).isEmpty()) Place(hashes[i], qint32(placed_ + i));
+        }
+        placed_ = ends_.size();
     }
 
     // The first row added with that name; -1 when none.
-    qint32 Find(QByteArrayView name) const {
-        if (name.isEmpty()) return -1;
-        if (HasAsciiUpper(name)) {
-            folding_ = FoldAscii(name);
-            name = folding_;
-        }
-        const quint64 hash = qHash(name, kSeed);
-        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-            const Slot& slot = slots_[i];
-            if (slot.index < 0) return -1;
-            if (slot.hash == hash && NameAt(size_t(slot.index)) == name) return slot.index;
+    qint32 Find(QByteArrayView name) const { return FindHashed(name, HashOf(name)); }
+    // The rows of `count` names, nameAt(i) giving the i-th: found(i, row) for each, as Find answers.
+    template <typename NameAt, typename Found>
+    void FindMany(size_t count, NameAt nameAt, Found found) const {
+        quint64 ahead[kAhead];
+        for (size_t i = 0; i < std::min(count, kAhead); ++i) ahead[i] = HashOf(nameAt(i));
+        for (size_t i = 0; i < count; ++i) {
+            const quint64 hash = ahead[i % kAhead];
+            if (i + kAhead < count) {
+                ahead[i % kAhead] = HashOf(nameAt(i + kAhead));
+                __builtin_prefetch(&slots_[ahead[i % kAhead] & (slots_.size() - 1)]);
+            }
+            found(i, FindHashed(nameAt(i), hash));
         }
     }
 
 private:
     static constexpr size_t kSeed = 0x5bd1e995;
+    static constexpr size_t kAhead = 16;
     struct Slot {
         quint64 hash = 0;
         qint32 index = -1;
@@ -80,6 +112,22 @@ private:
     QByteArrayView NameAt(size_t row) const {
         const qsizetype from = row == 0 ? 0 : ends_[row - 1];
         return QByteArrayView(text_.constData() + from, ends_[row] - from);
+    }
+    // Of the name as the index keeps it.
+    static quint64 HashOf(QByteArrayView name) {
+        return HasAsciiUpper(name) ? qHash(FoldAscii(name), kSeed) : qHash(name, kSeed);
+    }
+    qint32 FindHashed(QByteArrayView name, quint64 hash) const {
+        if (name.isEmpty()) return -1;
+        if (HasAsciiUpper(name)) {
+            folding_ = FoldAscii(name);
+            name = folding_;
+        }
+        for (size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& slot = slots_[i];
+            if (slot.index < 0) return -1;
+            if (slot.hash == hash && NameAt(size_t(slot.index)) == name) return slot.index;
+        }
     }
     void Place(quint64 hash, qint32 index) {
         size_t i = hash & (slots_.size() - 1);
@@ -93,8 +141,9 @@ private:
             if (slot.index >= 0) Place(slot.hash, slot.index);
     }
     std::vector<Slot> slots_;
-    QByteArray text_;               // the folded names end to end
-    std::vector<qsizetype> ends_;   // where each row's name ends in text_
-    mutable QByteArray folding_;    // a name looked up with capitals, folded
+    QByteArray text_;              // the folded names end to end
+    std::vector<qsizetype> ends_;  // where each row's name ends in text_
+    size_t placed_ = 0;            // rows placed in the slots
+    mutable QByteArray folding_;   // a name looked up with capitals, folded
     size_t used_ = 0;
 };
