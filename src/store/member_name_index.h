@@ -88,8 +88,8 @@ public:
     // The first row added with that name; -1 when none.
     qint32 Find(QByteArrayView name) const { return FindHashed(name, HashOf(name)); }
     // The rows of `count` names, nameAt(i) giving the i-th: found(i, row) for each, as Find answers.
-    template <typename NameAt, typename Found>
-    void FindMany(size_t count, NameAt nameAt, Found found) const {
+    template <typename NameOf, typename Found>
+    void FindMany(size_t count, NameOf nameAt, Found found) const {
         quint64 ahead[kAhead];
         for (size_t i = 0; i < std::min(count, kAhead); ++i) ahead[i] = HashOf(nameAt(i));
         for (size_t i = 0; i < count; ++i) {
