@@ -4,6 +4,7 @@
 #include "frame/db_connections.h"
 #include "frame/text_utils.h"
 #include "online/member_exchange.h"
+#include "online/member_reader.h"
 #include "online/online_operation.h"
 #include "online/server_session.h"
 #include "platform/dao/dao_database.h"
@@ -30,10 +31,14 @@ bool Cls数据操作::DownLoad_1(qint32 serverId, QString& name) {
     {
         ServerSession session;
         ServerCommand cmd(session.connection());
-        fetched = member_exchange::FetchMember(cmd, serverId);
+        // The member, his page and his pictures in one request.
+        member_exchange::ReadMembers(cmd, {{serverId, true, true}},
+                                     [&](const member_exchange::Wanted&, member_exchange::ServerCopy& copy) {
+                                         fetched = std::move(copy.member);
+                                         page = std::move(copy.page);
+                                         pictures = std::move(copy.pictures);
+                                     });
         if (fetched.id < 1) return false;
-        page = member_exchange::FetchPage(cmd, fetched.name);
-        pictures = member_exchange::FetchPictures(cmd, fetched.name);
     }
     const QString serverName = StripBracketSuffix(fetched.name);
 

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "online/member_exchange.h"
+#include "online/member_reader.h"
 #include "online/online_operation.h"
 #include "online/server_session.h"
 #include "online/user_record.h"
@@ -47,39 +48,40 @@ qint32 Stage(const QString& path, qint32 rootId) {
     const ServerRows list = cmd.Execute();
 
     dao::Transaction tx = staging.BeginTrans();
-    QList<QPair<qint32, QString>> queue;
+    QList<member_exchange::Wanted> wanted;
     for (int row = 0; row < list.size(); ++row) {
-        queue.append({list.value(row, QStringLiteral("filial_id")).toInt(), PresenceMarks(list, row)});
+        const qint32 id = list.value(row, QStringLiteral("filial_id")).toInt();
+        const QString marks = PresenceMarks(list, row);
+        wanted.append({id, marks.at(0) == QLatin1Char('1'), marks.at(1) == QLatin1Char('1')});
         staging.Execute(
             QStringLiteral("INSERT INTO \"tempflag\" (\"currentpage\", \"father\") VALUES (?, ?)"),
-            {queue.last().first, queue.last().second});
+            {id, marks});
     }
     qint32 staged = 0;
-    for (const auto& [id, marks] : queue) {
-        const member_exchange::ServerMember member = member_exchange::FetchMember(cmd, id);
-        if (member.id < 1) continue;  // deleted on the server since the list was made
-        member_exchange::StoreMember(staging, std::nullopt, member.father, member.name, id, member.values);
-        // Staged pages and pictures carry the member's server id in "flag": the name alone would not
-        // tell two members the server keeps under one name apart.
-        if (marks.at(0) == QLatin1Char('1')) {
-            if (const auto page = member_exchange::FetchPage(cmd, member.name))
+    member_exchange::ReadMembers(
+        cmd, wanted, [&](const member_exchange::Wanted& asked, member_exchange::ServerCopy& copy) {
+            const member_exchange::ServerMember& member = copy.member;
+            if (member.id < 1) return;  // deleted on the server since the list was made
+            const qint32 id = asked.id;
+            member_exchange::StoreMember(staging, std::nullopt, member.father, member.name, id,
+                                         member.values);
+            // Staged pages and pictures carry the member's server id in "flag": the name alone would not
+            // tell two members the server keeps under one name apart.
+            if (copy.page)
                 staging.Execute(
                     QStringLiteral(
                         "INSERT INTO \"story\" (\"filial\", \"Hisdescript\", \"flag\") VALUES (?, ?, ?)"),
-                    {member.name, *page, id});
-        }
-        if (marks.at(1) == QLatin1Char('1')) {
-            for (const auto& picture : member_exchange::FetchPictures(cmd, member.name)) {
+                    {member.name, *copy.page, id});
+            for (const auto& picture : std::as_const(copy.pictures)) {
                 staging.Execute(
                     QStringLiteral("INSERT INTO \"imageylk\" (\"filial\", \"myimage\", \"imagepath\", "
                                    "\"flag\") VALUES (?, ?, ?, ?)"),
                     {picture.filial, picture.bytes, picture.storedPath, id});
                 DoEvents();
             }
-        }
-        ++staged;
-        DoEvents();
-    }
+            ++staged;
+            DoEvents();
+        });
     tx.Commit();
     return staged;
 }

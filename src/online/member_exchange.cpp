@@ -74,33 +74,31 @@ dao::Database CreateStaging(const QString& path) {
     return staging;
 }
 
+ServerMember MemberOf(const std::function<QVariant(const QString&)>& out) {
+    ServerMember member;
+    member.id = out(QStringLiteral("@z_filial_id")).toInt();
+    member.name = out(QStringLiteral("@z_filial")).toString();
+    member.father = out(QStringLiteral("@z_father")).toString();
+    for (const Field& field : Particulars()) member.values << out(field.parameter);
+    member.values << out(QStringLiteral("@z_myacc_id"));
+    return member;
+}
+
 ServerMember FetchMember(ServerCommand& cmd, qint32 id) {
     cmd.SetCommandText(QStringLiteral("sp_Getzpdata2"));
     cmd.SetValue(QStringLiteral("@z_filial_id"), id);
     cmd.Execute();
-    ServerMember member;
-    member.id = cmd.Value(QStringLiteral("@z_filial_id")).toInt();
-    member.name = cmd.Value(QStringLiteral("@z_filial")).toString();
-    member.father = cmd.Value(QStringLiteral("@z_father")).toString();
-    for (const Field& field : Particulars()) member.values << cmd.Value(field.parameter);
-    member.values << cmd.Value(QStringLiteral("@z_myacc_id"));
-    return member;
+    return MemberOf([&](const QString& name) { return cmd.Value(name); });
 }
 
-std::optional<QString> FetchPage(ServerCommand& cmd, const QString& serverName) {
-    cmd.SetCommandText(QStringLiteral("sp_GetStory"));
-    cmd.SetValue(QStringLiteral("@z_filial"), serverName);
-    const ServerRows rows = cmd.Execute();
+std::optional<QString> PageOf(const ServerRows& rows) {
     if (rows.isEmpty()) return std::nullopt;
     const QString plain = DecodeTextEx(rows.value(0, QStringLiteral("Hisdescript")).toString(), ServerKey());
     // The server keeps a page as anyone sent it.
     return EncodeText(page_scripts::WithoutScripts(plain), StoreKey());
 }
 
-QList<Picture> FetchPictures(ServerCommand& cmd, const QString& serverName) {
-    cmd.SetCommandText(QStringLiteral("sp_GetImage"));
-    cmd.SetValue(QStringLiteral("@z_filial"), serverName);
-    const ServerRows rows = cmd.Execute();
+QList<Picture> PicturesOf(const ServerRows& rows) {
     QList<Picture> pictures;
     for (int row = 0; row < rows.size(); ++row) {
         QByteArray bytes = rows.value(row, QStringLiteral("myimage")).toByteArray();

@@ -4,10 +4,12 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <optional>
 
 class AttachedSideFiles;
 class ServerCommand;
+struct ServerRows;
 namespace dao {
 class Database;
 }
@@ -44,17 +46,21 @@ struct ServerMember {
     QVariantList values;  // FetchedColumns() in order
 };
 ServerMember FetchMember(ServerCommand& cmd, qint32 id);
+// A member from the out values of its fetch (sp_Getzpdata2), each asked for by name.
+ServerMember MemberOf(const std::function<QVariant(const QString&)>& out);
 
-// The member's page in the book's stored form; nothing when the server holds none.
-std::optional<QString> FetchPage(ServerCommand& cmd, const QString& serverName);
+// The member's page from the rows of sp_GetStory, in the book's stored form; nothing when the server
+// holds none.
+std::optional<QString> PageOf(const ServerRows& rows);
 
 struct Picture {
     QString filial;  // the member the server filed it under
     QByteArray bytes;
     QString storedPath;  // in the book's stored form
 };
-// The member's pictures in the server's order; empty items are no pictures and are left out.
-QList<Picture> FetchPictures(ServerCommand& cmd, const QString& serverName);
+// The member's pictures from the rows of sp_GetImage, in the server's order; empty items are no
+// pictures and are left out.
+QList<Picture> PicturesOf(const ServerRows& rows);
 
 // A message in the interface language.
 QString Translated(const QString& text);

@@ -13,25 +13,15 @@
 #include "platform/dao/dao_database.h"
 #include "platform/interaction/do_events.h"
 #include "platform/vbcompat.h"
+#include "store/branch_stamps.h"
 #include "store/data_ops.h"
 #include "store/member_name_index.h"
 
 namespace {
 
-constexpr qint32 kReleased = -9;
-constexpr qint32 kNotNumbered = -9999;
+using namespace branch_stamps;
+
 constexpr quint8 kKeepProtection = 99;
-constexpr int kMembersPerDoEvents = 1000;
-
-// Aliases of the picture and page files while attached to the members database.
-const QString kImageAlias = QStringLiteral("gen_img");
-const QString kStoryAlias = QStringLiteral("gen_stry");
-
-// The keyword, picture and page tables, each as reached from the members database.
-QStringList SideTables() {
-    return {QStringLiteral("\"pageindx\""), dao::QuoteIdent(kImageAlias) + QStringLiteral(".\"imageylk\""),
-            dao::QuoteIdent(kStoryAlias) + QStringLiteral(".\"story\"")};
-}
 
 // Names without text are no members: nothing can show or reach them, and a walk must not take ""
 // for a father, which would pull every root of the book into the branch.
@@ -42,212 +32,17 @@ void DeleteNamelessMembers(dao::Database& db) {
 bool IsChildlessPlaceholder(const QString& name) {
     return name.contains(QStringLiteral("无子女")) || name.contains(QStringLiteral("无子嗣"));
 }
+// The same for a name in UTF-8.
+bool IsChildlessPlaceholder(QByteArrayView name) {
+    return name.contains(QByteArrayView("无子女")) || name.contains(QByteArrayView("无子嗣"));
+}
 
-// What a marking writes on the rows of its branch, and takes from rows that leave the branch.
-struct Stamp {
-    qint32 branch = kReleased;
-    bool numbered = false;  // generation = father's + 1; a row that leaves loses its number
-    bool protect = false;   // filial_protect = protection
-    quint8 protection = 0;
-    bool setLiving = false;  // boy_active and Mother_active = alive
-    bool alive = false;
-    bool sides = false;  // the branch's keyword, picture and page rows take the number too
-};
-
-// A member row's stored values, so that rows already right are not written again. Nulls read as
-// values that no marking writes.
-const QString kStoredColumns = QStringLiteral(
-    "ifnull(\"flag\", -4294967296), ifnull(\"generation\", -4294967296), ifnull(\"filial_protect\", -1), "
-    "ifnull(\"boy_active\", -1), ifnull(\"Mother_active\", -1)");
-struct Stored {
-    qint64 flag;
-    qint64 generation;
-    qint16 protection;
-    qint8 active;
-    qint8 motherActive;
-
-    static Stored Read(const dao::Recordset& rs, int column) {
-        return {rs.value(column).toLongLong(), rs.value(column + 1).toLongLong(),
-                qint16(rs.value(column + 2).toInt()), qint8(rs.value(column + 3).toInt()),
-                qint8(rs.value(column + 4).toInt())};
-    }
-    bool IsStamped(const Stamp& stamp, qint64 wanted) const {
-        return flag == stamp.branch && (!stamp.numbered || generation == wanted) &&
-               (!stamp.protect || protection == stamp.protection) &&
-               (!stamp.setLiving || (active == stamp.alive && motherActive == stamp.alive));
-    }
-};
-
-class Writer {
-public:
-    Writer(dao::Database& db, const Stamp& stamp) : db_(db), stamp_(stamp) {
-        sql_ = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
-        if (stamp.numbered) sql_ += QStringLiteral(", \"generation\"=?");
-        if (stamp.protect) sql_ += QStringLiteral(", \"filial_protect\"=?");
-        if (stamp.setLiving) sql_ += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
-        sql_ += QStringLiteral(" WHERE \"filial_id\"=?");
-    }
-
-    void StampMember(qint64 id, qint64 generation) {
-        dao::Params params{stamp_.branch};
-        if (stamp_.numbered) params << generation;
-        if (stamp_.protect) params << int(stamp_.protection);
-        if (stamp_.setLiving) params << stamp_.alive << stamp_.alive;
-        params << id;
-        db_.Execute(sql_, params);
-        Tick();
-    }
-
-    // Only the given side rows' numbers change; rows already right are not rewritten (a picture row
-    // would be copied whole).
-    void SetSideRows(const QString& name, qint32 value) {
-        for (const QString& table : SideTables())
-            db_.Execute(QStringLiteral("UPDATE ") + table +
-                            QStringLiteral(" SET \"flag\"=? WHERE \"filial\"=? AND \"flag\" IS NOT ?"),
-                        {value, name, value});
-    }
-
-    // A member that carried the number and is no longer in the branch.
-    void ReleaseMember(qint64 id) {
-        if (stamp_.numbered)
-            db_.Execute(
-                QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?, \"generation\"=? WHERE \"filial_id\"=?"),
-                {kReleased, kNotNumbered, id});
-        else
-            db_.Execute(QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=? WHERE \"filial_id\"=?"),
-                        {kReleased, id});
-        Tick();
-    }
-
-    void SetSideRow(const QString& table, qint64 rowid, qint32 value) {
-        db_.Execute(QStringLiteral("UPDATE ") + table +
-                        QStringLiteral(" SET \"flag\"=? WHERE rowid=? AND \"flag\" IS NOT ?"),
-                    {value, rowid, value});
-        Tick();
-    }
-
-    void Tick() {
-        if (++sinceEvents_ < kMembersPerDoEvents) return;
-        sinceEvents_ = 0;
-        DoEvents();
-    }
-
-private:
-    dao::Database& db_;
-    const Stamp& stamp_;
-    QString sql_;
-    int sinceEvents_ = 0;
-};
-
-// Member rows written many to a statement for the walk over the whole table. Rows take their new values
-// in filial_id order: a run of neighbouring rows that all take the same ones is written by one
-// statement over its range of ids; scattered rows are gathered from a stretch of neighbours (so that
-// the stretch stays in the page cache) and written by one statement per list of ids that take the
-// same values. A statement a row costs more than the row.
-class StampRuns {
-public:
-    StampRuns(dao::Database& db, const Stamp& stamp, Writer& writer)
-        : db_(db), stamp_(stamp), writer_(writer) {}
-
-    // The member's row takes the branch at that generation, or with release loses the number; whether
-    // it must be written or already holds those values.
-    void Add(qint64 id, bool release, qint64 generation, bool write) {
-        const Key key{release, release ? kNotNumbered : generation};
-        if (!run_.empty() && (!(run_.key == key) || !write)) EndRun();
-        if (!write) return;
-        if (run_.empty()) run_.key = key;
-        run_.ids.push_back(id);
-        writer_.Tick();
-    }
-    // The row does not change, and splits any run around it.
-    void Skip() { EndRun(); }
-
-    void Flush() {
-        EndRun();
-        WriteScattered();
-    }
-
-private:
-    static constexpr size_t kLongRun = 16;
-    static constexpr size_t kStretch = 4096;
-    static constexpr size_t kMostInList = 256;
-    struct Key {
-        bool release = false;
-        qint64 generation = 0;
-        bool operator==(const Key&) const = default;
-        bool operator<(const Key& o) const {
-            return std::tie(release, generation) < std::tie(o.release, o.generation);
-        }
-    };
-    struct Run {
-        Key key;
-        std::vector<qint64> ids;
-        bool empty() const { return ids.empty(); }
-    };
-
-    void WriteScattered() {
-        std::stable_sort(scattered_.begin(), scattered_.end(),
-                         [](const std::pair<Key, qint64>& a, const std::pair<Key, qint64>& b) {
-                             return a.first < b.first;
-                         });
-        for (size_t from = 0; from < scattered_.size();) {
-            size_t to = from;
-            while (to < scattered_.size() && to - from < kMostInList &&
-                   scattered_[to].first == scattered_[from].first)
-                ++to;
-            WriteList(from, to);
-            from = to;
-        }
-        scattered_.clear();
-    }
-
-    void EndRun() {
-        if (run_.ids.size() >= kLongRun) {
-            dao::Params params = Values(run_.key);
-            params << run_.ids.front() << run_.ids.back();
-            db_.Execute(Statement(run_.key, QStringLiteral(" BETWEEN ? AND ?")), params);
-        } else {
-            for (qint64 id : run_.ids) scattered_.emplace_back(run_.key, id);
-            if (scattered_.size() >= kStretch) WriteScattered();
-        }
-        run_.ids.clear();
-    }
-
-    // Rows [from, to) of the scattered ones, with a list of ids a power of two long (the last one
-    // repeated), so that a handful of statement texts stay prepared.
-    void WriteList(size_t from, size_t to) {
-        size_t marks = 1;
-        while (marks < to - from) marks *= 2;
-        dao::Params params = Values(scattered_[from].first);
-        for (size_t i = 0; i < marks; ++i) params << scattered_[std::min(from + i, to - 1)].second;
-        db_.Execute(Statement(scattered_[from].first,
-                              QStringLiteral(" IN (?") +
-                                  QStringLiteral(", ?").repeated(qsizetype(marks) - 1) + QLatin1Char(')')),
-                    params);
-    }
-
-    QString Statement(const Key& key, const QString& ids) const {
-        QString sql = QStringLiteral("UPDATE \"本姓成员\" SET \"flag\"=?");
-        if (stamp_.numbered) sql += QStringLiteral(", \"generation\"=?");
-        if (!key.release && stamp_.protect) sql += QStringLiteral(", \"filial_protect\"=?");
-        if (!key.release && stamp_.setLiving)
-            sql += QStringLiteral(", \"boy_active\"=?, \"Mother_active\"=?");
-        return sql + QStringLiteral(" WHERE \"filial_id\"") + ids;
-    }
-    dao::Params Values(const Key& key) const {
-        dao::Params params{key.release ? kReleased : stamp_.branch};
-        if (stamp_.numbered) params << key.generation;
-        if (!key.release && stamp_.protect) params << int(stamp_.protection);
-        if (!key.release && stamp_.setLiving) params << stamp_.alive << stamp_.alive;
-        return params;
-    }
-
-    dao::Database& db_;
-    const Stamp& stamp_;
-    Writer& writer_;
-    Run run_;
-    std::vector<std::pair<Key, qint64>> scattered_;
-};
+// Whether a text holds anything but blanks.
+bool HasNonBlank(QByteArrayView text) {
+    for (const char c : text)
+        if (c != ' ') return true;
+    return false;
+}
 
 struct Population {
     qint32 livingMale = 0;
@@ -359,9 +154,8 @@ std::optional<Population> WalkByQueries(dao::Database& db, const QString& root, 
 }
 
 // A row of the whole-table walk, kept as the chart would read it; its generation comes once walked.
-void Keep(WalkedBranch& walked, qint64 id, const QByteArray& name, const QByteArray& father,
-          const QVariant& sort) {
-    const auto append = [&](const QByteArray& text) {
+void Keep(WalkedBranch& walked, qint64 id, QByteArrayView name, QByteArrayView father, const QVariant& sort) {
+    const auto append = [&](QByteArrayView text) {
         walked.text.append(text.constData(), size_t(text.size()));
         return quint32(text.size());
     };
@@ -381,7 +175,7 @@ void Keep(WalkedBranch& walked, qint64 id, const QByteArray& name, const QByteAr
 // each as well. No random reads, whatever the size of the book.
 // With `keep`, the branch's members are kept there as the walk wrote them.
 Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, qint64 firstGeneration,
-                        const Stamp& stamp, WalkedBranch* keep) {
+                        const Stamp& stamp, WalkedBranch* keep, qint64 highestId) {
     enum : quint8 {
         kMale = 1,
         kAlive = 2,
@@ -393,7 +187,9 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         kVisited = 128,
     };
     constexpr qint32 kNoFather = -1;
-    const qint64 expectedRows = db.Scalar(QStringLiteral("SELECT count(*) FROM \"本姓成员\"")).toLongLong();
+    // As many rows as numbers, about: counting them would read the table once more. Sparse numbers
+    // merely reserve less than they could.
+    const qint64 expectedRows = std::clamp<qint64>(highestId, 0, qint64(1) << 23);
     std::vector<qint64> ids;
     std::vector<qint64> generations;
     std::vector<qint32> father;  // row index of the father; ids.size() stands for a root without a row
@@ -402,56 +198,55 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
     father.reserve(size_t(expectedRows));
     bits.reserve(size_t(expectedRows));
     // Names as the engine keeps them (UTF-8): far cheaper to read than text turned into UTF-16.
-    MemberNameIndexOf<QByteArray> byName(expectedRows);
+    MemberNameIndex byName(expectedRows);
     qint32 rootIndex = -1;
     if (keep) keep->members.reserve(size_t(expectedRows));
     Writer writer(db, stamp);
     {
-        // Flags worked out by the engine: fewer values cross over per row.
-        std::vector<std::pair<qint32, QByteArray>> unresolved;  // fathers stored after their children
-        // The first row of a name stays its row, so a father once found is found for good.
-        qint32 lastFather = -1;
-        QByteArray lastFatherName;
+        // Fathers are looked up once every name is in: each father name once, for the brothers stored
+        // together after one another.
+        QByteArray fatherText;              // the distinct father names, end to end
+        std::vector<qsizetype> fatherEnds;  // where each ends in fatherText
+        std::vector<qint32> fatherOf;       // each row's entry in fatherEnds; -1 without a father
+        fatherOf.reserve(size_t(expectedRows));
+        QByteArrayView lastFather;
         for (dao::Recordset rs = db.OpenRecordset(
                  QStringLiteral(
                      "SELECT \"filial_id\", CAST(\"filial\" AS BLOB), CAST(\"father\" AS BLOB), "
                      "ifnull(\"generation\", -4294967296), "
                      "(ifnull(\"Boy_Sex\", 0)<>0) + 2*(ifnull(\"boy_active\", 0)<>0) "
-                     "+ 4*(ifnull(trim(\"mother\", ' '), '')<>'') + 8*(ifnull(\"filial\", '')='') "
-                     "+ 16*(ifnull(instr(\"filial\", ?6), 0)>0 OR ifnull(instr(\"filial\", ?7), 0)>0) "
+                     "+ 8*(ifnull(\"filial\", '')='') "
                      "+ 32*(\"flag\" IS ?1) + 64*(\"flag\" IS ?1 AND (?2 OR \"filial_protect\" IS ?3) "
                      "AND (?4 OR (\"boy_active\" IS ?5 AND \"Mother_active\" IS ?5))), ") +
                      // The sort number only for the branch kept for the chart.
                      (keep ? QStringLiteral("\"boy_sort\"") : QStringLiteral("NULL")) +
-                     QStringLiteral(" FROM \"本姓成员\" ORDER BY \"filial_id\""),
-                 {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive,
-                  QStringLiteral("无子女"), QStringLiteral("无子嗣")});
+                     // Texts are tested here rather than by the engine's functions: a call a row each
+                     // costs more than reading the text.
+                     QStringLiteral(", \"mother\" FROM \"本姓成员\" ORDER BY \"filial_id\""),
+                 {stamp.branch, !stamp.protect, int(stamp.protection), !stamp.setLiving, stamp.alive});
              rs.hasRow(); rs.MoveNext()) {
+            // Values are read where the engine holds them: a million rows make a copy per value count.
             const qint32 index = qint32(ids.size());
-            const qint64 id = rs.value(0).toLongLong();
+            const qint64 id = rs.Int64(0);
             if (id == rootId) rootIndex = index;
             ids.push_back(id);
-            generations.push_back(rs.value(3).toLongLong());
-            bits.push_back(quint8(rs.value(4).toInt()));
-            father.push_back(kNoFather);
-            const QByteArray name = rs.value(1).toByteArray();
-            byName.Add(bits.back() & kNameless ? QByteArray() : FoldAscii(name));
-            // Brothers are mostly stored together: their father is looked up once.
-            const QByteArray fatherName = rs.value(2).toByteArray();
+            generations.push_back(rs.Int64(3));
+            const QByteArrayView name = rs.Utf8(1);
+            bits.push_back(quint8(rs.Int64(4)) | (IsChildlessPlaceholder(name) ? kPlaceholder : 0) |
+                           (HasNonBlank(rs.Utf8(6)) ? kMother : 0));
+            byName.Append(bits.back() & kNameless ? QByteArrayView() : name);
+            const QByteArrayView fatherName = rs.Utf8(2);
             if (keep) Keep(*keep, id, name, fatherName, rs.value(5));
             if (fatherName.isEmpty()) {
-                // "" is no member's name
-            } else if (lastFather >= 0 && fatherName == lastFatherName) {
-                father.back() = lastFather;
+                fatherOf.push_back(-1);  // "" is no member's name
             } else {
-                QByteArray folded = FoldAscii(fatherName);
-                father.back() = byName.Find(folded);
-                if (father.back() < 0) {
-                    unresolved.emplace_back(index, std::move(folded));
-                } else {
-                    lastFather = father.back();
-                    lastFatherName = fatherName;
+                if (fatherEnds.empty() || fatherName != lastFather) {
+                    fatherText.append(fatherName);
+                    fatherEnds.push_back(fatherText.size());
                 }
+                lastFather = QByteArrayView(fatherText.constData() + fatherText.size() - fatherName.size(),
+                                            fatherName.size());
+                fatherOf.push_back(qint32(fatherEnds.size() - 1));
             }
             writer.Tick();
         }
@@ -460,15 +255,22 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             *keep = {};
             keep = nullptr;
         }
+        byName.PlaceAppended();
+        // The first row of a name is its row; a father nobody bears is the root without a row when he
+        // bears the root's name.
         const QByteArray foldedRoot = FoldAscii(root.toUtf8());
         const qint32 rootWithoutRow = qint32(ids.size());
-        for (const auto& [index, fatherName] : unresolved) {
-            const qint32 found = byName.Find(fatherName);
-            if (found >= 0)
-                father[size_t(index)] = found;
-            else if (fatherName == foldedRoot)
-                father[size_t(index)] = rootWithoutRow;
-        }
+        const auto fatherAt = [&](size_t f) {
+            const qsizetype from = f == 0 ? 0 : fatherEnds[f - 1];
+            return QByteArrayView(fatherText.constData() + from, fatherEnds[f] - from);
+        };
+        std::vector<qint32> fatherRow(fatherEnds.size());
+        byName.FindMany(fatherEnds.size(), fatherAt, [&](size_t f, qint32 row) {
+            fatherRow[f] = row >= 0 ? row : FoldAscii(fatherAt(f)) == foldedRoot ? rootWithoutRow : kNoFather;
+        });
+        father.resize(fatherOf.size());
+        for (size_t r = 0; r < fatherOf.size(); ++r)
+            father[r] = fatherOf[r] < 0 ? kNoFather : fatherRow[size_t(fatherOf[r])];
     }
 
     // Children of each row, contiguous: those of row r are kids[first[r]] .. kids[first[r + 1] - 1].
@@ -524,37 +326,63 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
         keep->firstGeneration = firstGeneration;
     }
 
-    StampRuns runs(db, stamp, writer);
-    for (qint32 r = 0; r < rows; ++r) {
+    // What each row takes: a row of the branch its number and generation, a row that left the branch
+    // the release; none when it holds them already (a row released already only for its number).
+    enum class Change { None, Stamp, Release };
+    const auto changeOf = [&](qint32 r) {
         const quint8 b = bits[size_t(r)];
-        const qint64 generation = firstGeneration + depthOf[size_t(r)];
-        if (depthOf[size_t(r)] > 0) {
-            runs.Add(ids[size_t(r)], false, generation,
-                     !(b & kStampedBut) || (stamp.numbered && generations[size_t(r)] != generation));
-        } else if ((b & kCarried) && !(b & kVisited)) {
-            // A row released already is rewritten only for its number.
-            runs.Add(ids[size_t(r)], true, 0,
-                     stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered));
-        } else {
-            runs.Skip();
+        if (depthOf[size_t(r)] > 0)
+            return !(b & kStampedBut) ||
+                           (stamp.numbered && generations[size_t(r)] != firstGeneration + depthOf[size_t(r)])
+                       ? Change::Stamp
+                       : Change::None;
+        if ((b & kCarried) && !(b & kVisited))
+            return stamp.branch != kReleased || (stamp.numbered && generations[size_t(r)] != kNotNumbered)
+                       ? Change::Release
+                       : Change::None;
+        return Change::None;
+    };
+    qint64 changing = 0;
+    for (qint32 r = 0; r < rows; ++r) changing += changeOf(r) != Change::None;
+    {
+        // Much of the table rewritten: the flag index is built again once instead of having an entry
+        // taken out and put in for every row. The rows keep their content: what they free need not be
+        // overwritten.
+        std::optional<IndexSetAside> flagIndex;
+        if (changing >= kRebuildIndexFrom && changing * 8 >= rows)
+            flagIndex.emplace(db, QStringLiteral("idx_member_flag"));
+        const dao::FreeWithoutOverwriting freed(db);
+        StampRuns runs(db, stamp, writer);
+        for (qint32 r = 0; r < rows; ++r) {
+            switch (changeOf(r)) {
+                case Change::Stamp:
+                    runs.Add(ids[size_t(r)], false, firstGeneration + depthOf[size_t(r)]);
+                    break;
+                case Change::Release:
+                    runs.Add(ids[size_t(r)], true, 0);
+                    break;
+                case Change::None:
+                    runs.Skip();
+                    break;
+            }
         }
+        runs.Flush();
+        if (flagIndex) flagIndex->Restore();
     }
-    runs.Flush();
 
     // Side rows go by their member: the branch's take the number, those of members that left lose it.
     for (const QString& table : SideTables()) {
         std::vector<std::pair<qint64, qint32>> changes;
-        for (dao::Recordset rs = db.OpenRecordset(
-                 QStringLiteral("SELECT rowid, CAST(\"filial\" AS BLOB), \"flag\" FROM ") + table);
+        for (dao::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT rowid, CAST(\"filial\" AS BLOB), "
+                                                                 "ifnull(\"flag\", -4294967296) FROM ") +
+                                                  table + QStringLiteral(" ORDER BY rowid"));
              rs.hasRow(); rs.MoveNext()) {
-            const qint32 member = byName.Find(FoldAscii(rs.value(1).toByteArray()));
+            const qint32 member = byName.Find(rs.Utf8(1));
             if (member < 0) continue;
             const quint8 b = bits[size_t(member)];
             // Only rows whose number changes are written: a picture row would be copied whole.
-            const QVariant flag = rs.value(2);
             const auto change = [&](qint32 value) {
-                if (flag.isNull() || flag.toLongLong() != value)
-                    changes.emplace_back(rs.value(0).toLongLong(), value);
+                if (rs.Int64(2) != value) changes.emplace_back(rs.Int64(0), value);
             };
             if (b & kVisited) {
                 if (stamp.sides) change(stamp.branch);
@@ -563,7 +391,15 @@ Population WalkInMemory(dao::Database& db, const QString& root, qint64 rootId, q
             }
             writer.Tick();
         }
-        for (const auto& [rowid, value] : changes) writer.SetSideRow(table, rowid, value);
+        // Neighbouring rows that take the same number go in one statement.
+        for (size_t from = 0; from < changes.size();) {
+            size_t to = from + 1;
+            while (to < changes.size() && changes[to].first == changes[to - 1].first + 1 &&
+                   changes[to].second == changes[from].second)
+                ++to;
+            writer.SetSideRows(table, changes[from].first, changes[to - 1].first, changes[from].second);
+            from = to;
+        }
     }
     return population;
 }
@@ -622,7 +458,7 @@ Population WalkBranch(dao::Database& db, const QString& root, qint64 rootId, qin
         }
     } restore{db, db.Scalar(QStringLiteral("PRAGMA cache_size")).toLongLong()};
     db.Execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kWholeTableCacheKiB));
-    return WalkInMemory(db, root, rootId, firstGeneration, stamp, keep);
+    return WalkInMemory(db, root, rootId, firstGeneration, stamp, keep, highestId);
 }
 
 }  // namespace

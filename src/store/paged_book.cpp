@@ -64,7 +64,7 @@ int Compare(const OrderValue& a, const OrderValue& b) {
 
 PagedBook::PagedBook(dao::Database& db, const std::function<void()>& tick) {
     const qint64 expected = db.Scalar(QStringLiteral("SELECT max(\"filial_id\") FROM \"本姓成员\"")).toLongLong();
-    byName_ = MemberNameIndexOf<QByteArray>(expected);
+    byName_ = MemberNameIndex(expected);
     names_.reserve(size_t(expected));
     generations_.reserve(size_t(expected));
     father_.reserve(size_t(expected));
@@ -93,7 +93,7 @@ PagedBook::PagedBook(dao::Database& db, const std::function<void()>& tick) {
         names_.push_back(QString::fromUtf8(name));
         blank.push_back(nameValue.isNull() || IsBlank(name));
         if (!nameValue.isNull() && name.isEmpty() && namedEmpty_ < 0) namedEmpty_ = m;
-        byName_.Add(nameValue.isNull() ? QByteArray() : FoldAscii(name));
+        byName_.Add(nameValue.isNull() ? QByteArrayView() : QByteArrayView(name));
 
         const QByteArray father = rs.value(1).toByteArray();
         fatherKind_.push_back(father.isEmpty() ? kNoFather : father == kHiddenRoot ? kHiddenRootFather : kSomeFather);
@@ -147,7 +147,7 @@ PagedBook::PagedBook(dao::Database& db, const std::function<void()>& tick) {
 
 qint32 PagedBook::Find(const QString& name) const {
     if (name.isEmpty()) return namedEmpty_;
-    return byName_.Find(FoldAscii(name.toUtf8()));
+    return byName_.Find(name.toUtf8());
 }
 
 // As the climb to the top ancestor (Cls子女::Find始祖) and its test (This始祖dspt) decide: the top is the

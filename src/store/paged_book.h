@@ -43,7 +43,7 @@ private:
     std::vector<FatherKind> fatherKind_;
     std::vector<qint32> firstKid_;  // kids of member m: kids_[firstKid_[m]] .. kids_[firstKid_[m + 1] - 1]
     std::vector<qint32> kids_;
-    MemberNameIndexOf<QByteArray> byName_{0};  // by folded name in UTF-8
+    MemberNameIndex byName_{0};  // by name in UTF-8
     qint32 namedEmpty_ = -1;  // a member whose name is "" (not Null)
     bool anyHidden_ = false;
     // What Shown has worked out (-1 not yet), and the members its current climb has passed.

@@ -386,10 +386,13 @@ TEST_F(Generations, ARepeatedMarkingIsSkippedOnlyWhileNothingChanged) {
     const std::vector<std::pair<const char*, std::function<void()>>> changes{
         {"another number", [] {}},
         {"a member added", [&] { Add("王三", "王二"); }},
-        {"a picture added", [&] {
-             App().ImageDb.Execute("INSERT INTO imageylk (filial, myimage, imagepath) VALUES ('王三', x'00', 'q.gif')");
+        {"a picture added",
+         [&] {
+             App().ImageDb.Execute(
+                 "INSERT INTO imageylk (filial, myimage, imagepath) VALUES ('王三', x'00', 'q.gif')");
          }},
-        {"a page added", [&] { App().DescriptDb.Execute("INSERT INTO story (filial, Hisdescript) VALUES ('王二', 'p')"); }},
+        {"a page added",
+         [&] { App().DescriptDb.Execute("INSERT INTO story (filial, Hisdescript) VALUES ('王二', 'p')"); }},
     };
     qint32 branch = 3;
     for (const auto& [what, change] : changes) {
@@ -455,7 +458,8 @@ TEST_F(Generations, WholeTableWalkLinksFathersByNameAsTheColumnsCompare) {
 // over the whole table; the stored numbers are those of any walk.
 TEST_F(Generations, BranchTakenForMuchOfTheBookIsNumberedAsAnyOther) {
     const auto addAt = [&](qint64 id, const char* name, const char* father) {
-        db().Execute("INSERT INTO \"本姓成员\" (filial_id, filial, father) VALUES (?, ?, ?)", {id, name, father});
+        db().Execute("INSERT INTO \"本姓成员\" (filial_id, filial, father) VALUES (?, ?, ?)",
+                     {id, name, father});
     };
     Add("祖", "");
     Add("子", "祖");
@@ -469,4 +473,49 @@ TEST_F(Generations, BranchTakenForMuchOfTheBookIsNumberedAsAnyOther) {
         EXPECT_EQ(Flag(name), 7) << name;
     }
     for (const char* name : {"旁", "环甲", "环乙"}) EXPECT_EQ(Flag(name), -9) << name;
+}
+
+// A marking that rewrites most of a large book builds the flag index again rather than update it row by
+// row: afterwards the book's schema is the one it had (a book that lacked the index still lacks it), the
+// file checks whole, and the index finds the branch.
+TEST_F(Generations, ABookRewrittenWholeKeepsItsSchemaAndItsFlagIndex) {
+    const int sons = 5000;
+    {
+        auto tx = db().BeginTrans();
+        Add("祖", "");
+        for (int i = 0; i < sons; ++i)
+            Add(QStringLiteral("子%1").arg(i), i < 2 ? "祖" : QStringLiteral("子%1").arg(i - 2));
+        // Blanks are no mother; anything else is.
+        db().Execute("UPDATE \"本姓成员\" SET mother='  ' WHERE filial='子7'");
+        db().Execute("UPDATE \"本姓成员\" SET mother=' 氏' WHERE filial='子8'");
+        tx.Commit();
+    }
+    const auto schema = [&] {
+        QStringList entries;
+        for (dao::Recordset rs = db().OpenRecordset(
+                 "SELECT type || '|' || name || '|' || tbl_name || '|' || ifnull(sql, '') FROM sqlite_master "
+                 "ORDER BY type, name");
+             rs.hasRow(); rs.MoveNext())
+            entries << rs.value(0).toString();
+        return entries;
+    };
+    for (const bool withIndex : {true, false}) {
+        if (!withIndex) db().Execute("DROP INDEX \"idx_member_flag\"");
+        const QStringList before = schema();
+        for (const qint32 branch : {5, 6}) {
+            Mark("祖", branch, 0, 1, -1);
+            EXPECT_EQ(db().Scalar("SELECT count(*) FROM \"本姓成员\" WHERE flag=?", {branch}).toInt(),
+                      sons + 1);
+            EXPECT_EQ(schema(), before) << withIndex;
+            EXPECT_TRUE(App().FormParamString.endsWith("%1")) << App().FormParamString.toStdString();
+            EXPECT_EQ(db().Scalar("PRAGMA integrity_check").toString(), "ok") << withIndex;
+        }
+        QString plan;
+        for (dao::Recordset rs =
+                 db().OpenRecordset("EXPLAIN QUERY PLAN SELECT filial FROM \"本姓成员\" WHERE flag=6");
+             rs.hasRow(); rs.MoveNext())
+            plan += rs.value(rs.fieldCount() - 1).toString();
+        EXPECT_EQ(plan.contains("idx_member_flag"), withIndex) << plan.toStdString();
+        EXPECT_EQ(Gen("子4999"), 2501);
+    }
 }

@@ -53,8 +53,8 @@ std::mutex& LoseOnce() {
 
 }  // namespace
 
-LossyProxy::LossyProxy(int targetPort, QByteArray loseAnswerTo)
-    : targetPort_(targetPort), loseAnswerTo_(std::move(loseAnswerTo)) {
+LossyProxy::LossyProxy(int targetPort, QByteArray loseAnswerTo, int answersToLose)
+    : targetPort_(targetPort), loseAnswerTo_(std::move(loseAnswerTo)), answersToLose_(answersToLose) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -100,7 +100,7 @@ void LossyProxy::serve(int client) {
             bool lose = false;
             {
                 std::lock_guard lock(LoseOnce());
-                if (lost_ == 0 && request.contains(loseAnswerTo_)) {
+                if (lost_ < answersToLose_ && request.contains(loseAnswerTo_)) {
                     lose = true;
                     ++lost_;
                 }

@@ -1,9 +1,9 @@
 #pragma once
 
 // A proxy between the program and a page service, on a free port of 127.0.0.1, that loses answers on
-// purpose: the first answer to a request holding a given text is read from the service (so the service
-// did the work) and never passed on; the connection to the program is closed instead. Everything else
-// passes as it is.
+// purpose: the first answers (one unless told) to requests holding a given text are read from the
+// service (so the service did the work) and never passed on; the connection to the program is closed
+// instead. Everything else passes as it is.
 
 #include <QByteArray>
 
@@ -14,7 +14,7 @@
 
 class LossyProxy {
 public:
-    LossyProxy(int targetPort, QByteArray loseAnswerTo);
+    LossyProxy(int targetPort, QByteArray loseAnswerTo, int answersToLose = 1);
     ~LossyProxy();
     LossyProxy(const LossyProxy&) = delete;
     LossyProxy& operator=(const LossyProxy&) = delete;
@@ -28,6 +28,7 @@ private:
 
     int targetPort_;
     QByteArray loseAnswerTo_;
+    int answersToLose_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

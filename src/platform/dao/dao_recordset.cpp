@@ -122,4 +122,13 @@ bool Recordset::IsNull(const QString& name) const {
     return sqlite3_column_type(stmt_, indexOrThrow(name)) == SQLITE_NULL;
 }
 
+qint64 Recordset::Int64(int i) const { return hasRow_ ? sqlite3_column_int64(stmt_, i) : 0; }
+
+QByteArrayView Recordset::Utf8(int i) const {
+    if (!hasRow_) return {};
+    // The pointer first: asking for it may convert the value, which changes its length.
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
+    return {p, sqlite3_column_bytes(stmt_, i)};
+}
+
 }  // namespace dao

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -42,6 +43,11 @@ public:
     bool Bool(const QString& name) const;
     QByteArray Bytes(const QString& name) const;
     bool IsNull(const QString& name) const;
+
+    // For loops over whole tables, without a value object per field: a number (0 for Null or text),
+    // and the bytes of a text (UTF-8) or blob, valid until the next step.
+    qint64 Int64(int i) const;
+    QByteArrayView Utf8(int i) const;
 
 private:
     int indexOrThrow(const QString& name) const;

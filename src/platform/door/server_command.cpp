@@ -97,6 +97,23 @@ QString StateText(const QString& state) {
         .arg(state.isEmpty() ? QStringLiteral("?") : state);
 }
 
+// The rows a function answered, its values typed by their kinds.
+ServerRows RowsOf(const QJsonObject& answer) {
+    ServerRows rows;
+    QStringList kinds;
+    for (const QJsonValue& c : answer.value(QStringLiteral("columns")).toArray())
+        rows.columns << c.toString();
+    for (const QJsonValue& k : answer.value(QStringLiteral("kinds")).toArray()) kinds << k.toString();
+    for (const QJsonValue& r : answer.value(QStringLiteral("rows")).toArray()) {
+        const QJsonArray row = r.toArray();
+        QVariantList values;
+        values.reserve(row.size());
+        for (qsizetype c = 0; c < row.size(); ++c) values << FromWire(row.at(c), kinds.value(c));
+        rows.rows << values;
+    }
+    return rows;
+}
+
 bool IsDoorCode(const ServerError& e, const char* code) {
     return e.SqlState() == QLatin1String("door:") + QLatin1String(code);
 }
@@ -228,18 +245,7 @@ ServerRows ServerCommand::Execute() {
             if (IsOut(p) && out.contains(p.Name)) p.Value = FromWire(out.value(p.Name), p.Kind);
         return {};
     }
-    ServerRows rows;
-    QStringList kinds;
-    for (const QJsonValue& c : answer.value(QStringLiteral("columns")).toArray())
-        rows.columns << c.toString();
-    for (const QJsonValue& k : answer.value(QStringLiteral("kinds")).toArray()) kinds << k.toString();
-    for (const QJsonValue& r : answer.value(QStringLiteral("rows")).toArray()) {
-        const QJsonArray row = r.toArray();
-        QVariantList values;
-        values.reserve(row.size());
-        for (qsizetype c = 0; c < row.size(); ++c) values << FromWire(row.at(c), kinds.value(c));
-        rows.rows << values;
-    }
+    ServerRows rows = RowsOf(answer);
     // A function with out parameters answers them as the columns of its one row.
     const bool hasOut = std::any_of(def.parameters.begin(), def.parameters.end(), IsOut);
     if (hasOut && !def.returnsSet && !rows.isEmpty()) {
@@ -321,4 +327,8 @@ QVariant ServerBatch::Out(int call, const QString& name) const {
             return FromWire(out.value(p.Name), p.Kind);
     throw ServerError(
         QStringLiteral("过程%1没有参数%2。").arg(Quoted(sent_.value(call).procedure), Quoted(name)));
+}
+
+ServerRows ServerBatch::Rows(int call) const {
+    return RowsOf(answers_.value(call));
 }

@@ -125,6 +125,8 @@ public:
     Outcome Send();
     // An out value of a call done by the last Send, as the command reads it.
     QVariant Out(int call, const QString& name) const;
+    // The rows a function of the last Send answered.
+    ServerRows Rows(int call) const;
 
 private:
     struct Queued {
