@@ -11,7 +11,9 @@ constexpr auto kLookAgain = std::chrono::milliseconds(250);
 }  // namespace
 
 bool ConnectionPool::anonymousMayTake(const Claim& claim) const {
-    return !claim.anonymous || heldAnonymous_ < anonymousShare();
+    if (!claim.anonymous) return true;
+    // The last of the half goes only to a log-on: readings without an account cannot keep users out.
+    return heldAnonymous_ + (claim.logOn ? 0 : reserve()) < anonymousShare();
 }
 
 bool ConnectionPool::withinAddressShare(const Claim& claim) const {
@@ -28,8 +30,9 @@ void ConnectionPool::hold(const Claim& claim, int by) {
 
 void ConnectionPool::serveWaiters() {
     while (free() > 0 && !waiters_.empty()) {
-        // Beyond its address's share a caller takes only what leaves the last few connections free, of
-        // those without a credential too.
+        // The last few connections go to an address that holds none: a few addresses each within their
+        // share cannot together keep a newcomer waiting. Beyond its share an address takes none of
+        // those, nor of the last few of the half without a credential.
         const bool spare = free() > reserve();
         const bool spareAnonymous = heldAnonymous_ + reserve() < anonymousShare();
         auto best = waiters_.end();
@@ -37,10 +40,12 @@ void ConnectionPool::serveWaiters() {
         for (auto w = waiters_.begin(); w != waiters_.end(); ++w) {
             const Claim& claim = (*w)->claim;
             if (!anonymousMayTake(claim)) continue;
-            const bool beyond = !withinAddressShare(claim);
-            if (beyond && (!spare || (claim.anonymous && !spareAnonymous))) continue;
             const auto held = heldBy_.find(claim.address);
-            const std::pair<bool, size_t> rank{beyond, held == heldBy_.end() ? 0 : held->second};
+            const size_t holds = held == heldBy_.end() ? 0 : held->second;
+            const bool beyond = !withinAddressShare(claim);
+            if (holds > 0 && !spare) continue;
+            if (beyond && claim.anonymous && !spareAnonymous) continue;
+            const std::pair<bool, size_t> rank{beyond, holds};
             if (best == waiters_.end() || rank < bestRank) {
                 best = w;
                 bestRank = rank;

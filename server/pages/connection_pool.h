@@ -18,12 +18,12 @@
 // connections.
 //
 // The queue is fair between callers. The callers without a credential together hold at most half of the
-// connections (what costly work anybody may ask for without an account). An address holds a quarter
-// whatever others do; beyond that it may use connections nobody else asks for, except an eighth of the
-// pool kept free for others who come, of all connections and of those the callers without a credential
-// may hold (many users behind one address are not starved, nor can they take everything). A connection that
-// comes free goes to the waiter within its address's share whose address holds fewest, the earliest of
-// those first; to one beyond its share only when none is within.
+// connections (what costly work anybody may ask for without an account), the last eighth of that half
+// for log-ons only. An address holds a quarter whatever others do; beyond that it may use connections
+// nobody else asks for. An eighth of the pool is kept for addresses that hold none (many users behind
+// one address are not starved, nor can one address or a few take everything). A connection that comes
+// free goes to the waiter within its address's share whose address holds fewest, the earliest of those
+// first; to one beyond its share only when none is within.
 class ConnectionPool {
 public:
     explicit ConnectionPool(PgParams params, size_t maxOpen = 16)
@@ -33,6 +33,7 @@ public:
     struct Claim {
         QString address;
         bool anonymous = true;  // without a credential
+        bool logOn = false;     // a log-on (also without a credential)
     };
 
     struct Lease {

@@ -163,7 +163,7 @@ void PageService::Impl::answerPage(const Page& page, const httplib::Request& req
     const std::unique_ptr<WatchedRequest> watched =
         watch.watch(PageHttpServer::CurrentSocket(), std::chrono::steady_clock::now() + config.requestTime);
     onPooledConnection(
-        request.path, {request.remoteAddress, credential.isEmpty() || page.logOn}, *watched,
+        request.path, {request.remoteAddress, credential.isEmpty() || page.logOn, page.logOn}, *watched,
         [&](PgConnection& db) {
             // One transaction: a connection lost before its COMMIT left did nothing, and is tried again.
             if (const PgResult begun = db.begin(); !begun.ok) throw PgError(begun.error, begun.sqlState);
@@ -219,13 +219,15 @@ void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Respons
     }
     // The log-on checks a password whatever credential comes with it.
     const bool anonymous = request.credential.isEmpty() || request.path == QLatin1String("/door/logon");
-    const bool lasting = request.sendsBytes || (request.path == QLatin1String("/door/calls") && !anonymous);
+    // Only an account's pictures and batches may take longer: bytes sent without one buy no more time.
+    const bool lasting = !anonymous && (request.sendsBytes || request.path == QLatin1String("/door/calls"));
     const std::unique_ptr<WatchedRequest> watched = watch.watch(
         PageHttpServer::CurrentSocket(),
         std::chrono::steady_clock::now() + (lasting ? config.longRequestTime : config.requestTime));
     request.stopped = [&watched] { return watched->stopped() != WatchedRequest::Stop::None; };
     onPooledConnection(
-        request.path, {request.remoteAddress, anonymous}, *watched,
+        request.path, {request.remoteAddress, anonymous, request.path == QLatin1String("/door/logon")},
+        *watched,
         [&](PgConnection& db) {
             const DoorReply reply = AnswerDoor(request, db);
             SetBody(res, reply.status, reply.body, "application/json");

@@ -138,6 +138,18 @@ DECLARE
 BEGIN
     account_no := coalesce(account_no, '');
     pswd_digest := coalesce(pswd_digest, '');
+    -- What refuses a registration is asked before the number is looked up: the refusal is then the same
+    -- whether the number has an account or not.
+    IF logon_type = 1 AND account_no <> '' THEN
+        nick := btrim(zp_clean_text(nick));
+        IF char_length(account_no) > zp_limit('account_no_chars') THEN
+            RAISE EXCEPTION '“帐号”超过 % 个字，服务器不予注册。', zp_limit('account_no_chars') USING ERRCODE = '54000';
+        END IF;
+        IF char_length(nick) > zp_limit('nickname_chars') THEN
+            RAISE EXCEPTION '“昵称”超过 % 个字，服务器不予注册。', zp_limit('nickname_chars') USING ERRCODE = '54000';
+        END IF;
+        PERFORM zp_check_registration_address();
+    END IF;
     SELECT * INTO account FROM accounts a WHERE a.user_no = account_no;
     IF FOUND THEN
         -- Registering an existing account logs on with the right password, as logging on does.
@@ -147,13 +159,6 @@ BEGIN
             state := 2;
         END IF;
     ELSIF logon_type = 1 AND account_no <> '' THEN
-        nick := btrim(zp_clean_text(nick));
-        IF char_length(account_no) > zp_limit('account_no_chars') THEN
-            RAISE EXCEPTION '“帐号”超过 % 个字，服务器不予注册。', zp_limit('account_no_chars') USING ERRCODE = '54000';
-        END IF;
-        IF char_length(nick) > zp_limit('nickname_chars') THEN
-            RAISE EXCEPTION '“昵称”超过 % 个字，服务器不予注册。', zp_limit('nickname_chars') USING ERRCODE = '54000';
-        END IF;
         BEGIN
             INSERT INTO accounts (user_no, pswd_hash, pswd2_hash, nickname, open_level)
             VALUES (account_no, zp_password_hash(pswd_digest), zp_password_hash(pswd2_digest), nick,

@@ -29,6 +29,11 @@ protected:
         return pool.take({QLatin1String(address), anonymous}, Clock::now() + std::chrono::milliseconds(ms),
                          stopped, &error);
     }
+    static Lease takeLogOn(ConnectionPool& pool, const char* address) {
+        QString error;
+        return pool.take({QLatin1String(address), true, true}, Clock::now() + std::chrono::milliseconds(200),
+                         nullptr, &error);
+    }
     // The same on a thread of its own.
     static std::future<Lease> waitFor(ConnectionPool& pool, const char* address, bool anonymous) {
         auto waiting = std::async(std::launch::async, [&pool, address, anonymous] {
@@ -72,20 +77,35 @@ TEST_F(ConnectionPoolTest, OneAddressTakesWhatNobodyElseAsksForButTheLastConnect
     }
 }
 
-TEST_F(ConnectionPoolTest, CallersWithoutACredentialHoldHalfAtMost) {
+TEST_F(ConnectionPoolTest, CallersWithoutACredentialHoldHalfAtMostItsLastForALogOn) {
     ConnectionPool pool(PgSuperuserParams(), 8);
     std::vector<Lease> held;
-    for (const char* address : {"a1", "a2", "a3", "a4"}) {
+    for (const char* address : {"a1", "a2", "a3"}) {
         held.push_back(take(pool, address, true));
         ASSERT_TRUE(held.back().connection) << address;
     }
+    EXPECT_FALSE(take(pool, "a4", true).connection);
+    held.push_back(takeLogOn(pool, "a4"));
+    ASSERT_TRUE(held.back().connection);
     // Half are theirs already, though nobody else asks: the others are for callers with a credential.
-    EXPECT_FALSE(take(pool, "a5", true).connection);
+    EXPECT_FALSE(takeLogOn(pool, "a5").connection);
     for (const char* address : {"b", "c", "d", "e"}) EXPECT_TRUE(take(pool, address, false).connection) << address;
-    // One of theirs comes free: the next caller without a credential gets it.
-    std::future<Lease> waiting = waitFor(pool, "a5", true);
-    pool.give(std::move(held.back()));
-    EXPECT_TRUE(served(waiting));
+    // One of theirs comes free: a log-on gets it, a reading does not.
+    pool.give(std::move(held.front()));
+    EXPECT_FALSE(take(pool, "a6", true).connection);
+    EXPECT_TRUE(takeLogOn(pool, "a5").connection);
+}
+
+// Four addresses each within its share would hold all eight: the last stays for an address holding none.
+TEST_F(ConnectionPoolTest, TheLastConnectionGoesToAnAddressThatHoldsNone) {
+    ConnectionPool pool(PgSuperuserParams(), 8);
+    std::vector<Lease> held;
+    for (const char* address : {"a", "a", "b", "b", "c", "c", "d"}) {
+        held.push_back(take(pool, address, false));
+        ASSERT_TRUE(held.back().connection) << address;
+    }
+    EXPECT_FALSE(take(pool, "d", false).connection);
+    EXPECT_TRUE(take(pool, "e", false).connection);
 }
 
 // A connection that comes free goes to the waiter within its shares, though another came first; one

@@ -28,13 +28,14 @@ QByteArray Post(const QByteArray& path, const QByteArray& json, const QByteArray
 constexpr int kTreeRoot = 900000;
 
 // A batch of readings of the whole tree, as anybody may send it.
-QByteArray ReadingsOfTheTree(int readings) {
+QByteArray ReadingsOfTheTree(int readings, const QJsonArray& after = {}) {
     QJsonArray calls;
     for (int i = 0; i < readings; ++i)
         calls.append(QJsonObject{
             {QStringLiteral("procedure"), QStringLiteral("sp_GnSeekList2")},
             {QStringLiteral("values"), QJsonObject{{QStringLiteral("@myacc_id"), QStringLiteral("0")},
                                                     {QStringLiteral("@myboy_id"), QString::number(kTreeRoot)}}}});
+    for (const QJsonValue& call : after) calls.append(call);
     return QJsonDocument(QJsonObject{{QStringLiteral("calls"), calls}}).toJson(QJsonDocument::Compact);
 }
 
@@ -104,18 +105,27 @@ TEST_F(DoorBoundsTest, ABatchWhoseCallerHungUpStopsAndFreesItsConnection) {
 }
 
 // A batch's time is its whole time, not each statement's: the readings each take less than the second
-// it has, and it stops with what it did.
+// it has, and it stops with what it did. Without an account, a picture among its calls buys no more.
 TEST_F(DoorBoundsTest, ABatchStopsWhenItsTimeIsUp) {
     plantTree();
     PageServiceConfig config;
     config.port = 0;
     config.database = server_->pagesParams();
     config.requestTime = std::chrono::seconds(1);
+    config.longRequestTime = std::chrono::seconds(60);
     PageService hurried(config);
     ASSERT_TRUE(hurried.start());
+    const QJsonObject picture{
+        {QStringLiteral("procedure"), QStringLiteral("sp_saveimage")},
+        {QStringLiteral("values"),
+         QJsonObject{{QStringLiteral("@z_filial"), QStringLiteral("无")},
+                     {QStringLiteral("@z_imgpath"), QStringLiteral("a.jpg")},
+                     {QStringLiteral("@z_myimage"),
+                      QJsonObject{{QStringLiteral("base64"), QStringLiteral("cA==")}}}}}};
     QElapsedTimer clock;
     clock.start();
-    const RawReply reply = RawExchange(hurried.port(), Post("/door/calls", ReadingsOfTheTree(100)), 20000);
+    const RawReply reply =
+        RawExchange(hurried.port(), Post("/door/calls", ReadingsOfTheTree(100, {picture})), 20000);
     EXPECT_LT(clock.elapsed(), 15000);
     ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
     const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
