@@ -645,10 +645,15 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
         // Nothing done yet: the service decides whether to try again. A connection lost after commits
         // went out is answered as lost, and the program sends the batch again (each call keeps its key).
         if (committed == 0 || LostConnection(e.SqlState(), db)) throw;
-        std::cerr << "door: a batch stopped after " << committed
-                  << " calls: " << e.Description().toStdString() << std::endl;
         if (db.inTransaction()) db.rollback();
-        failure = DoorReply::Failed(500, "server");
+        // The cancel of a stopped batch may land on the door's own statements rather than a procedure's.
+        if (e.SqlState() == QLatin1String("57014") && request.stopped && request.stopped()) {
+            failure = TookTooLong();
+        } else {
+            std::cerr << "door: a batch stopped after " << committed
+                      << " calls: " << e.Description().toStdString() << std::endl;
+            failure = DoorReply::Failed(500, "server");
+        }
     }
     QJsonArray answers;
     for (qsizetype i = 0; i < committed; ++i) answers.append(known[i]);
