@@ -6,12 +6,18 @@
 // (nginx with TLS, tests/support/test_door.h) in front of it; the program is pointed at the door (or at
 // the page service) in a settings folder of the run's own. Dropped at the end.
 
+#include <benchmark/benchmark.h>
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/pg_connection.h"
 #include "frame/http_procedures.h"
@@ -55,6 +61,30 @@ inline std::unique_ptr<DoorConnection> OpenConnection() {
     auto connection = std::make_unique<DoorConnection>(BuiltInServerUrl());
     connection->open();
     return connection;
+}
+
+// The load averages (1, 5, 15 minutes) as the figure's label: every figure is read beside them.
+inline void LabelWithLoad(benchmark::State& state) {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    const QByteArray load =
+        file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : "?";
+    state.SetLabel("load " + load.toStdString());
+}
+
+// The authority that signed the door's certificate, for a client of the benchmark's own.
+inline std::string Authority() {
+    return TestDoor::authorityFile().toStdString();
+}
+
+inline std::string Json(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+// The value below which the fraction p of the values lie.
+inline double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
 class BenchServer {

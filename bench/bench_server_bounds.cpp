@@ -28,6 +28,10 @@ namespace {
 using door_client::Connection;
 using door_client::MillisecondsSince;
 using Clock = std::chrono::steady_clock;
+using bench_server::Authority;
+using bench_server::Json;
+using bench_server::LabelWithLoad;
+using bench_server::Percentile;
 
 constexpr int kTreeMembers = 5000;
 constexpr int kTreeRoot = 900000;
@@ -102,27 +106,6 @@ bench_server::BenchServer& Server() {
 ServiceProcess& Service() {
     static ServiceProcess service(Server());
     return service;
-}
-
-std::string Authority() {
-    return TestDoor::authorityFile().toStdString();
-}
-
-void LabelWithLoad(benchmark::State& state) {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    const QByteArray load =
-        file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : "?";
-    state.SetLabel("load " + load.toStdString());
-}
-
-std::string Json(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
 // Registers an account open to the world; its credential, *account its id.

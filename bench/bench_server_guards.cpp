@@ -12,6 +12,8 @@
 
 namespace {
 
+using bench_server::LabelWithLoad;
+
 bench_server::BenchServer& Server() {
     static bench_server::BenchServer server(QStringLiteral("guards"));
     static const bool registered = [] {
@@ -22,13 +24,6 @@ bench_server::BenchServer& Server() {
     }();
     if (!registered) qFatal("no server: %s", server.error().c_str());
     return server;
-}
-
-void LabelWithLoad(benchmark::State& state) {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    const QByteArray load =
-        file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : "?";
-    state.SetLabel("load " + load.toStdString());
 }
 
 // A log-on with a wrong password: range(0) 1 for the number with an account, 0 for one without;

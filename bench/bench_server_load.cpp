@@ -31,6 +31,10 @@ using door_client::Connection;
 using door_client::MillisecondsSince;
 using door_client::SourceAddress;
 using Clock = std::chrono::steady_clock;
+using bench_server::Authority;
+using bench_server::Json;
+using bench_server::LabelWithLoad;
+using bench_server::Percentile;
 
 constexpr int kLogOnClients = 1000;
 constexpr int kCallsEach = 20;
@@ -51,21 +55,6 @@ bench_server::BenchServer& Server() {
 
 int DoorPort() {
     return Server().door()->port();
-}
-
-std::string Authority() {
-    return TestDoor::authorityFile().toStdString();
-}
-
-void LabelWithLoad(benchmark::State& state) {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    const QByteArray load =
-        file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : "?";
-    state.SetLabel("load " + load.toStdString());
-}
-
-std::string Json(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
 QJsonObject Parse(const std::string& body) {
@@ -116,12 +105,6 @@ qint32 SavedId(const door_client::Answer& answer) {
         .toObject()
         .value(QStringLiteral("@z_filial_id"))
         .toInt();
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
 // 1,000 clients, each on a connection and an address of its own, log on and make 20 calls at once:

@@ -30,22 +30,6 @@ bool HasPicture(int i) {
     return i % 10 == 5;
 }
 
-// Every row of a staging table, its columns joined with "|", in the order of the table.
-QStringList StagedRows(const QString& columns, const QString& table) {
-    QStringList out;
-    dao::Database staging = dao::Database::Open(member_exchange::StagingPath(), QString());
-    for (dao::Recordset rs =
-             staging.OpenRecordset(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
-                                   dao::QuoteIdent(table) + QStringLiteral(" ORDER BY rowid"));
-         rs.hasRow(); rs.MoveNext()) {
-        QStringList fields;
-        for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
-        out << fields.join(u'|');
-    }
-    dao::ReleaseIdleConnections(member_exchange::StagingPath());
-    return out;
-}
-
 class MemberDownloadBatchTest : public MemberSyncTest {
 protected:
     // A line of fathers and sons on the server, each with a page, every tenth with a picture; the root's

@@ -10,21 +10,6 @@ namespace {
 
 using namespace sync_book;
 
-// Every row of a staging table, its columns joined with "|", in the order of the table.
-QStringList StagedRows(const QString& columns, const QString& table) {
-    QStringList out;
-    dao::Database staging = dao::Database::Open(member_exchange::StagingPath(), QString());
-    for (dao::Recordset rs =
-             staging.OpenRecordset(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
-                                   dao::QuoteIdent(table) + QStringLiteral(" ORDER BY rowid"));
-         rs.hasRow(); rs.MoveNext()) {
-        QStringList fields;
-        for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
-        out << fields.join(u'|');
-    }
-    return out;
-}
-
 class MemberDownloadTest : public MemberSyncTest {
 protected:
     qint32 upload(const QString& name) {

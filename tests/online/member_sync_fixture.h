@@ -70,6 +70,24 @@ inline QStringList Pictures(const QString& name) {
     return out;
 }
 
+// Every row of a staging table, its columns joined with "|", in the order of the table.
+inline QStringList StagedRows(const QString& columns, const QString& table) {
+    QStringList out;
+    {
+        dao::Database staging = dao::Database::Open(member_exchange::StagingPath(), QString());
+        for (dao::Recordset rs =
+                 staging.OpenRecordset(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
+                                       dao::QuoteIdent(table) + QStringLiteral(" ORDER BY rowid"));
+             rs.hasRow(); rs.MoveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i) fields << rs.value(i).toString();
+            out << fields.join(u'|');
+        }
+    }
+    dao::ReleaseIdleConnections(member_exchange::StagingPath());
+    return out;
+}
+
 }  // namespace sync_book
 
 // A book, a server with an account logged on, and a command of the test's own on the server.
