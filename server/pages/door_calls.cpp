@@ -158,13 +158,11 @@ PgResult Must(PgResult result) {
 }
 
 // Commits made without waiting for the disk are on it once a later commit that waits is: where a batch
-// ends without one after them, or answers what another connection kept, an empty one that waits (with
-// a transaction id: a commit without one writes nothing and waits for nothing).
+// ends without one after them, or answers what another connection kept, an empty one (door_flush).
 void Flush(PgConnection& db) {
-    const QList<PgResult> flushed =
-        db.pipeline({{QStringLiteral("BEGIN"), {}, {}},
-                     {QStringLiteral("SELECT pg_current_xact_id()"), {}, {}, true},
-                     {QStringLiteral("COMMIT"), {}, {}}});
+    const QList<PgResult> flushed = db.pipeline({{QStringLiteral("BEGIN"), {}, {}},
+                                                 {QStringLiteral("SELECT door_flush()"), {}, {}, true},
+                                                 {QStringLiteral("COMMIT"), {}, {}}});
     for (const PgResult& r : flushed) Must(Checked(db, r));
 }
 

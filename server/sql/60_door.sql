@@ -112,6 +112,14 @@ END $$;
 REVOKE EXECUTE ON FUNCTION door_open(text, text, text, boolean, text) FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION door_open(text, text, text, boolean, text) TO qntzp_pages;
 
+-- An empty commit that waits for the disk brings every commit before it there (the log is written in
+-- order): its transaction needs an id, without which a commit writes nothing and waits for nothing.
+CREATE OR REPLACE FUNCTION door_flush() RETURNS void
+LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_current_xact_id();
+END $$;
+
 -- Keeps the answer of the call begun with key for acc when the call stored something, counted against
 -- acc. Answers older than two days are swept once a minute, a batch at a time.
 CREATE OR REPLACE FUNCTION door_keep(key text, acc integer, answer text) RETURNS void
