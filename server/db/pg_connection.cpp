@@ -398,8 +398,10 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
         QByteArray name;
         if (statement.prepared) {
             QString& key = keys[size_t(i)];
+            // The text and its types' numbers, each as two UTF-16 units: a key, never shown.
             key = statement.sql;
-            for (quint32 type : statement.types) key += QLatin1Char(',') + QString::number(type);
+            key.append(reinterpret_cast<const QChar*>(statement.types.constData()),
+                       2 * statement.types.size());
             name = prepared_.value(key);
             if (name.isEmpty() && preparedCount_ < kMaxPrepared) {
                 name = "qentara_" + QByteArray::number(++preparedCount_);

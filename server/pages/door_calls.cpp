@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/pg_error.h"
+#include "pages/door_base64.h"
 #include "pages/page_request.h"
 
 namespace {
@@ -120,10 +121,9 @@ std::optional<QVariant> ParamOf(const QJsonValue& value) {
         case QJsonValue::Object: {
             const QJsonValue encoded = value.toObject().value(QStringLiteral("base64"));
             if (!encoded.isString()) return std::nullopt;
-            const auto decoded = QByteArray::fromBase64Encoding(encoded.toString().toLatin1(),
-                                                                QByteArray::AbortOnBase64DecodingErrors);
+            std::optional<QByteArray> decoded = DecodeBase64(encoded.toString());
             if (!decoded) return std::nullopt;
-            return QVariant(*decoded);
+            return QVariant(std::move(*decoded));
         }
         default:
             return std::nullopt;
