@@ -464,8 +464,7 @@ QJsonValue OutValue(const QJsonObject& answer, const QString& name) {
 // Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole:
 // nullopt and *refusal set for a request that is not a batch, or one of whose calls names more values
 // than its procedure takes. A call that cannot run is refused where it stands.
-std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db,
-                                                DoorReply* refusal) {
+std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db, DoorReply* refusal) {
     *refusal = DoorReply::Failed(400, "malformed");
     std::vector<BatchCall> calls(size_t(sent.size()));
     for (qsizetype i = 0; i < sent.size(); ++i) {
@@ -705,8 +704,8 @@ DoorReply DoorReply::Failed(int status, const char* code, const QString& message
 }
 
 bool IsDoorPath(const QString& path) {
-    for (const char* served :
-         {"/door/open", "/door/describe", "/door/call", "/door/calls", "/door/logon", "/door/close"})
+    for (const char* served : {"/door/open", "/door/describe", "/door/call", "/door/calls", "/door/logon",
+                               "/door/close"})
         if (path == QLatin1String(served)) return true;
     return false;
 }

@@ -32,10 +32,10 @@ constexpr int kTreeRoot = 900000;
 QByteArray ReadingsOfTheTree(int readings) {
     QJsonArray calls;
     for (int i = 0; i < readings; ++i)
-        calls.append(QJsonObject{{QStringLiteral("procedure"), QStringLiteral("sp_GnSeekList2")},
-                                 {QStringLiteral("values"),
-                                  QJsonObject{{QStringLiteral("@myacc_id"), QStringLiteral("0")},
-                                              {QStringLiteral("@myboy_id"), QString::number(kTreeRoot)}}}});
+        calls.append(QJsonObject{
+            {QStringLiteral("procedure"), QStringLiteral("sp_GnSeekList2")},
+            {QStringLiteral("values"), QJsonObject{{QStringLiteral("@myacc_id"), QStringLiteral("0")},
+                                                    {QStringLiteral("@myboy_id"), QString::number(kTreeRoot)}}}});
     return QJsonDocument(QJsonObject{{QStringLiteral("calls"), calls}}).toJson(QJsonDocument::Compact);
 }
 
@@ -98,11 +98,10 @@ TEST_F(DoorBoundsTest, ABatchWhoseCallerHungUpStopsAndFreesItsConnection) {
     // Stopped, not between two readings: nothing more is begun.
     QThread::msleep(1500);
     EXPECT_EQ(activeStatements(), 0);
-    EXPECT_EQ(
-        DoorExchange(server_->door()->port(),
-                     "GET /flsh2/getgroupdetail.asp?gid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-            .status,
-        200);
+    EXPECT_EQ(DoorExchange(server_->door()->port(),
+                           "GET /flsh2/getgroupdetail.asp?gid=1 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                  .status,
+              200);
 }
 
 // A batch's time is its whole time, not each statement's: the readings each take less than the second
@@ -124,9 +123,8 @@ TEST_F(DoorBoundsTest, ABatchStopsWhenItsTimeIsUp) {
     EXPECT_LT(answer.value(QStringLiteral("answers")).toArray().size(), 100);
     EXPECT_EQ(answer.value(QStringLiteral("failure")).toObject(),
               (QJsonObject{{QStringLiteral("status"), 422},
-                           {QStringLiteral("reply"),
-                            QJsonObject{{QStringLiteral("code"), QStringLiteral("failed")},
-                                        {QStringLiteral("state"), QStringLiteral("57014")}}}}));
+                           {QStringLiteral("reply"), QJsonObject{{QStringLiteral("code"), QStringLiteral("failed")},
+                                                                  {QStringLiteral("state"), QStringLiteral("57014")}}}}));
     EXPECT_TRUE(activeBecomes(0, 5000));
 }
 
@@ -157,15 +155,15 @@ TEST_F(DoorBoundsTest, BodiesBeyondWhatTheyCarryAreRefusedBeforeAnyWork) {
         const char* code;
     };
     const Case cases[] = {
-        {"200,000 keys", "/door/call", R"({"procedure":"sp_Getzpdata2","values":)" + values(200000) + "}",
-         400, "too_many_values"},
+        {"200,000 keys", "/door/call",
+         R"({"procedure":"sp_Getzpdata2","values":)" + values(200000) + "}", 400, "too_many_values"},
         {"65 values", "/door/call", R"({"procedure":"sp_GetGroupList","values":)" + values(65) + "}", 400,
          "too_many_values"},
         {"22 values to 21 parameters", "/door/call", saveWithMore, 400, "too_many_values"},
-        {"a batch with one such call", "/door/calls", "{\"calls\":[" + save + "," + saveWithMore + "]}", 400,
-         "too_many_values"},
-        {"501 calls", "/door/calls", "{\"calls\":[" + QByteArray("{},").repeated(500) + "{}]}", 413,
-         "too_many_calls"},
+        {"a batch with one such call", "/door/calls",
+         "{\"calls\":[" + save + "," + saveWithMore + "]}", 400, "too_many_values"},
+        {"501 calls", "/door/calls",
+         "{\"calls\":[" + QByteArray("{},").repeated(500) + "{}]}", 413, "too_many_calls"},
         {"nesting", "/door/call", deep, 400, "malformed"},
         {"an open of 70 KB", "/door/open", "{\"x\":\"" + QByteArray(70000, 'x') + "\"}", 413, "too_large"},
         {"14 MB of text", "/door/call",
@@ -174,13 +172,11 @@ TEST_F(DoorBoundsTest, BodiesBeyondWhatTheyCarryAreRefusedBeforeAnyWork) {
          413, "too_large"},
     };
     // Sent in chunks, as the door never sends it: a body beyond the door's limit all the same.
-    const QByteArray picture =
-        R"({"procedure":"sp_saveimage","values":{"@z_filial":"无","@z_myimage":{"base64":")" +
-        QByteArray(25 * 1024 * 1024, 'A') + "\"}}}";
-    const QByteArray chunked =
-        "POST /door/call HTTP/1.1\r\nHost: x\r\nConnection: close\r\nTransfer-Encoding: "
-        "chunked\r\n" +
-        lapsed + "\r\n" + QByteArray::number(picture.size(), 16) + "\r\n" + picture + "\r\n0\r\n\r\n";
+    const QByteArray picture = R"({"procedure":"sp_saveimage","values":{"@z_filial":"无","@z_myimage":{"base64":")" +
+                               QByteArray(25 * 1024 * 1024, 'A') + "\"}}}";
+    const QByteArray chunked = "POST /door/call HTTP/1.1\r\nHost: x\r\nConnection: close\r\nTransfer-Encoding: "
+                               "chunked\r\n" + lapsed + "\r\n" + QByteArray::number(picture.size(), 16) + "\r\n" +
+                               picture + "\r\n0\r\n\r\n";
     // Bodies of megabytes: a loaded machine may take seconds over them.
     constexpr int kPatience = 60000;
     const RawReply tooLong = RawExchange(server_->pages()->port(), chunked, kPatience);
@@ -196,16 +192,15 @@ TEST_F(DoorBoundsTest, BodiesBeyondWhatTheyCarryAreRefusedBeforeAnyWork) {
     EXPECT_EQ(server_->admin().exec(QStringLiteral("SELECT count(*) FROM members")).rows.value(0),
               QStringList({"0"}));
     // Bytes are bounded by the door alone: a picture as large as the program sends is taken.
-    EXPECT_EQ(
-        RawExchange(server_->pages()->port(),
-                    Post("/door/call",
-                         R"({"procedure":"sp_saveimage","values":{"@z_filial":"无","@z_imgpath":"a.jpg",)"
-                         R"("@z_myimage":{"base64":")" +
-                             QByteArray(12 * 1024 * 1024, 'p').toBase64() + "\"}}}",
-                         lapsed),
-                    kPatience)
-            .status,
-        401);
+    EXPECT_EQ(RawExchange(server_->pages()->port(),
+                          Post("/door/call",
+                               R"({"procedure":"sp_saveimage","values":{"@z_filial":"无","@z_imgpath":"a.jpg",)"
+                               R"("@z_myimage":{"base64":")" +
+                                   QByteArray(12 * 1024 * 1024, 'p').toBase64() + "\"}}}",
+                               lapsed),
+                          kPatience)
+                  .status,
+              401);
 }
 
 // Only the door's word names the caller: a process on the same machine that writes X-Real-IP is
@@ -233,16 +228,15 @@ TEST_F(DoorBoundsTest, TheCallersAddressIsTheDoorsWordOnlyFromTheDoor) {
     for (const Case& c : cases) {
         QByteArray request = "GET /littlep/ipseek.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
         if (!c.forwarded.isEmpty()) request += "X-Real-IP: " + c.forwarded + "\r\n";
-        const RawReply reply =
-            RawExchange(c.service->port(), request + "\r\n", 5000, QLatin1String(c.source));
+        const RawReply reply = RawExchange(c.service->port(), request + "\r\n", 5000, QLatin1String(c.source));
         EXPECT_EQ(reply.body, QByteArray(c.caller)) << c.source << " " << c.forwarded.toStdString();
     }
     // Registrations count against the address they came from.
-    const RawReply registered =
-        RawExchange(server_->pages()->port(),
-                    "GET /flsh2/tryLogon3.asp?u_no=near1&pswd=p&pswd2=p&Nick=n&R=1 HTTP/1.1\r\nHost: x\r\n"
-                    "Connection: close\r\nX-Real-IP: 198.51.100.7\r\n\r\n",
-                    5000, QStringLiteral("127.0.0.9"));
+    const RawReply registered = RawExchange(
+        server_->pages()->port(),
+        "GET /flsh2/tryLogon3.asp?u_no=near1&pswd=p&pswd2=p&Nick=n&R=1 HTTP/1.1\r\nHost: x\r\n"
+        "Connection: close\r\nX-Real-IP: 198.51.100.7\r\n\r\n",
+        5000, QStringLiteral("127.0.0.9"));
     EXPECT_TRUE(registered.body.startsWith("3%!")) << registered.body.toStdString();
     EXPECT_EQ(server_->admin().exec(QStringLiteral("SELECT address FROM registrations")).rows,
               QList<QStringList>({{QStringLiteral("127.0.0.9")}}));

@@ -78,23 +78,21 @@ TEST_F(ServerFaultsTest, ThePoolReplacesConnectionsTheDatabaseDroppedAndTheFirst
     auto crowd = std::make_shared<Crowd>();
     ASSERT_EQ(server_->startPages(QString(),
                                   [crowd](PageService& service) {
-                                      service.addPage(QStringLiteral("/test/crowd.asp"),
-                                                      [crowd](const PageRequest&, PgConnection& db) {
-                                                          PageQuery(db, QStringLiteral("SELECT 1"));
-                                                          std::unique_lock lock(crowd->mutex);
-                                                          ++crowd->inside;
-                                                          crowd->grown.notify_all();
-                                                          crowd->grown.wait_for(
-                                                              lock, std::chrono::seconds(20),
-                                                              [&] { return crowd->inside >= kCrowd; });
-                                                          return PageReply::Number(1);
-                                                      });
+                                      service.addPage(QStringLiteral("/test/crowd.asp"), [crowd](const PageRequest&,
+                                                                                                 PgConnection& db) {
+                                          PageQuery(db, QStringLiteral("SELECT 1"));
+                                          std::unique_lock lock(crowd->mutex);
+                                          ++crowd->inside;
+                                          crowd->grown.notify_all();
+                                          crowd->grown.wait_for(lock, std::chrono::seconds(20),
+                                                                [&] { return crowd->inside >= kCrowd; });
+                                          return PageReply::Number(1);
+                                      });
                                   }),
               QString());
     // A user logged on: the pool lets one address beyond its share while nobody else asks.
-    const QByteArray logOn = RawPageRequest(server_->pages()->port(), "GET",
-                                            "/flsh2/tryLogon3.asp?u_no=F&pswd=p&pswd2=p&Nick=n&R=1")
-                                 .body;
+    const QByteArray logOn =
+        RawPageRequest(server_->pages()->port(), "GET", "/flsh2/tryLogon3.asp?u_no=F&pswd=p&pswd2=p&Nick=n&R=1").body;
     const QString credential = QString::fromLatin1(logOn.split('%').value(5).mid(1).replace("@~", ""));
     ASSERT_EQ(credential.size(), 48) << logOn.toStdString();
     std::vector<std::thread> requests;
