@@ -5,16 +5,20 @@
 
 namespace {
 
-// Each character's six bits, -1 for one outside the standard alphabet.
-constexpr std::array<int8_t, 256> Sextets() {
-    std::array<int8_t, 256> table{};
-    for (int8_t& t : table) t = -1;
+// Each character's six bits already in their place in a group of four (shift 18, 12, 6 or 0); a
+// character outside the standard alphabet sets the top bit instead.
+constexpr uint32_t kBad = 0x80000000u;
+using Table = std::array<uint32_t, 256>;
+
+constexpr Table Sextets(int shift) {
+    Table table{};
+    for (uint32_t& t : table) t = kBad;
     const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int i = 0; i < 64; ++i) table[uint8_t(alphabet[i])] = int8_t(i);
+    for (uint32_t i = 0; i < 64; ++i) table[uint8_t(alphabet[i])] = i << shift;
     return table;
 }
 
-constexpr std::array<int8_t, 256> kSextets = Sextets();
+constexpr Table kFirst = Sextets(18), kSecond = Sextets(12), kThird = Sextets(6), kFourth = Sextets(0);
 
 std::optional<QByteArray> DecodedByQt(const QString& text) {
     auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
@@ -31,29 +35,28 @@ std::optional<QByteArray> DecodeBase64(const QString& text) {
     const int padding = in[length - 1] != u'=' ? 0 : in[length - 2] != u'=' ? 1 : 2;
     QByteArray bytes(length / 4 * 3 - padding, Qt::Uninitialized);
     char* out = bytes.data();
-    // Any character outside the alphabet (or beyond Latin-1) sets a bit here; such a text goes to Qt.
-    int bad = 0;
-    const auto sextet = [&bad](char16_t c) {
-        bad |= c >> 8;
-        const int value = kSextets[uint8_t(c)];
-        bad |= value & 0x100;  // -1 has every bit set
-        return value & 63;
-    };
+    // A character outside the alphabet leaves the top bit in groups, one beyond Latin-1 a high bit in
+    // characters; such a text goes to Qt.
+    uint32_t groups = 0, characters = 0;
     const qsizetype whole = padding ? length - 4 : length;
     for (qsizetype i = 0; i < whole; i += 4) {
-        const uint32_t group = uint32_t(sextet(in[i])) << 18 | uint32_t(sextet(in[i + 1])) << 12 |
-                               uint32_t(sextet(in[i + 2])) << 6 | uint32_t(sextet(in[i + 3]));
+        const char16_t a = in[i], b = in[i + 1], c = in[i + 2], d = in[i + 3];
+        const uint32_t group =
+            kFirst[uint8_t(a)] | kSecond[uint8_t(b)] | kThird[uint8_t(c)] | kFourth[uint8_t(d)];
+        groups |= group;
+        characters |= a | b | c | d;
         *out++ = char(group >> 16);
         *out++ = char(group >> 8);
         *out++ = char(group);
     }
     if (padding) {
-        const qsizetype i = length - 4;
-        uint32_t group = uint32_t(sextet(in[i])) << 18 | uint32_t(sextet(in[i + 1])) << 12;
-        if (padding == 1) group |= uint32_t(sextet(in[i + 2])) << 6;
+        const char16_t a = in[length - 4], b = in[length - 3], c = padding == 1 ? in[length - 2] : u'A';
+        const uint32_t group = kFirst[uint8_t(a)] | kSecond[uint8_t(b)] | kThird[uint8_t(c)];
+        groups |= group;
+        characters |= a | b | c;
         *out++ = char(group >> 16);
         if (padding == 1) *out++ = char(group >> 8);
     }
-    if (bad) return DecodedByQt(text);
+    if ((groups & kBad) || characters > 0xff) return DecodedByQt(text);
     return bytes;
 }

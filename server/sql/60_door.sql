@@ -115,7 +115,7 @@ GRANT EXECUTE ON FUNCTION door_open(text, text, text, boolean, text) TO qntzp_pa
 -- An empty commit that waits for the disk brings every commit before it there (the log is written in
 -- order): its transaction needs an id, without which a commit writes nothing and waits for nothing.
 CREATE OR REPLACE FUNCTION door_flush() RETURNS void
-LANGUAGE plpgsql AS $$
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
 BEGIN
     PERFORM pg_current_xact_id();
 END $$;
