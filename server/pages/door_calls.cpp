@@ -464,7 +464,8 @@ QJsonValue OutValue(const QJsonObject& answer, const QString& name) {
 // Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole:
 // nullopt and *refusal set for a request that is not a batch, or one of whose calls names more values
 // than its procedure takes. A call that cannot run is refused where it stands.
-std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db, DoorReply* refusal) {
+std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, bool mayHoldNul, PgConnection& db,
+                                                DoorReply* refusal) {
     *refusal = DoorReply::Failed(400, "malformed");
     std::vector<BatchCall> calls(size_t(sent.size()));
     for (qsizetype i = 0; i < sent.size(); ++i) {
@@ -486,7 +487,7 @@ std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnec
             if (from < 0 || from >= i || out.isEmpty() || NamesAccount(name)) return std::nullopt;
             c.references.insert(name, {from, out});
         }
-        if (HoldsNul(call)) {
+        if (mayHoldNul && HoldsNul(call)) {
             c.refusal = DoorReply::Failed(400, "nul");
             continue;
         }
@@ -544,7 +545,7 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
     const QJsonArray sent = body.value(QStringLiteral("calls")).toArray();
     if (sent.size() > kMaxBatchCalls) return DoorReply::Failed(413, "too_many_calls");
     DoorReply refusal;
-    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db, &refusal);
+    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, request.mayHoldNul, db, &refusal);
     if (!read) return refusal;
     std::vector<BatchCall>& calls = *read;
     // The log-on keeps to its own door, where the guesses from one address are counted.
@@ -715,7 +716,7 @@ DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
     const QString& path = request.path;
     // A call of a batch holding NUL is refused at its place, after the calls before it.
     if (path == QLatin1String("/door/calls")) return Calls(request, db);
-    if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
+    if (request.mayHoldNul && HoldsNul(body)) return DoorReply::Failed(400, "nul");
     if (path == QLatin1String("/door/open")) return Open(request, db);
     if (path == QLatin1String("/door/describe")) {
         DoorReply refusal;
