@@ -583,7 +583,7 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
                            << PgConnection::Statement{QStringLiteral("COMMIT"), {}, {}};
             struct Planned {
                 qsizetype index;
-                qsizetype begun;  // where its door_begin stands among the statements
+                qsizetype begun;  // where its door_open stands among the statements
                 qsizetype call;
                 bool oneTrip;
                 bool later;
