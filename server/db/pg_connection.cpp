@@ -193,6 +193,8 @@ PgConnection::PgConnection(PgConnection&& other) noexcept
       canceller_(std::move(other.canceller_)),
       lastError_(std::move(other.lastError_)),
       statementTimeoutMs_(other.statementTimeoutMs_),
+      prepared_(std::move(other.prepared_)),
+      preparedCount_(other.preparedCount_),
       statementsDone_(other.statementsDone_),
       commitsSent_(other.commitsSent_) {}
 
@@ -203,6 +205,8 @@ PgConnection& PgConnection::operator=(PgConnection&& other) noexcept {
         canceller_ = std::move(other.canceller_);
         lastError_ = std::move(other.lastError_);
         statementTimeoutMs_ = other.statementTimeoutMs_;
+        prepared_ = std::move(other.prepared_);
+        preparedCount_ = other.preparedCount_;
         statementsDone_ = other.statementsDone_;
         commitsSent_ = other.commitsSent_;
     }
@@ -275,6 +279,8 @@ bool PgConnection::open(const PgParams& params) {
 
 void PgConnection::close() {
     canceller_.reset();
+    prepared_.clear();
+    preparedCount_ = 0;
     if (conn_) {
         PQfinish(conn_);
         conn_ = nullptr;
@@ -371,9 +377,14 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
     if (!PQenterPipelineMode(conn_)) return failAll(ClientError(conn_));
     bool counted = false;
     bool sentAll = true;
-    for (const Statement& statement : statements) {
+    // Of each prepared statement: its key among the connection's names, and whether its text went too.
+    std::vector<QString> keys(size_t(statements.size()));
+    std::vector<bool> parsing(size_t(statements.size()), false);
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        const Statement& statement = statements[i];
         const SentParams sent(statement.params, statement.types);
         const QByteArray text = statement.sql.toUtf8();
+        const Oid* oids = statement.types.isEmpty() ? nullptr : sent.oids.data();
         // What may commit once it has left: COMMIT, and a statement outside a transaction block.
         bool commits = false;
         if (statement.sql == QLatin1String("BEGIN")) {
@@ -384,9 +395,32 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
         } else {
             commits = !inBlock;
         }
-        if (!PQsendQueryParams(conn_, text.constData(), sent.count(),
-                               statement.types.isEmpty() ? nullptr : sent.oids.data(), sent.values.data(),
-                               sent.lengths.data(), sent.formats.data(), 0)) {
+        QByteArray name;
+        if (statement.prepared) {
+            QString& key = keys[size_t(i)];
+            // The text and its types' numbers, each as two UTF-16 units: a key, never shown.
+            key = statement.sql;
+            key.append(reinterpret_cast<const QChar*>(statement.types.constData()),
+                       2 * statement.types.size());
+            name = prepared_.value(key);
+            if (name.isEmpty() && preparedCount_ < kMaxPrepared) {
+                name = "qentara_" + QByteArray::number(++preparedCount_);
+                // Parsed before it runs, in order, whatever the pipeline holds before it.
+                if (!PQsendPrepare(conn_, name.constData(), text.constData(), sent.count(), oids)) {
+                    sentAll = false;
+                    break;
+                }
+                prepared_.insert(key, name);
+                parsing[size_t(i)] = true;
+            }
+        }
+        const bool queued =
+            name.isEmpty()
+                ? PQsendQueryParams(conn_, text.constData(), sent.count(), oids, sent.values.data(),
+                                    sent.lengths.data(), sent.formats.data(), 0)
+                : PQsendQueryPrepared(conn_, name.constData(), sent.count(), sent.values.data(),
+                                      sent.lengths.data(), sent.formats.data(), 0);
+        if (!queued) {
             sentAll = false;
             break;
         }
@@ -401,7 +435,22 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
         close();
         return failAll(error);
     }
-    for (PgResult& result : results) {
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        PgResult& result = results[i];
+        if (parsing[size_t(i)]) {
+            PGresult* parsed = PQgetResult(conn_);
+            if (!parsed) {
+                failAll(ClientError(conn_));
+                close();
+                return results;
+            }
+            const ExecStatusType status = PQresultStatus(parsed);
+            if (status != PGRES_COMMAND_OK) prepared_.remove(keys[size_t(i)]);
+            if (status == PGRES_COMMAND_OK || status == PGRES_PIPELINE_ABORTED ||
+                TakeStatus(conn_, parsed, result))
+                PQclear(parsed);
+            while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
+        }
         PGresult* res = PQgetResult(conn_);
         if (!res) {
             failAll(ClientError(conn_));
@@ -410,12 +459,16 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
         }
         const ExecStatusType status = PQresultStatus(res);
         if (status == PGRES_PIPELINE_ABORTED) {
-            result.error = QStringLiteral("not run after an earlier failure");
+            if (result.error.isEmpty()) result.error = QStringLiteral("not run after an earlier failure");
             PQclear(res);
         } else if (TakeStatus(conn_, res, result)) {
             ++statementsDone_;
             TakeValues(res, result);
             PQclear(res);
+        } else if (!keys[size_t(i)].isEmpty() && result.sqlState == QLatin1String("0A000")) {
+            // Its result no longer what it was parsed for (the schema changed under it): parsed anew
+            // under another name next time.
+            prepared_.remove(keys[size_t(i)]);
         }
         // Each statement's results end with a null.
         while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);

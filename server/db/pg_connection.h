@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -102,11 +103,16 @@ public:
     // Statements sent together and answered together, in one round trip; each result as execValues
     // gives it. After a failure the later statements are not run (their results say so, without a
     // state). A statement that is "COMMIT" counts as one that may have committed.
+    // A prepared statement is one of the caller's few fixed texts: parsed once per connection under a
+    // name of its own, and only bound and run afterwards (up to kMaxPrepared texts; any further goes
+    // unnamed).
     struct Statement {
         QString sql;
         QList<QVariant> params;
         QList<quint32> types;
+        bool prepared = false;
     };
+    static constexpr int kMaxPrepared = 100;
     QList<PgResult> pipeline(const QList<Statement>& statements);
     // Bounds every later statement of this connection; only sent when it changes.
     bool setStatementTimeout(int ms);
@@ -129,6 +135,9 @@ private:
     std::shared_ptr<PgCancel> canceller_;
     QString lastError_;
     int statementTimeoutMs_ = 0;
+    // The names of the statements prepared on this connection, by text and types; gone with it.
+    QHash<QString, QByteArray> prepared_;
+    int preparedCount_ = 0;
     qint64 statementsDone_ = 0;
     qint64 commitsSent_ = 0;
 };

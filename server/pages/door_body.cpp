@@ -26,6 +26,19 @@ bool CarriesNoCall(const QString& path) {
            path == QLatin1String("/door/describe") || path == QLatin1String("/door/logon");
 }
 
+// JSON writes a NUL as \u0000 (a raw one, which is no JSON, is looked for all the same): one search of
+// the text, at its backslashes alone, spares a look through every value.
+bool MayHoldNul(const QByteArray& text) {
+    const char* at = text.constData();
+    const char* end = at + text.size();
+    if (std::memchr(at, 0, size_t(end - at))) return true;
+    while ((at = static_cast<const char*>(std::memchr(at, '\\', size_t(end - at))))) {
+        if (end - at >= 6 && std::memcmp(at, "\\u0000", 6) == 0) return true;
+        ++at;
+    }
+    return false;
+}
+
 }  // namespace
 
 DoorBodyReader::DoorBodyReader(const QString& path, qint64 announced) : small_(CarriesNoCall(path)) {
@@ -58,6 +71,7 @@ std::optional<DoorReply> DoorBodyReader::finish(DoorRequest& request) {
         request.json = QJsonObject();
         return std::nullopt;
     }
+    request.mayHoldNul = MayHoldNul(body_);
     const QJsonDocument document = QJsonDocument::fromJson(body_);
     body_ = QByteArray();
     if (!document.isObject()) return DoorReply::Failed(400, "malformed");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/pg_error.h"
+#include "pages/door_base64.h"
 #include "pages/page_request.h"
 
 namespace {
@@ -33,9 +34,33 @@ struct Declaration {
     std::vector<Parameter> parameters;
 };
 
-// A picture call may run this long; every other statement of the page service's account stops at the
-// account's own time-out (00_accounts.sql).
-constexpr char kPictureTimeout[] = "SET LOCAL statement_timeout = '120s'";
+// How a call's commit meets the disk (door_open): waiting, as any commit; "later", the flush left to the
+// batch's last commit; "flushing", waiting even when the call wrote nothing, for the commits before it.
+enum class CommitAs { Waiting, Later, Flushing };
+
+// The statement that opens a call: its account and key, the caller's address, a picture call's longer
+// time-out (every other statement of the page service's account stops at the account's own,
+// 00_accounts.sql), how its commit meets the disk, and the program's rights for the rest of it.
+PgConnection::Statement OpenCall(const QByteArray& credential, const QString& key, const QString& address,
+                                 bool picture, CommitAs commitAs) {
+    const QString as = commitAs == CommitAs::Later      ? QStringLiteral("later")
+                       : commitAs == CommitAs::Flushing ? QStringLiteral("flushing")
+                                                        : QString();
+    return {QStringLiteral("SELECT door_open($1, $2, $3, $4, $5)"),
+            {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key, address, picture, as},
+            {pgtype::kText, pgtype::kText, pgtype::kText, pgtype::kBool, pgtype::kText},
+            true};
+}
+
+// The keeping of a call's answer, in the call's own transaction: as the page service, which the
+// program's rights cannot call.
+QList<PgConnection::Statement> KeepAnswer(const QString& key, qint32 account, const QByteArray& answer) {
+    return {{QStringLiteral("RESET ROLE"), {}, {}, true},
+            {QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
+             {key, account, QString::fromUtf8(answer)},
+             {},
+             true}};
+}
 
 // How the program reads a value of the type: the JSON value is read back as this kind.
 QString KindOf(quint32 type) {
@@ -96,10 +121,9 @@ std::optional<QVariant> ParamOf(const QJsonValue& value) {
         case QJsonValue::Object: {
             const QJsonValue encoded = value.toObject().value(QStringLiteral("base64"));
             if (!encoded.isString()) return std::nullopt;
-            const auto decoded = QByteArray::fromBase64Encoding(encoded.toString().toLatin1(),
-                                                                QByteArray::AbortOnBase64DecodingErrors);
+            std::optional<QByteArray> decoded = DecodeBase64(encoded.toString());
             if (!decoded) return std::nullopt;
-            return QVariant(*decoded);
+            return QVariant(std::move(*decoded));
         }
         default:
             return std::nullopt;
@@ -131,6 +155,15 @@ PgResult Checked(PgConnection& db, PgResult result) {
 PgResult Must(PgResult result) {
     if (!result.ok) throw PgError(result.error, result.sqlState);
     return result;
+}
+
+// Commits made without waiting for the disk are on it once a later commit that waits is: where a batch
+// ends without one after them, or answers what another connection kept, an empty one (door_flush).
+void Flush(PgConnection& db) {
+    const QList<PgResult> flushed = db.pipeline({{QStringLiteral("BEGIN"), {}, {}},
+                                                 {QStringLiteral("SELECT door_flush()"), {}, {}, true},
+                                                 {QStringLiteral("COMMIT"), {}, {}}});
+    for (const PgResult& r : flushed) Must(Checked(db, r));
 }
 
 QByteArray Json(const QJsonObject& object) {
@@ -348,17 +381,12 @@ DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection
     // A call whose answer is neither kept nor followed by a credential ends in the same round trip.
     const bool oneTrip = !logOn && (key.isEmpty() || credential.isEmpty());
 
-    // The transaction, its account and key, the program's rights, the call: one round trip.
+    // The transaction, its account and key, where it came from (registrations and wrong passwords are
+    // counted per address), the program's rights, the call: one round trip.
     QList<PgConnection::Statement> opening{
         {QStringLiteral("BEGIN"), {}, {}},
-        {QStringLiteral("SELECT door_begin($1, $2)"),
-         {QString::fromLatin1(credential), credential.isEmpty() ? QString() : key},
-         {}},
-        // Where it came from: registrations and wrong passwords are counted per address.
-        {QStringLiteral("SELECT set_config('qentara.address', $1, true)"), {request.remoteAddress}, {}},
-        {QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}}};
-    if (declaration.carriesPicture) opening.append({QString::fromLatin1(kPictureTimeout), {}, {}});
-    opening.append({sql, params, types});
+        OpenCall(credential, key, request.remoteAddress, declaration.carriesPicture, CommitAs::Waiting),
+        {sql, params, types, true}};
     if (oneTrip) opening.append({QStringLiteral("COMMIT"), {}, {}});
     const QList<PgResult> opened = db.pipeline(opening);
     const PgResult& begun = opened[1];
@@ -371,8 +399,11 @@ DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection
         db.rollback();
         if (!begun.ok) {
             if (begun.sqlState == QLatin1String("QN401")) return DoorReply::Failed(401, "lapsed");
-            // Sent before and done then: what it answered.
-            if (begun.sqlState == QLatin1String("QN409")) return {200, begun.detail.toUtf8()};
+            // Sent before and done then: what it answered, once that is on disk.
+            if (begun.sqlState == QLatin1String("QN409")) {
+                Flush(db);
+                return {200, begun.detail.toUtf8()};
+            }
             if (begun.sqlState == QLatin1String("22023")) return DoorReply::Failed(400, "malformed");
             if (begun.sqlState == QLatin1String("42501")) return DoorReply::Failed(403, "not_yours");
             // The account's fill of kept answers: said to the user as a procedure's refusal is.
@@ -389,13 +420,10 @@ DoorReply Call(const QJsonObject& call, const DoorRequest& request, PgConnection
         Must(opened.last());
         return {200, answerText};
     }
-    QList<PgConnection::Statement> closing{{QStringLiteral("RESET ROLE"), {}, {}}};
-    if (logOn)
-        closing.append({QStringLiteral("SELECT zp_session_token()"), {}, {}});
-    else
-        closing.append({QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
-                        {key, account, QString::fromUtf8(answerText)},
-                        {}});
+    QList<PgConnection::Statement> closing =
+        logOn ? QList<PgConnection::Statement>{{QStringLiteral("RESET ROLE"), {}, {}, true},
+                                               {QStringLiteral("SELECT zp_session_token()"), {}, {}, true}}
+              : KeepAnswer(key, account, answerText);
     closing.append({QStringLiteral("COMMIT"), {}, {}});
     const QList<PgResult> closed = db.pipeline(closing);
     for (const PgResult& r : closed) Must(Checked(db, r));
@@ -436,7 +464,8 @@ QJsonValue OutValue(const QJsonObject& answer, const QString& name) {
 // Reads every call before any runs, so that what is wrong with the request as a whole refuses it whole:
 // nullopt and *refusal set for a request that is not a batch, or one of whose calls names more values
 // than its procedure takes. A call that cannot run is refused where it stands.
-std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnection& db, DoorReply* refusal) {
+std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, bool mayHoldNul, PgConnection& db,
+                                                DoorReply* refusal) {
     *refusal = DoorReply::Failed(400, "malformed");
     std::vector<BatchCall> calls(size_t(sent.size()));
     for (qsizetype i = 0; i < sent.size(); ++i) {
@@ -458,7 +487,7 @@ std::optional<std::vector<BatchCall>> ReadBatch(const QJsonArray& sent, PgConnec
             if (from < 0 || from >= i || out.isEmpty() || NamesAccount(name)) return std::nullopt;
             c.references.insert(name, {from, out});
         }
-        if (HoldsNul(call)) {
+        if (mayHoldNul && HoldsNul(call)) {
             c.refusal = DoorReply::Failed(400, "nul");
             continue;
         }
@@ -490,10 +519,10 @@ bool NamesAnotherAccount(const std::vector<BatchCall>& calls, qint32 proven) {
 // The account the credential proves (0 without one), nothing kept; nullopt when it has lapsed.
 std::optional<qint32> ProvenAccount(const QByteArray& credential, PgConnection& db) {
     if (credential.isEmpty()) return 0;
-    const QList<PgResult> asked =
-        db.pipeline({{QStringLiteral("BEGIN"), {}, {}},
-                     {QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(credential)}, {}},
-                     {QStringLiteral("ROLLBACK"), {}, {}}});
+    const QList<PgResult> asked = db.pipeline(
+        {{QStringLiteral("BEGIN"), {}, {}},
+         {QStringLiteral("SELECT door_begin($1, '')"), {QString::fromLatin1(credential)}, {}, true},
+         {QStringLiteral("ROLLBACK"), {}, {}}});
     for (const PgResult& r : asked)
         if (!r.ok && !r.sqlState.isEmpty()) Checked(db, r);
     if (!asked[1].ok) {
@@ -516,7 +545,7 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
     const QJsonArray sent = body.value(QStringLiteral("calls")).toArray();
     if (sent.size() > kMaxBatchCalls) return DoorReply::Failed(413, "too_many_calls");
     DoorReply refusal;
-    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, db, &refusal);
+    std::optional<std::vector<BatchCall>> read = ReadBatch(sent, request.mayHoldNul, db, &refusal);
     if (!read) return refusal;
     std::vector<BatchCall>& calls = *read;
     // The log-on keeps to its own door, where the guesses from one address are counted.
@@ -534,9 +563,13 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
     struct Pending {
         QString key;
         qint32 account = 0;
+        bool later = false;  // its commit leaves the flush to a later one
     };
     std::optional<Pending> pending;  // a call whose answer is kept by the next round trip
     std::optional<DoorReply> failure;
+    // An answer to come that may not be on disk yet: a commit of the batch that did not wait since the
+    // last that did, or another connection's kept answer.
+    bool unflushed = false;
     try {
         while (!failure && (known.size() < n || pending)) {
             // Its caller gone or its time up: what is done stays done, and nothing more is begun.
@@ -546,17 +579,14 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
             }
             QList<PgConnection::Statement> statements;
             if (pending)
-                statements << PgConnection::Statement{QStringLiteral("RESET ROLE"), {}, {}}
-                           << PgConnection::Statement{QStringLiteral("SELECT door_keep($1, $2::integer, $3)"),
-                                                      {pending->key, pending->account,
-                                                       QString::fromUtf8(Json(known.last()))},
-                                                      {}}
+                statements << KeepAnswer(pending->key, pending->account, Json(known.last()))
                            << PgConnection::Statement{QStringLiteral("COMMIT"), {}, {}};
             struct Planned {
                 qsizetype index;
-                qsizetype begun;  // where its door_begin stands among the statements
+                qsizetype begun;  // where its door_open stands among the statements
                 qsizetype call;
                 bool oneTrip;
+                bool later;
                 QString key;
             };
             QList<Planned> planned;
@@ -578,17 +608,18 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
                 }
                 const QString key = c.declaration->repeatable ? QString() : c.key;
                 const bool oneTrip = key.isEmpty() || credential.isEmpty();
+                // Only the batch's last commit waits for the disk, and brings every one before it there.
+                const bool last = at == n - 1;
+                const CommitAs commitAs = !last   ? CommitAs::Later
+                                          : n > 1 ? CommitAs::Flushing
+                                                  : CommitAs::Waiting;
                 const qsizetype first = statements.size();
                 statements << PgConnection::Statement{QStringLiteral("BEGIN"), {}, {}}
-                           << PgConnection::Statement{QStringLiteral("SELECT door_begin($1, $2)"),
-                                                      {QString::fromLatin1(credential),
-                                                       credential.isEmpty() ? QString() : key},
-                                                      {}}
-                           << PgConnection::Statement{QStringLiteral("SET LOCAL ROLE qntzpsvr01"), {}, {}};
-                if (c.declaration->carriesPicture)
-                    statements << PgConnection::Statement{QString::fromLatin1(kPictureTimeout), {}, {}};
-                statements << *statement;
-                planned.append({at, first + 1, statements.size() - 1, oneTrip, key});
+                           << OpenCall(credential, key, request.remoteAddress, c.declaration->carriesPicture,
+                                       commitAs)
+                           << PgConnection::Statement{statement->sql, statement->params, statement->types,
+                                                      true};
+                planned.append({at, first + 1, statements.size() - 1, oneTrip, !last, key});
                 if (oneTrip) statements << PgConnection::Statement{QStringLiteral("COMMIT"), {}, {}};
                 // Its answer is kept with the next round trip, which also runs what names it.
                 if (!oneTrip) break;
@@ -603,6 +634,7 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
             if (!results[0].ok && results[0].sqlState.isEmpty()) throw PgError(results[0].error);
             if (pending) {
                 for (int i = 0; i < 3; ++i) Must(results[i]);
+                unflushed = pending->later;
                 pending.reset();
                 ++committed;
             }
@@ -619,6 +651,7 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
                         // Sent before and done then: what it answered, and on with the next.
                         known.append(QJsonDocument::fromJson(begun.detail.toUtf8()).object());
                         ++committed;
+                        unflushed = true;
                     } else if (begun.sqlState == QLatin1String("QN401")) {
                         failure = DoorReply::Failed(401, "lapsed");
                     } else if (begun.sqlState == QLatin1String("22023")) {
@@ -636,8 +669,9 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
                 if (p.oneTrip) {
                     Must(results[p.call + 1]);
                     ++committed;
+                    unflushed = p.later;
                 } else {
-                    pending = Pending{p.key, begun.values.value(0).value(0).toInt()};
+                    pending = Pending{p.key, begun.values.value(0).value(0).toInt(), p.later};
                 }
             }
         }
@@ -655,6 +689,8 @@ DoorReply Calls(const DoorRequest& request, PgConnection& db) {
             failure = DoorReply::Failed(500, "server");
         }
     }
+    // Nothing is answered before it is on disk: a batch stopped early, or one that answered a kept answer.
+    if (unflushed) Flush(db);
     QJsonArray answers;
     for (qsizetype i = 0; i < committed; ++i) answers.append(known[i]);
     QJsonObject reply{{QStringLiteral("answers"), answers}};
@@ -685,7 +721,7 @@ DoorReply AnswerDoor(const DoorRequest& request, PgConnection& db) {
     const QString& path = request.path;
     // A call of a batch holding NUL is refused at its place, after the calls before it.
     if (path == QLatin1String("/door/calls")) return Calls(request, db);
-    if (HoldsNul(body)) return DoorReply::Failed(400, "nul");
+    if (request.mayHoldNul && HoldsNul(body)) return DoorReply::Failed(400, "nul");
     if (path == QLatin1String("/door/open")) return Open(request, db);
     if (path == QLatin1String("/door/describe")) {
         DoorReply refusal;

@@ -19,6 +19,8 @@ struct DoorRequest {
     QString remoteAddress;  // the caller's, as the door saw it
     QJsonObject json;       // the body, read (door_body.h)
     bool sendsBytes = false;  // a value of the body is bytes ({"base64": ...})
+    // False when the body's text holds no NUL, raw or escaped: no value needs looking through for one.
+    bool mayHoldNul = true;
     // Whether the request was stopped (its caller gone, its time up): a batch runs no further round trip.
     std::function<bool()> stopped;
 };

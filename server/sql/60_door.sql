@@ -83,6 +83,43 @@ BEGIN
     RETURN acc;
 END $$;
 
+-- Opens a call in one statement: door_begin's checks and binding, the caller's address (when given), a
+-- picture call's longer time-out, and the program's rights for the rest of the transaction. commit_as
+-- 'later' lets its commit go without waiting for the disk (a call of a batch whose last commit waits:
+-- the log is written in order, so that one brings every commit before it to disk); 'flushing' makes
+-- sure that its commit does wait, with a transaction id even for a call that writes nothing. It runs as
+-- its caller, the page service: a function that runs as its owner may not take on another role.
+CREATE OR REPLACE FUNCTION door_open(credential text, key text, address text, picture boolean,
+                                     commit_as text) RETURNS integer
+LANGUAGE plpgsql SECURITY INVOKER SET search_path = public, pg_temp AS $$
+DECLARE
+    acc integer := door_begin(credential, key);
+BEGIN
+    IF coalesce(address, '') <> '' THEN
+        PERFORM set_config('qentara.address', address, true);
+    END IF;
+    IF picture THEN
+        PERFORM set_config('statement_timeout', '120s', true);
+    END IF;
+    IF commit_as = 'later' THEN
+        PERFORM set_config('synchronous_commit', 'off', true);
+    ELSIF commit_as = 'flushing' THEN
+        PERFORM pg_current_xact_id();
+    END IF;
+    PERFORM set_config('role', 'qntzpsvr01', true);
+    RETURN acc;
+END $$;
+REVOKE EXECUTE ON FUNCTION door_open(text, text, text, boolean, text) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION door_open(text, text, text, boolean, text) TO qntzp_pages;
+
+-- An empty commit that waits for the disk brings every commit before it there (the log is written in
+-- order): its transaction needs an id, without which a commit writes nothing and waits for nothing.
+CREATE OR REPLACE FUNCTION door_flush() RETURNS void
+LANGUAGE plpgsql SET search_path = public, pg_temp AS $$
+BEGIN
+    PERFORM pg_current_xact_id();
+END $$;
+
 -- Keeps the answer of the call begun with key for acc when the call stored something, counted against
 -- acc. Answers older than two days are swept once a minute, a batch at a time.
 CREATE OR REPLACE FUNCTION door_keep(key text, acc integer, answer text) RETURNS void

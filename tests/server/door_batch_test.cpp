@@ -292,3 +292,106 @@ TEST_F(DoorBatchTest, ABatchKeepsToItsBounds) {
     EXPECT_FALSE(big.failure);
     EXPECT_EQ(rows(QStringLiteral("SELECT length(myimage) FROM member_images")), QStringList{"12582911"});
 }
+
+// Each call of a batch runs with the program's rights, a picture call with its longer time-out; only the
+// batch's last commit waits for the disk, and a batch that stops early has its answers on disk before
+// they are sent (an empty commit that waits, door_flush).
+TEST_F(DoorBatchTest, EachCallHasTheProgramsRightsAndEveryAnswerIsOnDiskWhenSent) {
+    // What each call and each flush saw: its role, its commit's wait, whether its transaction had an id
+    // before it wrote this, its time-out.
+    ASSERT_TRUE(
+        server_->admin()
+            .execScript(QStringLiteral(
+                "CREATE TABLE seen (n serial, what text, who text, waits text, xid boolean, timeout text);"
+                "ALTER TABLE seen OWNER TO qntzp_owner;"
+                "GRANT INSERT ON seen TO qntzpsvr01; GRANT USAGE ON SEQUENCE seen_n_seq TO qntzpsvr01;"
+                "CREATE FUNCTION see(what text) RETURNS void LANGUAGE plpgsql AS $$ DECLARE "
+                "xid boolean := pg_current_xact_id_if_assigned() IS NOT NULL; BEGIN INSERT INTO seen "
+                "(what, who, waits, xid, timeout) VALUES (what, current_user, "
+                "current_setting('synchronous_commit'), xid, current_setting('statement_timeout')); "
+                "END $$;"
+                "CREATE PROCEDURE note(INOUT what text) LANGUAGE plpgsql AS $$ BEGIN "
+                "IF what = 'fail' THEN RAISE EXCEPTION 'refused'; END IF; PERFORM see(what); END $$;"
+                "CREATE PROCEDURE note_picture(INOUT what text, picture bytea) LANGUAGE sql AS "
+                "$$ SELECT see(what) $$;"
+                "ALTER FUNCTION see(text) OWNER TO qntzp_owner;"
+                "ALTER PROCEDURE note(text) OWNER TO qntzp_owner;"
+                "ALTER PROCEDURE note_picture(text, bytea) OWNER TO qntzp_owner;"
+                "GRANT EXECUTE ON ROUTINE see(text), note(text), note_picture(text, bytea) TO qntzpsvr01;"
+                "ALTER FUNCTION door_flush() RENAME TO door_flush_itself;"
+                "CREATE FUNCTION door_flush() RETURNS void LANGUAGE sql SECURITY DEFINER AS "
+                "$$ SELECT door_flush_itself(); SELECT see('flush') $$;"
+                "ALTER FUNCTION door_flush() OWNER TO qntzp_owner;"
+                "GRANT EXECUTE ON FUNCTION door_flush() TO qntzp_pages;"))
+            .ok);
+    const auto note = [](const char* what) {
+        if (QByteArray(what) == "picture")
+            return QJsonObject{
+                {"procedure", "note_picture"},
+                {"values", QJsonObject{{"what", what}, {"picture", QJsonObject{{"base64", "AAE="}}}}}};
+        return QJsonObject{{"procedure", "note"}, {"values", QJsonObject{{"what", what}}}};
+    };
+    const struct {
+        const char* what;
+        QList<const char*> calls;
+        int answers;
+        QStringList seen;  // what|who|waits|xid|timeout
+    } cases[] = {
+        {"three calls",
+         {"a", "picture", "c"},
+         3,
+         {"a|qntzpsvr01|off|f|1min", "picture|qntzpsvr01|off|f|2min", "c|qntzpsvr01|on|t|1min"}},
+        {"one call", {"a"}, 1, {"a|qntzpsvr01|on|f|1min"}},
+        {"stopped by a failure",
+         {"a", "b", "fail", "d"},
+         2,
+         {"a|qntzpsvr01|off|f|1min", "b|qntzpsvr01|off|f|1min", "flush|qntzp_owner|on|t|1min"}},
+        {"stopped at its first call", {"fail", "b"}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        server_->admin().exec(QStringLiteral("TRUNCATE seen"));
+        QJsonArray calls;
+        for (const char* what : c.calls) calls.append(note(what));
+        const RawReply reply = post(Json({{"calls", calls}}));
+        ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
+        const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
+        EXPECT_EQ(answer.value("answers").toArray().size(), c.answers);
+        EXPECT_EQ(answer.contains("failure"), c.answers < c.calls.size());
+        EXPECT_EQ(rows(QStringLiteral("SELECT what, who, waits, xid, timeout FROM seen ORDER BY n")), c.seen);
+    }
+}
+
+// What the page service's account may do with the door's functions, and what the program's rights may
+// not: opening a call takes those rights for its transaction alone, and only the page service keeps an
+// answer or opens a call.
+TEST_F(DoorBatchTest, OpeningACallTakesTheProgramsRightsForItsTransactionAlone) {
+    std::unique_ptr<PgConnection> pages = PgConnection::Open(server_->pagesParams());
+    ASSERT_TRUE(pages);
+    const struct {
+        const char* sql;
+        const char* answer;  // its one value, or the failure's state
+    } steps[] = {
+        {"BEGIN", ""},
+        {"SELECT door_open('', '', '10.0.0.1', true, 'later')", "0"},
+        {"SELECT current_user || '|' || current_setting('synchronous_commit') || '|' || "
+         "current_setting('statement_timeout') || '|' || current_setting('qentara.address', true)",
+         "qntzpsvr01|off|2min|10.0.0.1"},
+        {"SELECT door_keep('0123456789abcdef', 0, '{}')", "42501"},
+        {"ROLLBACK", ""},
+        {"SELECT current_user || '|' || current_setting('synchronous_commit') || '|' || "
+         "current_setting('statement_timeout') || '|' || coalesce(current_setting('qentara.address', true), "
+         "'')",
+         "qntzp_pages|on|1min|"},
+        {"SET ROLE qntzpsvr01", ""},
+        {"SELECT door_open('', '', '', false, '')", "42501"},
+        {"SELECT door_flush()", "42501"},
+        {"SELECT door_begin('', '')", "42501"},
+        {"RESET ROLE", ""},
+    };
+    for (const auto& step : steps) {
+        const PgResult done = pages->exec(QString::fromUtf8(step.sql));
+        EXPECT_EQ(done.ok ? done.rows.value(0).value(0) : done.sqlState, QString::fromUtf8(step.answer))
+            << step.sql << ": " << done.error.toStdString();
+    }
+}

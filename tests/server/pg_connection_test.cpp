@@ -135,3 +135,42 @@ TEST(PgConnectionTest, CommitsSentCountsOnlyWhatMayHaveCommitted) {
     EXPECT_FALSE(connection->exec(QStringLiteral("SELECT 3")).ok);
     EXPECT_EQ(connection->commitsSent(), 2);
 }
+
+// A prepared statement is remembered only once the server has parsed it: not when its text failed, nor
+// when an earlier failure of its round trip kept it from being parsed; one whose result no longer fits
+// its table is parsed anew after its one failure.
+TEST(PgConnectionTest, PreparedStatementsAreRememberedOnlyOnceParsed) {
+    REQUIRE_TEST_CLUSTER();
+    auto connection = PgConnection::Open(PgSuperuserParams());
+    ASSERT_NE(connection, nullptr);
+    using S = PgConnection::Statement;
+    const S later{QStringLiteral("SELECT pg_temp.later_made()"), {}, {}, true};
+    const S sum{QStringLiteral("SELECT 2 + $1::int"), {3}, {}, true};
+    const S shape{QStringLiteral("SELECT * FROM shape"), {}, {}, true};
+    const struct {
+        QList<S> statements;
+        QStringList answers;  // the first row's values, or the failure's state
+    } steps[] = {
+        {{{QStringLiteral("CREATE TEMP TABLE shape AS SELECT 1 AS a"), {}, {}}, shape}, {"", "1"}},
+        {{later}, {"42883"}},
+        {{{QStringLiteral("CREATE FUNCTION pg_temp.later_made() RETURNS int LANGUAGE sql AS 'SELECT 1'"),
+           {},
+           {}}},
+         {""}},
+        {{later}, {"1"}},
+        {{{QStringLiteral("SELECT 1 / 0"), {}, {}}, sum}, {"22012", ""}},
+        {{sum, sum}, {"5", "5"}},
+        {{{QStringLiteral("ALTER TABLE shape ADD COLUMN b int DEFAULT 2"), {}, {}}}, {""}},
+        {{shape}, {"0A000"}},
+        {{shape}, {"1|2"}},
+    };
+    for (const auto& step : steps) {
+        QStringList answers;
+        for (const PgResult& r : connection->pipeline(step.statements)) {
+            QStringList values;
+            for (const QVariant& v : r.values.value(0)) values << v.toString();
+            answers << (r.ok ? values.join(u'|') : r.sqlState);
+        }
+        EXPECT_EQ(answers, step.answers) << step.statements.first().sql.toStdString();
+    }
+}

@@ -73,8 +73,8 @@ TEST_F(ProceduresTest, TheDoorCallsOnlyTheProgramsProcedures) {
     registerAccount(QStringLiteral("acc"), QStringLiteral("甲"));
     for (const char* name :
          {"page_account_level", "page_change_protected", "zp_clean_text", "zp_bind_account",
-          "zp_session_token", "zp_bind_session", "door_keep", "door_begin", "desk_answer", "crypt",
-          "gen_salt", "pg_sleep", "version", "accounts"}) {
+          "zp_session_token", "zp_bind_session", "door_keep", "door_begin", "door_open", "door_flush",
+          "desk_answer", "crypt", "gen_salt", "pg_sleep", "version", "accounts"}) {
         cmd.SetCommandText(QString::fromLatin1(name));
         EXPECT_EQ(ServerErrorOf([&] { cmd.Execute(); }),
                   QStringLiteral("服务器上没有过程“%1”。").arg(QString::fromLatin1(name)))
