@@ -4,6 +4,9 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <array>
+#include <cstring>
+
 namespace door_json {
 
 namespace {
@@ -42,28 +45,37 @@ char ShortEscape(char16_t u) {
     }
 }
 
+constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12 bits: half the look-ups and stores of one character at a time.
+const std::array<std::array<char, 2>, 4096>& Base64Pairs() {
+    static const auto pairs = [] {
+        std::array<std::array<char, 2>, 4096> p{};
+        for (unsigned v = 0; v < 4096; ++v) p[v] = {kBase64[v >> 6], kBase64[v & 63]};
+        return p;
+    }();
+    return pairs;
+}
+
 // Straight into the body: the bytes of a picture are most of what a batch carries.
 void AppendBase64(QByteArray& json, const QByteArray& bytes) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto& pairs = Base64Pairs();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype n = bytes.size();
     const qsizetype start = json.size();
     json.resize(start + (n + 2) / 3 * 4);
     char* out = json.data() + start;
     qsizetype i = 0;
-    for (; i + 3 <= n; i += 3) {
+    for (; i + 3 <= n; i += 3, out += 4) {
         const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-        out[0] = kAlphabet[v >> 18];
-        out[1] = kAlphabet[(v >> 12) & 63];
-        out[2] = kAlphabet[(v >> 6) & 63];
-        out[3] = kAlphabet[v & 63];
-        out += 4;
+        std::memcpy(out, pairs[v >> 12].data(), 2);
+        std::memcpy(out + 2, pairs[v & 0xfff].data(), 2);
     }
     if (i < n) {
         const unsigned v = unsigned(in[i]) << 16 | (i + 1 < n ? unsigned(in[i + 1]) << 8 : 0u);
-        out[0] = kAlphabet[v >> 18];
-        out[1] = kAlphabet[(v >> 12) & 63];
-        out[2] = i + 1 < n ? kAlphabet[(v >> 6) & 63] : '=';
+        out[0] = kBase64[v >> 18];
+        out[1] = kBase64[(v >> 12) & 63];
+        out[2] = i + 1 < n ? kBase64[(v >> 6) & 63] : '=';
         out[3] = '=';
     }
 }
