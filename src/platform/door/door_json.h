@@ -8,8 +8,8 @@
 #include <map>
 
 // A call's JSON written straight into its bytes, as compact as QJsonDocument writes it and byte for byte
-// the same: the server and the batch's count of bytes read exactly what they read before. A batch of
-// pictures spends most of the program's own work here, so nothing goes through QJsonValue or UTF-16 twice.
+// the same: the server and the batch's count of bytes read exactly what they read before. Through
+// QJsonValue and UTF-16, a batch's pictures were most of the program's own work for an upload.
 namespace door_json {
 
 // One value of a call: a parameter's value of its kind, or an out value of an earlier call of the batch.
