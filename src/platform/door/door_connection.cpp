@@ -108,6 +108,10 @@ bool DoorConnection::close() {
 }
 
 QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, int timeoutMs) {
+    return postBody(path, QJsonDocument(body).toJson(QJsonDocument::Compact), timeoutMs);
+}
+
+QJsonObject DoorConnection::postBody(const QString& path, const QByteArray& payload, int timeoutMs) {
     const QUrl url(baseUrl_ + path);
     if (!url.isValid() || url.host().isEmpty()) throw ServerError(kUnreachable);
     // Passwords and credentials travel only encrypted, unless they never leave this machine.
@@ -118,7 +122,6 @@ QJsonObject DoorConnection::post(const QString& path, const QJsonObject& body, i
     if (!QCoreApplication::instance()) throw ServerError(kUnreachable);
     if (!socket_) socket_ = std::make_unique<DoorSocket>();
 
-    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
     const QByteArray headers =
         credential_.isEmpty() ? QByteArray() : "Authorization: Bearer " + credential_.toLatin1() + "\r\n";
     DoorExchange outcome;

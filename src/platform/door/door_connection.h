@@ -51,6 +51,8 @@ public:
     // ServerError in the program's words; a refusal of the server's (4xx) whose body names a code
     // carries that code as its SqlState, prefixed "door:" ("door:no_procedure").
     QJsonObject post(const QString& path, const QJsonObject& body, int timeoutMs);
+    // post with the body already written as compact JSON.
+    QJsonObject postBody(const QString& path, const QByteArray& body, int timeoutMs);
     // The failure post raises for a refusal of the door with this status and body (4xx, 5xx): a call of
     // a batch that the server refused in the batch's answer is said as the call alone would be.
     ServerError refusal(int status, const QByteArray& body);

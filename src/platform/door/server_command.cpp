@@ -9,7 +9,9 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/door/door_json.h"
 #include "platform/door/server_error.h"
 
 namespace {
@@ -35,33 +37,6 @@ int TypeIdOfKind(const QString& kind) {
     if (kind == QLatin1String("double")) return QMetaType::Double;
     if (kind == QLatin1String("bytes")) return QMetaType::QByteArray;
     return QMetaType::QString;
-}
-
-// A value as the server reads it: its text form, bytes as base64, NULL for a null value. Yes/No fields
-// may hold the old True (-1) as well as 1.
-QJsonValue ToWire(const QVariant& value, const QString& kind) {
-    if (value.isNull()) return QJsonValue::Null;
-    if (kind == QLatin1String("bytes")) {
-        const QByteArray bytes =
-            value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
-        return QJsonObject{{QStringLiteral("base64"), QString::fromLatin1(bytes.toBase64())}};
-    }
-    if (kind == QLatin1String("bool"))
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    switch (value.typeId()) {
-        case QMetaType::Bool:
-            return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-        case QMetaType::QDateTime:
-            return value.toDateTime().toString(Qt::ISODateWithMs);
-        case QMetaType::QDate:
-            return value.toDate().toString(Qt::ISODate);
-        case QMetaType::QTime:
-            return value.toTime().toString(Qt::ISODateWithMs);
-        case QMetaType::QByteArray:
-            return QString::fromUtf8(value.toByteArray());
-        default:
-            return value.toString();
-    }
 }
 
 // A value the server answered, as the type its kind names; NULL is a null value of that type.
@@ -207,13 +182,16 @@ QStringList ServerCommand::ParameterNames() {
     return names;
 }
 
-QJsonObject ServerCommand::callOf(const Definition& def) {
-    QJsonObject values;
+std::map<QString, door_json::CallValue> ServerCommand::valuesOf(const Definition& def) {
+    std::map<QString, door_json::CallValue> values;
     for (const ServerParameter& p : def.parameters)
-        if (p.Direction != ServerParamDirection::Output) values.insert(p.Name, ToWire(p.Value, p.Kind));
-    return {{QStringLiteral("procedure"), def.name},
-            {QStringLiteral("key"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-            {QStringLiteral("values"), values}};
+        if (p.Direction != ServerParamDirection::Output) values[p.Name] = {&p.Value, p.Kind, -1, QString()};
+    return values;
+}
+
+QByteArray ServerCommand::callOf(const Definition& def,
+                                 const std::map<QString, door_json::CallValue>& values) {
+    return door_json::Call(def.name, QUuid::createUuid().toString(QUuid::WithoutBraces), values);
 }
 
 ServerError ServerCommand::callFailed(const QString& procedure, const ServerError& e) {
@@ -231,8 +209,9 @@ ServerRows ServerCommand::Execute() {
     try {
         // The log-on has a door of its own, which the server limits per address.
         const bool logOn = def.name.compare(QLatin1String("sp_trylogon"), Qt::CaseInsensitive) == 0;
-        answer = connection.post(logOn ? QStringLiteral("/door/logon") : QStringLiteral("/door/call"),
-                                 callOf(def), def.carriesPicture ? kPictureTimeoutMs : kTimeoutMs);
+        answer = connection.postBody(logOn ? QStringLiteral("/door/logon") : QStringLiteral("/door/call"),
+                                     callOf(def, valuesOf(def)),
+                                     def.carriesPicture ? kPictureTimeoutMs : kTimeoutMs);
     } catch (const ServerError& e) {
         throw callFailed(def.name, e);
     }
@@ -260,8 +239,7 @@ ServerRows ServerCommand::Execute() {
 
 int ServerBatch::Add(const QList<Reference>& references) {
     ServerCommand::Definition& def = command_.definition();
-    QJsonObject call = ServerCommand::callOf(def);
-    QJsonObject values = call.value(QStringLiteral("values")).toObject();
+    std::map<QString, door_json::CallValue> values = ServerCommand::valuesOf(def);
     for (const Reference& r : references) {
         const auto declared = std::find_if(def.parameters.begin(), def.parameters.end(), [&](const auto& p) {
             return p.Name.compare(r.parameter, Qt::CaseInsensitive) == 0;
@@ -269,11 +247,10 @@ int ServerBatch::Add(const QList<Reference>& references) {
         if (declared == def.parameters.end() || r.call < 0 || r.call >= queued_.size())
             throw ServerError(
                 QStringLiteral("过程%1没有参数%2。").arg(Quoted(def.name), Quoted(r.parameter)));
-        values.insert(declared->Name,
-                      QJsonObject{{QStringLiteral("from"), r.call}, {QStringLiteral("out"), r.out}});
+        values[declared->Name] = {nullptr, QString(), r.call, r.out};
     }
-    call.insert(QStringLiteral("values"), values);
-    const qint64 bytes = QJsonDocument(call).toJson(QJsonDocument::Compact).size() + 1;
+    QByteArray call = ServerCommand::callOf(def, values);
+    const qint64 bytes = call.size() + 1;
     if (!queued_.isEmpty() && (queued_.size() >= kMaxCalls || bytes_ + bytes > kMaxBytes)) return -1;
     bytes_ += bytes;
     queued_.append({def.name, def.parameters, std::move(call)});
@@ -284,17 +261,25 @@ ServerBatch::Outcome ServerBatch::Send() {
     Outcome outcome;
     sent_ = std::move(queued_);
     queued_.clear();
+    const qint64 sentBytes = bytes_;
     bytes_ = 0;
     answers_.clear();
     if (sent_.isEmpty()) return outcome;
-    QJsonArray calls;
-    for (const Queued& q : sent_) calls.append(q.call);
+    // Each call as Add wrote it, the body joined around them; the calls' own copies are not needed again.
+    QByteArray body;
+    body.reserve(sentBytes + 12);
+    body += "{\"calls\":[";
+    for (qsizetype i = 0; i < sent_.size(); ++i) {
+        if (i > 0) body += ',';
+        body += std::exchange(sent_[i].call, QByteArray());
+    }
+    body += "]}";
     QJsonObject answer;
     try {
         DoorConnection& connection = command_.openConnection();
         try {
-            answer = connection.post(QStringLiteral("/door/calls"), {{QStringLiteral("calls"), calls}},
-                                     ServerCommand::kPictureTimeoutMs);
+            answer =
+                connection.postBody(QStringLiteral("/door/calls"), body, ServerCommand::kPictureTimeoutMs);
         } catch (const ServerError& e) {
             // Refused or lost whole: as the first call alone would have been.
             outcome.failure = ServerCommand::callFailed(sent_.first().procedure, e);

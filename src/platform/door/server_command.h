@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/door/door_connection.h"
+#include "platform/door/door_json.h"
 #include "platform/door/server_error.h"
 
 // Directions keep the old data-access numbers.
@@ -82,8 +83,10 @@ private:
     Definition& definition();
     Definition lookUp(const QString& procedureName);
     DoorConnection& openConnection();
-    // The call Execute sends for the values set, with a key of its own.
-    static QJsonObject callOf(const Definition& def);
+    // The values set, by parameter name, as a call sends them.
+    static std::map<QString, door_json::CallValue> valuesOf(const Definition& def);
+    // The call's JSON for these values, with a key of its own.
+    static QByteArray callOf(const Definition& def, const std::map<QString, door_json::CallValue>& values);
     // A failure of a call of the procedure, as Execute raises it.
     static ServerError callFailed(const QString& procedure, const ServerError& e);
 
@@ -132,7 +135,7 @@ private:
     struct Queued {
         QString procedure;
         std::vector<ServerParameter> parameters;
-        QJsonObject call;
+        QByteArray call;  // its JSON, written once: counted by Add, sent by Send
     };
     ServerCommand& command_;
     QList<Queued> queued_;
