@@ -435,15 +435,17 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
         close();
         return failAll(error);
     }
+    // The connection failed while the answers came: what is unanswered says why, and it is closed.
+    const auto lostMidway = [&] {
+        failAll(ClientError(conn_));
+        close();
+        return results;
+    };
     for (qsizetype i = 0; i < results.size(); ++i) {
         PgResult& result = results[i];
         if (parsing[size_t(i)]) {
             PGresult* parsed = PQgetResult(conn_);
-            if (!parsed) {
-                failAll(ClientError(conn_));
-                close();
-                return results;
-            }
+            if (!parsed) return lostMidway();
             const ExecStatusType status = PQresultStatus(parsed);
             if (status != PGRES_COMMAND_OK) prepared_.remove(keys[size_t(i)]);
             if (status == PGRES_COMMAND_OK || status == PGRES_PIPELINE_ABORTED ||
@@ -452,11 +454,7 @@ QList<PgResult> PgConnection::pipeline(const QList<Statement>& statements) {
             while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
         }
         PGresult* res = PQgetResult(conn_);
-        if (!res) {
-            failAll(ClientError(conn_));
-            close();
-            return results;
-        }
+        if (!res) return lostMidway();
         const ExecStatusType status = PQresultStatus(res);
         if (status == PGRES_PIPELINE_ABORTED) {
             if (result.error.isEmpty()) result.error = QStringLiteral("not run after an earlier failure");

@@ -218,7 +218,8 @@ void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Respons
         return;
     }
     // The log-on checks a password whatever credential comes with it.
-    const bool anonymous = request.credential.isEmpty() || request.path == QLatin1String("/door/logon");
+    const bool logOn = request.path == QLatin1String("/door/logon");
+    const bool anonymous = request.credential.isEmpty() || logOn;
     // Only an account's pictures and batches may take longer: bytes sent without one buy no more time.
     const bool lasting = !anonymous && (request.sendsBytes || request.path == QLatin1String("/door/calls"));
     const std::unique_ptr<WatchedRequest> watched = watch.watch(
@@ -226,8 +227,7 @@ void PageService::Impl::answerDoor(const httplib::Request& req, httplib::Respons
         std::chrono::steady_clock::now() + (lasting ? config.longRequestTime : config.requestTime));
     request.stopped = [&watched] { return watched->stopped() != WatchedRequest::Stop::None; };
     onPooledConnection(
-        request.path, {request.remoteAddress, anonymous, request.path == QLatin1String("/door/logon")},
-        *watched,
+        request.path, {request.remoteAddress, anonymous, logOn}, *watched,
         [&](PgConnection& db) {
             const DoorReply reply = AnswerDoor(request, db);
             SetBody(res, reply.status, reply.body, "application/json");

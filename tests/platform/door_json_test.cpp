@@ -67,13 +67,6 @@ TEST(DoorJsonTest, ACallIsWrittenAsQJsonDocumentWritesIt) {
         ++i;
         values[name] = {&c.value, c.kind, -1, QString()};
         expected.insert(name, c.wire);
-        QByteArray alone;
-        door_json::AppendValue(alone, c.value, c.kind);
-        EXPECT_EQ(alone, QJsonDocument(QJsonObject{{QStringLiteral("v"), c.wire}})
-                             .toJson(QJsonDocument::Compact)
-                             .mid(5)
-                             .chopped(1))
-            << name.toStdString();
     }
     values[QStringLiteral("@father")] = {nullptr, QString(), 12, QStringLiteral("@z_Id")};
     expected.insert(QStringLiteral("@father"), QJsonObject{{QStringLiteral("from"), 12},
@@ -85,10 +78,5 @@ TEST(DoorJsonTest, ACallIsWrittenAsQJsonDocumentWritesIt) {
               QJsonDocument(QJsonObject{{QStringLiteral("procedure"), procedure},
                                         {QStringLiteral("key"), key},
                                         {QStringLiteral("values"), expected}})
-                  .toJson(QJsonDocument::Compact));
-    EXPECT_EQ(door_json::Call(procedure, key, {}),
-              QJsonDocument(QJsonObject{{QStringLiteral("procedure"), procedure},
-                                        {QStringLiteral("key"), key},
-                                        {QStringLiteral("values"), QJsonObject()}})
                   .toJson(QJsonDocument::Compact));
 }

@@ -108,46 +108,6 @@ TEST_F(ServerFaultsTest, ThePoolReplacesConnectionsTheDatabaseDroppedAndTheFirst
     for (int i = 0; i < 8; ++i) EXPECT_EQ(page("/flsh2/getgroupdetail.asp?gid=1"), QByteArray("200 ")) << i;
 }
 
-// The door's statements are prepared once on each pooled connection: a connection that replaces one the
-// database dropped prepares them again, and the calls go on as before.
-TEST_F(ServerFaultsTest, TheDoorsPreparedStatementsComeBackWithTheConnectionsADatabaseRestartDropped) {
-    ASSERT_EQ(server_->startPages(), QString());
-    auto db = OpenTestConnection();
-    ServerCommand cmd(db.get());
-    const qint32 account = RegisterTestAccount(cmd, QStringLiteral("acc"), QStringLiteral("甲"));
-    ASSERT_GT(account, 0);
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE(round);
-        try {
-            // A keyed save (its answer kept), a reading, and the same in a batch.
-            EXPECT_GT(SaveTestMember(cmd, account, 0, {QStringLiteral("成员%1").arg(round)}), 0);
-            ServerBatch batch(cmd);
-            cmd.SetCommandText(QStringLiteral("sp_savezpdata2"));
-            cmd.SetValue(QStringLiteral("@z_accid"), account);
-            cmd.SetValue(QStringLiteral("@z_filial_id"), 0);
-            cmd.SetValue(QStringLiteral("@z_filial"), QStringLiteral("子%1").arg(round));
-            cmd.SetValue(QStringLiteral("@z_father"), QStringLiteral("成员%1").arg(round));
-            batch.Add();
-            cmd.SetCommandText(QStringLiteral("sp_savestory"));
-            cmd.SetValue(QStringLiteral("@z_descript"), QStringLiteral("页%1").arg(round));
-            batch.Add({{QStringLiteral("@z_filial"), 0, QStringLiteral("@z_filial")}});
-            const ServerBatch::Outcome outcome = batch.Send();
-            EXPECT_FALSE(outcome.failure) << outcome.failure->Description().toStdString();
-            EXPECT_EQ(outcome.done, 2);
-        } catch (const ServerError& e) {
-            ADD_FAILURE() << e.Description().toStdString();
-        }
-        EXPECT_EQ(
-            ownerRows(QStringLiteral("SELECT count(pg_terminate_backend(pid)) > 0 FROM pg_stat_activity "
-                                     "WHERE datname = current_database() AND usename = 'qntzp_pages'")),
-            QStringList{"t"});
-    }
-    EXPECT_EQ(
-        ownerRows(QStringLiteral("SELECT m.filial || '|' || m.father || '|' || s.hisdescript FROM members m "
-                                 "JOIN member_stories s USING (filial_id) ORDER BY m.filial")),
-        QStringList({"子0|成员0|页0", "子1|成员1|页1", "子2|成员2|页2"}));
-}
-
 TEST_F(ServerFaultsTest, ARequestBesideAHundredIdleConnectionsIsAnsweredAtOnce) {
     ASSERT_EQ(server_->startPages(), QString());
     std::vector<std::unique_ptr<QTcpSocket>> idle;
